@@ -1,0 +1,26 @@
+// The run driver: import every participant file, update the game's records, write the report.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+namespace kvr {
+
+constexpr const char* ParticipantFolder = "kvr";
+constexpr const char* ParticipantExtension = ".kvr";
+constexpr size_t ParticipantPathCapacity = 260; // characters, terminating NUL included
+
+// Exit statuses of a run.
+constexpr int ExitSuccess = 0;
+constexpr int ExitFailure = 1;
+
+// "kvr/" followed by `name` into `path`; false when it does not fit the path buffer.
+bool buildParticipantPath(const std::string& name, char (&path)[ParticipantPathCapacity]);
+
+// One whole run in the current working folder. Console texts go to `console`, each piece
+// flushed as it is written. Returns 0 when the import, the update and the report all
+// succeeded, 1 otherwise.
+int runKvrRank(std::FILE* console);
+
+} // namespace kvr

@@ -1,0 +1,1 @@
+#include "data/championship_tables.h"

@@ -1,0 +1,67 @@
+#include "data/participant.h"
+
+#include "data/championship_tables.h"
+#include "data/little_endian.h"
+#include "platform/fs.h"
+
+#include <cstring>
+
+namespace kvr {
+
+const char* transmissionLabel(uint8_t vehicle) {
+    return transmissionLabels[transmissionFlag(vehicle)];
+}
+
+const char* vehicleName(uint8_t vehicle) {
+    int number = vehicleNumber(vehicle);
+    return number < VehicleCount ? vehicleNames[number] : "unknown";
+}
+
+static size_t boundedLength(const char* text, size_t width) {
+    const void* nul = std::memchr(text, '\0', width);
+    size_t length = nul ? static_cast<size_t>(static_cast<const char*>(nul) - text) : width;
+    // A field without its NUL shows all but its last byte, the room of the missing NUL.
+    return length < width ? length : width - 1;
+}
+
+size_t codeLength(const char (&code)[CodeSize]) {
+    return boundedLength(code, CodeSize);
+}
+size_t nameLength(const char (&name)[NameSize]) {
+    return boundedLength(name, NameSize);
+}
+
+static void decodeResults(const uint8_t* bytes, ResultEntry* entries, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        const uint8_t* p = bytes + i * ResultEntrySize;
+        entries[i].vehicle = p[0];
+        std::memcpy(entries[i].ignored, p + 1, sizeof entries[i].ignored);
+        entries[i].time = loadU32LE(p + 4);
+    }
+}
+
+bool decodeParticipant(const uint8_t* bytes, size_t size, ParticipantRecord& record) {
+    if (size < ParticipantFileSize) {
+        return false;
+    }
+    std::memcpy(record.code, bytes + CodeOffset, CodeSize);
+    std::memcpy(record.date, bytes + DateOffset, DateSize);
+    std::memcpy(record.name, bytes + NameOffset, NameSize);
+    decodeResults(bytes + StageResultsOffset, record.stageResults, StageSlotCount);
+    decodeResults(bytes + ArcadeResultsOffset, record.arcadeResults, ArcadeSlotCount);
+    return true;
+}
+
+bool readParticipantFile(const char* path, ParticipantRecord& record) {
+    uint8_t buffer[ParticipantFileSize];
+    size_t delivered = 0;
+    if (!platform::readExclusive(path, buffer, sizeof buffer, delivered)) {
+        return false;
+    }
+    if (delivered != ParticipantFileSize) {
+        return false;
+    }
+    return decodeParticipant(buffer, delivered, record);
+}
+
+} // namespace kvr

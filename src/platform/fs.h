@@ -1,0 +1,67 @@
+// The thin file-system layer: the only place that talks to the operating system.
+// One implementation for POSIX, one for Win32, both behind this header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kvr::platform {
+
+// The line end of text files and of the console on this platform.
+#ifdef _WIN32
+constexpr const char* TextLineEnd = "\r\n";
+#else
+constexpr const char* TextLineEnd = "\n";
+#endif
+
+struct FolderEntry {
+    std::string name; // bare name, without the folder
+    bool isFolder;    // after following symbolic links
+};
+
+// True when `name` ends in `extension` (for example ".kvr"), ASCII letters compared
+// without regard to case.
+bool nameHasExtension(const std::string& name, const char* extension);
+
+// The listing order: names compared with ASCII letters folded to upper case, ties broken
+// by the raw bytes. The same folder lists in the same order on every platform.
+bool folderNameLess(const std::string& a, const std::string& b);
+
+// Lists the entries of `folder` whose names end in `extension`, in listing order.
+// Returns false when the folder cannot be listed (missing, not a folder, not permitted).
+bool listFolder(const char* folder, const char* extension, std::vector<FolderEntry>& entries);
+
+// Opens an existing regular file for reading, exclusively and without waiting (a file
+// another program holds is refused), and reads up to `capacity` bytes from its start.
+// Anything that is not a regular file after following links is refused at once.
+bool readExclusive(const char* path, uint8_t* buffer, size_t capacity, size_t& delivered);
+
+struct WriteBlock {
+    uint64_t offset;
+    const uint8_t* data;
+    size_t size;
+};
+
+// Overwrites `count` blocks of an existing regular file of at least `minimumSize` bytes in
+// place, exclusively and without waiting, and flushes them to disk. A missing file, a
+// folder, a shorter file or one held by another program fails before a byte is written.
+// Never creates, truncates or grows the file.
+bool writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count,
+                        uint64_t minimumSize);
+
+// Replaces the file `target` with `size` bytes of `data`: written to a temporary file beside
+// it and renamed over it only when every write succeeded. A replaced file keeps its permission
+// bits. On failure the temporary file is removed and `target` is left as it was.
+bool replaceFile(const char* target, const char* data, size_t size);
+
+// Test seam: makes the k-th file operation after this call fail (k >= 1); 0 disarms.
+// Every open, lock, read, write, flush, close and rename counts as one operation.
+void injectFaultAt(long k);
+// Operations performed since the last injectFaultAt call.
+long operationsSinceInjection();
+// Called by the implementations before each operation; true when this one must fail.
+bool operationFails();
+
+} // namespace kvr::platform

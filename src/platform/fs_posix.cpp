@@ -1,0 +1,241 @@
+// POSIX implementation of the file-system layer.
+#include "platform/fs.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace kvr::platform {
+
+namespace {
+
+// Each wrapper counts as one operation for the fault-injection seam.
+int openFile(const char* path, int flags, mode_t mode = 0) {
+    if (operationFails()) {
+        errno = EIO;
+        return -1;
+    }
+    int fd;
+    do {
+        fd = ::open(path, flags | O_CLOEXEC | O_NOCTTY, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+bool lockExclusive(int fd) {
+    if (operationFails()) {
+        return false;
+    }
+    int rc;
+    do {
+        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+bool closeFile(int fd) {
+    if (operationFails()) {
+        ::close(fd);
+        return false;
+    }
+    return ::close(fd) == 0;
+}
+
+bool flushFile(int fd) {
+    if (operationFails()) {
+        return false;
+    }
+    int rc;
+    do {
+        rc = ::fsync(fd);
+    } while (rc != 0 && errno == EINTR);
+    return rc == 0;
+}
+
+// Reads until `capacity` bytes or the end of the file.
+bool readFully(int fd, uint8_t* buffer, size_t capacity, size_t& delivered) {
+    delivered = 0;
+    while (delivered < capacity) {
+        if (operationFails()) {
+            return false;
+        }
+        ssize_t n = ::read(fd, buffer + delivered, capacity - delivered);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (n == 0) {
+            break;
+        }
+        delivered += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool writeFullyAt(int fd, uint64_t offset, const uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        if (operationFails()) {
+            return false;
+        }
+        ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (n == 0) {
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+bool isFolderEntry(const char* folder, const dirent* entry) {
+    if (entry->d_type == DT_DIR) {
+        return true;
+    }
+    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) {
+        return false;
+    }
+    // A link or an entry of unknown type: ask for what it points to. A dangling link or a
+    // loop is not a folder; its import fails.
+    std::string path = std::string(folder) + "/" + entry->d_name;
+    struct stat info;
+    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+} // namespace
+
+bool listFolder(const char* folder, const char* extension, std::vector<FolderEntry>& entries) {
+    entries.clear();
+    if (operationFails()) {
+        return false;
+    }
+    DIR* dir = ::opendir(folder);
+    if (dir == nullptr) {
+        return false;
+    }
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir);
+        if (entry == nullptr) {
+            // errno set means a read error: like a failing FindNextFile, it ends the listing.
+            break;
+        }
+        std::string name = entry->d_name;
+        if (name == "." || name == ".." || !nameHasExtension(name, extension)) {
+            continue;
+        }
+        bool folderFlag = isFolderEntry(folder, entry);
+        entries.push_back(FolderEntry{std::move(name), folderFlag});
+    }
+    ::closedir(dir);
+    std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
+        return folderNameLess(a.name, b.name);
+    });
+    return true;
+}
+
+bool readExclusive(const char* path, uint8_t* buffer, size_t capacity, size_t& delivered) {
+    delivered = 0;
+    // O_NONBLOCK: opening a FIFO or a device never waits; fstat then refuses it.
+    int fd = openFile(path, O_RDONLY | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info;
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && lockExclusive(fd) &&
+              readFully(fd, buffer, capacity, delivered);
+    bool closed = closeFile(fd);
+    return ok && closed;
+}
+
+bool writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count,
+                        uint64_t minimumSize) {
+    int fd = openFile(path, O_WRONLY | O_NONBLOCK);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info;
+    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+              static_cast<uint64_t>(info.st_size) >= minimumSize && lockExclusive(fd);
+    for (size_t i = 0; ok && i < count; ++i) {
+        ok = writeFullyAt(fd, blocks[i].offset, blocks[i].data, blocks[i].size);
+    }
+    ok = ok && flushFile(fd);
+    bool closed = closeFile(fd);
+    return ok && closed;
+}
+
+namespace {
+
+std::string folderOf(const std::string& path) {
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool renameFile(const char* from, const char* to) {
+    if (operationFails()) {
+        return false;
+    }
+    return ::rename(from, to) == 0;
+}
+
+// Makes a rename in `folder` durable.
+bool flushFolder(const std::string& folder) {
+    int fd = openFile(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) {
+        return false;
+    }
+    bool flushed = flushFile(fd);
+    bool closed = closeFile(fd);
+    return flushed && closed;
+}
+
+} // namespace
+
+bool replaceFile(const char* target, const char* data, size_t size) {
+    std::string targetPath = target;
+    struct stat existing;
+    bool keepMode = ::stat(target, &existing) == 0 && S_ISREG(existing.st_mode);
+
+    // A fresh name beside the target, so the rename stays inside one file system.
+    std::string temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary =
+            targetPath + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
+        fd = openFile(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
+        if (fd < 0 && errno != EEXIST) {
+            return false;
+        }
+    }
+    if (fd < 0) {
+        return false;
+    }
+    bool ok = !keepMode || ::fchmod(fd, existing.st_mode & 07777) == 0;
+    ok = ok && writeFullyAt(fd, 0, reinterpret_cast<const uint8_t*>(data), size);
+    ok = ok && flushFile(fd);
+    bool closed = closeFile(fd);
+    ok = ok && closed && renameFile(temporary.c_str(), target);
+    if (!ok) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return flushFolder(folderOf(targetPath));
+}
+
+} // namespace kvr::platform

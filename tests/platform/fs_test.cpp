@@ -1,0 +1,134 @@
+#include "platform/fs.h"
+
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
+
+namespace {
+
+using namespace kvr::platform;
+using kvrtest::TempFolder;
+namespace fs = std::filesystem;
+
+TEST(NameHasExtension, MatchesTheExtensionWithoutRegardToCase) {
+    struct Case {
+        const char* name;
+        bool matches;
+    };
+    const Case cases[] = {
+        {"a.kvr", true},      {"A.KVR", true},         {"b.Kvr", true}, {".kvr", true},
+        {"a.kvrx", false},    {"a.kv", false},         {"kvr", false},  {"akvr", false},
+        {"a.kvr.txt", false}, {"x.k\xC3\xA4r", false}, {"", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(nameHasExtension(c.name, ".kvr"), c.matches) << c.name;
+    }
+}
+
+TEST(FolderNameLess, FoldsLettersThenBreaksTiesByRawBytes) {
+    std::vector<std::string> names = {"b.kvr", "_x.kvr", "a.kvr",  "[.kvr",
+                                      "A.kvr", "Z.kvr",  "ab.kvr", "a.KVR"};
+    std::sort(names.begin(), names.end(), folderNameLess);
+    // '[' (5Bh) and '_' (5Fh) sort after the letters once those are folded to upper case.
+    const std::vector<std::string> expected = {"A.kvr", "a.KVR", "a.kvr", "ab.kvr",
+                                               "b.kvr", "Z.kvr", "[.kvr", "_x.kvr"};
+    EXPECT_EQ(names, expected);
+}
+
+TEST(ListFolder, ListsMatchingEntriesInOrderAndMarksFolders) {
+    TempFolder folder;
+    for (const char* name : {"b.kvr", "A.KVR", "c.kvrx", "notes.txt", "a2.kvr"}) {
+        kvrtest::writeText(folder / name, "x");
+    }
+    fs::create_directory(folder / "sub.kvr");
+    fs::create_directory(folder / "other");
+    if (kvrtest::posixFileSystem()) {
+        fs::create_directory_symlink(folder / "other", folder / "link.kvr");
+        fs::create_symlink(folder / "nowhere", folder / "dangling.kvr");
+    }
+
+    std::vector<FolderEntry> entries;
+    ASSERT_TRUE(listFolder(folder.path().string().c_str(), ".kvr", entries));
+    std::vector<std::string> names;
+    std::vector<std::string> folders;
+    for (const FolderEntry& e : entries) {
+        names.push_back(e.name);
+        if (e.isFolder) {
+            folders.push_back(e.name);
+        }
+    }
+    if (kvrtest::posixFileSystem()) {
+        EXPECT_EQ(names, (std::vector<std::string>{"A.KVR", "a2.kvr", "b.kvr", "dangling.kvr",
+                                                   "link.kvr", "sub.kvr"}));
+        EXPECT_EQ(folders, (std::vector<std::string>{"link.kvr", "sub.kvr"}));
+    } else {
+        EXPECT_EQ(names, (std::vector<std::string>{"A.KVR", "a2.kvr", "b.kvr", "sub.kvr"}));
+        EXPECT_EQ(folders, (std::vector<std::string>{"sub.kvr"}));
+    }
+}
+
+TEST(ListFolder, FailsOnAMissingFolder) {
+    TempFolder folder;
+    std::vector<FolderEntry> entries{{"stale", false}};
+    EXPECT_FALSE(listFolder((folder / "missing").string().c_str(), ".kvr", entries));
+    EXPECT_TRUE(entries.empty());
+}
+
+size_t filesIn(const fs::path& folder) {
+    return static_cast<size_t>(
+        std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+TEST(ReplaceFile, CreatesOrReplacesAndLeavesNoTemporaryFile) {
+    TempFolder folder;
+    auto target = folder / "report.txt";
+    ASSERT_TRUE(replaceFile(target.string().c_str(), "first\n", 6));
+    EXPECT_EQ(kvrtest::readText(target), "first\n");
+    ASSERT_TRUE(replaceFile(target.string().c_str(), "2", 1));
+    EXPECT_EQ(kvrtest::readText(target), "2");
+    EXPECT_EQ(filesIn(folder.path()), 1u);
+}
+
+TEST(ReplaceFile, FailsOnAFolderAndLeavesItAlone) {
+    TempFolder folder;
+    auto target = folder / "report.txt";
+    fs::create_directory(target);
+    kvrtest::writeText(target / "inside", "keep");
+    EXPECT_FALSE(replaceFile(target.string().c_str(), "new", 3));
+    EXPECT_EQ(kvrtest::readText(target / "inside"), "keep");
+    EXPECT_EQ(filesIn(folder.path()), 1u);
+}
+
+#ifndef _WIN32
+TEST(ReplaceFile, KeepsThePermissionBitsOfTheReplacedFile) {
+    TempFolder folder;
+    auto target = folder / "report.txt";
+    kvrtest::writeText(target, "old");
+    ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
+    ASSERT_TRUE(replaceFile(target.c_str(), "new", 3));
+    struct stat info;
+    ASSERT_EQ(::stat(target.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+    EXPECT_EQ(kvrtest::readText(target), "new");
+}
+#endif
+
+TEST(FaultSeam, FailsExactlyTheChosenOperation) {
+    TempFolder folder;
+    auto target = folder / "report.txt";
+    injectFaultAt(1);
+    EXPECT_FALSE(replaceFile(target.string().c_str(), "x", 1));
+    EXPECT_FALSE(fs::exists(target));
+    EXPECT_EQ(filesIn(folder.path()), 0u);
+    injectFaultAt(0);
+    EXPECT_TRUE(replaceFile(target.string().c_str(), "x", 1));
+    EXPECT_GT(operationsSinceInjection(), 3);
+}
+
+} // namespace

@@ -1,0 +1,162 @@
+#include "support/temp_folder.h"
+
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
+
+namespace kvrtest {
+
+std::vector<uint8_t> readBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path.string());
+    }
+    return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), {});
+}
+
+std::string readText(const fs::path& path) {
+    std::vector<uint8_t> bytes = readBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+void writeBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+}
+
+void writeText(const fs::path& path, const std::string& text) {
+    writeBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+}
+
+TempFolder::TempFolder() {
+    static std::atomic<unsigned> counter{0};
+    std::random_device entropy;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::ostringstream name;
+        name << "kvrtest-" << entropy() << "-" << counter++;
+        fs::path candidate = fs::temp_directory_path() / name.str();
+        if (fs::create_directory(candidate)) {
+            path_ = candidate;
+            return;
+        }
+    }
+    throw std::runtime_error("cannot create a temporary folder");
+}
+
+TempFolder::~TempFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+WorkingFolder::WorkingFolder(const fs::path& folder) : previous_(fs::current_path()) {
+    fs::current_path(folder);
+}
+
+WorkingFolder::~WorkingFolder() {
+    std::error_code ignored;
+    fs::current_path(previous_, ignored);
+}
+
+std::vector<uint8_t> syntheticRecordsFile(size_t size) {
+    std::vector<uint8_t> bytes(size);
+    for (size_t i = 0; i < size; ++i) {
+        bytes[i] = static_cast<uint8_t>((i * 7 + 3) ^ (i >> 8));
+    }
+    return bytes;
+}
+
+#ifdef _WIN32
+
+ExclusiveHolder::ExclusiveHolder(const fs::path& path) {
+    HANDLE h = CreateFileW(path.wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    holding_ = h != INVALID_HANDLE_VALUE;
+    handle_ = reinterpret_cast<intptr_t>(h);
+}
+
+ExclusiveHolder::~ExclusiveHolder() {
+    if (holding_) {
+        CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    }
+}
+
+bool posixFileSystem() {
+    return false;
+}
+
+ProcessResult runProgram(const fs::path& program, const fs::path& folder) {
+    throw std::logic_error("runProgram is not built for this platform yet");
+    (void)program;
+    (void)folder;
+}
+
+#else
+
+ExclusiveHolder::ExclusiveHolder(const fs::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        handle_ = fd;
+        holding_ = true;
+    } else if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
+ExclusiveHolder::~ExclusiveHolder() {
+    if (holding_) {
+        ::close(static_cast<int>(handle_));
+    }
+}
+
+bool posixFileSystem() {
+    return true;
+}
+
+ProcessResult runProgram(const fs::path& program, const fs::path& folder) {
+    TempFolder capture;
+    fs::path outPath = capture / "stdout";
+    fs::path errPath = capture / "stderr";
+    pid_t child = ::fork();
+    if (child < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (child == 0) {
+        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
+            ::chdir(folder.c_str()) != 0) {
+            ::_exit(127);
+        }
+        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+    }
+    ProcessResult result;
+    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    result.output = readText(outPath);
+    result.errors = readText(errPath);
+    return result;
+}
+
+#endif
+
+} // namespace kvrtest

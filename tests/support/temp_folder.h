@@ -1,0 +1,75 @@
+// Temporary game folders, file helpers, a second holder of a file, and running the binary.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kvrtest {
+
+namespace fs = std::filesystem;
+
+std::vector<uint8_t> readBytes(const fs::path& path);
+std::string readText(const fs::path& path);
+void writeBytes(const fs::path& path, const std::vector<uint8_t>& bytes);
+void writeText(const fs::path& path, const std::string& text);
+
+// A fresh empty folder, removed with everything in it at the end of the scope.
+class TempFolder {
+  public:
+    TempFolder();
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    const fs::path& path() const { return path_; }
+    fs::path operator/(const std::string& relative) const { return path_ / relative; }
+
+  private:
+    fs::path path_;
+};
+
+// Makes `folder` the working folder for the scope.
+class WorkingFolder {
+  public:
+    explicit WorkingFolder(const fs::path& folder);
+    ~WorkingFolder();
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+  private:
+    fs::path previous_;
+};
+
+// A synthetic records file of `size` bytes with a recognisable pattern.
+std::vector<uint8_t> syntheticRecordsFile(size_t size);
+
+// Holds a file open and exclusively locked, as another program would, for the scope.
+class ExclusiveHolder {
+  public:
+    explicit ExclusiveHolder(const fs::path& path);
+    ~ExclusiveHolder();
+    ExclusiveHolder(const ExclusiveHolder&) = delete;
+    ExclusiveHolder& operator=(const ExclusiveHolder&) = delete;
+    bool holding() const { return holding_; }
+
+  private:
+    intptr_t handle_ = -1;
+    bool holding_ = false;
+};
+
+struct ProcessResult {
+    int exitStatus = -1;
+    std::string output; // standard output, byte for byte
+    std::string errors; // standard error
+};
+
+// Runs `program` with no arguments in `folder`.
+ProcessResult runProgram(const fs::path& program, const fs::path& folder);
+
+// Whether FIFOs and symbolic links can be made here.
+bool posixFileSystem();
+
+} // namespace kvrtest
