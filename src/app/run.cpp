@@ -13,16 +13,17 @@ namespace kvr {
 namespace {
 
 // Console pieces appear as they are written, so a name stands before its outcome.
-void say(std::FILE* console, const char* text) {
+// Pieces written with nothing between them go out in one flush.
+void say(std::FILE* console, const char* text, const char* more = "") {
     std::fputs(text, console);
+    std::fputs(more, console);
     std::fflush(console);
 }
 
 bool updateGameRecords(const std::vector<ParticipantRecord>& participants, std::FILE* console) {
     RecordTables tables;
     selectBestTimes(participants.data(), static_cast<int32_t>(participants.size()), tables);
-    say(console, "updateing ");
-    say(console, GameRecordsPath);
+    say(console, "updateing ", GameRecordsPath);
     bool written = writeGameRecords(tables, GameRecordsPath);
     say(console, written ? "... ok!\n" : "... failed!\n");
     return written;
@@ -57,8 +58,7 @@ int runKvrRank(std::FILE* console) {
         if (entry.isFolder) {
             continue;
         }
-        say(console, "importing ");
-        say(console, entry.name.c_str());
+        say(console, "importing ", entry.name.c_str());
         bool imported =
             buildParticipantPath(entry.name, path) && readParticipantFile(path, scratch);
         if (imported) {
