@@ -29,6 +29,9 @@ bool nameHasExtension(const std::string& name, const char* extension);
 // by the raw bytes. The same folder lists in the same order on every platform.
 bool folderNameLess(const std::string& a, const std::string& b);
 
+// Sorts entries into listing order.
+void sortFolderEntries(std::vector<FolderEntry>& entries);
+
 // Lists the entries of `folder` whose names end in `extension`, in listing order.
 // Returns false when the folder cannot be listed (missing, not a folder, not permitted).
 bool listFolder(const char* folder, const char* extension, std::vector<FolderEntry>& entries);

@@ -2,6 +2,7 @@
 // fault-injection seam.
 #include "platform/fs.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kvr::platform {
@@ -38,6 +39,33 @@ bool folderNameLess(const std::string& a, const std::string& b) {
     }
     // Same name apart from letter case: the raw bytes decide.
     return std::memcmp(a.data(), b.data(), a.size()) < 0;
+}
+
+void sortFolderEntries(std::vector<FolderEntry>& entries) {
+    // Fold every name once, then sort by (folded name, raw name): the same order as
+    // folderNameLess, with plain byte comparisons inside the sort.
+    struct Key {
+        std::string folded;
+        size_t index;
+    };
+    std::vector<Key> keys(entries.size());
+    for (size_t i = 0; i < entries.size(); ++i) {
+        keys[i].folded = entries[i].name;
+        for (char& c : keys[i].folded) {
+            c = upperAscii(c);
+        }
+        keys[i].index = i;
+    }
+    std::sort(keys.begin(), keys.end(), [&entries](const Key& a, const Key& b) {
+        int order = a.folded.compare(b.folded);
+        return order != 0 ? order < 0 : entries[a.index].name < entries[b.index].name;
+    });
+    std::vector<FolderEntry> sorted;
+    sorted.reserve(entries.size());
+    for (const Key& key : keys) {
+        sorted.push_back(std::move(entries[key.index]));
+    }
+    entries = std::move(sorted);
 }
 
 static long faultAt = 0;

@@ -1,7 +1,6 @@
 // POSIX implementation of the file-system layer.
 #include "platform/fs.h"
 
-#include <algorithm>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -140,9 +139,7 @@ bool listFolder(const char* folder, const char* extension, std::vector<FolderEnt
         entries.push_back(FolderEntry{std::move(name), folderFlag});
     }
     ::closedir(dir);
-    std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
-        return folderNameLess(a.name, b.name);
-    });
+    sortFolderEntries(entries);
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -39,6 +40,31 @@ TEST(FolderNameLess, FoldsLettersThenBreaksTiesByRawBytes) {
     const std::vector<std::string> expected = {"A.kvr", "a.KVR", "a.kvr", "ab.kvr",
                                                "b.kvr", "Z.kvr", "[.kvr", "_x.kvr"};
     EXPECT_EQ(names, expected);
+}
+
+TEST(SortFolderEntries, AgreesWithFolderNameLessOnRandomNames) {
+    std::mt19937 random(11);
+    const std::string alphabet = "aAbBzZ_[`{~\x7f\x80\xe9\xC9.";
+    for (int round = 0; round < 50; ++round) {
+        std::vector<FolderEntry> entries;
+        for (int i = 0; i < 40; ++i) {
+            std::string name;
+            for (size_t length = random() % 5; length > 0; --length) {
+                name += alphabet[random() % alphabet.size()];
+            }
+            entries.push_back({name + ".kvr", (random() & 1) != 0});
+        }
+        std::vector<FolderEntry> expected = entries;
+        std::stable_sort(expected.begin(), expected.end(),
+                         [](const FolderEntry& a, const FolderEntry& b) {
+                             return folderNameLess(a.name, b.name);
+                         });
+        sortFolderEntries(entries);
+        ASSERT_EQ(entries.size(), expected.size());
+        for (size_t i = 0; i < entries.size(); ++i) {
+            EXPECT_EQ(entries[i].name, expected[i].name) << round << "/" << i;
+        }
+    }
 }
 
 TEST(ListFolder, ListsMatchingEntriesInOrderAndMarksFolders) {
