@@ -61,6 +61,11 @@ bool matchOption(const char* name, int argc, const char* const* argv, int& i, co
     return true;
 }
 
+std::string badNumber(const char* option, const char* value, const char* maximum) {
+    std::string text = std::string(option) + " needs a whole number from 0 to " + maximum;
+    return value == nullptr ? text : text + ", not \"" + value + "\"";
+}
+
 // ---- Pseudo-random numbers ----------------------------------------------------------------
 
 // splitmix64's finaliser: every value below is a pure function of the seed and its keys, so
@@ -263,17 +268,13 @@ bool parseArguments(int argc, const char* const* argv, SampleOptions& options, s
             options.help = true;
         } else if (matchOption("--participants", argc, argv, i, value)) {
             if (value == nullptr || !parseDecimal(value, MaximumParticipantCount, number)) {
-                error =
-                    std::string("--participants needs a whole number from 0 to 1000000, not \"") +
-                    (value ? value : "") + "\"";
+                error = badNumber("--participants", value, "1000000");
                 return false;
             }
             options.participants = static_cast<uint32_t>(number);
         } else if (matchOption("--seed", argc, argv, i, value)) {
             if (value == nullptr || !parseDecimal(value, UINT64_MAX, number)) {
-                error = std::string("--seed needs a whole number from 0 to 18446744073709551615, "
-                                    "not \"") +
-                        (value ? value : "") + "\"";
+                error = badNumber("--seed", value, "18446744073709551615");
                 return false;
             }
             options.seed = number;
@@ -288,7 +289,7 @@ bool parseArguments(int argc, const char* const* argv, SampleOptions& options, s
             haveFolder = true;
         }
     }
-    if (!haveFolder && !options.help) {
+    if ((!haveFolder || options.folder.empty()) && !options.help) {
         error = "no folder given";
         return false;
     }

@@ -405,6 +405,7 @@ TEST(SampleArguments, BadInputIsRefusedAndLeavesNothing) {
     const std::string dir = (temp / "game").string();
     const std::vector<std::vector<std::string>> cases = {
         {},
+        {""},
         {dir, "--participants", "abc"},
         {dir, "--participants", "12x"},
         {dir, "--participants", ""},
