@@ -1,7 +1,25 @@
 #!/usr/bin/env bash
-# Builds kvrrank in release mode and runs it on a fresh synthetic game folder.
+# Builds kvrrank and kvrsample in release mode, makes a fresh synthetic game folder in a
+# temporary place and runs kvrrank there. Arguments go to kvrsample, for example
+#   tools/run-sample.sh --participants 20 --seed 7
 set -euo pipefail
 cd "$(dirname "$0")/.."
+root="$PWD"
+
+echo "== building (release preset)"
 cmake --workflow --preset release >/dev/null
-echo "sample generator not built yet" >&2
-exit 1
+
+sample="$(mktemp -d)/game"
+"$root/build/release/tools/kvrsample" "$sample" "$@"
+
+echo "== kvrrank in $sample"
+cd "$sample"
+status=0
+"$root/build/release/kvrrank" || status=$?
+
+if [ -f ranking.txt ]; then
+    echo "== ranking.txt"
+    cat ranking.txt
+fi
+echo "== kvrrank exit status $status; the sample stays in $sample (remove it with: rm -r \"$(dirname "$sample")\")"
+exit "$status"
