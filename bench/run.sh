@@ -39,7 +39,7 @@ for n in "${sizes[@]}"; do
     floor="find kvr -name '*.kvr' -exec cat {} + >/dev/null && head -c $report_size /dev/zero >'$work/floor.out'"
     hyperfine --style none --warmup 2 --runs "$runs" --export-json "$work/hf-$n.json" \
         --prepare "$restore" -n kvrrank "'$kvrrank' >/dev/null" \
-        -n floor "$floor" >/dev/null
+        -n floor "$floor" >/dev/null 2>"$work/hf-$n.err" || { cat "$work/hf-$n.err" >&2; exit 1; }
 
     eval "$restore"
     peak_kb=$( { /usr/bin/time -v "$kvrrank" >/dev/null; } 2>&1 |
