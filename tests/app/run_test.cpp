@@ -83,10 +83,10 @@ TEST(Run, ImportsInOrderAndReportsEachFile) {
 
     // Three participants, no gap for the failed file; the same code twice is two drivers.
     std::string report = kvrtest::readText(game / "ranking.txt");
-    EXPECT_NE(report.find("Participants : \n"
-                          "  01. AAA , 1850.00.00 , Driver AAA\n"
-                          "  02. BBB , 1850.00.00 , Driver BBB\n"
-                          "  03. AAA , 1850.00.00 , Driver AAA\n\n"),
+    EXPECT_NE(report.find(kvrtest::platformText("Participants : \n"
+                                                "  01. AAA , 1850.00.00 , Driver AAA\n"
+                                                "  02. BBB , 1850.00.00 , Driver BBB\n"
+                                                "  03. AAA , 1850.00.00 , Driver AAA\n\n")),
               std::string::npos);
     std::vector<uint8_t> records = game.records();
     EXPECT_EQ(std::string(records.begin() + 1784, records.begin() + 1788), std::string("AAA\0", 4));

@@ -17,21 +17,7 @@ using kvrtest::GameFolder;
 using kvrtest::ParticipantFileBuilder;
 namespace fs = std::filesystem;
 
-// Text as the platform writes it: CR LF line ends on Windows, LF elsewhere.
-std::string platformText(const std::string& text) {
-#ifdef _WIN32
-    std::string converted;
-    for (char c : text) {
-        if (c == '\n') {
-            converted += '\r';
-        }
-        converted += c;
-    }
-    return converted;
-#else
-    return text;
-#endif
-}
+using kvrtest::platformText;
 
 kvrtest::ProcessResult runKvrRankIn(const GameFolder& game) {
     return kvrtest::runProgram(KVRRANK_BINARY, game.path());
@@ -54,6 +40,8 @@ TEST(EndToEnd, ImportsUpdatesAndReports) {
     game.addParticipant("Bert.kvr",
                         ParticipantFileBuilder().code("BE").name("Bert").stage(0, 0, 0x04, 5999));
     game.addParticipant("cut.kvr", ParticipantFileBuilder().code("CUT").resize(1615));
+    // Matches "*.kvr" by its 8.3 short name on Windows; never a participant file.
+    game.addParticipant("x.kvrx", ParticipantFileBuilder().code("X"));
     fs::create_directory(game / "kvr" / "dir.kvr");
 #ifndef _WIN32
     ASSERT_EQ(::mkfifo((game / "kvr" / "pipe.kvr").c_str(), 0600), 0);
@@ -150,5 +138,34 @@ TEST(EndToEnd, FailedUpdateChangesNothing) {
         }
     }
 }
+
+#ifdef _WIN32
+// Every line end of the console and of the report is CR LF, and no other CR is written.
+TEST(EndToEnd, WindowsLineEndsAreCrLf) {
+    GameFolder game;
+    game.addParticipant("a.kvr", ParticipantFileBuilder().code("A").name("A").stage(0, 0, 0, 90));
+    kvrtest::ProcessResult run = runKvrRankIn(game);
+    EXPECT_EQ(run.output, "importing a.kvr ... ok!\r\n"
+                          "updateing Configuration/gameinfo.rcf... ok!\r\n");
+    EXPECT_EQ(run.exitStatus, 0);
+
+    std::string report = kvrtest::readText(game / "ranking.txt");
+    size_t lines = 0;
+    for (size_t i = 0; i < report.size(); ++i) {
+        if (report[i] == '\n') {
+            ++lines;
+            ASSERT_TRUE(i > 0 && report[i - 1] == '\r') << "LF without CR at " << i;
+        } else if (report[i] == '\r') {
+            ASSERT_TRUE(i + 1 < report.size() && report[i + 1] == '\n') << "lone CR at " << i;
+        }
+    }
+    EXPECT_GT(lines, 20u);
+    EXPECT_EQ(report.substr(report.size() - 2), "\r\n");
+
+    GameFolder empty;
+    fs::remove(empty / "kvr");
+    EXPECT_EQ(runKvrRankIn(empty).output, "not found kvr file\r\n");
+}
+#endif
 
 } // namespace

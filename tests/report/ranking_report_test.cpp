@@ -231,9 +231,9 @@ TEST(RankingReport, RankingAtLineUsesLocalTimeWhenWritten) {
         ParticipantFileBuilder().code("T").name("Tee").stage(0, 0, 0, 10).record()};
     ASSERT_TRUE(writeRankingReport(participants.data(), 1, path.string().c_str()));
     std::string text = kvrtest::readText(path);
-    std::regex pattern(
-        "Dustline Rally 2\\.0 - KVR Ranking System 1\\.0alpha2\r?\n\r?\n"
-        "Ranking at 2[0-9]{3}\\.[01][0-9]\\.[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9]\r?\n");
+    std::regex pattern(kvrtest::platformText(
+        "Dustline Rally 2\\.0 - KVR Ranking System 1\\.0alpha2\n\n"
+        "Ranking at 2[0-9]{3}\\.[01][0-9]\\.[0-3][0-9] [0-2][0-9]:[0-5][0-9]:[0-6][0-9]\n"));
     EXPECT_TRUE(std::regex_search(text, pattern)) << text.substr(0, 120);
 }
 

@@ -45,6 +45,21 @@ void writeText(const fs::path& path, const std::string& text) {
     writeBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
 }
 
+std::string platformText(const std::string& text) {
+#ifdef _WIN32
+    std::string converted;
+    for (char c : text) {
+        if (c == '\n') {
+            converted += '\r';
+        }
+        converted += c;
+    }
+    return converted;
+#else
+    return text;
+#endif
+}
+
 TempFolder::TempFolder() {
     static std::atomic<unsigned> counter{0};
     std::random_device entropy;
@@ -101,10 +116,63 @@ bool posixFileSystem() {
     return false;
 }
 
+namespace {
+
+// A file handle the child inherits as its standard output or error.
+HANDLE inheritableOutput(const fs::path& path) {
+    SECURITY_ATTRIBUTES inherit{};
+    inherit.nLength = sizeof inherit;
+    inherit.bInheritHandle = TRUE;
+    HANDLE h = CreateFileW(path.wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                           CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        throw std::runtime_error("cannot create " + path.string());
+    }
+    return h;
+}
+
+} // namespace
+
 ProcessResult runProgram(const fs::path& program, const fs::path& folder) {
-    throw std::logic_error("runProgram is not built for this platform yet");
-    (void)program;
-    (void)folder;
+    TempFolder capture;
+    fs::path outPath = capture / "stdout";
+    fs::path errPath = capture / "stderr";
+    // Made absolute before the child starts in another folder (and, under Wine, a Unix path
+    // from the build becomes a drive path).
+    std::wstring application = fs::absolute(program).wstring();
+    std::wstring commandLine = L"\"" + application + L"\"";
+    std::wstring workingFolder = fs::absolute(folder).wstring();
+
+    HANDLE out = inheritableOutput(outPath);
+    HANDLE err = inheritableOutput(errPath);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = out;
+    startup.hStdError = err;
+    PROCESS_INFORMATION child{};
+    BOOL started =
+        CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                       CREATE_NO_WINDOW, nullptr, workingFolder.c_str(), &startup, &child);
+    CloseHandle(out);
+    CloseHandle(err);
+    if (!started) {
+        throw std::runtime_error("cannot start " + program.string());
+    }
+    DWORD exitCode = 0;
+    bool finished = WaitForSingleObject(child.hProcess, INFINITE) == WAIT_OBJECT_0 &&
+                    GetExitCodeProcess(child.hProcess, &exitCode);
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    if (!finished) {
+        throw std::runtime_error("cannot wait for " + program.string());
+    }
+    ProcessResult result;
+    result.exitStatus = static_cast<int>(exitCode);
+    result.output = readText(outPath);
+    result.errors = readText(errPath);
+    return result;
 }
 
 #else

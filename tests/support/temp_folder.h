@@ -16,6 +16,10 @@ std::string readText(const fs::path& path);
 void writeBytes(const fs::path& path, const std::vector<uint8_t>& bytes);
 void writeText(const fs::path& path, const std::string& text);
 
+// Text as the platform writes it to the console and the report: CR LF line ends on Windows,
+// LF elsewhere.
+std::string platformText(const std::string& text);
+
 // A fresh empty folder, removed with everything in it at the end of the scope.
 class TempFolder {
   public:

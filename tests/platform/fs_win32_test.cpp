@@ -1,0 +1,161 @@
+// Windows behaviour of the file-system layer: short-name matches, sharing, devices.
+#include "platform/fs.h"
+
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+#include <windows.h>
+
+namespace {
+
+using namespace kvr::platform;
+using kvrtest::TempFolder;
+namespace fs = std::filesystem;
+
+std::vector<std::string> rawPatternMatches(const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) {
+        return names;
+    }
+    do {
+        names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
+bool contains(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+TEST(ListFolderWin32, SkipsNamesOnlyTheirShortNameMatches) {
+    TempFolder folder;
+    const char* names[] = {"x.kvrx", "longer name.kvrzz", "y.kvr", "Z.KVR"};
+    for (const char* name : names) {
+        kvrtest::writeText(folder / name, "x");
+    }
+    std::string base = folder.path().string();
+
+    std::vector<FolderEntry> entries;
+    ASSERT_TRUE(listFolder(base.c_str(), ".kvr", entries));
+    std::vector<std::string> listed;
+    for (const FolderEntry& e : entries) {
+        listed.push_back(e.name);
+    }
+    EXPECT_EQ(listed, (std::vector<std::string>{"y.kvr", "Z.KVR"}));
+
+    // Where the volume makes 8.3 names ("x.kvrx" gets one ending in ".KVR"), the pattern
+    // alone matches the long names too: the filter above is what keeps them out.
+    char shortName[MAX_PATH];
+    std::string longPath = (folder / "x.kvrx").string();
+    DWORD length = GetShortPathNameA(longPath.c_str(), shortName, MAX_PATH);
+    bool hasShortNames = length > 0 && length < MAX_PATH && std::string(shortName) != longPath;
+    if (hasShortNames) {
+        std::vector<std::string> raw = rawPatternMatches(base + "/*.kvr");
+        EXPECT_TRUE(contains(raw, "x.kvrx")) << shortName;
+        EXPECT_TRUE(contains(raw, "longer name.kvrzz"));
+    }
+}
+
+// Another program's handle on the file, opened with the given sharing.
+class OtherHandle {
+  public:
+    OtherHandle(const fs::path& path, DWORD share)
+        : handle_(CreateFileW(path.wstring().c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr)) {}
+    ~OtherHandle() {
+        if (open()) {
+            CloseHandle(handle_);
+        }
+    }
+    OtherHandle(const OtherHandle&) = delete;
+    OtherHandle& operator=(const OtherHandle&) = delete;
+    bool open() const { return handle_ != INVALID_HANDLE_VALUE; }
+
+  private:
+    HANDLE handle_;
+};
+
+TEST(SharingWin32, AFileOpenElsewhereFailsAtOnceWhateverItsSharing) {
+    TempFolder folder;
+    auto path = folder / "held.rcf";
+    const std::vector<uint8_t> before = kvrtest::syntheticRecordsFile(100);
+    const uint8_t patch[4] = {1, 2, 3, 4};
+    const WriteBlock block{10, patch, sizeof patch};
+    struct Case {
+        const char* what;
+        DWORD share;
+    };
+    const Case cases[] = {
+        {"no sharing", 0},
+        {"read sharing", FILE_SHARE_READ},
+        {"full sharing", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
+    };
+    for (const Case& c : cases) {
+        kvrtest::writeBytes(path, before);
+        {
+            OtherHandle other(path, c.share);
+            ASSERT_TRUE(other.open()) << c.what;
+            uint8_t buffer[200];
+            size_t delivered = 99;
+            auto start = std::chrono::steady_clock::now();
+            EXPECT_FALSE(readExclusive(path.string().c_str(), buffer, sizeof buffer, delivered))
+                << c.what;
+            EXPECT_EQ(delivered, 0u) << c.what;
+            EXPECT_FALSE(writeBlocksInPlace(path.string().c_str(), &block, 1, 0)) << c.what;
+            auto elapsed = std::chrono::steady_clock::now() - start;
+            EXPECT_LT(elapsed, std::chrono::seconds(1)) << c.what;
+        }
+        EXPECT_EQ(kvrtest::readBytes(path), before) << c.what;
+    }
+
+    // Once the other handle is closed, both succeed.
+    uint8_t buffer[200];
+    size_t delivered = 0;
+    EXPECT_TRUE(readExclusive(path.string().c_str(), buffer, sizeof buffer, delivered));
+    EXPECT_EQ(delivered, before.size());
+    EXPECT_TRUE(writeBlocksInPlace(path.string().c_str(), &block, 1, 0));
+    EXPECT_EQ(kvrtest::readBytes(path)[12], 3);
+}
+
+TEST(DevicesWin32, AreNeitherReadNorWritten) {
+    // NUL opens like a file and reads as empty.
+    uint8_t buffer[16];
+    size_t delivered = 0;
+    EXPECT_FALSE(readExclusive("NUL", buffer, sizeof buffer, delivered));
+    const uint8_t byte = 0;
+    const WriteBlock block{0, &byte, 1};
+    EXPECT_FALSE(writeBlocksInPlace("NUL", &block, 1, 0));
+}
+
+TEST(DevicesWin32, APipeIsRefusedWithoutWaitingForData) {
+    std::string name = "\\\\.\\pipe\\kvrtest-" + std::to_string(GetCurrentProcessId());
+    HANDLE server = CreateNamedPipeA(name.c_str(), PIPE_ACCESS_OUTBOUND, PIPE_TYPE_BYTE | PIPE_WAIT,
+                                     1, 4096, 4096, 0, nullptr);
+    ASSERT_NE(server, INVALID_HANDLE_VALUE);
+    // Data arrives late: a reader that waited for it would take two seconds and succeed.
+    std::thread writer([server] {
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        char data[32] = {};
+        DWORD written = 0;
+        WriteFile(server, data, sizeof data, &written, nullptr);
+        CloseHandle(server);
+    });
+    uint8_t buffer[16];
+    size_t delivered = 0;
+    auto start = std::chrono::steady_clock::now();
+    bool read = readExclusive(name.c_str(), buffer, sizeof buffer, delivered);
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    writer.join();
+    EXPECT_FALSE(read);
+    EXPECT_LT(elapsed, std::chrono::seconds(1));
+}
+
+} // namespace
