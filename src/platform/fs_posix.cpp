@@ -9,6 +9,7 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kvr::platform {
 
@@ -36,6 +37,18 @@ bool lockExclusive(int fd) {
         rc = ::flock(fd, LOCK_EX | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
     return rc == 0;
+}
+
+// stat, lstat (`followLinks` false) and fstat (`path` null) as one counted operation.
+bool statFile(const char* path, int fd, bool followLinks, struct stat& info) {
+    if (operationFails()) {
+        errno = EIO;
+        return false;
+    }
+    if (path == nullptr) {
+        return ::fstat(fd, &info) == 0;
+    }
+    return (followLinks ? ::stat(path, &info) : ::lstat(path, &info)) == 0;
 }
 
 bool closeFile(int fd) {
@@ -79,6 +92,27 @@ bool readFully(int fd, uint8_t* buffer, size_t capacity, size_t& delivered) {
     return true;
 }
 
+bool readFullyAt(int fd, uint64_t offset, uint8_t* buffer, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        if (operationFails()) {
+            return false;
+        }
+        ssize_t n = ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (n == 0) {
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 bool writeFullyAt(int fd, uint64_t offset, const uint8_t* data, size_t size) {
     size_t done = 0;
     while (done < size) {
@@ -111,7 +145,7 @@ bool isFolderEntry(const char* folder, const dirent* entry) {
     // loop is not a folder; its import fails.
     std::string path = std::string(folder) + "/" + entry->d_name;
     struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return statFile(path.c_str(), -1, true, info) && S_ISDIR(info.st_mode);
 }
 
 } // namespace
@@ -125,11 +159,18 @@ bool listFolder(const char* folder, const char* extension, std::vector<FolderEnt
     if (dir == nullptr) {
         return false;
     }
+    bool complete = true;
     for (;;) {
+        // Reading the folder counts as a read. A read error fails the whole listing: a run
+        // over part of the folder would drop participants without a word.
+        if (operationFails()) {
+            complete = false;
+            break;
+        }
         errno = 0;
         const dirent* entry = ::readdir(dir);
         if (entry == nullptr) {
-            // errno set means a read error: like a failing FindNextFile, it ends the listing.
+            complete = errno == 0;
             break;
         }
         std::string name = entry->d_name;
@@ -140,6 +181,10 @@ bool listFolder(const char* folder, const char* extension, std::vector<FolderEnt
         entries.push_back(FolderEntry{std::move(name), folderFlag});
     }
     ::closedir(dir);
+    if (!complete) {
+        entries.clear();
+        return false;
+    }
     std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) {
         return folderNameLess(a.name, b.name);
     });
@@ -148,13 +193,18 @@ bool listFolder(const char* folder, const char* extension, std::vector<FolderEnt
 
 bool readExclusive(const char* path, uint8_t* buffer, size_t capacity, size_t& delivered) {
     delivered = 0;
-    // O_NONBLOCK: opening a FIFO or a device never waits; fstat then refuses it.
+    // Only a regular file is opened: opening a device can act on it (a tape rewinds). The
+    // check after the open catches a file swapped in between; O_NONBLOCK keeps that open
+    // from waiting on a FIFO.
+    struct stat info;
+    if (!statFile(path, -1, true, info) || !S_ISREG(info.st_mode)) {
+        return false;
+    }
     int fd = openFile(path, O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
-    struct stat info;
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && lockExclusive(fd) &&
+    bool ok = statFile(nullptr, fd, false, info) && S_ISREG(info.st_mode) && lockExclusive(fd) &&
               readFully(fd, buffer, capacity, delivered);
     bool closed = closeFile(fd);
     return ok && closed;
@@ -162,15 +212,33 @@ bool readExclusive(const char* path, uint8_t* buffer, size_t capacity, size_t& d
 
 bool writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count,
                         uint64_t minimumSize) {
-    int fd = openFile(path, O_WRONLY | O_NONBLOCK);
+    // The file itself must not be a link: the write stays in the folder that names it.
+    struct stat info;
+    if (!statFile(path, -1, false, info) || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    int fd = openFile(path, O_RDWR | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) {
         return false;
     }
-    struct stat info;
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+    bool ok = statFile(nullptr, fd, false, info) && S_ISREG(info.st_mode) &&
               static_cast<uint64_t>(info.st_size) >= minimumSize && lockExclusive(fd);
+    // The blocks' present bytes, put back if a later block cannot be written: the file then
+    // holds either all new blocks or none.
+    std::vector<std::vector<uint8_t>> earlier(count);
     for (size_t i = 0; ok && i < count; ++i) {
-        ok = writeFullyAt(fd, blocks[i].offset, blocks[i].data, blocks[i].size);
+        earlier[i].resize(blocks[i].size);
+        ok = readFullyAt(fd, blocks[i].offset, earlier[i].data(), blocks[i].size);
+    }
+    size_t begun = 0; // blocks whose write was started
+    while (ok && begun < count) {
+        ok = writeFullyAt(fd, blocks[begun].offset, blocks[begun].data, blocks[begun].size);
+        ++begun;
+    }
+    if (!ok) {
+        for (size_t i = 0; i < begun; ++i) {
+            writeFullyAt(fd, blocks[i].offset, earlier[i].data(), earlier[i].size());
+        }
     }
     ok = ok && flushFile(fd);
     bool closed = closeFile(fd);
@@ -185,6 +253,13 @@ std::string folderOf(const std::string& path) {
         return ".";
     }
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool changeMode(int fd, mode_t mode) {
+    if (operationFails()) {
+        return false;
+    }
+    return ::fchmod(fd, mode) == 0;
 }
 
 bool renameFile(const char* from, const char* to) {
@@ -209,8 +284,14 @@ bool flushFolder(const std::string& folder) {
 
 bool replaceFile(const char* target, const char* data, size_t size) {
     std::string targetPath = target;
+    // The target itself, not what a link there points to: a link is replaced by the new
+    // file, and whatever it pointed to is never written.
     struct stat existing;
-    bool keepMode = ::stat(target, &existing) == 0 && S_ISREG(existing.st_mode);
+    bool found = statFile(target, -1, false, existing);
+    if (!found && errno != ENOENT) {
+        return false;
+    }
+    bool keepMode = found && S_ISREG(existing.st_mode);
 
     // A fresh name beside the target, so the rename stays inside one file system.
     std::string temporary;
@@ -226,7 +307,7 @@ bool replaceFile(const char* target, const char* data, size_t size) {
     if (fd < 0) {
         return false;
     }
-    bool ok = !keepMode || ::fchmod(fd, existing.st_mode & 07777) == 0;
+    bool ok = !keepMode || changeMode(fd, existing.st_mode & 07777);
     ok = ok && writeFullyAt(fd, 0, reinterpret_cast<const uint8_t*>(data), size);
     ok = ok && flushFile(fd);
     bool closed = closeFile(fd);
