@@ -47,9 +47,9 @@ struct WriteBlock {
 
 // Overwrites `count` blocks of an existing regular file of at least `minimumSize` bytes in
 // place, exclusively and without waiting, and flushes them to disk. A missing file, a
-// folder, a symbolic link, a shorter file or one held by another program fails before a byte
-// is written. When a write fails, the blocks already written get their earlier bytes back.
-// Never creates, truncates or grows the file.
+// folder, a symbolic link (the file, or a folder of a relative path), a shorter file or one
+// held by another program fails before a byte is written. When a write fails, the blocks
+// already written get their earlier bytes back. Never creates, truncates or grows the file.
 bool writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count,
                         uint64_t minimumSize);
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
@@ -212,8 +213,18 @@ bool readExclusive(const char* path, uint8_t* buffer, size_t capacity, size_t& d
 
 bool writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count,
                         uint64_t minimumSize) {
-    // The file itself must not be a link: the write stays in the folder that names it.
+    // No link on the way: neither the file nor, for a path relative to the working folder,
+    // a folder on it. The write stays inside the folder the path names.
     struct stat info;
+    if (path[0] != '/') {
+        for (const char* slash = std::strchr(path, '/'); slash != nullptr;
+             slash = std::strchr(slash + 1, '/')) {
+            std::string folder(path, static_cast<size_t>(slash - path));
+            if (!statFile(folder.c_str(), -1, false, info) || !S_ISDIR(info.st_mode)) {
+                return false;
+            }
+        }
+    }
     if (!statFile(path, -1, false, info) || !S_ISREG(info.st_mode)) {
         return false;
     }
