@@ -247,6 +247,8 @@ bool writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count
         ++begun;
     }
     if (!ok) {
+        // The update has failed either way; a restore that fails too cannot be reported
+        // beyond that.
         for (size_t i = 0; i < begun; ++i) {
             writeFullyAt(fd, blocks[i].offset, earlier[i].data(), earlier[i].size());
         }
