@@ -33,12 +33,13 @@ bool folderNameLess(const std::string& a, const std::string& b);
 void sortFolderEntries(std::vector<FolderEntry>& entries);
 
 // Lists the entries of `folder` whose names end in `extension`, in listing order.
-// Returns false when the folder cannot be listed (missing, not a folder, not permitted).
+// Returns false when the folder cannot be listed (missing, not a folder, not permitted) or
+// a read of it fails part-way.
 bool listFolder(const char* folder, const char* extension, std::vector<FolderEntry>& entries);
 
 // Opens an existing regular file for reading, exclusively and without waiting (a file
 // another program holds is refused), and reads up to `capacity` bytes from its start.
-// Anything that is not a regular file after following links is refused at once.
+// Anything that is not a regular file after following links is refused before it is opened.
 bool readExclusive(const char* path, uint8_t* buffer, size_t capacity, size_t& delivered);
 
 struct WriteBlock {
@@ -49,18 +50,22 @@ struct WriteBlock {
 
 // Overwrites `count` blocks of an existing regular file of at least `minimumSize` bytes in
 // place, exclusively and without waiting, and flushes them to disk. A missing file, a
-// folder, a shorter file or one held by another program fails before a byte is written.
-// Never creates, truncates or grows the file.
+// folder, a symbolic link (the file, or a folder of a relative path), a shorter file or one
+// held by another program fails before a byte is written. When a write fails, the blocks
+// already written get their earlier bytes back. Never creates, truncates or grows the file.
 bool writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count,
                         uint64_t minimumSize);
 
 // Replaces the file `target` with `size` bytes of `data`: written to a temporary file beside
 // it and renamed over it only when every write succeeded. A replaced file keeps its permission
-// bits. On failure the temporary file is removed and `target` is left as it was.
+// bits; a symbolic link at `target` is replaced itself, its destination is never written. On
+// failure the temporary file is removed and `target` is left as it was.
 bool replaceFile(const char* target, const char* data, size_t size);
 
 // Test seam: makes the k-th file operation after this call fail (k >= 1); 0 disarms.
-// Every open, lock, read, write, flush, close and rename counts as one operation.
+// Every open, stat, lock, read (of a file or a folder), write, flush, mode change, close and
+// rename counts as one operation. Closing a folder and removing a temporary file after a
+// failure do not count: their result changes nothing.
 void injectFaultAt(long k);
 // Operations performed since the last injectFaultAt call.
 long operationsSinceInjection();

@@ -1,13 +1,16 @@
 // POSIX implementation of the file-system layer.
 #include "platform/fs.h"
+#include "platform/fs_blocks.h"
 
 #include <cerrno>
+#include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace kvr::platform {
 
@@ -35,6 +38,18 @@ bool lockExclusive(int fd) {
         rc = ::flock(fd, LOCK_EX | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
     return rc == 0;
+}
+
+// stat, lstat (`followLinks` false) and fstat (`path` null) as one counted operation.
+bool statFile(const char* path, int fd, bool followLinks, struct stat& info) {
+    if (operationFails()) {
+        errno = EIO;
+        return false;
+    }
+    if (path == nullptr) {
+        return ::fstat(fd, &info) == 0;
+    }
+    return (followLinks ? ::stat(path, &info) : ::lstat(path, &info)) == 0;
 }
 
 bool closeFile(int fd) {
@@ -78,6 +93,27 @@ bool readFully(int fd, uint8_t* buffer, size_t capacity, size_t& delivered) {
     return true;
 }
 
+bool readFullyAt(int fd, uint64_t offset, uint8_t* buffer, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        if (operationFails()) {
+            return false;
+        }
+        ssize_t n = ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return false;
+        }
+        if (n == 0) {
+            return false;
+        }
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
 bool writeFullyAt(int fd, uint64_t offset, const uint8_t* data, size_t size) {
     size_t done = 0;
     while (done < size) {
@@ -110,7 +146,7 @@ bool isFolderEntry(const char* folder, const dirent* entry) {
     // loop is not a folder; its import fails.
     std::string path = std::string(folder) + "/" + entry->d_name;
     struct stat info;
-    return ::stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return statFile(path.c_str(), -1, true, info) && S_ISDIR(info.st_mode);
 }
 
 } // namespace
@@ -124,11 +160,18 @@ bool listFolder(const char* folder, const char* extension, std::vector<FolderEnt
     if (dir == nullptr) {
         return false;
     }
+    bool complete = true;
     for (;;) {
+        // Reading the folder counts as a read. A read error fails the whole listing: a run
+        // over part of the folder would drop participants without a word.
+        if (operationFails()) {
+            complete = false;
+            break;
+        }
         errno = 0;
         const dirent* entry = ::readdir(dir);
         if (entry == nullptr) {
-            // errno set means a read error: like a failing FindNextFile, it ends the listing.
+            complete = errno == 0;
             break;
         }
         std::string name = entry->d_name;
@@ -139,19 +182,28 @@ bool listFolder(const char* folder, const char* extension, std::vector<FolderEnt
         entries.push_back(FolderEntry{std::move(name), folderFlag});
     }
     ::closedir(dir);
+    if (!complete) {
+        entries.clear();
+        return false;
+    }
     sortFolderEntries(entries);
     return true;
 }
 
 bool readExclusive(const char* path, uint8_t* buffer, size_t capacity, size_t& delivered) {
     delivered = 0;
-    // O_NONBLOCK: opening a FIFO or a device never waits; fstat then refuses it.
+    // Only a regular file is opened: opening a device can act on it (a tape rewinds). The
+    // check after the open catches a file swapped in between; O_NONBLOCK keeps that open
+    // from waiting on a FIFO.
+    struct stat info;
+    if (!statFile(path, -1, true, info) || !S_ISREG(info.st_mode)) {
+        return false;
+    }
     int fd = openFile(path, O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
         return false;
     }
-    struct stat info;
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && lockExclusive(fd) &&
+    bool ok = statFile(nullptr, fd, false, info) && S_ISREG(info.st_mode) && lockExclusive(fd) &&
               readFully(fd, buffer, capacity, delivered);
     bool closed = closeFile(fd);
     return ok && closed;
@@ -159,16 +211,35 @@ bool readExclusive(const char* path, uint8_t* buffer, size_t capacity, size_t& d
 
 bool writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count,
                         uint64_t minimumSize) {
-    int fd = openFile(path, O_WRONLY | O_NONBLOCK);
+    // No link on the way: neither the file nor, for a path relative to the working folder,
+    // a folder on it. The write stays inside the folder the path names.
+    struct stat info;
+    if (path[0] != '/') {
+        for (const char* slash = std::strchr(path, '/'); slash != nullptr;
+             slash = std::strchr(slash + 1, '/')) {
+            std::string folder(path, static_cast<size_t>(slash - path));
+            if (!statFile(folder.c_str(), -1, false, info) || !S_ISDIR(info.st_mode)) {
+                return false;
+            }
+        }
+    }
+    if (!statFile(path, -1, false, info) || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    int fd = openFile(path, O_RDWR | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) {
         return false;
     }
-    struct stat info;
-    bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+    bool ok = statFile(nullptr, fd, false, info) && S_ISREG(info.st_mode) &&
               static_cast<uint64_t>(info.st_size) >= minimumSize && lockExclusive(fd);
-    for (size_t i = 0; ok && i < count; ++i) {
-        ok = writeFullyAt(fd, blocks[i].offset, blocks[i].data, blocks[i].size);
-    }
+    ok = ok && detail::writeAllOrNone(
+                   blocks, count,
+                   [fd](uint64_t offset, uint8_t* buffer, size_t size) {
+                       return readFullyAt(fd, offset, buffer, size);
+                   },
+                   [fd](uint64_t offset, const uint8_t* data, size_t size) {
+                       return writeFullyAt(fd, offset, data, size);
+                   });
     ok = ok && flushFile(fd);
     bool closed = closeFile(fd);
     return ok && closed;
@@ -182,6 +253,13 @@ std::string folderOf(const std::string& path) {
         return ".";
     }
     return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool changeMode(int fd, mode_t mode) {
+    if (operationFails()) {
+        return false;
+    }
+    return ::fchmod(fd, mode) == 0;
 }
 
 bool renameFile(const char* from, const char* to) {
@@ -206,8 +284,14 @@ bool flushFolder(const std::string& folder) {
 
 bool replaceFile(const char* target, const char* data, size_t size) {
     std::string targetPath = target;
+    // The target itself, not what a link there points to: a link is replaced by the new
+    // file, and whatever it pointed to is never written.
     struct stat existing;
-    bool keepMode = ::stat(target, &existing) == 0 && S_ISREG(existing.st_mode);
+    bool found = statFile(target, -1, false, existing);
+    if (!found && errno != ENOENT) {
+        return false;
+    }
+    bool keepMode = found && S_ISREG(existing.st_mode);
 
     // A fresh name beside the target, so the rename stays inside one file system.
     std::string temporary;
@@ -223,7 +307,7 @@ bool replaceFile(const char* target, const char* data, size_t size) {
     if (fd < 0) {
         return false;
     }
-    bool ok = !keepMode || ::fchmod(fd, existing.st_mode & 07777) == 0;
+    bool ok = !keepMode || changeMode(fd, existing.st_mode & 07777);
     ok = ok && writeFullyAt(fd, 0, reinterpret_cast<const uint8_t*>(data), size);
     ok = ok && flushFile(fd);
     bool closed = closeFile(fd);

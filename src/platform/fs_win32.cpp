@@ -1,5 +1,6 @@
 // Win32 implementation of the file-system layer.
 #include "platform/fs.h"
+#include "platform/fs_blocks.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
@@ -77,6 +78,31 @@ bool readFully(HANDLE handle, uint8_t* buffer, size_t capacity, size_t& delivere
     return true;
 }
 
+OVERLAPPED overlappedAt(uint64_t position) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(position & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(position >> 32);
+    return at;
+}
+
+// Positioned reads of exactly `size` bytes; the end of the file first is a failure.
+bool readFullyAt(HANDLE handle, uint64_t offset, uint8_t* buffer, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        if (operationFails()) {
+            return false;
+        }
+        OVERLAPPED at = overlappedAt(offset + done);
+        DWORD request = static_cast<DWORD>(std::min(size - done, MaximumRequest));
+        DWORD n = 0;
+        if (!ReadFile(handle, buffer + done, request, &n, &at) || n == 0) {
+            return false;
+        }
+        done += n;
+    }
+    return true;
+}
+
 // Positioned writes: the offset goes with each call in an OVERLAPPED, no separate seek. The
 // handle is synchronous, so each write has completed when WriteFile returns.
 bool writeFullyAt(HANDLE handle, uint64_t offset, const uint8_t* data, size_t size) {
@@ -85,10 +111,7 @@ bool writeFullyAt(HANDLE handle, uint64_t offset, const uint8_t* data, size_t si
         if (operationFails()) {
             return false;
         }
-        uint64_t position = offset + done;
-        OVERLAPPED at{};
-        at.Offset = static_cast<DWORD>(position & 0xFFFFFFFFu);
-        at.OffsetHigh = static_cast<DWORD>(position >> 32);
+        OVERLAPPED at = overlappedAt(offset + done);
         DWORD request = static_cast<DWORD>(std::min(size - done, MaximumRequest));
         DWORD n = 0;
         if (!WriteFile(handle, data + done, request, &n, &at) || n == 0) {
@@ -144,17 +167,24 @@ bool readExclusive(const char* path, uint8_t* buffer, size_t capacity, size_t& d
 
 bool writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count,
                         uint64_t minimumSize) {
-    // OPEN_EXISTING: never creates the file; GENERIC_WRITE alone never truncates it.
-    HANDLE handle = openFile(path, GENERIC_WRITE, OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS);
+    // OPEN_EXISTING: never creates or truncates the file. Read access too, for the bytes a
+    // failed update puts back.
+    HANDLE handle =
+        openFile(path, GENERIC_READ | GENERIC_WRITE, OPEN_EXISTING, FILE_FLAG_RANDOM_ACCESS);
     if (handle == INVALID_HANDLE_VALUE) {
         return false;
     }
-    LARGE_INTEGER size;
-    bool ok = isDiskFile(handle) && GetFileSizeEx(handle, &size) != 0 && size.QuadPart >= 0 &&
-              static_cast<uint64_t>(size.QuadPart) >= minimumSize;
-    for (size_t i = 0; ok && i < count; ++i) {
-        ok = writeFullyAt(handle, blocks[i].offset, blocks[i].data, blocks[i].size);
-    }
+    LARGE_INTEGER fileSize;
+    bool ok = isDiskFile(handle) && GetFileSizeEx(handle, &fileSize) != 0 &&
+              fileSize.QuadPart >= 0 && static_cast<uint64_t>(fileSize.QuadPart) >= minimumSize;
+    ok = ok && detail::writeAllOrNone(
+                   blocks, count,
+                   [handle](uint64_t offset, uint8_t* buffer, size_t size) {
+                       return readFullyAt(handle, offset, buffer, size);
+                   },
+                   [handle](uint64_t offset, const uint8_t* data, size_t size) {
+                       return writeFullyAt(handle, offset, data, size);
+                   });
     ok = ok && flushFile(handle);
     bool closed = closeFile(handle);
     return ok && closed;

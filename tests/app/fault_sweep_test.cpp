@@ -1,0 +1,218 @@
+// Makes each file operation of a whole run fail in turn, and checks after every run that
+// nothing was lost: the records file holds its earlier bytes or exactly the new tables, the
+// report is the earlier one or the complete new one, and no temporary file is left.
+#include "app/run.h"
+
+#include "platform/fs.h"
+#include "records/record_tables.h"
+#include "report/ranking_report.h"
+#include "support/game_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <iostream>
+#include <set>
+#include <sstream>
+
+namespace {
+
+using namespace kvr;
+using kvrtest::GameFolder;
+using kvrtest::ParticipantFileBuilder;
+namespace fs = std::filesystem;
+
+struct Member {
+    std::string file;
+    ParticipantFileBuilder image;
+};
+
+// A group of five with overlapping stage and arcade times, junk in the ignored bytes and a
+// code without its NUL; listed in this order.
+std::vector<Member> group() {
+    std::vector<Member> members;
+    for (int i = 0; i < 5; ++i) {
+        ParticipantFileBuilder image;
+        std::string code = i == 3 ? "LONG" : std::string(3, static_cast<char>('A' + i));
+        image.code(code)
+            .name("Driver " + std::to_string(i))
+            .date(170, 5, 20)
+            .junk(static_cast<uint32_t>(i + 1));
+        for (int r = 0; r < 8; ++r) {
+            for (int s = 0; s < 10; s += 1 + i) {
+                image.stage(r, s, static_cast<uint8_t>(i * 5 + s),
+                            5000u + 37u * static_cast<uint32_t>(i * s + r));
+            }
+            image.arcade(r, static_cast<uint8_t>(0x40 | r),
+                         9000u - 100u * static_cast<uint32_t>(i));
+        }
+        members.push_back({std::string(1, static_cast<char>('a' + i)) + ".kvr", image});
+    }
+    return members;
+}
+
+const std::string EarlierReport = "an earlier report\nkept byte for byte\n";
+
+void fillGameFolder(const GameFolder& game, const std::vector<Member>& members) {
+    for (const Member& m : members) {
+        kvrtest::writeBytes(game / "kvr" / m.file, m.image.bytes());
+    }
+    fs::create_directory(game / "kvr" / "saved.kvr"); // a folder entry, skipped
+    kvrtest::writeText(game / "ranking.txt", EarlierReport);
+}
+
+struct Outcome {
+    int status;
+    std::string console;
+    long operations;
+};
+
+// One whole run in `folder` with the k-th operation failing (none when 0).
+Outcome runWithFaultAt(const fs::path& folder, long k) {
+    kvrtest::WorkingFolder here(folder);
+    std::FILE* console = std::tmpfile();
+    if (console == nullptr) {
+        throw std::runtime_error("no temporary file");
+    }
+    platform::injectFaultAt(k);
+    int status = runKvrRank(console);
+    long operations = platform::operationsSinceInjection();
+    platform::injectFaultAt(0);
+    Outcome outcome{status, {}, operations};
+    std::rewind(console);
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, console)) > 0) {
+        outcome.console.append(buffer, n);
+    }
+    std::fclose(console);
+    return outcome;
+}
+
+std::vector<uint8_t> withTables(std::vector<uint8_t> records,
+                                const std::vector<ParticipantRecord>& imported) {
+    RecordTables tables;
+    selectBestTimes(imported.data(), static_cast<int32_t>(imported.size()), tables);
+    std::memcpy(&records[StageRecordsOffset], tables.stageBytes(), StageRecordsSize);
+    std::memcpy(&records[ArcadeRecordsOffset], tables.arcadeBytes(), ArcadeRecordsSize);
+    return records;
+}
+
+// The complete report over `imported`, at the time its "Ranking at" line shows.
+std::string completeReport(const std::string& written,
+                           const std::vector<ParticipantRecord>& imported) {
+    ReportTime time;
+    const char* at = std::strstr(written.c_str(), "Ranking at ");
+    if (at == nullptr || std::sscanf(at, "Ranking at %d.%d.%d %d:%d:%d", &time.year, &time.month,
+                                     &time.day, &time.hour, &time.minute, &time.second) != 6) {
+        return "(no time line)";
+    }
+    return kvrtest::platformText(
+        formatRankingReport(imported.data(), static_cast<int32_t>(imported.size()), time));
+}
+
+std::set<std::string> namesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+TEST(FaultSweep, NoFaultAtAnyOperationLosesData) {
+    const std::vector<Member> members = group();
+    const std::vector<uint8_t> recordsBefore = kvrtest::syntheticRecordsFile(6000);
+    const std::string updateLine = "updateing Configuration/gameinfo.rcf";
+    int listingFaults = 0, importFaults = 0, updateFaults = 0, reportFaults = 0;
+
+    long k = 1;
+    for (;; ++k) {
+        ASSERT_LT(k, 1000) << "the sweep does not end";
+        SCOPED_TRACE("fault at operation " + std::to_string(k));
+        GameFolder game(recordsBefore.size());
+        fillGameFolder(game, members);
+        Outcome run = runWithFaultAt(game.path(), k);
+        bool hit = run.operations >= k;
+
+        const std::vector<uint8_t> records = game.records();
+        ASSERT_EQ(records.size(), recordsBefore.size());
+        EXPECT_EQ(namesIn(game.path()),
+                  (std::set<std::string>{"Configuration", "kvr", "ranking.txt"}));
+        EXPECT_EQ(namesIn(game / "Configuration"), std::set<std::string>{"gameinfo.rcf"});
+        const std::string report = kvrtest::readText(game / "ranking.txt");
+
+        if (run.console == "not found kvr file\n") {
+            // The listing failed: the run ended before touching anything.
+            ++listingFaults;
+            EXPECT_TRUE(hit);
+            EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(records, recordsBefore);
+            EXPECT_EQ(report, EarlierReport);
+            continue;
+        }
+
+        // Every member has its import line, in order; the ones that failed are left out.
+        std::vector<ParticipantRecord> imported;
+        std::istringstream lines(run.console);
+        std::string line;
+        int failedImports = 0;
+        for (const Member& m : members) {
+            ASSERT_TRUE(std::getline(lines, line)) << run.console;
+            if (line == "importing " + m.file + " ... ok!") {
+                imported.push_back(m.image.record());
+            } else {
+                ASSERT_EQ(line, "importing " + m.file + " ... failed!") << run.console;
+                ++failedImports;
+            }
+        }
+        std::string rest(std::istreambuf_iterator<char>(lines), {});
+
+        if (!hit) {
+            // The sweep's end: the run as it is without faults.
+            EXPECT_EQ(failedImports, 0);
+            EXPECT_EQ(rest, updateLine + "... ok!\n");
+            EXPECT_EQ(run.status, 0);
+            EXPECT_EQ(records, withTables(recordsBefore, imported));
+            EXPECT_EQ(report, completeReport(report, imported));
+            break;
+        }
+        if (failedImports > 0) {
+            // A failed import costs that file only: the run goes on with the others.
+            ++importFaults;
+            EXPECT_EQ(failedImports, 1);
+            EXPECT_EQ(rest, updateLine + "... ok!\n");
+            EXPECT_EQ(run.status, 0);
+            EXPECT_EQ(records, withTables(recordsBefore, imported));
+            EXPECT_EQ(report, completeReport(report, imported));
+            continue;
+        }
+
+        const std::vector<uint8_t> newRecords = withTables(recordsBefore, imported);
+        EXPECT_EQ(run.status, 1);
+        if (rest == updateLine + "... failed!\n") {
+            // A failed flush or close can come after the writes: then the new tables stand.
+            ++updateFaults;
+            EXPECT_TRUE(records == recordsBefore || records == newRecords);
+            EXPECT_EQ(report, EarlierReport);
+        } else {
+            ++reportFaults;
+            EXPECT_EQ(rest, updateLine + "... ok!\n");
+            EXPECT_EQ(records, newRecords);
+            // A failed flush of the folder comes after the rename.
+            if (report != EarlierReport) {
+                EXPECT_EQ(report, completeReport(report, imported));
+            }
+        }
+    }
+    // Every phase met faults: the seam sees the operations of each.
+    EXPECT_GT(listingFaults, 0);
+    EXPECT_GE(importFaults, static_cast<int>(members.size()));
+    EXPECT_GT(updateFaults, 0);
+    EXPECT_GT(reportFaults, 0);
+    std::cout << "[ sweep    ] " << k - 1 << " fault points: " << listingFaults << " listing, "
+              << importFaults << " import, " << updateFaults << " update, " << reportFaults
+              << " report\n";
+}
+
+} // namespace
