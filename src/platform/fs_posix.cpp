@@ -93,13 +93,15 @@ bool readFully(int fd, uint8_t* buffer, size_t capacity, size_t& delivered) {
     return true;
 }
 
-bool readFullyAt(int fd, uint64_t offset, uint8_t* buffer, size_t size) {
+// Moves exactly `size` bytes at `offset` with `transfer(done, position)`, a pread or pwrite of
+// the rest; reaching the end of the file first is a failure.
+template <typename Transfer> bool transferFullyAt(uint64_t offset, size_t size, Transfer transfer) {
     size_t done = 0;
     while (done < size) {
         if (operationFails()) {
             return false;
         }
-        ssize_t n = ::pread(fd, buffer + done, size - done, static_cast<off_t>(offset + done));
+        ssize_t n = transfer(done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
@@ -114,25 +116,16 @@ bool readFullyAt(int fd, uint64_t offset, uint8_t* buffer, size_t size) {
     return true;
 }
 
+bool readFullyAt(int fd, uint64_t offset, uint8_t* buffer, size_t size) {
+    return transferFullyAt(offset, size, [&](size_t done, off_t position) {
+        return ::pread(fd, buffer + done, size - done, position);
+    });
+}
+
 bool writeFullyAt(int fd, uint64_t offset, const uint8_t* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        if (operationFails()) {
-            return false;
-        }
-        ssize_t n = ::pwrite(fd, data + done, size - done, static_cast<off_t>(offset + done));
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        if (n == 0) {
-            return false;
-        }
-        done += static_cast<size_t>(n);
-    }
-    return true;
+    return transferFullyAt(offset, size, [&](size_t done, off_t position) {
+        return ::pwrite(fd, data + done, size - done, position);
+    });
 }
 
 bool isFolderEntry(const char* folder, const dirent* entry) {

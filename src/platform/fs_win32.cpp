@@ -85,8 +85,11 @@ OVERLAPPED overlappedAt(uint64_t position) {
     return at;
 }
 
-// Positioned reads of exactly `size` bytes; the end of the file first is a failure.
-bool readFullyAt(HANDLE handle, uint64_t offset, uint8_t* buffer, size_t size) {
+// Positioned transfers of exactly `size` bytes: the offset goes with each call in an
+// OVERLAPPED, no separate seek, and the handle is synchronous, so each call has completed when
+// it returns. `transfer(done, request, &n, &at)` is a ReadFile or WriteFile of the rest; the
+// end of the file first is a failure.
+template <typename Transfer> bool transferFullyAt(uint64_t offset, size_t size, Transfer transfer) {
     size_t done = 0;
     while (done < size) {
         if (operationFails()) {
@@ -95,7 +98,7 @@ bool readFullyAt(HANDLE handle, uint64_t offset, uint8_t* buffer, size_t size) {
         OVERLAPPED at = overlappedAt(offset + done);
         DWORD request = static_cast<DWORD>(std::min(size - done, MaximumRequest));
         DWORD n = 0;
-        if (!ReadFile(handle, buffer + done, request, &n, &at) || n == 0) {
+        if (!transfer(done, request, &n, &at) || n == 0) {
             return false;
         }
         done += n;
@@ -103,23 +106,16 @@ bool readFullyAt(HANDLE handle, uint64_t offset, uint8_t* buffer, size_t size) {
     return true;
 }
 
-// Positioned writes: the offset goes with each call in an OVERLAPPED, no separate seek. The
-// handle is synchronous, so each write has completed when WriteFile returns.
+bool readFullyAt(HANDLE handle, uint64_t offset, uint8_t* buffer, size_t size) {
+    return transferFullyAt(offset, size, [&](size_t done, DWORD request, DWORD* n, OVERLAPPED* at) {
+        return ReadFile(handle, buffer + done, request, n, at) != 0;
+    });
+}
+
 bool writeFullyAt(HANDLE handle, uint64_t offset, const uint8_t* data, size_t size) {
-    size_t done = 0;
-    while (done < size) {
-        if (operationFails()) {
-            return false;
-        }
-        OVERLAPPED at = overlappedAt(offset + done);
-        DWORD request = static_cast<DWORD>(std::min(size - done, MaximumRequest));
-        DWORD n = 0;
-        if (!WriteFile(handle, data + done, request, &n, &at) || n == 0) {
-            return false;
-        }
-        done += n;
-    }
-    return true;
+    return transferFullyAt(offset, size, [&](size_t done, DWORD request, DWORD* n, OVERLAPPED* at) {
+        return WriteFile(handle, data + done, request, n, at) != 0;
+    });
 }
 
 } // namespace

@@ -71,23 +71,11 @@ struct Outcome {
 // One whole run in `folder` with the k-th operation failing (none when 0).
 Outcome runWithFaultAt(const fs::path& folder, long k) {
     kvrtest::WorkingFolder here(folder);
-    std::FILE* console = std::tmpfile();
-    if (console == nullptr) {
-        throw std::runtime_error("no temporary file");
-    }
     platform::injectFaultAt(k);
-    int status = runKvrRank(console);
+    kvrtest::ConsoleRun run = kvrtest::captureConsole(runKvrRank);
     long operations = platform::operationsSinceInjection();
     platform::injectFaultAt(0);
-    Outcome outcome{status, {}, operations};
-    std::rewind(console);
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, console)) > 0) {
-        outcome.console.append(buffer, n);
-    }
-    std::fclose(console);
-    return outcome;
+    return Outcome{run.status, run.console, operations};
 }
 
 std::vector<uint8_t> withTables(std::vector<uint8_t> records,

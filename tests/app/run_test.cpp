@@ -20,27 +20,12 @@ using kvrtest::GameFolder;
 using kvrtest::ParticipantFileBuilder;
 namespace fs = std::filesystem;
 
-struct RunOutcome {
-    int status;
-    std::string console;
-};
+using RunOutcome = kvrtest::ConsoleRun;
 
 // Runs in `folder` with the console captured.
 RunOutcome runIn(const fs::path& folder) {
     kvrtest::WorkingFolder here(folder);
-    std::FILE* console = std::tmpfile();
-    if (console == nullptr) {
-        throw std::runtime_error("no temporary file");
-    }
-    RunOutcome outcome{runKvrRank(console), {}};
-    std::rewind(console);
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, console)) > 0) {
-        outcome.console.append(buffer, n);
-    }
-    std::fclose(console);
-    return outcome;
+    return kvrtest::captureConsole(runKvrRank);
 }
 
 ParticipantFileBuilder driver(const std::string& code, uint32_t time) {

@@ -9,13 +9,9 @@
 
 #ifndef _WIN32
 
-#include <csignal>
-#include <fcntl.h>
 #include <map>
 #include <set>
-#include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 namespace {
@@ -28,42 +24,8 @@ constexpr unsigned HangSeconds = 60;
 
 // Runs the binary in `folder`; a hang ends it with SIGALRM. With `fileSizeLimit` set, the
 // run gets that RLIMIT_FSIZE and ignores SIGXFSZ, as under `ulimit -f`.
-kvrtest::ProcessResult runIn(const fs::path& folder, rlim_t fileSizeLimit = RLIM_INFINITY) {
-    TempFolder capture;
-    fs::path outPath = capture / "stdout";
-    fs::path errPath = capture / "stderr";
-    pid_t child = ::fork();
-    if (child < 0) {
-        throw std::runtime_error("fork failed");
-    }
-    if (child == 0) {
-        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
-            ::chdir(folder.c_str()) != 0) {
-            ::_exit(127);
-        }
-        if (fileSizeLimit != RLIM_INFINITY) {
-            struct rlimit limit {
-                fileSizeLimit, fileSizeLimit
-            };
-            if (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR ||
-                ::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
-                ::_exit(127);
-            }
-        }
-        ::alarm(HangSeconds);
-        ::execl(KVRRANK_BINARY, KVRRANK_BINARY, static_cast<char*>(nullptr));
-        ::_exit(127);
-    }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
-    }
-    kvrtest::ProcessResult result;
-    result.exitStatus = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    result.output = kvrtest::readText(outPath);
-    result.errors = kvrtest::readText(errPath);
-    return result;
+kvrtest::ProcessResult runIn(const fs::path& folder, uint64_t fileSizeLimit = 0) {
+    return kvrtest::runProgram(KVRRANK_BINARY, folder, {HangSeconds, fileSizeLimit});
 }
 
 // Everything below `root`, links not followed: files with their bytes, links with their
@@ -382,7 +344,7 @@ TEST(HostileFolder, AFileSizeLimitLeavesTheEarlierReport) {
         scene.add("p" + std::to_string(i) + ".kvr", image);
     }
     // Below the report's size, above the records file's tables.
-    const rlim_t limit = 5000;
+    const uint64_t limit = 5000;
     kvrtest::ProcessResult run = runIn(scene.game(), limit);
     EXPECT_EQ(run.exitStatus, 1);
     EXPECT_EQ(run.errors, "");

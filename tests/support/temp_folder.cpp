@@ -10,8 +10,10 @@
 #ifdef _WIN32
 #include <windows.h>
 #else
+#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
@@ -89,6 +91,23 @@ WorkingFolder::~WorkingFolder() {
     fs::current_path(previous_, ignored);
 }
 
+ConsoleRun captureConsole(const std::function<int(std::FILE*)>& run) {
+    std::FILE* console = std::tmpfile();
+    if (console == nullptr) {
+        throw std::runtime_error("no temporary file");
+    }
+    ConsoleRun result;
+    result.status = run(console);
+    std::rewind(console);
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, console)) > 0) {
+        result.console.append(buffer, n);
+    }
+    std::fclose(console);
+    return result;
+}
+
 std::vector<uint8_t> syntheticRecordsFile(size_t size) {
     std::vector<uint8_t> bytes(size);
     for (size_t i = 0; i < size; ++i) {
@@ -133,7 +152,9 @@ HANDLE inheritableOutput(const fs::path& path) {
 
 } // namespace
 
-ProcessResult runProgram(const fs::path& program, const fs::path& folder) {
+ProcessResult runProgram(const fs::path& program, const fs::path& folder,
+                         const ProcessLimits& limits) {
+    (void)limits;
     TempFolder capture;
     fs::path outPath = capture / "stdout";
     fs::path errPath = capture / "stderr";
@@ -197,7 +218,8 @@ bool posixFileSystem() {
     return true;
 }
 
-ProcessResult runProgram(const fs::path& program, const fs::path& folder) {
+ProcessResult runProgram(const fs::path& program, const fs::path& folder,
+                         const ProcessLimits& limits) {
     TempFolder capture;
     fs::path outPath = capture / "stdout";
     fs::path errPath = capture / "stderr";
@@ -211,6 +233,18 @@ ProcessResult runProgram(const fs::path& program, const fs::path& folder) {
         if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
             ::chdir(folder.c_str()) != 0) {
             ::_exit(127);
+        }
+        if (limits.fileSizeLimit != 0) {
+            struct rlimit limit {
+                limits.fileSizeLimit, limits.fileSizeLimit
+            };
+            if (std::signal(SIGXFSZ, SIG_IGN) == SIG_ERR ||
+                ::setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                ::_exit(127);
+            }
+        }
+        if (limits.hangSeconds != 0) {
+            ::alarm(limits.hangSeconds);
         }
         ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
         ::_exit(127);

@@ -2,7 +2,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -71,7 +73,22 @@ struct ProcessResult {
 };
 
 // Runs `program` with no arguments in `folder`.
-ProcessResult runProgram(const fs::path& program, const fs::path& folder);
+// Limits for a run of a program under test; POSIX only, ignored elsewhere.
+struct ProcessLimits {
+    unsigned hangSeconds = 0;   // ends a hanging run with SIGALRM after this long (0: never)
+    uint64_t fileSizeLimit = 0; // RLIMIT_FSIZE with SIGXFSZ ignored, as `ulimit -f` (0: none)
+};
+
+ProcessResult runProgram(const fs::path& program, const fs::path& folder,
+                         const ProcessLimits& limits = {});
+
+struct ConsoleRun {
+    int status = -1;
+    std::string console; // everything written to the console, byte for byte
+};
+
+// Calls `run` with a console that is captured.
+ConsoleRun captureConsole(const std::function<int(std::FILE*)>& run);
 
 // Whether FIFOs and symbolic links can be made here.
 bool posixFileSystem();
