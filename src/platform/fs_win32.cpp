@@ -118,6 +118,15 @@ bool writeFullyAt(HANDLE handle, uint64_t offset, const uint8_t* data, size_t si
     });
 }
 
+// The next entry of a listing; reading the folder counts as a read for the fault seam.
+bool nextFolderEntry(HANDLE search, WIN32_FIND_DATAA& found) {
+    if (operationFails()) {
+        SetLastError(ERROR_READ_FAULT);
+        return false;
+    }
+    return FindNextFileA(search, &found) != 0;
+}
+
 } // namespace
 
 bool listFolder(const char* folder, const char* extension, std::vector<FolderEntry>& entries) {
@@ -141,9 +150,15 @@ bool listFolder(const char* folder, const char* extension, std::vector<FolderEnt
         }
         bool folderFlag = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         entries.push_back(FolderEntry{std::move(name), folderFlag});
-    } while (FindNextFileA(search, &found));
-    // Any FindNextFileA failure, ERROR_NO_MORE_FILES or another, ends the listing.
+    } while (nextFolderEntry(search, found));
+    // Only ERROR_NO_MORE_FILES ends a complete listing. Any other failure fails it, as on
+    // POSIX: a run over part of the folder would drop participants without a word.
+    bool complete = GetLastError() == ERROR_NO_MORE_FILES;
     FindClose(search);
+    if (!complete) {
+        entries.clear();
+        return false;
+    }
     sortFolderEntries(entries);
     return true;
 }
