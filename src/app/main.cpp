@@ -1,8 +1,10 @@
-// kvrrank: run in the game folder; arguments are ignored.
-#include "app/run.h"
+// kvrrank [OPTIONS] [GAME_FOLDER]
+#include "app/command_line.h"
+#include "platform/fs.h"
 
 #include <cstdio>
 
-int main() {
-    return kvr::runKvrRank(stdout);
+int main(int argc, char** argv) {
+    kvr::platform::prepareConsole();
+    return kvr::kvrRankMain(std::vector<std::string>(argv + 1, argv + argc), stdout, stderr);
 }

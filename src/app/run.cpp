@@ -1,6 +1,7 @@
 #include "app/run.h"
 
 #include "data/participant.h"
+#include "data/text.h"
 #include "platform/fs.h"
 #include "records/records_file.h"
 #include "report/ranking_report.h"
@@ -14,19 +15,31 @@ namespace {
 
 // Console pieces appear as they are written, so a name stands before its outcome.
 // Pieces written with nothing between them go out in one flush.
-void say(std::FILE* console, const char* text, const char* more = "") {
+// The console is a courtesy: a write that fails (its reader has gone) is not a failure of the
+// run, so the results of these writes are not examined.
+void say(std::FILE* console, const char* text, const std::string& more = std::string()) {
     std::fputs(text, console);
-    std::fputs(more, console);
+    std::fputs(more.c_str(), console);
     std::fflush(console);
 }
 
-bool updateGameRecords(const std::vector<ParticipantRecord>& participants, std::FILE* console) {
+// One line on the error stream for a failure: "kvrrank: PATH: reason".
+void complain(std::FILE* errors, const std::string& path, const std::string& reason) {
+    std::fprintf(errors, "kvrrank: %s: %s\n", safeText(path).c_str(), safeText(reason).c_str());
+    std::fflush(errors);
+}
+
+bool updateGameRecords(const std::vector<ParticipantRecord>& participants, std::FILE* console,
+                       std::FILE* errors) {
     RecordTables tables;
     selectBestTimes(participants.data(), static_cast<int32_t>(participants.size()), tables);
     say(console, "updateing ", GameRecordsPath);
-    bool written = writeGameRecords(tables, GameRecordsPath);
+    platform::Status written = writeGameRecords(tables, GameRecordsPath);
     say(console, written ? "... ok!\n" : "... failed!\n");
-    return written;
+    if (!written) {
+        complain(errors, GameRecordsPath, written.reason());
+    }
+    return written.ok();
 }
 
 } // namespace
@@ -42,11 +55,12 @@ bool buildParticipantPath(const std::string& name, char (&path)[ParticipantPathC
     return true;
 }
 
-int runKvrRank(std::FILE* console) {
+int runKvrRank(std::FILE* console, std::FILE* errors) {
     std::vector<platform::FolderEntry> entries;
-    if (!platform::listFolder(ParticipantFolder, ParticipantExtension, entries) ||
-        entries.empty()) {
+    platform::Status listed = platform::listFolder(ParticipantFolder, ParticipantExtension, entries);
+    if (!listed || entries.empty()) {
         say(console, "not found kvr file\n");
+        complain(errors, ParticipantFolder, listed ? "no .kvr file in this folder" : listed.reason());
         return ExitFailure;
     }
 
@@ -54,31 +68,44 @@ int runKvrRank(std::FILE* console) {
     participants.reserve(entries.size());
     ParticipantRecord scratch{};
     char path[ParticipantPathCapacity];
+    size_t files = 0; // entries that are not folders
     for (const platform::FolderEntry& entry : entries) {
         if (entry.isFolder) {
             continue;
         }
-        say(console, "importing ", entry.name.c_str());
-        bool imported =
-            buildParticipantPath(entry.name, path) && readParticipantFile(path, scratch);
+        ++files;
+        say(console, "importing ", safeText(entry.name));
+        platform::Status imported = buildParticipantPath(entry.name, path)
+                                        ? readParticipantFile(path, scratch)
+                                        : platform::Status::failure("name too long");
         if (imported) {
             participants.push_back(scratch);
         }
         say(console, imported ? " ... ok!\n" : " ... failed!\n");
+        if (!imported) {
+            complain(errors, std::string(ParticipantFolder) + "/" + entry.name, imported.reason());
+        }
     }
     entries.clear();
     entries.shrink_to_fit();
 
     // Nothing imported: neither the records file nor the report is touched.
     if (participants.empty()) {
+        complain(errors, ParticipantFolder,
+                 files == 0 ? "only folders, no participant file"
+                            : "no participant file could be imported, nothing updated");
         return ExitFailure;
     }
-    if (!updateGameRecords(participants, console)) {
+    if (!updateGameRecords(participants, console, errors)) {
         return ExitFailure;
     }
-    bool reported = writeRankingReport(
+    platform::Status reported = writeRankingReport(
         participants.data(), static_cast<int32_t>(participants.size()), RankingReportPath);
-    return reported ? ExitSuccess : ExitFailure;
+    if (!reported) {
+        complain(errors, RankingReportPath, reported.reason());
+        return ExitFailure;
+    }
+    return ExitSuccess;
 }
 
 } // namespace kvr

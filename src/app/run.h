@@ -14,13 +14,15 @@ constexpr size_t ParticipantPathCapacity = 260; // characters, terminating NUL i
 // Exit statuses of a run.
 constexpr int ExitSuccess = 0;
 constexpr int ExitFailure = 1;
+constexpr int ExitUsage = 2; // a bad command line; nothing was touched
 
 // "kvr/" followed by `name` into `path`; false when it does not fit the path buffer.
 bool buildParticipantPath(const std::string& name, char (&path)[ParticipantPathCapacity]);
 
 // One whole run in the current working folder. Console texts go to `console`, each piece
-// flushed as it is written. Returns 0 when the import, the update and the report all
-// succeeded, 1 otherwise.
-int runKvrRank(std::FILE* console);
+// flushed as it is written; a console that cannot be written changes nothing. Every failure
+// gets one line "kvrrank: PATH: reason" on `errors`. Returns 0 when the import, the update
+// and the report all succeeded, 1 otherwise.
+int runKvrRank(std::FILE* console, std::FILE* errors);
 
 } // namespace kvr

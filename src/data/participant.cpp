@@ -52,16 +52,17 @@ bool decodeParticipant(const uint8_t* bytes, size_t size, ParticipantRecord& rec
     return true;
 }
 
-bool readParticipantFile(const char* path, ParticipantRecord& record) {
+platform::Status readParticipantFile(const char* path, ParticipantRecord& record) {
     uint8_t buffer[ParticipantFileSize];
     size_t delivered = 0;
-    if (!platform::readExclusive(path, buffer, sizeof buffer, delivered)) {
-        return false;
+    platform::Status status = platform::readShared(path, buffer, sizeof buffer, delivered);
+    if (!status) {
+        return status;
     }
-    if (delivered != ParticipantFileSize) {
-        return false;
+    if (!decodeParticipant(buffer, delivered, record)) {
+        return platform::Status::failure(platform::tooShort(delivered, ParticipantFileSize));
     }
-    return decodeParticipant(buffer, delivered, record);
+    return status;
 }
 
 } // namespace kvr

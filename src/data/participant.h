@@ -1,6 +1,8 @@
 // The participant file (1616 bytes) and its in-memory record.
 #pragma once
 
+#include "platform/fs.h"
+
 #include <cstddef>
 #include <cstdint>
 
@@ -75,8 +77,9 @@ size_t nameLength(const char (&name)[NameSize]);
 // Returns false, leaving `record` untouched, when fewer bytes are given.
 bool decodeParticipant(const uint8_t* bytes, size_t size, ParticipantRecord& record);
 
-// Reads the participant file at `path` into `record`. The file must be a regular file
-// not held by another program; on failure `record` is left exactly as it was.
-bool readParticipantFile(const char* path, ParticipantRecord& record);
+// Reads the participant file at `path` into `record`. The file must be a regular file of at
+// least ParticipantFileSize bytes that no other program holds exclusively; on failure
+// `record` is left exactly as it was, and the status says why.
+platform::Status readParticipantFile(const char* path, ParticipantRecord& record);
 
 } // namespace kvr

@@ -5,9 +5,40 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kvr::platform {
+
+// The outcome of an operation: success, or why it failed. The reason is made where the failure
+// is known: the OS's text for its error code, or a reason of our own ("held by another
+// program"). Call sites read as a boolean.
+class Status {
+  public:
+    Status() = default; // success
+    static Status failure(std::string reason, long code = 0) {
+        Status status;
+        status.failed_ = true;
+        status.code_ = code;
+        status.reason_ = std::move(reason);
+        return status;
+    }
+    bool ok() const { return !failed_; }
+    explicit operator bool() const { return !failed_; }
+    long code() const { return code_; } // errno or GetLastError(); 0 for a reason of our own
+    const std::string& reason() const { return reason_; }
+
+  private:
+    bool failed_ = false;
+    long code_ = 0;
+    std::string reason_;
+};
+
+// Reasons of our own, the same on every platform.
+constexpr const char* HeldByAnotherProgram = "held by another program";
+constexpr const char* NotARegularFile = "not a regular file";
+// "too short: 2000 bytes, at least 4884 needed"
+std::string tooShort(uint64_t size, uint64_t minimum);
 
 // The line end of text files and of the console on this platform.
 #ifdef _WIN32
@@ -33,14 +64,15 @@ bool folderNameLess(const std::string& a, const std::string& b);
 void sortFolderEntries(std::vector<FolderEntry>& entries);
 
 // Lists the entries of `folder` whose names end in `extension`, in listing order.
-// Returns false when the folder cannot be listed (missing, not a folder, not permitted) or
-// a read of it fails part-way.
-bool listFolder(const char* folder, const char* extension, std::vector<FolderEntry>& entries);
+// Fails when the folder cannot be listed (missing, not a folder, not permitted) or a read of
+// it fails part-way.
+Status listFolder(const char* folder, const char* extension, std::vector<FolderEntry>& entries);
 
-// Opens an existing regular file for reading, exclusively and without waiting (a file
-// another program holds is refused), and reads up to `capacity` bytes from its start.
+// Opens an existing regular file for reading under a shared lock, without waiting, and reads
+// up to `capacity` bytes from its start. Other readers do not stand in the way; a file that
+// another program holds exclusively (POSIX) or has open for writing (Windows) is refused.
 // Anything that is not a regular file after following links is refused before it is opened.
-bool readExclusive(const char* path, uint8_t* buffer, size_t capacity, size_t& delivered);
+Status readShared(const char* path, uint8_t* buffer, size_t capacity, size_t& delivered);
 
 struct WriteBlock {
     uint64_t offset;
@@ -53,14 +85,14 @@ struct WriteBlock {
 // folder, a symbolic link (the file, or a folder of a relative path), a shorter file or one
 // held by another program fails before a byte is written. When a write fails, the blocks
 // already written get their earlier bytes back. Never creates, truncates or grows the file.
-bool writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count,
-                        uint64_t minimumSize);
+Status writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count,
+                          uint64_t minimumSize);
 
 // Replaces the file `target` with `size` bytes of `data`: written to a temporary file beside
 // it and renamed over it only when every write succeeded. A replaced file keeps its permission
 // bits; a symbolic link at `target` is replaced itself, its destination is never written. On
 // failure the temporary file is removed and `target` is left as it was.
-bool replaceFile(const char* target, const char* data, size_t size);
+Status replaceFile(const char* target, const char* data, size_t size);
 
 // Test seam: makes the k-th file operation after this call fail (k >= 1); 0 disarms.
 // Every open, stat, lock, read (of a file or a folder), write, flush, mode change, close and
@@ -71,5 +103,12 @@ void injectFaultAt(long k);
 long operationsSinceInjection();
 // Called by the implementations before each operation; true when this one must fail.
 bool operationFails();
+
+// Makes `folder` the working folder of the process.
+Status enterFolder(const char* folder);
+
+// Prepares the standard streams for a run: a reader of the console that goes away (a closed
+// pipe) only makes the writes fail, it never ends the process.
+void prepareConsole();
 
 } // namespace kvr::platform

@@ -1,8 +1,12 @@
 // Platform-independent parts of the file-system layer: name matching, listing order and the
 // fault-injection seam.
 #include "platform/fs.h"
+#include "platform/fs_detail.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
 #include <cstring>
 
 namespace kvr::platform {
@@ -66,6 +70,52 @@ void sortFolderEntries(std::vector<FolderEntry>& entries) {
         sorted.push_back(std::move(entries[key.index]));
     }
     entries = std::move(sorted);
+}
+
+std::string tooShort(uint64_t size, uint64_t minimum) {
+    return "too short: " + std::to_string(size) + " bytes, at least " + std::to_string(minimum) +
+           " needed";
+}
+
+static constexpr const char* TemporaryTag = ".kvrrank-";
+static constexpr const char* TemporarySuffix = ".tmp";
+static constexpr size_t TemporaryDigits = 16;
+
+std::string temporaryName(const std::string& base, uint64_t number) {
+    char digits[TemporaryDigits + 1];
+    std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(number));
+    return "." + base + TemporaryTag + digits + TemporarySuffix;
+}
+
+bool isTemporaryName(const std::string& name, const std::string& base) {
+    const std::string prefix = "." + base + TemporaryTag;
+    const size_t suffixLength = std::strlen(TemporarySuffix);
+    if (name.size() != prefix.size() + TemporaryDigits + suffixLength ||
+        name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffixLength, suffixLength, TemporarySuffix) != 0) {
+        return false;
+    }
+    for (size_t i = prefix.size(); i < prefix.size() + TemporaryDigits; ++i) {
+        char c = name[i];
+        if (!((c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+uint64_t uniqueNumber() {
+    // The clock, a counter and an address that differs between processes, mixed; a clash
+    // only costs another attempt, as the file is created exclusively.
+    static std::atomic<uint64_t> counter{0};
+    static const int anchor = 0;
+    uint64_t x = static_cast<uint64_t>(
+                     std::chrono::high_resolution_clock::now().time_since_epoch().count()) ^
+                 (counter++ << 48) ^ static_cast<uint64_t>(reinterpret_cast<uintptr_t>(&anchor));
+    x += 0x9E3779B97F4A7C15u;
+    x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9u;
+    x = (x ^ (x >> 27)) * 0x94D049BB133111EBu;
+    return x ^ (x >> 31);
 }
 
 static long faultAt = 0;

@@ -1,8 +1,9 @@
 // POSIX implementation of the file-system layer.
 #include "platform/fs.h"
-#include "platform/fs_blocks.h"
+#include "platform/fs_detail.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -14,6 +15,21 @@
 namespace kvr::platform {
 
 namespace {
+
+// The failure of the call that just set errno.
+Status osError() {
+    int code = errno;
+    if (code == EWOULDBLOCK) {
+        return Status::failure(HeldByAnotherProgram, code);
+    }
+    return Status::failure(std::strerror(code), code);
+}
+
+// An injected fault looks like a failing disk.
+Status injectedFault() {
+    errno = EIO;
+    return osError();
+}
 
 // Each wrapper counts as one operation for the fault-injection seam.
 int openFile(const char* path, int flags, mode_t mode = 0) {
@@ -28,100 +44,109 @@ int openFile(const char* path, int flags, mode_t mode = 0) {
     return fd;
 }
 
-bool lockExclusive(int fd) {
+// `how` is LOCK_SH or LOCK_EX; never waits for another holder.
+Status lockFile(int fd, int how) {
     if (operationFails()) {
-        return false;
+        return injectedFault();
     }
     int rc;
     do {
-        rc = ::flock(fd, LOCK_EX | LOCK_NB);
+        rc = ::flock(fd, how | LOCK_NB);
     } while (rc != 0 && errno == EINTR);
-    return rc == 0;
+    return rc == 0 ? Status() : osError();
 }
 
 // stat, lstat (`followLinks` false) and fstat (`path` null) as one counted operation.
-bool statFile(const char* path, int fd, bool followLinks, struct stat& info) {
+Status statFile(const char* path, int fd, bool followLinks, struct stat& info) {
     if (operationFails()) {
-        errno = EIO;
-        return false;
+        return injectedFault();
     }
+    int rc;
     if (path == nullptr) {
-        return ::fstat(fd, &info) == 0;
+        rc = ::fstat(fd, &info);
+    } else {
+        rc = followLinks ? ::stat(path, &info) : ::lstat(path, &info);
     }
-    return (followLinks ? ::stat(path, &info) : ::lstat(path, &info)) == 0;
+    return rc == 0 ? Status() : osError();
 }
 
-bool closeFile(int fd) {
+Status closeFile(int fd) {
     if (operationFails()) {
         ::close(fd);
-        return false;
+        return injectedFault();
     }
-    return ::close(fd) == 0;
+    return ::close(fd) == 0 ? Status() : osError();
 }
 
-bool flushFile(int fd) {
+Status flushFile(int fd) {
     if (operationFails()) {
-        return false;
+        return injectedFault();
     }
     int rc;
     do {
         rc = ::fsync(fd);
     } while (rc != 0 && errno == EINTR);
-    return rc == 0;
+    return rc == 0 ? Status() : osError();
+}
+
+// The first failure of a sequence of steps, in the order they ran.
+Status firstFailure(const Status& first, const Status& second) {
+    return first.ok() ? second : first;
 }
 
 // Reads until `capacity` bytes or the end of the file.
-bool readFully(int fd, uint8_t* buffer, size_t capacity, size_t& delivered) {
+Status readFully(int fd, uint8_t* buffer, size_t capacity, size_t& delivered) {
     delivered = 0;
     while (delivered < capacity) {
         if (operationFails()) {
-            return false;
+            return injectedFault();
         }
         ssize_t n = ::read(fd, buffer + delivered, capacity - delivered);
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            return false;
+            return osError();
         }
         if (n == 0) {
             break;
         }
         delivered += static_cast<size_t>(n);
     }
-    return true;
+    return Status();
 }
 
 // Moves exactly `size` bytes at `offset` with `transfer(done, position)`, a pread or pwrite of
 // the rest; reaching the end of the file first is a failure.
-template <typename Transfer> bool transferFullyAt(uint64_t offset, size_t size, Transfer transfer) {
+template <typename Transfer>
+Status transferFullyAt(uint64_t offset, size_t size, Transfer transfer) {
     size_t done = 0;
     while (done < size) {
         if (operationFails()) {
-            return false;
+            return injectedFault();
         }
         ssize_t n = transfer(done, static_cast<off_t>(offset + done));
         if (n < 0) {
             if (errno == EINTR) {
                 continue;
             }
-            return false;
+            return osError();
         }
         if (n == 0) {
-            return false;
+            return Status::failure("unexpected end of file");
         }
         done += static_cast<size_t>(n);
     }
-    return true;
+    return Status();
 }
 
-bool readFullyAt(int fd, uint64_t offset, uint8_t* buffer, size_t size) {
+Status readFullyAt(int fd, uint64_t offset, uint8_t* buffer, size_t size) {
     return transferFullyAt(offset, size, [&](size_t done, off_t position) {
         return ::pread(fd, buffer + done, size - done, position);
     });
 }
 
-bool writeFullyAt(int fd, uint64_t offset, const uint8_t* data, size_t size) {
+Status writeFullyAt(int fd, uint64_t offset, const uint8_t* data, size_t size) {
     return transferFullyAt(offset, size, [&](size_t done, off_t position) {
         return ::pwrite(fd, data + done, size - done, position);
     });
@@ -138,32 +163,34 @@ bool isFolderEntry(const char* folder, const dirent* entry) {
     // loop is not a folder; its import fails.
     std::string path = std::string(folder) + "/" + entry->d_name;
     struct stat info;
-    return statFile(path.c_str(), -1, true, info) && S_ISDIR(info.st_mode);
+    return statFile(path.c_str(), -1, true, info).ok() && S_ISDIR(info.st_mode);
 }
 
 } // namespace
 
-bool listFolder(const char* folder, const char* extension, std::vector<FolderEntry>& entries) {
+Status listFolder(const char* folder, const char* extension, std::vector<FolderEntry>& entries) {
     entries.clear();
     if (operationFails()) {
-        return false;
+        return injectedFault();
     }
     DIR* dir = ::opendir(folder);
     if (dir == nullptr) {
-        return false;
+        return osError();
     }
-    bool complete = true;
+    Status status;
     for (;;) {
         // Reading the folder counts as a read. A read error fails the whole listing: a run
         // over part of the folder would drop participants without a word.
         if (operationFails()) {
-            complete = false;
+            status = injectedFault();
             break;
         }
         errno = 0;
         const dirent* entry = ::readdir(dir);
         if (entry == nullptr) {
-            complete = errno == 0;
+            if (errno != 0) {
+                status = osError();
+            }
             break;
         }
         std::string name = entry->d_name;
@@ -174,35 +201,42 @@ bool listFolder(const char* folder, const char* extension, std::vector<FolderEnt
         entries.push_back(FolderEntry{std::move(name), folderFlag});
     }
     ::closedir(dir);
-    if (!complete) {
+    if (!status) {
         entries.clear();
-        return false;
+        return status;
     }
     sortFolderEntries(entries);
-    return true;
+    return status;
 }
 
-bool readExclusive(const char* path, uint8_t* buffer, size_t capacity, size_t& delivered) {
+Status readShared(const char* path, uint8_t* buffer, size_t capacity, size_t& delivered) {
     delivered = 0;
     // Only a regular file is opened: opening a device can act on it (a tape rewinds). The
     // check after the open catches a file swapped in between; O_NONBLOCK keeps that open
     // from waiting on a FIFO.
     struct stat info;
-    if (!statFile(path, -1, true, info) || !S_ISREG(info.st_mode)) {
-        return false;
+    Status status = statFile(path, -1, true, info);
+    if (!status) {
+        return status;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return Status::failure(NotARegularFile);
     }
     int fd = openFile(path, O_RDONLY | O_NONBLOCK);
     if (fd < 0) {
-        return false;
+        return osError();
     }
-    bool ok = statFile(nullptr, fd, false, info) && S_ISREG(info.st_mode) && lockExclusive(fd) &&
-              readFully(fd, buffer, capacity, delivered);
-    bool closed = closeFile(fd);
-    return ok && closed;
+    status = statFile(nullptr, fd, false, info);
+    if (status && !S_ISREG(info.st_mode)) {
+        status = Status::failure(NotARegularFile);
+    }
+    status = status ? lockFile(fd, LOCK_SH) : status;
+    status = status ? readFully(fd, buffer, capacity, delivered) : status;
+    return firstFailure(status, closeFile(fd));
 }
 
-bool writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count,
-                        uint64_t minimumSize) {
+Status writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count,
+                          uint64_t minimumSize) {
     // No link on the way: neither the file nor, for a path relative to the working folder,
     // a folder on it. The write stays inside the folder the path names.
     struct stat info;
@@ -210,31 +244,50 @@ bool writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count
         for (const char* slash = std::strchr(path, '/'); slash != nullptr;
              slash = std::strchr(slash + 1, '/')) {
             std::string folder(path, static_cast<size_t>(slash - path));
-            if (!statFile(folder.c_str(), -1, false, info) || !S_ISDIR(info.st_mode)) {
-                return false;
+            Status status = statFile(folder.c_str(), -1, false, info);
+            if (!status) {
+                return status;
+            }
+            if (!S_ISDIR(info.st_mode)) {
+                return Status::failure(S_ISLNK(info.st_mode) ? "a folder on the path is a link"
+                                                            : "a part of the path is not a folder");
             }
         }
     }
-    if (!statFile(path, -1, false, info) || !S_ISREG(info.st_mode)) {
-        return false;
+    Status status = statFile(path, -1, false, info);
+    if (!status) {
+        return status;
+    }
+    if (S_ISLNK(info.st_mode)) {
+        return Status::failure("a link, not the file itself");
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return Status::failure(NotARegularFile);
     }
     int fd = openFile(path, O_RDWR | O_NONBLOCK | O_NOFOLLOW);
     if (fd < 0) {
-        return false;
+        return osError();
     }
-    bool ok = statFile(nullptr, fd, false, info) && S_ISREG(info.st_mode) &&
-              static_cast<uint64_t>(info.st_size) >= minimumSize && lockExclusive(fd);
-    ok = ok && detail::writeAllOrNone(
-                   blocks, count,
-                   [fd](uint64_t offset, uint8_t* buffer, size_t size) {
-                       return readFullyAt(fd, offset, buffer, size);
-                   },
-                   [fd](uint64_t offset, const uint8_t* data, size_t size) {
-                       return writeFullyAt(fd, offset, data, size);
-                   });
-    ok = ok && flushFile(fd);
-    bool closed = closeFile(fd);
-    return ok && closed;
+    status = statFile(nullptr, fd, false, info);
+    if (status && !S_ISREG(info.st_mode)) {
+        status = Status::failure(NotARegularFile);
+    }
+    if (status && static_cast<uint64_t>(info.st_size) < minimumSize) {
+        status = Status::failure(tooShort(static_cast<uint64_t>(info.st_size), minimumSize));
+    }
+    status = status ? lockFile(fd, LOCK_EX) : status;
+    if (status) {
+        status = detail::writeAllOrNone(
+            blocks, count,
+            [fd](uint64_t offset, uint8_t* buffer, size_t size) {
+                return readFullyAt(fd, offset, buffer, size);
+            },
+            [fd](uint64_t offset, const uint8_t* data, size_t size) {
+                return writeFullyAt(fd, offset, data, size);
+            });
+    }
+    status = status ? flushFile(fd) : status;
+    return firstFailure(status, closeFile(fd));
 }
 
 namespace {
@@ -247,68 +300,143 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool changeMode(int fd, mode_t mode) {
+Status changeMode(int fd, mode_t mode) {
     if (operationFails()) {
-        return false;
+        return injectedFault();
     }
-    return ::fchmod(fd, mode) == 0;
+    return ::fchmod(fd, mode) == 0 ? Status() : osError();
 }
 
-bool renameFile(const char* from, const char* to) {
+Status renameFile(const char* from, const char* to) {
     if (operationFails()) {
-        return false;
+        return injectedFault();
     }
-    return ::rename(from, to) == 0;
+    return ::rename(from, to) == 0 ? Status() : osError();
 }
 
 // Makes a rename in `folder` durable.
-bool flushFolder(const std::string& folder) {
+Status flushFolder(const std::string& folder) {
     int fd = openFile(folder.c_str(), O_RDONLY | O_DIRECTORY);
     if (fd < 0) {
-        return false;
+        return osError();
     }
-    bool flushed = flushFile(fd);
-    bool closed = closeFile(fd);
-    return flushed && closed;
+    Status flushed = flushFile(fd);
+    return firstFailure(flushed, closeFile(fd));
+}
+
+// Removes the temporary file at `path` if the process that made it is gone: its writer holds
+// an exclusive lock on it until the file has been renamed into place, so a lock that can be
+// taken means nobody works on it any more. The name is checked to still be that locked file
+// before it is removed. Not counted by the fault seam: whatever happens here, the new file is
+// written as before.
+void removeIfStale(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        return;
+    }
+    struct stat held, named;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstat(fd, &held) == 0 &&
+        ::lstat(path.c_str(), &named) == 0 && S_ISREG(named.st_mode) &&
+        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
+        ::unlink(path.c_str());
+    }
+    ::close(fd);
+}
+
+void removeStaleTemporaries(const std::string& folder, const std::string& base) {
+    DIR* dir = ::opendir(folder.c_str());
+    if (dir == nullptr) {
+        return;
+    }
+    std::vector<std::string> stale;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (isTemporaryName(entry->d_name, base)) {
+            stale.push_back(folder + "/" + entry->d_name);
+        }
+    }
+    ::closedir(dir);
+    for (const std::string& path : stale) {
+        removeIfStale(path);
+    }
+}
+
+// Creates a fresh temporary file for `target` and locks it for as long as it is open. A name
+// that a cleaner removed between the create and the lock is given up for a new one.
+Status createTemporary(const std::string& folder, const std::string& base, std::string& path,
+                       int& fd) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        path = folder + "/" + temporaryName(base, uniqueNumber());
+        fd = openFile(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
+        if (fd < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            return osError();
+        }
+        Status locked = lockFile(fd, LOCK_EX);
+        struct stat info;
+        Status status = locked ? statFile(nullptr, fd, false, info) : locked;
+        if (status && info.st_nlink > 0) {
+            return status;
+        }
+        ::close(fd);
+        fd = -1;
+        if (!status && locked) {
+            ::unlink(path.c_str());
+            return status;
+        }
+        if (!locked && locked.reason() != HeldByAnotherProgram) {
+            ::unlink(path.c_str());
+            return locked;
+        }
+    }
+    return Status::failure("no free temporary file name");
 }
 
 } // namespace
 
-bool replaceFile(const char* target, const char* data, size_t size) {
+Status replaceFile(const char* target, const char* data, size_t size) {
     std::string targetPath = target;
+    const std::string folder = folderOf(targetPath);
+    const std::string base = targetPath.substr(targetPath.rfind('/') + 1);
     // The target itself, not what a link there points to: a link is replaced by the new
     // file, and whatever it pointed to is never written.
     struct stat existing;
-    bool found = statFile(target, -1, false, existing);
-    if (!found && errno != ENOENT) {
-        return false;
+    Status found = statFile(target, -1, false, existing);
+    if (!found && found.code() != ENOENT) {
+        return found;
     }
     bool keepMode = found && S_ISREG(existing.st_mode);
 
-    // A fresh name beside the target, so the rename stays inside one file system.
+    removeStaleTemporaries(folder, base);
+
+    // A fresh name beside the target, so the rename stays inside one file system. The file
+    // stays locked until it has been renamed into place.
     std::string temporary;
     int fd = -1;
-    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temporary =
-            targetPath + "." + std::to_string(::getpid()) + "-" + std::to_string(attempt) + ".tmp";
-        fd = openFile(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
-        if (fd < 0 && errno != EEXIST) {
-            return false;
-        }
+    Status status = createTemporary(folder, base, temporary, fd);
+    if (!status) {
+        return status;
     }
-    if (fd < 0) {
-        return false;
-    }
-    bool ok = !keepMode || changeMode(fd, existing.st_mode & 07777);
-    ok = ok && writeFullyAt(fd, 0, reinterpret_cast<const uint8_t*>(data), size);
-    ok = ok && flushFile(fd);
-    bool closed = closeFile(fd);
-    ok = ok && closed && renameFile(temporary.c_str(), target);
-    if (!ok) {
+    status = keepMode ? changeMode(fd, existing.st_mode & 07777) : status;
+    status = status ? writeFullyAt(fd, 0, reinterpret_cast<const uint8_t*>(data), size) : status;
+    status = status ? flushFile(fd) : status;
+    status = status ? renameFile(temporary.c_str(), target) : status;
+    if (!status) {
         ::unlink(temporary.c_str());
-        return false;
+        ::close(fd);
+        return status;
     }
-    return flushFolder(folderOf(targetPath));
+    status = closeFile(fd);
+    return firstFailure(status, flushFolder(folder));
+}
+
+Status enterFolder(const char* folder) {
+    return ::chdir(folder) == 0 ? Status() : osError();
+}
+
+void prepareConsole() {
+    std::signal(SIGPIPE, SIG_IGN);
 }
 
 } // namespace kvr::platform

@@ -1,6 +1,6 @@
 // Win32 implementation of the file-system layer.
 #include "platform/fs.h"
-#include "platform/fs_blocks.h"
+#include "platform/fs_detail.h"
 
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN

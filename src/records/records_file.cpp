@@ -4,7 +4,7 @@
 
 namespace kvr {
 
-bool writeGameRecords(const RecordTables& tables, const char* path) {
+platform::Status writeGameRecords(const RecordTables& tables, const char* path) {
     const platform::WriteBlock blocks[] = {
         {StageRecordsOffset, tables.stageBytes(), StageRecordsSize},
         {ArcadeRecordsOffset, tables.arcadeBytes(), ArcadeRecordsSize},

@@ -1,6 +1,7 @@
 // Writes the record tables into the game's records file.
 #pragma once
 
+#include "platform/fs.h"
 #include "records/record_tables.h"
 
 namespace kvr {
@@ -10,8 +11,8 @@ constexpr const char* GameRecordsPath = "Configuration/gameinfo.rcf";
 // Overwrites the stage table at StageRecordsOffset and the arcade table at
 // ArcadeRecordsOffset of the existing file at `path`, and nothing else. The file must be a
 // regular file of at least MinimumRecordsFileSize bytes not held by another program;
-// otherwise not a byte is written. True only when both writes, the flush and the close
+// otherwise not a byte is written. Succeeds only when both writes, the flush and the close
 // succeeded.
-bool writeGameRecords(const RecordTables& tables, const char* path);
+platform::Status writeGameRecords(const RecordTables& tables, const char* path);
 
 } // namespace kvr

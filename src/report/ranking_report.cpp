@@ -230,7 +230,7 @@ std::string formatRankingReport(const ParticipantRecord* participants, int32_t c
     return out;
 }
 
-bool writeRankingReport(const ParticipantRecord* participants, int32_t count, const char* path) {
+platform::Status writeRankingReport(const ParticipantRecord* participants, int32_t count, const char* path) {
     std::string text = withPlatformLineEnds(formatRankingReport(participants, count, localNow()));
     return platform::replaceFile(path, text.data(), text.size());
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "data/participant.h"
+#include "platform/fs.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -46,8 +47,8 @@ std::string formatRankingReport(const ParticipantRecord* participants, int32_t c
                                 const ReportTime& time);
 
 // Writes the report for now's local time to `path` with the platform's line ends, replacing
-// any earlier report only once the new one is complete. False on any failure, and then the
-// earlier report is left as it was.
-bool writeRankingReport(const ParticipantRecord* participants, int32_t count, const char* path);
+// any earlier report only once the new one is complete. On any failure the earlier report is
+// left as it was.
+platform::Status writeRankingReport(const ParticipantRecord* participants, int32_t count, const char* path);
 
 } // namespace kvr

@@ -57,7 +57,11 @@ TEST(EndToEnd, ImportsUpdatesAndReports) {
 #endif
     expected += "updateing Configuration/gameinfo.rcf... ok!\n";
     EXPECT_EQ(run.output, platformText(expected));
-    EXPECT_EQ(run.errors, "");
+    std::string reasons = "kvrrank: kvr/cut.kvr: too short: 1615 bytes, at least 1616 needed\n";
+#ifndef _WIN32
+    reasons += "kvrrank: kvr/pipe.kvr: not a regular file\n";
+#endif
+    EXPECT_EQ(run.errors, platformText(reasons));
     EXPECT_EQ(run.exitStatus, 0);
 
     // Only the two tables changed, with the expected entries.

@@ -114,7 +114,7 @@ void expectOnlyTablesChanged(const std::vector<uint8_t>& before,
     EXPECT_TRUE(tablesChanged);
 }
 
-TEST(HostileFolder, NamesOfEveryKindAreImportedAndShownAsTheyAre) {
+TEST(HostileFolder, NamesOfEveryKindAreImportedAndShownSafely) {
     Scene scene;
     const std::string longest = std::string(251, 'n') + ".kvr"; // 255 bytes
     scene.add(longest, driver(0));
@@ -126,8 +126,9 @@ TEST(HostileFolder, NamesOfEveryKindAreImportedAndShownAsTheyAre) {
     auto outside = snapshot(scene.outside());
 
     kvrtest::ProcessResult run = runIn(scene.game());
-    EXPECT_EQ(run.output, "importing car\rriage.kvr ... ok!\n"
-                          "importing line\nend.kvr ... ok!\n"
+    // Control bytes in a name are shown as '?': a name cannot move the cursor or forge a line.
+    EXPECT_EQ(run.output, "importing car?riage.kvr ... ok!\n"
+                          "importing line?end.kvr ... ok!\n"
                           "importing " +
                               longest +
                               " ... ok!\n"
@@ -168,7 +169,12 @@ TEST(HostileFolder, LinksInTheParticipantFolderNeitherHangNorEscape) {
                           "importing h.kvr ... ok!\n"
                           "importing i.kvr ... failed!\n" +
                               UpdateOk);
-    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(run.errors, "kvrrank: kvr/a.kvr: Too many levels of symbolic links\n"
+                          "kvrrank: kvr/c.kvr: not a regular file\n"
+                          "kvrrank: kvr/d.kvr: not a regular file\n"
+                          "kvrrank: kvr/e.kvr: not a regular file\n"
+                          "kvrrank: kvr/f.kvr: No such file or directory\n"
+                          "kvrrank: kvr/i.kvr: not a regular file\n");
     EXPECT_EQ(run.exitStatus, 0);
     EXPECT_EQ(snapshot(scene.outside()), outside);
     expectOnlyTablesChanged(records, kvrtest::readBytes(scene.records()));
@@ -230,7 +236,11 @@ TEST(HostileFolder, AReportOfTheWrongKindIsReplacedOrLeftButNothingOutsideIsWrit
 
         kvrtest::ProcessResult run = runIn(scene.game());
         EXPECT_EQ(run.output, "importing a.kvr ... ok!\n" + UpdateOk);
-        EXPECT_EQ(run.errors, "");
+        if (c.then == Then::Replaced) {
+            EXPECT_EQ(run.errors, "");
+        } else {
+            EXPECT_EQ(run.errors.rfind("kvrrank: ranking.txt: ", 0), 0u) << run.errors;
+        }
         EXPECT_EQ(snapshot(scene.outside()), outside);
         fs::file_status status = fs::symlink_status(scene.game() / "ranking.txt");
         if (c.then == Then::Replaced) {
@@ -301,7 +311,16 @@ TEST(HostileFolder, ARecordsFileOfTheWrongKindFailsTheUpdateAndChangesNothing) {
 
         kvrtest::ProcessResult run = runIn(scene.game());
         EXPECT_EQ(run.output, "importing a.kvr ... ok!\n" + UpdateFailed);
-        EXPECT_EQ(run.errors, "");
+        const std::map<std::string, std::string> reasons = {
+            {"a link to a file outside", "a link, not the file itself"},
+            {"a Configuration folder that links outside", "a folder on the path is a link"},
+            {"a folder", "not a regular file"},
+            {"a link to a character device", "a link, not the file itself"},
+            {"a FIFO", "not a regular file"},
+            {"empty", "too short: 0 bytes, at least 4884 needed"},
+            {"one byte short", "too short: 4883 bytes, at least 4884 needed"},
+        };
+        EXPECT_EQ(run.errors, "kvrrank: Configuration/gameinfo.rcf: " + reasons.at(c.what) + "\n");
         EXPECT_EQ(run.exitStatus, 1);
         EXPECT_EQ(snapshot(scene.game().parent_path()), everything);
     }
@@ -309,7 +328,7 @@ TEST(HostileFolder, ARecordsFileOfTheWrongKindFailsTheUpdateAndChangesNothing) {
 
 TEST(HostileFolder, AThousandFilesEveryThirdShort) {
     Scene scene;
-    std::string expected;
+    std::string expected, reasons;
     for (int i = 0; i < 1000; ++i) {
         char name[16];
         std::snprintf(name, sizeof name, "p%04d.kvr", i);
@@ -321,12 +340,16 @@ TEST(HostileFolder, AThousandFilesEveryThirdShort) {
         scene.add(name, image);
         expected +=
             std::string("importing ") + name + (shortFile ? " ... failed!\n" : " ... ok!\n");
+        if (shortFile) {
+            reasons += std::string("kvrrank: kvr/") + name + ": too short: " +
+                       std::to_string(i % 1616) + " bytes, at least 1616 needed\n";
+        }
     }
     const std::vector<uint8_t> records = kvrtest::readBytes(scene.records());
 
     kvrtest::ProcessResult run = runIn(scene.game());
     EXPECT_EQ(run.output, expected + UpdateOk);
-    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(run.errors, reasons);
     EXPECT_EQ(run.exitStatus, 0);
     expectOnlyTablesChanged(records, kvrtest::readBytes(scene.records()));
     std::string report = kvrtest::readText(scene.game() / "ranking.txt");
@@ -347,7 +370,7 @@ TEST(HostileFolder, AFileSizeLimitLeavesTheEarlierReport) {
     const uint64_t limit = 5000;
     kvrtest::ProcessResult run = runIn(scene.game(), limit);
     EXPECT_EQ(run.exitStatus, 1);
-    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(run.errors, "kvrrank: ranking.txt: File too large\n");
     EXPECT_NE(run.output.find(UpdateOk), std::string::npos);
     EXPECT_EQ(kvrtest::readText(scene.game() / "ranking.txt"), EarlierReport);
     size_t entries = static_cast<size_t>(

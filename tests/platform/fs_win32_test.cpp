@@ -106,7 +106,7 @@ TEST(SharingWin32, AFileOpenElsewhereFailsAtOnceWhateverItsSharing) {
             uint8_t buffer[200];
             size_t delivered = 99;
             auto start = std::chrono::steady_clock::now();
-            EXPECT_FALSE(readExclusive(path.string().c_str(), buffer, sizeof buffer, delivered))
+            EXPECT_FALSE(readShared(path.string().c_str(), buffer, sizeof buffer, delivered))
                 << c.what;
             EXPECT_EQ(delivered, 0u) << c.what;
             EXPECT_FALSE(writeBlocksInPlace(path.string().c_str(), &block, 1, 0)) << c.what;
@@ -119,7 +119,7 @@ TEST(SharingWin32, AFileOpenElsewhereFailsAtOnceWhateverItsSharing) {
     // Once the other handle is closed, both succeed.
     uint8_t buffer[200];
     size_t delivered = 0;
-    EXPECT_TRUE(readExclusive(path.string().c_str(), buffer, sizeof buffer, delivered));
+    EXPECT_TRUE(readShared(path.string().c_str(), buffer, sizeof buffer, delivered));
     EXPECT_EQ(delivered, before.size());
     EXPECT_TRUE(writeBlocksInPlace(path.string().c_str(), &block, 1, 0));
     EXPECT_EQ(kvrtest::readBytes(path)[12], 3);
@@ -129,7 +129,7 @@ TEST(DevicesWin32, AreNeitherReadNorWritten) {
     // NUL opens like a file and reads as empty.
     uint8_t buffer[16];
     size_t delivered = 0;
-    EXPECT_FALSE(readExclusive("NUL", buffer, sizeof buffer, delivered));
+    EXPECT_FALSE(readShared("NUL", buffer, sizeof buffer, delivered));
     const uint8_t byte = 0;
     const WriteBlock block{0, &byte, 1};
     EXPECT_FALSE(writeBlocksInPlace("NUL", &block, 1, 0));
@@ -151,7 +151,7 @@ TEST(DevicesWin32, APipeIsRefusedWithoutWaitingForData) {
     uint8_t buffer[16];
     size_t delivered = 0;
     auto start = std::chrono::steady_clock::now();
-    bool read = readExclusive(name.c_str(), buffer, sizeof buffer, delivered);
+    bool read = readShared(name.c_str(), buffer, sizeof buffer, delivered).ok();
     auto elapsed = std::chrono::steady_clock::now() - start;
     writer.join();
     EXPECT_FALSE(read);

@@ -91,20 +91,32 @@ WorkingFolder::~WorkingFolder() {
     fs::current_path(previous_, ignored);
 }
 
-ConsoleRun captureConsole(const std::function<int(std::FILE*)>& run) {
+namespace {
+
+std::string readAndClose(std::FILE* stream) {
+    std::string text;
+    std::rewind(stream);
+    char buffer[4096];
+    size_t n;
+    while ((n = std::fread(buffer, 1, sizeof buffer, stream)) > 0) {
+        text.append(buffer, n);
+    }
+    std::fclose(stream);
+    return text;
+}
+
+} // namespace
+
+ConsoleRun captureConsole(const std::function<int(std::FILE*, std::FILE*)>& run) {
     std::FILE* console = std::tmpfile();
-    if (console == nullptr) {
+    std::FILE* errors = std::tmpfile();
+    if (console == nullptr || errors == nullptr) {
         throw std::runtime_error("no temporary file");
     }
     ConsoleRun result;
-    result.status = run(console);
-    std::rewind(console);
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, console)) > 0) {
-        result.console.append(buffer, n);
-    }
-    std::fclose(console);
+    result.status = run(console, errors);
+    result.console = readAndClose(console);
+    result.errors = readAndClose(errors);
     return result;
 }
 

@@ -85,10 +85,11 @@ ProcessResult runProgram(const fs::path& program, const fs::path& folder,
 struct ConsoleRun {
     int status = -1;
     std::string console; // everything written to the console, byte for byte
+    std::string errors;  // everything written to the error stream
 };
 
-// Calls `run` with a console that is captured.
-ConsoleRun captureConsole(const std::function<int(std::FILE*)>& run);
+// Calls `run` with a console and an error stream that are captured.
+ConsoleRun captureConsole(const std::function<int(std::FILE*, std::FILE*)>& run);
 
 // Whether FIFOs and symbolic links can be made here.
 bool posixFileSystem();

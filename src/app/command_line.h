@@ -1,0 +1,15 @@
+// The command line of kvrrank: kvrrank [OPTIONS] [GAME_FOLDER].
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace kvr {
+
+// The whole program for the arguments after the program name (UTF-8). Help, the version
+// and usage errors touch no file; otherwise the run happens in GAME_FOLDER, or in the
+// working folder when none is given. Returns the exit status.
+int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, std::FILE* errors);
+
+} // namespace kvr
