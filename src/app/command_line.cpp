@@ -46,21 +46,21 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
         std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        std::fputs(app.help().c_str(), console);
+        platform::writeConsole(console, app.help());
         return ExitSuccess;
     } catch (const CLI::ParseError& error) {
-        std::fprintf(errors, "kvrrank: %s (see kvrrank --help)\n", safeText(error.what()).c_str());
+        platform::writeConsole(errors, "kvrrank: " + safeText(error.what()) +
+                                           " (see kvrrank --help)\n");
         return ExitUsage;
     }
     if (version) {
-        std::fputs("kvrrank " KVR_VERSION "\n", console);
+        platform::writeConsole(console, "kvrrank " KVR_VERSION "\n");
         return ExitSuccess;
     }
     if (app.count("GAME_FOLDER") > 0) {
         platform::Status entered = platform::enterFolder(gameFolder.c_str());
         if (!entered) {
-            std::fprintf(errors, "kvrrank: %s: %s\n", safeText(gameFolder).c_str(),
-                         safeText(entered.reason()).c_str());
+            complain(errors, gameFolder, entered.reason());
             return ExitFailure;
         }
     }

@@ -18,16 +18,16 @@ namespace {
 // The console is a courtesy: a write that fails (its reader has gone) is not a failure of the
 // run, so the results of these writes are not examined.
 void say(std::FILE* console, const char* text, const std::string& more = std::string()) {
-    std::fputs(text, console);
-    std::fputs(more.c_str(), console);
-    std::fflush(console);
+    platform::writeConsole(console, text + more);
 }
 
-// One line on the error stream for a failure: "kvrrank: PATH: reason".
+} // namespace
+
 void complain(std::FILE* errors, const std::string& path, const std::string& reason) {
-    std::fprintf(errors, "kvrrank: %s: %s\n", safeText(path).c_str(), safeText(reason).c_str());
-    std::fflush(errors);
+    platform::writeConsole(errors, "kvrrank: " + safeText(path) + ": " + safeText(reason) + "\n");
 }
+
+namespace {
 
 bool updateGameRecords(const std::vector<ParticipantRecord>& participants, std::FILE* console,
                        std::FILE* errors) {

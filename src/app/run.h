@@ -19,6 +19,9 @@ constexpr int ExitUsage = 2; // a bad command line; nothing was touched
 // "kvr/" followed by `name` into `path`; false when it does not fit the path buffer.
 bool buildParticipantPath(const std::string& name, char (&path)[ParticipantPathCapacity]);
 
+// One line on the error stream for a failure: "kvrrank: PATH: reason", made terminal-safe.
+void complain(std::FILE* errors, const std::string& path, const std::string& reason);
+
 // One whole run in the current working folder. Console texts go to `console`, each piece
 // flushed as it is written; a console that cannot be written changes nothing. Every failure
 // gets one line "kvrrank: PATH: reason" on `errors`. Returns 0 when the import, the update

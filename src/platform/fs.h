@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <utility>
 #include <vector>
@@ -106,6 +107,10 @@ bool operationFails();
 
 // Makes `folder` the working folder of the process.
 Status enterFolder(const char* folder);
+
+// Writes UTF-8 text ("\n" line ends) to a console stream and flushes it. The result is not
+// reported: the console is a courtesy, and a reader that has gone changes nothing.
+void writeConsole(std::FILE* stream, const std::string& text);
 
 // Prepares the standard streams for a run: a reader of the console that goes away (a closed
 // pipe) only makes the writes fail, it never ends the process.

@@ -435,6 +435,11 @@ Status enterFolder(const char* folder) {
     return ::chdir(folder) == 0 ? Status() : osError();
 }
 
+void writeConsole(std::FILE* stream, const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stream);
+    std::fflush(stream);
+}
+
 void prepareConsole() {
     std::signal(SIGPIPE, SIG_IGN);
 }
