@@ -1,5 +1,6 @@
 #include "sample_folder.h"
 
+#include "app/help_format.h"
 #include "app/run.h"
 #include "data/championship_tables.h"
 #include "data/little_endian.h"
@@ -10,6 +11,7 @@
 #include <cinttypes>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <numeric>
 #include <system_error>
 
@@ -39,25 +41,6 @@ bool parseDecimal(const char* text, uint64_t maximum, uint64_t& value) {
         result = result * 10 + digit;
     }
     value = result;
-    return true;
-}
-
-// "--name VALUE" or "--name=VALUE": true when argv[i] is this option; `value` is then its
-// value, or null when it is missing. Advances `i` past a separate value.
-bool matchOption(const char* name, int argc, const char* const* argv, int& i, const char*& value) {
-    const char* arg = argv[i];
-    size_t length = std::strlen(name);
-    if (std::strncmp(arg, name, length) != 0) {
-        return false;
-    }
-    if (arg[length] == '=') {
-        value = arg + length + 1;
-        return true;
-    }
-    if (arg[length] != '\0') {
-        return false;
-    }
-    value = i + 1 < argc ? argv[++i] : nullptr;
     return true;
 }
 
@@ -257,43 +240,87 @@ bool buildInto(const fs::path& folder, const SampleOptions& options, size_t fail
 
 // ---- Public operations ------------------------------------------------------------------------
 
+namespace {
+
+constexpr const char* Description =
+    "Makes a synthetic game folder for kvrrank: Configuration/gameinfo.rcf with both\n"
+    "best-time tables empty, and N participant files in kvr/ with invented players and\n"
+    "times. The same seed always gives the same bytes; nothing comes from the real game.";
+
+constexpr const char* Footer = "Exit status:\n"
+                               "  0  the folder was made\n"
+                               "  1  it could not be written; nothing is left behind\n"
+                               "  2  a bad command line, or DIR exists and is not an empty folder";
+
+// The command line; numbers are taken as text and checked by parseDecimal, which takes
+// plain decimal digits only.
+struct CommandLine {
+    CLI::App app{Description, "kvrsample"};
+    std::string participants;
+    std::string seed;
+    bool version = false;
+
+    explicit CommandLine(SampleOptions& options) {
+        app.formatter(std::make_shared<kvr::HelpFormatter>());
+        app.set_help_flag("-h,--help", "print this help and exit");
+        app.add_flag("--version", version, "print the version and exit");
+        app.add_option("DIR", options.folder, "the folder to make (must not exist, or be empty)")
+            ->type_name("");
+        app.add_option("--participants", participants, "number of participant files (default 8)")
+            ->type_name("N");
+        app.add_option("--seed", seed, "seed of the invented data (default 2001)")
+            ->type_name("S");
+        app.footer(Footer);
+    }
+};
+
+} // namespace
+
 bool parseArguments(int argc, const char* const* argv, SampleOptions& options, std::string& error) {
     options = SampleOptions{};
-    bool haveFolder = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* arg = argv[i];
-        const char* value = nullptr;
-        uint64_t number = 0;
-        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
-            options.help = true;
-        } else if (matchOption("--participants", argc, argv, i, value)) {
-            if (value == nullptr || !parseDecimal(value, MaximumParticipantCount, number)) {
-                error = badNumber("--participants", value, "1000000");
-                return false;
-            }
-            options.participants = static_cast<uint32_t>(number);
-        } else if (matchOption("--seed", argc, argv, i, value)) {
-            if (value == nullptr || !parseDecimal(value, UINT64_MAX, number)) {
-                error = badNumber("--seed", value, "18446744073709551615");
-                return false;
-            }
-            options.seed = number;
-        } else if (arg[0] == '-' && arg[1] != '\0') {
-            error = std::string("unknown option ") + arg;
-            return false;
-        } else if (haveFolder) {
-            error = std::string("one folder only, not also ") + arg;
-            return false;
-        } else {
-            options.folder = arg;
-            haveFolder = true;
+    CommandLine line(options);
+    try {
+        std::vector<std::string> reversed;
+        for (int i = argc - 1; i >= 1; --i) {
+            reversed.emplace_back(argv[i]);
         }
+        line.app.parse(reversed);
+    } catch (const CLI::CallForHelp&) {
+        options.help = true;
+        return true;
+    } catch (const CLI::ParseError& e) {
+        error = e.what();
+        return false;
     }
-    if ((!haveFolder || options.folder.empty()) && !options.help) {
+    if (line.version) {
+        options.version = true;
+        return true;
+    }
+    uint64_t number = 0;
+    if (line.app.count("--participants") > 0) {
+        if (!parseDecimal(line.participants.c_str(), MaximumParticipantCount, number)) {
+            error = badNumber("--participants", line.participants.c_str(), "1000000");
+            return false;
+        }
+        options.participants = static_cast<uint32_t>(number);
+    }
+    if (line.app.count("--seed") > 0) {
+        if (!parseDecimal(line.seed.c_str(), UINT64_MAX, number)) {
+            error = badNumber("--seed", line.seed.c_str(), "18446744073709551615");
+            return false;
+        }
+        options.seed = number;
+    }
+    if (options.folder.empty()) {
         error = "no folder given";
         return false;
     }
     return true;
+}
+
+std::string helpText() {
+    SampleOptions options;
+    return CommandLine(options).app.help();
 }
 
 std::vector<uint8_t> sampleRecordsFile() {
@@ -527,7 +554,11 @@ int runKvrSample(int argc, const char* const* argv, std::FILE* out, std::FILE* e
         return ExitRefused;
     }
     if (options.help) {
-        std::fprintf(out, "%s\n", Usage);
+        std::fputs(helpText().c_str(), out);
+        return ExitSuccess;
+    }
+    if (options.version) {
+        std::fputs("kvrsample " KVR_VERSION "\n", out);
         return ExitSuccess;
     }
     int status = createSampleFolder(options, error);

@@ -35,10 +35,14 @@ struct SampleOptions {
     uint32_t participants = DefaultParticipantCount;
     uint64_t seed = DefaultSeed;
     bool help = false;
+    bool version = false;
 };
 
 // Parses the command line (argv[0] is the program). False with a one-line reason on bad input.
 bool parseArguments(int argc, const char* const* argv, SampleOptions& options, std::string& error);
+
+// What --help prints.
+std::string helpText();
 
 // The records file image, SampleRecordsFileSize bytes, the same for every seed.
 std::vector<uint8_t> sampleRecordsFile();

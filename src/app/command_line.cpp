@@ -1,44 +1,47 @@
 #include "app/command_line.h"
 
+#include "app/help_format.h"
 #include "app/run.h"
 #include "data/text.h"
 #include "platform/fs.h"
 
 #include <CLI/CLI.hpp>
 
-#include <algorithm>
+#include <memory>
 
 namespace kvr {
 
 namespace {
 
 constexpr const char* Description =
-    "kvrrank " KVR_VERSION " - best times and a points championship for a group of Dustline "
-    "Rally 2.0 players.\n"
+    "Best times and a points championship for a group of Dustline Rally 2.0 players.\n"
     "\n"
-    "Run in the game folder (or give its path), it imports every participant file kvr/*.kvr, "
-    "writes the group's best time of every stage and arcade event into the two best-time "
-    "tables of Configuration/gameinfo.rcf (nothing else in that file changes), and then writes "
-    "ranking.txt: the ten best of every event and the driver points ranking.";
+    "Run in the game folder, or given its path, kvrrank imports every participant file\n"
+    "kvr/*.kvr, writes the group's best time of every stage and arcade event into the two\n"
+    "best-time tables of Configuration/gameinfo.rcf (no other byte of it changes), and\n"
+    "then writes ranking.txt: the ten best of every event and the driver points ranking.";
 
 constexpr const char* Footer =
     "Exit status:\n"
-    "  0  every participant file imported, records file updated, ranking.txt written\n"
-    "  1  a failure: nothing to import, a file not imported, the update or the report\n"
-    "     failed (each with one line on stderr: \"kvrrank: PATH: reason\")\n"
-    "  2  a bad command line; no file was touched";
+    "  0  participants imported, records updated, ranking.txt written (a file that\n"
+    "     could not be imported is left out)\n"
+    "  1  nothing to import, or the update or the report failed\n"
+    "  2  a bad command line; no file was touched\n"
+    "\n"
+    "Every failure gets one line on stderr: \"kvrrank: PATH: reason\".";
 
 } // namespace
 
 int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, std::FILE* errors) {
     CLI::App app(Description, "kvrrank");
-    app.set_help_flag("-h,--help", "Print this help and exit");
+    app.formatter(std::make_shared<HelpFormatter>());
+    app.set_help_flag("-h,--help", "print this help and exit");
     bool version = false;
-    app.add_flag("--version", version, "Print the version and exit");
+    app.add_flag("--version", version, "print the version and exit");
     std::string gameFolder;
     app.add_option("GAME_FOLDER", gameFolder,
-                   "The game folder, which holds kvr/ and Configuration/ (default: the working "
-                   "folder)");
+                   "the folder with kvr/ and Configuration/ (default: here)")
+        ->type_name("");
     app.footer(Footer);
 
     try {
