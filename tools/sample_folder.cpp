@@ -268,8 +268,7 @@ struct CommandLine {
             ->type_name("");
         app.add_option("--participants", participants, "number of participant files (default 8)")
             ->type_name("N");
-        app.add_option("--seed", seed, "seed of the invented data (default 2001)")
-            ->type_name("S");
+        app.add_option("--seed", seed, "seed of the invented data (default 2001)")->type_name("S");
         app.footer(Footer);
     }
 };

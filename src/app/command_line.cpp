@@ -52,8 +52,8 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
         platform::writeConsole(console, app.help());
         return ExitSuccess;
     } catch (const CLI::ParseError& error) {
-        platform::writeConsole(errors, "kvrrank: " + safeText(error.what()) +
-                                           " (see kvrrank --help)\n");
+        platform::writeConsole(errors,
+                               "kvrrank: " + safeText(error.what()) + " (see kvrrank --help)\n");
         return ExitUsage;
     }
     if (version) {

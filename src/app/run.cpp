@@ -57,10 +57,12 @@ bool buildParticipantPath(const std::string& name, char (&path)[ParticipantPathC
 
 int runKvrRank(std::FILE* console, std::FILE* errors) {
     std::vector<platform::FolderEntry> entries;
-    platform::Status listed = platform::listFolder(ParticipantFolder, ParticipantExtension, entries);
+    platform::Status listed =
+        platform::listFolder(ParticipantFolder, ParticipantExtension, entries);
     if (!listed || entries.empty()) {
         say(console, "not found kvr file\n");
-        complain(errors, ParticipantFolder, listed ? "no .kvr file in this folder" : listed.reason());
+        complain(errors, ParticipantFolder,
+                 listed ? "no .kvr file in this folder" : listed.reason());
         return ExitFailure;
     }
 

@@ -249,8 +249,9 @@ Status writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t cou
                 return status;
             }
             if (!S_ISDIR(info.st_mode)) {
-                return Status::failure(S_ISLNK(info.st_mode) ? "a folder on the path is a link"
-                                                            : "a part of the path is not a folder");
+                return Status::failure(S_ISLNK(info.st_mode)
+                                           ? "a folder on the path is a link"
+                                           : "a part of the path is not a folder");
             }
         }
     }

@@ -28,32 +28,7 @@ kvrtest::ProcessResult runIn(const fs::path& folder, uint64_t fileSizeLimit = 0)
     return kvrtest::runProgram(KVRRANK_BINARY, folder, {HangSeconds, fileSizeLimit});
 }
 
-// Everything below `root`, links not followed: files with their bytes, links with their
-// destination, folders, FIFOs.
-void snapshotInto(const fs::path& root, const fs::path& folder,
-                  std::map<std::string, std::string>& entries) {
-    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
-        const fs::path& path = entry.path();
-        std::string key = path.lexically_relative(root).string();
-        fs::file_status status = fs::symlink_status(path);
-        if (fs::is_symlink(status)) {
-            entries[key] = "link to " + fs::read_symlink(path).string();
-        } else if (fs::is_regular_file(status)) {
-            entries[key] = "file " + kvrtest::readText(path);
-        } else if (fs::is_directory(status)) {
-            entries[key] = "folder";
-            snapshotInto(root, path, entries);
-        } else {
-            entries[key] = "special";
-        }
-    }
-}
-
-std::map<std::string, std::string> snapshot(const fs::path& root) {
-    std::map<std::string, std::string> entries;
-    snapshotInto(root, root, entries);
-    return entries;
-}
+using kvrtest::snapshot;
 
 ParticipantFileBuilder driver(int i) {
     ParticipantFileBuilder image;

@@ -107,6 +107,35 @@ std::string readAndClose(std::FILE* stream) {
 
 } // namespace
 
+namespace {
+
+void snapshotInto(const fs::path& root, const fs::path& folder,
+                  std::map<std::string, std::string>& entries) {
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        const fs::path& path = entry.path();
+        std::string key = path.lexically_relative(root).string();
+        fs::file_status status = fs::symlink_status(path);
+        if (fs::is_symlink(status)) {
+            entries[key] = "link to " + fs::read_symlink(path).string();
+        } else if (fs::is_regular_file(status)) {
+            entries[key] = "file " + readText(path);
+        } else if (fs::is_directory(status)) {
+            entries[key] = "folder";
+            snapshotInto(root, path, entries);
+        } else {
+            entries[key] = "special";
+        }
+    }
+}
+
+} // namespace
+
+std::map<std::string, std::string> snapshot(const fs::path& root) {
+    std::map<std::string, std::string> entries;
+    snapshotInto(root, root, entries);
+    return entries;
+}
+
 ConsoleRun captureConsole(const std::function<int(std::FILE*, std::FILE*)>& run) {
     std::FILE* console = std::tmpfile();
     std::FILE* errors = std::tmpfile();
@@ -164,8 +193,47 @@ HANDLE inheritableOutput(const fs::path& path) {
 
 } // namespace
 
+SharedHolder::SharedHolder(const fs::path& path) {
+    HANDLE h = CreateFileW(path.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    holding_ = h != INVALID_HANDLE_VALUE;
+    handle_ = reinterpret_cast<intptr_t>(h);
+}
+
+SharedHolder::~SharedHolder() {
+    if (holding_) {
+        CloseHandle(reinterpret_cast<HANDLE>(handle_));
+    }
+}
+
+namespace {
+
+// One argument quoted for CommandLineToArgvW: backslashes before a quote doubled.
+std::wstring quoted(const std::wstring& argument) {
+    std::wstring out = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+            continue;
+        }
+        out.append(c == L'"' ? backslashes * 2 + 1 : backslashes, L'\\');
+        backslashes = 0;
+        out += c;
+    }
+    out.append(backslashes * 2, L'\\');
+    return out + L"\"";
+}
+
+} // namespace
+
 ProcessResult runProgram(const fs::path& program, const fs::path& folder,
                          const ProcessLimits& limits) {
+    return runProgram(program, folder, {}, limits);
+}
+
+ProcessResult runProgram(const fs::path& program, const fs::path& folder,
+                         const std::vector<std::string>& arguments, const ProcessLimits& limits) {
     (void)limits;
     TempFolder capture;
     fs::path outPath = capture / "stdout";
@@ -173,7 +241,10 @@ ProcessResult runProgram(const fs::path& program, const fs::path& folder,
     // Made absolute before the child starts in another folder (and, under Wine, a Unix path
     // from the build becomes a drive path).
     std::wstring application = fs::absolute(program).wstring();
-    std::wstring commandLine = L"\"" + application + L"\"";
+    std::wstring commandLine = quoted(application);
+    for (const std::string& argument : arguments) {
+        commandLine += L" " + quoted(fs::u8path(argument).wstring());
+    }
     std::wstring workingFolder = fs::absolute(folder).wstring();
 
     HANDLE out = inheritableOutput(outPath);
@@ -230,11 +301,37 @@ bool posixFileSystem() {
     return true;
 }
 
+SharedHolder::SharedHolder(const fs::path& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_SH | LOCK_NB) == 0) {
+        handle_ = fd;
+        holding_ = true;
+    } else if (fd >= 0) {
+        ::close(fd);
+    }
+}
+
+SharedHolder::~SharedHolder() {
+    if (holding_) {
+        ::close(static_cast<int>(handle_));
+    }
+}
+
 ProcessResult runProgram(const fs::path& program, const fs::path& folder,
                          const ProcessLimits& limits) {
+    return runProgram(program, folder, {}, limits);
+}
+
+ProcessResult runProgram(const fs::path& program, const fs::path& folder,
+                         const std::vector<std::string>& arguments, const ProcessLimits& limits) {
     TempFolder capture;
     fs::path outPath = capture / "stdout";
     fs::path errPath = capture / "stderr";
+    std::vector<char*> argv = {const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
     pid_t child = ::fork();
     if (child < 0) {
         throw std::runtime_error("fork failed");
@@ -258,7 +355,7 @@ ProcessResult runProgram(const fs::path& program, const fs::path& folder,
         if (limits.hangSeconds != 0) {
             ::alarm(limits.hangSeconds);
         }
-        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
     int status = 0;

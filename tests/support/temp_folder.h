@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -72,15 +73,34 @@ struct ProcessResult {
     std::string errors; // standard error
 };
 
-// Runs `program` with no arguments in `folder`.
 // Limits for a run of a program under test; POSIX only, ignored elsewhere.
 struct ProcessLimits {
     unsigned hangSeconds = 0;   // ends a hanging run with SIGALRM after this long (0: never)
     uint64_t fileSizeLimit = 0; // RLIMIT_FSIZE with SIGXFSZ ignored, as `ulimit -f` (0: none)
 };
 
+// Runs `program` with no arguments in `folder`.
 ProcessResult runProgram(const fs::path& program, const fs::path& folder,
                          const ProcessLimits& limits = {});
+// Runs `program` with `arguments` (UTF-8) in `folder`.
+ProcessResult runProgram(const fs::path& program, const fs::path& folder,
+                         const std::vector<std::string>& arguments,
+                         const ProcessLimits& limits = {});
+
+// Holds a file open under a shared lock, as a second reader would (Windows: open for reading,
+// sharing reading), for the scope.
+class SharedHolder {
+  public:
+    explicit SharedHolder(const fs::path& path);
+    ~SharedHolder();
+    SharedHolder(const SharedHolder&) = delete;
+    SharedHolder& operator=(const SharedHolder&) = delete;
+    bool holding() const { return holding_; }
+
+  private:
+    intptr_t handle_ = -1;
+    bool holding_ = false;
+};
 
 struct ConsoleRun {
     int status = -1;
@@ -90,6 +110,10 @@ struct ConsoleRun {
 
 // Calls `run` with a console and an error stream that are captured.
 ConsoleRun captureConsole(const std::function<int(std::FILE*, std::FILE*)>& run);
+
+// Everything below `root`, links not followed, by relative path: files with their bytes,
+// links with their destination, folders, and anything else as "special".
+std::map<std::string, std::string> snapshot(const fs::path& root);
 
 // Whether FIFOs and symbolic links can be made here.
 bool posixFileSystem();
