@@ -25,6 +25,13 @@ std::string formatTime(uint32_t hundredths) {
     return std::string(text, static_cast<size_t>(length));
 }
 
+std::string formatDate(const RankedParticipant& participant) {
+    char text[48];
+    int length = std::snprintf(text, sizeof text, "%04d-%02d-%02d", participant.year,
+                               participant.month, participant.day);
+    return std::string(text, static_cast<size_t>(length));
+}
+
 namespace {
 
 uint32_t shownTime(const ResultEntry& result) {
