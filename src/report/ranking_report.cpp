@@ -37,16 +37,6 @@ void appendf(std::string& out, const char* format, ...) {
     out.append(wide.data(), static_cast<size_t>(length));
 }
 
-unsigned minutesOf(uint32_t v) {
-    return v / 6000u;
-}
-unsigned secondsOf(uint32_t v) {
-    return (v % 6000u) / 100u;
-}
-unsigned hundredthsOf(uint32_t v) {
-    return v % 100u;
-}
-
 class TextRenderer {
   public:
     TextRenderer(const RankingModel& model, std::string& out) : model_(model), out_(out) {}
@@ -99,17 +89,15 @@ class TextRenderer {
             const ListedResult& result = listed.results[k];
             std::string code = safeText(participant(result.participantIndex).code);
             int place = static_cast<int>(k + 1);
-            uint32_t time = result.time;
+            std::string time = formatTime(result.time);
             if (k == 0) {
-                appendf(out_, "    %02d %4s  %-32s %2s %02u:%02u.%02u\n", place, code.c_str(),
+                appendf(out_, "    %02d %4s  %-32s %2s %s\n", place, code.c_str(),
                         vehicleName(result.vehicle), transmissionLabel(result.vehicle),
-                        minutesOf(time), secondsOf(time), hundredthsOf(time));
+                        time.c_str());
             } else {
-                uint32_t gap = result.gap;
-                appendf(out_, "    %02d %4s  %-32s %2s %02u:%02u.%02u (+%02u:%02u.%02u)\n", place,
-                        code.c_str(), vehicleName(result.vehicle),
-                        transmissionLabel(result.vehicle), minutesOf(time), secondsOf(time),
-                        hundredthsOf(time), minutesOf(gap), secondsOf(gap), hundredthsOf(gap));
+                appendf(out_, "    %02d %4s  %-32s %2s %s (+%s)\n", place, code.c_str(),
+                        vehicleName(result.vehicle), transmissionLabel(result.vehicle),
+                        time.c_str(), formatTime(result.gap).c_str());
             }
         }
         appendf(out_, "\n");
