@@ -6,6 +6,9 @@
 #include "data/participant.h"
 #include "data/text.h"
 #include "records/record_tables.h"
+#include "report/ranking_csv.h"
+#include "report/ranking_html.h"
+#include "report/ranking_json.h"
 #include "report/ranking_report.h"
 
 #include <cstdint>
@@ -211,5 +214,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string report = formatRankingReport(participants.data(), count, time);
     require(!report.empty() && report.back() == '\n', "the report ends with a line end");
     checkReport(report, participants);
+
+    // The exports of the same model: UTF-8 throughout, whatever bytes the names hold.
+    RankingModel model = computeRankingModel(participants.data(), count, {}, time);
+    for (const std::string& rendered : {renderHtml(model), renderJson(model), renderCsv(model)}) {
+        require(validUtf8(rendered) == rendered, "an export is valid UTF-8");
+    }
     return 0;
 }

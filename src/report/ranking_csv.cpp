@@ -34,10 +34,10 @@ void appendNumber(std::string& row, long long value) {
     row += text;
 }
 
-void appendTime(std::string& row, uint32_t time) {
+void appendTimeCell(std::string& row, uint32_t time) {
     row += ',';
     if (time != NoTime) {
-        row += formatTime(time);
+        appendTime(row, time);
     }
 }
 
@@ -81,11 +81,11 @@ std::string renderCsv(const RankingModel& model) {
         }
         for (int r = 0; r < RallyCount; ++r) {
             for (int s = 0; s < stageCounts[r]; ++s) {
-                appendTime(out, p.stageTimes[static_cast<size_t>(stageSlot(r, s))]);
+                appendTimeCell(out, p.stageTimes[static_cast<size_t>(stageSlot(r, s))]);
             }
         }
         for (uint32_t time : p.arcadeTimes) {
-            appendTime(out, time);
+            appendTimeCell(out, time);
         }
         out += "\r\n";
     }

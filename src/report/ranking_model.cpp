@@ -18,11 +18,33 @@ size_t selectLeadingItems(RankingItem* items, size_t count, size_t limit) {
     return shown;
 }
 
+void appendTime(std::string& out, uint32_t hundredths) {
+    // Written digit by digit: the CSV grid shows millions of times.
+    char digits[16];
+    size_t n = 0;
+    uint32_t minutes = hundredths / 6000u;
+    do {
+        digits[n++] = static_cast<char>('0' + minutes % 10u);
+        minutes /= 10u;
+    } while (minutes > 0);
+    if (n < 2) {
+        digits[n++] = '0';
+    }
+    while (n > 0) {
+        out += digits[--n];
+    }
+    uint32_t seconds = (hundredths % 6000u) / 100u;
+    uint32_t rest = hundredths % 100u;
+    const char tail[] = {
+        ':', static_cast<char>('0' + seconds / 10u), static_cast<char>('0' + seconds % 10u),
+        '.', static_cast<char>('0' + rest / 10u),    static_cast<char>('0' + rest % 10u)};
+    out.append(tail, sizeof tail);
+}
+
 std::string formatTime(uint32_t hundredths) {
-    char text[32];
-    int length = std::snprintf(text, sizeof text, "%02u:%02u.%02u", hundredths / 6000u,
-                               (hundredths % 6000u) / 100u, hundredths % 100u);
-    return std::string(text, static_cast<size_t>(length));
+    std::string text;
+    appendTime(text, hundredths);
+    return text;
 }
 
 std::string formatDate(const RankedParticipant& participant) {

@@ -102,6 +102,7 @@ RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t 
 
 // A shown time or gap as "mm:ss.hh": minutes with at least two digits, never cut.
 std::string formatTime(uint32_t hundredths);
+void appendTime(std::string& out, uint32_t hundredths);
 
 // The participant's date as stored, "YYYY-MM-DD".
 std::string formatDate(const RankedParticipant& participant);
