@@ -4,7 +4,11 @@
 
 #include "data/championship_tables.h"
 #include "data/participant.h"
+#include "data/text.h"
 #include "records/record_tables.h"
+#include "report/ranking_csv.h"
+#include "report/ranking_html.h"
+#include "report/ranking_json.h"
 #include "report/ranking_report.h"
 
 #include <cstdint>
@@ -118,7 +122,8 @@ size_t checkListing(const std::vector<std::string>& lines, size_t at, size_t res
     return at + 1;
 }
 
-// The report's structure, for participants whose shown code and name hold no line end.
+// The report's structure: a control byte in a code or name is shown as '?', so no name
+// makes lines of its own.
 void checkReport(const std::string& text, const std::vector<ParticipantRecord>& participants) {
     std::vector<std::string> lines = splitLines(text);
     size_t at = 0;
@@ -139,8 +144,8 @@ void checkReport(const std::string& text, const std::vector<ParticipantRecord>& 
         std::snprintf(date, sizeof date, "%04d.%02d.%02d", 1850 + p.date[0], p.date[1] & 0x0F,
                       p.date[2] & 0x1F);
         std::string row = "  " + twoDigits(i + 1) + ". " + std::string(3 - codeWidth, ' ') +
-                          std::string(p.code, codeWidth) + " , " + date + " , " +
-                          std::string(p.name, shownLength(p.name, NameSize));
+                          safeText(p.code, codeWidth) + " , " + date + " , " +
+                          safeText(p.name, shownLength(p.name, NameSize));
         expectLine(row, "a participant row shows its fields and nothing past them");
     }
     expectLine("", "blank");
@@ -208,23 +213,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const ReportTime time{2026, 12, 7, 20, 30, 5};
     std::string report = formatRankingReport(participants.data(), count, time);
     require(!report.empty() && report.back() == '\n', "the report ends with a line end");
-
-    // A line end inside a shown code or name makes lines of its own; the structure is
-    // checked with those bytes replaced.
-    bool changed = false;
-    for (ParticipantRecord& p : participants) {
-        for (size_t i = 0; i < shownLength(p.code, CodeSize); ++i) {
-            changed |= p.code[i] == '\n';
-            p.code[i] = p.code[i] == '\n' ? '?' : p.code[i];
-        }
-        for (size_t i = 0; i < shownLength(p.name, NameSize); ++i) {
-            changed |= p.name[i] == '\n';
-            p.name[i] = p.name[i] == '\n' ? '?' : p.name[i];
-        }
-    }
-    if (changed) {
-        report = formatRankingReport(participants.data(), count, time);
-    }
     checkReport(report, participants);
+
+    // The exports of the same model: UTF-8 throughout, whatever bytes the names hold.
+    RankingModel model = computeRankingModel(participants.data(), count, {}, time);
+    for (const std::string& rendered : {renderHtml(model), renderJson(model), renderCsv(model)}) {
+        require(validUtf8(rendered) == rendered, "an export is valid UTF-8");
+    }
     return 0;
 }

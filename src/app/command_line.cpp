@@ -19,7 +19,9 @@ constexpr const char* Description =
     "Run in the game folder, or given its path, kvrrank imports every participant file\n"
     "kvr/*.kvr, writes the group's best time of every stage and arcade event into the two\n"
     "best-time tables of Configuration/gameinfo.rcf (no other byte of it changes), and\n"
-    "then writes ranking.txt: the ten best of every event and the driver points ranking.";
+    "then writes ranking.txt: the ten best of every event and the driver points ranking,\n"
+    "and the exports asked for. Exports are written after ranking.txt, and only when the\n"
+    "update succeeded (or was skipped with --no-records).";
 
 constexpr const char* Footer =
     "Exit status:\n"
@@ -38,6 +40,17 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     app.set_help_flag("-h,--help", "print this help and exit");
     bool version = false;
     app.add_flag("--version", version, "print the version and exit");
+    RunOptions options;
+    bool noRecords = false;
+    app.add_flag("--no-records", noRecords,
+                 "leave Configuration/gameinfo.rcf alone (it need not exist); write\n"
+                 "ranking.txt and the exports only");
+    app.add_option("--html", options.htmlPath, "also write the ranking as a web page to FILE")
+        ->type_name("FILE");
+    app.add_option("--json", options.jsonPath, "also write the ranking as JSON to FILE")
+        ->type_name("FILE");
+    app.add_option("--csv", options.csvPath, "also write every participant's times as CSV to FILE")
+        ->type_name("FILE");
     std::string gameFolder;
     app.add_option("GAME_FOLDER", gameFolder,
                    "the folder with kvr/ and Configuration/ (default: here)")
@@ -60,6 +73,13 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
         platform::writeConsole(console, "kvrrank " KVR_VERSION "\n");
         return ExitSuccess;
     }
+    options.updateRecords = !noRecords;
+    // Export paths are relative to where the command was started, not to the game folder.
+    for (std::string* path : {&options.htmlPath, &options.jsonPath, &options.csvPath}) {
+        if (!path->empty()) {
+            *path = platform::absolutePath(*path);
+        }
+    }
     if (app.count("GAME_FOLDER") > 0) {
         platform::Status entered = platform::enterFolder(gameFolder.c_str());
         if (!entered) {
@@ -67,7 +87,7 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
             return ExitFailure;
         }
     }
-    return runKvrRank(console, errors);
+    return runKvrRank(console, errors, options);
 }
 
 } // namespace kvr

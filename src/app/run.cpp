@@ -4,6 +4,10 @@
 #include "data/text.h"
 #include "platform/fs.h"
 #include "records/records_file.h"
+#include "report/ranking_csv.h"
+#include "report/ranking_html.h"
+#include "report/ranking_json.h"
+#include "report/ranking_model.h"
 #include "report/ranking_report.h"
 
 #include <cstring>
@@ -42,6 +46,42 @@ bool updateGameRecords(const std::vector<ParticipantRecord>& participants, std::
     return written.ok();
 }
 
+// Writes ranking.txt and every requested export from one model. Each file is attempted on
+// its own: a failed one keeps its earlier version, says why, and fails the run.
+bool writeRanking(const std::vector<ParticipantRecord>& participants,
+                  const std::vector<std::string>& files, const RunOptions& options,
+                  std::FILE* errors) {
+    const RankingModel model = computeRankingModel(
+        participants.data(), static_cast<int32_t>(participants.size()), files, currentLocalTime());
+    bool ok = true;
+    platform::Status reported = writeRankingReport(model, RankingReportPath);
+    if (!reported) {
+        complain(errors, RankingReportPath, reported.reason());
+        ok = false;
+    }
+    const struct {
+        const std::string& path;
+        std::string (*render)(const RankingModel&);
+    } exports[] = {
+        {options.htmlPath, renderHtml},
+        {options.jsonPath, renderJson},
+        {options.csvPath, renderCsv},
+    };
+    for (const auto& output : exports) {
+        if (output.path.empty()) {
+            continue;
+        }
+        const std::string bytes = output.render(model);
+        platform::Status written =
+            platform::replaceFile(output.path.c_str(), bytes.data(), bytes.size());
+        if (!written) {
+            complain(errors, output.path, written.reason());
+            ok = false;
+        }
+    }
+    return ok;
+}
+
 } // namespace
 
 bool buildParticipantPath(const std::string& name, char (&path)[ParticipantPathCapacity]) {
@@ -55,7 +95,7 @@ bool buildParticipantPath(const std::string& name, char (&path)[ParticipantPathC
     return true;
 }
 
-int runKvrRank(std::FILE* console, std::FILE* errors) {
+int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options) {
     std::vector<platform::FolderEntry> entries;
     platform::Status listed =
         platform::listFolder(ParticipantFolder, ParticipantExtension, entries);
@@ -67,21 +107,24 @@ int runKvrRank(std::FILE* console, std::FILE* errors) {
     }
 
     std::vector<ParticipantRecord> participants;
+    std::vector<std::string> files; // the bare file name of each participant
     participants.reserve(entries.size());
+    files.reserve(entries.size());
     ParticipantRecord scratch{};
     char path[ParticipantPathCapacity];
-    size_t files = 0; // entries that are not folders
+    size_t fileEntries = 0; // entries that are not folders
     for (const platform::FolderEntry& entry : entries) {
         if (entry.isFolder) {
             continue;
         }
-        ++files;
+        ++fileEntries;
         say(console, "importing ", safeText(entry.name));
         platform::Status imported = buildParticipantPath(entry.name, path)
                                         ? readParticipantFile(path, scratch)
                                         : platform::Status::failure("name too long");
         if (imported) {
             participants.push_back(scratch);
+            files.push_back(entry.name);
         }
         say(console, imported ? " ... ok!\n" : " ... failed!\n");
         if (!imported) {
@@ -94,20 +137,14 @@ int runKvrRank(std::FILE* console, std::FILE* errors) {
     // Nothing imported: neither the records file nor the report is touched.
     if (participants.empty()) {
         complain(errors, ParticipantFolder,
-                 files == 0 ? "only folders, no participant file"
-                            : "no participant file could be imported, nothing updated");
+                 fileEntries == 0 ? "only folders, no participant file"
+                                  : "no participant file could be imported, nothing updated");
         return ExitFailure;
     }
-    if (!updateGameRecords(participants, console, errors)) {
+    if (options.updateRecords && !updateGameRecords(participants, console, errors)) {
         return ExitFailure;
     }
-    platform::Status reported = writeRankingReport(
-        participants.data(), static_cast<int32_t>(participants.size()), RankingReportPath);
-    if (!reported) {
-        complain(errors, RankingReportPath, reported.reason());
-        return ExitFailure;
-    }
-    return ExitSuccess;
+    return writeRanking(participants, files, options, errors) ? ExitSuccess : ExitFailure;
 }
 
 } // namespace kvr

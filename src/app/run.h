@@ -19,6 +19,15 @@ constexpr int ExitUsage = 2; // a bad command line; nothing was touched
 // "kvr/" followed by `name` into `path`; false when it does not fit the path buffer.
 bool buildParticipantPath(const std::string& name, char (&path)[ParticipantPathCapacity]);
 
+// What a run writes beyond the import.
+struct RunOptions {
+    bool updateRecords = true; // false: the records file is neither needed nor touched
+    // Exports of the ranking, written after ranking.txt; empty: not written.
+    std::string htmlPath;
+    std::string jsonPath;
+    std::string csvPath;
+};
+
 // One line on the error stream for a failure: "kvrrank: PATH: reason", made terminal-safe.
 void complain(std::FILE* errors, const std::string& path, const std::string& reason);
 
@@ -26,6 +35,6 @@ void complain(std::FILE* errors, const std::string& path, const std::string& rea
 // flushed as it is written; a console that cannot be written changes nothing. Every failure
 // gets one line "kvrrank: PATH: reason" on `errors`. Returns 0 when the import, the update
 // and the report all succeeded, 1 otherwise.
-int runKvrRank(std::FILE* console, std::FILE* errors);
+int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options = RunOptions());
 
 } // namespace kvr

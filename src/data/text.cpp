@@ -1,5 +1,7 @@
 #include "data/text.h"
 
+#include <cstdint>
+
 namespace kvr {
 
 std::string safeText(const char* text, size_t length) {
@@ -10,6 +12,108 @@ std::string safeText(const char* text, size_t length) {
         }
     }
     return safe;
+}
+
+namespace {
+
+constexpr char32_t Replacement = 0xFFFD;
+
+// Windows-1252 at 80h to 9Fh; 0 marks the bytes it leaves undefined. The rest of the upper
+// half is Latin-1, the same code points as the byte values.
+constexpr char16_t windows1252High[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
+};
+
+void appendUtf8(std::string& out, char32_t c) {
+    auto byte = [&out](uint32_t value) { out += static_cast<char>(static_cast<uint8_t>(value)); };
+    if (c < 0x80) {
+        byte(c);
+    } else if (c < 0x800) {
+        byte(0xC0 | (c >> 6));
+        byte(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+        byte(0xE0 | (c >> 12));
+        byte(0x80 | ((c >> 6) & 0x3F));
+        byte(0x80 | (c & 0x3F));
+    } else {
+        byte(0xF0 | (c >> 18));
+        byte(0x80 | ((c >> 12) & 0x3F));
+        byte(0x80 | ((c >> 6) & 0x3F));
+        byte(0x80 | (c & 0x3F));
+    }
+}
+
+// The length of the well-formed UTF-8 sequence at `at`, or 0 when there is none; then
+// `consumed` is the length of its maximal ill-formed part (at least 1).
+size_t wellFormedLength(const unsigned char* at, size_t available, size_t& consumed) {
+    unsigned char lead = at[0];
+    size_t length = 0;
+    unsigned char low = 0x80;  // allowed range of the second byte: excludes overlong forms,
+    unsigned char high = 0xBF; // surrogates and code points beyond U+10FFFF
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        consumed = 1;
+        return 0;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        bool fits =
+            i < available && at[i] >= (i == 1 ? low : 0x80) && at[i] <= (i == 1 ? high : 0xBF);
+        if (!fits) {
+            consumed = i;
+            return 0;
+        }
+    }
+    return length;
+}
+
+} // namespace
+
+std::string windows1252ToUtf8(const char* text, size_t length) {
+    std::string out;
+    out.reserve(length + length / 2);
+    for (size_t i = 0; i < length; ++i) {
+        auto c = static_cast<unsigned char>(text[i]);
+        if (isControlByte(c)) {
+            out += '?';
+        } else if (c >= 0x80 && c < 0xA0) {
+            char16_t mapped = windows1252High[c - 0x80];
+            appendUtf8(out, mapped != 0 ? char32_t{mapped} : Replacement);
+        } else {
+            appendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
+std::string validUtf8(const std::string& bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+    for (size_t i = 0; i < bytes.size();) {
+        size_t consumed = 0;
+        size_t length = wellFormedLength(data + i, bytes.size() - i, consumed);
+        if (length > 0) {
+            out.append(bytes, i, length);
+            i += length;
+        } else {
+            appendUtf8(out, Replacement);
+            i += consumed;
+        }
+    }
+    return out;
 }
 
 } // namespace kvr

@@ -105,6 +105,9 @@ long operationsSinceInjection();
 // Called by the implementations before each operation; true when this one must fail.
 bool operationFails();
 
+// `path` made absolute against the working folder (UTF-8); unchanged if it already is.
+std::string absolutePath(const std::string& path);
+
 // Makes `folder` the working folder of the process.
 Status enterFolder(const char* folder);
 

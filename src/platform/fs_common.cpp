@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 namespace kvr::platform {
 
@@ -116,6 +117,17 @@ uint64_t uniqueNumber() {
     x = (x ^ (x >> 30)) * 0xBF58476D1CE4E5B9u;
     x = (x ^ (x >> 27)) * 0x94D049BB133111EBu;
     return x ^ (x >> 31);
+}
+
+std::string absolutePath(const std::string& path) {
+    std::error_code error;
+    std::filesystem::path absolute =
+        std::filesystem::absolute(std::filesystem::u8path(path), error);
+    if (error) {
+        return path; // then the path is used as given
+    }
+    std::string utf8 = absolute.u8string();
+    return utf8;
 }
 
 static long faultAt = 0;

@@ -1,9 +1,8 @@
 #include "report/ranking_report.h"
 
-#include "data/championship_tables.h"
+#include "data/text.h"
 #include "platform/fs.h"
 
-#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -11,19 +10,6 @@
 #include <vector>
 
 namespace kvr {
-
-int compareRankingItems(const RankingItem& a, const RankingItem& b) {
-    if (a.key < b.key) {
-        return -1;
-    }
-    return a.key > b.key ? 1 : 0;
-}
-
-size_t selectLeadingItems(RankingItem* items, size_t count, size_t limit) {
-    size_t shown = std::min(limit, count);
-    std::partial_sort(items, items + shown, items + count, rankingItemPrecedes);
-    return shown;
-}
 
 namespace {
 
@@ -51,146 +37,75 @@ void appendf(std::string& out, const char* format, ...) {
     out.append(wide.data(), static_cast<size_t>(length));
 }
 
-unsigned minutesOf(uint32_t v) {
-    return v / 6000u;
-}
-unsigned secondsOf(uint32_t v) {
-    return (v % 6000u) / 100u;
-}
-unsigned hundredthsOf(uint32_t v) {
-    return v % 100u;
-}
-
-class ReportBuilder {
+class TextRenderer {
   public:
-    ReportBuilder(const ParticipantRecord* participants, int32_t count, std::string& out)
-        : participants_(participants), count_(count), out_(out), items_(static_cast<size_t>(count)),
-          pointTotals_(static_cast<size_t>(count), 0) {}
+    TextRenderer(const RankingModel& model, std::string& out) : model_(model), out_(out) {}
 
     void participantsSection() {
         appendf(out_, "Participants : \n");
-        for (int32_t i = 0; i < count_; ++i) {
-            const ParticipantRecord& p = participants_[i];
-            appendf(out_, "  %02d. %3.*s , %04d.%02d.%02d , %.*s\n", i + 1,
-                    static_cast<int>(codeLength(p.code)), p.code, dateYear(p.date),
-                    dateMonth(p.date), dateDay(p.date), static_cast<int>(nameLength(p.name)),
-                    p.name);
+        for (size_t i = 0; i < model_.participants.size(); ++i) {
+            const RankedParticipant& p = model_.participants[i];
+            appendf(out_, "  %02d. %3s , %04d.%02d.%02d , %s\n", static_cast<int>(i + 1),
+                    safeText(p.code).c_str(), p.year, p.month, p.day, safeText(p.name).c_str());
         }
     }
 
     void stagesSection() {
         appendf(out_, "\n\nRally - Stage Times\n\n");
+        auto next = model_.stages.begin();
         for (int r = 0; r < RallyCount; ++r) {
             appendf(out_, "\n %s :\n\n", rallyNames[r]);
-            for (int s = 0; s < stageCounts[r]; ++s) {
-                int slot = stageSlot(r, s);
-                size_t n = collect([slot](const ParticipantRecord& p) -> const ResultEntry& {
-                    return p.stageResults[slot];
-                });
-                if (n > 0) {
-                    appendf(out_, "  Stage %2d\n", s + 1);
-                    listing(n);
-                }
+            for (; next != model_.stages.end() && next->rally == r; ++next) {
+                appendf(out_, "  Stage %2d\n", next->event + 1);
+                listing(*next);
             }
         }
     }
 
     void arcadeSection() {
         appendf(out_, "\nArcade - Lap Times\n\n");
-        for (int a = 0; a < ArcadeEventCount; ++a) {
-            size_t n = collect([a](const ParticipantRecord& p) -> const ResultEntry& {
-                return p.arcadeResults[a];
-            });
-            if (n > 0) {
-                appendf(out_, "  %s\n", arcadeNames[a]);
-                listing(n);
-            }
+        for (const EventListing& listed : model_.arcade) {
+            appendf(out_, "  %s\n", arcadeNames[listed.event]);
+            listing(listed);
         }
     }
 
     void driverRanking() {
         appendf(out_, "\nDriver Total Ranking\n\n");
-        for (int32_t i = 0; i < count_; ++i) {
-            items_[static_cast<size_t>(i)] = {
-                65535u - static_cast<uint32_t>(pointTotals_[static_cast<size_t>(i)]), i, 0};
-        }
-        std::sort(items_.begin(), items_.end(), rankingItemPrecedes);
-        for (size_t p = 0; p < items_.size(); ++p) {
-            const RankingItem& item = items_[p];
-            if (item.key == 65535u) {
-                continue;
-            }
-            const ParticipantRecord& participant = participants_[item.participantIndex];
-            appendf(out_, "  %02d %4dpnt %.*s\n", static_cast<int>(p + 1),
-                    pointTotals_[static_cast<size_t>(item.participantIndex)],
-                    static_cast<int>(nameLength(participant.name)), participant.name);
+        for (const Standing& standing : model_.standings) {
+            const RankedParticipant& p = participant(standing.participantIndex);
+            appendf(out_, "  %02d %4dpnt %s\n", static_cast<int>(standing.place), standing.points,
+                    safeText(p.name).c_str());
         }
     }
 
   private:
-    // Puts every result of one event into the sort buffer, in participant order.
-    template <typename SlotOf> size_t collect(SlotOf slotOf) {
-        size_t n = 0;
-        for (int32_t i = 0; i < count_; ++i) {
-            const ResultEntry& result = slotOf(participants_[i]);
-            if (result.time != 0) {
-                items_[n++] = {result.time - 1u, i, result.vehicle};
-            }
-        }
-        return n;
+    const RankedParticipant& participant(int32_t index) const {
+        return model_.participants[static_cast<size_t>(index)];
     }
 
-    void listing(size_t n) {
-        size_t shown = selectLeadingItems(items_.data(), n, listingLimit);
-        const uint32_t fastest = items_[0].key;
-        for (size_t k = 0; k < shown; ++k) {
-            const RankingItem& item = items_[k];
-            const ParticipantRecord& p = participants_[item.participantIndex];
-            auto vehicle = static_cast<uint8_t>(item.vehicle);
+    void listing(const EventListing& listed) {
+        for (size_t k = 0; k < listed.results.size(); ++k) {
+            const ListedResult& result = listed.results[k];
+            std::string code = safeText(participant(result.participantIndex).code);
             int place = static_cast<int>(k + 1);
-            int codeWidth = static_cast<int>(codeLength(p.code));
+            std::string time = formatTime(result.time);
             if (k == 0) {
-                appendf(out_, "    %02d %4.*s  %-32s %2s %02u:%02u.%02u\n", place, codeWidth,
-                        p.code, vehicleName(vehicle), transmissionLabel(vehicle),
-                        minutesOf(item.key), secondsOf(item.key), hundredthsOf(item.key));
+                appendf(out_, "    %02d %4s  %-32s %2s %s\n", place, code.c_str(),
+                        vehicleName(result.vehicle), transmissionLabel(result.vehicle),
+                        time.c_str());
             } else {
-                uint32_t gap = item.key - fastest;
-                appendf(out_, "    %02d %4.*s  %-32s %2s %02u:%02u.%02u (+%02u:%02u.%02u)\n", place,
-                        codeWidth, p.code, vehicleName(vehicle), transmissionLabel(vehicle),
-                        minutesOf(item.key), secondsOf(item.key), hundredthsOf(item.key),
-                        minutesOf(gap), secondsOf(gap), hundredthsOf(gap));
+                appendf(out_, "    %02d %4s  %-32s %2s %s (+%s)\n", place, code.c_str(),
+                        vehicleName(result.vehicle), transmissionLabel(result.vehicle),
+                        time.c_str(), formatTime(result.gap).c_str());
             }
-            pointTotals_[static_cast<size_t>(item.participantIndex)] += placePoints[k];
         }
         appendf(out_, "\n");
     }
 
-    const ParticipantRecord* participants_;
-    int32_t count_;
+    const RankingModel& model_;
     std::string& out_;
-    std::vector<RankingItem> items_;   // the one sort buffer, reused by every listing
-    std::vector<int32_t> pointTotals_; // points per participant
 };
-
-ReportTime localNow() {
-    ReportTime result;
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    bool known = now != static_cast<std::time_t>(-1) && localtime_s(&local, &now) == 0;
-#else
-    bool known = now != static_cast<std::time_t>(-1) && localtime_r(&now, &local) != nullptr;
-#endif
-    if (known) {
-        result.year = local.tm_year + 1900;
-        result.month = local.tm_mon + 1;
-        result.day = local.tm_mday;
-        result.hour = local.tm_hour;
-        result.minute = local.tm_min;
-        result.second = local.tm_sec;
-    }
-    return result;
-}
 
 // Rewrites "\n" as the platform's text line end.
 std::string withPlatformLineEnds(std::string text) {
@@ -211,28 +126,56 @@ std::string withPlatformLineEnds(std::string text) {
 
 } // namespace
 
-std::string formatRankingReport(const ParticipantRecord* participants, int32_t count,
-                                const ReportTime& time) {
-    if (count < 0) {
-        count = 0;
-    }
+std::string renderText(const RankingModel& model) {
     std::string out;
     // About one line per participant and a few hundred listing lines.
-    out.reserve(static_cast<size_t>(count) * 72 + 64 * 1024);
+    out.reserve(model.participants.size() * 72 + 64 * 1024);
     appendf(out, "Dustline Rally 2.0 - KVR Ranking System 1.0alpha2\n\n");
+    const ReportTime& time = model.time;
     appendf(out, "Ranking at %04d.%02d.%02d %02d:%02d:%02d\n\n\n", time.year, time.month, time.day,
             time.hour, time.minute, time.second);
-    ReportBuilder builder(participants, count, out);
-    builder.participantsSection();
-    builder.stagesSection();
-    builder.arcadeSection();
-    builder.driverRanking();
+    TextRenderer renderer(model, out);
+    renderer.participantsSection();
+    renderer.stagesSection();
+    renderer.arcadeSection();
+    renderer.driverRanking();
     return out;
 }
 
-platform::Status writeRankingReport(const ParticipantRecord* participants, int32_t count, const char* path) {
-    std::string text = withPlatformLineEnds(formatRankingReport(participants, count, localNow()));
+std::string formatRankingReport(const ParticipantRecord* participants, int32_t count,
+                                const ReportTime& time) {
+    return renderText(computeRankingModel(participants, count, {}, time));
+}
+
+ReportTime currentLocalTime() {
+    ReportTime result;
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    bool known = now != static_cast<std::time_t>(-1) && localtime_s(&local, &now) == 0;
+#else
+    bool known = now != static_cast<std::time_t>(-1) && localtime_r(&now, &local) != nullptr;
+#endif
+    if (known) {
+        result.year = local.tm_year + 1900;
+        result.month = local.tm_mon + 1;
+        result.day = local.tm_mday;
+        result.hour = local.tm_hour;
+        result.minute = local.tm_min;
+        result.second = local.tm_sec;
+    }
+    return result;
+}
+
+platform::Status writeRankingReport(const RankingModel& model, const char* path) {
+    std::string text = withPlatformLineEnds(renderText(model));
     return platform::replaceFile(path, text.data(), text.size());
+}
+
+platform::Status writeRankingReport(const ParticipantRecord* participants, int32_t count,
+                                    const char* path) {
+    return writeRankingReport(computeRankingModel(participants, count, {}, currentLocalTime()),
+                              path);
 }
 
 } // namespace kvr

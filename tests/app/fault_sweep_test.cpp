@@ -72,7 +72,8 @@ struct Outcome {
 Outcome runWithFaultAt(const fs::path& folder, long k) {
     kvrtest::WorkingFolder here(folder);
     platform::injectFaultAt(k);
-    kvrtest::ConsoleRun run = kvrtest::captureConsole(runKvrRank);
+    kvrtest::ConsoleRun run = kvrtest::captureConsole(
+        [](std::FILE* console, std::FILE* errors) { return runKvrRank(console, errors); });
     long operations = platform::operationsSinceInjection();
     platform::injectFaultAt(0);
     return Outcome{run.status, run.console, operations};

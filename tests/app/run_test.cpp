@@ -25,7 +25,8 @@ using RunOutcome = kvrtest::ConsoleRun;
 // Runs in `folder` with the console captured.
 RunOutcome runIn(const fs::path& folder) {
     kvrtest::WorkingFolder here(folder);
-    return kvrtest::captureConsole(runKvrRank);
+    return kvrtest::captureConsole(
+        [](std::FILE* console, std::FILE* errors) { return runKvrRank(console, errors); });
 }
 
 ParticipantFileBuilder driver(const std::string& code, uint32_t time) {

@@ -248,6 +248,40 @@ TEST(RankingReport, UnwritableReportLeavesTheEarlierOne) {
               1);
 }
 
+TEST(RankingReport, ControlBytesInCodesAndNamesShowAsQuestionMarks) {
+    struct Case {
+        std::string code;
+        std::string name;
+        std::string shownCode;
+        std::string shownName;
+    };
+    const Case cases[] = {
+        {"A\nB", "Bo\n  01 1104pnt Forged", "A?B", "Bo?  01 1104pnt Forged"},
+        {"\r", "Tab\there\x7F", "  ?", "Tab?here?"},
+        {"\x1B[", "\x1B[31mRed\x01", " ?[", "?[31mRed?"},
+        {"\xF6\x80", "J\xF6rg \x80\x9D\xFF", " \xF6\x80", "J\xF6rg \x80\x9D\xFF"},
+    };
+    for (const Case& c : cases) {
+        std::vector<ParticipantRecord> participants = {
+            ParticipantFileBuilder().code(c.code).name(c.name).arcade(3, 0, 11).record(),
+        };
+        std::string text = report(participants);
+        EXPECT_NE(text.find("  01. " + c.shownCode + " , 1850.00.00 , " + c.shownName + "\n"),
+                  std::string::npos)
+            << c.shownName;
+        EXPECT_NE(text.find("    01 " + std::string(4 - c.shownCode.size(), ' ') + c.shownCode +
+                            "  arden vela "),
+                  std::string::npos)
+            << c.shownCode;
+        std::string ranking = section(text + "<end>", "Driver Total Ranking\n\n", "<end>");
+        EXPECT_EQ(ranking, "Driver Total Ranking\n\n  01   12pnt " + c.shownName + "\n");
+        // No name starts a line of its own.
+        for (const std::string& line : lines(text)) {
+            EXPECT_NE(line.compare(0, 12, "  01 1104pnt"), 0) << line;
+        }
+    }
+}
+
 TEST(SelectLeadingItems, MatchesTheStableFullSortOnRandomDataWithTies) {
     std::mt19937 random(2026);
     for (int round = 0; round < 300; ++round) {

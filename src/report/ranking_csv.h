@@ -1,0 +1,13 @@
+// The ranking as a CSV grid (RFC 4180, UTF-8, CR LF rows): one row per participant with the
+// standings and every shown time (described in docs/file-formats.md).
+#pragma once
+
+#include "report/ranking_model.h"
+
+#include <string>
+
+namespace kvr {
+
+std::string renderCsv(const RankingModel& model);
+
+} // namespace kvr

@@ -1,0 +1,254 @@
+#include "report/ranking_html.h"
+
+#include "data/text.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace kvr {
+
+namespace {
+
+const char* const Style =
+    ":root{font-family:system-ui,-apple-system,\"Segoe UI\",Roboto,sans-serif;line-height:1.4;"
+    "color:#1d232b;background:#fff}"
+    "body{margin:0 auto;max-width:60rem;padding:1rem}"
+    "h1{font-size:1.4rem;margin:0 0 .25rem}"
+    "h2{font-size:1.2rem;margin:1.75rem 0 .5rem;padding-bottom:.2rem;"
+    "border-bottom:2px solid #b8321f}"
+    ".when{color:#4a525c;margin:0 0 .75rem}"
+    "nav{font-size:.9rem}nav a{color:#1f4e8c;margin-right:.75rem;white-space:nowrap}"
+    ".scroll{overflow-x:auto;margin:0 0 1rem}"
+    "table{border-collapse:collapse;font-variant-numeric:tabular-nums}"
+    "caption{text-align:left;font-weight:600;padding:.35rem 0}"
+    "th,td{padding:.2rem .6rem;text-align:left;border-bottom:1px solid #dde1e6}"
+    "th{background:#eef1f4;font-size:.85rem}"
+    ".n{text-align:right;white-space:nowrap}"
+    "tbody tr:nth-child(even){background:#f8f9fa}"
+    "figure{margin:1rem 0}"
+    "svg{display:block;width:100%;max-width:36rem;height:auto}"
+    "svg text{font-size:13px;fill:#1d232b}svg rect{fill:#b8321f}"
+    "@media (max-width:40rem){body{padding:.5rem}th,td{padding:.2rem .35rem;font-size:.9rem}}"
+    "@media print{body{max-width:none;padding:0;font-size:10pt}nav{display:none}"
+    ".scroll{overflow:visible}h2{break-after:avoid}tr{break-inside:avoid}"
+    "thead{display:table-header-group}tbody tr:nth-child(even){background:none}"
+    "th{background:none}}";
+
+// Text as element content or attribute value: game text must be converted to UTF-8 first.
+std::string escape(const std::string& text) {
+    std::string out;
+    out.reserve(text.size() + 8);
+    for (char c : text) {
+        switch (c) {
+        case '&':
+            out += "&amp;";
+            break;
+        case '<':
+            out += "&lt;";
+            break;
+        case '>':
+            out += "&gt;";
+            break;
+        case '"':
+            out += "&quot;";
+            break;
+        case '\'':
+            out += "&#39;";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string gameText(const std::string& bytes) {
+    return escape(windows1252ToUtf8(bytes));
+}
+
+class HtmlRenderer {
+  public:
+    HtmlRenderer(const RankingModel& model, std::string& out) : model_(model), out_(out) {}
+
+    void head() {
+        const ReportTime& t = model_.time;
+        char when[96];
+        std::snprintf(when, sizeof when, "%04d.%02d.%02d %02d:%02d:%02d", t.year, t.month, t.day,
+                      t.hour, t.minute, t.second);
+        out_ += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+                "<title>Dustline Rally 2.0 - KVR Ranking at ";
+        out_ += when;
+        out_ += "</title>\n<style>";
+        out_ += Style;
+        out_ += "</style>\n</head>\n<body>\n<header>\n"
+                "<h1>Dustline Rally 2.0 - KVR Ranking System 1.0alpha2</h1>\n"
+                "<p class=\"when\">Ranking at ";
+        out_ += when;
+        out_ += "</p>\n";
+        navigation();
+        out_ += "</header>\n<main>\n";
+    }
+
+    void standings() {
+        out_ += "<section id=\"drivers\">\n<h2>Driver Total Ranking</h2>\n"
+                "<div class=\"scroll\"><table id=\"standings\">\n<thead><tr><th class=\"n\">Place"
+                "</th><th>Code</th><th>Name</th><th class=\"n\">Points</th></tr></thead>\n";
+        // No body without rows: an empty one is a fault to some checkers.
+        if (!model_.standings.empty()) {
+            out_ += "<tbody>\n";
+        }
+        for (const Standing& standing : model_.standings) {
+            const RankedParticipant& p = participant(standing.participantIndex);
+            out_ += "<tr>";
+            number(standing.place);
+            cell(gameText(p.code));
+            cell(gameText(p.name));
+            number(standing.points);
+            out_ += "</tr>\n";
+        }
+        if (!model_.standings.empty()) {
+            out_ += "</tbody>\n";
+        }
+        out_ += "</table></div>\n";
+        chart();
+        out_ += "</section>\n";
+    }
+
+    void listings() {
+        auto next = model_.stages.begin();
+        for (int r = 0; r < RallyCount; ++r) {
+            if (next == model_.stages.end() || next->rally != r) {
+                continue;
+            }
+            section("rally-" + std::to_string(r + 1), rallyNames[r]);
+            for (; next != model_.stages.end() && next->rally == r; ++next) {
+                listing(*next,
+                        "rally-" + std::to_string(r + 1) + "-stage-" +
+                            std::to_string(next->event + 1),
+                        "Stage " + std::to_string(next->event + 1));
+            }
+            out_ += "</section>\n";
+        }
+        if (!model_.arcade.empty()) {
+            section("arcade", "Arcade");
+            for (const EventListing& listed : model_.arcade) {
+                listing(listed, "arcade-" + std::to_string(listed.event + 1),
+                        arcadeNames[listed.event]);
+            }
+            out_ += "</section>\n";
+        }
+    }
+
+    void tail() { out_ += "</main>\n</body>\n</html>\n"; }
+
+  private:
+    const RankedParticipant& participant(int32_t index) const {
+        return model_.participants[static_cast<size_t>(index)];
+    }
+
+    // Links to the sections that follow.
+    void navigation() {
+        out_ += "<nav><a href=\"#drivers\">Drivers</a>";
+        int lastRally = -1;
+        for (const EventListing& listed : model_.stages) {
+            if (listed.rally != lastRally) {
+                lastRally = listed.rally;
+                out_ += "\n<a href=\"#rally-" + std::to_string(listed.rally + 1) + "\">" +
+                        escape(rallyNames[listed.rally]) + "</a>";
+            }
+        }
+        if (!model_.arcade.empty()) {
+            out_ += "\n<a href=\"#arcade\">Arcade</a>";
+        }
+        out_ += "</nav>\n";
+    }
+
+    void section(const std::string& id, const std::string& heading) {
+        out_ += "<section id=\"" + id + "\">\n<h2>" + escape(heading) + "</h2>\n";
+    }
+
+    void cell(const std::string& html) { out_ += "<td>" + html + "</td>"; }
+
+    void number(long long value) {
+        char text[48];
+        std::snprintf(text, sizeof text, "<td class=\"n\">%lld</td>", value);
+        out_ += text;
+    }
+
+    void listing(const EventListing& listed, const std::string& event, const std::string& title) {
+        out_ += "<div class=\"scroll\"><table class=\"listing\" data-event=\"" + event +
+                "\">\n<caption>" + escape(title) +
+                "</caption>\n<thead><tr><th class=\"n\">Place</th><th>Code</th><th>Name</th>"
+                "<th>Vehicle</th><th>Transmission</th><th class=\"n\">Time</th>"
+                "<th class=\"n\">Gap</th></tr></thead>\n<tbody>\n";
+        for (size_t k = 0; k < listed.results.size(); ++k) {
+            const ListedResult& result = listed.results[k];
+            const RankedParticipant& p = participant(result.participantIndex);
+            out_ += "<tr>";
+            number(static_cast<long long>(k + 1));
+            cell(gameText(p.code));
+            cell(gameText(p.name));
+            cell(escape(vehicleName(result.vehicle)));
+            cell(transmissionLabel(result.vehicle));
+            out_ += "<td class=\"n\">" + formatTime(result.time) + "</td><td class=\"n\">";
+            if (k > 0) {
+                out_ += "+" + formatTime(result.gap);
+            }
+            out_ += "</td></tr>\n";
+        }
+        out_ += "</tbody>\n</table></div>\n";
+    }
+
+    // Horizontal bars: the place and name above each bar, the points after its end.
+    void chart() {
+        size_t drivers = std::min(model_.standings.size(), ChartDriverCount);
+        if (drivers == 0) {
+            return;
+        }
+        const int width = 480, rowHeight = 32, barLength = 430;
+        const long long most = model_.standings[0].points;
+        char text[256];
+        std::snprintf(
+            text, sizeof text,
+            "<figure>\n<svg viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"Points "
+            "of the first %zu drivers\">\n<title>Points of the first %zu drivers</title>\n",
+            width, static_cast<int>(drivers) * rowHeight + 8, drivers, drivers);
+        out_ += text;
+        for (size_t i = 0; i < drivers; ++i) {
+            const Standing& standing = model_.standings[i];
+            int top = static_cast<int>(i) * rowHeight;
+            long long length = most > 0 ? standing.points * barLength / most : 0;
+            length = length < 2 ? 2 : length;
+            std::snprintf(text, sizeof text, "<text x=\"0\" y=\"%d\">%d. ", top + 14,
+                          static_cast<int>(standing.place));
+            out_ += text;
+            out_ += gameText(participant(standing.participantIndex).name);
+            std::snprintf(text, sizeof text,
+                          "</text><rect x=\"0\" y=\"%d\" width=\"%lld\" height=\"11\" rx=\"2\"/>"
+                          "<text x=\"%lld\" y=\"%d\">%d</text>\n",
+                          top + 19, length, length + 6, top + 29, standing.points);
+            out_ += text;
+        }
+        out_ += "</svg>\n</figure>\n";
+    }
+
+    const RankingModel& model_;
+    std::string& out_;
+};
+
+} // namespace
+
+std::string renderHtml(const RankingModel& model) {
+    std::string out;
+    out.reserve(16 * 1024 + model.standings.size() * 120 +
+                (model.stages.size() + model.arcade.size()) * 2048);
+    HtmlRenderer renderer(model, out);
+    renderer.head();
+    renderer.standings();
+    renderer.listings();
+    renderer.tail();
+    return out;
+}
+
+} // namespace kvr

@@ -1,0 +1,110 @@
+// The ranking as plain data, computed once from the participant list: the participants, the
+// ten best of every stage and arcade event with gaps and points, and the driver standings.
+// Every output format renders this model and computes nothing of its own.
+#pragma once
+
+#include "data/championship_tables.h"
+#include "data/participant.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kvr {
+
+struct RankingItem {
+    uint32_t key;             // time - 1 in a listing; 65535 - points in the driver ranking
+    int32_t participantIndex; // index in the participant list
+    uint32_t vehicle;         // the result's vehicle byte (listings only)
+};
+
+// -1, 0 or +1 as a's key is smaller than, equal to or larger than b's (unsigned).
+int compareRankingItems(const RankingItem& a, const RankingItem& b);
+
+// The order of every sort in the ranking: by key, equal keys in participant order, which is
+// what a stable sort of items collected in participant order gives.
+inline bool rankingItemPrecedes(const RankingItem& a, const RankingItem& b) {
+    int order = compareRankingItems(a, b);
+    return order < 0 || (order == 0 && a.participantIndex < b.participantIndex);
+}
+
+// Puts the first min(limit, count) items of the sorted order of `items` at its front, in
+// order, and returns that number. The rest of the buffer is left in some order.
+size_t selectLeadingItems(RankingItem* items, size_t count, size_t limit);
+
+// Local date and time of the ranking; all zero when unknown.
+struct ReportTime {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// A shown time in hundredths of a second: the stored time word minus one.
+constexpr uint32_t NoTime = 0xFFFFFFFFu; // no result (a stored word can never show as this)
+
+struct RankedParticipant {
+    std::string file; // the bare file name as given (UTF-8 expected, not checked); "" unknown
+    std::string code; // the shown code: up to three game bytes
+    std::string name; // the shown name: up to 43 game bytes
+    int year = 0;     // the date as stored: year, month and day, unchecked
+    int month = 0;
+    int day = 0;
+    int points = 0;    // the total earned on the listings
+    int32_t place = 0; // place in the standings, from 1; 0 when the participant has no points
+    // Every shown time, NoTime where there is none: stages by stageSlot(rally, stage)
+    // (slots beyond a rally's stage count stay NoTime), then the arcade events.
+    std::array<uint32_t, StageSlotCount> stageTimes;
+    std::array<uint32_t, ArcadeSlotCount> arcadeTimes;
+};
+
+// One listed place: listings hold places 1 to 10 in order.
+struct ListedResult {
+    int32_t participantIndex;
+    uint8_t vehicle; // the result's vehicle byte
+    uint32_t time;   // shown time
+    uint32_t gap;    // time minus the fastest listed time; 0 for place 1
+    int points;      // earned by this place
+};
+
+// The listing of one stage or arcade event that has at least one result.
+struct EventListing {
+    int rally; // the stage's rally, from 0; -1 for an arcade event
+    int event; // the stage within its rally, or the arcade event, from 0
+    std::vector<ListedResult> results;
+};
+
+// A driver with points, in the order of the standings.
+struct Standing {
+    int32_t place; // from 1, distinct: equal points take consecutive places in participant order
+    int32_t participantIndex;
+    int points;
+};
+
+struct RankingModel {
+    ReportTime time;
+    std::vector<RankedParticipant> participants; // in participant order
+    std::vector<EventListing> stages;            // listed stages only: by rally, then stage
+    std::vector<EventListing> arcade;            // listed arcade events only, in event order
+    std::vector<Standing> standings;             // drivers with points, most points first
+};
+
+// Computes the ranking of `count` participants (a negative count is taken as 0). `fileNames`
+// holds each participant's bare file name in the same order; missing names are left empty.
+// Listings are one pass over the participants and a partial sort of their leading ten, all in
+// one sort buffer sized to the participant count.
+RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t count,
+                                 const std::vector<std::string>& fileNames, const ReportTime& time);
+
+// A shown time or gap as "mm:ss.hh": minutes with at least two digits, never cut.
+std::string formatTime(uint32_t hundredths);
+void appendTime(std::string& out, uint32_t hundredths);
+
+// The participant's date as stored, "YYYY-MM-DD".
+std::string formatDate(const RankedParticipant& participant);
+
+} // namespace kvr

@@ -1,0 +1,527 @@
+// The JSON, CSV and HTML renderings checked against ranking.txt and against their formats.
+#include "ranking_text_reader.h"
+
+#include "data/text.h"
+#include "report/ranking_csv.h"
+#include "report/ranking_html.h"
+#include "report/ranking_json.h"
+#include "report/ranking_report.h"
+#include "support/participant_builder.h"
+#include "support/random_folder.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <cstdio>
+#include <map>
+#include <optional>
+
+namespace {
+
+using namespace kvr;
+using kvrtest::ParticipantFileBuilder;
+using Json = nlohmann::json;
+
+const ReportTime Noon{2026, 12, 7, 12, 5, 9};
+
+struct Folder {
+    std::vector<ParticipantRecord> participants;
+    std::vector<std::string> files;
+    RankingModel model;
+    kvrtest::TextReport text;
+};
+
+Folder folder(std::vector<ParticipantRecord> participants, std::vector<std::string> files = {}) {
+    Folder f{std::move(participants), std::move(files), {}, {}};
+    auto count = static_cast<int32_t>(f.participants.size());
+    f.model = computeRankingModel(f.participants.data(), count, f.files, Noon);
+    f.text = kvrtest::readTextReport(formatRankingReport(f.participants.data(), count, Noon));
+    return f;
+}
+
+// Folders full of ties, with names of any byte and file names that are not all UTF-8.
+std::vector<Folder> randomFolders() {
+    std::vector<Folder> folders;
+    for (uint32_t seed = 1; seed <= 12; ++seed) {
+        kvrtest::RandomFolderShape shape;
+        shape.participants = 1 + seed * 3 % 25;
+        shape.distinctTimes = 1 + seed % 4;
+        std::vector<ParticipantRecord> participants = kvrtest::randomParticipants(seed, shape);
+        std::vector<std::string> files;
+        for (size_t i = 0; i < participants.size(); ++i) {
+            files.push_back("f" + std::to_string(i) + (i % 3 ? ",\"q\".kvr" : "\xFF\xC3.kvr"));
+        }
+        folders.push_back(folder(std::move(participants), files));
+    }
+    return folders;
+}
+
+// mm:ss.hh as hundredths.
+uint32_t hundredths(const std::string& time) {
+    unsigned minutes = 0, seconds = 0, rest = 0;
+    EXPECT_EQ(std::sscanf(time.c_str(), "%u:%u.%u", &minutes, &seconds, &rest), 3) << time;
+    return minutes * 6000u + seconds * 100u + rest;
+}
+
+std::string isoDate(std::string shown) {
+    for (char& c : shown) {
+        c = c == '.' ? '-' : c;
+    }
+    return shown;
+}
+
+// ---- JSON
+
+TEST(RankingJson, AgreesWithTheTextReport) {
+    for (const Folder& f : randomFolders()) {
+        Json json = Json::parse(renderJson(f.model)); // throws, failing the test, if invalid
+        const kvrtest::TextReport& text = f.text;
+        EXPECT_EQ(json["generated"], "2026-12-07T12:05:09");
+
+        ASSERT_EQ(json["participants"].size(), text.participants.size());
+        for (size_t i = 0; i < text.participants.size(); ++i) {
+            const Json& p = json["participants"][i];
+            EXPECT_EQ(p["index"], i + 1);
+            EXPECT_EQ(p["file"], validUtf8(f.files[i]));
+            EXPECT_EQ(p["code"], text.participants[i].code);
+            EXPECT_EQ(p["name"], windows1252ToUtf8(text.participants[i].name));
+            EXPECT_EQ(p["date"], isoDate(text.participants[i].date));
+        }
+
+        std::vector<const Json*> listings;
+        for (const Json& stage : json["stages"]) {
+            listings.push_back(&stage);
+        }
+        for (const Json& event : json["arcade"]) {
+            listings.push_back(&event);
+        }
+        ASSERT_EQ(listings.size(), text.listings.size());
+        std::map<int, int> points; // per index, summed over the listings
+        for (size_t l = 0; l < listings.size(); ++l) {
+            const Json& listed = *listings[l];
+            const kvrtest::TextListing& expected = text.listings[l];
+            if (listed.contains("rally")) {
+                EXPECT_EQ(listed["rally_name"], expected.group);
+                EXPECT_EQ("Stage " + listed["stage"].dump(), expected.event);
+                EXPECT_EQ(listed["rally_name"], rallyNames[listed["rally"].get<int>() - 1]);
+            } else {
+                EXPECT_EQ("Arcade", expected.group);
+                EXPECT_EQ(listed["name"], expected.event);
+                EXPECT_EQ(listed["name"], arcadeNames[listed["event"].get<int>() - 1]);
+            }
+            ASSERT_EQ(listed["results"].size(), expected.results.size()) << expected.event;
+            for (size_t k = 0; k < expected.results.size(); ++k) {
+                const Json& r = listed["results"][k];
+                const kvrtest::TextResult& line = expected.results[k];
+                auto index = r["index"].get<size_t>();
+                ASSERT_GE(index, 1u);
+                ASSERT_LE(index, text.participants.size());
+                EXPECT_EQ(r["place"], line.place);
+                EXPECT_EQ(r["code"], line.code);
+                EXPECT_EQ(text.participants[index - 1].code, line.code);
+                EXPECT_EQ(r["name"], windows1252ToUtf8(text.participants[index - 1].name));
+                EXPECT_EQ(r["vehicle"], line.vehicle);
+                EXPECT_EQ(r["transmission"], line.transmission);
+                EXPECT_EQ(r["time"], line.time);
+                EXPECT_EQ(r["hundredths"], hundredths(line.time));
+                if (k == 0) {
+                    EXPECT_TRUE(r["gap"].is_null() && r["gap_hundredths"].is_null());
+                } else {
+                    EXPECT_EQ(r["gap"], "+" + line.gap);
+                    EXPECT_EQ(r["gap_hundredths"], hundredths(line.gap));
+                }
+                EXPECT_EQ(r["points"], placePoints[k]);
+                points[static_cast<int>(index)] += r["points"].get<int>();
+            }
+        }
+
+        ASSERT_EQ(json["standings"].size(), text.standings.size());
+        for (size_t s = 0; s < text.standings.size(); ++s) {
+            const Json& standing = json["standings"][s];
+            auto index = standing["index"].get<size_t>();
+            EXPECT_EQ(standing["place"], text.standings[s].place);
+            EXPECT_EQ(standing["points"], text.standings[s].points);
+            EXPECT_EQ(standing["points"], points[static_cast<int>(index)]);
+            EXPECT_EQ(standing["name"], windows1252ToUtf8(text.standings[s].name));
+            EXPECT_EQ(standing["code"], text.participants[index - 1].code);
+        }
+    }
+}
+
+TEST(RankingJson, EmptyListHasEveryMemberAndUnknownFileNamesAreEmpty) {
+    Json json = Json::parse(renderJson(computeRankingModel(nullptr, 0, {}, ReportTime{})));
+    EXPECT_EQ(json, Json::parse(R"({"generated": "0000-00-00T00:00:00", "participants": [],
+                                    "stages": [], "arcade": [], "standings": []})"));
+    std::vector<ParticipantRecord> one = {ParticipantFileBuilder().name("N\x9D").record()};
+    json = Json::parse(renderJson(computeRankingModel(one.data(), 1, {}, Noon)));
+    EXPECT_EQ(json["participants"][0]["file"], "");
+    EXPECT_EQ(json["participants"][0]["name"], "N\xEF\xBF\xBD");
+}
+
+// ---- CSV
+
+using Rows = std::vector<std::vector<std::string>>;
+
+// RFC 4180, strictly: every row ends in CR LF; a field is either quoted, with inner quotes
+// doubled, or holds no quote, CR or LF at all. Returns nothing for input that breaks a rule.
+std::optional<Rows> readCsv(const std::string& text) {
+    Rows rows;
+    std::vector<std::string> row;
+    size_t at = 0;
+    while (at < text.size()) {
+        std::string field;
+        if (text[at] == '"') {
+            for (++at;; ++at) {
+                if (at >= text.size()) {
+                    return std::nullopt; // unterminated quote
+                }
+                if (text[at] == '"') {
+                    if (at + 1 < text.size() && text[at + 1] == '"') {
+                        field += '"';
+                        ++at;
+                        continue;
+                    }
+                    ++at;
+                    break;
+                }
+                field += text[at];
+            }
+        } else {
+            while (at < text.size() && text[at] != ',' && text[at] != '\r') {
+                if (text[at] == '"' || text[at] == '\n') {
+                    return std::nullopt; // a bare quote or line feed
+                }
+                field += text[at++];
+            }
+        }
+        row.push_back(field);
+        if (at < text.size() && text[at] == ',') {
+            ++at;
+            continue;
+        }
+        if (text.compare(at, 2, "\r\n") != 0) {
+            return std::nullopt; // anything but a comma or CR LF after a field
+        }
+        at += 2;
+        rows.push_back(std::move(row));
+        row.clear();
+    }
+    if (rows.empty()) {
+        return std::nullopt;
+    }
+    return rows;
+}
+
+TEST(CsvReader, RejectsWhatRfc4180Forbids) {
+    const char* const bad[] = {
+        "a,b\n", "a,b\r\nc", "a\"b\r\n", "\"a\"b\r\n", "\"a\r\n", "a,b\rc\r\n", "", "\"a\"\"\r\n",
+    };
+    for (const char* text : bad) {
+        EXPECT_FALSE(readCsv(text).has_value()) << text;
+    }
+    EXPECT_EQ(readCsv("a,\"b,\"\"c\"\"\r\nd\"\r\n,\r\n"), Rows({{"a", "b,\"c\"\r\nd"}, {"", ""}}));
+}
+
+const size_t CsvColumns = 7 + StageCount + ArcadeEventCount;
+
+TEST(RankingCsv, HeaderNamesEveryStageAndArcadeEvent) {
+    auto rows = readCsv(renderCsv(computeRankingModel(nullptr, 0, {}, Noon)));
+    ASSERT_TRUE(rows.has_value());
+    ASSERT_EQ(rows->size(), 1u);
+    const std::vector<std::string>& header = (*rows)[0];
+    ASSERT_EQ(header.size(), CsvColumns);
+    std::vector<std::string> start(header.begin(), header.begin() + 9);
+    EXPECT_EQ(start, std::vector<std::string>({"index", "file", "code", "name", "date", "place",
+                                               "points", "Finland 1", "Finland 2"}));
+    EXPECT_EQ(header[7 + 9], "Finland 10");
+    EXPECT_EQ(header[7 + 10], "Greece 1");
+    EXPECT_EQ(header[7 + StageCount - 1], "United Kingdom 11");
+    EXPECT_EQ(header[7 + StageCount], "Arcade Italy");
+    EXPECT_EQ(header.back(), "Arcade United Kingdom");
+}
+
+TEST(RankingCsv, KeepsNamesWithCommasQuotesAndWindows1252Letters) {
+    std::vector<ParticipantRecord> participants = {
+        ParticipantFileBuilder()
+            .code("Z,\"")
+            .name("Zo\xEB \"Quick\", Jr.\n")
+            .date(151, 3, 4)
+            .stage(0, 1, 0, 24751)
+            .arcade(7, 0, 1)
+            .record(),
+        ParticipantFileBuilder().code("NO").name("No Results").record(),
+    };
+    auto rows = readCsv(renderCsv(
+        computeRankingModel(participants.data(), 2, {"z, \"1\".kvr", "\xFFn.kvr"}, Noon)));
+    ASSERT_TRUE(rows.has_value());
+    ASSERT_EQ(rows->size(), 3u);
+    std::vector<std::string> expected(CsvColumns, "");
+    std::vector<std::string> lead = {
+        "1", "z, \"1\".kvr", "Z,\"", "Zo\xC3\xAB \"Quick\", Jr.?", "2001-03-04", "1", "24"};
+    std::copy(lead.begin(), lead.end(), expected.begin());
+    expected[7 + 1] = "04:07.50";
+    expected.back() = "00:00.00";
+    EXPECT_EQ((*rows)[1], expected);
+    expected.assign(CsvColumns, "");
+    lead = {"2", "\xEF\xBF\xBDn.kvr", "NO", "No Results", "1850-00-00"};
+    std::copy(lead.begin(), lead.end(), expected.begin());
+    EXPECT_EQ((*rows)[2], expected);
+}
+
+TEST(RankingCsv, GridHoldsEveryShownTimeAndTheStandingsOfTheTextReport) {
+    for (const Folder& f : randomFolders()) {
+        auto rows = readCsv(renderCsv(f.model));
+        ASSERT_TRUE(rows.has_value());
+        ASSERT_EQ(rows->size(), f.participants.size() + 1);
+        std::map<std::string, std::pair<int, int>> ranked; // name -> place, points
+        for (const kvrtest::TextStanding& s : f.text.standings) {
+            ranked[s.name] = {s.place, s.points};
+        }
+        for (size_t i = 0; i < f.participants.size(); ++i) {
+            const std::vector<std::string>& row = (*rows)[i + 1];
+            ASSERT_EQ(row.size(), CsvColumns);
+            const ParticipantRecord& p = f.participants[i];
+            const kvrtest::TextParticipant& shown = f.text.participants[i];
+            EXPECT_EQ(row[0], std::to_string(i + 1));
+            EXPECT_EQ(row[1], validUtf8(f.files[i]));
+            EXPECT_EQ(row[2], shown.code);
+            EXPECT_EQ(row[3], windows1252ToUtf8(shown.name));
+            EXPECT_EQ(row[4], isoDate(shown.date));
+            auto standing = ranked.find(shown.name);
+            if (standing == ranked.end()) {
+                EXPECT_EQ(row[5] + row[6], "");
+            } else {
+                EXPECT_EQ(row[5], std::to_string(standing->second.first));
+                EXPECT_EQ(row[6], std::to_string(standing->second.second));
+            }
+            size_t column = 7;
+            auto expectTime = [&](const ResultEntry& result) {
+                char time[32] = "";
+                if (result.time != 0) {
+                    unsigned v = result.time - 1;
+                    std::snprintf(time, sizeof time, "%02u:%02u.%02u", v / 6000, v / 100 % 60,
+                                  v % 100);
+                }
+                EXPECT_EQ(row[column++], time);
+            };
+            for (int r = 0; r < RallyCount; ++r) {
+                for (int s = 0; s < stageCounts[r]; ++s) {
+                    expectTime(p.stageResults[stageSlot(r, s)]);
+                }
+            }
+            for (const ResultEntry& result : p.arcadeResults) {
+                expectTime(result);
+            }
+        }
+    }
+}
+
+// ---- HTML
+
+// The text between `from` and the next `to` after it, from `at` on; advances `at`.
+std::string between(const std::string& text, size_t& at, const std::string& from,
+                    const std::string& to) {
+    size_t start = text.find(from, at);
+    if (start == std::string::npos) {
+        at = std::string::npos;
+        return "";
+    }
+    start += from.size();
+    size_t end = text.find(to, start);
+    at = end == std::string::npos ? end : end + to.size();
+    return text.substr(start, end - start);
+}
+
+std::string unescaped(const std::string& html) {
+    std::string text;
+    for (size_t i = 0; i < html.size(); ++i) {
+        if (html[i] != '&') {
+            text += html[i];
+            continue;
+        }
+        size_t end = html.find(';', i);
+        std::string entity = html.substr(i, end - i + 1);
+        static const std::map<std::string, char> entities = {
+            {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&#39;", '\''}};
+        auto known = entities.find(entity);
+        EXPECT_NE(known, entities.end()) << entity;
+        text += known == entities.end() ? '?' : known->second;
+        i = end;
+    }
+    return text;
+}
+
+// The cells of each body row of a table's HTML, unescaped.
+Rows tableRows(const std::string& table) {
+    Rows rows;
+    size_t at = 0;
+    std::string body = between(table, at, "<tbody>", "</tbody>");
+    at = 0;
+    for (std::string row = between(body, at, "<tr>", "</tr>"); at != std::string::npos;
+         row = between(body, at, "<tr>", "</tr>")) {
+        std::vector<std::string> cells;
+        size_t cell = 0;
+        for (std::string content = between(row, cell, "<td", "</td>"); cell != std::string::npos;
+             content = between(row, cell, "<td", "</td>")) {
+            cells.push_back(unescaped(content.substr(content.find('>') + 1)));
+        }
+        rows.push_back(cells);
+    }
+    return rows;
+}
+
+TEST(RankingHtml, TablesHoldTheStandingsAndEveryListingOfTheTextReport) {
+    for (const Folder& f : randomFolders()) {
+        std::string html = renderHtml(f.model);
+        size_t at = 0;
+        std::string standings = between(html, at, "<table id=\"standings\">", "</table>");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_NE(standings.find("<thead><tr><th class=\"n\">Place</th><th>Code</th><th>Name</th>"
+                                 "<th class=\"n\">Points</th></tr></thead>"),
+                  std::string::npos);
+        Rows rows = tableRows(standings);
+        ASSERT_EQ(rows.size(), f.text.standings.size());
+        for (size_t s = 0; s < rows.size(); ++s) {
+            const kvrtest::TextStanding& expected = f.text.standings[s];
+            EXPECT_EQ(rows[s],
+                      std::vector<std::string>(
+                          {std::to_string(expected.place), rows[s].size() > 1 ? rows[s][1] : "",
+                           windows1252ToUtf8(expected.name), std::to_string(expected.points)}));
+        }
+
+        size_t listed = 0;
+        std::string rally;
+        for (const kvrtest::TextListing& expected : f.text.listings) {
+            std::string event;
+            if (expected.group == "Arcade") {
+                size_t number = 0;
+                while (arcadeNames[number] != expected.event) {
+                    ++number;
+                }
+                event = "arcade-" + std::to_string(number + 1);
+            } else {
+                size_t number = 0;
+                while (rallyNames[number] != expected.group) {
+                    ++number;
+                }
+                event =
+                    "rally-" + std::to_string(number + 1) + "-stage-" + expected.event.substr(6);
+            }
+            // One section per rally (and one for the arcade), headed by its name.
+            if (expected.group != rally) {
+                rally = expected.group;
+                size_t section = html.rfind("<section", html.find("data-event=\"" + event));
+                EXPECT_EQ(html.compare(html.find("<h2>", section), rally.size() + 9,
+                                       "<h2>" + rally + "</h2>"),
+                          0)
+                    << rally;
+            }
+            std::string table = between(
+                html, at, "<table class=\"listing\" data-event=\"" + event + "\">", "</table>");
+            ASSERT_NE(at, std::string::npos) << event;
+            ++listed;
+            Rows results = tableRows(table);
+            ASSERT_EQ(results.size(), expected.results.size()) << event;
+            for (size_t k = 0; k < results.size(); ++k) {
+                const kvrtest::TextResult& line = expected.results[k];
+                std::string name = results[k].size() > 2 ? results[k][2] : "";
+                EXPECT_EQ(results[k],
+                          std::vector<std::string>({std::to_string(line.place), line.code, name,
+                                                    line.vehicle, line.transmission, line.time,
+                                                    line.gap.empty() ? "" : "+" + line.gap}))
+                    << event;
+            }
+        }
+        // Nothing but these listings.
+        size_t tables = 0;
+        for (size_t found = html.find("class=\"listing\""); found != std::string::npos;
+             found = html.find("class=\"listing\"", found + 1)) {
+            ++tables;
+        }
+        EXPECT_EQ(tables, listed);
+    }
+}
+
+TEST(RankingHtml, PageStandsAloneAndEscapesEveryName) {
+    std::vector<ParticipantRecord> participants = {
+        ParticipantFileBuilder()
+            .code("<&>")
+            .name("<script>\"'&amp;\xE9\x01")
+            .stage(6, 9, 0x55, 3)
+            .record(),
+        ParticipantFileBuilder().code("B").name("B").stage(6, 9, 0, 2).record(),
+    };
+    std::string html = renderHtml(computeRankingModel(participants.data(), 2, {}, Noon));
+    EXPECT_EQ(html.compare(0, 16, "<!DOCTYPE html>\n"), 0);
+    EXPECT_NE(html.find("<meta charset=\"utf-8\">"), std::string::npos);
+    EXPECT_NE(html.find("2026.12.07 12:05:09"), std::string::npos);
+    EXPECT_LT(html.find("id=\"standings\""), html.find("class=\"listing\""));
+    EXPECT_LT(html.find("id=\"standings\""), html.find("<svg"));
+    for (const char* outside : {"<script", "http:", "https:", "src=", "url(", "@import", "<link"}) {
+        EXPECT_EQ(html.find(outside), std::string::npos) << outside;
+    }
+    EXPECT_EQ(validUtf8(html), html);
+    const std::string name = "&lt;script&gt;&quot;&#39;&amp;amp;\xC3\xA9?";
+    EXPECT_NE(html.find("<tr><td class=\"n\">2</td><td>&lt;&amp;&gt;</td><td>" + name +
+                        "</td><td>arden pacer mk1</td><td>AT</td><td class=\"n\">00:00.02"
+                        "</td><td class=\"n\">+00:00.01</td></tr>"),
+              std::string::npos);
+    // The chart: one bar per driver, labelled with place and name, and with the points.
+    EXPECT_NE(html.find(">1. B</text><rect"), std::string::npos);
+    EXPECT_NE(html.find(">2. " + name + "</text><rect"), std::string::npos);
+    EXPECT_NE(html.find(">8</text>"), std::string::npos);
+}
+
+TEST(RankingHtml, ChartShowsTheFirstTwentyDrivers) {
+    for (size_t drivers : {0u, 1u, 20u, 21u}) {
+        std::vector<ParticipantRecord> participants;
+        for (size_t i = 0; i < drivers; ++i) {
+            participants.push_back(ParticipantFileBuilder()
+                                       .name("D" + std::to_string(i))
+                                       .arcade(static_cast<int>(i % 8), 0, 5)
+                                       .record());
+        }
+        std::string html = renderHtml(
+            computeRankingModel(participants.data(), static_cast<int32_t>(drivers), {}, Noon));
+        size_t bars = 0;
+        for (size_t at = html.find("<rect"); at != std::string::npos;
+             at = html.find("<rect", at + 1)) {
+            ++bars;
+        }
+        EXPECT_EQ(bars, std::min<size_t>(drivers, ChartDriverCount)) << drivers;
+        EXPECT_EQ(html.find("<svg") != std::string::npos, drivers > 0);
+        EXPECT_NE(html.find("<table id=\"standings\">"), std::string::npos);
+    }
+}
+
+// Debian's tidy finds no error and no warning in a page; skipped where tidy is not installed.
+TEST(RankingHtml, PassesTidy) {
+#ifdef _WIN32
+    GTEST_SKIP() << "tidy runs on the build machine only";
+#else
+    if (std::system("tidy -v >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "tidy is not installed";
+    }
+    kvrtest::TempFolder temp;
+    std::vector<Folder> folders = randomFolders();
+    folders.push_back(folder({}));
+    for (size_t i = 0; i < folders.size(); ++i) {
+        auto path = temp / ("ranking-" + std::to_string(i) + ".html");
+        kvrtest::writeText(path, renderHtml(folders[i].model));
+        std::string command = "tidy -errors -quiet '" + path.string() + "' 2>&1";
+        FILE* tidy = popen(command.c_str(), "r");
+        ASSERT_NE(tidy, nullptr);
+        std::string report;
+        char buffer[512];
+        for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, tidy)) > 0;) {
+            report.append(buffer, n);
+        }
+        int status = pclose(tidy);
+        EXPECT_EQ(status, 0) << report;
+        EXPECT_EQ(report, "") << path;
+    }
+#endif
+}
+
+} // namespace

@@ -1,0 +1,212 @@
+#include "report/ranking_model.h"
+
+#include "support/participant_builder.h"
+#include "support/random_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
+
+namespace {
+
+using namespace kvr;
+using kvrtest::ParticipantFileBuilder;
+
+const ReportTime Noon{2026, 12, 7, 12, 5, 9};
+
+RankingModel model(const std::vector<ParticipantRecord>& participants,
+                   const std::vector<std::string>& files = {}) {
+    return computeRankingModel(participants.data(), static_cast<int32_t>(participants.size()),
+                               files, Noon);
+}
+
+// (participant index, shown time, gap, points) of each place.
+using Places = std::vector<std::vector<uint32_t>>;
+
+Places placesOf(const EventListing& listed) {
+    Places places;
+    for (const ListedResult& r : listed.results) {
+        places.push_back({static_cast<uint32_t>(r.participantIndex), r.time, r.gap,
+                          static_cast<uint32_t>(r.points)});
+    }
+    return places;
+}
+
+TEST(RankingModel, ListingsPlaceTiesInParticipantOrderWithGapsAndPoints) {
+    struct Case {
+        const char* what;
+        std::vector<uint32_t> storedTimes; // one arcade result per participant, 0 = none
+        Places expected;
+    };
+    const Case cases[] = {
+        {"one result", {0, 746}, {{1, 745, 0, 12}}},
+        {"tie for the lead",
+         {500, 500, 400 + 1},
+         {{2, 400, 0, 12}, {0, 499, 99, 8}, {1, 499, 99, 6}}},
+        {"two fastest equal", {9, 9}, {{0, 8, 0, 12}, {1, 8, 0, 8}}},
+        {"stored word 1", {1, 0, 2}, {{0, 0, 0, 12}, {2, 1, 1, 8}}},
+        {"the largest word", {0xFFFFFFFFu, 1}, {{1, 0, 0, 12}, {0, 0xFFFFFFFEu, 0xFFFFFFFEu, 8}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<ParticipantRecord> participants;
+        for (uint32_t time : c.storedTimes) {
+            participants.push_back(ParticipantFileBuilder().arcade(5, 0x42, time).record());
+        }
+        RankingModel m = model(participants);
+        EXPECT_TRUE(m.stages.empty()) << c.what;
+        ASSERT_EQ(m.arcade.size(), 1u) << c.what;
+        EXPECT_EQ(m.arcade[0].rally, -1);
+        EXPECT_EQ(m.arcade[0].event, 5);
+        EXPECT_EQ(placesOf(m.arcade[0]), c.expected) << c.what;
+        for (const ListedResult& r : m.arcade[0].results) {
+            EXPECT_EQ(r.vehicle, 0x42);
+        }
+    }
+}
+
+TEST(RankingModel, ParticipantsCarryTheirShownFieldsFileNamesAndEveryTime) {
+    std::vector<ParticipantRecord> participants = {
+        ParticipantFileBuilder()
+            .code("WXYZ")
+            .name(std::string(44, 'N'))
+            .date(151, 0x1A, 0xE3)
+            .stage(1, 10, 0, 6001)
+            .stageSlot(11, 0, 77) // beyond Finland's ten stages: never read
+            .arcade(7, 0, 1)
+            .record(),
+        ParticipantFileBuilder().code("B").name("Bo").record(),
+    };
+    RankingModel m = model(participants, {"w.kvr"});
+    ASSERT_EQ(m.participants.size(), 2u);
+    const RankedParticipant& w = m.participants[0];
+    EXPECT_EQ(w.file, "w.kvr");
+    EXPECT_EQ(w.code, "WXY");
+    EXPECT_EQ(w.name, std::string(43, 'N'));
+    EXPECT_EQ(formatDate(w), "2001-10-03");
+    EXPECT_EQ(m.participants[1].file, ""); // no name given
+    for (size_t slot = 0; slot < StageSlotCount; ++slot) {
+        EXPECT_EQ(w.stageTimes[slot], slot == 22 ? 6000u : NoTime) << slot;
+    }
+    for (size_t a = 0; a < ArcadeSlotCount; ++a) {
+        EXPECT_EQ(w.arcadeTimes[a], a == 7 ? 0u : NoTime) << a;
+    }
+    EXPECT_EQ(m.participants[1].stageTimes[22], NoTime);
+    EXPECT_EQ(m.time.second, 9);
+}
+
+TEST(RankingModel, NoParticipantsOrANegativeCountGiveAnEmptyModel) {
+    for (int32_t count : {0, -1}) {
+        RankingModel m = computeRankingModel(nullptr, count, {}, Noon);
+        EXPECT_TRUE(m.participants.empty() && m.stages.empty() && m.arcade.empty() &&
+                    m.standings.empty())
+            << count;
+    }
+}
+
+// The model against a plain stable sort of every event, on lists full of ties.
+TEST(RankingModel, AgreesWithAStableSortOfEveryEvent) {
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        kvrtest::RandomFolderShape shape;
+        shape.participants = seed % 17;
+        shape.distinctTimes = 1 + seed % 5;
+        std::vector<ParticipantRecord> participants = kvrtest::randomParticipants(seed, shape);
+        RankingModel m = model(participants);
+
+        std::vector<int> totals(participants.size(), 0);
+        auto check = [&](const EventListing* listed, auto resultOf) {
+            std::vector<std::pair<uint32_t, size_t>> results; // stored time, participant
+            for (size_t i = 0; i < participants.size(); ++i) {
+                if (resultOf(participants[i]).time != 0) {
+                    results.emplace_back(resultOf(participants[i]).time, i);
+                }
+            }
+            std::stable_sort(results.begin(), results.end(),
+                             [](auto& a, auto& b) { return a.first < b.first; });
+            results.resize(std::min<size_t>(results.size(), 10));
+            if (results.empty()) {
+                return listed == nullptr;
+            }
+            if (listed == nullptr || listed->results.size() != results.size()) {
+                return false;
+            }
+            for (size_t k = 0; k < results.size(); ++k) {
+                const ListedResult& got = listed->results[k];
+                const ResultEntry& entry = resultOf(participants[results[k].second]);
+                totals[results[k].second] += placePoints[k];
+                if (static_cast<size_t>(got.participantIndex) != results[k].second ||
+                    got.time != entry.time - 1 || got.gap != entry.time - results[0].first ||
+                    got.vehicle != entry.vehicle || got.points != placePoints[k]) {
+                    return false;
+                }
+            }
+            return true;
+        };
+        size_t stage = 0;
+        for (int r = 0; r < RallyCount; ++r) {
+            for (int s = 0; s < stageCounts[r]; ++s) {
+                const EventListing* listed = nullptr;
+                if (stage < m.stages.size() && m.stages[stage].rally == r &&
+                    m.stages[stage].event == s) {
+                    listed = &m.stages[stage++];
+                }
+                int slot = stageSlot(r, s);
+                EXPECT_TRUE(check(
+                    listed, [slot](const ParticipantRecord& p) { return p.stageResults[slot]; }))
+                    << "seed " << seed << " rally " << r << " stage " << s;
+            }
+        }
+        EXPECT_EQ(stage, m.stages.size());
+        size_t arcade = 0;
+        for (int a = 0; a < ArcadeEventCount; ++a) {
+            const EventListing* listed = nullptr;
+            if (arcade < m.arcade.size() && m.arcade[arcade].event == a) {
+                listed = &m.arcade[arcade++];
+            }
+            EXPECT_TRUE(
+                check(listed, [a](const ParticipantRecord& p) { return p.arcadeResults[a]; }))
+                << "seed " << seed << " arcade " << a;
+        }
+        EXPECT_EQ(arcade, m.arcade.size());
+
+        std::vector<size_t> order(participants.size());
+        std::iota(order.begin(), order.end(), 0);
+        std::stable_sort(order.begin(), order.end(),
+                         [&totals](size_t a, size_t b) { return totals[a] > totals[b]; });
+        size_t ranked = 0;
+        for (size_t i : order) {
+            if (totals[i] == 0) {
+                break;
+            }
+            ASSERT_LT(ranked, m.standings.size()) << "seed " << seed;
+            const Standing& s = m.standings[ranked++];
+            EXPECT_EQ(s.place, static_cast<int32_t>(ranked));
+            EXPECT_EQ(static_cast<size_t>(s.participantIndex), i) << "seed " << seed;
+            EXPECT_EQ(s.points, totals[i]);
+        }
+        EXPECT_EQ(ranked, m.standings.size()) << "seed " << seed;
+        // Each participant carries its total and its place (0 without points).
+        for (size_t i = 0; i < participants.size(); ++i) {
+            const RankedParticipant& p = m.participants[i];
+            EXPECT_EQ(p.points, totals[i]);
+            EXPECT_EQ(p.place == 0, totals[i] == 0);
+            if (p.place > 0) {
+                EXPECT_EQ(static_cast<size_t>(
+                              m.standings[static_cast<size_t>(p.place - 1)].participantIndex),
+                          i);
+            }
+        }
+    }
+}
+
+TEST(FormatTime, ShowsMinutesSecondsAndHundredthsUncut) {
+    const std::pair<uint32_t, const char*> cases[] = {
+        {0, "00:00.00"},      {745, "00:07.45"},     {6000, "01:00.00"},
+        {599999, "99:59.99"}, {600000, "100:00.00"}, {0xFFFFFFFFu, "715827:52.95"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(formatTime(c.first), c.second);
+    }
+}
+
+} // namespace
