@@ -157,6 +157,8 @@ apt-get install -y -q "./$deb" >"$work/apt.log" 2>&1 || {
     fail "apt-get install of $deb failed"
 }
 dpkg -L kvrrank | LC_ALL=C sort >"$work/dpkg-files"
+echo "dpkg -L kvrrank:"
+sed 's/^/  /' "$work/dpkg-files"
 [ "$(command -v kvrrank)" = /usr/bin/kvrrank ] || fail "kvrrank is not /usr/bin/kvrrank on the PATH"
 [ "$(kvrrank --version)" = "kvrrank $version" ] || fail "kvrrank --version does not say kvrrank $version"
 [ "$(man -w kvrrank)" = /usr/share/man/man1/kvrrank.1.gz ] || fail "man -w kvrrank: $(man -w kvrrank)"
