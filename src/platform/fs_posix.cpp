@@ -249,8 +249,9 @@ Status writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t cou
                 return status;
             }
             if (!S_ISDIR(info.st_mode)) {
-                return Status::failure(S_ISLNK(info.st_mode) ? "a folder on the path is a link"
-                                                            : "a part of the path is not a folder");
+                return Status::failure(S_ISLNK(info.st_mode)
+                                           ? "a folder on the path is a link"
+                                           : "a part of the path is not a folder");
             }
         }
     }
@@ -442,6 +443,17 @@ void writeConsole(std::FILE* stream, const std::string& text) {
 
 void prepareConsole() {
     std::signal(SIGPIPE, SIG_IGN);
+}
+
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+ConsoleStart consoleStart() {
+    ConsoleStart start;
+    start.inputIsConsole = ::isatty(0) == 1;
+    start.outputIsConsole = ::isatty(1) == 1;
+    return start; // a terminal's processes are not counted: never the only one
 }
 
 } // namespace kvr::platform

@@ -67,8 +67,8 @@ TEST(ListFolderWin32, SkipsNamesOnlyTheirShortNameMatches) {
 // Another program's handle on the file, opened with the given sharing.
 class OtherHandle {
   public:
-    OtherHandle(const fs::path& path, DWORD share)
-        : handle_(CreateFileW(path.wstring().c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+    OtherHandle(const fs::path& path, DWORD access, DWORD share)
+        : handle_(CreateFileW(path.wstring().c_str(), access, share, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr)) {}
     ~OtherHandle() {
         if (open()) {
@@ -83,33 +83,43 @@ class OtherHandle {
     HANDLE handle_;
 };
 
-TEST(SharingWin32, AFileOpenElsewhereFailsAtOnceWhateverItsSharing) {
+TEST(SharingWin32, ReadersShareWritersFailAtOnce) {
     TempFolder folder;
     auto path = folder / "held.rcf";
     const std::vector<uint8_t> before = kvrtest::syntheticRecordsFile(100);
     const uint8_t patch[4] = {1, 2, 3, 4};
     const WriteBlock block{10, patch, sizeof patch};
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     struct Case {
         const char* what;
+        DWORD access;
         DWORD share;
+        bool readable; // by readShared while the other handle is open
     };
     const Case cases[] = {
-        {"no sharing", 0},
-        {"read sharing", FILE_SHARE_READ},
-        {"full sharing", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
+        {"reader, no sharing", GENERIC_READ, 0, false},
+        {"reader, read sharing", GENERIC_READ, FILE_SHARE_READ, true},
+        {"reader, full sharing", GENERIC_READ, all, true},
+        {"writer, full sharing", GENERIC_WRITE, all, false},
+        {"writer, read sharing", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, false},
     };
     for (const Case& c : cases) {
         kvrtest::writeBytes(path, before);
         {
-            OtherHandle other(path, c.share);
+            OtherHandle other(path, c.access, c.share);
             ASSERT_TRUE(other.open()) << c.what;
             uint8_t buffer[200];
             size_t delivered = 99;
             auto start = std::chrono::steady_clock::now();
-            EXPECT_FALSE(readShared(path.string().c_str(), buffer, sizeof buffer, delivered))
-                << c.what;
-            EXPECT_EQ(delivered, 0u) << c.what;
-            EXPECT_FALSE(writeBlocksInPlace(path.string().c_str(), &block, 1, 0)) << c.what;
+            Status read = readShared(path.string().c_str(), buffer, sizeof buffer, delivered);
+            EXPECT_EQ(read.ok(), c.readable) << c.what;
+            EXPECT_EQ(delivered, c.readable ? before.size() : 0u) << c.what;
+            if (!c.readable) {
+                EXPECT_EQ(read.reason(), HeldByAnotherProgram) << c.what;
+            }
+            // The records update wants the file to itself, whatever the other handle does.
+            Status written = writeBlocksInPlace(path.string().c_str(), &block, 1, 0);
+            EXPECT_EQ(written.reason(), HeldByAnotherProgram) << c.what;
             auto elapsed = std::chrono::steady_clock::now() - start;
             EXPECT_LT(elapsed, std::chrono::seconds(1)) << c.what;
         }
