@@ -30,7 +30,8 @@ constexpr const char* Footer =
 
 } // namespace
 
-int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, std::FILE* errors) {
+int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, std::FILE* errors,
+                bool* onlyInformation) {
     CLI::App app(Description, "kvrrank");
     app.set_help_flag("-h,--help", "Print this help and exit");
     bool version = false;
@@ -46,14 +47,20 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
         std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
+        if (onlyInformation != nullptr) {
+            *onlyInformation = true;
+        }
         platform::writeConsole(console, app.help());
         return ExitSuccess;
     } catch (const CLI::ParseError& error) {
-        platform::writeConsole(errors, "kvrrank: " + safeText(error.what()) +
-                                           " (see kvrrank --help)\n");
+        platform::writeConsole(errors,
+                               "kvrrank: " + safeText(error.what()) + " (see kvrrank --help)\n");
         return ExitUsage;
     }
     if (version) {
+        if (onlyInformation != nullptr) {
+            *onlyInformation = true;
+        }
         platform::writeConsole(console, "kvrrank " KVR_VERSION "\n");
         return ExitSuccess;
     }

@@ -6,7 +6,6 @@
 #include "records/records_file.h"
 #include "report/ranking_report.h"
 
-#include <cstring>
 #include <vector>
 
 namespace kvr {
@@ -44,30 +43,24 @@ bool updateGameRecords(const std::vector<ParticipantRecord>& participants, std::
 
 } // namespace
 
-bool buildParticipantPath(const std::string& name, char (&path)[ParticipantPathCapacity]) {
-    static constexpr char prefix[] = "kvr/";
-    const size_t prefixLength = sizeof prefix - 1;
-    if (prefixLength + name.size() + 1 > ParticipantPathCapacity) {
-        return false;
-    }
-    std::memcpy(path, prefix, prefixLength);
-    std::memcpy(path + prefixLength, name.c_str(), name.size() + 1);
-    return true;
+std::string participantPath(const std::string& name) {
+    return std::string(ParticipantFolder) + "/" + name;
 }
 
 int runKvrRank(std::FILE* console, std::FILE* errors) {
     std::vector<platform::FolderEntry> entries;
-    platform::Status listed = platform::listFolder(ParticipantFolder, ParticipantExtension, entries);
+    platform::Status listed =
+        platform::listFolder(ParticipantFolder, ParticipantExtension, entries);
     if (!listed || entries.empty()) {
         say(console, "not found kvr file\n");
-        complain(errors, ParticipantFolder, listed ? "no .kvr file in this folder" : listed.reason());
+        complain(errors, ParticipantFolder,
+                 listed ? "no .kvr file in this folder" : listed.reason());
         return ExitFailure;
     }
 
     std::vector<ParticipantRecord> participants;
     participants.reserve(entries.size());
     ParticipantRecord scratch{};
-    char path[ParticipantPathCapacity];
     size_t files = 0; // entries that are not folders
     for (const platform::FolderEntry& entry : entries) {
         if (entry.isFolder) {
@@ -75,15 +68,14 @@ int runKvrRank(std::FILE* console, std::FILE* errors) {
         }
         ++files;
         say(console, "importing ", safeText(entry.name));
-        platform::Status imported = buildParticipantPath(entry.name, path)
-                                        ? readParticipantFile(path, scratch)
-                                        : platform::Status::failure("name too long");
+        const std::string path = participantPath(entry.name);
+        platform::Status imported = readParticipantFile(path.c_str(), scratch);
         if (imported) {
             participants.push_back(scratch);
         }
         say(console, imported ? " ... ok!\n" : " ... failed!\n");
         if (!imported) {
-            complain(errors, std::string(ParticipantFolder) + "/" + entry.name, imported.reason());
+            complain(errors, path, imported.reason());
         }
     }
     entries.clear();
