@@ -471,6 +471,11 @@ Status replaceFile(const char* target, const char* data, size_t size) {
     // could delete the finished file; the replace then fails and this run reports it.
     status = firstFailure(status, closeFile(handle));
     status = status ? moveIntoPlace(temporary, full, found.ok()) : status;
+    if (found && status.code() == ERROR_ACCESS_DENIED &&
+        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        // ReplaceFileW refuses a read-only target (and leaves it as it was): say so.
+        status = Status::failure("read-only", status.code());
+    }
     if (!status) {
         DeleteFileW(temporary.c_str());
     }

@@ -164,8 +164,28 @@ HANDLE inheritableOutput(const fs::path& path) {
 
 } // namespace
 
+// One argument quoted as the Windows command-line parser reads it back: backslashes are
+// literal except before a quote.
+static std::wstring quotedArgument(const std::wstring& argument) {
+    std::wstring quoted = L"\"";
+    size_t backslashes = 0;
+    for (wchar_t c : argument) {
+        if (c == L'\\') {
+            ++backslashes;
+        } else if (c == L'"') {
+            quoted.append(backslashes + 1, L'\\');
+            backslashes = 0;
+        } else {
+            backslashes = 0;
+        }
+        quoted += c;
+    }
+    quoted.append(backslashes, L'\\');
+    return quoted + L"\"";
+}
+
 ProcessResult runProgram(const fs::path& program, const fs::path& folder,
-                         const ProcessLimits& limits) {
+                         const ProcessLimits& limits, const std::vector<std::string>& arguments) {
     (void)limits;
     TempFolder capture;
     fs::path outPath = capture / "stdout";
@@ -174,6 +194,9 @@ ProcessResult runProgram(const fs::path& program, const fs::path& folder,
     // from the build becomes a drive path).
     std::wstring application = fs::absolute(program).wstring();
     std::wstring commandLine = L"\"" + application + L"\"";
+    for (const std::string& argument : arguments) {
+        commandLine += L" " + quotedArgument(fs::u8path(argument).wstring());
+    }
     std::wstring workingFolder = fs::absolute(folder).wstring();
 
     HANDLE out = inheritableOutput(outPath);
@@ -231,7 +254,12 @@ bool posixFileSystem() {
 }
 
 ProcessResult runProgram(const fs::path& program, const fs::path& folder,
-                         const ProcessLimits& limits) {
+                         const ProcessLimits& limits, const std::vector<std::string>& arguments) {
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& argument : arguments) {
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    }
+    argv.push_back(nullptr);
     TempFolder capture;
     fs::path outPath = capture / "stdout";
     fs::path errPath = capture / "stderr";
@@ -258,7 +286,7 @@ ProcessResult runProgram(const fs::path& program, const fs::path& folder,
         if (limits.hangSeconds != 0) {
             ::alarm(limits.hangSeconds);
         }
-        ::execl(program.c_str(), program.c_str(), static_cast<char*>(nullptr));
+        ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
     int status = 0;

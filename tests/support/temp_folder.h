@@ -72,7 +72,7 @@ struct ProcessResult {
     std::string errors; // standard error
 };
 
-// Runs `program` with no arguments in `folder`.
+// Runs `program` in `folder` with `arguments` (UTF-8).
 // Limits for a run of a program under test; POSIX only, ignored elsewhere.
 struct ProcessLimits {
     unsigned hangSeconds = 0;   // ends a hanging run with SIGALRM after this long (0: never)
@@ -80,7 +80,8 @@ struct ProcessLimits {
 };
 
 ProcessResult runProgram(const fs::path& program, const fs::path& folder,
-                         const ProcessLimits& limits = {});
+                         const ProcessLimits& limits = {},
+                         const std::vector<std::string>& arguments = {});
 
 struct ConsoleRun {
     int status = -1;
