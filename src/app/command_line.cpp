@@ -34,9 +34,12 @@ constexpr const char* Footer =
 
 } // namespace
 
-int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, std::FILE* errors) {
+int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, std::FILE* errors,
+                bool* onlyInformation) {
     CLI::App app(Description, "kvrrank");
     app.formatter(std::make_shared<HelpFormatter>());
+    // A folder such as "/games/dustline" is a folder on every system, never an option.
+    app.allow_windows_style_options(false);
     app.set_help_flag("-h,--help", "print this help and exit");
     bool version = false;
     app.add_flag("--version", version, "print the version and exit");
@@ -62,6 +65,9 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
         std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
+        if (onlyInformation != nullptr) {
+            *onlyInformation = true;
+        }
         platform::writeConsole(console, app.help());
         return ExitSuccess;
     } catch (const CLI::ParseError& error) {
@@ -70,6 +76,9 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
         return ExitUsage;
     }
     if (version) {
+        if (onlyInformation != nullptr) {
+            *onlyInformation = true;
+        }
         platform::writeConsole(console, "kvrrank " KVR_VERSION "\n");
         return ExitSuccess;
     }

@@ -9,7 +9,9 @@ namespace kvr {
 
 // The whole program for the arguments after the program name (UTF-8). Help, the version
 // and usage errors touch no file; otherwise the run happens in GAME_FOLDER, or in the
-// working folder when none is given. Returns the exit status.
-int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, std::FILE* errors);
+// working folder when none is given. Returns the exit status. `onlyInformation`, when given,
+// is set when the help or the version was all the program did.
+int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, std::FILE* errors,
+                bool* onlyInformation = nullptr);
 
 } // namespace kvr

@@ -1,10 +1,17 @@
 // kvrrank [OPTIONS] [GAME_FOLDER]
 #include "app/command_line.h"
+#include "app/console_window.h"
 #include "platform/fs.h"
 
 #include <cstdio>
 
 int main(int argc, char** argv) {
     kvr::platform::prepareConsole();
-    return kvr::kvrRankMain(std::vector<std::string>(argv + 1, argv + argc), stdout, stderr);
+    bool onlyInformation = false;
+    int status = kvr::kvrRankMain(kvr::platform::commandLineArguments(argc, argv), stdout, stderr,
+                                  &onlyInformation);
+    if (kvr::keepsWindowOpen(kvr::platform::consoleStart(), onlyInformation)) {
+        kvr::waitForEnter(stdin, stdout);
+    }
+    return status;
 }

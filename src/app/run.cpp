@@ -10,7 +10,6 @@
 #include "report/ranking_model.h"
 #include "report/ranking_report.h"
 
-#include <cstring>
 #include <vector>
 
 namespace kvr {
@@ -84,15 +83,8 @@ bool writeRanking(const std::vector<ParticipantRecord>& participants,
 
 } // namespace
 
-bool buildParticipantPath(const std::string& name, char (&path)[ParticipantPathCapacity]) {
-    static constexpr char prefix[] = "kvr/";
-    const size_t prefixLength = sizeof prefix - 1;
-    if (prefixLength + name.size() + 1 > ParticipantPathCapacity) {
-        return false;
-    }
-    std::memcpy(path, prefix, prefixLength);
-    std::memcpy(path + prefixLength, name.c_str(), name.size() + 1);
-    return true;
+std::string participantPath(const std::string& name) {
+    return std::string(ParticipantFolder) + "/" + name;
 }
 
 int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options) {
@@ -111,7 +103,6 @@ int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options)
     participants.reserve(entries.size());
     files.reserve(entries.size());
     ParticipantRecord scratch{};
-    char path[ParticipantPathCapacity];
     size_t fileEntries = 0; // entries that are not folders
     for (const platform::FolderEntry& entry : entries) {
         if (entry.isFolder) {
@@ -119,16 +110,15 @@ int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options)
         }
         ++fileEntries;
         say(console, "importing ", safeText(entry.name));
-        platform::Status imported = buildParticipantPath(entry.name, path)
-                                        ? readParticipantFile(path, scratch)
-                                        : platform::Status::failure("name too long");
+        const std::string path = participantPath(entry.name);
+        platform::Status imported = readParticipantFile(path.c_str(), scratch);
         if (imported) {
             participants.push_back(scratch);
             files.push_back(entry.name);
         }
         say(console, imported ? " ... ok!\n" : " ... failed!\n");
         if (!imported) {
-            complain(errors, std::string(ParticipantFolder) + "/" + entry.name, imported.reason());
+            complain(errors, path, imported.reason());
         }
     }
     entries.clear();

@@ -9,15 +9,14 @@ namespace kvr {
 
 constexpr const char* ParticipantFolder = "kvr";
 constexpr const char* ParticipantExtension = ".kvr";
-constexpr size_t ParticipantPathCapacity = 260; // characters, terminating NUL included
 
 // Exit statuses of a run.
 constexpr int ExitSuccess = 0;
 constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2; // a bad command line; nothing was touched
 
-// "kvr/" followed by `name` into `path`; false when it does not fit the path buffer.
-bool buildParticipantPath(const std::string& name, char (&path)[ParticipantPathCapacity]);
+// "kvr/" followed by `name`, of any length: the platform layer has no path limit of its own.
+std::string participantPath(const std::string& name);
 
 // What a run writes beyond the import.
 struct RunOptions {

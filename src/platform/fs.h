@@ -119,4 +119,16 @@ void writeConsole(std::FILE* stream, const std::string& text);
 // pipe) only makes the writes fail, it never ends the process.
 void prepareConsole();
 
+// The arguments after the program name, as UTF-8. On Windows they are read from the UTF-16
+// command line, so that any letters arrive intact; elsewhere they are `argv`.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
+
+// How the process was started, as far as its console tells.
+struct ConsoleStart {
+    bool inputIsConsole = false;        // standard input is a console, not a file or a pipe
+    bool outputIsConsole = false;       // standard output likewise
+    unsigned long consoleProcesses = 0; // processes attached to the console (Windows; else 0)
+};
+ConsoleStart consoleStart();
+
 } // namespace kvr::platform

@@ -445,4 +445,15 @@ void prepareConsole() {
     std::signal(SIGPIPE, SIG_IGN);
 }
 
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+    return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
+ConsoleStart consoleStart() {
+    ConsoleStart start;
+    start.inputIsConsole = ::isatty(0) == 1;
+    start.outputIsConsole = ::isatty(1) == 1;
+    return start; // a terminal's processes are not counted: never the only one
+}
+
 } // namespace kvr::platform

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -144,12 +143,30 @@ TEST(Run, FifoAndHeldFilesFailWithoutWaiting) {
 }
 #endif
 
-TEST(BuildParticipantPath, RefusesNamesBeyondThePathBuffer) {
-    char path[ParticipantPathCapacity];
-    EXPECT_TRUE(buildParticipantPath(std::string(255, 'n'), path));
-    EXPECT_EQ(std::strlen(path), 259u);
-    EXPECT_EQ(std::string(path, 5), "kvr/n");
-    EXPECT_FALSE(buildParticipantPath(std::string(256, 'n'), path));
+TEST(ParticipantPath, HasNoLengthLimit) {
+    // A 260-byte path buffer once refused names past 255 bytes; Windows allows 255 UTF-16
+    // units, three times as many UTF-8 bytes.
+    for (size_t length : {255u, 256u, 765u}) {
+        std::string name(length, 'n');
+        EXPECT_EQ(participantPath(name), "kvr/" + name) << length;
+    }
+
+    // The longest name a Linux file system allows (255 bytes; under Wine too), in letters
+    // of three UTF-8 bytes each, imports and is shown whole.
+    std::string name;
+    for (int i = 0; i < 83; ++i) {
+        name += "\xE6\x9D\x8E"; // 李
+    }
+    name += "ab.kvr";
+    ASSERT_EQ(name.size(), 255u);
+    GameFolder game;
+    game.addParticipant(name, driver("LNG", 100));
+    RunOutcome run = runIn(game.path());
+    EXPECT_EQ(run.console, "importing " + name +
+                               " ... ok!\n"
+                               "updateing Configuration/gameinfo.rcf... ok!\n");
+    EXPECT_EQ(run.errors, "");
+    EXPECT_EQ(run.status, 0);
 }
 
 } // namespace

@@ -6,7 +6,9 @@
 
 #include <cstring>
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <sys/stat.h>
 #endif
 
@@ -169,6 +171,42 @@ TEST(EndToEnd, WindowsLineEndsAreCrLf) {
     GameFolder empty;
     fs::remove(empty / "kvr");
     EXPECT_EQ(runKvrRankIn(empty).output, "not found kvr file\r\n");
+}
+
+// The version resource that Explorer shows, read back from the built program.
+TEST(EndToEnd, VersionResourceNamesTheProgram) {
+    std::wstring program = fs::absolute(KVRRANK_BINARY).wstring();
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(program.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<char> data(size);
+    ASSERT_TRUE(GetFileVersionInfoW(program.c_str(), 0, size, data.data()));
+    struct Field {
+        const wchar_t* name;
+        std::string value;
+    };
+    const Field fields[] = {
+        {L"ProductName", "kvrrank"},
+        {L"ProductVersion", KVR_VERSION},
+        {L"FileVersion", KVR_VERSION},
+        {L"OriginalFilename", "kvrrank.exe"},
+        {L"FileDescription", "kvrrank - best times and points ranking for Dustline Rally 2.0"},
+    };
+    for (const Field& field : fields) {
+        std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + field.name;
+        wchar_t* value = nullptr;
+        UINT length = 0;
+        ASSERT_TRUE(
+            VerQueryValueW(data.data(), key.c_str(), reinterpret_cast<void**>(&value), &length))
+            << field.value;
+        EXPECT_EQ(fs::path(std::wstring(value)).u8string(), field.value);
+    }
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    std::string version = std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+                          std::to_string(LOWORD(fixed->dwFileVersionMS));
+    EXPECT_EQ(version, KVR_VERSION);
 }
 #endif
 

@@ -1,5 +1,6 @@
 // Windows behaviour of the file-system layer: short-name matches, sharing, devices.
 #include "platform/fs.h"
+#include "platform/fs_detail.h"
 
 #include "support/temp_folder.h"
 
@@ -67,8 +68,8 @@ TEST(ListFolderWin32, SkipsNamesOnlyTheirShortNameMatches) {
 // Another program's handle on the file, opened with the given sharing.
 class OtherHandle {
   public:
-    OtherHandle(const fs::path& path, DWORD share)
-        : handle_(CreateFileW(path.wstring().c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+    OtherHandle(const fs::path& path, DWORD access, DWORD share)
+        : handle_(CreateFileW(path.wstring().c_str(), access, share, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr)) {}
     ~OtherHandle() {
         if (open()) {
@@ -83,33 +84,43 @@ class OtherHandle {
     HANDLE handle_;
 };
 
-TEST(SharingWin32, AFileOpenElsewhereFailsAtOnceWhateverItsSharing) {
+TEST(SharingWin32, ReadersShareWritersFailAtOnce) {
     TempFolder folder;
     auto path = folder / "held.rcf";
     const std::vector<uint8_t> before = kvrtest::syntheticRecordsFile(100);
     const uint8_t patch[4] = {1, 2, 3, 4};
     const WriteBlock block{10, patch, sizeof patch};
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     struct Case {
         const char* what;
+        DWORD access;
         DWORD share;
+        bool readable; // by readShared while the other handle is open
     };
     const Case cases[] = {
-        {"no sharing", 0},
-        {"read sharing", FILE_SHARE_READ},
-        {"full sharing", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE},
+        {"reader, no sharing", GENERIC_READ, 0, false},
+        {"reader, read sharing", GENERIC_READ, FILE_SHARE_READ, true},
+        {"reader, full sharing", GENERIC_READ, all, true},
+        {"writer, full sharing", GENERIC_WRITE, all, false},
+        {"writer, read sharing", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, false},
     };
     for (const Case& c : cases) {
         kvrtest::writeBytes(path, before);
         {
-            OtherHandle other(path, c.share);
+            OtherHandle other(path, c.access, c.share);
             ASSERT_TRUE(other.open()) << c.what;
             uint8_t buffer[200];
             size_t delivered = 99;
             auto start = std::chrono::steady_clock::now();
-            EXPECT_FALSE(readShared(path.string().c_str(), buffer, sizeof buffer, delivered))
-                << c.what;
-            EXPECT_EQ(delivered, 0u) << c.what;
-            EXPECT_FALSE(writeBlocksInPlace(path.string().c_str(), &block, 1, 0)) << c.what;
+            Status read = readShared(path.string().c_str(), buffer, sizeof buffer, delivered);
+            EXPECT_EQ(read.ok(), c.readable) << c.what;
+            EXPECT_EQ(delivered, c.readable ? before.size() : 0u) << c.what;
+            if (!c.readable) {
+                EXPECT_EQ(read.reason(), HeldByAnotherProgram) << c.what;
+            }
+            // The records update wants the file to itself, whatever the other handle does.
+            Status written = writeBlocksInPlace(path.string().c_str(), &block, 1, 0);
+            EXPECT_EQ(written.reason(), HeldByAnotherProgram) << c.what;
             auto elapsed = std::chrono::steady_clock::now() - start;
             EXPECT_LT(elapsed, std::chrono::seconds(1)) << c.what;
         }
@@ -156,6 +167,95 @@ TEST(DevicesWin32, APipeIsRefusedWithoutWaitingForData) {
     writer.join();
     EXPECT_FALSE(read);
     EXPECT_LT(elapsed, std::chrono::seconds(1));
+}
+
+DWORD attributesOf(const fs::path& path) {
+    return GetFileAttributesW(path.wstring().c_str());
+}
+
+std::vector<std::string> temporariesOf(const fs::path& folder, const std::string& base) {
+    std::vector<std::string> names;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        std::string name = entry.path().filename().u8string();
+        if (isTemporaryName(name, base)) {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+TEST(ReplaceWin32, KeepsAttributesAndRefusesAReadOnlyReport) {
+    const DWORD watched = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_READONLY;
+    struct Case {
+        const char* what;
+        DWORD attributes;
+        bool replaced;
+    };
+    const Case cases[] = {
+        {"plain", FILE_ATTRIBUTE_NORMAL, true},
+        {"hidden", FILE_ATTRIBUTE_HIDDEN, true},
+        {"hidden and system", FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM, true},
+        {"read-only", FILE_ATTRIBUTE_READONLY, false},
+        {"read-only and hidden", FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN, false},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        fs::path path = folder / "ranking.txt";
+        kvrtest::writeText(path, "earlier\r\n");
+        ASSERT_TRUE(SetFileAttributesW(path.wstring().c_str(), c.attributes)) << c.what;
+
+        Status status = replaceFile(path.string().c_str(), "new\r\n", 5);
+        EXPECT_EQ(status.ok(), c.replaced) << c.what << ": " << status.reason();
+        EXPECT_EQ(kvrtest::readText(path), c.replaced ? "new\r\n" : "earlier\r\n") << c.what;
+        EXPECT_EQ(attributesOf(path) & watched, c.attributes & watched) << c.what;
+        if (!c.replaced) {
+            EXPECT_EQ(status.reason(), "read-only") << c.what;
+        }
+        EXPECT_EQ(temporariesOf(folder.path(), "ranking.txt"), std::vector<std::string>())
+            << c.what;
+        SetFileAttributesW(path.wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+TEST(ReplaceWin32, RemovesStaleTemporariesButNotALiveWritersOne) {
+    TempFolder folder;
+    const std::string stale = temporaryName("ranking.txt", 1);
+    const std::string live = temporaryName("ranking.txt", 2);
+    const std::string otherTarget = temporaryName("other.txt", 3);
+    for (const std::string& name : {stale, live, otherTarget}) {
+        kvrtest::writeText(folder / name, "left over");
+    }
+    // A run that is writing keeps its temporary file open without delete sharing.
+    HANDLE writer = CreateFileW((folder / live).wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    Status status = replaceFile((folder / "ranking.txt").string().c_str(), "new", 3);
+    CloseHandle(writer);
+    EXPECT_TRUE(status) << status.reason();
+    EXPECT_EQ(kvrtest::readText(folder / "ranking.txt"), "new");
+    EXPECT_FALSE(fs::exists(folder / stale));
+    EXPECT_TRUE(fs::exists(folder / live));
+    EXPECT_TRUE(fs::exists(folder / otherTarget));
+}
+
+TEST(ReasonsWin32, CarryTheSystemTextWithoutItsClosingPunctuation) {
+    TempFolder folder;
+    uint8_t buffer[4];
+    size_t delivered = 0;
+    Status missing = readShared((folder / "missing.kvr").string().c_str(), buffer, 4, delivered);
+    ASSERT_FALSE(missing);
+    EXPECT_EQ(missing.code(), static_cast<long>(ERROR_FILE_NOT_FOUND));
+    EXPECT_FALSE(missing.reason().empty());
+    const char last = missing.reason().back();
+    EXPECT_TRUE(last != '.' && last != '\n' && last != '\r' && last != ' ') << missing.reason();
+    EXPECT_EQ(readShared(folder.path().string().c_str(), buffer, 4, delivered).reason(),
+              NotARegularFile);
+
+    injectFaultAt(1);
+    Status injected = readShared((folder / "missing.kvr").string().c_str(), buffer, 4, delivered);
+    injectFaultAt(0);
+    EXPECT_FALSE(injected);
+    EXPECT_FALSE(injected.reason().empty());
 }
 
 } // namespace

@@ -12,7 +12,7 @@ GameFolder::GameFolder(size_t recordsSize) {
 
 void GameFolder::addParticipant(const std::string& fileName,
                                 const ParticipantFileBuilder& builder) {
-    writeBytes(folder_ / "kvr" / fileName, builder.bytes());
+    writeBytes(folder_ / "kvr" / fs::u8path(fileName), builder.bytes());
 }
 
 } // namespace kvrtest

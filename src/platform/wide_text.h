@@ -1,0 +1,17 @@
+// UTF-8 and UTF-16, as the Windows API needs its names, without any OS call: the rest of the
+// program sees UTF-8 names on every platform.
+#pragma once
+
+#include <string>
+
+namespace kvr::platform {
+
+// UTF-16 as UTF-8. A lone surrogate, which a Windows file name may hold, becomes the three
+// bytes that encode its value (as in WTF-8), so every name converts back to itself.
+std::string utf8FromUtf16(const std::u16string& text);
+
+// UTF-8 (with lone surrogates as above) as UTF-16. A byte that starts no valid sequence
+// becomes U+FFFD.
+std::u16string utf16FromUtf8(const std::string& text);
+
+} // namespace kvr::platform
