@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # Builds kvrrank and kvrsample in release mode, makes a fresh synthetic game folder in a
-# temporary place and runs kvrrank there. Arguments go to kvrsample, for example
+# temporary place and runs kvrrank there, writing the ranking as a web page too. Arguments go
+# to kvrsample, for example
 #   tools/run-sample.sh --participants 20 --seed 7
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 
+tools/install-packages.sh cmake ninja-build g++ libcli11-dev nlohmann-json3-dev help2man
 echo "== building (release preset)"
 cmake --workflow --preset release >/dev/null
 
@@ -15,11 +17,14 @@ sample="$(mktemp -d)/game"
 echo "== kvrrank in $sample"
 cd "$sample"
 status=0
-"$root/build/release/kvrrank" || status=$?
+"$root/build/release/kvrrank" --html ranking.html || status=$?
 
 if [ -f ranking.txt ]; then
     echo "== ranking.txt"
     cat ranking.txt
+fi
+if [ -f ranking.html ]; then
+    echo "== the same ranking as a web page: $sample/ranking.html"
 fi
 echo "== kvrrank exit status $status; the sample stays in $sample (remove it with: rm -r \"$(dirname "$sample")\")"
 exit "$status"

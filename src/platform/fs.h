@@ -100,7 +100,12 @@ Status replaceFile(const char* target, const char* data, size_t size);
 // rename counts as one operation. Closing a folder and removing a temporary file after a
 // failure do not count: their result changes nothing.
 void injectFaultAt(long k);
-// Operations performed since the last injectFaultAt call.
+// Test seam for crashes: the process ends at once, with CrashExitStatus, at the k-th file
+// operation after this call, before that operation starts: nothing is flushed or cleaned up,
+// as after a power cut or a kill.
+constexpr int CrashExitStatus = 99;
+void injectCrashAt(long k);
+// Operations performed since the last injectFaultAt or injectCrashAt call.
 long operationsSinceInjection();
 // Called by the implementations before each operation; true when this one must fail.
 bool operationFails();

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -131,10 +132,18 @@ std::string absolutePath(const std::string& path) {
 }
 
 static long faultAt = 0;
+static bool crashAtFault = false;
 static long operationCount = 0;
 
 void injectFaultAt(long k) {
     faultAt = k;
+    crashAtFault = false;
+    operationCount = 0;
+}
+
+void injectCrashAt(long k) {
+    faultAt = k;
+    crashAtFault = true;
     operationCount = 0;
 }
 
@@ -144,7 +153,13 @@ long operationsSinceInjection() {
 
 bool operationFails() {
     ++operationCount;
-    return faultAt > 0 && operationCount == faultAt;
+    if (faultAt <= 0 || operationCount != faultAt) {
+        return false;
+    }
+    if (crashAtFault) {
+        std::_Exit(CrashExitStatus);
+    }
+    return true;
 }
 
 } // namespace kvr::platform

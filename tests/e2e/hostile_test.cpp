@@ -316,8 +316,9 @@ TEST(HostileFolder, AThousandFilesEveryThirdShort) {
         expected +=
             std::string("importing ") + name + (shortFile ? " ... failed!\n" : " ... ok!\n");
         if (shortFile) {
-            reasons += std::string("kvrrank: kvr/") + name + ": too short: " +
-                       std::to_string(i % 1616) + " bytes, at least 1616 needed\n";
+            reasons += std::string("kvrrank: kvr/") + name +
+                       ": too short: " + std::to_string(i % 1616) +
+                       " bytes, at least 1616 needed\n";
         }
     }
     const std::vector<uint8_t> records = kvrtest::readBytes(scene.records());

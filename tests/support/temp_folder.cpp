@@ -209,7 +209,7 @@ SharedHolder::~SharedHolder() {
 namespace {
 
 // One argument quoted for CommandLineToArgvW: backslashes before a quote doubled.
-std::wstring quoted(const std::wstring& argument) {
+std::wstring quotedArgument(const std::wstring& argument) {
     std::wstring out = L"\"";
     size_t backslashes = 0;
     for (wchar_t c : argument) {
@@ -241,9 +241,9 @@ ProcessResult runProgram(const fs::path& program, const fs::path& folder,
     // Made absolute before the child starts in another folder (and, under Wine, a Unix path
     // from the build becomes a drive path).
     std::wstring application = fs::absolute(program).wstring();
-    std::wstring commandLine = quoted(application);
+    std::wstring commandLine = quotedArgument(application);
     for (const std::string& argument : arguments) {
-        commandLine += L" " + quoted(fs::u8path(argument).wstring());
+        commandLine += L" " + quotedArgument(fs::u8path(argument).wstring());
     }
     std::wstring workingFolder = fs::absolute(folder).wstring();
 

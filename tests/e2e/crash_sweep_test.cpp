@@ -1,0 +1,196 @@
+// Ends a whole run at each of its file operations in turn, as a power cut or a kill would, and
+// checks what the crash left: every table of the records file whole (old or new) and nothing
+// else of it changed, every output the earlier file or the complete new one. A second run
+// without a crash must then reach exactly the state of an uninterrupted run, leftovers gone.
+#include "platform/fs.h"
+#include "records/record_tables.h"
+#include "report/ranking_csv.h"
+#include "report/ranking_html.h"
+#include "report/ranking_json.h"
+#include "report/ranking_model.h"
+#include "report/ranking_report.h"
+#include "support/game_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <iostream>
+#include <regex>
+#include <set>
+
+namespace {
+
+using namespace kvr;
+using kvrtest::GameFolder;
+using kvrtest::ParticipantFileBuilder;
+using kvrtest::platformText;
+namespace fs = std::filesystem;
+
+const std::vector<std::string> Arguments = {"--html",       "ranking.html", "--json",
+                                            "ranking.json", "--csv",        "ranking.csv"};
+const std::vector<std::string> Outputs = {"ranking.txt", "ranking.html", "ranking.json",
+                                          "ranking.csv"};
+
+std::vector<std::pair<std::string, ParticipantFileBuilder>> members() {
+    std::vector<std::pair<std::string, ParticipantFileBuilder>> list;
+    for (int i = 0; i < 4; ++i) {
+        ParticipantFileBuilder image;
+        image.code(std::string(2, static_cast<char>('K' + i)))
+            .name("Racer, \"" + std::to_string(i) + "\"");
+        for (int r = 0; r < 8; ++r) {
+            image.stage(r, i, static_cast<uint8_t>(r), 4000u + 13u * static_cast<uint32_t>(i + r));
+            image.arcade(r, 0x41, 7000u - 10u * static_cast<uint32_t>(i * r));
+        }
+        list.emplace_back("m" + std::to_string(i) + ".kvr", image);
+    }
+    return list;
+}
+
+// Every date and time of a run's outputs replaced by one mark, so that two runs compare.
+std::string withoutTimes(const std::string& text) {
+    static const std::regex stamp(R"(\d{4}[.-]\d\d[.-]\d\d[ T]\d\d:\d\d:\d\d)");
+    return std::regex_replace(text, stamp, "<time>");
+}
+
+// The outputs of an uninterrupted run over `imported`, times taken out.
+std::vector<std::string> newOutputs(const std::vector<ParticipantRecord>& imported,
+                                    const std::vector<std::string>& files) {
+    RankingModel model = computeRankingModel(imported.data(), static_cast<int32_t>(imported.size()),
+                                             files, ReportTime{2026, 1, 2, 3, 4, 5});
+    return {withoutTimes(platformText(renderText(model))), withoutTimes(renderHtml(model)),
+            withoutTimes(renderJson(model)), withoutTimes(renderCsv(model))};
+}
+
+std::set<std::string> namesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.insert(entry.path().filename().u8string());
+    }
+    return names;
+}
+
+std::vector<uint8_t> range(const std::vector<uint8_t>& bytes, size_t offset, size_t size) {
+    return std::vector<uint8_t>(bytes.begin() + static_cast<long>(offset),
+                                bytes.begin() + static_cast<long>(offset + size));
+}
+
+// What a crash in each phase may leave, told apart by the console it left.
+enum class Phase { Import, Update, Report };
+struct Expectation {
+    Phase phase;
+    bool recordsMayBeNew; // each table old or new; otherwise both old
+    bool recordsMustBeNew;
+    bool outputsMayBeNew; // each output the earlier one or the complete new one
+};
+const Expectation Expectations[] = {
+    {Phase::Import, false, false, false},
+    {Phase::Update, true, false, false},
+    {Phase::Report, true, true, true},
+};
+
+TEST(CrashSweep, ACrashAtAnyOperationIsMendedByTheNextRun) {
+    const auto group = members();
+    std::vector<ParticipantRecord> imported;
+    std::vector<std::string> files;
+    for (const auto& m : group) {
+        imported.push_back(m.second.record());
+        files.push_back(m.first);
+    }
+    const std::vector<std::string> fresh = newOutputs(imported, files);
+    const std::vector<uint8_t> recordsBefore = kvrtest::syntheticRecordsFile(6000);
+    RecordTables tables;
+    selectBestTimes(imported.data(), static_cast<int32_t>(imported.size()), tables);
+    const std::vector<uint8_t> stageNew(tables.stageBytes(),
+                                        tables.stageBytes() + StageRecordsSize);
+    const std::vector<uint8_t> arcadeNew(tables.arcadeBytes(),
+                                         tables.arcadeBytes() + ArcadeRecordsSize);
+    std::vector<uint8_t> recordsAfter = recordsBefore;
+    std::memcpy(&recordsAfter[StageRecordsOffset], stageNew.data(), StageRecordsSize);
+    std::memcpy(&recordsAfter[ArcadeRecordsOffset], arcadeNew.data(), ArcadeRecordsSize);
+
+    int crashes = 0, leftovers = 0, byPhase[3] = {0, 0, 0};
+    for (long k = 1;; ++k) {
+        ASSERT_LT(k, 1000) << "the sweep does not end";
+        SCOPED_TRACE("crash at operation " + std::to_string(k));
+        GameFolder game(recordsBefore.size());
+        kvrtest::writeBytes(game.recordsPath(), recordsBefore);
+        for (const auto& m : group) {
+            game.addParticipant(m.first, m.second);
+        }
+        for (const std::string& output : Outputs) {
+            kvrtest::writeText(game / output, "earlier " + output + "\n");
+        }
+        std::vector<std::string> crashArguments = {std::to_string(k)};
+        crashArguments.insert(crashArguments.end(), Arguments.begin(), Arguments.end());
+        kvrtest::ProcessResult crashed =
+            kvrtest::runProgram(KVRCRASH_BINARY, game.path(), crashArguments);
+        if (crashed.exitStatus == 0) {
+            break; // past the run's last operation
+        }
+        ASSERT_EQ(crashed.exitStatus, platform::CrashExitStatus) << crashed.errors;
+        ++crashes;
+
+        const std::string update = platformText("updateing Configuration/gameinfo.rcf");
+        Phase phase = crashed.output.find(update + "... ok!") != std::string::npos ? Phase::Report
+                      : crashed.output.find(update) != std::string::npos           ? Phase::Update
+                                                                                   : Phase::Import;
+        const Expectation& expect = Expectations[static_cast<int>(phase)];
+        ++byPhase[static_cast<int>(phase)];
+
+        // The records file: outside the tables untouched, each table whole.
+        const std::vector<uint8_t> records = game.records();
+        ASSERT_EQ(records.size(), recordsBefore.size());
+        const std::vector<uint8_t> stage = range(records, StageRecordsOffset, StageRecordsSize);
+        const std::vector<uint8_t> arcade = range(records, ArcadeRecordsOffset, ArcadeRecordsSize);
+        std::vector<uint8_t> outside = records;
+        std::memcpy(&outside[StageRecordsOffset], &recordsBefore[StageRecordsOffset],
+                    StageRecordsSize);
+        std::memcpy(&outside[ArcadeRecordsOffset], &recordsBefore[ArcadeRecordsOffset],
+                    ArcadeRecordsSize);
+        EXPECT_EQ(outside, recordsBefore);
+        const bool stageOld = stage == range(recordsBefore, StageRecordsOffset, StageRecordsSize);
+        const bool arcadeOld =
+            arcade == range(recordsBefore, ArcadeRecordsOffset, ArcadeRecordsSize);
+        if (expect.recordsMustBeNew) {
+            EXPECT_TRUE(stage == stageNew && arcade == arcadeNew);
+        } else if (expect.recordsMayBeNew) {
+            EXPECT_TRUE(stageOld || stage == stageNew);
+            EXPECT_TRUE(arcadeOld || arcade == arcadeNew);
+        } else {
+            EXPECT_TRUE(stageOld && arcadeOld);
+        }
+        for (size_t i = 0; i < Outputs.size(); ++i) {
+            const std::string now = kvrtest::readText(game / Outputs[i]);
+            const bool earlier = now == "earlier " + Outputs[i] + "\n";
+            EXPECT_TRUE(earlier || (expect.outputsMayBeNew && withoutTimes(now) == fresh[i]))
+                << Outputs[i];
+        }
+        std::set<std::string> names = namesIn(game.path());
+        if (names.size() > 2 + Outputs.size()) {
+            ++leftovers;
+        }
+
+        // The next run mends everything.
+        kvrtest::ProcessResult next = kvrtest::runProgram(KVRRANK_BINARY, game.path(), Arguments);
+        EXPECT_EQ(next.exitStatus, 0) << next.errors;
+        EXPECT_EQ(next.errors, "");
+        EXPECT_EQ(game.records(), recordsAfter);
+        for (size_t i = 0; i < Outputs.size(); ++i) {
+            EXPECT_EQ(withoutTimes(kvrtest::readText(game / Outputs[i])), fresh[i]) << Outputs[i];
+        }
+        std::set<std::string> expectedNames = {"Configuration", "kvr"};
+        expectedNames.insert(Outputs.begin(), Outputs.end());
+        EXPECT_EQ(namesIn(game.path()), expectedNames);
+        EXPECT_EQ(namesIn(game / "Configuration"), std::set<std::string>{"gameinfo.rcf"});
+    }
+    // Every phase met crashes, and some left a temporary file for the next run to remove.
+    EXPECT_GT(byPhase[0], 0);
+    EXPECT_GT(byPhase[1], 0);
+    EXPECT_GT(byPhase[2], 0);
+    EXPECT_GT(leftovers, 0);
+    std::cout << "[ crashes  ] " << crashes << " crash points (" << byPhase[0] << " import, "
+              << byPhase[1] << " update, " << byPhase[2] << " report and exports); " << leftovers
+              << " left a temporary file, removed by the next run\n";
+}
+
+} // namespace

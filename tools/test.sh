@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Builds everything with the debug preset and runs every test. Installs the Debian packages a
+# fresh machine lacks first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tools/install-packages.sh cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev \
+    tidy help2man
+cmake --workflow --preset test
