@@ -48,10 +48,10 @@ bool updateGameRecords(const std::vector<ParticipantRecord>& participants, std::
 // Writes ranking.txt and every requested export from one model. Each file is attempted on
 // its own: a failed one keeps its earlier version, says why, and fails the run.
 bool writeRanking(const std::vector<ParticipantRecord>& participants,
-                  const std::vector<std::string>& files, const RunOptions& options,
-                  std::FILE* errors) {
-    const RankingModel model = computeRankingModel(
-        participants.data(), static_cast<int32_t>(participants.size()), files, currentLocalTime());
+                  std::vector<std::string> files, const RunOptions& options, std::FILE* errors) {
+    const RankingModel model =
+        computeRankingModel(participants.data(), static_cast<int32_t>(participants.size()),
+                            std::move(files), currentLocalTime());
     bool ok = true;
     platform::Status reported = writeRankingReport(model, RankingReportPath);
     if (!reported) {
@@ -134,7 +134,8 @@ int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options)
     if (options.updateRecords && !updateGameRecords(participants, console, errors)) {
         return ExitFailure;
     }
-    return writeRanking(participants, files, options, errors) ? ExitSuccess : ExitFailure;
+    return writeRanking(participants, std::move(files), options, errors) ? ExitSuccess
+                                                                         : ExitFailure;
 }
 
 } // namespace kvr

@@ -81,11 +81,11 @@ std::string renderCsv(const RankingModel& model) {
         }
         for (int r = 0; r < RallyCount; ++r) {
             for (int s = 0; s < stageCounts[r]; ++s) {
-                appendTimeCell(out, p.stageTimes[static_cast<size_t>(stageSlot(r, s))]);
+                appendTimeCell(out, p.stageTime(stageSlot(r, s)));
             }
         }
-        for (uint32_t time : p.arcadeTimes) {
-            appendTimeCell(out, time);
+        for (int a = 0; a < ArcadeEventCount; ++a) {
+            appendTimeCell(out, p.arcadeTime(a));
         }
         out += "\r\n";
     }

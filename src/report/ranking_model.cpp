@@ -60,24 +60,35 @@ uint32_t shownTime(const ResultEntry& result) {
     return result.time != 0 ? result.time - 1u : NoTime;
 }
 
-RankedParticipant describe(const ParticipantRecord& p, const std::string& file) {
+} // namespace
+
+uint32_t RankedParticipant::stageTime(int slot) const {
+    const int rally = slot / StageSlotsPerRally;
+    if (record == nullptr || slot < 0 || rally >= RallyCount ||
+        slot % StageSlotsPerRally >= stageCounts[rally]) {
+        return NoTime;
+    }
+    return shownTime(record->stageResults[slot]);
+}
+
+uint32_t RankedParticipant::arcadeTime(int event) const {
+    if (record == nullptr || event < 0 || event >= ArcadeEventCount) {
+        return NoTime;
+    }
+    return shownTime(record->arcadeResults[event]);
+}
+
+namespace {
+
+RankedParticipant describe(const ParticipantRecord& p, std::string&& file) {
     RankedParticipant r;
-    r.file = file;
+    r.file = std::move(file);
+    r.record = &p;
     r.code.assign(p.code, codeLength(p.code));
     r.name.assign(p.name, nameLength(p.name));
     r.year = dateYear(p.date);
     r.month = dateMonth(p.date);
     r.day = dateDay(p.date);
-    r.stageTimes.fill(NoTime);
-    for (int rally = 0; rally < RallyCount; ++rally) {
-        for (int stage = 0; stage < stageCounts[rally]; ++stage) {
-            int slot = stageSlot(rally, stage);
-            r.stageTimes[static_cast<size_t>(slot)] = shownTime(p.stageResults[slot]);
-        }
-    }
-    for (size_t a = 0; a < ArcadeSlotCount; ++a) {
-        r.arcadeTimes[a] = shownTime(p.arcadeResults[a]);
-    }
     return r;
 }
 
@@ -151,16 +162,14 @@ class ModelBuilder {
 } // namespace
 
 RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t count,
-                                 const std::vector<std::string>& fileNames,
-                                 const ReportTime& time) {
+                                 std::vector<std::string> fileNames, const ReportTime& time) {
     RankingModel model;
     model.time = time;
     size_t size = count > 0 ? static_cast<size_t>(count) : 0;
     model.participants.reserve(size);
-    const std::string unknown;
     for (size_t i = 0; i < size; ++i) {
-        model.participants.push_back(
-            describe(participants[i], i < fileNames.size() ? fileNames[i] : unknown));
+        model.participants.push_back(describe(
+            participants[i], i < fileNames.size() ? std::move(fileNames[i]) : std::string()));
     }
     ModelBuilder builder(participants, model);
     builder.listings();

@@ -6,7 +6,6 @@
 #include "data/championship_tables.h"
 #include "data/participant.h"
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -56,10 +55,14 @@ struct RankedParticipant {
     int day = 0;
     int points = 0;    // the total earned on the listings
     int32_t place = 0; // place in the standings, from 1; 0 when the participant has no points
-    // Every shown time, NoTime where there is none: stages by stageSlot(rally, stage)
-    // (slots beyond a rally's stage count stay NoTime), then the arcade events.
-    std::array<uint32_t, StageSlotCount> stageTimes;
-    std::array<uint32_t, ArcadeSlotCount> arcadeTimes;
+    // The participant's own results, read where they are rather than copied: at 100,000
+    // participants a copy of every time would be some 40 MB more.
+    const ParticipantRecord* record = nullptr;
+
+    // The shown time of a stage slot, stageSlot(rally, stage), or of an arcade event; NoTime
+    // where there is none, and for slots beyond a rally's stage count.
+    uint32_t stageTime(int slot) const;
+    uint32_t arcadeTime(int event) const;
 };
 
 // One listed place: listings hold places 1 to 10 in order.
@@ -95,10 +98,11 @@ struct RankingModel {
 
 // Computes the ranking of `count` participants (a negative count is taken as 0). `fileNames`
 // holds each participant's bare file name in the same order; missing names are left empty.
+// The model refers to `participants`, which must outlive it.
 // Listings are one pass over the participants and a partial sort of their leading ten, all in
 // one sort buffer sized to the participant count.
 RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t count,
-                                 const std::vector<std::string>& fileNames, const ReportTime& time);
+                                 std::vector<std::string> fileNames, const ReportTime& time);
 
 // A shown time or gap as "mm:ss.hh": minutes with at least two digits, never cut.
 std::string formatTime(uint32_t hundredths);

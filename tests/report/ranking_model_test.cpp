@@ -85,13 +85,13 @@ TEST(RankingModel, ParticipantsCarryTheirShownFieldsFileNamesAndEveryTime) {
     EXPECT_EQ(w.name, std::string(43, 'N'));
     EXPECT_EQ(formatDate(w), "2001-10-03");
     EXPECT_EQ(m.participants[1].file, ""); // no name given
-    for (size_t slot = 0; slot < StageSlotCount; ++slot) {
-        EXPECT_EQ(w.stageTimes[slot], slot == 22 ? 6000u : NoTime) << slot;
+    for (int slot = -1; slot <= static_cast<int>(StageSlotCount); ++slot) {
+        EXPECT_EQ(w.stageTime(slot), slot == 22 ? 6000u : NoTime) << slot;
     }
-    for (size_t a = 0; a < ArcadeSlotCount; ++a) {
-        EXPECT_EQ(w.arcadeTimes[a], a == 7 ? 0u : NoTime) << a;
+    for (int a = -1; a <= ArcadeEventCount; ++a) {
+        EXPECT_EQ(w.arcadeTime(a), a == 7 ? 0u : NoTime) << a;
     }
-    EXPECT_EQ(m.participants[1].stageTimes[22], NoTime);
+    EXPECT_EQ(m.participants[1].stageTime(22), NoTime);
     EXPECT_EQ(m.time.second, 9);
 }
 
