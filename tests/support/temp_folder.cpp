@@ -159,14 +159,14 @@ std::vector<uint8_t> syntheticRecordsFile(size_t size) {
 
 #ifdef _WIN32
 
-ExclusiveHolder::ExclusiveHolder(const fs::path& path) {
-    HANDLE h = CreateFileW(path.wstring().c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+HeldFile::HeldFile(const fs::path& path, bool exclusive) {
+    HANDLE h = CreateFileW(path.wstring().c_str(), GENERIC_READ, exclusive ? 0 : FILE_SHARE_READ,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     holding_ = h != INVALID_HANDLE_VALUE;
     handle_ = reinterpret_cast<intptr_t>(h);
 }
 
-ExclusiveHolder::~ExclusiveHolder() {
+HeldFile::~HeldFile() {
     if (holding_) {
         CloseHandle(reinterpret_cast<HANDLE>(handle_));
     }
@@ -192,19 +192,6 @@ HANDLE inheritableOutput(const fs::path& path) {
 }
 
 } // namespace
-
-SharedHolder::SharedHolder(const fs::path& path) {
-    HANDLE h = CreateFileW(path.wstring().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    holding_ = h != INVALID_HANDLE_VALUE;
-    handle_ = reinterpret_cast<intptr_t>(h);
-}
-
-SharedHolder::~SharedHolder() {
-    if (holding_) {
-        CloseHandle(reinterpret_cast<HANDLE>(handle_));
-    }
-}
 
 namespace {
 
@@ -281,9 +268,9 @@ ProcessResult runProgram(const fs::path& program, const fs::path& folder,
 
 #else
 
-ExclusiveHolder::ExclusiveHolder(const fs::path& path) {
+HeldFile::HeldFile(const fs::path& path, bool exclusive) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    if (fd >= 0 && ::flock(fd, (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB) == 0) {
         handle_ = fd;
         holding_ = true;
     } else if (fd >= 0) {
@@ -291,7 +278,7 @@ ExclusiveHolder::ExclusiveHolder(const fs::path& path) {
     }
 }
 
-ExclusiveHolder::~ExclusiveHolder() {
+HeldFile::~HeldFile() {
     if (holding_) {
         ::close(static_cast<int>(handle_));
     }
@@ -299,22 +286,6 @@ ExclusiveHolder::~ExclusiveHolder() {
 
 bool posixFileSystem() {
     return true;
-}
-
-SharedHolder::SharedHolder(const fs::path& path) {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd >= 0 && ::flock(fd, LOCK_SH | LOCK_NB) == 0) {
-        handle_ = fd;
-        holding_ = true;
-    } else if (fd >= 0) {
-        ::close(fd);
-    }
-}
-
-SharedHolder::~SharedHolder() {
-    if (holding_) {
-        ::close(static_cast<int>(handle_));
-    }
 }
 
 ProcessResult runProgram(const fs::path& program, const fs::path& folder,

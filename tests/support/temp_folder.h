@@ -53,18 +53,26 @@ class WorkingFolder {
 // A synthetic records file of `size` bytes with a recognisable pattern.
 std::vector<uint8_t> syntheticRecordsFile(size_t size);
 
-// Holds a file open and exclusively locked, as another program would, for the scope.
-class ExclusiveHolder {
+// Holds a file open, as another program would, for the scope: exclusively (POSIX: an exclusive
+// lock; Windows: no sharing), or as a second reader (a shared lock; sharing reading).
+class HeldFile {
   public:
-    explicit ExclusiveHolder(const fs::path& path);
-    ~ExclusiveHolder();
-    ExclusiveHolder(const ExclusiveHolder&) = delete;
-    ExclusiveHolder& operator=(const ExclusiveHolder&) = delete;
+    HeldFile(const fs::path& path, bool exclusive);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
     bool holding() const { return holding_; }
 
   private:
     intptr_t handle_ = -1;
     bool holding_ = false;
+};
+
+struct ExclusiveHolder : HeldFile {
+    explicit ExclusiveHolder(const fs::path& path) : HeldFile(path, true) {}
+};
+struct SharedHolder : HeldFile {
+    explicit SharedHolder(const fs::path& path) : HeldFile(path, false) {}
 };
 
 struct ProcessResult {
@@ -86,21 +94,6 @@ ProcessResult runProgram(const fs::path& program, const fs::path& folder,
 ProcessResult runProgram(const fs::path& program, const fs::path& folder,
                          const std::vector<std::string>& arguments,
                          const ProcessLimits& limits = {});
-
-// Holds a file open under a shared lock, as a second reader would (Windows: open for reading,
-// sharing reading), for the scope.
-class SharedHolder {
-  public:
-    explicit SharedHolder(const fs::path& path);
-    ~SharedHolder();
-    SharedHolder(const SharedHolder&) = delete;
-    SharedHolder& operator=(const SharedHolder&) = delete;
-    bool holding() const { return holding_; }
-
-  private:
-    intptr_t handle_ = -1;
-    bool holding_ = false;
-};
 
 struct ConsoleRun {
     int status = -1;
