@@ -27,7 +27,8 @@ constexpr const char* Footer =
     "Exit status:\n"
     "  0  participants imported, records updated, ranking.txt written (a file that\n"
     "     could not be imported is left out)\n"
-    "  1  nothing to import, or the update or the report failed\n"
+    "  1  nothing to import, the game folder cannot be entered, or the update, the\n"
+    "     report or an export failed\n"
     "  2  a bad command line; no file was touched\n"
     "\n"
     "Every failure gets one line on stderr: \"kvrrank: PATH: reason\".";
