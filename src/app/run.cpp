@@ -10,6 +10,7 @@
 #include "report/ranking_model.h"
 #include "report/ranking_report.h"
 
+#include <utility>
 #include <vector>
 
 namespace kvr {
@@ -104,7 +105,7 @@ int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options)
     files.reserve(entries.size());
     ParticipantRecord scratch{};
     size_t fileEntries = 0; // entries that are not folders
-    for (const platform::FolderEntry& entry : entries) {
+    for (platform::FolderEntry& entry : entries) {
         if (entry.isFolder) {
             continue;
         }
@@ -114,7 +115,7 @@ int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options)
         platform::Status imported = readParticipantFile(path.c_str(), scratch);
         if (imported) {
             participants.push_back(scratch);
-            files.push_back(entry.name);
+            files.push_back(std::move(entry.name)); // the listing is dropped after the scan
         }
         say(console, imported ? " ... ok!\n" : " ... failed!\n");
         if (!imported) {
