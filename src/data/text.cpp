@@ -1,5 +1,7 @@
 #include "data/text.h"
 
+#include "platform/wide_text.h"
+
 #include <cstdint>
 
 namespace kvr {
@@ -16,7 +18,7 @@ std::string safeText(const char* text, size_t length) {
 
 namespace {
 
-constexpr char32_t Replacement = 0xFFFD;
+using platform::Replacement;
 
 // Windows-1252 at 80h to 9Fh; 0 marks the bytes it leaves undefined. The rest of the upper
 // half is Latin-1, the same code points as the byte values.
@@ -25,25 +27,6 @@ constexpr char16_t windows1252High[32] = {
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
-
-void appendUtf8(std::string& out, char32_t c) {
-    auto byte = [&out](uint32_t value) { out += static_cast<char>(static_cast<uint8_t>(value)); };
-    if (c < 0x80) {
-        byte(c);
-    } else if (c < 0x800) {
-        byte(0xC0 | (c >> 6));
-        byte(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        byte(0xE0 | (c >> 12));
-        byte(0x80 | ((c >> 6) & 0x3F));
-        byte(0x80 | (c & 0x3F));
-    } else {
-        byte(0xF0 | (c >> 18));
-        byte(0x80 | ((c >> 12) & 0x3F));
-        byte(0x80 | ((c >> 6) & 0x3F));
-        byte(0x80 | (c & 0x3F));
-    }
-}
 
 // The length of the well-formed UTF-8 sequence at `at`, or 0 when there is none; then
 // `consumed` is the length of its maximal ill-formed part (at least 1).
@@ -90,9 +73,9 @@ std::string windows1252ToUtf8(const char* text, size_t length) {
             out += '?';
         } else if (c >= 0x80 && c < 0xA0) {
             char16_t mapped = windows1252High[c - 0x80];
-            appendUtf8(out, mapped != 0 ? char32_t{mapped} : Replacement);
+            platform::appendUtf8(out, mapped != 0 ? char32_t{mapped} : Replacement);
         } else {
-            appendUtf8(out, c);
+            platform::appendUtf8(out, c);
         }
     }
     return out;
@@ -109,7 +92,7 @@ std::string validUtf8(const std::string& bytes) {
             out.append(bytes, i, length);
             i += length;
         } else {
-            appendUtf8(out, Replacement);
+            platform::appendUtf8(out, Replacement);
             i += consumed;
         }
     }

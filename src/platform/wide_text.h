@@ -6,6 +6,12 @@
 
 namespace kvr::platform {
 
+// U+FFFD, shown in place of what cannot be read as text.
+constexpr char32_t Replacement = 0xFFFD;
+
+// Appends the UTF-8 encoding of the code point `c` (up to U+10FFFF).
+void appendUtf8(std::string& out, char32_t c);
+
 // UTF-16 as UTF-8. A lone surrogate, which a Windows file name may hold, becomes the three
 // bytes that encode its value (as in WTF-8), so every name converts back to itself.
 std::string utf8FromUtf16(const std::u16string& text);
