@@ -4,6 +4,7 @@
 #include "data/text.h"
 #include "platform/fs.h"
 #include "records/records_file.h"
+#include "report/output_sink.h"
 #include "report/ranking_csv.h"
 #include "report/ranking_html.h"
 #include "report/ranking_json.h"
@@ -61,7 +62,7 @@ bool writeRanking(const std::vector<ParticipantRecord>& participants,
     }
     const struct {
         const std::string& path;
-        std::string (*render)(const RankingModel&);
+        void (*render)(const RankingModel&, OutputSink&);
     } exports[] = {
         {options.htmlPath, renderHtml},
         {options.jsonPath, renderJson},
@@ -71,9 +72,9 @@ bool writeRanking(const std::vector<ParticipantRecord>& participants,
         if (output.path.empty()) {
             continue;
         }
-        const std::string bytes = output.render(model);
-        platform::Status written =
-            platform::replaceFile(output.path.c_str(), bytes.data(), bytes.size());
+        // Streamed into the file as it is rendered: an export is never held whole in memory.
+        platform::Status written = writeRendering(
+            output.path.c_str(), [&](OutputSink& out) { output.render(model, out); });
         if (!written) {
             complain(errors, output.path, written.reason());
             ok = false;

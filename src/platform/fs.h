@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -94,6 +95,27 @@ Status writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t cou
 // bits; a symbolic link at `target` is replaced itself, its destination is never written. On
 // failure the temporary file is removed and `target` is left as it was.
 Status replaceFile(const char* target, const char* data, size_t size);
+
+// The same replacement for output made in pieces: begin(), any number of write()s that append,
+// then commit(). Until commit() succeeds the target is untouched; a replacement destroyed
+// uncommitted, or one whose step failed, removes its temporary file. A failed step fails every
+// later one with the same reason.
+class FileReplacement {
+  public:
+    FileReplacement();
+    ~FileReplacement();
+    FileReplacement(const FileReplacement&) = delete;
+    FileReplacement& operator=(const FileReplacement&) = delete;
+
+    Status begin(const char* target);
+    Status write(const char* data, size_t size);
+    Status commit();
+
+    struct State; // the platform's own
+
+  private:
+    std::unique_ptr<State> state_;
+};
 
 // Test seam: makes the k-th file operation after this call fail (k >= 1); 0 disarms.
 // Every open, stat, lock, read (of a file or a folder), write, flush, mode change, close and

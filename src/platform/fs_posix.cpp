@@ -396,40 +396,113 @@ Status createTemporary(const std::string& folder, const std::string& base, std::
 
 } // namespace
 
-Status replaceFile(const char* target, const char* data, size_t size) {
+struct FileReplacement::State {
+    std::string target;
+    std::string folder;
+    std::string temporary;
+    int fd = -1;          // the locked temporary file while it is written
+    uint64_t written = 0; // bytes written so far
+    Status failure;       // the first failed step
+    bool committed = false;
+};
+
+FileReplacement::FileReplacement() = default;
+
+FileReplacement::~FileReplacement() {
+    if (state_ && state_->fd >= 0) {
+        ::unlink(state_->temporary.c_str());
+        ::close(state_->fd);
+    }
+}
+
+namespace {
+
+// Ends a replacement after a failed step: the temporary file goes, the target stays.
+Status abandon(FileReplacement::State& state, Status status) {
+    if (state.fd >= 0) {
+        ::unlink(state.temporary.c_str());
+        ::close(state.fd);
+        state.fd = -1;
+    }
+    state.failure = status;
+    return status;
+}
+
+Status notUnderway(const std::unique_ptr<FileReplacement::State>& state) {
+    if (!state) {
+        return Status::failure("no replacement begun");
+    }
+    if (state->committed) {
+        return Status::failure("replacement already committed");
+    }
+    return state->failure;
+}
+
+} // namespace
+
+Status FileReplacement::begin(const char* target) {
+    if (state_) {
+        return Status::failure("replacement already begun");
+    }
+    state_ = std::make_unique<State>();
     std::string targetPath = target;
-    const std::string folder = folderOf(targetPath);
+    state_->target = targetPath;
+    state_->folder = folderOf(targetPath);
     const std::string base = targetPath.substr(targetPath.rfind('/') + 1);
     // The target itself, not what a link there points to: a link is replaced by the new
     // file, and whatever it pointed to is never written.
     struct stat existing;
     Status found = statFile(target, -1, false, existing);
     if (!found && found.code() != ENOENT) {
-        return found;
+        return abandon(*state_, found);
     }
     bool keepMode = found && S_ISREG(existing.st_mode);
 
-    removeStaleTemporaries(folder, base);
+    removeStaleTemporaries(state_->folder, base);
 
     // A fresh name beside the target, so the rename stays inside one file system. The file
     // stays locked until it has been renamed into place.
-    std::string temporary;
-    int fd = -1;
-    Status status = createTemporary(folder, base, temporary, fd);
+    Status status = createTemporary(state_->folder, base, state_->temporary, state_->fd);
+    if (!status) {
+        state_->fd = -1;
+        return abandon(*state_, status);
+    }
+    status = keepMode ? changeMode(state_->fd, existing.st_mode & 07777) : status;
+    return status ? status : abandon(*state_, status);
+}
+
+Status FileReplacement::write(const char* data, size_t size) {
+    Status status = notUnderway(state_);
     if (!status) {
         return status;
     }
-    status = keepMode ? changeMode(fd, existing.st_mode & 07777) : status;
-    status = status ? writeFullyAt(fd, 0, reinterpret_cast<const uint8_t*>(data), size) : status;
-    status = status ? flushFile(fd) : status;
-    status = status ? renameFile(temporary.c_str(), target) : status;
+    status =
+        writeFullyAt(state_->fd, state_->written, reinterpret_cast<const uint8_t*>(data), size);
+    state_->written += size;
+    return status ? status : abandon(*state_, status);
+}
+
+Status FileReplacement::commit() {
+    Status status = notUnderway(state_);
     if (!status) {
-        ::unlink(temporary.c_str());
-        ::close(fd);
         return status;
     }
-    status = closeFile(fd);
-    return firstFailure(status, flushFolder(folder));
+    status = flushFile(state_->fd);
+    status = status ? renameFile(state_->temporary.c_str(), state_->target.c_str()) : status;
+    if (!status) {
+        return abandon(*state_, status);
+    }
+    state_->committed = true;
+    status = closeFile(state_->fd);
+    state_->fd = -1;
+    return firstFailure(status, flushFolder(state_->folder));
+}
+
+Status replaceFile(const char* target, const char* data, size_t size) {
+    FileReplacement replacement;
+    Status status = replacement.begin(target);
+    status = status ? replacement.write(data, size) : status;
+    return status ? replacement.commit() : status;
 }
 
 Status enterFolder(const char* folder) {

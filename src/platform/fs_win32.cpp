@@ -439,47 +439,126 @@ Status createTemporary(const std::wstring& folder, const std::string& base, std:
 
 } // namespace
 
-Status replaceFile(const char* target, const char* data, size_t size) {
-    const std::wstring full = fullPath(target);
-    const std::wstring folder = folderOf(full);
-    const std::string base = fromWide(lastName(full).c_str());
+struct FileReplacement::State {
+    std::wstring target;
+    std::wstring temporary;
+    HANDLE handle = INVALID_HANDLE_VALUE; // the temporary file while it is written
+    bool exists = false;                  // the target existed at the start
     DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    Status found = fileAttributes(full, attributes);
+    uint64_t written = 0;
+    Status failure; // the first failed step
+    bool committed = false;
+};
+
+FileReplacement::FileReplacement() = default;
+
+FileReplacement::~FileReplacement() {
+    if (state_ && state_->handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(state_->handle);
+        DeleteFileW(state_->temporary.c_str());
+    }
+}
+
+namespace {
+
+// Ends a replacement after a failed step: the temporary file goes, the target stays.
+Status abandon(FileReplacement::State& state, Status status) {
+    if (state.handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(state.handle);
+        state.handle = INVALID_HANDLE_VALUE;
+    }
+    if (!state.temporary.empty()) {
+        DeleteFileW(state.temporary.c_str());
+    }
+    state.failure = status;
+    return status;
+}
+
+Status notUnderway(const std::unique_ptr<FileReplacement::State>& state) {
+    if (!state) {
+        return Status::failure("no replacement begun");
+    }
+    if (state->committed) {
+        return Status::failure("replacement already committed");
+    }
+    return state->failure;
+}
+
+} // namespace
+
+Status FileReplacement::begin(const char* target) {
+    if (state_) {
+        return Status::failure("replacement already begun");
+    }
+    state_ = std::make_unique<State>();
+    State& state = *state_;
+    state.target = fullPath(target);
+    const std::wstring folder = folderOf(state.target);
+    const std::string base = fromWide(lastName(state.target).c_str());
+    Status found = fileAttributes(state.target, state.attributes);
     if (!found && found.code() != ERROR_FILE_NOT_FOUND) {
-        return found;
+        return abandon(state, found);
     }
-    if (found && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return Status::failure(NotARegularFile);
+    if (found && (state.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        return abandon(state, Status::failure(NotARegularFile));
     }
+    state.exists = found.ok();
 
     removeStaleTemporaries(folder, base);
 
     // A fresh name beside the target, so the replace stays inside one volume.
-    std::wstring temporary;
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    Status status = createTemporary(folder, base, temporary, handle);
+    Status status = createTemporary(folder, base, state.temporary, state.handle);
+    if (!status) {
+        state.handle = INVALID_HANDLE_VALUE;
+        state.temporary.clear();
+        return abandon(state, status);
+    }
+    if (state.exists && (state.attributes & KeptAttributes) != 0) {
+        status = setAttributes(state.handle, state.attributes & KeptAttributes);
+    }
+    return status ? status : abandon(state, status);
+}
+
+Status FileReplacement::write(const char* data, size_t size) {
+    Status status = notUnderway(state_);
     if (!status) {
         return status;
     }
-    if (found && (attributes & KeptAttributes) != 0) {
-        status = setAttributes(handle, attributes & KeptAttributes);
-    }
     status =
-        status ? writeFullyAt(handle, 0, reinterpret_cast<const uint8_t*>(data), size) : status;
-    status = status ? flushFile(handle) : status;
+        writeFullyAt(state_->handle, state_->written, reinterpret_cast<const uint8_t*>(data), size);
+    state_->written += size;
+    return status ? status : abandon(*state_, status);
+}
+
+Status FileReplacement::commit() {
+    Status status = notUnderway(state_);
+    if (!status) {
+        return status;
+    }
+    State& state = *state_;
+    status = flushFile(state.handle);
     // The handle must be closed before the replace. Between the two another run's cleaner
     // could delete the finished file; the replace then fails and this run reports it.
-    status = firstFailure(status, closeFile(handle));
-    status = status ? moveIntoPlace(temporary, full, found.ok()) : status;
-    if (found && status.code() == ERROR_ACCESS_DENIED &&
-        (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+    status = firstFailure(status, closeFile(state.handle));
+    state.handle = INVALID_HANDLE_VALUE;
+    status = status ? moveIntoPlace(state.temporary, state.target, state.exists) : status;
+    if (state.exists && status.code() == ERROR_ACCESS_DENIED &&
+        (state.attributes & FILE_ATTRIBUTE_READONLY) != 0) {
         // ReplaceFileW refuses a read-only target (and leaves it as it was): say so.
         status = Status::failure("read-only", status.code());
     }
     if (!status) {
-        DeleteFileW(temporary.c_str());
+        return abandon(state, status);
     }
+    state.committed = true;
     return status;
+}
+
+Status replaceFile(const char* target, const char* data, size_t size) {
+    FileReplacement replacement;
+    Status status = replacement.begin(target);
+    status = status ? replacement.write(data, size) : status;
+    return status ? replacement.commit() : status;
 }
 
 Status enterFolder(const char* folder) {

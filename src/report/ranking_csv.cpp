@@ -2,94 +2,87 @@
 
 #include "data/text.h"
 
-#include <cstdio>
-
 namespace kvr {
 
 namespace {
 
-// Appends one field, quoted when it holds a comma, a quote or a line break; a quote inside
-// is doubled.
-void appendField(std::string& row, const std::string& field, bool first = false) {
+// One field, quoted when it holds a comma, a quote or a line break; a quote inside is doubled.
+void field(OutputSink& out, std::string_view text, bool first = false) {
     if (!first) {
-        row += ',';
+        out.put(',');
     }
-    if (field.find_first_of(",\"\r\n") == std::string::npos) {
-        row += field;
+    if (text.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out.put(text);
         return;
     }
-    row += '"';
-    for (char c : field) {
+    out.put('"');
+    for (char c : text) {
         if (c == '"') {
-            row += '"';
+            out.put('"');
         }
-        row += c;
+        out.put(c);
     }
-    row += '"';
+    out.put('"');
 }
 
-void appendNumber(std::string& row, long long value) {
-    char text[32];
-    std::snprintf(text, sizeof text, ",%lld", value);
-    row += text;
-}
-
-void appendTimeCell(std::string& row, uint32_t time) {
-    row += ',';
+void timeCell(OutputSink& out, uint32_t time) {
+    out.put(',');
     if (time != NoTime) {
-        appendTime(row, time);
+        out.putTime(time);
     }
 }
 
-std::string headerRow() {
-    std::string row;
-    appendField(row, "index", true);
+void headerRow(OutputSink& out) {
+    field(out, "index", true);
     for (const char* column : {"file", "code", "name", "date", "place", "points"}) {
-        appendField(row, column);
+        field(out, column);
     }
     for (int r = 0; r < RallyCount; ++r) {
         for (int s = 0; s < stageCounts[r]; ++s) {
-            appendField(row, std::string(rallyNames[r]) + " " + std::to_string(s + 1));
+            field(out, std::string(rallyNames[r]) + " " + std::to_string(s + 1));
         }
     }
     for (int a = 0; a < ArcadeEventCount; ++a) {
-        appendField(row, std::string("Arcade ") + arcadeNames[a]);
+        field(out, std::string("Arcade ") + arcadeNames[a]);
     }
-    return row + "\r\n";
+    out.put("\r\n");
 }
 
 } // namespace
 
-std::string renderCsv(const RankingModel& model) {
-    std::string out = headerRow();
-    out.reserve(out.size() +
-                model.participants.size() * (128 + 9 * (StageCount + ArcadeEventCount)));
+void renderCsv(const RankingModel& model, OutputSink& out) {
+    headerRow(out);
     for (size_t i = 0; i < model.participants.size(); ++i) {
         const RankedParticipant& p = model.participants[i];
-        char index[32];
-        std::snprintf(index, sizeof index, "%zu", i + 1);
-        appendField(out, index, true);
-        appendField(out, validUtf8(p.file));
-        appendField(out, windows1252ToUtf8(p.code));
-        appendField(out, windows1252ToUtf8(p.name));
-        appendField(out, formatDate(p));
+        out.putNumber(static_cast<long long>(i + 1));
+        field(out, validUtf8(p.file));
+        field(out, windows1252ToUtf8(p.code));
+        field(out, windows1252ToUtf8(p.name));
+        field(out, formatDate(p));
         if (p.place > 0) {
-            appendNumber(out, p.place);
-            appendNumber(out, p.points);
+            out.put(',');
+            out.putNumber(p.place);
+            out.put(',');
+            out.putNumber(p.points);
         } else {
-            out += ",,";
+            out.put(",,");
         }
         for (int r = 0; r < RallyCount; ++r) {
             for (int s = 0; s < stageCounts[r]; ++s) {
-                appendTimeCell(out, p.stageTime(stageSlot(r, s)));
+                timeCell(out, p.stageTime(stageSlot(r, s)));
             }
         }
         for (int a = 0; a < ArcadeEventCount; ++a) {
-            appendTimeCell(out, p.arcadeTime(a));
+            timeCell(out, p.arcadeTime(a));
         }
-        out += "\r\n";
+        out.put("\r\n");
     }
-    return out;
+}
+
+std::string renderCsv(const RankingModel& model) {
+    StringSink out;
+    renderCsv(model, out);
+    return out.take();
 }
 
 } // namespace kvr

@@ -68,51 +68,51 @@ std::string gameText(const std::string& bytes) {
 
 class HtmlRenderer {
   public:
-    HtmlRenderer(const RankingModel& model, std::string& out) : model_(model), out_(out) {}
+    HtmlRenderer(const RankingModel& model, OutputSink& out) : model_(model), out_(out) {}
 
     void head() {
         const ReportTime& t = model_.time;
         char when[96];
         std::snprintf(when, sizeof when, "%04d.%02d.%02d %02d:%02d:%02d", t.year, t.month, t.day,
                       t.hour, t.minute, t.second);
-        out_ += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-                "<title>Dustline Rally 2.0 - KVR Ranking at ";
-        out_ += when;
-        out_ += "</title>\n<style>";
-        out_ += Style;
-        out_ += "</style>\n</head>\n<body>\n<header>\n"
-                "<h1>Dustline Rally 2.0 - KVR Ranking System 1.0alpha2</h1>\n"
-                "<p class=\"when\">Ranking at ";
-        out_ += when;
-        out_ += "</p>\n";
+        out_.put("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                 "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+                 "<title>Dustline Rally 2.0 - KVR Ranking at ");
+        out_.put(when);
+        out_.put("</title>\n<style>");
+        out_.put(Style);
+        out_.put("</style>\n</head>\n<body>\n<header>\n"
+                 "<h1>Dustline Rally 2.0 - KVR Ranking System 1.0alpha2</h1>\n"
+                 "<p class=\"when\">Ranking at ");
+        out_.put(when);
+        out_.put("</p>\n");
         navigation();
-        out_ += "</header>\n<main>\n";
+        out_.put("</header>\n<main>\n");
     }
 
     void standings() {
-        out_ += "<section id=\"drivers\">\n<h2>Driver Total Ranking</h2>\n"
-                "<div class=\"scroll\"><table id=\"standings\">\n<thead><tr><th class=\"n\">Place"
-                "</th><th>Code</th><th>Name</th><th class=\"n\">Points</th></tr></thead>\n";
+        out_.put("<section id=\"drivers\">\n<h2>Driver Total Ranking</h2>\n"
+                 "<div class=\"scroll\"><table id=\"standings\">\n<thead><tr><th class=\"n\">Place"
+                 "</th><th>Code</th><th>Name</th><th class=\"n\">Points</th></tr></thead>\n");
         // No body without rows: an empty one is a fault to some checkers.
         if (!model_.standings.empty()) {
-            out_ += "<tbody>\n";
+            out_.put("<tbody>\n");
         }
         for (const Standing& standing : model_.standings) {
             const RankedParticipant& p = participant(standing.participantIndex);
-            out_ += "<tr>";
+            out_.put("<tr>");
             number(standing.place);
             cell(gameText(p.code));
             cell(gameText(p.name));
             number(standing.points);
-            out_ += "</tr>\n";
+            out_.put("</tr>\n");
         }
         if (!model_.standings.empty()) {
-            out_ += "</tbody>\n";
+            out_.put("</tbody>\n");
         }
-        out_ += "</table></div>\n";
+        out_.put("</table></div>\n");
         chart();
-        out_ += "</section>\n";
+        out_.put("</section>\n");
     }
 
     void listings() {
@@ -128,7 +128,7 @@ class HtmlRenderer {
                             std::to_string(next->event + 1),
                         "Stage " + std::to_string(next->event + 1));
             }
-            out_ += "</section>\n";
+            out_.put("</section>\n");
         }
         if (!model_.arcade.empty()) {
             section("arcade", "Arcade");
@@ -136,11 +136,11 @@ class HtmlRenderer {
                 listing(listed, "arcade-" + std::to_string(listed.event + 1),
                         arcadeNames[listed.event]);
             }
-            out_ += "</section>\n";
+            out_.put("</section>\n");
         }
     }
 
-    void tail() { out_ += "</main>\n</body>\n</html>\n"; }
+    void tail() { out_.put("</main>\n</body>\n</html>\n"); }
 
   private:
     const RankedParticipant& participant(int32_t index) const {
@@ -149,55 +149,55 @@ class HtmlRenderer {
 
     // Links to the sections that follow.
     void navigation() {
-        out_ += "<nav><a href=\"#drivers\">Drivers</a>";
+        out_.put("<nav><a href=\"#drivers\">Drivers</a>");
         int lastRally = -1;
         for (const EventListing& listed : model_.stages) {
             if (listed.rally != lastRally) {
                 lastRally = listed.rally;
-                out_ += "\n<a href=\"#rally-" + std::to_string(listed.rally + 1) + "\">" +
-                        escape(rallyNames[listed.rally]) + "</a>";
+                out_.put("\n<a href=\"#rally-" + std::to_string(listed.rally + 1) + "\">" +
+                         escape(rallyNames[listed.rally]) + "</a>");
             }
         }
         if (!model_.arcade.empty()) {
-            out_ += "\n<a href=\"#arcade\">Arcade</a>";
+            out_.put("\n<a href=\"#arcade\">Arcade</a>");
         }
-        out_ += "</nav>\n";
+        out_.put("</nav>\n");
     }
 
     void section(const std::string& id, const std::string& heading) {
-        out_ += "<section id=\"" + id + "\">\n<h2>" + escape(heading) + "</h2>\n";
+        out_.put("<section id=\"" + id + "\">\n<h2>" + escape(heading) + "</h2>\n");
     }
 
-    void cell(const std::string& html) { out_ += "<td>" + html + "</td>"; }
+    void cell(const std::string& html) { out_.put("<td>" + html + "</td>"); }
 
     void number(long long value) {
         char text[48];
         std::snprintf(text, sizeof text, "<td class=\"n\">%lld</td>", value);
-        out_ += text;
+        out_.put(text);
     }
 
     void listing(const EventListing& listed, const std::string& event, const std::string& title) {
-        out_ += "<div class=\"scroll\"><table class=\"listing\" data-event=\"" + event +
-                "\">\n<caption>" + escape(title) +
-                "</caption>\n<thead><tr><th class=\"n\">Place</th><th>Code</th><th>Name</th>"
-                "<th>Vehicle</th><th>Transmission</th><th class=\"n\">Time</th>"
-                "<th class=\"n\">Gap</th></tr></thead>\n<tbody>\n";
+        out_.put("<div class=\"scroll\"><table class=\"listing\" data-event=\"" + event +
+                 "\">\n<caption>" + escape(title) +
+                 "</caption>\n<thead><tr><th class=\"n\">Place</th><th>Code</th><th>Name</th>"
+                 "<th>Vehicle</th><th>Transmission</th><th class=\"n\">Time</th>"
+                 "<th class=\"n\">Gap</th></tr></thead>\n<tbody>\n");
         for (size_t k = 0; k < listed.results.size(); ++k) {
             const ListedResult& result = listed.results[k];
             const RankedParticipant& p = participant(result.participantIndex);
-            out_ += "<tr>";
+            out_.put("<tr>");
             number(static_cast<long long>(k + 1));
             cell(gameText(p.code));
             cell(gameText(p.name));
             cell(escape(vehicleName(result.vehicle)));
             cell(transmissionLabel(result.vehicle));
-            out_ += "<td class=\"n\">" + formatTime(result.time) + "</td><td class=\"n\">";
+            out_.put("<td class=\"n\">" + formatTime(result.time) + "</td><td class=\"n\">");
             if (k > 0) {
-                out_ += "+" + formatTime(result.gap);
+                out_.put("+" + formatTime(result.gap));
             }
-            out_ += "</td></tr>\n";
+            out_.put("</td></tr>\n");
         }
-        out_ += "</tbody>\n</table></div>\n";
+        out_.put("</tbody>\n</table></div>\n");
     }
 
     // Horizontal bars: the place and name above each bar, the points after its end.
@@ -214,7 +214,7 @@ class HtmlRenderer {
             "<figure>\n<svg viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"Points "
             "of the first %zu drivers\">\n<title>Points of the first %zu drivers</title>\n",
             width, static_cast<int>(drivers) * rowHeight + 8, drivers, drivers);
-        out_ += text;
+        out_.put(text);
         for (size_t i = 0; i < drivers; ++i) {
             const Standing& standing = model_.standings[i];
             int top = static_cast<int>(i) * rowHeight;
@@ -222,33 +222,35 @@ class HtmlRenderer {
             length = length < 2 ? 2 : length;
             std::snprintf(text, sizeof text, "<text x=\"0\" y=\"%d\">%d. ", top + 14,
                           static_cast<int>(standing.place));
-            out_ += text;
-            out_ += gameText(participant(standing.participantIndex).name);
+            out_.put(text);
+            out_.put(gameText(participant(standing.participantIndex).name));
             std::snprintf(text, sizeof text,
                           "</text><rect x=\"0\" y=\"%d\" width=\"%lld\" height=\"11\" rx=\"2\"/>"
                           "<text x=\"%lld\" y=\"%d\">%d</text>\n",
                           top + 19, length, length + 6, top + 29, standing.points);
-            out_ += text;
+            out_.put(text);
         }
-        out_ += "</svg>\n</figure>\n";
+        out_.put("</svg>\n</figure>\n");
     }
 
     const RankingModel& model_;
-    std::string& out_;
+    OutputSink& out_;
 };
 
 } // namespace
 
-std::string renderHtml(const RankingModel& model) {
-    std::string out;
-    out.reserve(16 * 1024 + model.standings.size() * 120 +
-                (model.stages.size() + model.arcade.size()) * 2048);
+void renderHtml(const RankingModel& model, OutputSink& out) {
     HtmlRenderer renderer(model, out);
     renderer.head();
     renderer.standings();
     renderer.listings();
     renderer.tail();
-    return out;
+}
+
+std::string renderHtml(const RankingModel& model) {
+    StringSink out;
+    renderHtml(model, out);
+    return out.take();
 }
 
 } // namespace kvr

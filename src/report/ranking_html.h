@@ -3,6 +3,7 @@
 // listed stage and arcade event in the report's order.
 #pragma once
 
+#include "report/output_sink.h"
 #include "report/ranking_model.h"
 
 #include <string>
@@ -12,6 +13,7 @@ namespace kvr {
 // How many drivers the points chart shows at most.
 constexpr size_t ChartDriverCount = 20;
 
+void renderHtml(const RankingModel& model, OutputSink& out);
 std::string renderHtml(const RankingModel& model);
 
 } // namespace kvr

@@ -20,58 +20,133 @@ std::string isoTime(const ReportTime& t) {
     return text;
 }
 
-class JsonRenderer {
+// Writes one JSON document element by element, in the layout of nlohmann's dump with an
+// indent of 2, so that only one element is ever held in memory.
+class JsonWriter {
   public:
-    explicit JsonRenderer(const RankingModel& model) : model_(model) {}
+    explicit JsonWriter(OutputSink& out) : out_(out) {}
 
-    Json participants() const {
-        Json list = Json::array();
-        for (size_t i = 0; i < model_.participants.size(); ++i) {
-            const RankedParticipant& p = model_.participants[i];
-            list.push_back(Json{{"index", i + 1},
-                                {"file", validUtf8(p.file)},
-                                {"code", windows1252ToUtf8(p.code)},
-                                {"name", windows1252ToUtf8(p.name)},
-                                {"date", formatDate(p)}});
+    void beginObject(const char* key = nullptr) { open(key, '{'); }
+    void beginArray(const char* key = nullptr) { open(key, '['); }
+    void end() {
+        Level level = levels_.back();
+        levels_.pop_back();
+        if (level.count > 0) {
+            out_.put('\n');
+            indent();
         }
-        return list;
+        out_.put(level.closing);
+        if (levels_.empty()) {
+            out_.put('\n');
+        }
     }
-
-    Json stages() const {
-        Json list = Json::array();
-        for (const EventListing& listed : model_.stages) {
-            list.push_back(Json{{"rally", listed.rally + 1},
-                                {"rally_name", rallyNames[listed.rally]},
-                                {"stage", listed.event + 1},
-                                {"results", results(listed)}});
+    // A whole value: an array element, or an object member when `key` is given.
+    void value(const Json& element, const char* key = nullptr) {
+        next(key);
+        std::string text = element.dump(2, ' ', false, Json::error_handler_t::replace);
+        size_t from = 0;
+        for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', from)) {
+            out_.put(std::string_view(text).substr(from, at + 1 - from));
+            indent();
+            from = at + 1;
         }
-        return list;
-    }
-
-    Json arcade() const {
-        Json list = Json::array();
-        for (const EventListing& listed : model_.arcade) {
-            list.push_back(Json{{"event", listed.event + 1},
-                                {"name", arcadeNames[listed.event]},
-                                {"results", results(listed)}});
-        }
-        return list;
-    }
-
-    Json standings() const {
-        Json list = Json::array();
-        for (const Standing& standing : model_.standings) {
-            const RankedParticipant& p = participant(standing.participantIndex);
-            list.push_back(Json{{"place", standing.place},
-                                {"index", standing.participantIndex + 1},
-                                {"code", windows1252ToUtf8(p.code)},
-                                {"name", windows1252ToUtf8(p.name)},
-                                {"points", standing.points}});
-        }
-        return list;
+        out_.put(std::string_view(text).substr(from));
     }
 
   private:
+    struct Level {
+        char closing;
+        size_t count;
+    };
+
+    void indent() {
+        for (size_t i = 0; i < levels_.size(); ++i) {
+            out_.put("  ");
+        }
+    }
+    void next(const char* key) {
+        if (levels_.empty()) {
+            return;
+        }
+        out_.put(levels_.back().count++ > 0 ? ",\n" : "\n");
+        indent();
+        if (key != nullptr) {
+            out_.put(Json(key).dump());
+            out_.put(": ");
+        }
+    }
+    void open(const char* key, char opening) {
+        next(key);
+        out_.put(opening);
+        levels_.push_back({opening == '{' ? '}' : ']', 0});
+    }
+
+    OutputSink& out_;
+    std::vector<Level> levels_;
+};
+
+class JsonRenderer {
+  public:
+    JsonRenderer(const RankingModel& model, OutputSink& out) : model_(model), out_(out) {}
+
+    void render() {
+        out_.beginObject();
+        out_.value(isoTime(model_.time), "generated");
+        participants();
+        stages();
+        arcade();
+        standings();
+        out_.end();
+    }
+
+  private:
+    void participants() {
+        out_.beginArray("participants");
+        for (size_t i = 0; i < model_.participants.size(); ++i) {
+            const RankedParticipant& p = model_.participants[i];
+            out_.value(Json{{"index", i + 1},
+                            {"file", validUtf8(p.file)},
+                            {"code", windows1252ToUtf8(p.code)},
+                            {"name", windows1252ToUtf8(p.name)},
+                            {"date", formatDate(p)}});
+        }
+        out_.end();
+    }
+
+    void stages() {
+        out_.beginArray("stages");
+        for (const EventListing& listed : model_.stages) {
+            out_.value(Json{{"rally", listed.rally + 1},
+                            {"rally_name", rallyNames[listed.rally]},
+                            {"stage", listed.event + 1},
+                            {"results", results(listed)}});
+        }
+        out_.end();
+    }
+
+    void arcade() {
+        out_.beginArray("arcade");
+        for (const EventListing& listed : model_.arcade) {
+            out_.value(Json{{"event", listed.event + 1},
+                            {"name", arcadeNames[listed.event]},
+                            {"results", results(listed)}});
+        }
+        out_.end();
+    }
+
+    void standings() {
+        out_.beginArray("standings");
+        for (const Standing& standing : model_.standings) {
+            const RankedParticipant& p = participant(standing.participantIndex);
+            out_.value(Json{{"place", standing.place},
+                            {"index", standing.participantIndex + 1},
+                            {"code", windows1252ToUtf8(p.code)},
+                            {"name", windows1252ToUtf8(p.name)},
+                            {"points", standing.points}});
+        }
+        out_.end();
+    }
+
     const RankedParticipant& participant(int32_t index) const {
         return model_.participants[static_cast<size_t>(index)];
     }
@@ -98,20 +173,19 @@ class JsonRenderer {
     }
 
     const RankingModel& model_;
+    JsonWriter out_;
 };
 
 } // namespace
 
+void renderJson(const RankingModel& model, OutputSink& out) {
+    JsonRenderer(model, out).render();
+}
+
 std::string renderJson(const RankingModel& model) {
-    JsonRenderer renderer(model);
-    Json root = Json::object();
-    root["generated"] = isoTime(model.time);
-    root["participants"] = renderer.participants();
-    root["stages"] = renderer.stages();
-    root["arcade"] = renderer.arcade();
-    root["standings"] = renderer.standings();
-    // Every text is valid UTF-8 already; replacing keeps a slip from ever throwing here.
-    return root.dump(2, ' ', false, Json::error_handler_t::replace) + "\n";
+    StringSink out;
+    renderJson(model, out);
+    return out.take();
 }
 
 } // namespace kvr

@@ -18,7 +18,7 @@ size_t selectLeadingItems(RankingItem* items, size_t count, size_t limit) {
     return shown;
 }
 
-void appendTime(std::string& out, uint32_t hundredths) {
+size_t writeTime(char* out, uint32_t hundredths) {
     // Written digit by digit: the CSV grid shows millions of times.
     char digits[16];
     size_t n = 0;
@@ -30,15 +30,24 @@ void appendTime(std::string& out, uint32_t hundredths) {
     if (n < 2) {
         digits[n++] = '0';
     }
+    size_t length = 0;
     while (n > 0) {
-        out += digits[--n];
+        out[length++] = digits[--n];
     }
     uint32_t seconds = (hundredths % 6000u) / 100u;
     uint32_t rest = hundredths % 100u;
-    const char tail[] = {
-        ':', static_cast<char>('0' + seconds / 10u), static_cast<char>('0' + seconds % 10u),
-        '.', static_cast<char>('0' + rest / 10u),    static_cast<char>('0' + rest % 10u)};
-    out.append(tail, sizeof tail);
+    out[length++] = ':';
+    out[length++] = static_cast<char>('0' + seconds / 10u);
+    out[length++] = static_cast<char>('0' + seconds % 10u);
+    out[length++] = '.';
+    out[length++] = static_cast<char>('0' + rest / 10u);
+    out[length++] = static_cast<char>('0' + rest % 10u);
+    return length;
+}
+
+void appendTime(std::string& out, uint32_t hundredths) {
+    char text[TimeTextCapacity];
+    out.append(text, writeTime(text, hundredths));
 }
 
 std::string formatTime(uint32_t hundredths) {

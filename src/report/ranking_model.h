@@ -107,6 +107,9 @@ RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t 
 // A shown time or gap as "mm:ss.hh": minutes with at least two digits, never cut.
 std::string formatTime(uint32_t hundredths);
 void appendTime(std::string& out, uint32_t hundredths);
+// The same into `out`, which must hold TimeTextCapacity bytes; returns the length written.
+constexpr size_t TimeTextCapacity = 16;
+size_t writeTime(char* out, uint32_t hundredths);
 
 // The participant's date as stored, "YYYY-MM-DD".
 std::string formatDate(const RankedParticipant& participant);
