@@ -1,6 +1,7 @@
 #include "report/ranking_html.h"
 
 #include "data/text.h"
+#include "report/html_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -33,38 +34,6 @@ const char* const Style =
     ".scroll{overflow:visible}h2{break-after:avoid}tr{break-inside:avoid}"
     "thead{display:table-header-group}tbody tr:nth-child(even){background:none}"
     "th{background:none}}";
-
-// Text as element content or attribute value: game text must be converted to UTF-8 first.
-std::string escape(const std::string& text) {
-    std::string out;
-    out.reserve(text.size() + 8);
-    for (char c : text) {
-        switch (c) {
-        case '&':
-            out += "&amp;";
-            break;
-        case '<':
-            out += "&lt;";
-            break;
-        case '>':
-            out += "&gt;";
-            break;
-        case '"':
-            out += "&quot;";
-            break;
-        case '\'':
-            out += "&#39;";
-            break;
-        default:
-            out += c;
-        }
-    }
-    return out;
-}
-
-std::string gameText(const std::string& bytes) {
-    return escape(windows1252ToUtf8(bytes));
-}
 
 class HtmlRenderer {
   public:
@@ -102,8 +71,8 @@ class HtmlRenderer {
             const RankedParticipant& p = participant(standing.participantIndex);
             out_.put("<tr>");
             number(standing.place);
-            cell(gameText(p.code));
-            cell(gameText(p.name));
+            cell(gameTextHtml(p.code));
+            cell(gameTextHtml(p.name));
             number(standing.points);
             out_.put("</tr>\n");
         }
@@ -155,7 +124,7 @@ class HtmlRenderer {
             if (listed.rally != lastRally) {
                 lastRally = listed.rally;
                 out_.put("\n<a href=\"#rally-" + std::to_string(listed.rally + 1) + "\">" +
-                         escape(rallyNames[listed.rally]) + "</a>");
+                         escapeHtml(rallyNames[listed.rally]) + "</a>");
             }
         }
         if (!model_.arcade.empty()) {
@@ -165,20 +134,15 @@ class HtmlRenderer {
     }
 
     void section(const std::string& id, const std::string& heading) {
-        out_.put("<section id=\"" + id + "\">\n<h2>" + escape(heading) + "</h2>\n");
+        out_.put("<section id=\"" + id + "\">\n<h2>" + escapeHtml(heading) + "</h2>\n");
     }
 
-    void cell(const std::string& html) { out_.put("<td>" + html + "</td>"); }
-
-    void number(long long value) {
-        char text[48];
-        std::snprintf(text, sizeof text, "<td class=\"n\">%lld</td>", value);
-        out_.put(text);
-    }
+    void cell(std::string_view html) { htmlCell(out_, html); }
+    void number(long long value) { htmlNumberCell(out_, value); }
 
     void listing(const EventListing& listed, const std::string& event, const std::string& title) {
         out_.put("<div class=\"scroll\"><table class=\"listing\" data-event=\"" + event +
-                 "\">\n<caption>" + escape(title) +
+                 "\">\n<caption>" + escapeHtml(title) +
                  "</caption>\n<thead><tr><th class=\"n\">Place</th><th>Code</th><th>Name</th>"
                  "<th>Vehicle</th><th>Transmission</th><th class=\"n\">Time</th>"
                  "<th class=\"n\">Gap</th></tr></thead>\n<tbody>\n");
@@ -187,9 +151,9 @@ class HtmlRenderer {
             const RankedParticipant& p = participant(result.participantIndex);
             out_.put("<tr>");
             number(static_cast<long long>(k + 1));
-            cell(gameText(p.code));
-            cell(gameText(p.name));
-            cell(escape(vehicleName(result.vehicle)));
+            cell(gameTextHtml(p.code));
+            cell(gameTextHtml(p.name));
+            cell(escapeHtml(vehicleName(result.vehicle)));
             cell(transmissionLabel(result.vehicle));
             out_.put("<td class=\"n\">" + formatTime(result.time) + "</td><td class=\"n\">");
             if (k > 0) {
@@ -223,7 +187,7 @@ class HtmlRenderer {
             std::snprintf(text, sizeof text, "<text x=\"0\" y=\"%d\">%d. ", top + 14,
                           static_cast<int>(standing.place));
             out_.put(text);
-            out_.put(gameText(participant(standing.participantIndex).name));
+            out_.put(gameTextHtml(participant(standing.participantIndex).name));
             std::snprintf(text, sizeof text,
                           "</text><rect x=\"0\" y=\"%d\" width=\"%lld\" height=\"11\" rx=\"2\"/>"
                           "<text x=\"%lld\" y=\"%d\">%d</text>\n",
