@@ -25,6 +25,16 @@ void field(OutputSink& out, std::string_view text, bool first = false) {
     out.put('"');
 }
 
+// A text cell from a participant (file, code, name). One that a spreadsheet would take as a
+// formula, by its first character, gets a leading apostrophe, so that it shows as text.
+void textField(OutputSink& out, const std::string& text) {
+    if (!text.empty() && std::string_view("=+-@\t\r").find(text[0]) != std::string_view::npos) {
+        field(out, "'" + text);
+    } else {
+        field(out, text);
+    }
+}
+
 void timeCell(OutputSink& out, uint32_t time) {
     out.put(',');
     if (time != NoTime) {
@@ -55,9 +65,9 @@ void renderCsv(const RankingModel& model, OutputSink& out) {
     for (size_t i = 0; i < model.participants.size(); ++i) {
         const RankedParticipant& p = model.participants[i];
         out.putNumber(static_cast<long long>(i + 1));
-        field(out, validUtf8(p.file));
-        field(out, windows1252ToUtf8(p.code));
-        field(out, windows1252ToUtf8(p.name));
+        textField(out, validUtf8(p.file));
+        textField(out, windows1252ToUtf8(p.code));
+        textField(out, windows1252ToUtf8(p.name));
         field(out, formatDate(p));
         if (p.place > 0) {
             out.put(',');
