@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Measures kvrrank against the I/O floor on sample folders of 1,000, 10,000 and 100,000
 # participants: warm cache, median of several runs, peak memory, and the growth in time; and
-# the same run writing all three exports (--html --json --csv) beside the report.
+# the same run writing all three exports (--html --json --csv) beside the report, with the
+# memory the streamed exports add.
 # Usage: bench/run.sh [sizes...]   (default: 1000 10000 100000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -67,8 +68,9 @@ import sys
 rows = [line.split("\t") for line in open(sys.argv[1]).read().splitlines()]
 print("| participants | kvrrank median (s) | user (s) | sys (s) | I/O floor median (s) "
       "| ratio (target <= 1.5) | peak RSS (MiB) | memory limit (MiB) "
-      "| with exports median (s) | ratio (target <= 2) | peak RSS with exports (MiB) |")
-print("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+      "| with exports median (s) | ratio (target <= 2) | peak RSS with exports (MiB) "
+      "| exports' extra memory (MiB, target <= 16) |")
+print("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
 medians = {}
 ok = True
 for n, wall, user, system, floor, peak, exports, exports_peak in rows:
@@ -78,10 +80,14 @@ for n, wall, user, system, floor, peak, exports, exports_peak in rows:
     ratio = wall / floor
     exports_ratio = exports / floor
     limit_kib = n + 16 * 1024
-    ok = ok and peak <= limit_kib and (n < 10000 or (ratio <= 1.5 and exports_ratio <= 2))
+    # The exports stream through a bounded buffer: they add at most 16 MiB at any size.
+    extra_kib = exports_peak - peak
+    ok = ok and peak <= limit_kib and extra_kib <= 16 * 1024
+    ok = ok and (n < 10000 or (ratio <= 1.5 and exports_ratio <= 2))
     print(f"| {n:,} | {wall:.3f} | {float(user):.3f} | {float(system):.3f} | {floor:.3f} "
           f"| {ratio:.2f} | {peak / 1024:.1f} | {limit_kib / 1024:.1f} "
-          f"| {exports:.3f} | {exports_ratio:.2f} | {exports_peak / 1024:.1f} |")
+          f"| {exports:.3f} | {exports_ratio:.2f} | {exports_peak / 1024:.1f} "
+          f"| {extra_kib / 1024:.1f} |")
 if 10000 in medians and 100000 in medians:
     growth = medians[100000] / medians[10000]
     ok = ok and growth <= 12
