@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Packaging check (CI, as root): builds the .deb and .tar.gz of the release build, checks what
-# `cmake --install` and both packages contain, the man pages and lintian's verdict, then
-# installs the .deb, checks the hardening of the installed programs, runs them on a sample
-# folder, removes the package and checks that none of its files remain.
+# Packaging check (CI, as root): builds the .deb and .tar.gz of the release build twice, in two
+# build folders, and checks that they are byte-identical; checks what `cmake --install` and
+# both packages contain, the man pages and lintian's verdict, then installs the .deb, checks
+# the hardening of the installed programs, runs them on a sample folder, removes the package
+# and checks that none of its files remain.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
@@ -11,9 +12,9 @@ missing=()
 for package in help2man lintian man-db dpkg-dev file gzip libcli11-dev; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
-# hardening-check without devscripts' long list of recommended tools.
+# hardening-check and diffoscope without their long lists of recommended tools.
 lean=()
-for package in devscripts; do
+for package in devscripts diffoscope-minimal; do
     dpkg -s "$package" >/dev/null 2>&1 || lean+=("$package")
 done
 if ((${#missing[@]} + ${#lean[@]})); then
@@ -61,6 +62,21 @@ tgz=${tgzs[0]}
 debian_version=$(dpkg-deb -f "$deb" Version)
 version=${debian_version%-*}
 echo "$deb ($debian_version), $tgz"
+
+echo "== reproducible: the same packages from a second build folder"
+# A fresh folder with another name: neither the folder's path nor the time of the build may
+# reach a package (cmake/reproducible.cmake).
+again=build/release-again
+rm -rf "$again"
+{ cmake --preset release -B "$again" && cmake --build "$again" -j2 &&
+    cpack --config "$again/CPackConfig.cmake"; } >"$work/again.log" 2>&1 || {
+    tail -n 40 "$work/again.log"
+    fail "the second build of the packages failed"
+}
+for package in "$deb" "$tgz"; do
+    tools/same-package.sh "$package" "$again/packages/${package##*/}" ||
+        fail "two builds of one commit gave different packages"
+done
 
 # What `cmake --install` and the .tar.gz hold, relative to the prefix.
 cat >"$work/expected-install" <<'EOF'

@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Makes the players' ZIP of the Windows program (build/windows-release/kvrrank-*-windows-x64.zip)
-# and checks it: the files it holds, and the hardening and the version resource of the
-# kvrrank.exe inside.
+# and checks it: the files it holds, the hardening and the version resource of the kvrrank.exe
+# inside, and that a second build in another folder makes the same ZIP byte for byte.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-packages.sh unzip binutils-mingw-w64-x86-64
+tools/install-packages.sh zip unzip binutils-mingw-w64-x86-64
+tools/install-packages.sh --no-install-recommends diffoscope-minimal
 
 cmake --workflow --preset windows-package
 
@@ -74,4 +75,15 @@ for text in README.txt LICENSE.txt; do
     fi
 done
 
+# Reproducible: a fresh second build folder makes the same ZIP (cmake/reproducible.cmake).
+again=build/windows-release-again
+rm -rf "$again"
+echo "--- the same ZIP from $again"
+{ cmake --preset windows-release -B "$again" && cmake --build "$again" -j2 &&
+    cpack --config "$again/CPackConfig.cmake" -B "$again"; } >"$unpacked/again.log" 2>&1 || {
+    tail -n 40 "$unpacked/again.log"
+    echo "the second build of the ZIP failed" >&2
+    exit 1
+}
+tools/same-package.sh "$zip" "$again/${zip##*/}" || status=1
 exit $status
