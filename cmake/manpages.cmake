@@ -22,12 +22,18 @@ if(NOT KVR_HELP2MAN OR NOT KVR_GZIP)
   return()
 endif()
 
+# help2man dates the page by SOURCE_DATE_EPOCH when set, else by today.
+set(KVR_DATED "")
+if(KVR_SOURCE_DATE_EPOCH)
+  set(KVR_DATED ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${KVR_SOURCE_DATE_EPOCH})
+endif()
+
 function(kvr_man_page target summary)
   set(page ${PROJECT_BINARY_DIR}/man/${target}.1)
   set(include_file ${PROJECT_SOURCE_DIR}/docs/man/${target}.h2m)
   add_custom_command(
     OUTPUT ${page}
-    COMMAND ${KVR_HELP2MAN} --no-info --section=1 --name=${summary}
+    COMMAND ${KVR_DATED} ${KVR_HELP2MAN} --no-info --section=1 --name=${summary}
             --include=${include_file} --output=${page} $<TARGET_FILE:${target}>
     DEPENDS ${target} ${include_file}
     COMMENT "Making the man page of ${target}"

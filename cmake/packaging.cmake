@@ -38,12 +38,10 @@ if(CMAKE_SYSTEM_NAME STREQUAL "Linux" AND NOT CMAKE_CROSSCOMPILING)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  # What lintian reports and we accept (tools/package-check.sh fails on any other warning):
+  # What lintian reports and we accept (tools/package-check.sh fails on any other warning, and
+  # on any hardening tag: the binaries carry cmake/hardening.cmake's flags):
   #   W initial-upload-closes-no-bugs: the package is not uploaded to Debian, so there is no
   #     "intent to package" bug for its first changelog entry to close.
-  #   I hardening-no-fortify-functions, hardening-no-bindnow: the package holds the release
-  #     build with the project's own flags (those of the README's measurements), not the
-  #     flags of dpkg-buildflags.
   #   I binary-has-unneeded-section .comment: CPack's strip keeps the compiler's note.
   #   I spelling-error-in-binary, typo-in-manual-page "updateing": the tool's console line,
   #     kept byte for byte as it has always been printed (see the README).

@@ -1,8 +1,11 @@
 #!/usr/bin/env bash
 # Makes the players' ZIP of the Windows program (build/windows-release/kvrrank-*-windows-x64.zip)
-# and checks it: the files it holds, and the version resource of the kvrrank.exe inside.
+# and checks it: the files it holds, the hardening and the version resource of the kvrrank.exe
+# inside, and that a second build in another folder makes the same ZIP byte for byte.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+tools/install-packages.sh zip unzip binutils-mingw-w64-x86-64
+tools/install-packages.sh --no-install-recommends diffoscope-minimal
 
 cmake --workflow --preset windows-package
 
@@ -40,6 +43,30 @@ for pair in "ProductName=kvrrank" "ProductVersion=$version" "FileVersion=$versio
         status=1
     fi
 done
+# ASLR with high entropy and DEP, read from the PE header; the stack protector's library linked
+# in: no DLL beside the system's.
+echo "--- hardening of kvrrank.exe"
+x86_64-w64-mingw32-objdump -p "$unpacked/$top/kvrrank.exe" >"$unpacked/headers"
+# The value's line, then one line per flag, up to the next field.
+characteristics=$(sed -n '/^DllCharacteristics/,/^[A-Za-z]/p' "$unpacked/headers" | sed '$d')
+echo "$characteristics"
+for flag in HIGH_ENTROPY_VA DYNAMIC_BASE NX_COMPAT; do
+    if ! grep -qw "$flag" <<<"$characteristics"; then
+        echo "kvrrank.exe: DllCharacteristics lacks $flag" >&2
+        status=1
+    fi
+done
+grep 'DLL Name:' "$unpacked/headers" | sed 's/^[[:space:]]*/  /'
+if grep 'DLL Name:' "$unpacked/headers" | grep -i -E 'libssp|libstdc|libgcc|libwinpthread'; then
+    echo "kvrrank.exe needs a MinGW DLL: it must be one static .exe" >&2
+    status=1
+fi
+x86_64-w64-mingw32-objdump -t "$unpacked/$top/kvrrank.exe" >"$unpacked/symbols"
+if ! grep -q '__stack_chk_fail' "$unpacked/symbols"; then
+    echo "kvrrank.exe has no stack protector (__stack_chk_fail)" >&2
+    status=1
+fi
+
 # The README and the licence are for Notepad: every line ends in CR LF.
 for text in README.txt LICENSE.txt; do
     if grep -q $'[^\r]$' "$unpacked/$top/$text" || ! grep -q $'\r$' "$unpacked/$top/$text"; then
@@ -47,4 +74,16 @@ for text in README.txt LICENSE.txt; do
         status=1
     fi
 done
+
+# Reproducible: a fresh second build folder makes the same ZIP (cmake/reproducible.cmake).
+again=build/windows-release-again
+rm -rf "$again"
+echo "--- the same ZIP from $again"
+{ cmake --preset windows-release -B "$again" && cmake --build "$again" -j2 &&
+    cpack --config "$again/CPackConfig.cmake" -B "$again"; } >"$unpacked/again.log" 2>&1 || {
+    tail -n 40 "$unpacked/again.log"
+    echo "the second build of the ZIP failed" >&2
+    exit 1
+}
+tools/same-package.sh "$zip" "$again/${zip##*/}" || status=1
 exit $status
