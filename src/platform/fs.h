@@ -117,6 +117,31 @@ class FileReplacement {
     std::unique_ptr<State> state_;
 };
 
+// A log that is only ever appended to, such as the season's history: held exclusively from
+// open() to close() (another holder fails at once, "held by another program"), read whole,
+// then appended to. Nothing is ever rewritten or truncated.
+class AppendOnlyFile {
+  public:
+    AppendOnlyFile();
+    ~AppendOnlyFile();
+    AppendOnlyFile(const AppendOnlyFile&) = delete;
+    AppendOnlyFile& operator=(const AppendOnlyFile&) = delete;
+
+    // Opens the regular file at `path`, created empty when missing, and locks it.
+    Status open(const char* path);
+    // Everything the file holds.
+    Status readAll(std::string& content);
+    // Writes `size` bytes at the end of the file in one write and flushes them to disk.
+    Status append(const char* data, size_t size);
+    // Releases the lock; the destructor does the same without a result.
+    Status close();
+
+    struct State; // the platform's own
+
+  private:
+    std::unique_ptr<State> state_;
+};
+
 // Test seam: makes the k-th file operation after this call fail (k >= 1); 0 disarms.
 // Every open, stat, lock, read (of a file or a folder), write, flush, mode change, close and
 // rename counts as one operation. Closing a folder and removing a temporary file after a

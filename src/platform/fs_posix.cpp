@@ -505,6 +505,118 @@ Status replaceFile(const char* target, const char* data, size_t size) {
     return status ? replacement.commit() : status;
 }
 
+namespace {
+
+// Writes all of `size` bytes at the end of an O_APPEND file: one write, unless the system
+// takes only part of it.
+Status appendFully(int fd, const char* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+        if (operationFails()) {
+            return injectedFault();
+        }
+        ssize_t n = ::write(fd, data + done, size - done);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return osError();
+        }
+        if (n == 0) {
+            return Status::failure("nothing written");
+        }
+        done += static_cast<size_t>(n);
+    }
+    return Status();
+}
+
+} // namespace
+
+struct AppendOnlyFile::State {
+    std::string path;
+    int fd = -1;
+    bool empty = false; // nothing in it when read: perhaps created by this run
+};
+
+AppendOnlyFile::AppendOnlyFile() = default;
+
+AppendOnlyFile::~AppendOnlyFile() {
+    if (state_ && state_->fd >= 0) {
+        ::close(state_->fd);
+    }
+}
+
+Status AppendOnlyFile::open(const char* path) {
+    if (state_) {
+        return Status::failure("already open");
+    }
+    // As for reading: nothing but a regular file is opened, so that no device is acted on.
+    struct stat info;
+    Status status = statFile(path, -1, true, info);
+    if (status && !S_ISREG(info.st_mode)) {
+        return Status::failure(NotARegularFile);
+    }
+    if (!status && status.code() != ENOENT) {
+        return status;
+    }
+    int fd = openFile(path, O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK, 0666);
+    if (fd < 0) {
+        return osError();
+    }
+    status = statFile(nullptr, fd, false, info);
+    if (status && !S_ISREG(info.st_mode)) {
+        status = Status::failure(NotARegularFile);
+    }
+    status = status ? lockFile(fd, LOCK_EX) : status;
+    if (!status) {
+        ::close(fd);
+        return status;
+    }
+    state_ = std::make_unique<State>();
+    state_->path = path;
+    state_->fd = fd;
+    return status;
+}
+
+Status AppendOnlyFile::readAll(std::string& content) {
+    content.clear();
+    if (!state_ || state_->fd < 0) {
+        return Status::failure("not open");
+    }
+    struct stat info;
+    Status status = statFile(nullptr, state_->fd, false, info);
+    if (!status) {
+        return status;
+    }
+    content.resize(static_cast<size_t>(info.st_size));
+    size_t delivered = 0;
+    status = content.empty() ? status
+                             : readFully(state_->fd, reinterpret_cast<uint8_t*>(content.data()),
+                                         content.size(), delivered);
+    content.resize(delivered);
+    state_->empty = content.empty();
+    return status;
+}
+
+Status AppendOnlyFile::append(const char* data, size_t size) {
+    if (!state_ || state_->fd < 0) {
+        return Status::failure("not open");
+    }
+    Status status = appendFully(state_->fd, data, size);
+    status = status ? flushFile(state_->fd) : status;
+    // A file this run created is only kept after a crash once its folder entry is on disk.
+    return status && state_->empty ? flushFolder(folderOf(state_->path)) : status;
+}
+
+Status AppendOnlyFile::close() {
+    if (!state_ || state_->fd < 0) {
+        return Status::failure("not open");
+    }
+    int fd = state_->fd;
+    state_->fd = -1;
+    return closeFile(fd);
+}
+
 Status enterFolder(const char* folder) {
     return ::chdir(folder) == 0 ? Status() : osError();
 }

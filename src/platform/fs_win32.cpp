@@ -561,6 +561,91 @@ Status replaceFile(const char* target, const char* data, size_t size) {
     return status ? replacement.commit() : status;
 }
 
+struct AppendOnlyFile::State {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    uint64_t size = 0; // where the next append goes
+};
+
+AppendOnlyFile::AppendOnlyFile() = default;
+
+AppendOnlyFile::~AppendOnlyFile() {
+    if (state_ && state_->handle != INVALID_HANDLE_VALUE) {
+        CloseHandle(state_->handle);
+    }
+}
+
+Status AppendOnlyFile::open(const char* path) {
+    if (state_) {
+        return Status::failure("already open");
+    }
+    const std::wstring full = fullPath(path);
+    Status status = refuseFolder(full);
+    if (!status && status.code() != ERROR_FILE_NOT_FOUND) {
+        return status;
+    }
+    // No sharing at all: while the handle is open no other program can open the file, and a
+    // file another program has open fails at once. OPEN_ALWAYS creates a missing file and
+    // never truncates one.
+    HANDLE handle = openFile(full, GENERIC_READ | GENERIC_WRITE, 0, OPEN_ALWAYS, 0);
+    if (handle == INVALID_HANDLE_VALUE) {
+        return lastError();
+    }
+    uint64_t size = 0;
+    status = diskFileSize(handle, size);
+    if (!status) {
+        CloseHandle(handle);
+        return status;
+    }
+    state_ = std::make_unique<State>();
+    state_->handle = handle;
+    state_->size = size;
+    return status;
+}
+
+Status AppendOnlyFile::readAll(std::string& content) {
+    content.clear();
+    if (!state_ || state_->handle == INVALID_HANDLE_VALUE) {
+        return Status::failure("not open");
+    }
+    uint64_t size = 0;
+    Status status = diskFileSize(state_->handle, size);
+    if (!status) {
+        return status;
+    }
+    content.resize(static_cast<size_t>(size));
+    status = content.empty()
+                 ? status
+                 : readFullyAt(state_->handle, 0, reinterpret_cast<uint8_t*>(content.data()), size);
+    if (!status) {
+        content.clear();
+        return status;
+    }
+    state_->size = size;
+    return status;
+}
+
+Status AppendOnlyFile::append(const char* data, size_t size) {
+    if (!state_ || state_->handle == INVALID_HANDLE_VALUE) {
+        return Status::failure("not open");
+    }
+    // Nobody else can have the file open, so its end is where this handle left it.
+    Status status =
+        writeFullyAt(state_->handle, state_->size, reinterpret_cast<const uint8_t*>(data), size);
+    if (status) {
+        state_->size += size;
+    }
+    return status ? flushFile(state_->handle) : status;
+}
+
+Status AppendOnlyFile::close() {
+    if (!state_ || state_->handle == INVALID_HANDLE_VALUE) {
+        return Status::failure("not open");
+    }
+    HANDLE handle = state_->handle;
+    state_->handle = INVALID_HANDLE_VALUE;
+    return closeFile(handle);
+}
+
 Status enterFolder(const char* folder) {
     const std::wstring full = fullPath(folder);
     DWORD attributes = GetFileAttributesW(full.c_str());
