@@ -63,6 +63,13 @@ std::string formatDate(const RankedParticipant& participant) {
     return std::string(text, static_cast<size_t>(length));
 }
 
+std::string formatIsoTime(const ReportTime& t) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day,
+                  t.hour, t.minute, t.second);
+    return text;
+}
+
 namespace {
 
 uint32_t shownTime(const ResultEntry& result) {

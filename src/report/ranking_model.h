@@ -5,9 +5,11 @@
 
 #include "data/championship_tables.h"
 #include "data/participant.h"
+#include "report/season_changes.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -94,6 +96,7 @@ struct RankingModel {
     std::vector<EventListing> stages;            // listed stages only: by rally, then stage
     std::vector<EventListing> arcade;            // listed arcade events only, in event order
     std::vector<Standing> standings;             // drivers with points, most points first
+    std::optional<SeasonChanges> season;         // the change since earlier runs (--history)
 };
 
 // Computes the ranking of `count` participants (a negative count is taken as 0). `fileNames`
@@ -113,5 +116,8 @@ size_t writeTime(char* out, uint32_t hundredths);
 
 // The participant's date as stored, "YYYY-MM-DD".
 std::string formatDate(const RankedParticipant& participant);
+
+// The ranking's time as "YYYY-MM-DDTHH:MM:SS".
+std::string formatIsoTime(const ReportTime& time);
 
 } // namespace kvr

@@ -1,0 +1,17 @@
+// The comparison of this run with the earlier runs of the season: movement in the standings,
+// records broken, each record's progression and the leading drivers' points over the runs.
+// Pure: a digest of the history and this run's ranking give the changes the exports show.
+#pragma once
+
+#include "history/snapshot.h"
+#include "report/ranking_model.h"
+#include "report/season_changes.h"
+
+namespace kvr::history {
+
+// The drivers the points-over-runs chart follows: the first of this run's standings.
+constexpr size_t ChartDriverCount = 10;
+
+SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& model);
+
+} // namespace kvr::history

@@ -1,0 +1,77 @@
+// The season's history: a JSON Lines file with one snapshot of the ranking per run. Making this
+// run's line, and reading the lines of the earlier runs into what the comparison needs. Pure:
+// the file itself is read and appended by the run driver.
+#pragma once
+
+#include "report/ranking_model.h"
+#include "report/season_changes.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvr::history {
+
+// Every stage, rally by rally, then every arcade event: an event's number in a snapshot.
+constexpr int EventCount = StageCount + ArcadeEventCount;
+// The number of an event of the listings, from 0.
+int eventNumber(int rally, int event);
+// The number of an event key ("rally-2-stage-3", "arcade-1"); -1 for any other text.
+int eventNumber(std::string_view key);
+// The key and title of an event of the listings.
+SeasonEvent seasonEvent(int rally, int event);
+
+struct SnapshotStanding {
+    int32_t place = 0;
+    std::string code;
+    std::string name;
+    int32_t points = 0;
+};
+
+struct Snapshot {
+    std::optional<std::string> at;
+    std::vector<SnapshotStanding> standings;
+    std::array<std::optional<RecordHolder>, EventCount> records; // by event number
+};
+
+// The snapshot on one line (without its line end); nothing when the line is not a JSON object
+// with "kvrrank_history": 1. Standings and records entries that lack a field, or have one of
+// the wrong type, are left out; so are records of unknown events, and repeats of an event.
+std::optional<Snapshot> parseSnapshot(std::string_view line);
+
+// This run's snapshot: one compact JSON line, ended by a line feed.
+std::string snapshotLine(const RankingModel& model);
+
+// What is appended to a history that holds `existing`: `line`, after a line feed when the
+// history does not end with one, so that a torn last line stays on a line of its own.
+std::string textToAppend(std::string_view existing, const std::string& line);
+
+// The runs that matter of the read history.
+constexpr size_t ChartRunCount = 20; // the runs the points chart shows, this one included
+
+struct RecordChangeRead {
+    std::optional<std::string> at;
+    RecordHolder holder;
+};
+
+struct HistoryDigest {
+    size_t snapshots = 0;      // lines that are snapshots
+    size_t skippedLines = 0;   // lines that are neither snapshots nor empty
+    bool tornSnapshot = false; // a skipped line that begins as a snapshot does
+    // The last ChartRunCount - 1 snapshots, oldest first: the last is the previous run.
+    std::vector<Snapshot> recent;
+    // Each event's record whenever it changed, in file order.
+    std::array<std::vector<RecordChangeRead>, EventCount> recordLog;
+
+    // A file with lines of its own but no snapshot, not even a torn one, is no history.
+    bool isHistory() const { return snapshots > 0 || skippedLines == 0 || tornSnapshot; }
+};
+
+// Reads every line of a history file's text ("\n" line ends; a "\r" before one is allowed).
+HistoryDigest readHistory(std::string_view text);
+
+} // namespace kvr::history

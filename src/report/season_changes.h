@@ -1,0 +1,74 @@
+// What changed since the earlier runs of the season: plain data that the run driver sets on the
+// ranking model after reading the history, and that the exports show as it is. Codes, names and
+// times are the exports' texts (UTF-8, "mm:ss.hh").
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kvr {
+
+// Place 1 of an event in one run.
+struct RecordHolder {
+    std::string time;
+    uint32_t hundredths = 0;
+    std::string code;
+    std::string name;
+};
+
+// A listed event, named as the exports name it.
+struct SeasonEvent {
+    int rally = -1;    // from 0; -1 for an arcade event
+    int event = 0;     // the stage within its rally, or the arcade event, from 0
+    std::string key;   // "rally-2-stage-3", "arcade-1"
+    std::string title; // "Greece 3", "Arcade Italy"
+};
+
+// An event whose place 1 is faster than at the previous run, or that had no record then.
+struct NewRecord {
+    SeasonEvent event;
+    RecordHolder now;
+    std::optional<RecordHolder> previous;
+    std::optional<uint32_t> marginHundredths; // previous minus now
+};
+
+struct RecordChange {
+    std::string at; // the run's time, "YYYY-MM-DDTHH:MM:SS"
+    RecordHolder holder;
+};
+
+// The holders of one event's record over the runs, a new entry whenever it changed hands or
+// time; this run's is the last.
+struct RecordProgression {
+    SeasonEvent event;
+    std::vector<RecordChange> changes;
+};
+
+// A standings entry against the previous run.
+struct StandingMovement {
+    std::optional<int32_t> previousPlace;
+    std::optional<int32_t> movement; // previous place minus place: a climb is positive
+};
+
+// One driver's points over the charted runs, oldest first.
+struct PointsOverRuns {
+    int32_t participantIndex = 0;
+    std::vector<int32_t> points;
+};
+
+struct SeasonChanges {
+    size_t runs = 1;                          // the runs read plus this one
+    bool hasPrevious = false;                 // a run was read to compare with
+    std::optional<std::string> previousAt;    // the previous run's time
+    size_t skippedLines = 0;                  // lines of the history that were not runs
+    std::vector<StandingMovement> movements;  // one per standings entry, in its order
+    std::vector<NewRecord> newRecords;        // in the report's order
+    std::vector<RecordProgression> recordLog; // every event listed in this run, in order
+    std::vector<std::string> chartRuns;       // the charted runs' times, oldest first
+    std::vector<PointsOverRuns> chart;        // the leading drivers
+};
+
+} // namespace kvr
