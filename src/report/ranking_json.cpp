@@ -13,13 +13,6 @@ namespace {
 // Keys in the documented order.
 using Json = nlohmann::ordered_json;
 
-std::string isoTime(const ReportTime& t) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    return text;
-}
-
 // Writes one JSON document element by element, in the layout of nlohmann's dump with an
 // indent of 2, so that only one element is ever held in memory.
 class JsonWriter {
@@ -91,11 +84,14 @@ class JsonRenderer {
 
     void render() {
         out_.beginObject();
-        out_.value(isoTime(model_.time), "generated");
+        out_.value(formatIsoTime(model_.time), "generated");
         participants();
         stages();
         arcade();
         standings();
+        if (model_.season) {
+            history(*model_.season);
+        }
         out_.end();
     }
 
@@ -136,15 +132,63 @@ class JsonRenderer {
 
     void standings() {
         out_.beginArray("standings");
-        for (const Standing& standing : model_.standings) {
+        for (size_t i = 0; i < model_.standings.size(); ++i) {
+            const Standing& standing = model_.standings[i];
             const RankedParticipant& p = participant(standing.participantIndex);
-            out_.value(Json{{"place", standing.place},
-                            {"index", standing.participantIndex + 1},
-                            {"code", windows1252ToUtf8(p.code)},
-                            {"name", windows1252ToUtf8(p.name)},
-                            {"points", standing.points}});
+            Json entry{{"place", standing.place},
+                       {"index", standing.participantIndex + 1},
+                       {"code", windows1252ToUtf8(p.code)},
+                       {"name", windows1252ToUtf8(p.name)},
+                       {"points", standing.points}};
+            if (model_.season) {
+                const StandingMovement& move = model_.season->movements[i];
+                entry["previous_place"] = optional(move.previousPlace);
+                entry["movement"] = optional(move.movement);
+            }
+            out_.value(entry);
         }
         out_.end();
+    }
+
+    void history(const SeasonChanges& season) {
+        out_.beginObject("history");
+        out_.value(season.runs, "runs");
+        out_.value(optional(season.previousAt), "previous_at");
+        out_.value(season.skippedLines, "skipped_lines");
+        out_.beginArray("new_records");
+        for (const NewRecord& record : season.newRecords) {
+            Json entry = holder(record.now, record.event.key);
+            entry["previous"] = record.previous ? holder(*record.previous) : Json();
+            entry["margin_hundredths"] = optional(record.marginHundredths);
+            out_.value(entry);
+        }
+        out_.end();
+        out_.beginArray("record_log");
+        for (const RecordProgression& progression : season.recordLog) {
+            Json changes = Json::array();
+            for (const RecordChange& change : progression.changes) {
+                Json entry{{"at", change.at}};
+                entry.update(holder(change.holder));
+                changes.push_back(std::move(entry));
+            }
+            out_.value(Json{{"event", progression.event.key}, {"changes", std::move(changes)}});
+        }
+        out_.end();
+        out_.end();
+    }
+
+    // {"event", "time", "hundredths", "code", "name"}, without the event when none is given.
+    static Json holder(const RecordHolder& h, const std::string& event = std::string()) {
+        Json entry = event.empty() ? Json::object() : Json{{"event", event}};
+        entry["time"] = h.time;
+        entry["hundredths"] = h.hundredths;
+        entry["code"] = h.code;
+        entry["name"] = h.name;
+        return entry;
+    }
+
+    template <typename T> static Json optional(const std::optional<T>& value) {
+        return value ? Json(*value) : Json();
     }
 
     const RankedParticipant& participant(int32_t index) const {
