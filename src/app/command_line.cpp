@@ -28,7 +28,7 @@ constexpr const char* Footer =
     "  0  participants imported, records updated, ranking.txt written (a file that\n"
     "     could not be imported is left out)\n"
     "  1  nothing to import, the game folder cannot be entered, or the update, the\n"
-    "     report or an export failed\n"
+    "     report, an export or the history failed\n"
     "  2  a bad command line; no file was touched\n"
     "\n"
     "Every failure gets one line on stderr: \"kvrrank: PATH: reason\".";
@@ -54,6 +54,11 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     app.add_option("--json", options.jsonPath, "also write the ranking as JSON to FILE")
         ->type_name("FILE");
     app.add_option("--csv", options.csvPath, "also write every participant's times as CSV to FILE")
+        ->type_name("FILE");
+    app.add_option("--history", options.historyPath,
+                   "keep the season in FILE (created when missing): the HTML and JSON exports\n"
+                   "show what changed since the runs it holds, and a run that writes\n"
+                   "ranking.txt adds itself to it")
         ->type_name("FILE");
     std::string gameFolder;
     app.add_option("GAME_FOLDER", gameFolder,
@@ -85,7 +90,8 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     }
     options.updateRecords = !noRecords;
     // Export paths are relative to where the command was started, not to the game folder.
-    for (std::string* path : {&options.htmlPath, &options.jsonPath, &options.csvPath}) {
+    for (std::string* path :
+         {&options.htmlPath, &options.jsonPath, &options.csvPath, &options.historyPath}) {
         if (!path->empty()) {
             *path = platform::absolutePath(*path);
         }

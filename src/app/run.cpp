@@ -2,6 +2,8 @@
 
 #include "data/participant.h"
 #include "data/text.h"
+#include "history/season.h"
+#include "history/snapshot.h"
 #include "platform/fs.h"
 #include "records/records_file.h"
 #include "report/output_sink.h"
@@ -47,14 +49,44 @@ bool updateGameRecords(const std::vector<ParticipantRecord>& participants, std::
     return written.ok();
 }
 
-// Writes ranking.txt and every requested export from one model. Each file is attempted on
-// its own: a failed one keeps its earlier version, says why, and fails the run.
+constexpr const char* NotAHistory = "not a kvrrank history file";
+
+// Opens and reads the season's history, held until this run's snapshot is appended, and
+// sets the model's changes against it. False, with the reason told, when it cannot be used:
+// the run then goes on without it.
+bool readSeason(platform::AppendOnlyFile& history, const std::string& path, RankingModel& model,
+                std::string& content, std::FILE* errors) {
+    platform::Status status = history.open(path.c_str());
+    status = status ? history.readAll(content) : status;
+    if (!status) {
+        complain(errors, path, status.reason());
+        return false;
+    }
+    const history::HistoryDigest digest = history::readHistory(content);
+    if (!digest.isHistory()) {
+        complain(errors, path, NotAHistory);
+        return false;
+    }
+    model.season = history::compareSeason(digest, model);
+    return true;
+}
+
+// Writes ranking.txt and every requested export from one model, and adds the run to the
+// history. Each file is attempted on its own: a failed one keeps its earlier version, says
+// why, and fails the run.
 bool writeRanking(const std::vector<ParticipantRecord>& participants,
                   std::vector<std::string> files, const RunOptions& options, std::FILE* errors) {
-    const RankingModel model =
+    RankingModel model =
         computeRankingModel(participants.data(), static_cast<int32_t>(participants.size()),
                             std::move(files), currentLocalTime());
     bool ok = true;
+    platform::AppendOnlyFile history;
+    std::string historyText;
+    bool historyRead = false;
+    if (!options.historyPath.empty()) {
+        historyRead = readSeason(history, options.historyPath, model, historyText, errors);
+        ok = historyRead;
+    }
     platform::Status reported = writeRankingReport(model, RankingReportPath);
     if (!reported) {
         complain(errors, RankingReportPath, reported.reason());
@@ -77,6 +109,16 @@ bool writeRanking(const std::vector<ParticipantRecord>& participants,
             output.path.c_str(), [&](OutputSink& out) { output.render(model, out); });
         if (!written) {
             complain(errors, output.path, written.reason());
+            ok = false;
+        }
+    }
+    // Last, so that a run counts in the season only once its outputs are out.
+    if (historyRead && reported) {
+        const std::string entry = history::textToAppend(historyText, history::snapshotLine(model));
+        platform::Status appended = history.append(entry.data(), entry.size());
+        appended = appended ? history.close() : appended;
+        if (!appended) {
+            complain(errors, options.historyPath, appended.reason());
             ok = false;
         }
     }

@@ -25,6 +25,9 @@ struct RunOptions {
     std::string htmlPath;
     std::string jsonPath;
     std::string csvPath;
+    // The season's history: read before the report, compared with in the exports, and given
+    // this run's snapshot once ranking.txt is written; empty: none.
+    std::string historyPath;
 };
 
 // One line on the error stream for a failure: "kvrrank: PATH: reason", made terminal-safe.
