@@ -1,6 +1,7 @@
 #include "report/ranking_html.h"
 
 #include "data/text.h"
+#include "report/html_season.h"
 #include "report/html_text.h"
 
 #include <algorithm>
@@ -29,6 +30,10 @@ const char* const Style =
     "figure{margin:1rem 0}"
     "svg{display:block;width:100%;max-width:36rem;height:auto}"
     "svg text{font-size:13px;fill:#1d232b}svg rect{fill:#b8321f}"
+    ".move{text-align:center;white-space:nowrap}.note{color:#4a525c}"
+    "details{margin:.25rem 0}summary{cursor:pointer;font-weight:600}"
+    "#points-over-runs{max-width:42rem}#points-over-runs polyline,#points-over-runs path{"
+    "fill:none;stroke-width:2}#points-over-runs .axis{stroke:#4a525c;stroke-width:1}"
     "@media (max-width:40rem){body{padding:.5rem}th,td{padding:.2rem .35rem;font-size:.9rem}}"
     "@media print{body{max-width:none;padding:0;font-size:10pt}nav{display:none}"
     ".scroll{overflow:visible}h2{break-after:avoid}tr{break-inside:avoid}"
@@ -62,18 +67,26 @@ class HtmlRenderer {
     void standings() {
         out_.put("<section id=\"drivers\">\n<h2>Driver Total Ranking</h2>\n"
                  "<div class=\"scroll\"><table id=\"standings\">\n<thead><tr><th class=\"n\">Place"
-                 "</th><th>Code</th><th>Name</th><th class=\"n\">Points</th></tr></thead>\n");
+                 "</th><th>Code</th><th>Name</th><th class=\"n\">Points</th>");
+        if (model_.season) {
+            htmlMoveHeader(out_);
+        }
+        out_.put("</tr></thead>\n");
         // No body without rows: an empty one is a fault to some checkers.
         if (!model_.standings.empty()) {
             out_.put("<tbody>\n");
         }
-        for (const Standing& standing : model_.standings) {
+        for (size_t i = 0; i < model_.standings.size(); ++i) {
+            const Standing& standing = model_.standings[i];
             const RankedParticipant& p = participant(standing.participantIndex);
             out_.put("<tr>");
             number(standing.place);
             cell(gameTextHtml(p.code));
             cell(gameTextHtml(p.name));
             number(standing.points);
+            if (model_.season) {
+                htmlMoveCell(out_, *model_.season, i);
+            }
             out_.put("</tr>\n");
         }
         if (!model_.standings.empty()) {
@@ -119,6 +132,7 @@ class HtmlRenderer {
     // Links to the sections that follow.
     void navigation() {
         out_.put("<nav><a href=\"#drivers\">Drivers</a>");
+        htmlSeasonNavigation(model_, out_);
         int lastRally = -1;
         for (const EventListing& listed : model_.stages) {
             if (listed.rally != lastRally) {
@@ -207,6 +221,7 @@ void renderHtml(const RankingModel& model, OutputSink& out) {
     HtmlRenderer renderer(model, out);
     renderer.head();
     renderer.standings();
+    htmlSeasonSections(model, out);
     renderer.listings();
     renderer.tail();
 }
