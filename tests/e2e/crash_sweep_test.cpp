@@ -1,7 +1,10 @@
 // Ends a whole run at each of its file operations in turn, as a power cut or a kill would, and
 // checks what the crash left: every table of the records file whole (old or new) and nothing
-// else of it changed, every output the earlier file or the complete new one. A second run
-// without a crash must then reach exactly the state of an uninterrupted run, leftovers gone.
+// else of it changed, every output the earlier file or the complete new one, the history's
+// earlier lines intact with at most one snapshot added. A second run without a crash must then
+// reach exactly the state of an uninterrupted run, leftovers gone, one snapshot appended.
+#include "history/season.h"
+#include "history/snapshot.h"
 #include "platform/fs.h"
 #include "records/record_tables.h"
 #include "report/ranking_csv.h"
@@ -26,8 +29,9 @@ using kvrtest::ParticipantFileBuilder;
 using kvrtest::platformText;
 namespace fs = std::filesystem;
 
-const std::vector<std::string> Arguments = {"--html",       "ranking.html", "--json",
-                                            "ranking.json", "--csv",        "ranking.csv"};
+const std::string History = "season.jsonl";
+const std::vector<std::string> Arguments = {"--html", "ranking.html", "--json",    "ranking.json",
+                                            "--csv",  "ranking.csv",  "--history", History};
 const std::vector<std::string> Outputs = {"ranking.txt", "ranking.html", "ranking.json",
                                           "ranking.csv"};
 
@@ -48,17 +52,43 @@ std::vector<std::pair<std::string, ParticipantFileBuilder>> members() {
 
 // Every date and time of a run's outputs replaced by one mark, so that two runs compare.
 std::string withoutTimes(const std::string& text) {
-    static const std::regex stamp(R"(\d{4}[.-]\d\d[.-]\d\d[ T]\d\d:\d\d:\d\d)");
+    static const std::regex stamp(R"(\d{4}[.-]\d\d[.-]\d\d([ T]\d\d:\d\d:\d\d)?)");
     return std::regex_replace(text, stamp, "<time>");
 }
 
-// The outputs of an uninterrupted run over `imported`, times taken out.
+RankingModel modelOf(const std::vector<ParticipantRecord>& imported,
+                     const std::vector<std::string>& files) {
+    return computeRankingModel(imported.data(), static_cast<int32_t>(imported.size()), files,
+                               ReportTime{2026, 1, 2, 3, 4, 5});
+}
+
+// The outputs of an uninterrupted run over `imported` with the history `history`, times
+// taken out.
 std::vector<std::string> newOutputs(const std::vector<ParticipantRecord>& imported,
-                                    const std::vector<std::string>& files) {
-    RankingModel model = computeRankingModel(imported.data(), static_cast<int32_t>(imported.size()),
-                                             files, ReportTime{2026, 1, 2, 3, 4, 5});
+                                    const std::vector<std::string>& files,
+                                    const std::string& history) {
+    RankingModel model = modelOf(imported, files);
+    model.season = history::compareSeason(history::readHistory(history), model);
     return {withoutTimes(platformText(renderText(model))), withoutTimes(renderHtml(model)),
             withoutTimes(renderJson(model)), withoutTimes(renderCsv(model))};
+}
+
+// Checks that `now` is `earlier` with at most one snapshot line added (`mustAdd`: exactly
+// one), after a line feed when `earlier` did not end with one.
+void expectOneSnapshotAdded(const std::string& earlier, const std::string& now, bool mustAdd) {
+    ASSERT_EQ(now.substr(0, earlier.size()), earlier);
+    std::string added = now.substr(earlier.size());
+    if (added.empty()) {
+        EXPECT_FALSE(mustAdd);
+        return;
+    }
+    if (!earlier.empty() && earlier.back() != '\n') {
+        ASSERT_EQ(added[0], '\n');
+        added.erase(0, 1);
+    }
+    ASSERT_FALSE(added.empty());
+    EXPECT_EQ(added.find('\n'), added.size() - 1) << added;
+    EXPECT_TRUE(history::parseSnapshot(added.substr(0, added.size() - 1)).has_value()) << added;
 }
 
 std::set<std::string> namesIn(const fs::path& folder) {
@@ -96,7 +126,12 @@ TEST(CrashSweep, ACrashAtAnyOperationIsMendedByTheNextRun) {
         imported.push_back(m.second.record());
         files.push_back(m.first);
     }
-    const std::vector<std::string> fresh = newOutputs(imported, files);
+    // An earlier run of the first two, and a torn line after it.
+    const std::vector<ParticipantRecord> firstTwo(imported.begin(), imported.begin() + 2);
+    const std::string earlierHistory =
+        history::snapshotLine(modelOf(firstTwo, {files[0], files[1]})) +
+        "{\"kvrrank_history\":1,\"at\":\"20";
+    const std::vector<std::string> fresh = newOutputs(imported, files, earlierHistory);
     const std::vector<uint8_t> recordsBefore = kvrtest::syntheticRecordsFile(6000);
     RecordTables tables;
     selectBestTimes(imported.data(), static_cast<int32_t>(imported.size()), tables);
@@ -108,7 +143,7 @@ TEST(CrashSweep, ACrashAtAnyOperationIsMendedByTheNextRun) {
     std::memcpy(&recordsAfter[StageRecordsOffset], stageNew.data(), StageRecordsSize);
     std::memcpy(&recordsAfter[ArcadeRecordsOffset], arcadeNew.data(), ArcadeRecordsSize);
 
-    int crashes = 0, leftovers = 0, byPhase[3] = {0, 0, 0};
+    int crashes = 0, leftovers = 0, historyAdded = 0, byPhase[3] = {0, 0, 0};
     for (long k = 1;; ++k) {
         ASSERT_LT(k, 1000) << "the sweep does not end";
         SCOPED_TRACE("crash at operation " + std::to_string(k));
@@ -120,6 +155,7 @@ TEST(CrashSweep, ACrashAtAnyOperationIsMendedByTheNextRun) {
         for (const std::string& output : Outputs) {
             kvrtest::writeText(game / output, "earlier " + output + "\n");
         }
+        kvrtest::writeText(game / History, earlierHistory);
         std::vector<std::string> crashArguments = {std::to_string(k)};
         crashArguments.insert(crashArguments.end(), Arguments.begin(), Arguments.end());
         kvrtest::ProcessResult crashed =
@@ -165,20 +201,25 @@ TEST(CrashSweep, ACrashAtAnyOperationIsMendedByTheNextRun) {
             EXPECT_TRUE(earlier || (expect.outputsMayBeNew && withoutTimes(now) == fresh[i]))
                 << Outputs[i];
         }
+        const std::string historyLeft = kvrtest::readText(game / History);
+        expectOneSnapshotAdded(earlierHistory, historyLeft, false);
+        historyAdded += historyLeft != earlierHistory ? 1 : 0;
         std::set<std::string> names = namesIn(game.path());
-        if (names.size() > 2 + Outputs.size()) {
+        if (names.size() > 3 + Outputs.size()) {
             ++leftovers;
         }
 
-        // The next run mends everything.
+        // The next run mends everything, and compares with the history as the crash left it.
+        const std::vector<std::string> mended = newOutputs(imported, files, historyLeft);
         kvrtest::ProcessResult next = kvrtest::runProgram(KVRRANK_BINARY, game.path(), Arguments);
         EXPECT_EQ(next.exitStatus, 0) << next.errors;
         EXPECT_EQ(next.errors, "");
         EXPECT_EQ(game.records(), recordsAfter);
         for (size_t i = 0; i < Outputs.size(); ++i) {
-            EXPECT_EQ(withoutTimes(kvrtest::readText(game / Outputs[i])), fresh[i]) << Outputs[i];
+            EXPECT_EQ(withoutTimes(kvrtest::readText(game / Outputs[i])), mended[i]) << Outputs[i];
         }
-        std::set<std::string> expectedNames = {"Configuration", "kvr"};
+        expectOneSnapshotAdded(historyLeft, kvrtest::readText(game / History), true);
+        std::set<std::string> expectedNames = {"Configuration", "kvr", History};
         expectedNames.insert(Outputs.begin(), Outputs.end());
         EXPECT_EQ(namesIn(game.path()), expectedNames);
         EXPECT_EQ(namesIn(game / "Configuration"), std::set<std::string>{"gameinfo.rcf"});
@@ -188,9 +229,12 @@ TEST(CrashSweep, ACrashAtAnyOperationIsMendedByTheNextRun) {
     EXPECT_GT(byPhase[1], 0);
     EXPECT_GT(byPhase[2], 0);
     EXPECT_GT(leftovers, 0);
+    // Some crashes came after the snapshot was out: the next run still added one of its own.
+    EXPECT_GT(historyAdded, 0);
     std::cout << "[ crashes  ] " << crashes << " crash points (" << byPhase[0] << " import, "
               << byPhase[1] << " update, " << byPhase[2] << " report and exports); " << leftovers
-              << " left a temporary file, removed by the next run\n";
+              << " left a temporary file, removed by the next run; " << historyAdded
+              << " after the snapshot was appended\n";
 }
 
 } // namespace
