@@ -204,4 +204,50 @@ TEST(FaultSweep, NoFaultAtAnyOperationLosesData) {
               << " report\n";
 }
 
+// A fault at each operation of a run that keeps a season: the history holds its earlier bytes,
+// or those and exactly one whole new line when only the flush or the close after the write
+// failed; every failure is told and fails the run.
+TEST(FaultSweep, TheHistoryLosesNoLine) {
+    const std::vector<Member> members = group();
+    const std::string earlier = "{\"kvrrank_history\":1,\"at\":\"2026-01-02T03:04:05\"}\n";
+    int historyFaults = 0;
+    for (long k = 1;; ++k) {
+        ASSERT_LT(k, 1000) << "the sweep does not end";
+        SCOPED_TRACE("fault at operation " + std::to_string(k));
+        GameFolder game(0);
+        fillGameFolder(game, members);
+        kvrtest::writeText(game / "season.jsonl", earlier);
+        RunOptions options;
+        options.updateRecords = false;
+        options.historyPath = "season.jsonl";
+        kvrtest::WorkingFolder here(game.path());
+        platform::injectFaultAt(k);
+        kvrtest::ConsoleRun run =
+            kvrtest::captureConsole([&](std::FILE* console, std::FILE* errors) {
+                return runKvrRank(console, errors, options);
+            });
+        const bool hit = platform::operationsSinceInjection() >= k;
+        platform::injectFaultAt(0);
+
+        const std::string history = kvrtest::readText(game / "season.jsonl");
+        ASSERT_EQ(history.substr(0, earlier.size()), earlier);
+        const std::string added = history.substr(earlier.size());
+        EXPECT_TRUE(added.empty() || added.find('\n') == added.size() - 1) << added;
+        if (!hit) {
+            EXPECT_EQ(run.status, 0) << run.errors;
+            EXPECT_FALSE(added.empty());
+            break;
+        }
+        if (run.errors.find("season.jsonl: ") != std::string::npos) {
+            ++historyFaults;
+            EXPECT_EQ(run.status, 1);
+        } else if (run.status == 0) {
+            // A fault that cost one import only: the run and its snapshot went on.
+            EXPECT_FALSE(added.empty());
+        }
+    }
+    // Opening, locking, reading, writing, flushing and closing the history each met a fault.
+    EXPECT_GE(historyFaults, 6);
+}
+
 } // namespace
