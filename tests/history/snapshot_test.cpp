@@ -1,0 +1,278 @@
+// The history's lines: this run's snapshot read back as written, by the fast reader and by the
+// general parser alike; lines that are not snapshots; a history's text read line by line; and
+// the comparison's rules that the end-to-end runs do not reach.
+#include "data/text.h"
+#include "history/season.h"
+#include "history/snapshot.h"
+#include "support/participant_builder.h"
+#include "support/random_folder.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+
+namespace {
+
+using namespace kvr;
+using namespace kvr::history;
+using kvrtest::ParticipantFileBuilder;
+
+const ReportTime Noon{2026, 12, 7, 12, 5, 9};
+
+void expectSameSnapshot(const Snapshot& a, const Snapshot& b) {
+    EXPECT_EQ(a.at, b.at);
+    ASSERT_EQ(a.standings.size(), b.standings.size());
+    for (size_t i = 0; i < a.standings.size(); ++i) {
+        EXPECT_EQ(a.standings[i].place, b.standings[i].place);
+        EXPECT_EQ(a.standings[i].code, b.standings[i].code);
+        EXPECT_EQ(a.standings[i].name, b.standings[i].name);
+        EXPECT_EQ(a.standings[i].points, b.standings[i].points);
+    }
+    for (size_t n = 0; n < a.records.size(); ++n) {
+        ASSERT_EQ(a.records[n].has_value(), b.records[n].has_value()) << n;
+        if (a.records[n]) {
+            EXPECT_EQ(a.records[n]->time, b.records[n]->time);
+            EXPECT_EQ(a.records[n]->hundredths, b.records[n]->hundredths);
+            EXPECT_EQ(a.records[n]->code, b.records[n]->code);
+            EXPECT_EQ(a.records[n]->name, b.records[n]->name);
+        }
+    }
+}
+
+// Folders with names of any byte: quotes, backslashes and Windows-1252 letters in the line.
+TEST(Snapshot, ReadBackAsWrittenByEitherReader) {
+    for (uint32_t seed = 1; seed <= 8; ++seed) {
+        SCOPED_TRACE(seed);
+        kvrtest::RandomFolderShape shape;
+        shape.participants = 3 + seed * 5;
+        std::vector<ParticipantRecord> participants = kvrtest::randomParticipants(seed, shape);
+        RankingModel model = computeRankingModel(
+            participants.data(), static_cast<int32_t>(participants.size()), {}, Noon);
+        const std::string line = snapshotLine(model);
+        ASSERT_EQ(line.find('\n'), line.size() - 1);
+        const std::string_view body(line.data(), line.size() - 1);
+
+        std::optional<Snapshot> read = parseSnapshot(body);
+        ASSERT_TRUE(read.has_value()) << line;
+        EXPECT_EQ(read->at, "2026-12-07T12:05:09");
+        ASSERT_EQ(read->standings.size(), model.standings.size());
+        for (size_t i = 0; i < model.standings.size(); ++i) {
+            const RankedParticipant& p =
+                model.participants[static_cast<size_t>(model.standings[i].participantIndex)];
+            EXPECT_EQ(read->standings[i].place, model.standings[i].place);
+            EXPECT_EQ(read->standings[i].code, windows1252ToUtf8(p.code));
+            EXPECT_EQ(read->standings[i].name, windows1252ToUtf8(p.name));
+            EXPECT_EQ(read->standings[i].points, model.standings[i].points);
+        }
+        size_t records = 0;
+        for (const auto* listings : {&model.stages, &model.arcade}) {
+            for (const EventListing& listed : *listings) {
+                const auto& record =
+                    read->records[static_cast<size_t>(eventNumber(listed.rally, listed.event))];
+                ASSERT_TRUE(record.has_value());
+                EXPECT_EQ(record->hundredths, listed.results[0].time);
+                EXPECT_EQ(record->time, formatTime(listed.results[0].time));
+                ++records;
+            }
+        }
+        EXPECT_EQ(std::count_if(read->records.begin(), read->records.end(),
+                                [](const auto& r) { return r.has_value(); }),
+                  static_cast<long>(records));
+
+        // Spaced out, the line is beyond the fast reader: the general parser reads the same.
+        std::string spaced(body);
+        for (size_t at = spaced.find("\":"); at != std::string::npos;
+             at = spaced.find("\":", at + 3)) {
+            spaced.insert(at + 2, " ");
+        }
+        std::optional<Snapshot> general = parseSnapshot(spaced);
+        ASSERT_TRUE(general.has_value()) << spaced;
+        expectSameSnapshot(*read, *general);
+    }
+}
+
+TEST(Snapshot, WhatIsAndIsNotASnapshot) {
+    const std::string entry = R"({"place":1,"code":"A","name":"Ann","points":12})";
+    const std::string record =
+        R"({"event":"arcade-1","time":"00:10.00","hundredths":1000,"code":"A","name":"Ann",)"
+        R"("vehicle":"x","transmission":"MT"})";
+    const std::string compact = R"({"kvrrank_history":1,"at":"2026-01-02T03:04:05",)"
+                                R"("participants":1,"standings":[)" +
+                                entry + R"(],"records":[)" + record + "]}";
+    struct Case {
+        std::string line;
+        bool snapshot;
+        size_t standings;
+        size_t records;
+    };
+    const Case cases[] = {
+        {compact, true, 1, 1},
+        {R"({"kvrrank_history":1})", true, 0, 0},
+        {R"({"at":"x","kvrrank_history":1})", true, 0, 0},
+        {R"({"kvrrank_history":2})", false, 0, 0},
+        {R"({"kvrrank_history":"1"})", false, 0, 0},
+        {R"({"kvrrank_history":1.0})", false, 0, 0},
+        {R"([{"kvrrank_history":1}])", false, 0, 0},
+        {"Ranking at 2026.01.02 03:04:05", false, 0, 0},
+        {compact.substr(0, compact.size() - 1), false, 0, 0}, // torn
+        {compact + " x", false, 0, 0},
+        {compact + " ", true, 1, 1},
+        {compact + "\r", true, 1, 1},
+        // Not UTF-8 inside a string.
+        {R"({"kvrrank_history":1,"at":"2026-01-02T03:04:05","participants":1,"standings":[)"
+         R"({"place":1,"code":"A","name":"An)"
+         "\xC3\x28"
+         R"(","points":12}],"records":[]})",
+         false, 0, 0},
+        // Entries that lack a field or have one of the wrong kind are left out.
+        {R"({"kvrrank_history":1,"standings":[)" + entry +
+             R"(,{"place":0,"code":"A","name":"B","points":1},{"place":2,"code":"A","points":1},)"
+             R"({"place":3,"code":"A","name":"B","points":-1},5]})",
+         true, 1, 0},
+        {R"({"kvrrank_history":1,"records":[)" + record +
+             R"(,{"event":"arcade-9","time":"t","hundredths":1,"code":"A","name":"B"},)"
+             R"({"event":"arcade-2","time":"t","hundredths":-1,"code":"A","name":"B"},)"
+             R"({"event":"arcade-3","time":"t","hundredths":5,"code":"A","name":"B"}]})",
+         true, 0, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        std::optional<Snapshot> read = parseSnapshot(c.line);
+        ASSERT_EQ(read.has_value(), c.snapshot);
+        if (read) {
+            EXPECT_EQ(read->standings.size(), c.standings);
+            EXPECT_EQ(std::count_if(read->records.begin(), read->records.end(),
+                                    [](const auto& r) { return r.has_value(); }),
+                      static_cast<long>(c.records));
+        }
+    }
+
+    // Escapes as any JSON writer may use them, and the first of an event's records.
+    std::optional<Snapshot> escaped = parseSnapshot(
+        R"({"kvrrank_history":1,"standings":[{"place":1,"code":"\u00c9\"","name":"a\\b\/c\n",)"
+        R"("points":3}],"records":[)" +
+        record + "," + record +
+        R"(,{"event":"arcade-1","time":"00:01.00","hundredths":100,)"
+        R"("code":"B","name":"Bo"}]})");
+    ASSERT_TRUE(escaped.has_value());
+    EXPECT_EQ(escaped->standings[0].code, "\xC3\x89\"");
+    EXPECT_EQ(escaped->standings[0].name, "a\\b/c\n");
+    ASSERT_TRUE(escaped->records[static_cast<size_t>(eventNumber("arcade-1"))]);
+    EXPECT_EQ(escaped->records[static_cast<size_t>(eventNumber("arcade-1"))]->hundredths, 1000u);
+}
+
+TEST(Snapshot, EventKeys) {
+    std::set<int> numbers;
+    for (int r = -1; r < RallyCount; ++r) {
+        for (int e = 0; e < (r < 0 ? ArcadeEventCount : stageCounts[r]); ++e) {
+            const SeasonEvent event = seasonEvent(r, e);
+            EXPECT_EQ(eventNumber(event.key), eventNumber(r, e)) << event.key;
+            numbers.insert(eventNumber(r, e));
+        }
+    }
+    EXPECT_EQ(numbers.size(), static_cast<size_t>(EventCount));
+    EXPECT_EQ(*numbers.begin(), 0);
+    EXPECT_EQ(*numbers.rbegin(), EventCount - 1);
+    EXPECT_EQ(seasonEvent(1, 2).key, "rally-2-stage-3");
+    EXPECT_EQ(seasonEvent(1, 2).title, "Greece 3");
+    EXPECT_EQ(seasonEvent(-1, 0).key, "arcade-1");
+    EXPECT_EQ(seasonEvent(-1, 0).title, "Arcade Italy");
+    for (const char* key : {"", "arcade-0", "arcade-9", "arcade-01", "arcade-1 ", "rally-0-stage-1",
+                            "rally-9-stage-1", "rally-1-stage-11", "rally-1-stage-01",
+                            "rally-1-stage-", "rally-10-stage-1", "Rally-1-stage-1"}) {
+        EXPECT_EQ(eventNumber(key), -1) << key;
+    }
+    EXPECT_EQ(eventNumber("rally-2-stage-11"), eventNumber(1, 10));
+}
+
+TEST(History, ReadingItsLines) {
+    const std::string a = R"({"kvrrank_history":1,"at":"A"})";
+    const std::string b = R"({"kvrrank_history":1,"at":"B"})";
+    struct Case {
+        std::string text;
+        size_t snapshots;
+        size_t skipped;
+        bool isHistory;
+        std::string previous; // the last snapshot's time
+    };
+    const Case cases[] = {
+        {"", 0, 0, true, ""},
+        {"\n\r\n\n", 0, 0, true, ""},
+        {a + "\n" + b + "\n", 2, 0, true, "B"},
+        {a + "\r\n" + b, 2, 0, true, "B"},
+        {a + "\nforeign\n" + b + "\n", 2, 1, true, "B"},
+        {a + "\n" + b.substr(0, 20), 1, 1, true, "A"},
+        {b.substr(0, 25), 0, 1, true, ""},
+        {"Participants : \n  01. ABC , 2001.01.01 , Ann\n", 0, 2, false, ""},
+        {"{}\n[]\n", 0, 2, false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        HistoryDigest digest = readHistory(c.text);
+        EXPECT_EQ(digest.snapshots, c.snapshots);
+        EXPECT_EQ(digest.skippedLines, c.skipped);
+        EXPECT_EQ(digest.isHistory(), c.isHistory);
+        EXPECT_EQ(digest.recent.empty() ? "" : digest.recent.back().at.value_or("?"), c.previous);
+    }
+    EXPECT_EQ(textToAppend("", "L\n"), "L\n");
+    EXPECT_EQ(textToAppend("x\n", "L\n"), "L\n");
+    EXPECT_EQ(textToAppend("x", "L\n"), "\nL\n");
+}
+
+// One participant per (code, name, Finland 1 time) given.
+RankingModel modelOf(std::vector<ParticipantRecord>& records,
+                     const std::vector<std::pair<std::string, uint32_t>>& drivers) {
+    records.clear();
+    for (const auto& d : drivers) {
+        records.push_back(
+            ParticipantFileBuilder().code(d.first).name(d.first).stage(0, 0, 1, d.second).record());
+    }
+    return computeRankingModel(records.data(), static_cast<int32_t>(records.size()), {}, Noon);
+}
+
+// A driver's first entry in the previous standings counts; the chart follows the first ten
+// over the last twenty runs, 0 where a driver was absent.
+TEST(Season, FirstMatchAndTheChartedRuns) {
+    std::vector<ParticipantRecord> records;
+    std::string text;
+    for (int run = 0; run < 25; ++run) {
+        // "X" wins the odd runs, "Y" the even ones; "Z" only ever comes second in run 24.
+        RankingModel model = modelOf(
+            records, run % 2
+                         ? std::vector<std::pair<std::string, uint32_t>>{{"X", 100}, {"Y", 200}}
+                         : std::vector<std::pair<std::string, uint32_t>>{{"Y", 100}, {"X", 200}});
+        text += snapshotLine(model);
+    }
+    // A repeated entry of X at place 2 after its place 1.
+    text += R"({"kvrrank_history":1,"at":"last","standings":[)"
+            R"({"place":1,"code":"X","name":"X","points":12},)"
+            R"({"place":2,"code":"X","name":"X","points":8},)"
+            R"({"place":3,"code":"Y","name":"Y","points":6}]})"
+            "\n";
+    RankingModel now = modelOf(records, {{"Z", 50}, {"Y", 60}, {"X", 70}});
+    SeasonChanges season = compareSeason(readHistory(text), now);
+    EXPECT_EQ(season.runs, 27u);
+    EXPECT_EQ(season.previousAt, "last");
+    ASSERT_EQ(season.movements.size(), 3u);
+    EXPECT_FALSE(season.movements[0].previousPlace); // Z
+    EXPECT_EQ(season.movements[1].movement, 1);      // Y: 3 -> 2
+    EXPECT_EQ(season.movements[2].movement, -2);     // X: 1 (its first entry) -> 3
+    ASSERT_EQ(season.chartRuns.size(), ChartRunCount);
+    ASSERT_EQ(season.chart.size(), 3u);
+    // Runs 7 to 24 of the loop, the last line, then this run.
+    std::vector<int32_t> z(19, 0), y, x;
+    for (int run = 7; run < 25; ++run) {
+        y.push_back(run % 2 ? 8 : 12);
+        x.push_back(run % 2 ? 12 : 8);
+    }
+    z.push_back(12);
+    y.insert(y.end(), {6, 8});
+    x.insert(x.end(), {12, 6});
+    EXPECT_EQ(season.chart[0].points, z);
+    EXPECT_EQ(season.chart[1].points, y);
+    EXPECT_EQ(season.chart[2].points, x);
+    EXPECT_EQ(season.chartRuns.front(), "2026-12-07T12:05:09");
+    EXPECT_EQ(season.chartRuns[18], "last");
+}
+
+} // namespace
