@@ -1,19 +1,25 @@
 #!/usr/bin/env bash
 # Renders a ranking page in a real browser (Debian chromium, headless) and checks what the
 # browser built from it: the number of rows in the standings table and the number of listing
-# tables. Keeps a screenshot, OUT_DIR/ranking.png, and the dumped DOM, OUT_DIR/ranking-dom.html.
+# tables, and for a page with a season the move cells of the standings and the rows of the
+# new-records table. Keeps a screenshot, OUT_DIR/ranking.png, and the dumped DOM,
+# OUT_DIR/ranking-dom.html.
 # Usage: tools/browser-check.sh HTML_FILE OUT_DIR EXPECTED_STANDINGS_ROWS EXPECTED_LISTINGS
-# Exit status: 0 when both counts match, 1 on a mismatch or a browser failure, 2 on bad usage.
+#            [EXPECTED_MOVE_CELLS EXPECTED_NEW_RECORD_ROWS]
+# Exit status: 0 when every count matches, 1 on a mismatch or a browser failure, 2 on bad usage.
 set -euo pipefail
 
-if (($# != 4)); then
-    echo "usage: $0 HTML_FILE OUT_DIR EXPECTED_STANDINGS_ROWS EXPECTED_LISTINGS" >&2
+if (($# != 4 && $# != 6)); then
+    echo "usage: $0 HTML_FILE OUT_DIR EXPECTED_STANDINGS_ROWS EXPECTED_LISTINGS" \
+        "[EXPECTED_MOVE_CELLS EXPECTED_NEW_RECORD_ROWS]" >&2
     exit 2
 fi
 page=$(realpath -- "$1")
 out=$2
 expected_rows=$3
 expected_listings=$4
+expected_moves=${5:-0}
+expected_new_records=${6:-0}
 browser=${CHROMIUM:-/usr/bin/chromium}
 if [[ ! -f $page ]]; then
     echo "browser-check: no page at $1" >&2
@@ -43,38 +49,45 @@ import sys
 from html.parser import HTMLParser
 
 class Counter(HTMLParser):
-    """Counts <tr> inside the <tbody> of #standings, and <table class="listing">."""
+    """Counts <tr> and <td class="move"> inside the <tbody> of #standings, <tr> inside the
+    <tbody> of #new-records, and <table class="listing">."""
     def __init__(self):
         super().__init__()
-        self.tables = []  # per open table: is it #standings
-        self.in_standings_body = False
+        self.tables = []  # the id of each open table
+        self.body = None  # the id of the table whose <tbody> is open
         self.rows = 0
+        self.moves = 0
+        self.new_records = 0
         self.listings = 0
 
     def handle_starttag(self, tag, attrs):
         attrs = dict(attrs)
         if tag == "table":
-            self.tables.append(attrs.get("id") == "standings")
+            self.tables.append(attrs.get("id"))
             if "listing" in (attrs.get("class") or "").split():
                 self.listings += 1
-        elif tag == "tbody" and self.tables and self.tables[-1]:
-            self.in_standings_body = True
-        elif tag == "tr" and self.in_standings_body:
+        elif tag == "tbody" and self.tables:
+            self.body = self.tables[-1]
+        elif tag == "tr" and self.body == "standings":
             self.rows += 1
+        elif tag == "tr" and self.body == "new-records":
+            self.new_records += 1
+        elif tag == "td" and self.body == "standings" and attrs.get("class") == "move":
+            self.moves += 1
 
     def handle_endtag(self, tag):
         if tag == "tbody":
-            self.in_standings_body = False
+            self.body = None
         elif tag == "table" and self.tables:
             self.tables.pop()
 
 counter = Counter()
 with open(sys.argv[1], encoding="utf-8") as dom:
     counter.feed(dom.read())
-print(counter.rows, counter.listings)
+print(counter.rows, counter.listings, counter.moves, counter.new_records)
 PY
 )
-read -r rows listings <<<"$counts"
+read -r rows listings moves new_records <<<"$counts"
 
 "$browser" "${flags[@]}" --hide-scrollbars --window-size=1280,2000 \
     --screenshot="$out/ranking.png" "$url" >>"$out/browser.log" 2>&1 || {
@@ -95,7 +108,16 @@ if [[ $listings != "$expected_listings" ]]; then
     echo "browser-check: $listings listing tables, expected $expected_listings" >&2
     status=1
 fi
+if [[ $moves != "$expected_moves" ]]; then
+    echo "browser-check: #standings has $moves move cells, expected $expected_moves" >&2
+    status=1
+fi
+if [[ $new_records != "$expected_new_records" ]]; then
+    echo "browser-check: #new-records has $new_records rows, expected $expected_new_records" >&2
+    status=1
+fi
 if ((status == 0)); then
-    echo "browser-check: $rows standings rows and $listings listings; screenshot $out/ranking.png"
+    echo "browser-check: $rows standings rows, $listings listings, $moves move cells and" \
+        "$new_records new-record rows; screenshot $out/ranking.png"
 fi
 exit $status
