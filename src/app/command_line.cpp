@@ -56,8 +56,8 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     app.add_option("--csv", options.csvPath, "also write every participant's times as CSV to FILE")
         ->type_name("FILE");
     app.add_option("--history", options.historyPath,
-                   "keep the season in FILE (created when missing): the HTML and JSON exports\n"
-                   "show what changed since the runs it holds, and a run that writes\n"
+                   "keep the season in FILE (created when missing): the web page and the\n"
+                   "JSON show what changed since its earlier runs, and a run that writes\n"
                    "ranking.txt adds itself to it")
         ->type_name("FILE");
     std::string gameFolder;
