@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Measures kvrrank against the I/O floor on sample folders of 1,000, 10,000 and 100,000
-# participants: warm cache, median of several runs, peak memory, and the growth in time; and
-# the same run writing all three exports (--html --json --csv) beside the report, with the
-# memory the streamed exports add.
+# participants: warm cache, median of several runs, peak memory, and the growth in time; the
+# same run writing all three exports (--html --json --csv) beside the report, with the memory
+# the streamed exports add; and that run again with --history on a history of 100 snapshots.
+# Then a season of 1,000 snapshots of a 30-driver group: the run with --history against the
+# same run without it.
 # Usage: bench/run.sh [sizes...]   (default: 1000 10000 100000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -37,13 +39,22 @@ for n in "${sizes[@]}"; do
     "$kvrrank" >/dev/null
     report_size=$(stat -c %s ranking.txt)
 
+    # A history of 100 snapshots of this group, put back before each run with it.
+    "$kvrrank" --history "$work/one.jsonl" >/dev/null
+    for ((i = 0; i < 100; ++i)); do cat "$work/one.jsonl"; done >"$work/history-$n.jsonl"
+    rm "$work/one.jsonl"
+
     restore="cp '$work/gameinfo-$n.rcf' Configuration/gameinfo.rcf"
     floor="find kvr -name '*.kvr' -exec cat {} + >/dev/null && head -c $report_size /dev/zero >'$work/floor.out'"
     exports="--html '$work/x.html' --json '$work/x.json' --csv '$work/x.csv'"
+    history="--history '$work/h.jsonl'"
     hyperfine --style none --warmup 2 --runs "$runs" --export-json "$work/hf-$n.json" \
         --prepare "$restore" -n kvrrank "'$kvrrank' >/dev/null" \
-        -n exports "'$kvrrank' $exports >/dev/null" \
-        -n floor "$floor" >/dev/null 2>"$work/hf-$n.err" || { cat "$work/hf-$n.err" >&2; exit 1; }
+        --prepare "$restore" -n exports "'$kvrrank' $exports >/dev/null" \
+        --prepare "$restore && cp '$work/history-$n.jsonl' '$work/h.jsonl'" \
+        -n history "'$kvrrank' $exports $history >/dev/null" \
+        --prepare "$restore" -n floor "$floor" >/dev/null 2>"$work/hf-$n.err" ||
+        { cat "$work/hf-$n.err" >&2; exit 1; }
 
     peak() { # kvrrank arguments...
         eval "$restore"
@@ -52,42 +63,53 @@ for n in "${sizes[@]}"; do
     }
     peak_kb=$(peak)
     exports_peak_kb=$(peak --html "$work/x.html" --json "$work/x.json" --csv "$work/x.csv")
-    python3 - "$work/hf-$n.json" "$n" "$peak_kb" "$exports_peak_kb" >>"$results" <<'PY'
+    cp "$work/history-$n.jsonl" "$work/h.jsonl"
+    history_peak_kb=$(peak --html "$work/x.html" --json "$work/x.json" --csv "$work/x.csv" \
+        --history "$work/h.jsonl")
+    python3 - "$work/hf-$n.json" "$n" "$peak_kb" "$exports_peak_kb" "$history_peak_kb" \
+        >>"$results" <<'PY'
 import json, sys
 data = json.load(open(sys.argv[1]))
 by = {r["command"]: r for r in data["results"]}
-k, e, f = by["kvrrank"], by["exports"], by["floor"]
+k, e, h, f = by["kvrrank"], by["exports"], by["history"], by["floor"]
 print("\t".join(str(x) for x in (sys.argv[2], k["median"], k["user"], k["system"],
-                                 f["median"], sys.argv[3], e["median"], sys.argv[4])))
+                                 f["median"], sys.argv[3], e["median"], sys.argv[4],
+                                 h["median"], sys.argv[5])))
 PY
     cd "$root"
 done
 
-python3 - "$results" <<'PY'
+status=0
+python3 - "$results" <<'PY' || status=1
 import sys
 rows = [line.split("\t") for line in open(sys.argv[1]).read().splitlines()]
 print("| participants | kvrrank median (s) | user (s) | sys (s) | I/O floor median (s) "
       "| ratio (target <= 1.5) | peak RSS (MiB) | memory limit (MiB) "
       "| with exports median (s) | ratio (target <= 2) | peak RSS with exports (MiB) "
-      "| exports' extra memory (MiB, target <= 16) |")
-print("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+      "| exports' extra memory (MiB, target <= 16) "
+      "| exports and 100-run history median (s) | ratio (target <= 2) "
+      "| peak RSS with history (MiB) |")
+print("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
 medians = {}
 ok = True
-for n, wall, user, system, floor, peak, exports, exports_peak in rows:
+for n, wall, user, system, floor, peak, exports, exports_peak, history, history_peak in rows:
     n, wall, floor, peak = int(n), float(wall), float(floor), int(peak)
     exports, exports_peak = float(exports), int(exports_peak)
+    history, history_peak = float(history), int(history_peak)
     medians[n] = wall
     ratio = wall / floor
     exports_ratio = exports / floor
+    history_ratio = history / floor
     limit_kib = n + 16 * 1024
     # The exports stream through a bounded buffer: they add at most 16 MiB at any size.
     extra_kib = exports_peak - peak
     ok = ok and peak <= limit_kib and extra_kib <= 16 * 1024
-    ok = ok and (n < 10000 or (ratio <= 1.5 and exports_ratio <= 2))
+    ok = ok and (n < 10000 or (ratio <= 1.5 and exports_ratio <= 2 and history_ratio <= 2))
     print(f"| {n:,} | {wall:.3f} | {float(user):.3f} | {float(system):.3f} | {floor:.3f} "
           f"| {ratio:.2f} | {peak / 1024:.1f} | {limit_kib / 1024:.1f} "
           f"| {exports:.3f} | {exports_ratio:.2f} | {exports_peak / 1024:.1f} "
-          f"| {extra_kib / 1024:.1f} |")
+          f"| {extra_kib / 1024:.1f} | {history:.3f} | {history_ratio:.2f} "
+          f"| {history_peak / 1024:.1f} |")
 if 10000 in medians and 100000 in medians:
     growth = medians[100000] / medians[10000]
     ok = ok and growth <= 12
@@ -95,3 +117,27 @@ if 10000 in medians and 100000 in medians:
 print("\nAll targets met." if ok else "\nTARGET MISSED.")
 sys.exit(0 if ok else 1)
 PY
+
+# A long season: 1,000 snapshots of a 30-driver group, read and appended to by one run.
+game="$work/season"
+"$kvrsample" "$game" --participants 30 --seed 1 >/dev/null
+cd "$game"
+"$kvrrank" --no-records --history "$work/one.jsonl" >/dev/null
+for ((i = 0; i < 1000; ++i)); do cat "$work/one.jsonl"; done >"$work/season.jsonl"
+hyperfine --style none --warmup 2 --runs "$runs" --export-json "$work/hf-season.json" \
+    --prepare "cp '$work/season.jsonl' '$work/h.jsonl'" \
+    -n history "'$kvrrank' --no-records --history '$work/h.jsonl' >/dev/null" \
+    --prepare "cp '$work/season.jsonl' '$work/h.jsonl'" \
+    -n plain "'$kvrrank' --no-records >/dev/null" >/dev/null 2>"$work/hf-season.err" ||
+    { cat "$work/hf-season.err" >&2; exit 1; }
+cd "$root"
+python3 - "$work/hf-season.json" "$(stat -c %s "$work/season.jsonl")" <<'PY' || status=1
+import json, sys
+by = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
+h, p = by["history"]["median"], by["plain"]["median"]
+print(f"\nA history of 1,000 snapshots of 30 drivers ({int(sys.argv[2]) / 2**20:.1f} MiB): "
+      f"the run with it {h:.3f} s, without it {p:.3f} s; reading and appending "
+      f"{h - p:.3f} s (target < 0.2 s)")
+sys.exit(0 if h - p < 0.2 else 1)
+PY
+exit $status
