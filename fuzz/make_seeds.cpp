@@ -1,5 +1,7 @@
 // Writes the seed corpora of the fuzz targets, built with the test fixture builder:
-// make_seeds FOLDER creates FOLDER/participant and FOLDER/pipeline.
+// make_seeds FOLDER creates FOLDER/participant, FOLDER/pipeline and FOLDER/history.
+#include "history/snapshot.h"
+#include "report/ranking_model.h"
 #include "support/participant_builder.h"
 
 #include <cstdio>
@@ -113,6 +115,45 @@ int main(int argc, char** argv) {
     };
     for (const auto& seed : groups) {
         if (!writeSeed(pipelineSeeds / seed.first, seed.second)) {
+            return 1;
+        }
+    }
+
+    // Histories: runs of groups as written, torn, mixed with other lines, spaced out.
+    fs::path historySeeds = fs::path(argv[1]) / "history";
+    fs::create_directories(historySeeds, error);
+    auto lineOf = [](const std::vector<ParticipantFileBuilder>& builders) {
+        std::vector<kvr::ParticipantRecord> records;
+        for (const auto& b : builders) {
+            records.push_back(b.record());
+        }
+        kvr::RankingModel model = kvr::computeRankingModel(
+            records.data(), static_cast<int32_t>(records.size()), {}, {2026, 1, 2, 3, 4, 5});
+        return kvr::history::snapshotLine(model);
+    };
+    const std::string first = lineOf({driver(1, 1), driver(2, 3)});
+    const std::string second = lineOf({tieA, tieB, driver(6, 5), driver(1, 2)});
+    std::string spaced = second;
+    for (size_t at = spaced.find(','); at != std::string::npos; at = spaced.find(',', at + 2)) {
+        spaced.insert(at + 1, " ");
+    }
+    auto bytesOf = [](const std::string& text) {
+        return std::vector<uint8_t>(text.begin(), text.end());
+    };
+    std::vector<std::pair<std::string, std::vector<uint8_t>>> histories = {
+        {"empty", {}},
+        {"one-run", bytesOf(first)},
+        {"two-runs-torn", bytesOf(first + second + second.substr(0, 40))},
+        {"foreign", bytesOf("Ranking at 2026.01.02\n" + first + "\n\r\n[1]\n" + second)},
+        {"spaced", bytesOf(spaced + first)},
+        {"escapes",
+         bytesOf("{\"kvrrank_history\":1,\"at\":\"\\u00e9\",\"standings\":[{\"place\":1,"
+                 "\"code\":\"AAA\",\"name\":\"\\\"\\n\",\"points\":5}],\"records\":[{"
+                 "\"event\":\"arcade-1\",\"time\":\"x\",\"hundredths\":1,\"code\":\"AAA\","
+                 "\"name\":\"\\t\"}]}\n")},
+    };
+    for (const auto& seed : histories) {
+        if (!writeSeed(historySeeds / seed.first, seed.second)) {
             return 1;
         }
     }
