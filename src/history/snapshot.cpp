@@ -145,17 +145,18 @@ class CompactReader {
 
     bool record(Snapshot& snapshot) {
         RecordHolder holder;
-        std::string key, vehicle, transmission;
         uint64_t hundredths = 0;
-        if (!(literal("{\"event\":") && text(key) && literal(",\"time\":") && text(holder.time) &&
+        // The vehicle and the transmission are checked, not kept: nothing compares them. The
+        // buffers live as long as the reader, so that they allocate once.
+        if (!(literal("{\"event\":") && text(key_) && literal(",\"time\":") && text(holder.time) &&
               literal(",\"hundredths\":") && number(hundredths) && literal(",\"code\":") &&
               text(holder.code) && literal(",\"name\":") && text(holder.name) &&
-              literal(",\"vehicle\":") && text(vehicle) && literal(",\"transmission\":") &&
-              text(transmission) && literal("}"))) {
+              literal(",\"vehicle\":") && text(unused_) && literal(",\"transmission\":") &&
+              text(unused_) && literal("}"))) {
             return false;
         }
         holder.hundredths = static_cast<uint32_t>(hundredths);
-        int n = eventNumber(key);
+        int n = eventNumber(key_);
         if (n >= 0 && !snapshot.records[static_cast<size_t>(n)]) {
             snapshot.records[static_cast<size_t>(n)] = std::move(holder);
         }
@@ -250,6 +251,7 @@ class CompactReader {
 
     const char* at_;
     const char* end_;
+    std::string key_, unused_;
 };
 
 // A member of `object` when it is a string; empty otherwise.
@@ -379,8 +381,6 @@ std::string textToAppend(std::string_view existing, const std::string& line) {
 
 HistoryDigest readHistory(std::string_view text) {
     HistoryDigest digest;
-    // The snapshot before it in `recent` is the previous one: the ring is kept in order by
-    // dropping the oldest.
     const size_t kept = ChartRunCount - 1;
     size_t from = 0;
     while (from < text.size()) {
@@ -411,7 +411,7 @@ HistoryDigest readHistory(std::string_view text) {
             }
         }
         if (digest.recent.size() == kept) {
-            digest.recent.erase(digest.recent.begin());
+            digest.recent.pop_front();
         }
         digest.recent.push_back(std::move(*snapshot));
     }

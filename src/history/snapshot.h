@@ -9,6 +9,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -63,7 +64,7 @@ struct HistoryDigest {
     size_t skippedLines = 0;   // lines that are neither snapshots nor empty
     bool tornSnapshot = false; // a skipped line that begins as a snapshot does
     // The last ChartRunCount - 1 snapshots, oldest first: the last is the previous run.
-    std::vector<Snapshot> recent;
+    std::deque<Snapshot> recent;
     // Each event's record whenever it changed, in file order.
     std::array<std::vector<RecordChangeRead>, EventCount> recordLog;
 
