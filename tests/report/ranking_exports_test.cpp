@@ -2,6 +2,8 @@
 #include "ranking_text_reader.h"
 
 #include "data/text.h"
+#include "history/season.h"
+#include "history/snapshot.h"
 #include "report/ranking_csv.h"
 #include "report/ranking_html.h"
 #include "report/ranking_json.h"
@@ -506,9 +508,21 @@ TEST(RankingHtml, PassesTidy) {
     kvrtest::TempFolder temp;
     std::vector<Folder> folders = randomFolders();
     folders.push_back(folder({}));
+    // The same pages with a season: the history of the folders before, none for the first.
+    std::string history;
+    const size_t plain = folders.size();
+    for (size_t i = 0; i < plain; ++i) {
+        Folder seasoned = folder(folders[i].participants, folders[i].files);
+        seasoned.model.season =
+            history::compareSeason(history::readHistory(history), seasoned.model);
+        history += history::snapshotLine(seasoned.model);
+        folders.push_back(std::move(seasoned));
+    }
     for (size_t i = 0; i < folders.size(); ++i) {
         auto path = temp / ("ranking-" + std::to_string(i) + ".html");
-        kvrtest::writeText(path, renderHtml(folders[i].model));
+        const std::string page = renderHtml(folders[i].model);
+        EXPECT_EQ(page.find("<table id=\"new-records\">") != std::string::npos, i >= plain);
+        kvrtest::writeText(path, page);
         std::string command = "tidy -errors -quiet '" + path.string() + "' 2>&1";
         FILE* tidy = popen(command.c_str(), "r");
         ASSERT_NE(tidy, nullptr);
