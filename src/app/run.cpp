@@ -54,10 +54,10 @@ constexpr const char* NotAHistory = "not a kvrrank history file";
 // Opens and reads the season's history, held until this run's snapshot is appended, and
 // sets the model's changes against it. False, with the reason told, when it cannot be used:
 // the run then goes on without it.
-bool readSeason(platform::AppendOnlyFile& history, const std::string& path, RankingModel& model,
+bool readSeason(platform::AppendOnlyFile& file, const std::string& path, RankingModel& model,
                 std::string& content, std::FILE* errors) {
-    platform::Status status = history.open(path.c_str());
-    status = status ? history.readAll(content) : status;
+    platform::Status status = file.open(path.c_str());
+    status = status ? file.readAll(content) : status;
     if (!status) {
         complain(errors, path, status.reason());
         return false;
@@ -80,11 +80,11 @@ bool writeRanking(const std::vector<ParticipantRecord>& participants,
         computeRankingModel(participants.data(), static_cast<int32_t>(participants.size()),
                             std::move(files), currentLocalTime());
     bool ok = true;
-    platform::AppendOnlyFile history;
+    platform::AppendOnlyFile historyFile;
     std::string historyText;
     bool historyRead = false;
     if (!options.historyPath.empty()) {
-        historyRead = readSeason(history, options.historyPath, model, historyText, errors);
+        historyRead = readSeason(historyFile, options.historyPath, model, historyText, errors);
         ok = historyRead;
     }
     platform::Status reported = writeRankingReport(model, RankingReportPath);
@@ -115,8 +115,8 @@ bool writeRanking(const std::vector<ParticipantRecord>& participants,
     // Last, so that a run counts in the season only once its outputs are out.
     if (historyRead && reported) {
         const std::string entry = history::textToAppend(historyText, history::snapshotLine(model));
-        platform::Status appended = history.append(entry.data(), entry.size());
-        appended = appended ? history.close() : appended;
+        platform::Status appended = historyFile.append(entry.data(), entry.size());
+        appended = appended ? historyFile.close() : appended;
         if (!appended) {
             complain(errors, options.historyPath, appended.reason());
             ok = false;
