@@ -278,7 +278,8 @@ TEST(History, HistoriesAsFound) {
         EXPECT_TRUE(fs::is_regular_file(game / "ranking.txt"));
         if (!c.reason.empty()) {
             EXPECT_EQ(result.exitStatus, 1);
-            EXPECT_EQ(result.errors, "kvrrank: " + path.u8string() + ": " + c.reason + "\n");
+            EXPECT_EQ(result.errors, kvrtest::platformText("kvrrank: " + path.u8string() + ": " +
+                                                           c.reason + "\n"));
             // A history that was read but could not take the new line was compared with.
             const bool read = c.setup == Setup::SizeLimit;
             EXPECT_EQ(json.contains("history"), read);
