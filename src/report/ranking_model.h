@@ -90,20 +90,62 @@ struct Standing {
     int points;
 };
 
+// One of a driver's own results: where it stands in the whole field of its event.
+struct DriverResult {
+    int rally;            // the stage's rally, from 0; -1 for an arcade event
+    int event;            // the stage within its rally, or the arcade event, from 0
+    uint32_t time;        // shown time
+    uint32_t gap;         // time minus the event's best; 0 for the best
+    int32_t placeInField; // from 1, in the listings' order; the listed place for the first ten
+    int32_t field;        // participants with a result in the event
+    int points;           // earned by that place (0 beyond the points places)
+};
+
+// A driver with points: their results and where the points came from.
+struct DriverSummary {
+    int32_t participantIndex;
+    int rallyPoints[RallyCount]; // from each rally's stages, in rally order
+    int arcadePoints;
+    int wins;                          // listings where the driver is place 1
+    int podiums;                       // listings where the driver is place 1 to 3
+    uint64_t timeToGain;               // sum of the gaps, in hundredths
+    std::vector<DriverResult> results; // every event with a result, in the report's order
+};
+
+// A listing whose place 1 is faster than 80% of place 2.
+struct Outlier {
+    int rally; // -1 for an arcade event
+    int event;
+    int32_t participantIndex; // place 1
+    uint32_t time;
+    uint32_t secondTime;
+};
+
+// Things worth a second look in the imported files. They never change the ranking.
+struct Checks {
+    // Participants with the same shown code and name, two or more per group, in participant
+    // order; groups ordered by their first participant.
+    std::vector<std::vector<int32_t>> duplicates;
+    std::vector<Outlier> outliers; // in the report's order
+};
+
 struct RankingModel {
     ReportTime time;
     std::vector<RankedParticipant> participants; // in participant order
     std::vector<EventListing> stages;            // listed stages only: by rally, then stage
     std::vector<EventListing> arcade;            // listed arcade events only, in event order
     std::vector<Standing> standings;             // drivers with points, most points first
-    std::optional<SeasonChanges> season;         // the change since earlier runs (--history)
+    std::vector<DriverSummary> drivers;          // one per standing, in the same order
+    Checks checks;
+    std::optional<SeasonChanges> season; // the change since earlier runs (--history)
 };
 
 // Computes the ranking of `count` participants (a negative count is taken as 0). `fileNames`
 // holds each participant's bare file name in the same order; missing names are left empty.
 // The model refers to `participants`, which must outlive it.
 // Listings are one pass over the participants and a partial sort of their leading ten, all in
-// one sort buffer sized to the participant count.
+// one sort buffer sized to the participant count. The drivers' places in the field take one
+// more pass over the participants, with a binary search into each event's few driver times.
 RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t count,
                                  std::vector<std::string> fileNames, const ReportTime& time);
 
@@ -113,6 +155,11 @@ void appendTime(std::string& out, uint32_t hundredths);
 // The same into `out`, which must hold TimeTextCapacity bytes; returns the length written.
 constexpr size_t TimeTextCapacity = 16;
 size_t writeTime(char* out, uint32_t hundredths);
+
+// The key of an event as the exports name it: "rally-R-stage-S" or "arcade-E", from 1.
+std::string eventKey(int rally, int event);
+// Its column name in the CSV: "Finland 1", "Arcade Italy".
+std::string eventTitle(int rally, int event);
 
 // The participant's date as stored, "YYYY-MM-DD".
 std::string formatDate(const RankedParticipant& participant);

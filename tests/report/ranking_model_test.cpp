@@ -199,6 +199,197 @@ TEST(RankingModel, AgreesWithAStableSortOfEveryEvent) {
     }
 }
 
+// Every event's whole field in a plain stable sort: the reference for the standings and for
+// each driver's own results.
+struct FullSort {
+    struct Event {
+        int rally;
+        int event;
+        std::vector<std::pair<uint32_t, size_t>> field; // shown time, participant; sorted
+    };
+    std::vector<Event> events;
+    std::vector<int> totals;
+    std::vector<size_t> standings; // participants with points, in standings order
+};
+
+FullSort fullSort(const std::vector<ParticipantRecord>& participants) {
+    FullSort sorted;
+    sorted.totals.assign(participants.size(), 0);
+    auto add = [&](int rally, int event, auto resultOf) {
+        FullSort::Event e{rally, event, {}};
+        for (size_t i = 0; i < participants.size(); ++i) {
+            if (resultOf(participants[i]).time != 0) {
+                e.field.emplace_back(resultOf(participants[i]).time - 1, i);
+            }
+        }
+        std::stable_sort(e.field.begin(), e.field.end(),
+                         [](auto& a, auto& b) { return a.first < b.first; });
+        for (size_t k = 0; k < e.field.size() && k < 10; ++k) {
+            sorted.totals[e.field[k].second] += placePoints[k];
+        }
+        sorted.events.push_back(std::move(e));
+    };
+    for (int r = 0; r < RallyCount; ++r) {
+        for (int s = 0; s < stageCounts[r]; ++s) {
+            int slot = stageSlot(r, s);
+            add(r, s, [slot](const ParticipantRecord& p) { return p.stageResults[slot]; });
+        }
+    }
+    for (int a = 0; a < ArcadeEventCount; ++a) {
+        add(-1, a, [a](const ParticipantRecord& p) { return p.arcadeResults[a]; });
+    }
+    for (size_t i = 0; i < participants.size(); ++i) {
+        if (sorted.totals[i] > 0) {
+            sorted.standings.push_back(i);
+        }
+    }
+    std::stable_sort(sorted.standings.begin(), sorted.standings.end(),
+                     [&sorted](size_t a, size_t b) { return sorted.totals[a] > sorted.totals[b]; });
+    return sorted;
+}
+
+// Fields of 17 to 200 participants, where an unstable sort no longer happens to keep ties in
+// order, and few distinct times, so that places and totals are full of ties.
+TEST(RankingModel, StandingsAndDriversAgreeWithAFullSortOfEveryField) {
+    struct Shape {
+        size_t participants;
+        uint32_t distinctTimes;
+        unsigned resultPercent;
+    };
+    const Shape shapes[] = {{17, 2, 60},  {33, 3, 40},   {64, 5, 70}, {120, 4, 30},
+                            {200, 3, 20}, {200, 40, 90}, {150, 1, 50}};
+    uint32_t seed = 100;
+    for (const Shape& shape : shapes) {
+        kvrtest::RandomFolderShape random;
+        random.participants = shape.participants;
+        random.distinctTimes = shape.distinctTimes;
+        random.resultPercent = shape.resultPercent;
+        std::vector<ParticipantRecord> participants = kvrtest::randomParticipants(++seed, random);
+        RankingModel m = model(participants);
+        FullSort sorted = fullSort(participants);
+        const std::string what =
+            std::to_string(shape.participants) + " participants, seed " + std::to_string(seed);
+
+        ASSERT_EQ(m.standings.size(), sorted.standings.size()) << what;
+        ASSERT_EQ(m.drivers.size(), sorted.standings.size()) << what;
+        for (size_t d = 0; d < sorted.standings.size(); ++d) {
+            const size_t index = sorted.standings[d];
+            EXPECT_EQ(static_cast<size_t>(m.standings[d].participantIndex), index) << what;
+            EXPECT_EQ(m.standings[d].points, sorted.totals[index]) << what;
+            const DriverSummary& driver = m.drivers[d];
+            ASSERT_EQ(static_cast<size_t>(driver.participantIndex), index) << what;
+
+            std::vector<DriverResult> expected;
+            int rallyPoints[RallyCount] = {};
+            int arcadePoints = 0, wins = 0, podiums = 0;
+            uint64_t toGain = 0;
+            for (const FullSort::Event& e : sorted.events) {
+                for (size_t k = 0; k < e.field.size(); ++k) {
+                    if (e.field[k].second != index) {
+                        continue;
+                    }
+                    int points = k < 10 ? placePoints[k] : 0;
+                    uint32_t gap = e.field[k].first - e.field[0].first;
+                    expected.push_back({e.rally, e.event, e.field[k].first, gap,
+                                        static_cast<int32_t>(k + 1),
+                                        static_cast<int32_t>(e.field.size()), points});
+                    (e.rally < 0 ? arcadePoints : rallyPoints[e.rally]) += points;
+                    wins += k == 0;
+                    podiums += k < 3;
+                    toGain += gap;
+                }
+            }
+            ASSERT_EQ(driver.results.size(), expected.size()) << what << " driver " << d;
+            for (size_t k = 0; k < expected.size(); ++k) {
+                const DriverResult &got = driver.results[k], &want = expected[k];
+                EXPECT_TRUE(got.rally == want.rally && got.event == want.event &&
+                            got.time == want.time && got.gap == want.gap &&
+                            got.placeInField == want.placeInField && got.field == want.field &&
+                            got.points == want.points)
+                    << what << " driver " << d << " result " << k << ": place " << got.placeInField
+                    << "/" << got.field << ", expected " << want.placeInField << "/" << want.field;
+            }
+            EXPECT_TRUE(std::equal(std::begin(rallyPoints), std::end(rallyPoints),
+                                   std::begin(driver.rallyPoints)))
+                << what << " driver " << d;
+            EXPECT_EQ(driver.arcadePoints, arcadePoints) << what;
+            EXPECT_EQ(driver.wins, wins) << what;
+            EXPECT_EQ(driver.podiums, podiums) << what;
+            EXPECT_EQ(driver.timeToGain, toGain) << what;
+        }
+    }
+}
+
+// The shown code and name decide, as the exports show them; groups in order of first file.
+TEST(RankingModel, ChecksFindDuplicateDriversAndOutlyingBestTimes) {
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> drivers; // code, name
+        std::vector<std::vector<int32_t>> duplicates;
+    };
+    const Case cases[] = {
+        {"two files of one driver", {{"AB", "Ann"}, {"CD", "Cy"}, {"AB", "Ann"}}, {{0, 2}}},
+        {"three files of one driver, two of another",
+         {{"D", "Dee"}, {"AB", "Ann"}, {"AB", "Ann"}, {"D", "Dee"}, {"AB", "Ann"}},
+         {{0, 3}, {1, 2, 4}}},
+        {"the same name with another code", {{"AB", "Ann"}, {"AC", "Ann"}}, {}},
+        {"the same code with another name", {{"AB", "Ann"}, {"AB", "Anne"}}, {}},
+        {"names that differ in a byte shown alike",
+         {{"X", "N\x01"}, {"X", "N\x02"}, {"X", "N\x81"}, {"X", "N\x8D"}, {"X", "N?"}},
+         {{0, 1, 4}, {2, 3}}},
+        {"no participants", {}, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<ParticipantRecord> participants;
+        for (const auto& driver : c.drivers) {
+            participants.push_back(
+                ParticipantFileBuilder().code(driver.first).name(driver.second).record());
+        }
+        EXPECT_EQ(model(participants).checks.duplicates, c.duplicates) << c.what;
+    }
+
+    // Place 1 against place 2, in hundredths shown: flagged when 5 * best < 4 * second.
+    struct Times {
+        uint32_t best, second; // shown; NoTime for no second result
+        bool outlier;
+    };
+    const Times times[] = {
+        {400, 500, false}, // exactly 80%
+        {399, 500, true},
+        {400, 501, true},
+        {401, 501, false},
+        {0, 1, true},
+        {0, 0, false},
+        {7, NoTime, false},
+        {900000000u, 1000000000u, false}, // 5 * best passes 32 bits
+        {3435973834u, 0xFFFFFFFEu, true},
+    };
+    for (size_t t = 0; t < std::size(times); ++t) {
+        auto a = static_cast<int>(t % ArcadeEventCount);
+        // A stage listing with an outlier of its own comes first, in the report's order.
+        ParticipantFileBuilder slow, fast, far;
+        slow.name("Slow").stage(7, 10, 0, 500);
+        if (times[t].second != NoTime) {
+            slow.arcade(a, 0, times[t].second + 1u);
+        }
+        fast.name("Fast").arcade(a, 0, times[t].best + 1u);
+        far.name("Far").stage(7, 10, 0, 101);
+        std::vector<ParticipantRecord> participants = {slow.record(), fast.record(), far.record()};
+        const Checks checks = model(participants).checks;
+        std::vector<std::vector<uint32_t>> got;
+        for (const Outlier& o : checks.outliers) {
+            got.push_back({static_cast<uint32_t>(o.rally), static_cast<uint32_t>(o.event),
+                           static_cast<uint32_t>(o.participantIndex), o.time, o.secondTime});
+        }
+        std::vector<std::vector<uint32_t>> expected = {{7, 10, 2, 100, 499}};
+        if (times[t].outlier) {
+            expected.push_back({static_cast<uint32_t>(-1), static_cast<uint32_t>(a), 1,
+                                times[t].best, times[t].second});
+        }
+        EXPECT_EQ(got, expected) << times[t].best << " against " << times[t].second;
+    }
+}
+
 TEST(FormatTime, ShowsMinutesSecondsAndHundredthsUncut) {
     const std::pair<uint32_t, const char*> cases[] = {
         {0, "00:00.00"},      {745, "00:07.45"},     {6000, "01:00.00"},
