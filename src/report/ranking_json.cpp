@@ -89,6 +89,8 @@ class JsonRenderer {
         stages();
         arcade();
         standings();
+        drivers();
+        checks();
         if (model_.season) {
             history(*model_.season);
         }
@@ -135,11 +137,14 @@ class JsonRenderer {
         for (size_t i = 0; i < model_.standings.size(); ++i) {
             const Standing& standing = model_.standings[i];
             const RankedParticipant& p = participant(standing.participantIndex);
+            const DriverSummary& driver = model_.drivers[i];
             Json entry{{"place", standing.place},
                        {"index", standing.participantIndex + 1},
                        {"code", windows1252ToUtf8(p.code)},
                        {"name", windows1252ToUtf8(p.name)},
-                       {"points", standing.points}};
+                       {"points", standing.points},
+                       {"rally_points", driver.rallyPoints},
+                       {"arcade_points", driver.arcadePoints}};
             if (model_.season) {
                 const StandingMovement& move = model_.season->movements[i];
                 entry["previous_place"] = optional(move.previousPlace);
@@ -147,6 +152,68 @@ class JsonRenderer {
             }
             out_.value(entry);
         }
+        out_.end();
+    }
+
+    // One object per driver, written as soon as it is made.
+    void drivers() {
+        out_.beginArray("drivers");
+        for (size_t s = 0; s < model_.standings.size(); ++s) {
+            const Standing& standing = model_.standings[s];
+            const DriverSummary& driver = model_.drivers[s];
+            const RankedParticipant& p = participant(standing.participantIndex);
+            Json results = Json::array();
+            for (const DriverResult& r : driver.results) {
+                results.push_back(Json{{"event", eventKey(r.rally, r.event)},
+                                       {"time", formatTime(r.time)},
+                                       {"hundredths", r.time},
+                                       {"place_in_field", r.placeInField},
+                                       {"field", r.field},
+                                       {"gap_hundredths", r.gap},
+                                       {"points", r.points}});
+            }
+            out_.value(Json{{"index", standing.participantIndex + 1},
+                            {"code", windows1252ToUtf8(p.code)},
+                            {"name", windows1252ToUtf8(p.name)},
+                            {"file", validUtf8(p.file)},
+                            {"place", standing.place},
+                            {"points", standing.points},
+                            {"rally_points", driver.rallyPoints},
+                            {"arcade_points", driver.arcadePoints},
+                            {"wins", driver.wins},
+                            {"podiums", driver.podiums},
+                            {"time_to_gain_hundredths", driver.timeToGain},
+                            {"results", std::move(results)}});
+        }
+        out_.end();
+    }
+
+    void checks() {
+        out_.beginObject("checks");
+        out_.beginArray("duplicates");
+        for (const std::vector<int32_t>& group : model_.checks.duplicates) {
+            const RankedParticipant& first = participant(group.front());
+            Json files = Json::array();
+            for (int32_t index : group) {
+                files.push_back(validUtf8(participant(index).file));
+            }
+            out_.value(Json{{"code", windows1252ToUtf8(first.code)},
+                            {"name", windows1252ToUtf8(first.name)},
+                            {"files", std::move(files)}});
+        }
+        out_.end();
+        out_.beginArray("outliers");
+        for (const Outlier& outlier : model_.checks.outliers) {
+            const RankedParticipant& p = participant(outlier.participantIndex);
+            out_.value(Json{{"event", eventKey(outlier.rally, outlier.event)},
+                            {"index", outlier.participantIndex + 1},
+                            {"code", windows1252ToUtf8(p.code)},
+                            {"name", windows1252ToUtf8(p.name)},
+                            {"file", validUtf8(p.file)},
+                            {"hundredths", outlier.time},
+                            {"second_hundredths", outlier.secondTime}});
+        }
+        out_.end();
         out_.end();
     }
 

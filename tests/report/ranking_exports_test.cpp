@@ -17,6 +17,7 @@
 
 #include <cstdio>
 #include <map>
+#include <numeric>
 #include <optional>
 
 namespace {
@@ -151,10 +152,154 @@ TEST(RankingJson, AgreesWithTheTextReport) {
     }
 }
 
+// A participant's stored result at a listing key, "rally-R-stage-S" or "arcade-E".
+ResultEntry resultAt(const ParticipantRecord& p, const std::string& event) {
+    int rally = 0, stage = 0, arcade = 0;
+    if (std::sscanf(event.c_str(), "rally-%d-stage-%d", &rally, &stage) == 2) {
+        return p.stageResults[stageSlot(rally - 1, stage - 1)];
+    }
+    EXPECT_EQ(std::sscanf(event.c_str(), "arcade-%d", &arcade), 1) << event;
+    return p.arcadeResults[arcade - 1];
+}
+
+// Each driver's results checked against the participants' own times and the JSON's listings.
+TEST(RankingJson, DriversHoldEveryOwnResultWithItsPlaceInTheField) {
+    for (const Folder& f : randomFolders()) {
+        const std::string text = renderJson(f.model);
+        nlohmann::ordered_json ordered = nlohmann::ordered_json::parse(text);
+        std::vector<std::string> keys;
+        for (const auto& member : ordered.items()) {
+            keys.push_back(member.key());
+        }
+        EXPECT_EQ(keys, std::vector<std::string>({"generated", "participants", "stages", "arcade",
+                                                  "standings", "drivers", "checks"}));
+        Json json = Json::parse(text);
+
+        std::map<std::string, const Json*> listings; // by event key
+        for (const Json& stage : json["stages"]) {
+            listings["rally-" + stage["rally"].dump() + "-stage-" + stage["stage"].dump()] =
+                &stage["results"];
+        }
+        for (const Json& event : json["arcade"]) {
+            listings["arcade-" + event["event"].dump()] = &event["results"];
+        }
+        std::vector<std::string> events; // every key, in the report's order
+        for (int r = 0; r < RallyCount; ++r) {
+            for (int st = 0; st < stageCounts[r]; ++st) {
+                events.push_back("rally-" + std::to_string(r + 1) + "-stage-" +
+                                 std::to_string(st + 1));
+            }
+        }
+        for (int a = 0; a < ArcadeEventCount; ++a) {
+            events.push_back("arcade-" + std::to_string(a + 1));
+        }
+
+        const Json& drivers = json["drivers"];
+        ASSERT_EQ(drivers.size(), json["standings"].size());
+        for (size_t d = 0; d < drivers.size(); ++d) {
+            const Json& driver = drivers[d];
+            const Json& standing = json["standings"][d];
+            keys.clear();
+            for (const auto& member : ordered["drivers"][d].items()) {
+                keys.push_back(member.key());
+            }
+            EXPECT_EQ(keys,
+                      std::vector<std::string>({"index", "code", "name", "file", "place", "points",
+                                                "rally_points", "arcade_points", "wins", "podiums",
+                                                "time_to_gain_hundredths", "results"}));
+            for (const char* same :
+                 {"index", "code", "name", "place", "points", "rally_points", "arcade_points"}) {
+                EXPECT_EQ(driver[same], standing[same]) << same;
+            }
+            const auto index = driver["index"].get<size_t>();
+            EXPECT_EQ(driver["file"], json["participants"][index - 1]["file"]);
+
+            int rallyPoints[RallyCount] = {}, arcadePoints = 0, wins = 0, podiums = 0;
+            long long toGain = 0;
+            size_t next = 0; // into the driver's results
+            for (const std::string& event : events) {
+                ResultEntry own = resultAt(f.participants[index - 1], event);
+                if (own.time == 0) {
+                    continue;
+                }
+                ASSERT_LT(next, driver["results"].size()) << event;
+                const Json& r = driver["results"][next++];
+                ASSERT_EQ(r["event"], event);
+                EXPECT_EQ(r["hundredths"], own.time - 1);
+                EXPECT_EQ(hundredths(r["time"]), own.time - 1);
+                // The field and the place in it, counted from every participant's time.
+                int field = 0, ahead = 0;
+                for (size_t i = 0; i < f.participants.size(); ++i) {
+                    ResultEntry other = resultAt(f.participants[i], event);
+                    field += other.time != 0;
+                    ahead += other.time != 0 &&
+                             (other.time < own.time || (other.time == own.time && i + 1 < index));
+                }
+                EXPECT_EQ(r["field"], field) << event;
+                EXPECT_EQ(r["place_in_field"], ahead + 1) << event;
+                const Json& listed = *listings.at(event);
+                EXPECT_EQ(r["gap_hundredths"], r["hundredths"].get<long long>() -
+                                                   listed[0]["hundredths"].get<long long>());
+                auto place = r["place_in_field"].get<size_t>();
+                if (place <= listed.size()) {
+                    EXPECT_EQ(listed[place - 1]["index"], index) << event;
+                    EXPECT_EQ(r["points"], listed[place - 1]["points"]) << event;
+                } else {
+                    EXPECT_EQ(listed.size(), 10u) << event;
+                    EXPECT_EQ(r["points"], 0) << event;
+                }
+                int points = r["points"].get<int>();
+                (event[0] == 'a' ? arcadePoints : rallyPoints[std::stoi(event.substr(6)) - 1]) +=
+                    points;
+                wins += listed[0]["index"] == index;
+                podiums += listed[0]["index"] == index ||
+                           (listed.size() > 1 && listed[1]["index"] == index) ||
+                           (listed.size() > 2 && listed[2]["index"] == index);
+                toGain += r["gap_hundredths"].get<long long>();
+            }
+            EXPECT_EQ(next, driver["results"].size());
+            EXPECT_EQ(driver["rally_points"], Json(rallyPoints));
+            EXPECT_EQ(driver["arcade_points"], arcadePoints);
+            EXPECT_EQ(std::accumulate(std::begin(rallyPoints), std::end(rallyPoints), arcadePoints),
+                      driver["points"]);
+            EXPECT_EQ(driver["wins"], wins);
+            EXPECT_EQ(driver["podiums"], podiums);
+            EXPECT_EQ(driver["time_to_gain_hundredths"], toGain);
+        }
+    }
+}
+
+// A folder with two drivers of two and three files and one fast best time.
+Folder checkedFolder() {
+    std::vector<ParticipantRecord> participants = {
+        ParticipantFileBuilder().code("ZO").name("Zo\xEB").stage(2, 3, 0, 7001).record(),
+        ParticipantFileBuilder().code("AB").name("Ab").stage(2, 3, 0, 9001).record(),
+        ParticipantFileBuilder().code("ZO").name("Zo\xEB").arcade(4, 0, 1001).record(),
+        ParticipantFileBuilder().code("AB").name("Ab").arcade(4, 0, 1251).record(), // 80%: no
+                                                                                    // outlier
+        ParticipantFileBuilder().code("ZO").name("Zo\xEB").record(),
+        ParticipantFileBuilder().code("ZP").name("Zo\xEB").record(),
+    };
+    return folder(participants,
+                  {"zo.kvr", "ab.kvr", "zo (2).kvr", "ab\xFF.kvr", "zo, new.kvr", "zp.kvr"});
+}
+
+TEST(RankingJson, ChecksListDuplicateFilesAndOutlyingBestTimes) {
+    Json json = Json::parse(renderJson(checkedFolder().model));
+    EXPECT_EQ(json["checks"], Json::parse(R"({
+        "duplicates": [
+            {"code": "ZO", "name": "Zoë", "files": ["zo.kvr", "zo (2).kvr", "zo, new.kvr"]},
+            {"code": "AB", "name": "Ab", "files": ["ab.kvr", "ab\ufffd.kvr"]}],
+        "outliers": [
+            {"event": "rally-3-stage-4", "index": 1, "code": "ZO", "name": "Zoë",
+             "file": "zo.kvr", "hundredths": 7000, "second_hundredths": 9000}]})"));
+}
+
 TEST(RankingJson, EmptyListHasEveryMemberAndUnknownFileNamesAreEmpty) {
     Json json = Json::parse(renderJson(computeRankingModel(nullptr, 0, {}, ReportTime{})));
     EXPECT_EQ(json, Json::parse(R"({"generated": "0000-00-00T00:00:00", "participants": [],
-                                    "stages": [], "arcade": [], "standings": []})"));
+                                    "stages": [], "arcade": [], "standings": [], "drivers": [],
+                                    "checks": {"duplicates": [], "outliers": []}})"));
     std::vector<ParticipantRecord> one = {ParticipantFileBuilder().name("N\x9D").record()};
     json = Json::parse(renderJson(computeRankingModel(one.data(), 1, {}, Noon)));
     EXPECT_EQ(json["participants"][0]["file"], "");
@@ -354,6 +499,20 @@ std::string unescaped(const std::string& html) {
     return text;
 }
 
+// A cell's content without the elements around its text, such as a link.
+std::string withoutTags(const std::string& html) {
+    std::string text;
+    bool inTag = false;
+    for (char c : html) {
+        if (c == '<' || c == '>') {
+            inTag = c == '<';
+        } else if (!inTag) {
+            text += c;
+        }
+    }
+    return text;
+}
+
 // The cells of each body row of a table's HTML, unescaped.
 Rows tableRows(const std::string& table) {
     Rows rows;
@@ -366,7 +525,7 @@ Rows tableRows(const std::string& table) {
         size_t cell = 0;
         for (std::string content = between(row, cell, "<td", "</td>"); cell != std::string::npos;
              content = between(row, cell, "<td", "</td>")) {
-            cells.push_back(unescaped(content.substr(content.find('>') + 1)));
+            cells.push_back(unescaped(withoutTags(content.substr(content.find('>') + 1))));
         }
         rows.push_back(cells);
     }
@@ -384,13 +543,26 @@ TEST(RankingHtml, TablesHoldTheStandingsAndEveryListingOfTheTextReport) {
                   std::string::npos);
         Rows rows = tableRows(standings);
         ASSERT_EQ(rows.size(), f.text.standings.size());
+        ASSERT_EQ(rows.size(), f.model.standings.size());
         for (size_t s = 0; s < rows.size(); ++s) {
             const kvrtest::TextStanding& expected = f.text.standings[s];
+            const int32_t index = f.model.standings[s].participantIndex;
             EXPECT_EQ(rows[s],
-                      std::vector<std::string>(
-                          {std::to_string(expected.place), rows[s].size() > 1 ? rows[s][1] : "",
-                           windows1252ToUtf8(expected.name), std::to_string(expected.points)}));
+                      std::vector<std::string>({std::to_string(expected.place),
+                                                windows1252ToUtf8(f.model.participants[index].code),
+                                                windows1252ToUtf8(expected.name),
+                                                std::to_string(expected.points)}));
+            // The name links to the driver's own section.
+            EXPECT_NE(standings.find("<a href=\"#driver-" + std::to_string(index + 1) + "\">"),
+                      std::string::npos);
         }
+        std::vector<const EventListing*> modelListings;
+        for (const std::vector<EventListing>* group : {&f.model.stages, &f.model.arcade}) {
+            for (const EventListing& listing : *group) {
+                modelListings.push_back(&listing);
+            }
+        }
+        ASSERT_EQ(modelListings.size(), f.text.listings.size());
 
         size_t listed = 0;
         std::string rally;
@@ -422,12 +594,15 @@ TEST(RankingHtml, TablesHoldTheStandingsAndEveryListingOfTheTextReport) {
             std::string table = between(
                 html, at, "<table class=\"listing\" data-event=\"" + event + "\">", "</table>");
             ASSERT_NE(at, std::string::npos) << event;
+            const EventListing& modelListing = *modelListings[listed];
             ++listed;
             Rows results = tableRows(table);
             ASSERT_EQ(results.size(), expected.results.size()) << event;
+            ASSERT_EQ(results.size(), modelListing.results.size()) << event;
             for (size_t k = 0; k < results.size(); ++k) {
                 const kvrtest::TextResult& line = expected.results[k];
-                std::string name = results[k].size() > 2 ? results[k][2] : "";
+                std::string name = windows1252ToUtf8(
+                    f.model.participants[modelListing.results[k].participantIndex].name);
                 EXPECT_EQ(results[k],
                           std::vector<std::string>({std::to_string(line.place), line.code, name,
                                                     line.vehicle, line.transmission, line.time,
