@@ -1,6 +1,7 @@
 #include "report/ranking_html.h"
 
 #include "data/text.h"
+#include "report/html_drivers.h"
 #include "report/html_season.h"
 #include "report/html_text.h"
 
@@ -19,7 +20,7 @@ const char* const Style =
     "h2{font-size:1.2rem;margin:1.75rem 0 .5rem;padding-bottom:.2rem;"
     "border-bottom:2px solid #b8321f}"
     ".when{color:#4a525c;margin:0 0 .75rem}"
-    "nav{font-size:.9rem}nav a{color:#1f4e8c;margin-right:.75rem;white-space:nowrap}"
+    "a{color:#1f4e8c}nav{font-size:.9rem}nav a{margin-right:.75rem;white-space:nowrap}"
     ".scroll{overflow-x:auto;margin:0 0 1rem}"
     "table{border-collapse:collapse;font-variant-numeric:tabular-nums}"
     "caption{text-align:left;font-weight:600;padding:.35rem 0}"
@@ -40,6 +41,14 @@ const char* const Style =
     "thead{display:table-header-group}tbody tr:nth-child(even){background:none}"
     "th{background:none}}";
 
+// The reader's dark setting, on screen only: print stays dark on light.
+const char* const DarkStyle =
+    "@media screen and (prefers-color-scheme:dark){:root{color:#e4e7eb;background:#121417;"
+    "color-scheme:dark}a{color:#8ab4f8}.when,.note{color:#aeb5bd}h2{border-bottom-color:#e0664f}"
+    "th{background:#262b31}th,td{border-bottom-color:#3a4048}"
+    "tbody tr:nth-child(even){background:#1a1d21}svg text{fill:#e4e7eb}svg rect{fill:#e0664f}"
+    "#points-over-runs .axis{stroke:#aeb5bd}}";
+
 class HtmlRenderer {
   public:
     HtmlRenderer(const RankingModel& model, OutputSink& out) : model_(model), out_(out) {}
@@ -55,6 +64,8 @@ class HtmlRenderer {
         out_.put(when);
         out_.put("</title>\n<style>");
         out_.put(Style);
+        out_.put(DriverStyle);
+        out_.put(DarkStyle);
         out_.put("</style>\n</head>\n<body>\n<header>\n"
                  "<h1>Dustline Rally 2.0 - KVR Ranking System 1.0alpha2</h1>\n"
                  "<p class=\"when\">Ranking at ");
@@ -82,7 +93,8 @@ class HtmlRenderer {
             out_.put("<tr>");
             number(standing.place);
             cell(gameTextHtml(p.code));
-            cell(gameTextHtml(p.name));
+            cell("<a href=\"#" + driverSectionId(standing.participantIndex) + "\">" +
+                 gameTextHtml(p.name) + "</a>");
             number(standing.points);
             if (model_.season) {
                 htmlMoveCell(out_, *model_.season, i);
@@ -131,7 +143,8 @@ class HtmlRenderer {
 
     // Links to the sections that follow.
     void navigation() {
-        out_.put("<nav><a href=\"#drivers\">Drivers</a>");
+        out_.put("<nav><a href=\"#drivers\">Drivers</a>
+                     < a href =\"#points\">Points by Rally</a>");
         htmlSeasonNavigation(model_, out_);
         int lastRally = -1;
         for (const EventListing& listed : model_.stages) {
@@ -144,7 +157,10 @@ class HtmlRenderer {
         if (!model_.arcade.empty()) {
             out_.put("\n<a href=\"#arcade\">Arcade</a>");
         }
-        out_.put("</nav>\n");
+        if (!model_.standings.empty()) {
+            out_.put("\n<a href=\"#results\">Drivers' Results</a>");
+        }
+        out_.put("\n<a href=\"#checks\">Checks</a></nav>\n");
     }
 
     void section(const std::string& id, const std::string& heading) {
@@ -221,8 +237,11 @@ void renderHtml(const RankingModel& model, OutputSink& out) {
     HtmlRenderer renderer(model, out);
     renderer.head();
     renderer.standings();
+    renderPointsGrid(model, out);
     htmlSeasonSections(model, out);
     renderer.listings();
+    renderDriverSections(model, out);
+    renderChecks(model, out);
     renderer.tail();
 }
 

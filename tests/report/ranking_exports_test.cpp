@@ -620,6 +620,117 @@ TEST(RankingHtml, TablesHoldTheStandingsAndEveryListingOfTheTextReport) {
     }
 }
 
+// A listing key as the CSV names its column: "Finland 3", "Arcade Italy".
+std::string columnName(const std::string& event) {
+    int rally = 0, stage = 0, arcade = 0;
+    if (std::sscanf(event.c_str(), "rally-%d-stage-%d", &rally, &stage) == 2) {
+        return std::string(rallyNames[rally - 1]) + " " + std::to_string(stage);
+    }
+    std::sscanf(event.c_str(), "arcade-%d", &arcade);
+    return std::string("Arcade ") + arcadeNames[arcade - 1];
+}
+
+std::string timeText(const Json& hundredths) {
+    return formatTime(hundredths.get<uint32_t>());
+}
+
+// The points grid, the drivers' sections and the checks show what the JSON export holds.
+TEST(RankingHtml, DriverSectionsPointsGridAndChecksShowWhatTheJsonHolds) {
+    std::vector<Folder> folders = randomFolders();
+    folders.push_back(checkedFolder());
+    folders.push_back(folder({}));
+    for (const Folder& f : folders) {
+        const std::string html = renderHtml(f.model);
+        const Json json = Json::parse(renderJson(f.model));
+
+        size_t at = 0;
+        std::string grid = between(html, at, "<table id=\"points-grid\">", "</table>");
+        ASSERT_NE(at, std::string::npos);
+        EXPECT_LT(html.find("id=\"standings\""), html.find("id=\"points-grid\""));
+        EXPECT_NE(grid.find("<th>Name</th><th class=\"n\">Finland</th><th class=\"n\">Greece"),
+                  std::string::npos);
+        Rows rows = tableRows(grid);
+        ASSERT_EQ(rows.size(), json["standings"].size());
+        EXPECT_EQ(grid.find("<tbody>") != std::string::npos, !rows.empty());
+        for (size_t s = 0; s < rows.size(); ++s) {
+            const Json& standing = json["standings"][s];
+            std::vector<std::string> expected = {standing["place"].dump(), standing["code"],
+                                                 standing["name"]};
+            for (const Json& points : standing["rally_points"]) {
+                expected.push_back(points.dump());
+            }
+            expected.push_back(standing["arcade_points"].dump());
+            expected.push_back(standing["points"].dump());
+            EXPECT_EQ(rows[s], expected);
+        }
+
+        // Driver sections in standings order, after the last listing.
+        size_t lastListing = html.rfind("class=\"listing\"");
+        at = lastListing == std::string::npos ? 0 : lastListing;
+        for (const Json& driver : json["drivers"]) {
+            const std::string id = "<section id=\"driver-" + driver["index"].dump() + "\"";
+            ASSERT_NE(html.find(id, at), std::string::npos) << id;
+            std::string section = between(html, at, id, "</section>");
+            char summary[160];
+            std::snprintf(summary, sizeof summary, "<p>Place %d with %d points, %d win",
+                          driver["place"].get<int>(), driver["points"].get<int>(),
+                          driver["wins"].get<int>());
+            EXPECT_NE(section.find(summary), std::string::npos) << section.substr(0, 300);
+            EXPECT_NE(section.find(", " + driver["podiums"].dump() + " podium"), std::string::npos);
+            EXPECT_NE(section.find("time to gain " + timeText(driver["time_to_gain_hundredths"]) +
+                                   ".</p>"),
+                      std::string::npos);
+            size_t from = 0;
+            Rows results =
+                tableRows(between(section, from, "<table class=\"driver-results\">", "</table>"));
+            ASSERT_EQ(results.size(), driver["results"].size());
+            for (size_t k = 0; k < results.size(); ++k) {
+                const Json& r = driver["results"][k];
+                const auto gap = r["gap_hundredths"].get<uint32_t>();
+                EXPECT_EQ(results[k],
+                          std::vector<std::string>(
+                              {columnName(r["event"]), r["time"],
+                               r["place_in_field"].dump() + "/" + r["field"].dump(),
+                               gap == 0 ? "" : "+" + formatTime(gap), r["points"].dump()}));
+            }
+        }
+        EXPECT_EQ(html.find("<section id=\"driver-", at), std::string::npos);
+
+        // The checks: both tables with their headers, rows only for what there is.
+        at = html.find("<section id=\"checks\">");
+        ASSERT_NE(at, std::string::npos);
+        std::string checks = html.substr(at);
+        EXPECT_NE(checks.find("Checks only point"), std::string::npos);
+        at = 0;
+        std::string duplicates = between(checks, at, "<table id=\"duplicates\">", "</table>");
+        EXPECT_NE(duplicates.find("<th>Code</th><th>Name</th><th>Files</th>"), std::string::npos);
+        rows = tableRows(duplicates);
+        ASSERT_EQ(rows.size(), json["checks"]["duplicates"].size());
+        EXPECT_EQ(duplicates.find("<tbody>") != std::string::npos, !rows.empty());
+        for (size_t g = 0; g < rows.size(); ++g) {
+            const Json& group = json["checks"]["duplicates"][g];
+            std::string files;
+            for (const Json& file : group["files"]) {
+                files += (files.empty() ? "" : ", ") + file.get<std::string>();
+            }
+            EXPECT_EQ(rows[g], std::vector<std::string>({group["code"], group["name"], files}));
+        }
+        at = 0;
+        std::string outliers = between(checks, at, "<table id=\"outliers\">", "</table>");
+        EXPECT_NE(outliers.find("<th>File</th><th class=\"n\">Time</th>"), std::string::npos);
+        rows = tableRows(outliers);
+        ASSERT_EQ(rows.size(), json["checks"]["outliers"].size());
+        EXPECT_EQ(outliers.find("<tbody>") != std::string::npos, !rows.empty());
+        for (size_t o = 0; o < rows.size(); ++o) {
+            const Json& outlier = json["checks"]["outliers"][o];
+            EXPECT_EQ(rows[o], std::vector<std::string>(
+                                   {columnName(outlier["event"]), outlier["code"], outlier["name"],
+                                    outlier["file"], timeText(outlier["hundredths"]),
+                                    timeText(outlier["second_hundredths"])}));
+        }
+    }
+}
+
 TEST(RankingHtml, PageStandsAloneAndEscapesEveryName) {
     std::vector<ParticipantRecord> participants = {
         ParticipantFileBuilder()
@@ -683,6 +794,7 @@ TEST(RankingHtml, PassesTidy) {
     kvrtest::TempFolder temp;
     std::vector<Folder> folders = randomFolders();
     folders.push_back(folder({}));
+    folders.push_back(checkedFolder());
     // The same pages with a season: the history of the folders before, none for the first.
     std::string history;
     const size_t plain = folders.size();
