@@ -8,9 +8,13 @@
 
 namespace kvr {
 
-const char* const DriverStyle = ".driver{margin:0 0 1.5rem}"
-                                "h3{font-size:1.05rem;margin:1.25rem 0 .25rem}"
-                                ".driver p,.checks-note{margin:0 0 .5rem}";
+const char* const DriverStyle =
+    ".driver{margin:0 0 1.5rem}"
+    "h3{font-size:1.05rem;margin:1.25rem 0 .25rem}"
+    ".driver p,.checks-note{margin:0 0 .5rem}"
+    // Thirteen columns: headers may wrap, names may not.
+    "#points-grid th,#points-grid td{padding:.2rem .4rem}#points-grid th{white-space:normal}"
+    "#points-grid td:nth-child(3){white-space:nowrap}";
 
 std::string driverSectionId(int32_t participantIndex) {
     return "driver-" + std::to_string(participantIndex + 1);
