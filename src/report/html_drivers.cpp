@@ -3,7 +3,6 @@
 #include "data/text.h"
 #include "report/html_text.h"
 
-#include <cinttypes>
 #include <cstdio>
 
 namespace kvr {
@@ -25,9 +24,9 @@ namespace {
 // A sum of times, which may pass what a stored time can hold, as "mm:ss.hh".
 void putLongTime(OutputSink& out, uint64_t hundredths) {
     char text[48];
-    int length = std::snprintf(text, sizeof text, "%02" PRIu64 ":%02u.%02u", hundredths / 6000,
-                               static_cast<unsigned>(hundredths / 100 % 60),
-                               static_cast<unsigned>(hundredths % 100));
+    int length = std::snprintf(
+        text, sizeof text, "%02llu:%02u.%02u", static_cast<unsigned long long>(hundredths / 6000),
+        static_cast<unsigned>(hundredths / 100 % 60), static_cast<unsigned>(hundredths % 100));
     out.put(std::string_view(text, static_cast<size_t>(length)));
 }
 
