@@ -143,8 +143,7 @@ class HtmlRenderer {
 
     // Links to the sections that follow.
     void navigation() {
-        out_.put("<nav><a href=\"#drivers\">Drivers</a>
-                     < a href =\"#points\">Points by Rally</a>");
+        out_.put("<nav><a href=\"#drivers\">Drivers</a>\n<a href=\"#points\">Points by Rally</a>");
         htmlSeasonNavigation(model_, out_);
         int lastRally = -1;
         for (const EventListing& listed : model_.stages) {
