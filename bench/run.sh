@@ -2,7 +2,8 @@
 # Measures kvrrank against the I/O floor on sample folders of 1,000, 10,000 and 100,000
 # participants: warm cache, median of several runs, peak memory, and the growth in time; the
 # same run writing all three exports (--html --json --csv) beside the report, with the memory
-# the streamed exports add; and that run again with --history on a history of 100 snapshots.
+# the streamed exports add and the sizes of the HTML and JSON written; and that run again with
+# --history on a history of 100 snapshots.
 # Then a season of 1,000 snapshots of a 30-driver group: the run with --history against the
 # same run without it.
 # Usage: bench/run.sh [sizes...]   (default: 1000 10000 100000)
@@ -63,18 +64,19 @@ for n in "${sizes[@]}"; do
     }
     peak_kb=$(peak)
     exports_peak_kb=$(peak --html "$work/x.html" --json "$work/x.json" --csv "$work/x.csv")
+    sizes_kib=$(stat -c %s "$work/x.html" "$work/x.json" | awk '{printf "%s\t", $1 / 1024}')
     cp "$work/history-$n.jsonl" "$work/h.jsonl"
     history_peak_kb=$(peak --html "$work/x.html" --json "$work/x.json" --csv "$work/x.csv" \
         --history "$work/h.jsonl")
     python3 - "$work/hf-$n.json" "$n" "$peak_kb" "$exports_peak_kb" "$history_peak_kb" \
-        >>"$results" <<'PY'
+        $sizes_kib >>"$results" <<'PY'
 import json, sys
 data = json.load(open(sys.argv[1]))
 by = {r["command"]: r for r in data["results"]}
 k, e, h, f = by["kvrrank"], by["exports"], by["history"], by["floor"]
 print("\t".join(str(x) for x in (sys.argv[2], k["median"], k["user"], k["system"],
                                  f["median"], sys.argv[3], e["median"], sys.argv[4],
-                                 h["median"], sys.argv[5])))
+                                 h["median"], sys.argv[5], sys.argv[6], sys.argv[7])))
 PY
     cd "$root"
 done
@@ -88,11 +90,11 @@ print("| participants | kvrrank median (s) | user (s) | sys (s) | I/O floor medi
       "| with exports median (s) | ratio (target <= 2) | peak RSS with exports (MiB) "
       "| exports' extra memory (MiB, target <= 16) "
       "| exports and 100-run history median (s) | ratio (target <= 2) "
-      "| peak RSS with history (MiB) |")
-print("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
+      "| peak RSS with history (MiB) | HTML (KiB) | JSON (KiB) |")
+print("|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|---:|")
 medians = {}
 ok = True
-for n, wall, user, system, floor, peak, exports, exports_peak, history, history_peak in rows:
+for n, wall, user, system, floor, peak, exports, exports_peak, history, history_peak, html, json_kib in rows:
     n, wall, floor, peak = int(n), float(wall), float(floor), int(peak)
     exports, exports_peak = float(exports), int(exports_peak)
     history, history_peak = float(history), int(history_peak)
@@ -109,7 +111,7 @@ for n, wall, user, system, floor, peak, exports, exports_peak, history, history_
           f"| {ratio:.2f} | {peak / 1024:.1f} | {limit_kib / 1024:.1f} "
           f"| {exports:.3f} | {exports_ratio:.2f} | {exports_peak / 1024:.1f} "
           f"| {extra_kib / 1024:.1f} | {history:.3f} | {history_ratio:.2f} "
-          f"| {history_peak / 1024:.1f} |")
+          f"| {history_peak / 1024:.1f} | {float(html):,.0f} | {float(json_kib):,.0f} |")
 if 10000 in medians and 100000 in medians:
     growth = medians[100000] / medians[10000]
     ok = ok and growth <= 12
