@@ -69,13 +69,8 @@ SeasonEvent seasonEvent(int rally, int event) {
     SeasonEvent e;
     e.rally = rally;
     e.event = event;
-    if (rally < 0) {
-        e.key = "arcade-" + std::to_string(event + 1);
-        e.title = std::string("Arcade ") + arcadeNames[event];
-    } else {
-        e.key = "rally-" + std::to_string(rally + 1) + "-stage-" + std::to_string(event + 1);
-        e.title = std::string(rallyNames[rally]) + " " + std::to_string(event + 1);
-    }
+    e.key = eventKey(rally, event);
+    e.title = eventTitle(rally, event);
     return e;
 }
 

@@ -117,9 +117,7 @@ class HtmlRenderer {
             }
             section("rally-" + std::to_string(r + 1), rallyNames[r]);
             for (; next != model_.stages.end() && next->rally == r; ++next) {
-                listing(*next,
-                        "rally-" + std::to_string(r + 1) + "-stage-" +
-                            std::to_string(next->event + 1),
+                listing(*next, eventKey(r, next->event),
                         "Stage " + std::to_string(next->event + 1));
             }
             out_.put("</section>\n");
@@ -127,8 +125,7 @@ class HtmlRenderer {
         if (!model_.arcade.empty()) {
             section("arcade", "Arcade");
             for (const EventListing& listed : model_.arcade) {
-                listing(listed, "arcade-" + std::to_string(listed.event + 1),
-                        arcadeNames[listed.event]);
+                listing(listed, eventKey(-1, listed.event), arcadeNames[listed.event]);
             }
             out_.put("</section>\n");
         }
