@@ -53,7 +53,7 @@ constexpr const char* NotAHistory = "not a kvrrank history file";
 
 // Opens and reads the season's history, held until this run's snapshot is appended, and
 // sets the model's changes against it. False, with the reason told, when it cannot be used:
-// the run then goes on without it.
+// the run then goes on without it. `content` is left holding the file's last byte.
 bool readSeason(platform::AppendOnlyFile& file, const std::string& path, RankingModel& model,
                 std::string& content, std::FILE* errors) {
     platform::Status status = file.open(path.c_str());
@@ -68,6 +68,10 @@ bool readSeason(platform::AppendOnlyFile& file, const std::string& path, Ranking
         return false;
     }
     model.season = history::compareSeason(digest, model);
+    // Only the last byte matters from here on (whether a line feed must come first): the rest
+    // of a long season need not stay in memory through the outputs.
+    content.erase(0, content.empty() ? 0 : content.size() - 1);
+    content.shrink_to_fit();
     return true;
 }
 
