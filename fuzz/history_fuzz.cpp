@@ -74,17 +74,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         from = end + 1;
     }
     const std::vector<ParticipantRecord>& participants = group();
-    RankingModel model =
+    const RankingModel model =
         computeRankingModel(participants.data(), static_cast<int32_t>(participants.size()), {},
                             ReportTime{2026, 12, 7, 12, 5, 9});
     const history::HistoryDigest digest = history::readHistory(text);
-    model.season = history::compareSeason(digest, model);
-    require(model.season->movements.size() == model.standings.size(), "a move per standing");
-    require(model.season->runs == digest.snapshots + 1, "the runs counted");
+    const SeasonChanges season = history::compareSeason(digest, model);
+    require(season.movements.size() == model.standings.size(), "a move per standing");
+    require(season.runs == digest.snapshots + 1, "the runs counted");
+    const RunResults run(model, &season);
     // Throws, and so ends the fuzzer with the input, unless the JSON is whole and UTF-8.
-    nlohmann::json json = nlohmann::json::parse(renderJson(model));
+    nlohmann::json json = nlohmann::json::parse(renderJson(run));
     require(json.contains("history"), "the JSON has the history");
-    std::string page = renderHtml(model);
+    std::string page = renderHtml(run);
     require(nlohmann::json(page).dump().size() > 0, "the page is UTF-8");
     require(history::parseSnapshot(
                 history::snapshotLine(model).substr(0, history::snapshotLine(model).size() - 1))

@@ -1,18 +1,20 @@
 #include "app/run.h"
 
+#include "app/outputs.h"
+
 #include "data/participant.h"
 #include "data/text.h"
 #include "history/season.h"
 #include "history/snapshot.h"
 #include "platform/fs.h"
 #include "records/records_file.h"
-#include "report/output_sink.h"
 #include "report/ranking_csv.h"
 #include "report/ranking_html.h"
 #include "report/ranking_json.h"
 #include "report/ranking_model.h"
 #include "report/ranking_report.h"
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -52,27 +54,28 @@ bool updateGameRecords(const std::vector<ParticipantRecord>& participants, std::
 constexpr const char* NotAHistory = "not a kvrrank history file";
 
 // Opens and reads the season's history, held until this run's snapshot is appended, and
-// sets the model's changes against it. False, with the reason told, when it cannot be used:
+// computes the changes since its runs. Nothing, with the reason told, when it cannot be used:
 // the run then goes on without it. `content` is left holding the file's last byte.
-bool readSeason(platform::AppendOnlyFile& file, const std::string& path, RankingModel& model,
-                std::string& content, std::FILE* errors) {
+std::optional<SeasonChanges> readSeason(platform::AppendOnlyFile& file, const std::string& path,
+                                        const RankingModel& model, std::string& content,
+                                        std::FILE* errors) {
     platform::Status status = file.open(path.c_str());
     status = status ? file.readAll(content) : status;
     if (!status) {
         complain(errors, path, status.reason());
-        return false;
+        return std::nullopt;
     }
     const history::HistoryDigest digest = history::readHistory(content);
     if (!digest.isHistory()) {
         complain(errors, path, NotAHistory);
-        return false;
+        return std::nullopt;
     }
-    model.season = history::compareSeason(digest, model);
+    std::optional<SeasonChanges> season = history::compareSeason(digest, model);
     // Only the last byte matters from here on (whether a line feed must come first): the rest
     // of a long season need not stay in memory through the outputs.
     content.erase(0, content.empty() ? 0 : content.size() - 1);
     content.shrink_to_fit();
-    return true;
+    return season;
 }
 
 // Writes ranking.txt and every requested export from one model, and adds the run to the
@@ -80,17 +83,22 @@ bool readSeason(platform::AppendOnlyFile& file, const std::string& path, Ranking
 // why, and fails the run.
 bool writeRanking(const std::vector<ParticipantRecord>& participants,
                   std::vector<std::string> files, const RunOptions& options, std::FILE* errors) {
-    RankingModel model =
+    // The drivers' places in the whole field are worked out only for the outputs that show
+    // them.
+    RankingOptions ranking;
+    ranking.driverResults = !options.htmlPath.empty() || !options.jsonPath.empty();
+    const RankingModel model =
         computeRankingModel(participants.data(), static_cast<int32_t>(participants.size()),
-                            std::move(files), currentLocalTime());
+                            std::move(files), currentLocalTime(), ranking);
     bool ok = true;
     platform::AppendOnlyFile historyFile;
     std::string historyText;
-    bool historyRead = false;
+    std::optional<SeasonChanges> season;
     if (!options.historyPath.empty()) {
-        historyRead = readSeason(historyFile, options.historyPath, model, historyText, errors);
-        ok = historyRead;
+        season = readSeason(historyFile, options.historyPath, model, historyText, errors);
+        ok = season.has_value();
     }
+    const RunResults run(model, season ? &*season : nullptr);
     platform::Status reported = writeRankingReport(model, RankingReportPath);
     if (!reported) {
         complain(errors, RankingReportPath, reported.reason());
@@ -98,7 +106,7 @@ bool writeRanking(const std::vector<ParticipantRecord>& participants,
     }
     const struct {
         const std::string& path;
-        void (*render)(const RankingModel&, OutputSink&);
+        void (*render)(const RunResults&, OutputSink&);
     } exports[] = {
         {options.htmlPath, renderHtml},
         {options.jsonPath, renderJson},
@@ -109,15 +117,15 @@ bool writeRanking(const std::vector<ParticipantRecord>& participants,
             continue;
         }
         // Streamed into the file as it is rendered: an export is never held whole in memory.
-        platform::Status written = writeRendering(
-            output.path.c_str(), [&](OutputSink& out) { output.render(model, out); });
+        platform::Status written =
+            writeRendering(output.path.c_str(), [&](OutputSink& out) { output.render(run, out); });
         if (!written) {
             complain(errors, output.path, written.reason());
             ok = false;
         }
     }
     // Last, so that a run counts in the season only once its outputs are out.
-    if (historyRead && reported) {
+    if (season && reported) {
         const std::string entry = history::textToAppend(historyText, history::snapshotLine(model));
         platform::Status appended = historyFile.append(entry.data(), entry.size());
         appended = appended ? historyFile.close() : appended;

@@ -28,40 +28,6 @@ constexpr char16_t windows1252High[32] = {
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
 };
 
-// The length of the well-formed UTF-8 sequence at `at`, or 0 when there is none; then
-// `consumed` is the length of its maximal ill-formed part (at least 1).
-size_t wellFormedLength(const unsigned char* at, size_t available, size_t& consumed) {
-    unsigned char lead = at[0];
-    size_t length = 0;
-    unsigned char low = 0x80;  // allowed range of the second byte: excludes overlong forms,
-    unsigned char high = 0xBF; // surrogates and code points beyond U+10FFFF
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        low = lead == 0xE0 ? 0xA0 : 0x80;
-        high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        low = lead == 0xF0 ? 0x90 : 0x80;
-        high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        consumed = 1;
-        return 0;
-    }
-    for (size_t i = 1; i < length; ++i) {
-        bool fits =
-            i < available && at[i] >= (i == 1 ? low : 0x80) && at[i] <= (i == 1 ? high : 0xBF);
-        if (!fits) {
-            consumed = i;
-            return 0;
-        }
-    }
-    return length;
-}
-
 } // namespace
 
 std::string windows1252ToUtf8(const char* text, size_t length) {
@@ -87,7 +53,7 @@ std::string validUtf8(const std::string& bytes) {
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     for (size_t i = 0; i < bytes.size();) {
         size_t consumed = 0;
-        size_t length = wellFormedLength(data + i, bytes.size() - i, consumed);
+        size_t length = platform::utf8SequenceLength(data + i, bytes.size() - i, consumed);
         if (length > 0) {
             out.append(bytes, i, length);
             i += length;

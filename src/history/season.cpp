@@ -15,7 +15,7 @@ using DriverKey = std::pair<std::string, std::string>;
 
 DriverKey driverKey(const RankingModel& model, const Standing& standing) {
     const RankedParticipant& p = model.participants[static_cast<size_t>(standing.participantIndex)];
-    return {windows1252ToUtf8(p.code), windows1252ToUtf8(p.name)};
+    return {p.code, p.name};
 }
 
 // The place of each driver in a snapshot's standings; the first entry counts.
@@ -67,13 +67,12 @@ SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& mo
     // New records and each record's progression, in the report's order.
     for (const auto* listings : {&model.stages, &model.arcade}) {
         for (const EventListing& listed : *listings) {
-            const size_t n = static_cast<size_t>(eventNumber(listed.rally, listed.event));
+            const Event* event = listed.event;
+            const auto n = static_cast<size_t>(event->number);
             const ListedResult& first = listed.results.front();
             const RankedParticipant& p =
                 model.participants[static_cast<size_t>(first.participantIndex)];
-            const RecordHolder holder{formatTime(first.time), first.time, windows1252ToUtf8(p.code),
-                                      windows1252ToUtf8(p.name)};
-            const SeasonEvent event = seasonEvent(listed.rally, listed.event);
+            const RecordHolder holder{formatTime(first.time), first.time, p.code, p.name};
             if (previous != nullptr) {
                 const std::optional<RecordHolder>& was = previous->records[n];
                 if (!was || holder.hundredths < was->hundredths) {
@@ -108,7 +107,7 @@ SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& mo
         season.chartRuns.push_back(snapshot.at ? safeText(*snapshot.at) : std::string());
     }
     season.chartRuns.push_back(now);
-    const size_t drivers = std::min(model.standings.size(), ChartDriverCount);
+    const size_t drivers = std::min(model.standings.size(), SeasonChartDriverCount);
     for (size_t i = 0; i < drivers; ++i) {
         const Standing& standing = model.standings[i];
         const DriverKey key = driverKey(model, standing);

@@ -3,14 +3,14 @@
 // Pure: a digest of the history and this run's ranking give the changes the exports show.
 #pragma once
 
+#include "history/season_changes.h"
 #include "history/snapshot.h"
 #include "report/ranking_model.h"
-#include "report/season_changes.h"
 
 namespace kvr::history {
 
 // The drivers the points-over-runs chart follows: the first of this run's standings.
-constexpr size_t ChartDriverCount = 10;
+constexpr size_t SeasonChartDriverCount = 10;
 
 SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& model);
 

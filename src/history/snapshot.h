@@ -3,8 +3,9 @@
 // the file itself is read and appended by the run driver.
 #pragma once
 
+#include "data/events.h"
+#include "history/season_changes.h"
 #include "report/ranking_model.h"
-#include "report/season_changes.h"
 
 #include <array>
 #include <cstddef>
@@ -17,14 +18,8 @@
 
 namespace kvr::history {
 
-// Every stage, rally by rally, then every arcade event: an event's number in a snapshot.
-constexpr int EventCount = StageCount + ArcadeEventCount;
-// The number of an event of the listings, from 0.
-int eventNumber(int rally, int event);
-// The number of an event key ("rally-2-stage-3", "arcade-1"); -1 for any other text.
-int eventNumber(std::string_view key);
-// The key and title of an event of the listings.
-SeasonEvent seasonEvent(int rally, int event);
+// The member that marks a line as a snapshot, with the value 1.
+constexpr const char* SnapshotFormatKey = "kvrrank_history";
 
 struct SnapshotStanding {
     int32_t place = 0;

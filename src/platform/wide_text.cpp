@@ -25,35 +25,58 @@ void appendUtf16(std::u16string& out, char32_t c) {
 // The code point of the sequence at `text[i]`, advancing `i` past it; U+FFFD and one byte
 // for anything that is not the shortest encoding of a value up to U+10FFFF.
 char32_t decodeUtf8(const std::string& text, size_t& i) {
-    auto byte = [&text](size_t at) { return static_cast<unsigned char>(text[at]); };
-    unsigned char lead = byte(i);
-    size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (length == 0 || length > 4 || i + length > text.size() || lead > 0xF4) {
-        ++i;
-        return Replacement;
-    }
-    if (length == 1) {
-        ++i;
-        return lead;
-    }
-    char32_t c = lead & (0x7F >> length);
-    for (size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80) {
-            ++i;
-            return Replacement;
-        }
-        c = (c << 6) | (byte(i + k) & 0x3F);
-    }
-    static constexpr char32_t Smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (c < Smallest[length] || c > 0x10FFFF) {
+    const auto* at = reinterpret_cast<const unsigned char*>(text.data()) + i;
+    size_t illFormed = 0;
+    const size_t length = utf8SequenceLength(at, text.size() - i, illFormed, true);
+    if (length == 0) {
         ++i;
         return Replacement;
     }
     i += length;
+    if (length == 1) {
+        return at[0];
+    }
+    char32_t c = at[0] & (0x7Fu >> length);
+    for (size_t k = 1; k < length; ++k) {
+        c = (c << 6) | (at[k] & 0x3Fu);
+    }
     return c;
 }
 
 } // namespace
+
+size_t utf8SequenceLength(const unsigned char* at, size_t available, size_t& illFormed,
+                          bool surrogates) {
+    const unsigned char lead = at[0];
+    size_t length = 0;
+    unsigned char low = 0x80;  // the range of the second byte: it excludes overlong forms,
+    unsigned char high = 0xBF; // surrogates and values beyond U+10FFFF
+    if (lead < 0x80) {
+        return 1;
+    } else if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED && !surrogates ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        illFormed = 1;
+        return 0;
+    }
+    for (size_t i = 1; i < length; ++i) {
+        const bool fits =
+            i < available && at[i] >= (i == 1 ? low : 0x80) && at[i] <= (i == 1 ? high : 0xBF);
+        if (!fits) {
+            illFormed = i;
+            return 0;
+        }
+    }
+    return length;
+}
 
 void appendUtf8(std::string& out, char32_t c) {
     if (c < 0x80) {

@@ -1,5 +1,6 @@
 #include "records/record_tables.h"
 
+#include "data/events.h"
 #include "data/little_endian.h"
 
 #include <cstring>
@@ -28,17 +29,17 @@ namespace {
 
 constexpr char EmptyHolderCode[CodeSize] = {'d', 'l', 'r', '\0'};
 
-// Packs the entry of one slot; `slotOf` picks the slot's result out of a participant.
-template <typename SlotOf>
-void selectSlot(const ParticipantRecord* participants, int32_t count, SlotOf slotOf,
-                RecordEntry& entry) {
+// Packs the entry of one event: the smallest time of the field, the earliest participant
+// keeping a tie.
+void selectEvent(const ParticipantRecord* participants, int32_t count, const Event& event,
+                 RecordEntry& entry) {
     // Key = time - 1 (unsigned), so "no time" is the largest key and never holds the entry.
     // Only a strictly smaller key replaces the holder: the earliest participant keeps a tie.
     const ResultEntry* best = nullptr;
     int32_t holder = -1;
     uint32_t bestKey = UINT32_MAX;
     for (int32_t i = 0; i < count; ++i) {
-        const ResultEntry& result = slotOf(participants[i]);
+        const ResultEntry& result = event.resultOf(participants[i]);
         uint32_t key = result.time - 1u;
         if (key < bestKey) {
             best = &result;
@@ -57,20 +58,10 @@ void selectSlot(const ParticipantRecord* participants, int32_t count, SlotOf slo
 
 void selectBestTimes(const ParticipantRecord* participants, int32_t count, RecordTables& tables) {
     std::memset(&tables, 0, sizeof tables);
-    for (int r = 0; r < RallyCount; ++r) {
-        for (int s = 0; s < stageCounts[r]; ++s) {
-            int slot = stageSlot(r, s);
-            selectSlot(
-                participants, count,
-                [slot](const ParticipantRecord& p) -> const ResultEntry& {
-                    return p.stageResults[slot];
-                },
-                tables.stage(r, s));
-        }
-        selectSlot(
-            participants, count,
-            [r](const ParticipantRecord& p) -> const ResultEntry& { return p.arcadeResults[r]; },
-            tables.arcade(r));
+    for (const Event& event : allEvents()) {
+        selectEvent(participants, count, event,
+                    event.isArcade() ? tables.arcade(event.index)
+                                     : tables.stage(event.rally, event.index));
     }
 }
 

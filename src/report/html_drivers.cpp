@@ -1,6 +1,5 @@
 #include "report/html_drivers.h"
 
-#include "data/text.h"
 #include "report/html_text.h"
 
 #include <cstdio>
@@ -21,46 +20,11 @@ std::string driverSectionId(int32_t participantIndex) {
 
 namespace {
 
-// A sum of times, which may pass what a stored time can hold, as "mm:ss.hh".
-void putLongTime(OutputSink& out, uint64_t hundredths) {
-    char text[48];
-    int length = std::snprintf(
-        text, sizeof text, "%02llu:%02u.%02u", static_cast<unsigned long long>(hundredths / 6000),
-        static_cast<unsigned>(hundredths / 100 % 60), static_cast<unsigned>(hundredths % 100));
-    out.put(std::string_view(text, static_cast<size_t>(length)));
+const RankedParticipant& participant(const RankingModel& model, int32_t index) {
+    return model.participants[static_cast<size_t>(index)];
 }
 
-void numberHeader(OutputSink& out, const char* text) {
-    out.put("<th class=\"n\">");
-    out.put(escapeHtml(text));
-    out.put("</th>");
-}
-
-void header(OutputSink& out, const char* text) {
-    out.put("<th>");
-    out.put(escapeHtml(text));
-    out.put("</th>");
-}
-
-// A table with its header; no body when there are no rows, as an empty one is a fault to
-// some checkers.
-template <typename Rows>
-void table(OutputSink& out, const std::string& attributes, size_t rows, Rows writeRows,
-           const char* const* headers, const bool* numeric, size_t columns) {
-    out.put("<div class=\"scroll\"><table " + attributes + ">\n<thead><tr>");
-    for (size_t c = 0; c < columns; ++c) {
-        (numeric[c] ? numberHeader : header)(out, headers[c]);
-    }
-    out.put("</tr></thead>\n");
-    if (rows > 0) {
-        out.put("<tbody>\n");
-        writeRows();
-        out.put("</tbody>\n");
-    }
-    out.put("</table></div>\n");
-}
-
-void timeCell(OutputSink& out, uint32_t time, const char* prefix = "") {
+void timeCell(OutputSink& out, uint64_t time, const char* prefix = "") {
     out.put("<td class=\"n\">");
     out.put(prefix);
     out.putTime(time);
@@ -69,7 +33,7 @@ void timeCell(OutputSink& out, uint32_t time, const char* prefix = "") {
 
 void driverLink(OutputSink& out, const RankingModel& model, int32_t index) {
     out.put("<td><a href=\"#" + driverSectionId(index) + "\">");
-    out.put(gameTextHtml(model.participants[static_cast<size_t>(index)].name));
+    out.put(escapeHtml(participant(model, index).name));
     out.put("</a></td>");
 }
 
@@ -77,43 +41,28 @@ void driverLink(OutputSink& out, const RankingModel& model, int32_t index) {
 
 void renderPointsGrid(const RankingModel& model, OutputSink& out) {
     out.put("<section id=\"points\">\n<h2>Points by Rally</h2>\n");
-    const char* headers[3 + RallyCount + 2];
-    bool numeric[3 + RallyCount + 2] = {};
-    size_t columns = 0;
-    numeric[columns] = true;
-    headers[columns++] = "Place";
-    headers[columns++] = "Code";
-    headers[columns++] = "Name";
+    std::vector<HtmlColumn> columns = {{"Place", "n"}, {"Code"}, {"Name"}};
     for (const char* rally : rallyNames) {
-        numeric[columns] = true;
-        headers[columns++] = rally;
+        columns.push_back({rally, "n"});
     }
-    numeric[columns] = true;
-    headers[columns++] = "Arcade";
-    numeric[columns] = true;
-    headers[columns++] = "Total";
-    table(
-        out, "id=\"points-grid\"", model.standings.size(),
-        [&] {
-            for (size_t s = 0; s < model.standings.size(); ++s) {
-                const Standing& standing = model.standings[s];
-                const DriverSummary& driver = model.drivers[s];
-                out.put("<tr>");
-                htmlNumberCell(out, standing.place);
-                htmlCell(
-                    out,
-                    gameTextHtml(
-                        model.participants[static_cast<size_t>(standing.participantIndex)].code));
-                driverLink(out, model, standing.participantIndex);
-                for (int points : driver.rallyPoints) {
-                    htmlNumberCell(out, points);
-                }
-                htmlNumberCell(out, driver.arcadePoints);
-                htmlNumberCell(out, standing.points);
-                out.put("</tr>\n");
+    columns.push_back({"Arcade", "n"});
+    columns.push_back({"Total", "n"});
+    htmlTable(out, "id=\"points-grid\"", "", columns, model.standings.size(), [&] {
+        for (size_t s = 0; s < model.standings.size(); ++s) {
+            const Standing& standing = model.standings[s];
+            const DriverSummary& driver = model.drivers[s];
+            out.put("<tr>");
+            htmlNumberCell(out, standing.place);
+            htmlCell(out, escapeHtml(participant(model, standing.participantIndex).code));
+            driverLink(out, model, standing.participantIndex);
+            for (int points : driver.rallyPoints) {
+                htmlNumberCell(out, points);
             }
-        },
-        headers, numeric, columns);
+            htmlNumberCell(out, driver.arcadePoints);
+            htmlNumberCell(out, standing.points);
+            out.put("</tr>\n");
+        }
+    });
     out.put("</section>\n");
 }
 
@@ -122,48 +71,44 @@ void renderDriverSections(const RankingModel& model, OutputSink& out) {
         return;
     }
     out.put("<section id=\"results\">\n<h2>Drivers' Results</h2>\n");
-    static const char* const headers[] = {"Event", "Time", "Place", "Gap", "Points"};
-    static const bool numeric[] = {false, true, true, true, true};
+    static const std::vector<HtmlColumn> columns = {
+        {"Event"}, {"Time", "n"}, {"Place", "n"}, {"Gap", "n"}, {"Points", "n"}};
     char text[160];
     for (size_t s = 0; s < model.standings.size(); ++s) {
         const Standing& standing = model.standings[s];
         const DriverSummary& driver = model.drivers[s];
-        const RankedParticipant& p =
-            model.participants[static_cast<size_t>(standing.participantIndex)];
+        const RankedParticipant& p = participant(model, standing.participantIndex);
         out.put("<section id=\"" + driverSectionId(standing.participantIndex) +
                 "\" class=\"driver\">\n<h3>");
         out.putNumber(standing.place);
         out.put(". ");
-        out.put(gameTextHtml(p.name));
+        out.put(escapeHtml(p.name));
         out.put(" (");
-        out.put(gameTextHtml(p.code));
+        out.put(escapeHtml(p.code));
         std::snprintf(
             text, sizeof text, ")</h3>\n<p>Place %d with %d points, %d %s, %d %s; time to gain ",
             standing.place, standing.points, driver.wins, driver.wins == 1 ? "win" : "wins",
             driver.podiums, driver.podiums == 1 ? "podium" : "podiums");
         out.put(text);
-        putLongTime(out, driver.timeToGain);
+        out.putTime(driver.timeToGain);
         out.put(".</p>\n");
-        table(
-            out, "class=\"driver-results\"", driver.results.size(),
-            [&] {
-                for (const DriverResult& r : driver.results) {
-                    out.put("<tr>");
-                    htmlCell(out, escapeHtml(eventTitle(r.rally, r.event)));
-                    timeCell(out, r.time);
-                    std::snprintf(text, sizeof text, "<td class=\"n\">%d/%d</td>", r.placeInField,
-                                  r.field);
-                    out.put(text);
-                    if (r.gap == 0) {
-                        out.put("<td class=\"n\"></td>");
-                    } else {
-                        timeCell(out, r.gap, "+");
-                    }
-                    htmlNumberCell(out, r.points);
-                    out.put("</tr>\n");
+        htmlTable(out, "class=\"driver-results\"", "", columns, driver.results.size(), [&] {
+            for (const DriverResult& r : driver.results) {
+                out.put("<tr>");
+                htmlCell(out, escapeHtml(r.event->title()));
+                timeCell(out, r.time);
+                std::snprintf(text, sizeof text, "<td class=\"n\">%d/%d</td>", r.placeInField,
+                              r.field);
+                out.put(text);
+                if (r.gap == 0) {
+                    out.put("<td class=\"n\"></td>");
+                } else {
+                    timeCell(out, r.gap, "+");
                 }
-            },
-            headers, numeric, sizeof numeric);
+                htmlNumberCell(out, r.points);
+                out.put("</tr>\n");
+            }
+        });
         out.put("</section>\n");
     }
     out.put("</section>\n");
@@ -174,50 +119,40 @@ void renderChecks(const RankingModel& model, OutputSink& out) {
             "point to files worth a second look: they change nothing in the ranking, the "
             "report or the records.</p>\n");
 
-    static const char* const duplicateHeaders[] = {"Code", "Name", "Files"};
-    static const bool duplicateNumeric[] = {false, false, false};
     out.put("<h3>Same code and name in more than one file</h3>\n");
-    table(
-        out, "id=\"duplicates\"", model.checks.duplicates.size(),
-        [&] {
-            for (const std::vector<int32_t>& group : model.checks.duplicates) {
-                const RankedParticipant& first =
-                    model.participants[static_cast<size_t>(group.front())];
-                out.put("<tr>");
-                htmlCell(out, gameTextHtml(first.code));
-                htmlCell(out, gameTextHtml(first.name));
-                std::string files;
-                for (int32_t index : group) {
-                    files += files.empty() ? "" : ", ";
-                    files += validUtf8(model.participants[static_cast<size_t>(index)].file);
-                }
-                htmlCell(out, escapeHtml(files));
-                out.put("</tr>\n");
-            }
-        },
-        duplicateHeaders, duplicateNumeric, 3);
+    htmlTable(out, "id=\"duplicates\"", "", {{"Code"}, {"Name"}, {"Files"}},
+              model.checks.duplicates.size(), [&] {
+                  for (const std::vector<int32_t>& group : model.checks.duplicates) {
+                      const RankedParticipant& first = participant(model, group.front());
+                      out.put("<tr>");
+                      htmlCell(out, escapeHtml(first.code));
+                      htmlCell(out, escapeHtml(first.name));
+                      std::string files;
+                      for (int32_t index : group) {
+                          files += files.empty() ? "" : ", ";
+                          files += participant(model, index).file;
+                      }
+                      htmlCell(out, escapeHtml(files));
+                      out.put("</tr>\n");
+                  }
+              });
 
-    static const char* const outlierHeaders[] = {"Event", "Code", "Name",
-                                                 "File",  "Time", "Second's time"};
-    static const bool outlierNumeric[] = {false, false, false, false, true, true};
     out.put("<h3>Place 1 faster than 80% of place 2</h3>\n");
-    table(
-        out, "id=\"outliers\"", model.checks.outliers.size(),
-        [&] {
-            for (const Outlier& outlier : model.checks.outliers) {
-                const RankedParticipant& p =
-                    model.participants[static_cast<size_t>(outlier.participantIndex)];
-                out.put("<tr>");
-                htmlCell(out, escapeHtml(eventTitle(outlier.rally, outlier.event)));
-                htmlCell(out, gameTextHtml(p.code));
-                htmlCell(out, gameTextHtml(p.name));
-                htmlCell(out, escapeHtml(validUtf8(p.file)));
-                timeCell(out, outlier.time);
-                timeCell(out, outlier.secondTime);
-                out.put("</tr>\n");
-            }
-        },
-        outlierHeaders, outlierNumeric, 6);
+    htmlTable(out, "id=\"outliers\"", "",
+              {{"Event"}, {"Code"}, {"Name"}, {"File"}, {"Time", "n"}, {"Second's time", "n"}},
+              model.checks.outliers.size(), [&] {
+                  for (const Outlier& outlier : model.checks.outliers) {
+                      const RankedParticipant& p = participant(model, outlier.participantIndex);
+                      out.put("<tr>");
+                      htmlCell(out, escapeHtml(outlier.event->title()));
+                      htmlCell(out, escapeHtml(p.code));
+                      htmlCell(out, escapeHtml(p.name));
+                      htmlCell(out, escapeHtml(p.file));
+                      timeCell(out, outlier.time);
+                      timeCell(out, outlier.secondTime);
+                      out.put("</tr>\n");
+                  }
+              });
     out.put("</section>\n");
 }
 

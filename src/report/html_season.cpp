@@ -23,36 +23,30 @@ void timeCell(OutputSink& out, const std::string& time) {
 }
 
 void newRecords(const SeasonChanges& season, OutputSink& out) {
-    out.put("<div class=\"scroll\"><table id=\"new-records\">\n<caption>New records");
+    static const std::vector<HtmlColumn> columns = {
+        {"Event"},         {"Time", "n"},  {"Code"}, {"Name"}, {"Previous time", "n"},
+        {"Previous code"}, {"Margin", "n"}};
+    std::string caption = "New records";
     if (season.previousAt) {
-        out.put(" since the run of ");
-        out.put(escapeHtml(runTime(*season.previousAt)));
+        caption += " since the run of " + escapeHtml(runTime(*season.previousAt));
     }
-    out.put("</caption>\n<thead><tr><th>Event</th><th class=\"n\">Time</th><th>Code</th>"
-            "<th>Name</th><th class=\"n\">Previous time</th><th>Previous code</th>"
-            "<th class=\"n\">Margin</th></tr></thead>\n");
-    if (!season.newRecords.empty()) {
-        out.put("<tbody>\n");
-    }
-    for (const NewRecord& record : season.newRecords) {
-        out.put("<tr>");
-        htmlCell(out, escapeHtml(record.event.title));
-        timeCell(out, record.now.time);
-        htmlCell(out, escapeHtml(record.now.code));
-        htmlCell(out, escapeHtml(record.now.name));
-        timeCell(out, record.previous ? record.previous->time : std::string());
-        htmlCell(out, record.previous ? escapeHtml(record.previous->code) : std::string());
-        out.put("<td class=\"n\">");
-        if (record.marginHundredths) {
-            out.put('-');
-            out.putTime(*record.marginHundredths);
+    htmlTable(out, "id=\"new-records\"", caption, columns, season.newRecords.size(), [&] {
+        for (const NewRecord& record : season.newRecords) {
+            out.put("<tr>");
+            htmlCell(out, escapeHtml(record.event->title()));
+            timeCell(out, record.now.time);
+            htmlCell(out, escapeHtml(record.now.code));
+            htmlCell(out, escapeHtml(record.now.name));
+            timeCell(out, record.previous ? record.previous->time : std::string());
+            htmlCell(out, record.previous ? escapeHtml(record.previous->code) : std::string());
+            out.put("<td class=\"n\">");
+            if (record.marginHundredths) {
+                out.put('-');
+                out.putTime(*record.marginHundredths);
+            }
+            out.put("</td></tr>\n");
         }
-        out.put("</td></tr>\n");
-    }
-    if (!season.newRecords.empty()) {
-        out.put("</tbody>\n");
-    }
-    out.put("</table></div>\n");
+    });
     if (!season.hasPrevious) {
         out.put("<p class=\"note\">No earlier run to compare with: this is the first run of the "
                 "season.</p>\n");
@@ -67,13 +61,14 @@ void progression(const SeasonChanges& season, OutputSink& out) {
     out.put("<h3>Record progression</h3>\n");
     auto next = season.recordLog.begin();
     while (next != season.recordLog.end()) {
-        const int rally = next->event.rally;
+        const int rally = next->event->rally;
         auto last = std::find_if(next, season.recordLog.end(),
-                                 [rally](const auto& p) { return p.event.rally != rally; });
+                                 [rally](const auto& p) { return p.event->rally != rally; });
         out.put("<details class=\"progression\">\n<summary>");
         out.put(escapeHtml(rally < 0 ? "Arcade" : rallyNames[rally]));
-        out.put("</summary>\n<div class=\"scroll\"><table>\n<thead><tr><th>Event</th><th>Run"
-                "</th><th class=\"n\">Time</th><th>Code</th><th>Name</th></tr></thead>\n");
+        out.put("</summary>\n");
+        // A body per event, so that each event's rows stay together.
+        htmlTableHead(out, "", "", {{"Event"}, {"Run"}, {"Time", "n"}, {"Code"}, {"Name"}});
         for (; next != last; ++next) {
             out.put("<tbody>\n");
             for (size_t i = 0; i < next->changes.size(); ++i) {
@@ -83,7 +78,7 @@ void progression(const SeasonChanges& season, OutputSink& out) {
                     out.put("<th scope=\"rowgroup\" rowspan=\"");
                     out.putNumber(static_cast<long long>(next->changes.size()));
                     out.put("\">");
-                    out.put(escapeHtml(next->event.title));
+                    out.put(escapeHtml(next->event->title()));
                     out.put("</th>");
                 }
                 htmlCell(out, escapeHtml(runTime(change.at)));
@@ -94,7 +89,8 @@ void progression(const SeasonChanges& season, OutputSink& out) {
             }
             out.put("</tbody>\n");
         }
-        out.put("</table></div>\n</details>\n");
+        htmlTableEnd(out);
+        out.put("</details>\n");
     }
 }
 
@@ -143,7 +139,7 @@ void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputS
         const PointsOverRuns& line = season.chart[i];
         const char* colour = Colours[i % (sizeof Colours / sizeof Colours[0])];
         const std::string name =
-            gameTextHtml(model.participants[static_cast<size_t>(line.participantIndex)].name);
+            escapeHtml(model.participants[static_cast<size_t>(line.participantIndex)].name);
         std::snprintf(text, sizeof text, "<polyline stroke=\"%s\" points=\"", colour);
         out.put(text);
         for (size_t run = 0; run < line.points.size(); ++run) {
@@ -167,10 +163,6 @@ void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputS
 
 } // namespace
 
-void htmlMoveHeader(OutputSink& out) {
-    out.put("<th class=\"move\">Move</th>");
-}
-
 void htmlMoveCell(OutputSink& out, const SeasonChanges& season, size_t standing) {
     out.put("<td class=\"move\">");
     if (season.hasPrevious) {
@@ -188,11 +180,7 @@ void htmlMoveCell(OutputSink& out, const SeasonChanges& season, size_t standing)
     out.put("</td>");
 }
 
-void htmlSeasonSections(const RankingModel& model, OutputSink& out) {
-    if (!model.season) {
-        return;
-    }
-    const SeasonChanges& season = *model.season;
+void htmlSeasonSections(const RankingModel& model, const SeasonChanges& season, OutputSink& out) {
     out.put("<section id=\"records\">\n<h2>Records</h2>\n");
     newRecords(season, out);
     progression(season, out);
@@ -203,12 +191,9 @@ void htmlSeasonSections(const RankingModel& model, OutputSink& out) {
     }
 }
 
-void htmlSeasonNavigation(const RankingModel& model, OutputSink& out) {
-    if (!model.season) {
-        return;
-    }
+void htmlSeasonNavigation(const SeasonChanges& season, OutputSink& out) {
     out.put("\n<a href=\"#records\">Records</a>");
-    if (!model.season->chart.empty()) {
+    if (!season.chart.empty()) {
         out.put("\n<a href=\"#season\">Points over the runs</a>");
     }
 }

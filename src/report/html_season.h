@@ -3,19 +3,21 @@
 // chart.
 #pragma once
 
+#include "history/season_changes.h"
+#include "report/html_text.h"
 #include "report/output_sink.h"
 #include "report/ranking_model.h"
 
 namespace kvr {
 
-// The header cell and, per standings entry, the cell of the move column.
-void htmlMoveHeader(OutputSink& out);
+// The move column of the standings: its header, and the cell of each standings entry.
+constexpr HtmlColumn HtmlMoveColumn = {"Move", "move"};
 void htmlMoveCell(OutputSink& out, const SeasonChanges& season, size_t standing);
 
-// The sections that follow the standings; nothing without a season.
-void htmlSeasonSections(const RankingModel& model, OutputSink& out);
+// The sections that follow the standings.
+void htmlSeasonSections(const RankingModel& model, const SeasonChanges& season, OutputSink& out);
 
 // Links to those sections, for the page's navigation.
-void htmlSeasonNavigation(const RankingModel& model, OutputSink& out);
+void htmlSeasonNavigation(const SeasonChanges& season, OutputSink& out);
 
 } // namespace kvr

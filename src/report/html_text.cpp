@@ -1,7 +1,5 @@
 #include "report/html_text.h"
 
-#include "data/text.h"
-
 namespace kvr {
 
 std::string escapeHtml(std::string_view text) {
@@ -31,10 +29,6 @@ std::string escapeHtml(std::string_view text) {
     return out;
 }
 
-std::string gameTextHtml(const std::string& bytes) {
-    return escapeHtml(windows1252ToUtf8(bytes));
-}
-
 void htmlCell(OutputSink& out, std::string_view html) {
     out.put("<td>");
     out.put(html);
@@ -45,6 +39,38 @@ void htmlNumberCell(OutputSink& out, long long value) {
     out.put("<td class=\"n\">");
     out.putNumber(value);
     out.put("</td>");
+}
+
+void htmlTableHead(OutputSink& out, std::string_view attributes, std::string_view captionHtml,
+                   const std::vector<HtmlColumn>& columns) {
+    out.put("<div class=\"scroll\"><table");
+    if (!attributes.empty()) {
+        out.put(' ');
+        out.put(attributes);
+    }
+    out.put(">\n");
+    if (!captionHtml.empty()) {
+        out.put("<caption>");
+        out.put(captionHtml);
+        out.put("</caption>\n");
+    }
+    out.put("<thead><tr>");
+    for (const HtmlColumn& column : columns) {
+        if (*column.cls == '\0') {
+            out.put("<th>");
+        } else {
+            out.put("<th class=\"");
+            out.put(column.cls);
+            out.put("\">");
+        }
+        out.put(escapeHtml(column.title));
+        out.put("</th>");
+    }
+    out.put("</tr></thead>\n");
+}
+
+void htmlTableEnd(OutputSink& out) {
+    out.put("</table></div>\n");
 }
 
 } // namespace kvr

@@ -1,6 +1,9 @@
 #include "report/output_sink.h"
 
-#include "report/ranking_model.h"
+#include "report/time_text.h"
+
+#include <algorithm>
+#include <charconv>
 
 namespace kvr {
 
@@ -27,24 +30,11 @@ void OutputSink::put(std::string_view text) {
 
 void OutputSink::putNumber(long long value) {
     char digits[24];
-    size_t n = 0;
-    // Negative values are built from the magnitude of value + 1, so the smallest one does
-    // not overflow.
-    unsigned long long magnitude = value < 0 ? static_cast<unsigned long long>(-(value + 1)) + 1u
-                                             : static_cast<unsigned long long>(value);
-    do {
-        digits[n++] = static_cast<char>('0' + magnitude % 10u);
-        magnitude /= 10u;
-    } while (magnitude > 0);
-    if (value < 0) {
-        put('-');
-    }
-    while (n > 0) {
-        put(digits[--n]);
-    }
+    const char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+    put(std::string_view(digits, static_cast<size_t>(end - digits)));
 }
 
-void OutputSink::putTime(uint32_t hundredths) {
+void OutputSink::putTime(uint64_t hundredths) {
     char text[TimeTextCapacity];
     put(std::string_view(text, writeTime(text, hundredths)));
 }

@@ -2,8 +2,6 @@
 // destination whenever it fills, so that no rendering is ever held whole in memory.
 #pragma once
 
-#include "platform/fs.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -28,7 +26,7 @@ class OutputSink {
         buffer_[used_++] = c;
     }
     void putNumber(long long value);
-    void putTime(uint32_t hundredths); // "mm:ss.hh"
+    void putTime(uint64_t hundredths); // "mm:ss.hh"
 
     // Hands on everything buffered. False once a hand-on has failed: after the first failure
     // everything put is dropped.
@@ -65,38 +63,5 @@ class StringSink final : public OutputSink {
     }
     std::string text_;
 };
-
-// Streams a rendering into a file replacement; `status()` tells why a hand-on failed.
-class ReplacementSink final : public OutputSink {
-  public:
-    explicit ReplacementSink(platform::FileReplacement& file, size_t capacity = DefaultCapacity)
-        : OutputSink(capacity), file_(file) {}
-    ~ReplacementSink() override = default;
-    const platform::Status& status() const { return status_; }
-
-  private:
-    bool drain(const char* data, size_t size) override {
-        status_ = file_.write(data, size);
-        return status_.ok();
-    }
-    platform::FileReplacement& file_;
-    platform::Status status_;
-};
-
-// Renders into a new file at `path` through a bounded buffer and puts it in place of any
-// earlier one only when the whole rendering was written; otherwise the earlier file stays.
-template <typename Render> platform::Status writeRendering(const char* path, Render render) {
-    platform::FileReplacement file;
-    platform::Status status = file.begin(path);
-    if (!status) {
-        return status;
-    }
-    ReplacementSink sink(file);
-    render(static_cast<OutputSink&>(sink));
-    if (!sink.flush()) {
-        return sink.status();
-    }
-    return file.commit();
-}
 
 } // namespace kvr

@@ -1,7 +1,5 @@
 #include "report/ranking_csv.h"
 
-#include "data/text.h"
-
 namespace kvr {
 
 namespace {
@@ -47,28 +45,24 @@ void headerRow(OutputSink& out) {
     for (const char* column : {"file", "code", "name", "date", "place", "points"}) {
         field(out, column);
     }
-    for (int r = 0; r < RallyCount; ++r) {
-        for (int s = 0; s < stageCounts[r]; ++s) {
-            field(out, std::string(rallyNames[r]) + " " + std::to_string(s + 1));
-        }
-    }
-    for (int a = 0; a < ArcadeEventCount; ++a) {
-        field(out, std::string("Arcade ") + arcadeNames[a]);
+    for (const Event& event : allEvents()) {
+        field(out, event.title());
     }
     out.put("\r\n");
 }
 
 } // namespace
 
-void renderCsv(const RankingModel& model, OutputSink& out) {
+void renderCsv(const RunResults& run, OutputSink& out) {
+    const RankingModel& model = run.ranking;
     headerRow(out);
     for (size_t i = 0; i < model.participants.size(); ++i) {
         const RankedParticipant& p = model.participants[i];
         out.putNumber(static_cast<long long>(i + 1));
-        textField(out, validUtf8(p.file));
-        textField(out, windows1252ToUtf8(p.code));
-        textField(out, windows1252ToUtf8(p.name));
-        field(out, formatDate(p));
+        textField(out, p.file);
+        textField(out, p.code);
+        textField(out, p.name);
+        field(out, formatDate(p.year, p.month, p.day));
         if (p.place > 0) {
             out.put(',');
             out.putNumber(p.place);
@@ -77,21 +71,16 @@ void renderCsv(const RankingModel& model, OutputSink& out) {
         } else {
             out.put(",,");
         }
-        for (int r = 0; r < RallyCount; ++r) {
-            for (int s = 0; s < stageCounts[r]; ++s) {
-                timeCell(out, p.stageTime(stageSlot(r, s)));
-            }
-        }
-        for (int a = 0; a < ArcadeEventCount; ++a) {
-            timeCell(out, p.arcadeTime(a));
+        for (const Event& event : allEvents()) {
+            timeCell(out, p.time(event));
         }
         out.put("\r\n");
     }
 }
 
-std::string renderCsv(const RankingModel& model) {
+std::string renderCsv(const RunResults& run) {
     StringSink out;
-    renderCsv(model, out);
+    renderCsv(run, out);
     return out.take();
 }
 

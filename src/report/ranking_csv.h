@@ -3,13 +3,14 @@
 #pragma once
 
 #include "report/output_sink.h"
-#include "report/ranking_model.h"
+#include "report/run_results.h"
 
 #include <string>
 
 namespace kvr {
 
-void renderCsv(const RankingModel& model, OutputSink& out);
-std::string renderCsv(const RankingModel& model);
+// The grid of the run's ranking; the season adds nothing to it.
+void renderCsv(const RunResults& run, OutputSink& out);
+std::string renderCsv(const RunResults& run);
 
 } // namespace kvr

@@ -1,6 +1,5 @@
 #include "report/ranking_html.h"
 
-#include "data/text.h"
 #include "report/html_drivers.h"
 #include "report/html_season.h"
 #include "report/html_text.h"
@@ -51,13 +50,11 @@ const char* const DarkStyle =
 
 class HtmlRenderer {
   public:
-    HtmlRenderer(const RankingModel& model, OutputSink& out) : model_(model), out_(out) {}
+    HtmlRenderer(const RunResults& run, OutputSink& out)
+        : model_(run.ranking), season_(run.season), out_(out) {}
 
     void head() {
-        const ReportTime& t = model_.time;
-        char when[96];
-        std::snprintf(when, sizeof when, "%04d.%02d.%02d %02d:%02d:%02d", t.year, t.month, t.day,
-                      t.hour, t.minute, t.second);
+        const std::string when = formatRunTime(model_.time, RunTimeStyle::Shown);
         out_.put("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                  "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                  "<title>Dustline Rally 2.0 - KVR Ranking at ");
@@ -76,35 +73,27 @@ class HtmlRenderer {
     }
 
     void standings() {
-        out_.put("<section id=\"drivers\">\n<h2>Driver Total Ranking</h2>\n"
-                 "<div class=\"scroll\"><table id=\"standings\">\n<thead><tr><th class=\"n\">Place"
-                 "</th><th>Code</th><th>Name</th><th class=\"n\">Points</th>");
-        if (model_.season) {
-            htmlMoveHeader(out_);
+        out_.put("<section id=\"drivers\">\n<h2>Driver Total Ranking</h2>\n");
+        std::vector<HtmlColumn> columns = {{"Place", "n"}, {"Code"}, {"Name"}, {"Points", "n"}};
+        if (season_ != nullptr) {
+            columns.push_back(HtmlMoveColumn);
         }
-        out_.put("</tr></thead>\n");
-        // No body without rows: an empty one is a fault to some checkers.
-        if (!model_.standings.empty()) {
-            out_.put("<tbody>\n");
-        }
-        for (size_t i = 0; i < model_.standings.size(); ++i) {
-            const Standing& standing = model_.standings[i];
-            const RankedParticipant& p = participant(standing.participantIndex);
-            out_.put("<tr>");
-            number(standing.place);
-            cell(gameTextHtml(p.code));
-            cell("<a href=\"#" + driverSectionId(standing.participantIndex) + "\">" +
-                 gameTextHtml(p.name) + "</a>");
-            number(standing.points);
-            if (model_.season) {
-                htmlMoveCell(out_, *model_.season, i);
+        htmlTable(out_, "id=\"standings\"", "", columns, model_.standings.size(), [&] {
+            for (size_t i = 0; i < model_.standings.size(); ++i) {
+                const Standing& standing = model_.standings[i];
+                const RankedParticipant& p = participant(standing.participantIndex);
+                out_.put("<tr>");
+                number(standing.place);
+                cell(escapeHtml(p.code));
+                cell("<a href=\"#" + driverSectionId(standing.participantIndex) + "\">" +
+                     escapeHtml(p.name) + "</a>");
+                number(standing.points);
+                if (season_ != nullptr) {
+                    htmlMoveCell(out_, *season_, i);
+                }
+                out_.put("</tr>\n");
             }
-            out_.put("</tr>\n");
-        }
-        if (!model_.standings.empty()) {
-            out_.put("</tbody>\n");
-        }
-        out_.put("</table></div>\n");
+        });
         chart();
         out_.put("</section>\n");
     }
@@ -112,20 +101,19 @@ class HtmlRenderer {
     void listings() {
         auto next = model_.stages.begin();
         for (int r = 0; r < RallyCount; ++r) {
-            if (next == model_.stages.end() || next->rally != r) {
+            if (next == model_.stages.end() || next->event->rally != r) {
                 continue;
             }
             section("rally-" + std::to_string(r + 1), rallyNames[r]);
-            for (; next != model_.stages.end() && next->rally == r; ++next) {
-                listing(*next, eventKey(r, next->event),
-                        "Stage " + std::to_string(next->event + 1));
+            for (; next != model_.stages.end() && next->event->rally == r; ++next) {
+                listing(*next, "Stage " + std::to_string(next->event->index + 1));
             }
             out_.put("</section>\n");
         }
         if (!model_.arcade.empty()) {
             section("arcade", "Arcade");
             for (const EventListing& listed : model_.arcade) {
-                listing(listed, eventKey(-1, listed.event), arcadeNames[listed.event]);
+                listing(listed, arcadeNames[listed.event->index]);
             }
             out_.put("</section>\n");
         }
@@ -141,13 +129,16 @@ class HtmlRenderer {
     // Links to the sections that follow.
     void navigation() {
         out_.put("<nav><a href=\"#drivers\">Drivers</a>\n<a href=\"#points\">Points by Rally</a>");
-        htmlSeasonNavigation(model_, out_);
+        if (season_ != nullptr) {
+            htmlSeasonNavigation(*season_, out_);
+        }
         int lastRally = -1;
         for (const EventListing& listed : model_.stages) {
-            if (listed.rally != lastRally) {
-                lastRally = listed.rally;
-                out_.put("\n<a href=\"#rally-" + std::to_string(listed.rally + 1) + "\">" +
-                         escapeHtml(rallyNames[listed.rally]) + "</a>");
+            const int rally = listed.event->rally;
+            if (rally != lastRally) {
+                lastRally = rally;
+                out_.put("\n<a href=\"#rally-" + std::to_string(rally + 1) + "\">" +
+                         escapeHtml(rallyNames[rally]) + "</a>");
             }
         }
         if (!model_.arcade.empty()) {
@@ -166,33 +157,36 @@ class HtmlRenderer {
     void cell(std::string_view html) { htmlCell(out_, html); }
     void number(long long value) { htmlNumberCell(out_, value); }
 
-    void listing(const EventListing& listed, const std::string& event, const std::string& title) {
-        out_.put("<div class=\"scroll\"><table class=\"listing\" data-event=\"" + event +
-                 "\">\n<caption>" + escapeHtml(title) +
-                 "</caption>\n<thead><tr><th class=\"n\">Place</th><th>Code</th><th>Name</th>"
-                 "<th>Vehicle</th><th>Transmission</th><th class=\"n\">Time</th>"
-                 "<th class=\"n\">Gap</th></tr></thead>\n<tbody>\n");
-        for (size_t k = 0; k < listed.results.size(); ++k) {
-            const ListedResult& result = listed.results[k];
-            const RankedParticipant& p = participant(result.participantIndex);
-            out_.put("<tr>");
-            number(static_cast<long long>(k + 1));
-            cell(gameTextHtml(p.code));
-            cell(gameTextHtml(p.name));
-            cell(escapeHtml(vehicleName(result.vehicle)));
-            cell(transmissionLabel(result.vehicle));
-            out_.put("<td class=\"n\">" + formatTime(result.time) + "</td><td class=\"n\">");
-            if (k > 0) {
-                out_.put("+" + formatTime(result.gap));
-            }
-            out_.put("</td></tr>\n");
-        }
-        out_.put("</tbody>\n</table></div>\n");
+    void listing(const EventListing& listed, const std::string& title) {
+        static const std::vector<HtmlColumn> columns = {
+            {"Place", "n"},   {"Code"},      {"Name"},    {"Vehicle"},
+            {"Transmission"}, {"Time", "n"}, {"Gap", "n"}};
+        htmlTable(out_, "class=\"listing\" data-event=\"" + listed.event->key() + "\"",
+                  escapeHtml(title), columns, listed.results.size(), [&] {
+                      for (size_t k = 0; k < listed.results.size(); ++k) {
+                          const ListedResult& result = listed.results[k];
+                          const RankedParticipant& p = participant(result.participantIndex);
+                          out_.put("<tr>");
+                          number(static_cast<long long>(k + 1));
+                          cell(escapeHtml(p.code));
+                          cell(escapeHtml(p.name));
+                          cell(escapeHtml(vehicleName(result.vehicle)));
+                          cell(transmissionLabel(result.vehicle));
+                          out_.put("<td class=\"n\">");
+                          out_.putTime(result.time);
+                          out_.put("</td><td class=\"n\">");
+                          if (k > 0) {
+                              out_.put('+');
+                              out_.putTime(result.gap);
+                          }
+                          out_.put("</td></tr>\n");
+                      }
+                  });
     }
 
     // Horizontal bars: the place and name above each bar, the points after its end.
     void chart() {
-        size_t drivers = std::min(model_.standings.size(), ChartDriverCount);
+        size_t drivers = std::min(model_.standings.size(), StandingsChartDriverCount);
         if (drivers == 0) {
             return;
         }
@@ -213,7 +207,7 @@ class HtmlRenderer {
             std::snprintf(text, sizeof text, "<text x=\"0\" y=\"%d\">%d. ", top + 14,
                           static_cast<int>(standing.place));
             out_.put(text);
-            out_.put(gameTextHtml(participant(standing.participantIndex).name));
+            out_.put(escapeHtml(participant(standing.participantIndex).name));
             std::snprintf(text, sizeof text,
                           "</text><rect x=\"0\" y=\"%d\" width=\"%lld\" height=\"11\" rx=\"2\"/>"
                           "<text x=\"%lld\" y=\"%d\">%d</text>\n",
@@ -224,26 +218,29 @@ class HtmlRenderer {
     }
 
     const RankingModel& model_;
+    const SeasonChanges* season_;
     OutputSink& out_;
 };
 
 } // namespace
 
-void renderHtml(const RankingModel& model, OutputSink& out) {
-    HtmlRenderer renderer(model, out);
+void renderHtml(const RunResults& run, OutputSink& out) {
+    HtmlRenderer renderer(run, out);
     renderer.head();
     renderer.standings();
-    renderPointsGrid(model, out);
-    htmlSeasonSections(model, out);
+    renderPointsGrid(run.ranking, out);
+    if (run.season != nullptr) {
+        htmlSeasonSections(run.ranking, *run.season, out);
+    }
     renderer.listings();
-    renderDriverSections(model, out);
-    renderChecks(model, out);
+    renderDriverSections(run.ranking, out);
+    renderChecks(run.ranking, out);
     renderer.tail();
 }
 
-std::string renderHtml(const RankingModel& model) {
+std::string renderHtml(const RunResults& run) {
     StringSink out;
-    renderHtml(model, out);
+    renderHtml(run, out);
     return out.take();
 }
 

@@ -4,16 +4,17 @@
 #pragma once
 
 #include "report/output_sink.h"
-#include "report/ranking_model.h"
+#include "report/run_results.h"
 
 #include <string>
 
 namespace kvr {
 
-// How many drivers the points chart shows at most.
-constexpr size_t ChartDriverCount = 20;
+// How many drivers the bar chart of the standings shows at most.
+constexpr size_t StandingsChartDriverCount = 20;
 
-void renderHtml(const RankingModel& model, OutputSink& out);
-std::string renderHtml(const RankingModel& model);
+// The page of the run. The model must hold the drivers' results.
+void renderHtml(const RunResults& run, OutputSink& out);
+std::string renderHtml(const RunResults& run);
 
 } // namespace kvr

@@ -1,7 +1,5 @@
 #include "report/ranking_json.h"
 
-#include "data/text.h"
-
 #include <nlohmann/json.hpp>
 
 #include <cstdio>
@@ -80,7 +78,8 @@ class JsonWriter {
 
 class JsonRenderer {
   public:
-    JsonRenderer(const RankingModel& model, OutputSink& out) : model_(model), out_(out) {}
+    JsonRenderer(const RunResults& run, OutputSink& out)
+        : model_(run.ranking), season_(run.season), out_(out) {}
 
     void render() {
         out_.beginObject();
@@ -91,8 +90,8 @@ class JsonRenderer {
         standings();
         drivers();
         checks();
-        if (model_.season) {
-            history(*model_.season);
+        if (season_ != nullptr) {
+            history(*season_);
         }
         out_.end();
     }
@@ -103,10 +102,10 @@ class JsonRenderer {
         for (size_t i = 0; i < model_.participants.size(); ++i) {
             const RankedParticipant& p = model_.participants[i];
             out_.value(Json{{"index", i + 1},
-                            {"file", validUtf8(p.file)},
-                            {"code", windows1252ToUtf8(p.code)},
-                            {"name", windows1252ToUtf8(p.name)},
-                            {"date", formatDate(p)}});
+                            {"file", p.file},
+                            {"code", p.code},
+                            {"name", p.name},
+                            {"date", formatDate(p.year, p.month, p.day)}});
         }
         out_.end();
     }
@@ -114,9 +113,9 @@ class JsonRenderer {
     void stages() {
         out_.beginArray("stages");
         for (const EventListing& listed : model_.stages) {
-            out_.value(Json{{"rally", listed.rally + 1},
-                            {"rally_name", rallyNames[listed.rally]},
-                            {"stage", listed.event + 1},
+            out_.value(Json{{"rally", listed.event->rally + 1},
+                            {"rally_name", rallyNames[listed.event->rally]},
+                            {"stage", listed.event->index + 1},
                             {"results", results(listed)}});
         }
         out_.end();
@@ -125,8 +124,8 @@ class JsonRenderer {
     void arcade() {
         out_.beginArray("arcade");
         for (const EventListing& listed : model_.arcade) {
-            out_.value(Json{{"event", listed.event + 1},
-                            {"name", arcadeNames[listed.event]},
+            out_.value(Json{{"event", listed.event->index + 1},
+                            {"name", arcadeNames[listed.event->index]},
                             {"results", results(listed)}});
         }
         out_.end();
@@ -140,13 +139,13 @@ class JsonRenderer {
             const DriverSummary& driver = model_.drivers[i];
             Json entry{{"place", standing.place},
                        {"index", standing.participantIndex + 1},
-                       {"code", windows1252ToUtf8(p.code)},
-                       {"name", windows1252ToUtf8(p.name)},
+                       {"code", p.code},
+                       {"name", p.name},
                        {"points", standing.points},
                        {"rally_points", driver.rallyPoints},
                        {"arcade_points", driver.arcadePoints}};
-            if (model_.season) {
-                const StandingMovement& move = model_.season->movements[i];
+            if (season_ != nullptr) {
+                const StandingMovement& move = season_->movements[i];
                 entry["previous_place"] = optional(move.previousPlace);
                 entry["movement"] = optional(move.movement);
             }
@@ -164,7 +163,7 @@ class JsonRenderer {
             const RankedParticipant& p = participant(standing.participantIndex);
             Json results = Json::array();
             for (const DriverResult& r : driver.results) {
-                results.push_back(Json{{"event", eventKey(r.rally, r.event)},
+                results.push_back(Json{{"event", r.event->key()},
                                        {"time", formatTime(r.time)},
                                        {"hundredths", r.time},
                                        {"place_in_field", r.placeInField},
@@ -173,9 +172,9 @@ class JsonRenderer {
                                        {"points", r.points}});
             }
             out_.value(Json{{"index", standing.participantIndex + 1},
-                            {"code", windows1252ToUtf8(p.code)},
-                            {"name", windows1252ToUtf8(p.name)},
-                            {"file", validUtf8(p.file)},
+                            {"code", p.code},
+                            {"name", p.name},
+                            {"file", p.file},
                             {"place", standing.place},
                             {"points", standing.points},
                             {"rally_points", driver.rallyPoints},
@@ -195,21 +194,20 @@ class JsonRenderer {
             const RankedParticipant& first = participant(group.front());
             Json files = Json::array();
             for (int32_t index : group) {
-                files.push_back(validUtf8(participant(index).file));
+                files.push_back(participant(index).file);
             }
-            out_.value(Json{{"code", windows1252ToUtf8(first.code)},
-                            {"name", windows1252ToUtf8(first.name)},
-                            {"files", std::move(files)}});
+            out_.value(
+                Json{{"code", first.code}, {"name", first.name}, {"files", std::move(files)}});
         }
         out_.end();
         out_.beginArray("outliers");
         for (const Outlier& outlier : model_.checks.outliers) {
             const RankedParticipant& p = participant(outlier.participantIndex);
-            out_.value(Json{{"event", eventKey(outlier.rally, outlier.event)},
+            out_.value(Json{{"event", outlier.event->key()},
                             {"index", outlier.participantIndex + 1},
-                            {"code", windows1252ToUtf8(p.code)},
-                            {"name", windows1252ToUtf8(p.name)},
-                            {"file", validUtf8(p.file)},
+                            {"code", p.code},
+                            {"name", p.name},
+                            {"file", p.file},
                             {"hundredths", outlier.time},
                             {"second_hundredths", outlier.secondTime}});
         }
@@ -224,7 +222,7 @@ class JsonRenderer {
         out_.value(season.skippedLines, "skipped_lines");
         out_.beginArray("new_records");
         for (const NewRecord& record : season.newRecords) {
-            Json entry = holder(record.now, record.event.key);
+            Json entry = holder(record.now, record.event->key());
             entry["previous"] = record.previous ? holder(*record.previous) : Json();
             entry["margin_hundredths"] = optional(record.marginHundredths);
             out_.value(entry);
@@ -238,7 +236,7 @@ class JsonRenderer {
                 entry.update(holder(change.holder));
                 changes.push_back(std::move(entry));
             }
-            out_.value(Json{{"event", progression.event.key}, {"changes", std::move(changes)}});
+            out_.value(Json{{"event", progression.event->key()}, {"changes", std::move(changes)}});
         }
         out_.end();
         out_.end();
@@ -270,8 +268,8 @@ class JsonRenderer {
             bool first = k == 0;
             list.push_back(Json{{"place", k + 1},
                                 {"index", result.participantIndex + 1},
-                                {"code", windows1252ToUtf8(p.code)},
-                                {"name", windows1252ToUtf8(p.name)},
+                                {"code", p.code},
+                                {"name", p.name},
                                 {"vehicle", vehicleName(result.vehicle)},
                                 {"transmission", transmissionLabel(result.vehicle)},
                                 {"time", formatTime(result.time)},
@@ -284,18 +282,19 @@ class JsonRenderer {
     }
 
     const RankingModel& model_;
+    const SeasonChanges* season_;
     JsonWriter out_;
 };
 
 } // namespace
 
-void renderJson(const RankingModel& model, OutputSink& out) {
-    JsonRenderer(model, out).render();
+void renderJson(const RunResults& run, OutputSink& out) {
+    JsonRenderer(run, out).render();
 }
 
-std::string renderJson(const RankingModel& model) {
+std::string renderJson(const RunResults& run) {
     StringSink out;
-    renderJson(model, out);
+    renderJson(run, out);
     return out.take();
 }
 

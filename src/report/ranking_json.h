@@ -2,14 +2,14 @@
 #pragma once
 
 #include "report/output_sink.h"
-#include "report/ranking_model.h"
+#include "report/run_results.h"
 
 #include <string>
 
 namespace kvr {
 
-// The JSON text of `model`, ended by a line end.
-void renderJson(const RankingModel& model, OutputSink& out);
-std::string renderJson(const RankingModel& model);
+// The JSON text of the run, ended by a line end. The model must hold the drivers' results.
+void renderJson(const RunResults& run, OutputSink& out);
+std::string renderJson(const RunResults& run);
 
 } // namespace kvr

@@ -3,7 +3,6 @@
 #include "data/text.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace kvr {
 
@@ -20,72 +19,6 @@ size_t selectLeadingItems(RankingItem* items, size_t count, size_t limit) {
     return shown;
 }
 
-size_t writeTime(char* out, uint32_t hundredths) {
-    // Written digit by digit: the CSV grid shows millions of times.
-    char digits[16];
-    size_t n = 0;
-    uint32_t minutes = hundredths / 6000u;
-    do {
-        digits[n++] = static_cast<char>('0' + minutes % 10u);
-        minutes /= 10u;
-    } while (minutes > 0);
-    if (n < 2) {
-        digits[n++] = '0';
-    }
-    size_t length = 0;
-    while (n > 0) {
-        out[length++] = digits[--n];
-    }
-    uint32_t seconds = (hundredths % 6000u) / 100u;
-    uint32_t rest = hundredths % 100u;
-    out[length++] = ':';
-    out[length++] = static_cast<char>('0' + seconds / 10u);
-    out[length++] = static_cast<char>('0' + seconds % 10u);
-    out[length++] = '.';
-    out[length++] = static_cast<char>('0' + rest / 10u);
-    out[length++] = static_cast<char>('0' + rest % 10u);
-    return length;
-}
-
-void appendTime(std::string& out, uint32_t hundredths) {
-    char text[TimeTextCapacity];
-    out.append(text, writeTime(text, hundredths));
-}
-
-std::string formatTime(uint32_t hundredths) {
-    std::string text;
-    appendTime(text, hundredths);
-    return text;
-}
-
-std::string formatDate(const RankedParticipant& participant) {
-    char text[48];
-    int length = std::snprintf(text, sizeof text, "%04d-%02d-%02d", participant.year,
-                               participant.month, participant.day);
-    return std::string(text, static_cast<size_t>(length));
-}
-
-std::string eventKey(int rally, int event) {
-    if (rally < 0) {
-        return "arcade-" + std::to_string(event + 1);
-    }
-    return "rally-" + std::to_string(rally + 1) + "-stage-" + std::to_string(event + 1);
-}
-
-std::string eventTitle(int rally, int event) {
-    if (rally < 0) {
-        return std::string("Arcade ") + arcadeNames[event];
-    }
-    return std::string(rallyNames[rally]) + " " + std::to_string(event + 1);
-}
-
-std::string formatIsoTime(const ReportTime& t) {
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d", t.year, t.month, t.day,
-                  t.hour, t.minute, t.second);
-    return text;
-}
-
 namespace {
 
 uint32_t shownTime(const ResultEntry& result) {
@@ -94,20 +27,18 @@ uint32_t shownTime(const ResultEntry& result) {
 
 } // namespace
 
-uint32_t RankedParticipant::stageTime(int slot) const {
-    const int rally = slot / StageSlotsPerRally;
-    if (record == nullptr || slot < 0 || rally >= RallyCount ||
-        slot % StageSlotsPerRally >= stageCounts[rally]) {
-        return NoTime;
-    }
-    return shownTime(record->stageResults[slot]);
+std::string_view RankedParticipant::gameCode() const {
+    return record != nullptr ? std::string_view(record->code, codeLength(record->code))
+                             : std::string_view();
 }
 
-uint32_t RankedParticipant::arcadeTime(int event) const {
-    if (record == nullptr || event < 0 || event >= ArcadeEventCount) {
-        return NoTime;
-    }
-    return shownTime(record->arcadeResults[event]);
+std::string_view RankedParticipant::gameName() const {
+    return record != nullptr ? std::string_view(record->name, nameLength(record->name))
+                             : std::string_view();
+}
+
+uint32_t RankedParticipant::time(const Event& event) const {
+    return record != nullptr ? shownTime(event.resultOf(*record)) : NoTime;
 }
 
 namespace {
@@ -116,8 +47,9 @@ RankedParticipant describe(const ParticipantRecord& p, std::string&& file) {
     RankedParticipant r;
     r.file = std::move(file);
     r.record = &p;
-    r.code.assign(p.code, codeLength(p.code));
-    r.name.assign(p.name, nameLength(p.name));
+    r.file = validUtf8(r.file);
+    r.code = windows1252ToUtf8(p.code, codeLength(p.code));
+    r.name = windows1252ToUtf8(p.name, nameLength(p.name));
     r.year = dateYear(p.date);
     r.month = dateMonth(p.date);
     r.day = dateDay(p.date);
@@ -130,16 +62,16 @@ class ModelBuilder {
         : participants_(participants), model_(model), items_(model.participants.size()) {}
 
     void listings() {
-        for (int r = 0; r < RallyCount; ++r) {
-            for (int s = 0; s < stageCounts[r]; ++s) {
-                int slot = stageSlot(r, s);
-                listing(model_.stages, r, s,
-                        [slot](const ParticipantRecord& p) { return p.stageResults[slot]; });
+        for (const Event& event : allEvents()) {
+            if (event.isArcade()) {
+                listing(model_.arcade, event, [slot = event.slot](const ParticipantRecord& p) {
+                    return p.arcadeResults[slot];
+                });
+            } else {
+                listing(model_.stages, event, [slot = event.slot](const ParticipantRecord& p) {
+                    return p.stageResults[slot];
+                });
             }
-        }
-        for (int a = 0; a < ArcadeEventCount; ++a) {
-            listing(model_.arcade, -1, a,
-                    [a](const ParticipantRecord& p) { return p.arcadeResults[a]; });
         }
     }
 
@@ -171,21 +103,16 @@ class ModelBuilder {
             return;
         }
         std::vector<EventField> fields;
-        fields.reserve(static_cast<size_t>(StageCount + ArcadeEventCount));
-        for (int r = 0; r < RallyCount; ++r) {
-            for (int s = 0; s < stageCounts[r]; ++s) {
-                fields.push_back(eventField(r, s));
-            }
-        }
-        for (int a = 0; a < ArcadeEventCount; ++a) {
-            fields.push_back(eventField(-1, a));
+        fields.reserve(static_cast<size_t>(EventCount));
+        for (const Event& event : allEvents()) {
+            fields.push_back(eventField(event));
         }
 
         // Participant by participant, so that each record is read once, front to back.
         for (size_t i = 0; i < model_.participants.size(); ++i) {
             const ParticipantRecord& p = participants_[i];
             for (EventField& f : fields) {
-                ResultEntry result = f.resultOf(p);
+                ResultEntry result = f.event->resultOf(p);
                 if (result.time == 0) {
                     continue;
                 }
@@ -205,9 +132,8 @@ class ModelBuilder {
             int32_t ahead = 0;
             for (size_t j = 0; j < f.keys.size(); ++j) {
                 ahead += f.preceding[j];
-                DriverResult result{f.rally, f.event,   static_cast<uint32_t>(f.keys[j] >> 32),
-                                    0,       ahead + 1, f.field,
-                                    0};
+                DriverResult result{
+                    f.event, static_cast<uint32_t>(f.keys[j] >> 32), 0, ahead + 1, f.field, 0};
                 result.gap = result.time - f.best;
                 if (result.placeInField <= listingLimit) {
                     result.points = placePoints[result.placeInField - 1];
@@ -216,7 +142,8 @@ class ModelBuilder {
                 driver.wins += result.placeInField == 1 ? 1 : 0;
                 driver.podiums += result.placeInField <= 3 ? 1 : 0;
                 driver.timeToGain += result.gap;
-                (f.rally < 0 ? driver.arcadePoints : driver.rallyPoints[f.rally]) += result.points;
+                (f.event->isArcade() ? driver.arcadePoints : driver.rallyPoints[f.event->rally]) +=
+                    result.points;
                 driver.results.push_back(result);
             }
         }
@@ -251,9 +178,8 @@ class ModelBuilder {
                 const ListedResult& first = listed.results[0];
                 const ListedResult& second = listed.results[1];
                 if (5u * uint64_t{first.time} < 4u * uint64_t{second.time}) {
-                    model_.checks.outliers.push_back({listed.rally, listed.event,
-                                                      first.participantIndex, first.time,
-                                                      second.time});
+                    model_.checks.outliers.push_back(
+                        {listed.event, first.participantIndex, first.time, second.time});
                 }
             }
         }
@@ -262,18 +188,12 @@ class ModelBuilder {
   private:
     // One event's drivers: their sort keys in the listings' order, and who they are.
     struct EventField {
-        int rally;
-        int event;
-        int slot; // the stage slot, or the arcade event
+        const Event* event;
         std::vector<uint64_t> keys;
         std::vector<size_t> drivers;    // the driver (index into the standings) of each key
         std::vector<int32_t> preceding; // results whose first later driver key is this one
         uint32_t best = NoTime;
         int32_t field = 0;
-
-        ResultEntry resultOf(const ParticipantRecord& p) const {
-            return rally < 0 ? p.arcadeResults[slot] : p.stageResults[slot];
-        }
     };
 
     // Groups the participants of byName[run, end), whose hashes are equal, by the text itself:
@@ -308,13 +228,12 @@ class ModelBuilder {
         return uint64_t{shown} << 32 | participant;
     }
 
-    EventField eventField(int rally, int event) const {
-        EventField f{rally,  event, rally < 0 ? event : stageSlot(rally, event), {}, {}, {},
-                     NoTime, 0};
+    EventField eventField(const Event& event) const {
+        EventField f{&event, {}, {}, {}, NoTime, 0};
         std::vector<std::pair<uint64_t, size_t>> keyed;
         for (size_t d = 0; d < model_.standings.size(); ++d) {
             auto participant = static_cast<size_t>(model_.standings[d].participantIndex);
-            ResultEntry result = f.resultOf(participants_[participant]);
+            ResultEntry result = event.resultOf(participants_[participant]);
             if (result.time != 0) {
                 keyed.emplace_back(fieldKey(result.time - 1u, participant), d);
             }
@@ -330,7 +249,7 @@ class ModelBuilder {
 
     std::string shownCodeAndName(size_t participant) const {
         const RankedParticipant& p = model_.participants[participant];
-        return windows1252ToUtf8(p.code) + '\0' + windows1252ToUtf8(p.name);
+        return p.code + '\0' + p.name;
     }
 
     // FNV-1a, 64 bits.
@@ -345,7 +264,7 @@ class ModelBuilder {
     // One pass collects the event's results into the sort buffer in participant order; the
     // leading ten are then sorted into place.
     template <typename ResultOf>
-    void listing(std::vector<EventListing>& into, int rally, int event, ResultOf resultOf) {
+    void listing(std::vector<EventListing>& into, const Event& event, ResultOf resultOf) {
         size_t n = 0;
         for (size_t i = 0; i < items_.size(); ++i) {
             ResultEntry result = resultOf(participants_[i]);
@@ -357,7 +276,7 @@ class ModelBuilder {
             return;
         }
         size_t shown = selectLeadingItems(items_.data(), n, listingLimit);
-        EventListing listed{rally, event, {}};
+        EventListing listed{&event, {}};
         listed.results.reserve(shown);
         for (size_t k = 0; k < shown; ++k) {
             const RankingItem& item = items_[k];
@@ -377,7 +296,8 @@ class ModelBuilder {
 } // namespace
 
 RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t count,
-                                 std::vector<std::string> fileNames, const ReportTime& time) {
+                                 std::vector<std::string> fileNames, const ReportTime& time,
+                                 const RankingOptions& options) {
     RankingModel model;
     model.time = time;
     size_t size = count > 0 ? static_cast<size_t>(count) : 0;
@@ -389,7 +309,9 @@ RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t 
     ModelBuilder builder(participants, model);
     builder.listings();
     builder.standings();
-    builder.drivers();
+    if (options.driverResults) {
+        builder.drivers();
+    }
     builder.checks();
     return model;
 }

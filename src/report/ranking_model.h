@@ -4,13 +4,14 @@
 #pragma once
 
 #include "data/championship_tables.h"
+#include "data/events.h"
 #include "data/participant.h"
-#include "report/season_changes.h"
+#include "report/time_text.h"
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kvr {
@@ -35,36 +36,26 @@ inline bool rankingItemPrecedes(const RankingItem& a, const RankingItem& b) {
 // order, and returns that number. The rest of the buffer is left in some order.
 size_t selectLeadingItems(RankingItem* items, size_t count, size_t limit);
 
-// Local date and time of the ranking; all zero when unknown.
-struct ReportTime {
-    int year = 0;
-    int month = 0;
-    int day = 0;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-};
-
-// A shown time in hundredths of a second: the stored time word minus one.
-constexpr uint32_t NoTime = 0xFFFFFFFFu; // no result (a stored word can never show as this)
-
 struct RankedParticipant {
-    std::string file; // the bare file name as given (UTF-8 expected, not checked); "" unknown
-    std::string code; // the shown code: up to three game bytes
-    std::string name; // the shown name: up to 43 game bytes
-    int year = 0;     // the date as stored: year, month and day, unchecked
+    // As the exports show them, converted once: the file name with each ill-formed part as
+    // U+FFFD, the code and the name from the game's code page to UTF-8.
+    std::string file; // "" when unknown
+    std::string code;
+    std::string name;
+    int year = 0; // the date as stored: year, month and day, unchecked
     int month = 0;
     int day = 0;
     int points = 0;    // the total earned on the listings
     int32_t place = 0; // place in the standings, from 1; 0 when the participant has no points
-    // The participant's own results, read where they are rather than copied: at 100,000
-    // participants a copy of every time would be some 40 MB more.
+    // The participant's own results and game bytes, read where they are rather than copied:
+    // at 100,000 participants a copy of every time would be some 40 MB more.
     const ParticipantRecord* record = nullptr;
 
-    // The shown time of a stage slot, stageSlot(rally, stage), or of an arcade event; NoTime
-    // where there is none, and for slots beyond a rally's stage count.
-    uint32_t stageTime(int slot) const;
-    uint32_t arcadeTime(int event) const;
+    // The code and name in the game's own bytes (up to three and 43), as ranking.txt shows them.
+    std::string_view gameCode() const;
+    std::string_view gameName() const;
+    // The shown time in an event; NoTime where there is none.
+    uint32_t time(const Event& event) const;
 };
 
 // One listed place: listings hold places 1 to 10 in order.
@@ -78,8 +69,7 @@ struct ListedResult {
 
 // The listing of one stage or arcade event that has at least one result.
 struct EventListing {
-    int rally; // the stage's rally, from 0; -1 for an arcade event
-    int event; // the stage within its rally, or the arcade event, from 0
+    const Event* event;
     std::vector<ListedResult> results;
 };
 
@@ -92,8 +82,7 @@ struct Standing {
 
 // One of a driver's own results: where it stands in the whole field of its event.
 struct DriverResult {
-    int rally;            // the stage's rally, from 0; -1 for an arcade event
-    int event;            // the stage within its rally, or the arcade event, from 0
+    const Event* event;
     uint32_t time;        // shown time
     uint32_t gap;         // time minus the event's best; 0 for the best
     int32_t placeInField; // from 1, in the listings' order; the listed place for the first ten
@@ -114,8 +103,7 @@ struct DriverSummary {
 
 // A listing whose place 1 is faster than 80% of place 2.
 struct Outlier {
-    int rally; // -1 for an arcade event
-    int event;
+    const Event* event;
     int32_t participantIndex; // place 1
     uint32_t time;
     uint32_t secondTime;
@@ -135,36 +123,24 @@ struct RankingModel {
     std::vector<EventListing> stages;            // listed stages only: by rally, then stage
     std::vector<EventListing> arcade;            // listed arcade events only, in event order
     std::vector<Standing> standings;             // drivers with points, most points first
-    std::vector<DriverSummary> drivers;          // one per standing, in the same order
+    // One per standing, in the same order; empty unless asked for (driverResults).
+    std::vector<DriverSummary> drivers;
     Checks checks;
-    std::optional<SeasonChanges> season; // the change since earlier runs (--history)
+};
+
+struct RankingOptions {
+    // Each driver's results with their places in the whole field, points by rally, wins,
+    // podiums and time to gain: a pass over every result that only the page and the JSON show.
+    bool driverResults = true;
 };
 
 // Computes the ranking of `count` participants (a negative count is taken as 0). `fileNames`
 // holds each participant's bare file name in the same order; missing names are left empty.
 // The model refers to `participants`, which must outlive it.
 // Listings are one pass over the participants and a partial sort of their leading ten, all in
-// one sort buffer sized to the participant count. The drivers' places in the field take one
-// more pass over the participants, with a binary search into each event's few driver times.
+// one sort buffer sized to the participant count.
 RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t count,
-                                 std::vector<std::string> fileNames, const ReportTime& time);
-
-// A shown time or gap as "mm:ss.hh": minutes with at least two digits, never cut.
-std::string formatTime(uint32_t hundredths);
-void appendTime(std::string& out, uint32_t hundredths);
-// The same into `out`, which must hold TimeTextCapacity bytes; returns the length written.
-constexpr size_t TimeTextCapacity = 16;
-size_t writeTime(char* out, uint32_t hundredths);
-
-// The key of an event as the exports name it: "rally-R-stage-S" or "arcade-E", from 1.
-std::string eventKey(int rally, int event);
-// Its column name in the CSV: "Finland 1", "Arcade Italy".
-std::string eventTitle(int rally, int event);
-
-// The participant's date as stored, "YYYY-MM-DD".
-std::string formatDate(const RankedParticipant& participant);
-
-// The ranking's time as "YYYY-MM-DDTHH:MM:SS".
-std::string formatIsoTime(const ReportTime& time);
+                                 std::vector<std::string> fileNames, const ReportTime& time,
+                                 const RankingOptions& options = RankingOptions());
 
 } // namespace kvr

@@ -1,12 +1,9 @@
 #include "report/ranking_report.h"
 
 #include "data/text.h"
-#include "platform/fs.h"
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
-#include <ctime>
 #include <vector>
 
 namespace kvr {
@@ -46,7 +43,8 @@ class TextRenderer {
         for (size_t i = 0; i < model_.participants.size(); ++i) {
             const RankedParticipant& p = model_.participants[i];
             appendf(out_, "  %02d. %3s , %04d.%02d.%02d , %s\n", static_cast<int>(i + 1),
-                    safeText(p.code).c_str(), p.year, p.month, p.day, safeText(p.name).c_str());
+                    shown(p.gameCode()).c_str(), p.year, p.month, p.day,
+                    shown(p.gameName()).c_str());
         }
     }
 
@@ -55,8 +53,8 @@ class TextRenderer {
         auto next = model_.stages.begin();
         for (int r = 0; r < RallyCount; ++r) {
             appendf(out_, "\n %s :\n\n", rallyNames[r]);
-            for (; next != model_.stages.end() && next->rally == r; ++next) {
-                appendf(out_, "  Stage %2d\n", next->event + 1);
+            for (; next != model_.stages.end() && next->event->rally == r; ++next) {
+                appendf(out_, "  Stage %2d\n", next->event->index + 1);
                 listing(*next);
             }
         }
@@ -65,7 +63,7 @@ class TextRenderer {
     void arcadeSection() {
         appendf(out_, "\nArcade - Lap Times\n\n");
         for (const EventListing& listed : model_.arcade) {
-            appendf(out_, "  %s\n", arcadeNames[listed.event]);
+            appendf(out_, "  %s\n", arcadeNames[listed.event->index]);
             listing(listed);
         }
     }
@@ -75,11 +73,15 @@ class TextRenderer {
         for (const Standing& standing : model_.standings) {
             const RankedParticipant& p = participant(standing.participantIndex);
             appendf(out_, "  %02d %4dpnt %s\n", static_cast<int>(standing.place), standing.points,
-                    safeText(p.name).c_str());
+                    shown(p.gameName()).c_str());
         }
     }
 
   private:
+    static std::string shown(std::string_view gameText) {
+        return safeText(gameText.data(), gameText.size());
+    }
+
     const RankedParticipant& participant(int32_t index) const {
         return model_.participants[static_cast<size_t>(index)];
     }
@@ -87,7 +89,7 @@ class TextRenderer {
     void listing(const EventListing& listed) {
         for (size_t k = 0; k < listed.results.size(); ++k) {
             const ListedResult& result = listed.results[k];
-            std::string code = safeText(participant(result.participantIndex).code);
+            std::string code = shown(participant(result.participantIndex).gameCode());
             int place = static_cast<int>(k + 1);
             std::string time = formatTime(result.time);
             if (k == 0) {
@@ -107,16 +109,16 @@ class TextRenderer {
     std::string& out_;
 };
 
-// Rewrites "\n" as the platform's text line end.
-std::string withPlatformLineEnds(std::string text) {
-    if (std::strcmp(platform::TextLineEnd, "\n") == 0) {
+// Rewrites "\n" as `lineEnd`.
+std::string withLineEnds(std::string text, std::string_view lineEnd) {
+    if (lineEnd == "\n") {
         return text;
     }
     std::string converted;
     converted.reserve(text.size() + text.size() / 16);
     for (char c : text) {
         if (c == '\n') {
-            converted += platform::TextLineEnd;
+            converted += lineEnd;
         } else {
             converted += c;
         }
@@ -126,56 +128,23 @@ std::string withPlatformLineEnds(std::string text) {
 
 } // namespace
 
-std::string renderText(const RankingModel& model) {
+std::string renderText(const RankingModel& model, std::string_view lineEnd) {
     std::string out;
     // About one line per participant and a few hundred listing lines.
     out.reserve(model.participants.size() * 72 + 64 * 1024);
     appendf(out, "Dustline Rally 2.0 - KVR Ranking System 1.0alpha2\n\n");
-    const ReportTime& time = model.time;
-    appendf(out, "Ranking at %04d.%02d.%02d %02d:%02d:%02d\n\n\n", time.year, time.month, time.day,
-            time.hour, time.minute, time.second);
+    appendf(out, "Ranking at %s\n\n\n", formatRunTime(model.time, RunTimeStyle::Shown).c_str());
     TextRenderer renderer(model, out);
     renderer.participantsSection();
     renderer.stagesSection();
     renderer.arcadeSection();
     renderer.driverRanking();
-    return out;
+    return withLineEnds(std::move(out), lineEnd);
 }
 
 std::string formatRankingReport(const ParticipantRecord* participants, int32_t count,
                                 const ReportTime& time) {
-    return renderText(computeRankingModel(participants, count, {}, time));
-}
-
-ReportTime currentLocalTime() {
-    ReportTime result;
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    bool known = now != static_cast<std::time_t>(-1) && localtime_s(&local, &now) == 0;
-#else
-    bool known = now != static_cast<std::time_t>(-1) && localtime_r(&now, &local) != nullptr;
-#endif
-    if (known) {
-        result.year = local.tm_year + 1900;
-        result.month = local.tm_mon + 1;
-        result.day = local.tm_mday;
-        result.hour = local.tm_hour;
-        result.minute = local.tm_min;
-        result.second = local.tm_sec;
-    }
-    return result;
-}
-
-platform::Status writeRankingReport(const RankingModel& model, const char* path) {
-    std::string text = withPlatformLineEnds(renderText(model));
-    return platform::replaceFile(path, text.data(), text.size());
-}
-
-platform::Status writeRankingReport(const ParticipantRecord* participants, int32_t count,
-                                    const char* path) {
-    return writeRankingReport(computeRankingModel(participants, count, {}, currentLocalTime()),
-                              path);
+    return renderText(computeRankingModel(participants, count, {}, time, {false}));
 }
 
 } // namespace kvr

@@ -67,10 +67,11 @@ RankingModel modelOf(const std::vector<ParticipantRecord>& imported,
 std::vector<std::string> newOutputs(const std::vector<ParticipantRecord>& imported,
                                     const std::vector<std::string>& files,
                                     const std::string& history) {
-    RankingModel model = modelOf(imported, files);
-    model.season = history::compareSeason(history::readHistory(history), model);
-    return {withoutTimes(platformText(renderText(model))), withoutTimes(renderHtml(model)),
-            withoutTimes(renderJson(model)), withoutTimes(renderCsv(model))};
+    const RankingModel model = modelOf(imported, files);
+    const SeasonChanges season = history::compareSeason(history::readHistory(history), model);
+    const RunResults run(model, &season);
+    return {withoutTimes(platformText(renderText(model))), withoutTimes(renderHtml(run)),
+            withoutTimes(renderJson(run)), withoutTimes(renderCsv(run))};
 }
 
 // Checks that `now` is `earlier` with at most one snapshot line added (`mustAdd`: exactly

@@ -60,15 +60,14 @@ TEST(Snapshot, ReadBackAsWrittenByEitherReader) {
             const RankedParticipant& p =
                 model.participants[static_cast<size_t>(model.standings[i].participantIndex)];
             EXPECT_EQ(read->standings[i].place, model.standings[i].place);
-            EXPECT_EQ(read->standings[i].code, windows1252ToUtf8(p.code));
-            EXPECT_EQ(read->standings[i].name, windows1252ToUtf8(p.name));
+            EXPECT_EQ(read->standings[i].code, windows1252ToUtf8(std::string(p.gameCode())));
+            EXPECT_EQ(read->standings[i].name, windows1252ToUtf8(std::string(p.gameName())));
             EXPECT_EQ(read->standings[i].points, model.standings[i].points);
         }
         size_t records = 0;
         for (const auto* listings : {&model.stages, &model.arcade}) {
             for (const EventListing& listed : *listings) {
-                const auto& record =
-                    read->records[static_cast<size_t>(eventNumber(listed.rally, listed.event))];
+                const auto& record = read->records[static_cast<size_t>(listed.event->number)];
                 ASSERT_TRUE(record.has_value());
                 EXPECT_EQ(record->hundredths, listed.results[0].time);
                 EXPECT_EQ(record->time, formatTime(listed.results[0].time));
@@ -157,32 +156,9 @@ TEST(Snapshot, WhatIsAndIsNotASnapshot) {
     ASSERT_TRUE(escaped.has_value());
     EXPECT_EQ(escaped->standings[0].code, "\xC3\x89\"");
     EXPECT_EQ(escaped->standings[0].name, "a\\b/c\n");
-    ASSERT_TRUE(escaped->records[static_cast<size_t>(eventNumber("arcade-1"))]);
-    EXPECT_EQ(escaped->records[static_cast<size_t>(eventNumber("arcade-1"))]->hundredths, 1000u);
-}
-
-TEST(Snapshot, EventKeys) {
-    std::set<int> numbers;
-    for (int r = -1; r < RallyCount; ++r) {
-        for (int e = 0; e < (r < 0 ? ArcadeEventCount : stageCounts[r]); ++e) {
-            const SeasonEvent event = seasonEvent(r, e);
-            EXPECT_EQ(eventNumber(event.key), eventNumber(r, e)) << event.key;
-            numbers.insert(eventNumber(r, e));
-        }
-    }
-    EXPECT_EQ(numbers.size(), static_cast<size_t>(EventCount));
-    EXPECT_EQ(*numbers.begin(), 0);
-    EXPECT_EQ(*numbers.rbegin(), EventCount - 1);
-    EXPECT_EQ(seasonEvent(1, 2).key, "rally-2-stage-3");
-    EXPECT_EQ(seasonEvent(1, 2).title, "Greece 3");
-    EXPECT_EQ(seasonEvent(-1, 0).key, "arcade-1");
-    EXPECT_EQ(seasonEvent(-1, 0).title, "Arcade Italy");
-    for (const char* key : {"", "arcade-0", "arcade-9", "arcade-01", "arcade-1 ", "rally-0-stage-1",
-                            "rally-9-stage-1", "rally-1-stage-11", "rally-1-stage-01",
-                            "rally-1-stage-", "rally-10-stage-1", "Rally-1-stage-1"}) {
-        EXPECT_EQ(eventNumber(key), -1) << key;
-    }
-    EXPECT_EQ(eventNumber("rally-2-stage-11"), eventNumber(1, 10));
+    const auto arcade1 = static_cast<size_t>(eventOf(-1, 0).number);
+    ASSERT_TRUE(escaped->records[arcade1]);
+    EXPECT_EQ(escaped->records[arcade1]->hundredths, 1000u);
 }
 
 TEST(History, ReadingItsLines) {

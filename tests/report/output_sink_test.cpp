@@ -2,6 +2,7 @@
 // failure at any file operation keeps the earlier file, and CSV cells cannot be formulas.
 #include "report/output_sink.h"
 
+#include "app/outputs.h"
 #include "platform/fs.h"
 #include "report/ranking_csv.h"
 #include "report/ranking_html.h"
@@ -24,7 +25,7 @@ namespace fs = std::filesystem;
 
 const ReportTime Noon{2026, 12, 7, 12, 5, 9};
 
-using Render = void (*)(const RankingModel&, OutputSink&);
+using Render = void (*)(const RunResults&, OutputSink&);
 const struct {
     const char* name;
     Render render;

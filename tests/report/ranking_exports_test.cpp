@@ -33,10 +33,13 @@ struct Folder {
     std::vector<std::string> files;
     RankingModel model;
     kvrtest::TextReport text;
+    std::optional<SeasonChanges> season; // with a history
+
+    RunResults run() const { return RunResults(model, season ? &*season : nullptr); }
 };
 
 Folder folder(std::vector<ParticipantRecord> participants, std::vector<std::string> files = {}) {
-    Folder f{std::move(participants), std::move(files), {}, {}};
+    Folder f{std::move(participants), std::move(files), {}, {}, {}};
     auto count = static_cast<int32_t>(f.participants.size());
     f.model = computeRankingModel(f.participants.data(), count, f.files, Noon);
     f.text = kvrtest::readTextReport(formatRankingReport(f.participants.data(), count, Noon));
@@ -515,10 +518,10 @@ TEST(RankingHtml, TablesHoldTheStandingsAndEveryListingOfTheTextReport) {
             const kvrtest::TextStanding& expected = f.text.standings[s];
             const int32_t index = f.model.standings[s].participantIndex;
             EXPECT_EQ(rows[s],
-                      std::vector<std::string>({std::to_string(expected.place),
-                                                windows1252ToUtf8(f.model.participants[index].code),
-                                                windows1252ToUtf8(expected.name),
-                                                std::to_string(expected.points)}));
+                      std::vector<std::string>(
+                          {std::to_string(expected.place),
+                           windows1252ToUtf8(std::string(f.model.participants[index].gameCode())),
+                           windows1252ToUtf8(expected.name), std::to_string(expected.points)}));
             // The name links to the driver's own section.
             EXPECT_NE(standings.find("<a href=\"#driver-" + std::to_string(index + 1) + "\">"),
                       std::string::npos);
@@ -568,8 +571,8 @@ TEST(RankingHtml, TablesHoldTheStandingsAndEveryListingOfTheTextReport) {
             ASSERT_EQ(results.size(), modelListing.results.size()) << event;
             for (size_t k = 0; k < results.size(); ++k) {
                 const kvrtest::TextResult& line = expected.results[k];
-                std::string name = windows1252ToUtf8(
-                    f.model.participants[modelListing.results[k].participantIndex].name);
+                std::string name = windows1252ToUtf8(std::string(
+                    f.model.participants[modelListing.results[k].participantIndex].gameName()));
                 EXPECT_EQ(results[k],
                           std::vector<std::string>({std::to_string(line.place), line.code, name,
                                                     line.vehicle, line.transmission, line.time,
@@ -744,7 +747,7 @@ TEST(RankingHtml, ChartShowsTheFirstTwentyDrivers) {
              at = html.find("<rect", at + 1)) {
             ++bars;
         }
-        EXPECT_EQ(bars, std::min<size_t>(drivers, ChartDriverCount)) << drivers;
+        EXPECT_EQ(bars, std::min<size_t>(drivers, StandingsChartDriverCount)) << drivers;
         EXPECT_EQ(html.find("<svg") != std::string::npos, drivers > 0);
         EXPECT_NE(html.find("<table id=\"standings\">"), std::string::npos);
     }
@@ -767,14 +770,13 @@ TEST(RankingHtml, PassesTidy) {
     const size_t plain = folders.size();
     for (size_t i = 0; i < plain; ++i) {
         Folder seasoned = folder(folders[i].participants, folders[i].files);
-        seasoned.model.season =
-            history::compareSeason(history::readHistory(history), seasoned.model);
+        seasoned.season = history::compareSeason(history::readHistory(history), seasoned.model);
         history += history::snapshotLine(seasoned.model);
         folders.push_back(std::move(seasoned));
     }
     for (size_t i = 0; i < folders.size(); ++i) {
         auto path = temp / ("ranking-" + std::to_string(i) + ".html");
-        const std::string page = renderHtml(folders[i].model);
+        const std::string page = renderHtml(folders[i].run());
         EXPECT_EQ(page.find("<table id=\"new-records\">") != std::string::npos, i >= plain);
         kvrtest::writeText(path, page);
         std::string command = "tidy -errors -quiet '" + path.string() + "' 2>&1";

@@ -56,8 +56,7 @@ TEST(RankingModel, ListingsPlaceTiesInParticipantOrderWithGapsAndPoints) {
         RankingModel m = model(participants);
         EXPECT_TRUE(m.stages.empty()) << c.what;
         ASSERT_EQ(m.arcade.size(), 1u) << c.what;
-        EXPECT_EQ(m.arcade[0].rally, -1);
-        EXPECT_EQ(m.arcade[0].event, 5);
+        EXPECT_EQ(m.arcade[0].event, &eventOf(-1, 5));
         EXPECT_EQ(placesOf(m.arcade[0]), c.expected) << c.what;
         for (const ListedResult& r : m.arcade[0].results) {
             EXPECT_EQ(r.vehicle, 0x42);
@@ -83,15 +82,17 @@ TEST(RankingModel, ParticipantsCarryTheirShownFieldsFileNamesAndEveryTime) {
     EXPECT_EQ(w.file, "w.kvr");
     EXPECT_EQ(w.code, "WXY");
     EXPECT_EQ(w.name, std::string(43, 'N'));
-    EXPECT_EQ(formatDate(w), "2001-10-03");
+    EXPECT_EQ(w.gameCode(), "WXY");
+    EXPECT_EQ(formatDate(w.year, w.month, w.day), "2001-10-03");
     EXPECT_EQ(m.participants[1].file, ""); // no name given
-    for (int slot = -1; slot <= static_cast<int>(StageSlotCount); ++slot) {
-        EXPECT_EQ(w.stageTime(slot), slot == 22 ? 6000u : NoTime) << slot;
+    // Slot 11 lies beyond Finland's ten stages: no event reads it.
+    for (const Event& event : allEvents()) {
+        const uint32_t expected = event.slot == 22 && !event.isArcade() ? 6000u
+                                  : event.slot == 7 && event.isArcade() ? 0u
+                                                                        : NoTime;
+        EXPECT_EQ(w.time(event), expected) << event.key();
+        EXPECT_EQ(m.participants[1].time(event), NoTime) << event.key();
     }
-    for (int a = -1; a <= ArcadeEventCount; ++a) {
-        EXPECT_EQ(w.arcadeTime(a), a == 7 ? 0u : NoTime) << a;
-    }
-    EXPECT_EQ(m.participants[1].stageTime(22), NoTime);
     EXPECT_EQ(m.time.second, 9);
 }
 
@@ -146,8 +147,7 @@ TEST(RankingModel, AgreesWithAStableSortOfEveryEvent) {
         for (int r = 0; r < RallyCount; ++r) {
             for (int s = 0; s < stageCounts[r]; ++s) {
                 const EventListing* listed = nullptr;
-                if (stage < m.stages.size() && m.stages[stage].rally == r &&
-                    m.stages[stage].event == s) {
+                if (stage < m.stages.size() && m.stages[stage].event == &eventOf(r, s)) {
                     listed = &m.stages[stage++];
                 }
                 int slot = stageSlot(r, s);
@@ -160,7 +160,7 @@ TEST(RankingModel, AgreesWithAStableSortOfEveryEvent) {
         size_t arcade = 0;
         for (int a = 0; a < ArcadeEventCount; ++a) {
             const EventListing* listed = nullptr;
-            if (arcade < m.arcade.size() && m.arcade[arcade].event == a) {
+            if (arcade < m.arcade.size() && m.arcade[arcade].event == &eventOf(-1, a)) {
                 listed = &m.arcade[arcade++];
             }
             EXPECT_TRUE(
@@ -290,7 +290,7 @@ TEST(RankingModel, StandingsAndDriversAgreeWithAFullSortOfEveryField) {
                     }
                     int points = k < 10 ? placePoints[k] : 0;
                     uint32_t gap = e.field[k].first - e.field[0].first;
-                    expected.push_back({e.rally, e.event, e.field[k].first, gap,
+                    expected.push_back({&eventOf(e.rally, e.event), e.field[k].first, gap,
                                         static_cast<int32_t>(k + 1),
                                         static_cast<int32_t>(e.field.size()), points});
                     (e.rally < 0 ? arcadePoints : rallyPoints[e.rally]) += points;
@@ -302,10 +302,9 @@ TEST(RankingModel, StandingsAndDriversAgreeWithAFullSortOfEveryField) {
             ASSERT_EQ(driver.results.size(), expected.size()) << what << " driver " << d;
             for (size_t k = 0; k < expected.size(); ++k) {
                 const DriverResult &got = driver.results[k], &want = expected[k];
-                EXPECT_TRUE(got.rally == want.rally && got.event == want.event &&
-                            got.time == want.time && got.gap == want.gap &&
-                            got.placeInField == want.placeInField && got.field == want.field &&
-                            got.points == want.points)
+                EXPECT_TRUE(got.event == want.event && got.time == want.time &&
+                            got.gap == want.gap && got.placeInField == want.placeInField &&
+                            got.field == want.field && got.points == want.points)
                     << what << " driver " << d << " result " << k << ": place " << got.placeInField
                     << "/" << got.field << ", expected " << want.placeInField << "/" << want.field;
             }
@@ -378,7 +377,8 @@ TEST(RankingModel, ChecksFindDuplicateDriversAndOutlyingBestTimes) {
         const Checks checks = model(participants).checks;
         std::vector<std::vector<uint32_t>> got;
         for (const Outlier& o : checks.outliers) {
-            got.push_back({static_cast<uint32_t>(o.rally), static_cast<uint32_t>(o.event),
+            got.push_back({static_cast<uint32_t>(o.event->rally),
+                           static_cast<uint32_t>(o.event->index),
                            static_cast<uint32_t>(o.participantIndex), o.time, o.secondTime});
         }
         std::vector<std::vector<uint32_t>> expected = {{7, 10, 2, 100, 499}};

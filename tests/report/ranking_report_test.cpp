@@ -1,3 +1,4 @@
+#include "app/outputs.h"
 #include "report/ranking_report.h"
 
 #include "support/participant_builder.h"

@@ -1,7 +1,9 @@
-// What changed since the earlier runs of the season: plain data that the run driver sets on the
-// ranking model after reading the history, and that the exports show as it is. Codes, names and
-// times are the exports' texts (UTF-8, "mm:ss.hh").
+// What changed since the earlier runs of the season: plain data computed beside the ranking
+// model from the history, and shown by the exports as it is. Codes, names and times are the
+// exports' texts (UTF-8, "mm:ss.hh").
 #pragma once
+
+#include "data/events.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -19,17 +21,9 @@ struct RecordHolder {
     std::string name;
 };
 
-// A listed event, named as the exports name it.
-struct SeasonEvent {
-    int rally = -1;    // from 0; -1 for an arcade event
-    int event = 0;     // the stage within its rally, or the arcade event, from 0
-    std::string key;   // "rally-2-stage-3", "arcade-1"
-    std::string title; // "Greece 3", "Arcade Italy"
-};
-
 // An event whose place 1 is faster than at the previous run, or that had no record then.
 struct NewRecord {
-    SeasonEvent event;
+    const Event* event = nullptr;
     RecordHolder now;
     std::optional<RecordHolder> previous;
     std::optional<uint32_t> marginHundredths; // previous minus now
@@ -43,7 +37,7 @@ struct RecordChange {
 // The holders of one event's record over the runs, a new entry whenever it changed hands or
 // time; this run's is the last.
 struct RecordProgression {
-    SeasonEvent event;
+    const Event* event = nullptr;
     std::vector<RecordChange> changes;
 };
 

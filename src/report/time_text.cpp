@@ -1,0 +1,84 @@
+#include "report/time_text.h"
+
+#include <charconv>
+
+namespace kvr {
+
+namespace {
+
+// `value` with at least `width` characters, zero-padded after any sign, as printf's "%0*lld".
+void appendPadded(std::string& out, long long value, int width) {
+    char digits[24];
+    const auto magnitude = value < 0 ? 0ull - static_cast<unsigned long long>(value)
+                                     : static_cast<unsigned long long>(value);
+    const char* end = std::to_chars(digits, digits + sizeof digits, magnitude).ptr;
+    auto length = static_cast<int>(end - digits);
+    if (value < 0) {
+        out += '-';
+        --width;
+    }
+    out.append(static_cast<size_t>(width > length ? width - length : 0), '0');
+    out.append(digits, static_cast<size_t>(length));
+}
+
+} // namespace
+
+size_t writeTime(char* out, uint64_t hundredths) {
+    // Written digit by digit: the CSV grid shows millions of times.
+    char* end = std::to_chars(out, out + TimeTextCapacity, hundredths / 6000u).ptr;
+    if (end - out < 2) {
+        out[1] = out[0];
+        out[0] = '0';
+        end = out + 2;
+    }
+    const auto seconds = static_cast<unsigned>(hundredths % 6000u / 100u);
+    const auto rest = static_cast<unsigned>(hundredths % 100u);
+    *end++ = ':';
+    *end++ = static_cast<char>('0' + seconds / 10u);
+    *end++ = static_cast<char>('0' + seconds % 10u);
+    *end++ = '.';
+    *end++ = static_cast<char>('0' + rest / 10u);
+    *end++ = static_cast<char>('0' + rest % 10u);
+    return static_cast<size_t>(end - out);
+}
+
+void appendTime(std::string& out, uint64_t hundredths) {
+    char text[TimeTextCapacity];
+    out.append(text, writeTime(text, hundredths));
+}
+
+std::string formatTime(uint64_t hundredths) {
+    std::string text;
+    appendTime(text, hundredths);
+    return text;
+}
+
+std::string formatRunTime(const ReportTime& t, RunTimeStyle style) {
+    const bool iso = style == RunTimeStyle::Iso;
+    std::string text;
+    text.reserve(24);
+    appendPadded(text, t.year, 4);
+    text += iso ? '-' : '.';
+    appendPadded(text, t.month, 2);
+    text += iso ? '-' : '.';
+    appendPadded(text, t.day, 2);
+    text += iso ? 'T' : ' ';
+    appendPadded(text, t.hour, 2);
+    text += ':';
+    appendPadded(text, t.minute, 2);
+    text += ':';
+    appendPadded(text, t.second, 2);
+    return text;
+}
+
+std::string formatDate(int year, int month, int day) {
+    std::string text;
+    appendPadded(text, year, 4);
+    text += '-';
+    appendPadded(text, month, 2);
+    text += '-';
+    appendPadded(text, day, 2);
+    return text;
+}
+
+} // namespace kvr

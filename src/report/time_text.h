@@ -1,0 +1,41 @@
+// Times as the outputs show them: a result's time, a run's date and time, a participant's date.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace kvr {
+
+// Local date and time of the ranking; all zero when unknown.
+struct ReportTime {
+    int year = 0;
+    int month = 0;
+    int day = 0;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
+};
+
+// A shown time in hundredths of a second: the stored time word minus one.
+constexpr uint32_t NoTime = 0xFFFFFFFFu; // no result (a stored word can never show as this)
+
+// A time, a gap or a sum of them as "mm:ss.hh": minutes with at least two digits, never cut.
+// writeTime puts it into `out`, which must hold TimeTextCapacity bytes, and returns the length.
+constexpr size_t TimeTextCapacity = 32;
+size_t writeTime(char* out, uint64_t hundredths);
+void appendTime(std::string& out, uint64_t hundredths);
+std::string formatTime(uint64_t hundredths);
+
+// A run's time: "YYYY-MM-DDTHH:MM:SS" as the exports and the history store it, or
+// "YYYY.MM.DD HH:MM:SS" as ranking.txt and the page's heading show it.
+enum class RunTimeStyle { Iso, Shown };
+std::string formatRunTime(const ReportTime& time, RunTimeStyle style);
+inline std::string formatIsoTime(const ReportTime& time) {
+    return formatRunTime(time, RunTimeStyle::Iso);
+}
+
+// A date as stored, "YYYY-MM-DD".
+std::string formatDate(int year, int month, int day);
+
+} // namespace kvr
