@@ -27,14 +27,14 @@ ReportTime currentLocalTime() {
 }
 
 platform::Status writeRankingReport(const RankingModel& model, const char* path) {
-    const std::string text = renderText(model, platform::TextLineEnd);
-    return platform::replaceFile(path, text.data(), text.size());
+    return writeRendering(
+        path, [&](OutputSink& out) { renderText(model, out, platform::TextLineEnd); });
 }
 
 platform::Status writeRankingReport(const ParticipantRecord* participants, int32_t count,
                                     const char* path) {
     return writeRankingReport(
-        computeRankingModel(participants, count, {}, currentLocalTime(), {false}), path);
+        computeRankingModel(participants, count, {}, currentLocalTime(), {false, false}), path);
 }
 
 } // namespace kvr

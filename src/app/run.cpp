@@ -83,10 +83,10 @@ std::optional<SeasonChanges> readSeason(platform::AppendOnlyFile& file, const st
 // why, and fails the run.
 bool writeRanking(const std::vector<ParticipantRecord>& participants,
                   std::vector<std::string> files, const RunOptions& options, std::FILE* errors) {
-    // The drivers' places in the whole field are worked out only for the outputs that show
-    // them.
+    // The drivers' results and the checks are worked out only for the outputs that show them.
     RankingOptions ranking;
     ranking.driverResults = !options.htmlPath.empty() || !options.jsonPath.empty();
+    ranking.checks = ranking.driverResults;
     const RankingModel model =
         computeRankingModel(participants.data(), static_cast<int32_t>(participants.size()),
                             std::move(files), currentLocalTime(), ranking);

@@ -312,7 +312,9 @@ RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t 
     if (options.driverResults) {
         builder.drivers();
     }
-    builder.checks();
+    if (options.checks) {
+        builder.checks();
+    }
     return model;
 }
 

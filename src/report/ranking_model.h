@@ -125,13 +125,16 @@ struct RankingModel {
     std::vector<Standing> standings;             // drivers with points, most points first
     // One per standing, in the same order; empty unless asked for (driverResults).
     std::vector<DriverSummary> drivers;
-    Checks checks;
+    Checks checks; // empty unless asked for
 };
 
+// What only some outputs show, computed when asked for: the page and the JSON show both.
 struct RankingOptions {
     // Each driver's results with their places in the whole field, points by rally, wins,
-    // podiums and time to gain: a pass over every result that only the page and the JSON show.
+    // podiums and time to gain: one more pass over every result.
     bool driverResults = true;
+    // The checks on the imported files.
+    bool checks = true;
 };
 
 // Computes the ranking of `count` participants (a negative count is taken as 0). `fileNames`

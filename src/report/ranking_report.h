@@ -3,6 +3,7 @@
 #pragma once
 
 #include "data/participant.h"
+#include "report/output_sink.h"
 #include "report/ranking_model.h"
 
 #include <cstdint>
@@ -11,8 +12,9 @@
 
 namespace kvr {
 
-// The whole report text of `model`, each line ended by `lineEnd`. Names and codes keep their
-// bytes, but a control byte in them is shown as '?', so that no name can start a line of its own.
+// The report of `model`, each line ended by `lineEnd`. Names and codes keep their bytes, but a
+// control byte in them is shown as '?', so that no name can start a line of its own.
+void renderText(const RankingModel& model, OutputSink& out, std::string_view lineEnd = "\n");
 std::string renderText(const RankingModel& model, std::string_view lineEnd = "\n");
 
 // The whole report text for the participant list, "\n" line ends.
