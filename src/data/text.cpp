@@ -34,6 +34,15 @@ std::string windows1252ToUtf8(const char* text, size_t length) {
     std::string out;
     out.reserve(length + length / 2);
     for (size_t i = 0; i < length; ++i) {
+        // Runs of printable ASCII, by far the most of any name, go over as they are.
+        size_t ascii = i;
+        while (ascii < length && text[ascii] >= 0x20 && text[ascii] < 0x7F) {
+            ++ascii;
+        }
+        out.append(text + i, ascii - i);
+        if ((i = ascii) == length) {
+            break;
+        }
         auto c = static_cast<unsigned char>(text[i]);
         if (isControlByte(c)) {
             out += '?';
@@ -52,6 +61,15 @@ std::string validUtf8(const std::string& bytes) {
     out.reserve(bytes.size());
     const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
     for (size_t i = 0; i < bytes.size();) {
+        // Runs of ASCII, by far the most of any name, go over as they are.
+        size_t ascii = i;
+        while (ascii < bytes.size() && data[ascii] < 0x80) {
+            ++ascii;
+        }
+        out.append(bytes, i, ascii - i);
+        if ((i = ascii) == bytes.size()) {
+            break;
+        }
         size_t consumed = 0;
         size_t length = platform::utf8SequenceLength(data + i, bytes.size() - i, consumed);
         if (length > 0) {

@@ -6,19 +6,6 @@
 
 namespace kvr {
 
-int compareRankingItems(const RankingItem& a, const RankingItem& b) {
-    if (a.key < b.key) {
-        return -1;
-    }
-    return a.key > b.key ? 1 : 0;
-}
-
-size_t selectLeadingItems(RankingItem* items, size_t count, size_t limit) {
-    size_t shown = std::min(limit, count);
-    std::partial_sort(items, items + shown, items + count, rankingItemPrecedes);
-    return shown;
-}
-
 namespace {
 
 uint32_t shownTime(const ResultEntry& result) {
@@ -59,7 +46,7 @@ RankedParticipant describe(const ParticipantRecord& p, std::string&& file) {
 class ModelBuilder {
   public:
     ModelBuilder(const ParticipantRecord* participants, RankingModel& model)
-        : participants_(participants), model_(model), items_(model.participants.size()) {}
+        : participants_(participants), model_(model) {}
 
     void listings() {
         for (const Event& event : allEvents()) {
@@ -77,13 +64,16 @@ class ModelBuilder {
 
     // Most points first; equal totals in participant order; no line for a total of 0.
     void standings() {
-        for (size_t i = 0; i < items_.size(); ++i) {
-            items_[i] = {65535u - static_cast<uint32_t>(model_.participants[i].points),
-                         static_cast<int32_t>(i), 0};
+        std::vector<RankingItem> items;
+        for (size_t i = 0; i < model_.participants.size(); ++i) {
+            const int points = model_.participants[i].points;
+            if (points > 0) {
+                items.push_back({65535u - static_cast<uint32_t>(points), static_cast<int32_t>(i), 0});
+            }
         }
-        std::sort(items_.begin(), items_.end(), rankingItemPrecedes);
-        for (size_t p = 0; p < items_.size() && items_[p].key != 65535u; ++p) {
-            int32_t index = items_[p].participantIndex;
+        std::sort(items.begin(), items.end(), rankingItemPrecedes);
+        for (size_t p = 0; p < items.size(); ++p) {
+            int32_t index = items[p].participantIndex;
             RankedParticipant& participant = model_.participants[static_cast<size_t>(index)];
             participant.place = static_cast<int32_t>(p + 1);
             model_.standings.push_back({participant.place, index, participant.points});
@@ -261,27 +251,27 @@ class ModelBuilder {
         return hash;
     }
 
-    // One pass collects the event's results into the sort buffer in participant order; the
-    // leading ten are then sorted into place.
+    // One pass over the participants keeps the event's leading ten in order.
     template <typename ResultOf>
     void listing(std::vector<EventListing>& into, const Event& event, ResultOf resultOf) {
-        size_t n = 0;
-        for (size_t i = 0; i < items_.size(); ++i) {
+        LeadingItems leading(listingLimit);
+        const auto count = static_cast<int32_t>(model_.participants.size());
+        for (int32_t i = 0; i < count; ++i) {
             ResultEntry result = resultOf(participants_[i]);
             if (result.time != 0) {
-                items_[n++] = {result.time - 1u, static_cast<int32_t>(i), result.vehicle};
+                leading.offer({result.time - 1u, i, result.vehicle});
             }
         }
-        if (n == 0) {
+        const std::vector<RankingItem>& items = leading.items();
+        if (items.empty()) {
             return;
         }
-        size_t shown = selectLeadingItems(items_.data(), n, listingLimit);
         EventListing listed{&event, {}};
-        listed.results.reserve(shown);
-        for (size_t k = 0; k < shown; ++k) {
-            const RankingItem& item = items_[k];
+        listed.results.reserve(items.size());
+        for (size_t k = 0; k < items.size(); ++k) {
+            const RankingItem& item = items[k];
             listed.results.push_back({item.participantIndex, static_cast<uint8_t>(item.vehicle),
-                                      item.key, item.key - items_[0].key, placePoints[k]});
+                                      item.key, item.key - items[0].key, placePoints[k]});
             model_.participants[static_cast<size_t>(item.participantIndex)].points +=
                 placePoints[k];
         }
@@ -290,7 +280,6 @@ class ModelBuilder {
 
     const ParticipantRecord* participants_;
     RankingModel& model_;
-    std::vector<RankingItem> items_; // the one sort buffer, reused by every listing
 };
 
 } // namespace

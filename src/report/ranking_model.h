@@ -23,7 +23,9 @@ struct RankingItem {
 };
 
 // -1, 0 or +1 as a's key is smaller than, equal to or larger than b's (unsigned).
-int compareRankingItems(const RankingItem& a, const RankingItem& b);
+inline int compareRankingItems(const RankingItem& a, const RankingItem& b) {
+    return a.key < b.key ? -1 : a.key > b.key ? 1 : 0;
+}
 
 // The order of every sort in the ranking: by key, equal keys in participant order, which is
 // what a stable sort of items collected in participant order gives.
@@ -32,9 +34,32 @@ inline bool rankingItemPrecedes(const RankingItem& a, const RankingItem& b) {
     return order < 0 || (order == 0 && a.participantIndex < b.participantIndex);
 }
 
-// Puts the first min(limit, count) items of the sorted order of `items` at its front, in
-// order, and returns that number. The rest of the buffer is left in some order.
-size_t selectLeadingItems(RankingItem* items, size_t count, size_t limit);
+// The first `limit` items, in order, of the items offered to it: the order of a stable sort by
+// key of everything offered, in one pass and without holding the rest.
+class LeadingItems {
+  public:
+    explicit LeadingItems(size_t limit) : limit_(limit) { items_.reserve(limit); }
+
+    void offer(const RankingItem& item) {
+        // Later items come after every earlier one of an equal key.
+        if (items_.size() == limit_ && (limit_ == 0 || item.key >= items_.back().key)) {
+            return;
+        }
+        auto at = items_.end();
+        while (at != items_.begin() && item.key < (at - 1)->key) {
+            --at;
+        }
+        if (items_.size() == limit_) {
+            items_.pop_back();
+        }
+        items_.insert(at, item);
+    }
+    const std::vector<RankingItem>& items() const { return items_; }
+
+  private:
+    size_t limit_;
+    std::vector<RankingItem> items_;
+};
 
 struct RankedParticipant {
     // As the exports show them, converted once: the file name with each ill-formed part as
@@ -140,8 +165,7 @@ struct RankingOptions {
 // Computes the ranking of `count` participants (a negative count is taken as 0). `fileNames`
 // holds each participant's bare file name in the same order; missing names are left empty.
 // The model refers to `participants`, which must outlive it.
-// Listings are one pass over the participants and a partial sort of their leading ten, all in
-// one sort buffer sized to the participant count.
+// Each listing is one pass over the participants that keeps the leading ten as it goes.
 RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t count,
                                  std::vector<std::string> fileNames, const ReportTime& time,
                                  const RankingOptions& options = RankingOptions());

@@ -283,7 +283,7 @@ TEST(RankingReport, ControlBytesInCodesAndNamesShowAsQuestionMarks) {
     }
 }
 
-TEST(SelectLeadingItems, MatchesTheStableFullSortOnRandomDataWithTies) {
+TEST(LeadingItems, MatchesTheStableFullSortOnRandomDataWithTies) {
     std::mt19937 random(2026);
     for (int round = 0; round < 300; ++round) {
         size_t count = random() % 60;
@@ -299,11 +299,15 @@ TEST(SelectLeadingItems, MatchesTheStableFullSortOnRandomDataWithTies) {
                              return compareRankingItems(a, b) < 0;
                          });
         size_t limit = random() % 12;
-        size_t shown = selectLeadingItems(items.data(), items.size(), limit);
-        ASSERT_EQ(shown, std::min(limit, count));
-        for (size_t k = 0; k < shown; ++k) {
-            EXPECT_EQ(items[k].participantIndex, sorted[k].participantIndex) << round << "/" << k;
-            EXPECT_EQ(items[k].vehicle, sorted[k].vehicle);
+        LeadingItems leading(limit);
+        for (const RankingItem& item : items) {
+            leading.offer(item);
+        }
+        ASSERT_EQ(leading.items().size(), std::min(limit, count));
+        for (size_t k = 0; k < leading.items().size(); ++k) {
+            EXPECT_EQ(leading.items()[k].participantIndex, sorted[k].participantIndex)
+                << round << "/" << k;
+            EXPECT_EQ(leading.items()[k].vehicle, sorted[k].vehicle);
         }
     }
 }
