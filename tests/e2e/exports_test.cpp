@@ -1,10 +1,18 @@
 // The exports and --no-records on the built binary: where the files go, what a failure of one
-// output does to the others, and the organiser's run without the game.
+// output does to the others, the organiser's run without the game, and the JSON's drivers
+// against a count of our own.
 #include "support/game_folder.h"
 
+#include "data/championship_tables.h"
+
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -143,5 +151,130 @@ TEST(Exports, AWriteThatFailsKeepsTheEarlierFile) {
     EXPECT_EQ(kvrtest::snapshot(game.path()).size(), kvrtest::snapshot(twin.path()).size());
 }
 #endif
+
+// Each driver's wins, podiums, time to gain and results in the JSON, against a plain sort of
+// every event's whole field: fields of 30 to 200 with many equal times and missing results.
+TEST(Exports, JsonDriversAgreeWithASortOfEveryField) {
+    struct Shape {
+        size_t participants;
+        uint32_t distinctTimes;
+        unsigned resultPercent;
+    };
+    const Shape shapes[] = {{30, 3, 70}, {90, 2, 40}, {200, 5, 25}, {120, 60, 90}};
+    // Every event in the report's order: (rally, stage) from 0, rally -1 for an arcade event.
+    std::vector<std::pair<int, int>> events;
+    for (int r = 0; r < kvr::RallyCount; ++r) {
+        for (int s = 0; s < kvr::stageCounts[r]; ++s) {
+            events.emplace_back(r, s);
+        }
+    }
+    for (int a = 0; a < kvr::ArcadeEventCount; ++a) {
+        events.emplace_back(-1, a);
+    }
+    const int points[] = {12, 8, 6, 4, 2, 1};
+    std::mt19937 random(23);
+    for (const Shape& shape : shapes) {
+        SCOPED_TRACE(std::to_string(shape.participants) + " participants");
+        GameFolder game(0);
+        std::map<std::string, std::vector<uint32_t>> timesOf; // shown times by file; 0: none
+        for (size_t p = 0; p < shape.participants; ++p) {
+            const std::string code = {'Q', static_cast<char>('A' + p / 26),
+                                      static_cast<char>('A' + p % 26)};
+            ParticipantFileBuilder image;
+            image.code(code).name("Driver " + std::to_string(p));
+            std::vector<uint32_t>& times = timesOf["p" + std::to_string(1000 + p) + ".kvr"];
+            for (const auto& [rally, stage] : events) {
+                uint32_t shown = 0;
+                if (random() % 100 < shape.resultPercent) {
+                    shown = 2500 + static_cast<uint32_t>(random() % shape.distinctTimes) * 743;
+                    const auto vehicle = static_cast<uint8_t>(random() % 22);
+                    if (rally < 0) {
+                        image.arcade(stage, vehicle, shown + 1);
+                    } else {
+                        image.stage(rally, stage, vehicle, shown + 1);
+                    }
+                }
+                times.push_back(shown);
+            }
+            game.addParticipant("p" + std::to_string(1000 + p) + ".kvr", image);
+        }
+        kvrtest::ProcessResult run =
+            kvrtest::runProgram(KVRRANK_BINARY, game.path(), {"--no-records", "--json", "r.json"});
+        ASSERT_EQ(run.exitStatus, 0) << run.errors;
+        const nlohmann::json json = nlohmann::json::parse(kvrtest::readText(game / "r.json"));
+
+        // Participant order as the JSON numbers it; each event's field sorted by shown time,
+        // equal times in that order.
+        std::vector<const std::vector<uint32_t>*> times;
+        for (const auto& participant : json["participants"]) {
+            times.push_back(&timesOf.at(participant["file"]));
+        }
+        ASSERT_EQ(times.size(), shape.participants);
+        struct Expected {
+            int points = 0, wins = 0, podiums = 0;
+            uint64_t toGain = 0;
+            std::vector<std::string> results; // "event time place/field gap points"
+        };
+        std::vector<Expected> expected(times.size());
+        for (size_t e = 0; e < events.size(); ++e) {
+            std::vector<std::pair<uint32_t, size_t>> field;
+            for (size_t i = 0; i < times.size(); ++i) {
+                if ((*times[i])[e] != 0) {
+                    field.emplace_back((*times[i])[e], i);
+                }
+            }
+            std::sort(field.begin(), field.end());
+            const auto [rally, stage] = events[e];
+            const std::string key = rally < 0 ? "arcade-" + std::to_string(stage + 1)
+                                              : "rally-" + std::to_string(rally + 1) + "-stage-" +
+                                                    std::to_string(stage + 1);
+            for (size_t place = 0; place < field.size(); ++place) {
+                Expected& driver = expected[field[place].second];
+                const uint32_t gap = field[place].first - field[0].first;
+                const int earned = place < 6 ? points[place] : 0;
+                driver.points += earned;
+                driver.wins += place == 0;
+                driver.podiums += place < 3;
+                driver.toGain += gap;
+                driver.results.push_back(key + " " + std::to_string(field[place].first) + " " +
+                                         std::to_string(place + 1) + "/" +
+                                         std::to_string(field.size()) + " " + std::to_string(gap) +
+                                         " " + std::to_string(earned));
+            }
+        }
+
+        // The drivers: everyone with points, most points first, equal points in participant
+        // order.
+        std::vector<size_t> order;
+        for (size_t i = 0; i < expected.size(); ++i) {
+            if (expected[i].points > 0) {
+                order.push_back(i + 1);
+            }
+        }
+        std::stable_sort(order.begin(), order.end(), [&expected](size_t a, size_t b) {
+            return expected[a - 1].points > expected[b - 1].points;
+        });
+        std::vector<size_t> listed;
+        for (const auto& driver : json["drivers"]) {
+            listed.push_back(driver["index"]);
+        }
+        ASSERT_EQ(listed, order);
+        for (const auto& driver : json["drivers"]) {
+            const Expected& want = expected[driver["index"].get<size_t>() - 1];
+            SCOPED_TRACE("driver " + driver["index"].dump());
+            EXPECT_EQ(driver["points"], want.points);
+            EXPECT_EQ(driver["wins"], want.wins);
+            EXPECT_EQ(driver["podiums"], want.podiums);
+            EXPECT_EQ(driver["time_to_gain_hundredths"], want.toGain);
+            std::vector<std::string> results;
+            for (const auto& r : driver["results"]) {
+                results.push_back(r["event"].get<std::string>() + " " + r["hundredths"].dump() +
+                                  " " + r["place_in_field"].dump() + "/" + r["field"].dump() + " " +
+                                  r["gap_hundredths"].dump() + " " + r["points"].dump());
+            }
+            EXPECT_EQ(results, want.results);
+        }
+    }
+}
 
 } // namespace

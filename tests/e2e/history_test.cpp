@@ -79,14 +79,15 @@ std::vector<std::string> newRecords(const Json& json) {
     return rows;
 }
 
-// "event: code hundredths at, ..." of the record log.
-std::vector<std::string> recordLog(const Json& json) {
+// "event: code hundredths at, ..." of the record log; "code/name" with `names`.
+std::vector<std::string> recordLog(const Json& json, bool names = false) {
     std::vector<std::string> rows;
     for (const Json& entry : json["history"]["record_log"]) {
         std::string row = entry["event"].get<std::string>() + ":";
         for (const Json& change : entry["changes"]) {
-            row += " " + change["code"].get<std::string>() + " " + change["hundredths"].dump() +
-                   " " + change["at"].get<std::string>();
+            row += " " + change["code"].get<std::string>() +
+                   (names ? "/" + change["name"].get<std::string>() : "") + " " +
+                   change["hundredths"].dump() + " " + change["at"].get<std::string>();
         }
         rows.push_back(row);
     }
@@ -199,6 +200,53 @@ TEST(History, ThreeRunsOfASeason) {
     ASSERT_EQ(plain.exitStatus, 0);
     auto body = [](const std::string& text) { return text.substr(text.find("Participants")); };
     EXPECT_EQ(body(kvrtest::readText(twin / "ranking.txt")), body(report));
+}
+
+// Sets the time of the history's last run. A run's time is its second on the clock, so runs of
+// a test share it; runs a week apart tell which run logged a change.
+void setLastRunTime(const GameFolder& game, const std::string& at) {
+    std::string text = kvrtest::readText(game / History);
+    const size_t line = text.rfind('\n', text.size() - 2) + 1; // npos + 1: the first line
+    const std::string member = "\"at\":\"";
+    const size_t from = text.find(member, line) + member.size();
+    text.replace(from, text.find('"', from) - from, at);
+    kvrtest::writeText(game / History, text);
+}
+
+// A record that changes hands at an equal time is logged at the run where it did, in that run's
+// export and in every later one: the code, the name or both differ.
+TEST(History, RecordChangingHandsAtAnEqualTimeIsLoggedWhenItDoes) {
+    GameFolder game(0);
+    game.addParticipant("a.kvr", driver("AAA", "Ann", 5000, 6000, 7000, 0));
+    RunResult first = run(game);
+    ASSERT_EQ(first.process.exitStatus, 0) << first.process.errors;
+    const std::string t1 = "2001-10-01T20:00:00", t2 = "2001-10-08T20:00:00";
+    setLastRunTime(game, t1);
+
+    fs::remove(game / "kvr" / "a.kvr");
+    game.addParticipant("b.kvr", driver("BBB", "Ann", 5000, 0, 0, 0));
+    game.addParticipant("c.kvr", driver("AAA", "Amy", 0, 6000, 0, 0));
+    game.addParticipant("d.kvr", driver("BBB", "Bob", 0, 0, 7000, 0));
+    RunResult second = run(game);
+    ASSERT_EQ(second.process.exitStatus, 0) << second.process.errors;
+    setLastRunTime(game, t2);
+    RunResult third = run(game);
+    ASSERT_EQ(third.process.exitStatus, 0) << third.process.errors;
+    EXPECT_EQ(third.json["history"]["previous_at"], t2);
+
+    // Run 2 logs the new holders at its own time; run 3 reads them back from the history.
+    const std::pair<const Json*, std::string> exports[] = {{&second.json, second.json["generated"]},
+                                                           {&third.json, t2}};
+    for (const auto& [json, at] : exports) {
+        SCOPED_TRACE(json == &second.json ? "run 2" : "run 3");
+        EXPECT_EQ(recordLog(*json, true),
+                  (std::vector<std::string>{
+                      "rally-1-stage-1: AAA/Ann 4999 " + t1 + " BBB/Ann 4999 " + at,
+                      "rally-1-stage-2: AAA/Ann 5999 " + t1 + " AAA/Amy 5999 " + at,
+                      "rally-1-stage-3: AAA/Ann 6999 " + t1 + " BBB/Bob 6999 " + at,
+                  }));
+        EXPECT_EQ(newRecords(*json), std::vector<std::string>{}); // not faster: no new record
+    }
 }
 
 // One snapshot line of a small group, as a run writes it.

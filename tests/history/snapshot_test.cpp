@@ -195,6 +195,49 @@ TEST(History, ReadingItsLines) {
     EXPECT_EQ(textToAppend("x", "L\n"), "\nL\n");
 }
 
+// An event's record is logged whenever its time, its code or its name differs from the last one
+// logged, an equal time in other hands included; a run without the event logs nothing.
+TEST(History, RecordLogKeepsEveryChangeOfHands) {
+    struct Run {
+        const char* at;
+        const char* code; // nullptr: no record of the event
+        const char* name;
+        uint32_t hundredths;
+        bool logged;
+    };
+    const Run runs[] = {
+        {"1", "AAA", "Ann", 4999, true}, {"2", "AAA", "Ann", 4999, false},
+        {"3", "BBB", "Ann", 4999, true}, {"4", nullptr, "", 0, false},
+        {"5", "BBB", "Bob", 4999, true}, {"6", "BBB", "Bob", 4899, true},
+        {"7", "AAA", "Ann", 4899, true}, {"8", "AAA", "Ann", 4899, false},
+    };
+    std::string text;
+    std::vector<std::string> expected;
+    for (const Run& run : runs) {
+        text += R"({"kvrrank_history":1,"at":")" + std::string(run.at) +
+                R"(","participants":1,"standings":[],"records":[)";
+        if (run.code != nullptr) {
+            const std::string holder =
+                std::string(run.code) + " " + run.name + " " + std::to_string(run.hundredths);
+            text += R"({"event":"rally-1-stage-1","time":"t","hundredths":)" +
+                    std::to_string(run.hundredths) + R"(,"code":")" + run.code + R"(","name":")" +
+                    run.name + R"(","vehicle":"v","transmission":"MT"})";
+            if (run.logged) {
+                expected.push_back(std::string(run.at) + " " + holder);
+            }
+        }
+        text += "]}\n";
+    }
+    const HistoryDigest digest = readHistory(text);
+    std::vector<std::string> logged;
+    for (const RecordChangeRead& change :
+         digest.recordLog[static_cast<size_t>(eventNumber("rally-1-stage-1"))]) {
+        logged.push_back(change.at.value_or("?") + " " + change.holder.code + " " +
+                         change.holder.name + " " + std::to_string(change.holder.hundredths));
+    }
+    EXPECT_EQ(logged, expected);
+}
+
 // One participant per (code, name, Finland 1 time) given.
 RankingModel modelOf(std::vector<ParticipantRecord>& records,
                      const std::vector<std::pair<std::string, uint32_t>>& drivers) {
