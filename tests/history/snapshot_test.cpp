@@ -231,7 +231,7 @@ TEST(History, RecordLogKeepsEveryChangeOfHands) {
     const HistoryDigest digest = readHistory(text);
     std::vector<std::string> logged;
     for (const RecordChangeRead& change :
-         digest.recordLog[static_cast<size_t>(eventNumber("rally-1-stage-1"))]) {
+         digest.recordLog[static_cast<size_t>(eventOf(0, 0).number)]) {
         logged.push_back(change.at.value_or("?") + " " + change.holder.code + " " +
                          change.holder.name + " " + std::to_string(change.holder.hundredths));
     }
