@@ -44,6 +44,60 @@ class JsonWriter {
         out_.put(std::string_view(text).substr(from));
     }
 
+    // Scalars written straight, in the layout dump gives them: for the long lists, where
+    // building a document per element would cost more than the whole rest of the export.
+    // `text` must be UTF-8.
+    void string(const char* key, std::string_view text) {
+        next(key);
+        out_.put('"');
+        size_t from = 0;
+        for (size_t i = 0; i < text.size(); ++i) {
+            const auto c = static_cast<unsigned char>(text[i]);
+            if (c >= 0x20 && c != '"' && c != '\\') {
+                continue;
+            }
+            out_.put(text.substr(from, i - from));
+            from = i + 1;
+            out_.put('\\');
+            switch (c) {
+            case '"':
+            case '\\':
+                out_.put(static_cast<char>(c));
+                break;
+            case '\b':
+                out_.put('b');
+                break;
+            case '\f':
+                out_.put('f');
+                break;
+            case '\n':
+                out_.put('n');
+                break;
+            case '\r':
+                out_.put('r');
+                break;
+            case '\t':
+                out_.put('t');
+                break;
+            default:
+                static constexpr char Hex[] = "0123456789abcdef";
+                out_.put("u00");
+                out_.put(Hex[c >> 4]);
+                out_.put(Hex[c & 15]);
+            }
+        }
+        out_.put(text.substr(from));
+        out_.put('"');
+    }
+    void number(const char* key, long long value) {
+        next(key);
+        out_.putNumber(value);
+    }
+    void null(const char* key) {
+        next(key);
+        out_.put("null");
+    }
+
   private:
     struct Level {
         char closing;
@@ -55,6 +109,7 @@ class JsonWriter {
             out_.put("  ");
         }
     }
+    // Keys are the format's own names: nothing in them needs escaping.
     void next(const char* key) {
         if (levels_.empty()) {
             return;
@@ -62,8 +117,9 @@ class JsonWriter {
         out_.put(levels_.back().count++ > 0 ? ",\n" : "\n");
         indent();
         if (key != nullptr) {
-            out_.put(Json(key).dump());
-            out_.put(": ");
+            out_.put('"');
+            out_.put(key);
+            out_.put("\": ");
         }
     }
     void open(const char* key, char opening) {
@@ -101,11 +157,13 @@ class JsonRenderer {
         out_.beginArray("participants");
         for (size_t i = 0; i < model_.participants.size(); ++i) {
             const RankedParticipant& p = model_.participants[i];
-            out_.value(Json{{"index", i + 1},
-                            {"file", p.file},
-                            {"code", p.code},
-                            {"name", p.name},
-                            {"date", formatDate(p.year, p.month, p.day)}});
+            out_.beginObject();
+            out_.number("index", static_cast<long long>(i + 1));
+            out_.string("file", p.file);
+            out_.string("code", p.code);
+            out_.string("name", p.name);
+            out_.string("date", formatDate(p.year, p.month, p.day));
+            out_.end();
         }
         out_.end();
     }
@@ -113,10 +171,12 @@ class JsonRenderer {
     void stages() {
         out_.beginArray("stages");
         for (const EventListing& listed : model_.stages) {
-            out_.value(Json{{"rally", listed.event->rally + 1},
-                            {"rally_name", rallyNames[listed.event->rally]},
-                            {"stage", listed.event->index + 1},
-                            {"results", results(listed)}});
+            out_.beginObject();
+            out_.number("rally", listed.event->rally + 1);
+            out_.string("rally_name", rallyNames[listed.event->rally]);
+            out_.number("stage", listed.event->index + 1);
+            results(listed);
+            out_.end();
         }
         out_.end();
     }
@@ -124,9 +184,11 @@ class JsonRenderer {
     void arcade() {
         out_.beginArray("arcade");
         for (const EventListing& listed : model_.arcade) {
-            out_.value(Json{{"event", listed.event->index + 1},
-                            {"name", arcadeNames[listed.event->index]},
-                            {"results", results(listed)}});
+            out_.beginObject();
+            out_.number("event", listed.event->index + 1);
+            out_.string("name", arcadeNames[listed.event->index]);
+            results(listed);
+            out_.end();
         }
         out_.end();
     }
@@ -161,28 +223,32 @@ class JsonRenderer {
             const Standing& standing = model_.standings[s];
             const DriverSummary& driver = model_.drivers[s];
             const RankedParticipant& p = participant(standing.participantIndex);
-            Json results = Json::array();
+            out_.beginObject();
+            out_.number("index", standing.participantIndex + 1);
+            out_.string("code", p.code);
+            out_.string("name", p.name);
+            out_.string("file", p.file);
+            out_.number("place", standing.place);
+            out_.number("points", standing.points);
+            out_.value(driver.rallyPoints, "rally_points");
+            out_.number("arcade_points", driver.arcadePoints);
+            out_.number("wins", driver.wins);
+            out_.number("podiums", driver.podiums);
+            out_.number("time_to_gain_hundredths", static_cast<long long>(driver.timeToGain));
+            out_.beginArray("results");
             for (const DriverResult& r : driver.results) {
-                results.push_back(Json{{"event", r.event->key()},
-                                       {"time", formatTime(r.time)},
-                                       {"hundredths", r.time},
-                                       {"place_in_field", r.placeInField},
-                                       {"field", r.field},
-                                       {"gap_hundredths", r.gap},
-                                       {"points", r.points}});
+                out_.beginObject();
+                out_.string("event", r.event->key());
+                out_.string("time", formatTime(r.time));
+                out_.number("hundredths", r.time);
+                out_.number("place_in_field", r.placeInField);
+                out_.number("field", r.field);
+                out_.number("gap_hundredths", r.gap);
+                out_.number("points", r.points);
+                out_.end();
             }
-            out_.value(Json{{"index", standing.participantIndex + 1},
-                            {"code", p.code},
-                            {"name", p.name},
-                            {"file", p.file},
-                            {"place", standing.place},
-                            {"points", standing.points},
-                            {"rally_points", driver.rallyPoints},
-                            {"arcade_points", driver.arcadePoints},
-                            {"wins", driver.wins},
-                            {"podiums", driver.podiums},
-                            {"time_to_gain_hundredths", driver.timeToGain},
-                            {"results", std::move(results)}});
+            out_.end();
+            out_.end();
         }
         out_.end();
     }
@@ -260,25 +326,32 @@ class JsonRenderer {
         return model_.participants[static_cast<size_t>(index)];
     }
 
-    Json results(const EventListing& listed) const {
-        Json list = Json::array();
+    // The listed places of an event, as the "results" member of its object.
+    void results(const EventListing& listed) {
+        out_.beginArray("results");
         for (size_t k = 0; k < listed.results.size(); ++k) {
             const ListedResult& result = listed.results[k];
             const RankedParticipant& p = participant(result.participantIndex);
-            bool first = k == 0;
-            list.push_back(Json{{"place", k + 1},
-                                {"index", result.participantIndex + 1},
-                                {"code", p.code},
-                                {"name", p.name},
-                                {"vehicle", vehicleName(result.vehicle)},
-                                {"transmission", transmissionLabel(result.vehicle)},
-                                {"time", formatTime(result.time)},
-                                {"hundredths", result.time},
-                                {"gap", first ? Json() : Json("+" + formatTime(result.gap))},
-                                {"gap_hundredths", first ? Json() : Json(result.gap)},
-                                {"points", result.points}});
+            out_.beginObject();
+            out_.number("place", static_cast<long long>(k + 1));
+            out_.number("index", result.participantIndex + 1);
+            out_.string("code", p.code);
+            out_.string("name", p.name);
+            out_.string("vehicle", vehicleName(result.vehicle));
+            out_.string("transmission", transmissionLabel(result.vehicle));
+            out_.string("time", formatTime(result.time));
+            out_.number("hundredths", result.time);
+            if (k == 0) {
+                out_.null("gap");
+                out_.null("gap_hundredths");
+            } else {
+                out_.string("gap", "+" + formatTime(result.gap));
+                out_.number("gap_hundredths", result.gap);
+            }
+            out_.number("points", result.points);
+            out_.end();
         }
-        return list;
+        out_.end();
     }
 
     const RankingModel& model_;
