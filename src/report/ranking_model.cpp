@@ -6,14 +6,6 @@
 
 namespace kvr {
 
-namespace {
-
-uint32_t shownTime(const ResultEntry& result) {
-    return result.time != 0 ? result.time - 1u : NoTime;
-}
-
-} // namespace
-
 std::string_view RankedParticipant::gameCode() const {
     return record != nullptr ? std::string_view(record->code, codeLength(record->code))
                              : std::string_view();
@@ -22,10 +14,6 @@ std::string_view RankedParticipant::gameCode() const {
 std::string_view RankedParticipant::gameName() const {
     return record != nullptr ? std::string_view(record->name, nameLength(record->name))
                              : std::string_view();
-}
-
-uint32_t RankedParticipant::time(const Event& event) const {
-    return record != nullptr ? shownTime(event.resultOf(*record)) : NoTime;
 }
 
 namespace {
@@ -68,7 +56,8 @@ class ModelBuilder {
         for (size_t i = 0; i < model_.participants.size(); ++i) {
             const int points = model_.participants[i].points;
             if (points > 0) {
-                items.push_back({65535u - static_cast<uint32_t>(points), static_cast<int32_t>(i), 0});
+                items.push_back(
+                    {65535u - static_cast<uint32_t>(points), static_cast<int32_t>(i), 0});
             }
         }
         std::sort(items.begin(), items.end(), rankingItemPrecedes);
@@ -113,8 +102,7 @@ class ModelBuilder {
                 if (f.keys.empty() || key >= f.keys.back()) {
                     continue; // precedes no driver of the event
                 }
-                auto ahead = std::upper_bound(f.keys.begin(), f.keys.end(), key);
-                ++f.preceding[static_cast<size_t>(ahead - f.keys.begin())];
+                ++f.preceding[f.firstDriverAfter(key)];
             }
         }
 
@@ -178,8 +166,47 @@ class ModelBuilder {
   private:
     // One event's drivers: their sort keys in the listings' order, and who they are.
     struct EventField {
-        const Event* event;
+        const Event* event = nullptr;
         std::vector<uint64_t> keys;
+        // The drivers' times cut into buckets of 2^shift hundredths from the first: each
+        // bucket's first driver, so that a result finds its place among the drivers at once
+        // rather than by a search of them all.
+        uint32_t firstTime = 0;
+        int shift = 0;
+        std::vector<uint32_t> bucketStart; // one more entry than buckets: the end
+
+        void indexBuckets() {
+            if (keys.empty()) {
+                return;
+            }
+            firstTime = static_cast<uint32_t>(keys.front() >> 32);
+            const uint32_t span = static_cast<uint32_t>(keys.back() >> 32) - firstTime;
+            while ((span >> shift) >= 4 * keys.size()) {
+                ++shift;
+            }
+            const size_t buckets = (span >> shift) + 1u;
+            bucketStart.assign(buckets + 1, static_cast<uint32_t>(keys.size()));
+            for (size_t j = keys.size(); j-- > 0;) {
+                bucketStart[bucketOf(static_cast<uint32_t>(keys[j] >> 32))] =
+                    static_cast<uint32_t>(j);
+            }
+            for (size_t b = buckets; b-- > 0;) { // empty buckets start where the next does
+                bucketStart[b] = std::min(bucketStart[b], bucketStart[b + 1]);
+            }
+        }
+        size_t bucketOf(uint32_t time) const { return (time - firstTime) >> shift; }
+
+        // The first driver whose key follows `key`, which is below the last driver's key.
+        size_t firstDriverAfter(uint64_t key) const {
+            const auto time = static_cast<uint32_t>(key >> 32);
+            if (time < firstTime) {
+                return 0;
+            }
+            const size_t b = bucketOf(time);
+            auto from = keys.begin() + bucketStart[b], to = keys.begin() + bucketStart[b + 1];
+            return static_cast<size_t>(std::upper_bound(from, to, key) - keys.begin());
+        }
+
         std::vector<size_t> drivers;    // the driver (index into the standings) of each key
         std::vector<int32_t> preceding; // results whose first later driver key is this one
         uint32_t best = NoTime;
@@ -219,7 +246,8 @@ class ModelBuilder {
     }
 
     EventField eventField(const Event& event) const {
-        EventField f{&event, {}, {}, {}, NoTime, 0};
+        EventField f;
+        f.event = &event;
         std::vector<std::pair<uint64_t, size_t>> keyed;
         for (size_t d = 0; d < model_.standings.size(); ++d) {
             auto participant = static_cast<size_t>(model_.standings[d].participantIndex);
@@ -234,6 +262,7 @@ class ModelBuilder {
             f.drivers.push_back(k.second);
         }
         f.preceding.assign(f.keys.size(), 0);
+        f.indexBuckets();
         return f;
     }
 

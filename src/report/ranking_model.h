@@ -79,8 +79,10 @@ struct RankedParticipant {
     // The code and name in the game's own bytes (up to three and 43), as ranking.txt shows them.
     std::string_view gameCode() const;
     std::string_view gameName() const;
-    // The shown time in an event; NoTime where there is none.
-    uint32_t time(const Event& event) const;
+    // The shown time in an event; NoTime where there is none (a stored 0, less one).
+    uint32_t time(const Event& event) const {
+        return record != nullptr ? event.resultOf(*record).time - 1u : NoTime;
+    }
 };
 
 // One listed place: listings hold places 1 to 10 in order.

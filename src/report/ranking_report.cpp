@@ -18,7 +18,8 @@ class TextWriter {
 #if defined(__GNUC__)
     __attribute__((format(printf, 2, 3)))
 #endif
-    void print(const char* format, ...) {
+    void
+    print(const char* format, ...) {
         char line[512];
         va_list args;
         va_start(args, format);
@@ -62,8 +63,8 @@ class TextRenderer {
         for (size_t i = 0; i < model_.participants.size(); ++i) {
             const RankedParticipant& p = model_.participants[i];
             out_.print("  %02d. %3s , %04d.%02d.%02d , %s\n", static_cast<int>(i + 1),
-                    shown(p.gameCode()).c_str(), p.year, p.month, p.day,
-                    shown(p.gameName()).c_str());
+                       shown(p.gameCode()).c_str(), p.year, p.month, p.day,
+                       shown(p.gameName()).c_str());
         }
     }
 
@@ -92,7 +93,7 @@ class TextRenderer {
         for (const Standing& standing : model_.standings) {
             const RankedParticipant& p = participant(standing.participantIndex);
             out_.print("  %02d %4dpnt %s\n", static_cast<int>(standing.place), standing.points,
-                    shown(p.gameName()).c_str());
+                       shown(p.gameName()).c_str());
         }
     }
 
@@ -113,12 +114,12 @@ class TextRenderer {
             std::string time = formatTime(result.time);
             if (k == 0) {
                 out_.print("    %02d %4s  %-32s %2s %s\n", place, code.c_str(),
-                        vehicleName(result.vehicle), transmissionLabel(result.vehicle),
-                        time.c_str());
+                           vehicleName(result.vehicle), transmissionLabel(result.vehicle),
+                           time.c_str());
             } else {
                 out_.print("    %02d %4s  %-32s %2s %s (+%s)\n", place, code.c_str(),
-                        vehicleName(result.vehicle), transmissionLabel(result.vehicle),
-                        time.c_str(), formatTime(result.gap).c_str());
+                           vehicleName(result.vehicle), transmissionLabel(result.vehicle),
+                           time.c_str(), formatTime(result.gap).c_str());
             }
         }
         out_.print("\n");

@@ -25,11 +25,13 @@ void appendPadded(std::string& out, long long value, int width) {
 
 size_t writeTime(char* out, uint64_t hundredths) {
     // Written digit by digit: the CSV grid shows millions of times.
-    char* end = std::to_chars(out, out + TimeTextCapacity, hundredths / 6000u).ptr;
-    if (end - out < 2) {
-        out[1] = out[0];
-        out[0] = '0';
-        end = out + 2;
+    const uint64_t minutes = hundredths / 6000u;
+    char* end = out + 2;
+    if (minutes < 100) { // nearly every time shown
+        out[0] = static_cast<char>('0' + minutes / 10u);
+        out[1] = static_cast<char>('0' + minutes % 10u);
+    } else {
+        end = std::to_chars(out, out + TimeTextCapacity, minutes).ptr;
     }
     const auto seconds = static_cast<unsigned>(hundredths % 6000u / 100u);
     const auto rest = static_cast<unsigned>(hundredths % 100u);

@@ -255,15 +255,21 @@ TEST(RankingModel, StandingsAndDriversAgreeWithAFullSortOfEveryField) {
         size_t participants;
         uint32_t distinctTimes;
         unsigned resultPercent;
+        uint32_t timeStep = 6037;
     };
-    const Shape shapes[] = {{17, 2, 60},  {33, 3, 40},   {64, 5, 70}, {120, 4, 30},
-                            {200, 3, 20}, {200, 40, 90}, {150, 1, 50}};
+    // The last ones spread the times over nearly all a time word holds, and cluster most of
+    // them in a few hundredths, so that the drivers' times fall in wide and in crowded ranges.
+    const Shape shapes[] = {
+        {17, 2, 60},     {33, 3, 40},       {64, 5, 70},  {120, 4, 30},
+        {200, 3, 20},    {200, 40, 90},     {150, 1, 50}, {300, 1000, 80, 4000000u},
+        {300, 7, 80, 1}, {400, 3000, 70, 1}};
     uint32_t seed = 100;
     for (const Shape& shape : shapes) {
         kvrtest::RandomFolderShape random;
         random.participants = shape.participants;
         random.distinctTimes = shape.distinctTimes;
         random.resultPercent = shape.resultPercent;
+        random.timeStep = shape.timeStep;
         std::vector<ParticipantRecord> participants = kvrtest::randomParticipants(++seed, random);
         RankingModel m = model(participants);
         FullSort sorted = fullSort(participants);

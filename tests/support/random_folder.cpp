@@ -34,9 +34,8 @@ std::vector<ParticipantRecord> randomParticipants(uint32_t seed, const RandomFol
                                            static_cast<uint8_t>(random()),
                                            static_cast<uint8_t>(random()));
         auto vehicle = [&random] { return static_cast<uint8_t>(random()); };
-        // Steps of 60.37 s, so that shown times and gaps reach minutes.
         auto time = [&random, &shape] {
-            return static_cast<uint32_t>(1 + (random() % shape.distinctTimes) * 6037);
+            return static_cast<uint32_t>(1 + (random() % shape.distinctTimes) * shape.timeStep);
         };
         for (int slot = 0; slot < static_cast<int>(StageSlotCount); ++slot) {
             if (chance(shape.resultPercent)) {

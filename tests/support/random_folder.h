@@ -14,6 +14,7 @@ struct RandomFolderShape {
     uint32_t distinctTimes = 4;  // how many different times there are: many ties
     unsigned resultPercent = 60; // chance that a participant has a result in an event
     bool oddNames = true;        // names of random bytes (controls, Windows-1252), else ASCII
+    uint32_t timeStep = 6037;    // between two distinct times: 60.37 s reaches minutes
 };
 
 // Codes are distinct letters-only (up to 3), and every name starts with a distinct "P<i> ".
