@@ -59,27 +59,11 @@ class JsonWriter {
             out_.put(text.substr(from, i - from));
             from = i + 1;
             out_.put('\\');
-            switch (c) {
-            case '"':
-            case '\\':
-                out_.put(static_cast<char>(c));
-                break;
-            case '\b':
-                out_.put('b');
-                break;
-            case '\f':
-                out_.put('f');
-                break;
-            case '\n':
-                out_.put('n');
-                break;
-            case '\r':
-                out_.put('r');
-                break;
-            case '\t':
-                out_.put('t');
-                break;
-            default:
+            static constexpr std::string_view Escaped = "\"\\\b\f\n\r\t", Letters = "\"\\bfnrt";
+            const size_t letter = Escaped.find(static_cast<char>(c));
+            if (letter != std::string_view::npos) {
+                out_.put(Letters[letter]);
+            } else {
                 static constexpr char Hex[] = "0123456789abcdef";
                 out_.put("u00");
                 out_.put(Hex[c >> 4]);

@@ -265,6 +265,26 @@ TEST(RankingJson, ChecksListDuplicateFilesAndOutlyingBestTimes) {
              "file": "zo.kvr", "hundredths": 7000, "second_hundredths": 9000}]})"));
 }
 
+// File names may hold any byte but NUL and '/': each is escaped as a JSON writer escapes it.
+TEST(RankingJson, FileNamesOfEveryByteAreEscapedAsJsonWritersDo) {
+    std::vector<std::string> files;
+    for (int c = 1; c < 0x80; ++c) {
+        files.push_back("f" + std::string(1, static_cast<char>(c)) + ".kvr");
+    }
+    files.push_back("\xC3\xA9\xFF\\\"\b\f\n\r\t.kvr");
+    std::vector<ParticipantRecord> participants(files.size(),
+                                                ParticipantFileBuilder().name("P").record());
+    const RankingModel model = computeRankingModel(
+        participants.data(), static_cast<int32_t>(participants.size()), files, Noon);
+    const std::string text = renderJson(model);
+    const Json json = Json::parse(text);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::string shown = validUtf8(files[i]);
+        EXPECT_EQ(json["participants"][i]["file"], shown) << i;
+        EXPECT_NE(text.find("\"file\": " + Json(shown).dump() + ",\n"), std::string::npos) << i;
+    }
+}
+
 TEST(RankingJson, EmptyListHasEveryMemberAndUnknownFileNamesAreEmpty) {
     Json json = Json::parse(renderJson(computeRankingModel(nullptr, 0, {}, ReportTime{})));
     EXPECT_EQ(json, Json::parse(R"({"generated": "0000-00-00T00:00:00", "participants": [],
