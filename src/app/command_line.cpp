@@ -3,6 +3,7 @@
 #include "app/help_format.h"
 #include "app/run.h"
 #include "data/text.h"
+#include "platform/console.h"
 #include "platform/fs.h"
 
 #include <CLI/CLI.hpp>

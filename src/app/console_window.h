@@ -2,7 +2,7 @@
 // closes with the process, so the run's last lines would flash by unread.
 #pragma once
 
-#include "platform/fs.h"
+#include "platform/console.h"
 
 #include <cstdio>
 

@@ -1,7 +1,7 @@
 // kvrrank [OPTIONS] [GAME_FOLDER]
 #include "app/command_line.h"
 #include "app/console_window.h"
-#include "platform/fs.h"
+#include "platform/console.h"
 
 #include <cstdio>
 

@@ -6,6 +6,7 @@
 #include "data/text.h"
 #include "history/season.h"
 #include "history/snapshot.h"
+#include "platform/console.h"
 #include "platform/fs.h"
 #include "records/records_file.h"
 #include "report/ranking_csv.h"

@@ -204,13 +204,22 @@ TEST(FaultSweep, NoFaultAtAnyOperationLosesData) {
               << " report\n";
 }
 
+size_t countOf(const std::string& text, const std::string& piece) {
+    size_t count = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
 // A fault at each operation of a run that keeps a season: the history holds its earlier bytes,
 // or those and exactly one whole new line when only the flush or the close after the write
-// failed; every failure is told and fails the run.
+// failed; every failure is told and fails the run. The only fault a run survives is one that
+// cost an import, and that import says so.
 TEST(FaultSweep, TheHistoryLosesNoLine) {
     const std::vector<Member> members = group();
     const std::string earlier = "{\"kvrrank_history\":1,\"at\":\"2026-01-02T03:04:05\"}\n";
-    int historyFaults = 0;
+    int historyFaults = 0, importFaults = 0, otherFaults = 0;
     for (long k = 1;; ++k) {
         ASSERT_LT(k, 1000) << "the sweep does not end";
         SCOPED_TRACE("fault at operation " + std::to_string(k));
@@ -241,13 +250,31 @@ TEST(FaultSweep, TheHistoryLosesNoLine) {
         if (run.errors.find("season.jsonl: ") != std::string::npos) {
             ++historyFaults;
             EXPECT_EQ(run.status, 1);
+            EXPECT_EQ(countOf(run.errors, "\n"), 1u) << run.errors;
         } else if (run.status == 0) {
-            // A fault that cost one import only: the run and its snapshot went on.
+            // A fault that cost one import only: that import failed and said why, and the run
+            // and its snapshot went on.
+            ++importFaults;
+            EXPECT_EQ(countOf(run.console, " ... failed!\n"), 1u) << run.console;
+            EXPECT_EQ(countOf(run.console, " ... ok!\n"), members.size() - 1) << run.console;
+            EXPECT_EQ(run.errors.rfind("kvrrank: kvr/", 0), 0u) << run.errors;
+            EXPECT_EQ(countOf(run.errors, "\n"), 1u) << run.errors;
             EXPECT_FALSE(added.empty());
+        } else {
+            // The listing or ranking.txt failed, said so, and the run added nothing.
+            ++otherFaults;
+            EXPECT_EQ(run.status, 1);
+            EXPECT_FALSE(run.errors.empty());
+            EXPECT_TRUE(added.empty()) << added;
         }
     }
-    // Opening, locking, reading, writing, flushing and closing the history each met a fault.
+    // Opening, locking, reading, writing, flushing and closing the history each met a fault,
+    // as did each import.
     EXPECT_GE(historyFaults, 6);
+    EXPECT_GE(importFaults, static_cast<int>(members.size()));
+    EXPECT_GT(otherFaults, 0);
+    std::cout << "[ sweep    ] " << historyFaults << " history, " << importFaults << " import, "
+              << otherFaults << " other fault points\n";
 }
 
 } // namespace

@@ -1,4 +1,6 @@
 #include "platform/fs.h"
+#include "platform/fs_detail.h"
+#include "platform/os_file.h"
 
 #include "support/temp_folder.h"
 
@@ -155,6 +157,113 @@ TEST(FaultSeam, FailsExactlyTheChosenOperation) {
     injectFaultAt(0);
     EXPECT_TRUE(replaceFile(target.string().c_str(), "x", 1));
     EXPECT_GT(operationsSinceInjection(), 3);
+}
+
+// The season's history as the run keeps it: what the file holds is read, lines are added at
+// its end, and the file is held against any other opener until it is closed.
+TEST(AppendOnlyFile, AppendsAfterWhatItReadAndHoldsTheFileUntilClosed) {
+    struct Case {
+        const char* what;
+        bool exists;
+        std::string earlier;
+    };
+    const Case cases[] = {
+        {"missing, created", false, ""},
+        {"empty", true, ""},
+        {"ending without a line feed", true, "{\"a\":1}\n{\"b\""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempFolder folder;
+        const fs::path path = folder / "season.jsonl";
+        if (c.exists) {
+            kvrtest::writeText(path, c.earlier);
+        }
+        AppendOnlyFile log;
+        ASSERT_TRUE(log.open(path.string().c_str()));
+        std::string content = "stale";
+        ASSERT_TRUE(log.readAll(content));
+        EXPECT_EQ(content, c.earlier);
+        AppendOnlyFile second;
+        EXPECT_EQ(second.open(path.string().c_str()).reason(), HeldByAnotherProgram);
+        ASSERT_TRUE(log.append("one\n", 4));
+        ASSERT_TRUE(log.append("two\n", 4));
+        ASSERT_TRUE(log.close());
+        EXPECT_EQ(kvrtest::readText(path), c.earlier + "one\ntwo\n");
+        EXPECT_TRUE(second.open(path.string().c_str()));
+    }
+    TempFolder folder;
+    AppendOnlyFile onFolder;
+    EXPECT_EQ(onFolder.open(folder.path().string().c_str()).reason(), NotARegularFile);
+}
+
+// Each operation of an append can fail, the flush that makes it durable too: every such fault
+// fails the append with a reason, and the file keeps its earlier bytes.
+TEST(AppendOnlyFile, AFaultAtAnyStepOfAnAppendFailsIt) {
+    for (bool created : {false, true}) {
+        SCOPED_TRACE(created ? "a file the open created" : "an earlier file");
+        const std::string earlier = created ? "" : "earlier\n";
+        long faultedSteps = 0;
+        for (long k = 1;; ++k) {
+            ASSERT_LT(k, 20) << "the sweep does not end";
+            SCOPED_TRACE("fault at step " + std::to_string(k));
+            TempFolder folder;
+            const fs::path path = folder / "season.jsonl";
+            if (!created) {
+                kvrtest::writeText(path, earlier);
+            }
+            AppendOnlyFile log;
+            std::string content;
+            ASSERT_TRUE(log.open(path.string().c_str()));
+            ASSERT_TRUE(log.readAll(content));
+            injectFaultAt(k);
+            const Status appended = log.append("line\n", 5);
+            const bool hit = operationsSinceInjection() >= k;
+            injectFaultAt(0);
+            ASSERT_TRUE(log.close());
+            const std::string now = kvrtest::readText(path);
+            if (!hit) {
+                EXPECT_TRUE(appended) << appended.reason();
+                EXPECT_EQ(now, earlier + "line\n");
+                break;
+            }
+            ++faultedSteps;
+            EXPECT_FALSE(appended);
+            EXPECT_NE(appended.code(), 0);
+            EXPECT_FALSE(appended.reason().empty());
+            // The write is the first step; after it the line is there, but not yet durable.
+            EXPECT_EQ(now, k == 1 ? earlier : earlier + "line\n");
+        }
+        // The write and its flush at least (POSIX also flushes a created file's folder).
+        EXPECT_GE(faultedSteps, 2);
+    }
+}
+
+// The temporary file of a replacement under way is held: another run's cleaner leaves it
+// alone until its writer has gone, and a name that is taken is never opened again.
+TEST(TemporaryFile, IsHeldWhileWrittenAndItsNameIsNeverTakenTwice) {
+    TempFolder folder;
+    const os::Place place = os::placeOf((folder / "ranking.txt").string().c_str());
+    const os::NativePath path = os::pathIn(place.folder, temporaryName(place.base, 7));
+    os::File file = os::NoFile;
+    bool nameTaken = true;
+    ASSERT_TRUE(os::createTemporary(path, file, nameTaken));
+    EXPECT_FALSE(nameTaken);
+    size_t moved = 0;
+    ASSERT_TRUE(os::writeAt(file, 0, reinterpret_cast<const uint8_t*>("kept"), 4, moved));
+
+    os::removeIfAbandoned(path); // another run's cleaner
+    os::File second = os::NoFile;
+    EXPECT_FALSE(os::createTemporary(path, second, nameTaken));
+    EXPECT_TRUE(nameTaken);
+    EXPECT_EQ(second, os::NoFile);
+    EXPECT_EQ(os::temporariesOf(place.folder, place.base), std::vector<os::NativePath>{path});
+
+    // A writer that ended without removing its file: the next cleaner removes it.
+    os::closeQuietly(file);
+    EXPECT_EQ(kvrtest::readText(folder / temporaryName(place.base, 7)), "kept");
+    os::removeIfAbandoned(path);
+    EXPECT_TRUE(os::temporariesOf(place.folder, place.base).empty());
 }
 
 } // namespace

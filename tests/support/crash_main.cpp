@@ -1,5 +1,6 @@
 // kvrcrash K [ARGUMENTS...]: kvrrank, ending at once at its K-th file operation.
 #include "app/command_line.h"
+#include "platform/console.h"
 #include "platform/fs.h"
 
 #include <cstdio>
