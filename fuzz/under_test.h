@@ -1,6 +1,7 @@
-// The product calls that go through the ranking model, its renderings and the season's history,
-// for the fuzz targets and the seed maker. That interface is the one most likely to change
-// shape; the targets reach it through this file alone, so that only this file follows it.
+// The product calls that make the ranking model, render it, compare it with the season and
+// write its history line, for the fuzz targets and the seed maker: those interfaces change
+// shape more than any other, and only this file makes the calls. (The targets also read the
+// model's standings and listings and the season's changes, and call the history's readers.)
 #pragma once
 
 #include "data/participant.h"

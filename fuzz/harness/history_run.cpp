@@ -32,7 +32,7 @@ void checkLine(const HistoryRun& run) {
     }
     const auto recorded = std::count_if(read.records.begin(), read.records.end(),
                                         [](const auto& record) { return record.has_value(); });
-    require(static_cast<size_t>(recorded) == listed, "the line has the listed events' alone");
+    require(static_cast<size_t>(recorded) == listed, "the line records the listed events alone");
 }
 
 } // namespace
