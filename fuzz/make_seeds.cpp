@@ -1,8 +1,10 @@
 // Writes the seed corpora of the fuzz targets, built with the test fixture builder:
-// make_seeds FOLDER creates FOLDER/participant, FOLDER/pipeline and FOLDER/history.
-#include "history/snapshot.h"
-#include "report/ranking_model.h"
+// make_seeds FOLDER creates FOLDER/participant, FOLDER/pipeline, FOLDER/exports,
+// FOLDER/history and FOLDER/season.
+#include "harness/history_run.h"
+#include "harness/participant_input.h"
 #include "support/participant_builder.h"
+#include "under_test.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -45,6 +47,18 @@ ParticipantFileBuilder driver(int seed, int step) {
     return image;
 }
 
+// A participant with three results, in events every such participant has a result in.
+ParticipantFileBuilder sparse(int seed) {
+    ParticipantFileBuilder image;
+    image.code(std::string(3, static_cast<char>('A' + seed % 26)))
+        .name("D" + std::to_string(seed))
+        .date(static_cast<uint8_t>(150 + seed), 6, 15)
+        .stage(0, 0, static_cast<uint8_t>(seed % 70), static_cast<uint32_t>(5000 + seed * 37))
+        .stage(1, 2, 3, static_cast<uint32_t>(9000 - seed * 41))
+        .arcade(seed % 8, 0x41, static_cast<uint32_t>(6000 + seed * 50));
+    return image;
+}
+
 std::vector<uint8_t> concatenate(const std::vector<ParticipantFileBuilder>& images,
                                  size_t tail = 0) {
     std::vector<uint8_t> bytes;
@@ -55,6 +69,59 @@ std::vector<uint8_t> concatenate(const std::vector<ParticipantFileBuilder>& imag
     return bytes;
 }
 
+using Corpus = std::vector<std::pair<std::string, std::vector<uint8_t>>>;
+
+// Creates `folder` and writes every seed of `seeds` into it.
+bool writeCorpus(const fs::path& folder, const Corpus& seeds) {
+    std::error_code error;
+    fs::create_directories(folder, error);
+    if (error) {
+        std::fprintf(stderr, "cannot create %s: %s\n", folder.string().c_str(),
+                     error.message().c_str());
+        return false;
+    }
+    for (const auto& seed : seeds) {
+        if (!writeSeed(folder / seed.first, seed.second)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// The exports target's input for `images`, the i-th named by fileNames[i] (or "").
+std::vector<uint8_t> compact(const std::vector<ParticipantFileBuilder>& images,
+                             const std::vector<std::string>& fileNames = {}) {
+    std::vector<uint8_t> input;
+    for (size_t i = 0; i < images.size(); ++i) {
+        kvrfuzz::writeParticipantInput(input, images[i].record(),
+                                       i < fileNames.size() ? fileNames[i] : std::string());
+    }
+    return input;
+}
+
+// The history line of a run of `participants`.
+std::string lineOf(const std::vector<kvr::ParticipantRecord>& participants, int day) {
+    return kvrfuzz::snapshotLineOf(kvrfuzz::rankingOf(participants, {}, {2026, 1, day, 3, 4, 5}));
+}
+
+// Each seed once per export, after the byte that picks it: 0 the page, 1 the JSON, 2 the CSV.
+Corpus forEachExport(const Corpus& seeds, int exports) {
+    const char* names[] = {"page", "json", "csv"};
+    Corpus all;
+    for (const auto& seed : seeds) {
+        for (int which = 0; which < exports; ++which) {
+            std::vector<uint8_t> bytes = {static_cast<uint8_t>(which)};
+            bytes.insert(bytes.end(), seed.second.begin(), seed.second.end());
+            all.emplace_back(seed.first + "-" + names[which], std::move(bytes));
+        }
+    }
+    return all;
+}
+
+std::vector<uint8_t> bytesOf(const std::string& text) {
+    return std::vector<uint8_t>(text.begin(), text.end());
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -62,18 +129,10 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: make_seeds FOLDER\n");
         return 2;
     }
-    fs::path participantSeeds = fs::path(argv[1]) / "participant";
-    fs::path pipelineSeeds = fs::path(argv[1]) / "pipeline";
-    std::error_code error;
-    fs::create_directories(participantSeeds, error);
-    fs::create_directories(pipelineSeeds, error);
-    if (error) {
-        std::fprintf(stderr, "cannot create %s\n", argv[1]);
-        return 1;
-    }
+    const fs::path folder = argv[1];
 
     // Single files: lengths around the size, text fields without NUL, extreme bytes.
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> singles = {
+    const Corpus singles = {
         {"empty", {}},
         {"one-byte", {0x41}},
         {"short", driver(1, 3).resize(1615).bytes()},
@@ -89,11 +148,6 @@ int main(int argc, char** argv) {
                             .arcade(7, 0x80, 1)
                             .bytes()},
     };
-    for (const auto& seed : singles) {
-        if (!writeSeed(participantSeeds / seed.first, seed.second)) {
-            return 1;
-        }
-    }
 
     // Groups: ties, more than ten results per event, a cut-off last file, line ends in text.
     std::vector<ParticipantFileBuilder> twelve;
@@ -104,58 +158,81 @@ int main(int argc, char** argv) {
     ParticipantFileBuilder tieB = driver(5, 2);
     tieA.stage(0, 0, 1, 4321).arcade(0, 2, 7000);
     tieB.stage(0, 0, 3, 4321).arcade(0, 4, 7000);
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> groups = {
+    ParticipantFileBuilder lineEnds =
+        ParticipantFileBuilder().code("A\n").name("two\nlines").stage(1, 1, 2, 99);
+    const Corpus groups = {
         {"one", concatenate({driver(1, 1)})},
         {"ties", concatenate({tieA, tieB, driver(6, 5)})},
         {"twelve", concatenate(twelve)},
         {"cut-off", concatenate({driver(7, 2), driver(8, 3)}, 700)},
-        {"line-ends",
-         concatenate({ParticipantFileBuilder().code("A\n").name("two\nlines").stage(1, 1, 2, 99),
-                      driver(9, 4)})},
+        {"line-ends", concatenate({lineEnds, driver(9, 4)})},
     };
-    for (const auto& seed : groups) {
-        if (!writeSeed(pipelineSeeds / seed.first, seed.second)) {
-            return 1;
-        }
-    }
 
-    // Histories: runs of groups as written, torn, mixed with other lines, spaced out.
-    fs::path historySeeds = fs::path(argv[1]) / "history";
-    fs::create_directories(historySeeds, error);
-    auto lineOf = [](const std::vector<ParticipantFileBuilder>& builders) {
-        std::vector<kvr::ParticipantRecord> records;
-        for (const auto& b : builders) {
-            records.push_back(b.record());
-        }
-        kvr::RankingModel model = kvr::computeRankingModel(
-            records.data(), static_cast<int32_t>(records.size()), {}, {2026, 1, 2, 3, 4, 5});
-        return kvr::history::snapshotLine(model);
+    // The exports: drivers with a few results each, in events they share, so that listings
+    // run past ten places and the points chart past its twenty drivers; names and file names
+    // of every kind of byte (the five that Windows-1252 leaves undefined, file names that are
+    // not UTF-8); ties, a duplicate and an outlier.
+    std::vector<ParticipantFileBuilder> crowd;
+    for (int i = 0; i < 22; ++i) {
+        crowd.push_back(sparse(i));
+    }
+    ParticipantFileBuilder sparseTieA = sparse(4);
+    ParticipantFileBuilder sparseTieB = sparse(5);
+    sparseTieA.stage(0, 0, 1, 4321).arcade(0, 2, 7000);
+    sparseTieB.stage(0, 0, 3, 4321).arcade(0, 4, 7000);
+    ParticipantFileBuilder highBytes = sparse(10);
+    highBytes.code("\x81\xE9\x7F").name("\x8D\x8F\x90\x9D \x80\xFF\xA0\x01");
+    ParticipantFileBuilder twin = sparse(11);
+    ParticipantFileBuilder fast = sparse(11);
+    fast.stage(0, 0, 5, 100); // an outlier, and a duplicate of its twin's code and name
+    const Corpus exports = {
+        {"empty", {}},
+        {"one", compact({driver(1, 8)}, {"one.kvr"})},
+        {"ties", compact({sparseTieA, sparseTieB, sparse(6)})},
+        {"crowd", compact(crowd)},
+        {"line-ends", compact({lineEnds, sparse(9)}, {"a\nb.kvr", "\t"})},
+        {"high-bytes", compact({highBytes, sparse(12), sparse(13)},
+                               {"\xC3(.kvr", "\xC0\xAF\xED\xA0\x80", "\xF4\x90\x80\x80\xE2\x82"})},
+        {"duplicates", compact({twin, fast, sparse(14)}, {"twin", "fast", "\xC3\xA9.kvr"})},
     };
-    const std::string first = lineOf({driver(1, 1), driver(2, 3)});
-    const std::string second = lineOf({tieA, tieB, driver(6, 5), driver(1, 2)});
+
+    // Histories, for the history and the season targets: earlier runs of the fixed run's
+    // drivers, slower and faster, as written, torn, mixed with other lines and other drivers,
+    // spaced out, and more runs than a chart shows.
+    const std::string first = lineOf(kvrfuzz::historyGroup(300), 1);
+    const std::string second = lineOf(kvrfuzz::historyGroup(100), 2);
+    std::vector<kvr::ParticipantRecord> others = {sparse(1).record(), sparse(2).record(),
+                                                  kvrfuzz::historyGroup(-20)[1]};
     std::string spaced = second;
     for (size_t at = spaced.find(','); at != std::string::npos; at = spaced.find(',', at + 2)) {
         spaced.insert(at + 1, " ");
     }
-    auto bytesOf = [](const std::string& text) {
-        return std::vector<uint8_t>(text.begin(), text.end());
-    };
-    std::vector<std::pair<std::string, std::vector<uint8_t>>> histories = {
+    std::string manyRuns; // short lines as the writer lays them out
+    for (int run = 1; run <= 21; ++run) {
+        manyRuns += "{\"kvrrank_history\":1,\"at\":\"2026-01-" + std::to_string(10 + run) +
+                    "T10:00:00\",\"participants\":1,\"standings\":[{\"place\":1,\"code\":"
+                    "\"AAA\",\"name\":\"A\",\"points\":" +
+                    std::to_string(run * 7) + "}],\"records\":[]}\n";
+    }
+    const Corpus histories = {
         {"empty", {}},
         {"one-run", bytesOf(first)},
         {"two-runs-torn", bytesOf(first + second + second.substr(0, 40))},
         {"foreign", bytesOf("Ranking at 2026.01.02\n" + first + "\n\r\n[1]\n" + second)},
         {"spaced", bytesOf(spaced + first)},
+        {"others", bytesOf(first + lineOf(others, 3))},
+        {"many-runs", bytesOf(manyRuns)},
         {"escapes",
          bytesOf("{\"kvrrank_history\":1,\"at\":\"\\u00e9\",\"standings\":[{\"place\":1,"
                  "\"code\":\"AAA\",\"name\":\"\\\"\\n\",\"points\":5}],\"records\":[{"
                  "\"event\":\"arcade-1\",\"time\":\"x\",\"hundredths\":1,\"code\":\"AAA\","
                  "\"name\":\"\\t\"}]}\n")},
     };
-    for (const auto& seed : histories) {
-        if (!writeSeed(historySeeds / seed.first, seed.second)) {
-            return 1;
-        }
-    }
-    return 0;
+
+    const bool written = writeCorpus(folder / "participant", singles) &&
+                         writeCorpus(folder / "pipeline", groups) &&
+                         writeCorpus(folder / "exports", forEachExport(exports, 3)) &&
+                         writeCorpus(folder / "history", histories) &&
+                         writeCorpus(folder / "season", forEachExport(histories, 2));
+    return written ? 0 : 1;
 }
