@@ -3,6 +3,7 @@
 #include "data/events.h"
 #include "data/little_endian.h"
 
+#include <array>
 #include <cstring>
 
 namespace kvr {
@@ -29,39 +30,38 @@ namespace {
 
 constexpr char EmptyHolderCode[CodeSize] = {'d', 'l', 'r', '\0'};
 
-// Packs the entry of one event: the smallest time of the field, the earliest participant
-// keeping a tie.
-void selectEvent(const ParticipantRecord* participants, int32_t count, const Event& event,
-                 RecordEntry& entry) {
-    // Key = time - 1 (unsigned), so "no time" is the largest key and never holds the entry.
-    // Only a strictly smaller key replaces the holder: the earliest participant keeps a tie.
-    const ResultEntry* best = nullptr;
-    int32_t holder = -1;
-    uint32_t bestKey = UINT32_MAX;
-    for (int32_t i = 0; i < count; ++i) {
-        const ResultEntry& result = event.resultOf(participants[i]);
-        uint32_t key = result.time - 1u;
-        if (key < bestKey) {
-            best = &result;
-            bestKey = key;
-            holder = i;
-        }
-    }
-    if (best != nullptr) {
-        packRecordEntry(entry, best->vehicle, participants[holder].code, best->time);
-    } else {
-        packRecordEntry(entry, 0, EmptyHolderCode, 0);
-    }
-}
-
 } // namespace
 
 void selectBestTimes(const ParticipantRecord* participants, int32_t count, RecordTables& tables) {
     std::memset(&tables, 0, sizeof tables);
-    for (const Event& event : allEvents()) {
-        selectEvent(participants, count, event,
-                    event.isArcade() ? tables.arcade(event.index)
-                                     : tables.stage(event.rally, event.index));
+    // Key = time - 1 (unsigned), so "no time" is the largest key and never holds the entry.
+    // Only a strictly smaller key replaces the holder: the earliest participant keeps a tie.
+    // Participant by participant, so that each record is read once, front to back.
+    const std::array<Event, EventCount>& events = allEvents();
+    std::array<uint32_t, EventCount> bestKey;
+    std::array<int32_t, EventCount> holder;
+    bestKey.fill(UINT32_MAX);
+    holder.fill(-1);
+    for (int32_t i = 0; i < count; ++i) {
+        for (const Event& event : events) {
+            const uint32_t key = event.resultOf(participants[i]).time - 1u;
+            const auto n = static_cast<size_t>(event.number);
+            if (key < bestKey[n]) {
+                bestKey[n] = key;
+                holder[n] = i;
+            }
+        }
+    }
+    for (const Event& event : events) {
+        const int32_t h = holder[static_cast<size_t>(event.number)];
+        RecordEntry& entry =
+            event.isArcade() ? tables.arcade(event.index) : tables.stage(event.rally, event.index);
+        if (h >= 0) {
+            const ResultEntry& best = event.resultOf(participants[h]);
+            packRecordEntry(entry, best.vehicle, participants[h].code, best.time);
+        } else {
+            packRecordEntry(entry, 0, EmptyHolderCode, 0);
+        }
     }
 }
 

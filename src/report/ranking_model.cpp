@@ -36,17 +36,25 @@ class ModelBuilder {
     ModelBuilder(const ParticipantRecord* participants, RankingModel& model)
         : participants_(participants), model_(model) {}
 
+    // One pass over the participants offers each result to its event's leading ten: each
+    // record is read once, front to back, rather than once per event.
     void listings() {
-        for (const Event& event : allEvents()) {
-            if (event.isArcade()) {
-                listing(model_.arcade, event, [slot = event.slot](const ParticipantRecord& p) {
-                    return p.arcadeResults[slot];
-                });
-            } else {
-                listing(model_.stages, event, [slot = event.slot](const ParticipantRecord& p) {
-                    return p.stageResults[slot];
-                });
+        const std::array<Event, EventCount>& events = allEvents();
+        std::vector<LeadingItems> leading(events.size(), LeadingItems(listingLimit));
+        const auto count = static_cast<int32_t>(model_.participants.size());
+        for (int32_t i = 0; i < count; ++i) {
+            const ParticipantRecord& p = participants_[i];
+            for (const Event& event : events) {
+                const ResultEntry& result = event.resultOf(p);
+                if (result.time != 0) {
+                    leading[static_cast<size_t>(event.number)].offer(
+                        {result.time - 1u, i, result.vehicle});
+                }
             }
+        }
+        for (const Event& event : events) {
+            listing(event.isArcade() ? model_.arcade : model_.stages, event,
+                    leading[static_cast<size_t>(event.number)].items());
         }
     }
 
@@ -280,18 +288,9 @@ class ModelBuilder {
         return hash;
     }
 
-    // One pass over the participants keeps the event's leading ten in order.
-    template <typename ResultOf>
-    void listing(std::vector<EventListing>& into, const Event& event, ResultOf resultOf) {
-        LeadingItems leading(listingLimit);
-        const auto count = static_cast<int32_t>(model_.participants.size());
-        for (int32_t i = 0; i < count; ++i) {
-            ResultEntry result = resultOf(participants_[i]);
-            if (result.time != 0) {
-                leading.offer({result.time - 1u, i, result.vehicle});
-            }
-        }
-        const std::vector<RankingItem>& items = leading.items();
+    // The listing of an event from its leading items, with each place's points.
+    void listing(std::vector<EventListing>& into, const Event& event,
+                 const std::vector<RankingItem>& items) {
         if (items.empty()) {
             return;
         }
