@@ -5,10 +5,10 @@
 # which then also has the season's sections, and runs axe-core on that page in headless
 # Chromium in light and dark mode (tools/browser/a11y-check.js). Screenshots of a driver's section and of
 # the checks stay in the build folder.
-# Usage: tools/a11y-sample.sh [BUILD_DIR] [SHOTS_DIR]   (default build/debug, BUILD_DIR/a11y)
+# Usage: tools/a11y-sample.sh [BUILD_DIR] [SHOTS_DIR]   (default build/release, BUILD_DIR/a11y)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build/debug}
+build=${1:-build/release}
 out="$build/a11y"
 shots=${2:-$out}
 

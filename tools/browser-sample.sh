@@ -5,10 +5,10 @@
 # The expected counts come from the two ranking.txt: one standings row and one move cell per
 # line of the driver ranking, one listing per stage or arcade heading, and one new-records row
 # per event whose best time fell or that is new. The screenshot stays in the build folder.
-# Usage: tools/browser-sample.sh [BUILD_DIR]   (default build/debug)
+# Usage: tools/browser-sample.sh [BUILD_DIR]   (default build/release, as CI uses it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-build=${1:-build/debug}
+build=${1:-build/release}
 out="$build/browser"
 rm -rf "$out"
 mkdir -p "$out"

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
 
 missing=()
-for package in help2man lintian man-db dpkg-dev file gzip libcli11-dev; do
+for package in ccache help2man lintian man-db dpkg-dev file gzip libcli11-dev; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
 # hardening-check and diffoscope without their long lists of recommended tools.
@@ -65,11 +65,15 @@ echo "$deb ($debian_version), $tgz"
 
 echo "== reproducible: the same packages from a second build folder"
 # A fresh folder with another name: neither the folder's path nor the time of the build may
-# reach a package (cmake/reproducible.cmake).
+# reach a package (cmake/reproducible.cmake). A real rebuild, without the compiler cache, which
+# may have made the first build's objects.
 again=build/release-again
 rm -rf "$again"
-{ cmake --preset release -B "$again" && cmake --build "$again" -j2 &&
-    cpack --config "$again/CPackConfig.cmake"; } >"$work/again.log" 2>&1 || {
+(
+    export CCACHE_DISABLE=1
+    cmake --preset release -B "$again" && cmake --build "$again" -j2 &&
+        cpack --config "$again/CPackConfig.cmake"
+) >"$work/again.log" 2>&1 || {
     tail -n 40 "$work/again.log"
     fail "the second build of the packages failed"
 }

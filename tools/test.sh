@@ -3,6 +3,6 @@
 # fresh machine lacks first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-tools/install-packages.sh cmake ninja-build g++ libgtest-dev libcli11-dev nlohmann-json3-dev \
-    tidy help2man
+tools/install-packages.sh cmake ninja-build g++ ccache libgtest-dev libcli11-dev \
+    nlohmann-json3-dev tidy help2man
 cmake --workflow --preset test

@@ -119,36 +119,37 @@ const Expectation Expectations[] = {
     {Phase::Report, true, true, true},
 };
 
-TEST(CrashSweep, ACrashAtAnyOperationIsMendedByTheNextRun) {
-    const auto group = members();
+// The game folder before each crash, and what an uninterrupted run makes of it.
+struct Scenario {
+    std::vector<std::pair<std::string, ParticipantFileBuilder>> group = members();
     std::vector<ParticipantRecord> imported;
     std::vector<std::string> files;
-    for (const auto& m : group) {
-        imported.push_back(m.second.record());
-        files.push_back(m.first);
-    }
-    // An earlier run of the first two, and a torn line after it.
-    const std::vector<ParticipantRecord> firstTwo(imported.begin(), imported.begin() + 2);
-    const std::string earlierHistory =
-        history::snapshotLine(modelOf(firstTwo, {files[0], files[1]})) +
-        "{\"kvrrank_history\":1,\"at\":\"20";
-    const std::vector<std::string> fresh = newOutputs(imported, files, earlierHistory);
-    const std::vector<uint8_t> recordsBefore = kvrtest::syntheticRecordsFile(6000);
-    RecordTables tables;
-    selectBestTimes(imported.data(), static_cast<int32_t>(imported.size()), tables);
-    const std::vector<uint8_t> stageNew(tables.stageBytes(),
-                                        tables.stageBytes() + StageRecordsSize);
-    const std::vector<uint8_t> arcadeNew(tables.arcadeBytes(),
-                                         tables.arcadeBytes() + ArcadeRecordsSize);
-    std::vector<uint8_t> recordsAfter = recordsBefore;
-    std::memcpy(&recordsAfter[StageRecordsOffset], stageNew.data(), StageRecordsSize);
-    std::memcpy(&recordsAfter[ArcadeRecordsOffset], arcadeNew.data(), ArcadeRecordsSize);
+    std::string earlierHistory;
+    std::vector<std::string> fresh;
+    std::vector<uint8_t> recordsBefore = kvrtest::syntheticRecordsFile(6000);
+    std::vector<uint8_t> stageNew, arcadeNew, recordsAfter;
 
-    int crashes = 0, leftovers = 0, historyAdded = 0, byPhase[3] = {0, 0, 0};
-    for (long k = 1;; ++k) {
-        ASSERT_LT(k, 1000) << "the sweep does not end";
-        SCOPED_TRACE("crash at operation " + std::to_string(k));
-        GameFolder game(recordsBefore.size());
+    Scenario() {
+        for (const auto& m : group) {
+            imported.push_back(m.second.record());
+            files.push_back(m.first);
+        }
+        // An earlier run of the first two, and a torn line after it.
+        const std::vector<ParticipantRecord> firstTwo(imported.begin(), imported.begin() + 2);
+        earlierHistory = history::snapshotLine(modelOf(firstTwo, {files[0], files[1]})) +
+                         "{\"kvrrank_history\":1,\"at\":\"20";
+        fresh = newOutputs(imported, files, earlierHistory);
+        RecordTables tables;
+        selectBestTimes(imported.data(), static_cast<int32_t>(imported.size()), tables);
+        stageNew.assign(tables.stageBytes(), tables.stageBytes() + StageRecordsSize);
+        arcadeNew.assign(tables.arcadeBytes(), tables.arcadeBytes() + ArcadeRecordsSize);
+        recordsAfter = recordsBefore;
+        std::memcpy(&recordsAfter[StageRecordsOffset], stageNew.data(), StageRecordsSize);
+        std::memcpy(&recordsAfter[ArcadeRecordsOffset], arcadeNew.data(), ArcadeRecordsSize);
+    }
+
+    // Lays the folder out as before the run.
+    void prepare(GameFolder& game) const {
         kvrtest::writeBytes(game.recordsPath(), recordsBefore);
         for (const auto& m : group) {
             game.addParticipant(m.first, m.second);
@@ -157,85 +158,155 @@ TEST(CrashSweep, ACrashAtAnyOperationIsMendedByTheNextRun) {
             kvrtest::writeText(game / output, "earlier " + output + "\n");
         }
         kvrtest::writeText(game / History, earlierHistory);
-        std::vector<std::string> crashArguments = {std::to_string(k)};
-        crashArguments.insert(crashArguments.end(), Arguments.begin(), Arguments.end());
-        kvrtest::ProcessResult crashed =
-            kvrtest::runProgram(KVRCRASH_BINARY, game.path(), crashArguments);
+    }
+};
+
+// The run in `game`, ended at its k-th file operation (exit status 0: it has fewer).
+kvrtest::ProcessResult crashAt(const GameFolder& game, long k) {
+    std::vector<std::string> crashArguments = {std::to_string(k)};
+    crashArguments.insert(crashArguments.end(), Arguments.begin(), Arguments.end());
+    return kvrtest::runProgram(KVRCRASH_BINARY, game.path(), crashArguments);
+}
+
+Phase phaseOf(const kvrtest::ProcessResult& crashed) {
+    const std::string update = platformText("updateing Configuration/gameinfo.rcf");
+    return crashed.output.find(update + "... ok!") != std::string::npos ? Phase::Report
+           : crashed.output.find(update) != std::string::npos           ? Phase::Update
+                                                                        : Phase::Import;
+}
+
+// Checks what the crash left in `game` against what its phase allows.
+void expectCrashLeftOldOrNew(const Scenario& s, const GameFolder& game, Phase phase) {
+    const Expectation& expect = Expectations[static_cast<int>(phase)];
+    // The records file: outside the tables untouched, each table whole.
+    const std::vector<uint8_t> records = game.records();
+    ASSERT_EQ(records.size(), s.recordsBefore.size());
+    const std::vector<uint8_t> stage = range(records, StageRecordsOffset, StageRecordsSize);
+    const std::vector<uint8_t> arcade = range(records, ArcadeRecordsOffset, ArcadeRecordsSize);
+    std::vector<uint8_t> outside = records;
+    std::memcpy(&outside[StageRecordsOffset], &s.recordsBefore[StageRecordsOffset],
+                StageRecordsSize);
+    std::memcpy(&outside[ArcadeRecordsOffset], &s.recordsBefore[ArcadeRecordsOffset],
+                ArcadeRecordsSize);
+    EXPECT_EQ(outside, s.recordsBefore);
+    const bool stageOld = stage == range(s.recordsBefore, StageRecordsOffset, StageRecordsSize);
+    const bool arcadeOld = arcade == range(s.recordsBefore, ArcadeRecordsOffset, ArcadeRecordsSize);
+    if (expect.recordsMustBeNew) {
+        EXPECT_TRUE(stage == s.stageNew && arcade == s.arcadeNew);
+    } else if (expect.recordsMayBeNew) {
+        EXPECT_TRUE(stageOld || stage == s.stageNew);
+        EXPECT_TRUE(arcadeOld || arcade == s.arcadeNew);
+    } else {
+        EXPECT_TRUE(stageOld && arcadeOld);
+    }
+    for (size_t i = 0; i < Outputs.size(); ++i) {
+        const std::string now = kvrtest::readText(game / Outputs[i]);
+        const bool earlier = now == "earlier " + Outputs[i] + "\n";
+        EXPECT_TRUE(earlier || (expect.outputsMayBeNew && withoutTimes(now) == s.fresh[i]))
+            << Outputs[i];
+    }
+    expectOneSnapshotAdded(s.earlierHistory, kvrtest::readText(game / History), false);
+}
+
+// The next run mends everything, and compares with the history as the crash left it.
+void expectNextRunMends(const Scenario& s, const GameFolder& game) {
+    const std::string historyLeft = kvrtest::readText(game / History);
+    const std::vector<std::string> mended =
+        historyLeft == s.earlierHistory ? s.fresh : newOutputs(s.imported, s.files, historyLeft);
+    kvrtest::ProcessResult next = kvrtest::runProgram(KVRRANK_BINARY, game.path(), Arguments);
+    EXPECT_EQ(next.exitStatus, 0) << next.errors;
+    EXPECT_EQ(next.errors, "");
+    EXPECT_EQ(game.records(), s.recordsAfter);
+    for (size_t i = 0; i < Outputs.size(); ++i) {
+        EXPECT_EQ(withoutTimes(kvrtest::readText(game / Outputs[i])), mended[i]) << Outputs[i];
+    }
+    expectOneSnapshotAdded(historyLeft, kvrtest::readText(game / History), true);
+    std::set<std::string> expectedNames = {"Configuration", "kvr", History};
+    expectedNames.insert(Outputs.begin(), Outputs.end());
+    EXPECT_EQ(namesIn(game.path()), expectedNames);
+    EXPECT_EQ(namesIn(game / "Configuration"), std::set<std::string>{"gameinfo.rcf"});
+}
+
+// The sweep runs in shards, each a test of its own, so that ctest runs them side by side and
+// none runs long under ASan or Wine (the whole sweep is some 100 crashes on Linux, 70 on
+// Windows). Shard s ends the run at operations s+1, s+1+Shards, s+1+2*Shards, ... up to the
+// first one past the run's end. Strided, every shard meets each phase and each output's run of
+// operations with a temporary file, as long as those runs are at least Shards long (the update
+// is 7 operations on Windows, a temporary file lives through 5).
+constexpr int Shards = 5;
+
+class CrashSweep : public ::testing::TestWithParam<int> {};
+
+TEST_P(CrashSweep, ACrashAtAnyOperationIsMendedByTheNextRun) {
+    const Scenario s;
+    int crashes = 0, leftovers = 0, byPhase[3] = {0, 0, 0};
+    for (long k = GetParam() + 1;; k += Shards) {
+        ASSERT_LT(k, 1000) << "the sweep does not end";
+        SCOPED_TRACE("crash at operation " + std::to_string(k));
+        GameFolder game(s.recordsBefore.size());
+        s.prepare(game);
+        const kvrtest::ProcessResult crashed = crashAt(game, k);
         if (crashed.exitStatus == 0) {
             break; // past the run's last operation
         }
         ASSERT_EQ(crashed.exitStatus, platform::CrashExitStatus) << crashed.errors;
         ++crashes;
-
-        const std::string update = platformText("updateing Configuration/gameinfo.rcf");
-        Phase phase = crashed.output.find(update + "... ok!") != std::string::npos ? Phase::Report
-                      : crashed.output.find(update) != std::string::npos           ? Phase::Update
-                                                                                   : Phase::Import;
-        const Expectation& expect = Expectations[static_cast<int>(phase)];
+        const Phase phase = phaseOf(crashed);
         ++byPhase[static_cast<int>(phase)];
-
-        // The records file: outside the tables untouched, each table whole.
-        const std::vector<uint8_t> records = game.records();
-        ASSERT_EQ(records.size(), recordsBefore.size());
-        const std::vector<uint8_t> stage = range(records, StageRecordsOffset, StageRecordsSize);
-        const std::vector<uint8_t> arcade = range(records, ArcadeRecordsOffset, ArcadeRecordsSize);
-        std::vector<uint8_t> outside = records;
-        std::memcpy(&outside[StageRecordsOffset], &recordsBefore[StageRecordsOffset],
-                    StageRecordsSize);
-        std::memcpy(&outside[ArcadeRecordsOffset], &recordsBefore[ArcadeRecordsOffset],
-                    ArcadeRecordsSize);
-        EXPECT_EQ(outside, recordsBefore);
-        const bool stageOld = stage == range(recordsBefore, StageRecordsOffset, StageRecordsSize);
-        const bool arcadeOld =
-            arcade == range(recordsBefore, ArcadeRecordsOffset, ArcadeRecordsSize);
-        if (expect.recordsMustBeNew) {
-            EXPECT_TRUE(stage == stageNew && arcade == arcadeNew);
-        } else if (expect.recordsMayBeNew) {
-            EXPECT_TRUE(stageOld || stage == stageNew);
-            EXPECT_TRUE(arcadeOld || arcade == arcadeNew);
-        } else {
-            EXPECT_TRUE(stageOld && arcadeOld);
-        }
-        for (size_t i = 0; i < Outputs.size(); ++i) {
-            const std::string now = kvrtest::readText(game / Outputs[i]);
-            const bool earlier = now == "earlier " + Outputs[i] + "\n";
-            EXPECT_TRUE(earlier || (expect.outputsMayBeNew && withoutTimes(now) == fresh[i]))
-                << Outputs[i];
-        }
-        const std::string historyLeft = kvrtest::readText(game / History);
-        expectOneSnapshotAdded(earlierHistory, historyLeft, false);
-        historyAdded += historyLeft != earlierHistory ? 1 : 0;
-        std::set<std::string> names = namesIn(game.path());
-        if (names.size() > 3 + Outputs.size()) {
+        expectCrashLeftOldOrNew(s, game, phase);
+        if (namesIn(game.path()).size() > 3 + Outputs.size()) {
             ++leftovers;
         }
-
-        // The next run mends everything, and compares with the history as the crash left it.
-        const std::vector<std::string> mended = newOutputs(imported, files, historyLeft);
-        kvrtest::ProcessResult next = kvrtest::runProgram(KVRRANK_BINARY, game.path(), Arguments);
-        EXPECT_EQ(next.exitStatus, 0) << next.errors;
-        EXPECT_EQ(next.errors, "");
-        EXPECT_EQ(game.records(), recordsAfter);
-        for (size_t i = 0; i < Outputs.size(); ++i) {
-            EXPECT_EQ(withoutTimes(kvrtest::readText(game / Outputs[i])), mended[i]) << Outputs[i];
-        }
-        expectOneSnapshotAdded(historyLeft, kvrtest::readText(game / History), true);
-        std::set<std::string> expectedNames = {"Configuration", "kvr", History};
-        expectedNames.insert(Outputs.begin(), Outputs.end());
-        EXPECT_EQ(namesIn(game.path()), expectedNames);
-        EXPECT_EQ(namesIn(game / "Configuration"), std::set<std::string>{"gameinfo.rcf"});
+        expectNextRunMends(s, game);
     }
-    // Every phase met crashes, and some left a temporary file for the next run to remove.
-    EXPECT_GT(byPhase[0], 0);
-    EXPECT_GT(byPhase[1], 0);
-    EXPECT_GT(byPhase[2], 0);
-    EXPECT_GT(leftovers, 0);
-    // Some crashes came after the snapshot was out: the next run still added one of its own.
-    EXPECT_GT(historyAdded, 0);
+    // Every phase met crashes, and some left a temporary file for the next run to remove. A
+    // phase shorter than Shards operations can miss a shard: then fewer shards.
+    EXPECT_GT(byPhase[0], 0) << "no crash while importing";
+    EXPECT_GT(byPhase[1], 0) << "no crash while updating the records file";
+    EXPECT_GT(byPhase[2], 0) << "no crash while writing the report and exports";
+    EXPECT_GT(leftovers, 0) << "no crash left a temporary file";
     std::cout << "[ crashes  ] " << crashes << " crash points (" << byPhase[0] << " import, "
               << byPhase[1] << " update, " << byPhase[2] << " report and exports); " << leftovers
-              << " left a temporary file, removed by the next run; " << historyAdded
-              << " after the snapshot was appended\n";
+              << " left a temporary file, removed by the next run\n";
+}
+
+INSTANTIATE_TEST_SUITE_P(Shard, CrashSweep, ::testing::Range(0, Shards));
+
+// The run's last operations come after its snapshot is out: a crash at the very last one
+// leaves the snapshot added, and the next run still adds one of its own.
+TEST(CrashSweepEnd, ACrashAfterTheSnapshotIsOutStillAddsTheNextRunsOwn) {
+    const Scenario s;
+    // The last operation: the first k that is past the run's end, less one. Doubling, then
+    // halving the gap.
+    const auto crashes = [&s](long k) {
+        GameFolder game(s.recordsBefore.size());
+        s.prepare(game);
+        const kvrtest::ProcessResult run = crashAt(game, k);
+        EXPECT_TRUE(run.exitStatus == 0 || run.exitStatus == platform::CrashExitStatus)
+            << "operation " << k << ": exit status " << run.exitStatus << ", " << run.errors;
+        return run.exitStatus == platform::CrashExitStatus;
+    };
+    long crashing = 1, past = 2;
+    ASSERT_TRUE(crashes(crashing));
+    while (crashes(past)) {
+        crashing = past;
+        past *= 2;
+        ASSERT_LT(past, 2000) << "the run does not end";
+    }
+    while (past - crashing > 1) {
+        const long middle = crashing + (past - crashing) / 2;
+        (crashes(middle) ? crashing : past) = middle;
+    }
+
+    GameFolder game(s.recordsBefore.size());
+    s.prepare(game);
+    const kvrtest::ProcessResult crashed = crashAt(game, crashing);
+    ASSERT_EQ(crashed.exitStatus, platform::CrashExitStatus) << crashed.errors;
+    ASSERT_EQ(phaseOf(crashed), Phase::Report);
+    expectCrashLeftOldOrNew(s, game, Phase::Report);
+    EXPECT_NE(kvrtest::readText(game / History), s.earlierHistory)
+        << "a crash at operation " << crashing << ", the last, left no snapshot";
+    expectNextRunMends(s, game);
 }
 
 } // namespace
