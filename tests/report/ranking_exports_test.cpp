@@ -540,7 +540,8 @@ TEST(RankingHtml, TablesHoldTheStandingsAndEveryListingOfTheTextReport) {
             EXPECT_EQ(rows[s],
                       std::vector<std::string>(
                           {std::to_string(expected.place),
-                           windows1252ToUtf8(std::string(f.model.participants[index].gameCode())),
+                           windows1252ToUtf8(std::string(
+                               f.model.participants[static_cast<size_t>(index)].gameCode())),
                            windows1252ToUtf8(expected.name), std::to_string(expected.points)}));
             // The name links to the driver's own section.
             EXPECT_NE(standings.find("<a href=\"#driver-" + std::to_string(index + 1) + "\">"),
@@ -592,7 +593,9 @@ TEST(RankingHtml, TablesHoldTheStandingsAndEveryListingOfTheTextReport) {
             for (size_t k = 0; k < results.size(); ++k) {
                 const kvrtest::TextResult& line = expected.results[k];
                 std::string name = windows1252ToUtf8(std::string(
-                    f.model.participants[modelListing.results[k].participantIndex].gameName()));
+                    f.model
+                        .participants[static_cast<size_t>(modelListing.results[k].participantIndex)]
+                        .gameName()));
                 EXPECT_EQ(results[k],
                           std::vector<std::string>({std::to_string(line.place), line.code, name,
                                                     line.vehicle, line.transmission, line.time,
