@@ -137,14 +137,16 @@ class ModelBuilder {
 
     // Duplicates by the code and name as the exports show them; outliers from the listings.
     void checks() {
-        std::vector<std::pair<uint64_t, int32_t>> byName(model_.participants.size());
+        // A 32-bit hash of the texts above the participant's index, 8 bytes a participant:
+        // sorted, equal hashes stand together in participant order.
+        std::vector<uint64_t> byName(model_.participants.size());
         for (size_t i = 0; i < byName.size(); ++i) {
-            byName[i] = {textHash(shownCodeAndName(i)), static_cast<int32_t>(i)};
+            byName[i] = uint64_t{textHash(shownCodeAndName(i))} << 32 | i;
         }
         std::sort(byName.begin(), byName.end());
         for (size_t run = 0; run < byName.size();) {
             size_t end = run + 1;
-            while (end < byName.size() && byName[end].first == byName[run].first) {
+            while (end < byName.size() && byName[end] >> 32 == byName[run] >> 32) {
                 ++end;
             }
             if (end - run > 1) {
@@ -223,12 +225,11 @@ class ModelBuilder {
 
     // Groups the participants of byName[run, end), whose hashes are equal, by the text itself:
     // almost always one group.
-    void duplicateGroups(const std::vector<std::pair<uint64_t, int32_t>>& byName, size_t run,
-                         size_t end) {
+    void duplicateGroups(const std::vector<uint64_t>& byName, size_t run, size_t end) {
         std::vector<std::pair<std::string, int32_t>> same;
         for (size_t k = run; k < end; ++k) {
-            same.emplace_back(shownCodeAndName(static_cast<size_t>(byName[k].second)),
-                              byName[k].second);
+            const auto participant = static_cast<uint32_t>(byName[k]);
+            same.emplace_back(shownCodeAndName(participant), static_cast<int32_t>(participant));
         }
         std::stable_sort(same.begin(), same.end(),
                          [](const auto& a, const auto& b) { return a.first < b.first; });
@@ -279,13 +280,13 @@ class ModelBuilder {
         return p.code + '\0' + p.name;
     }
 
-    // FNV-1a, 64 bits.
-    static uint64_t textHash(const std::string& text) {
+    // FNV-1a, 64 bits, folded to 32.
+    static uint32_t textHash(const std::string& text) {
         uint64_t hash = 14695981039346656037u;
         for (char c : text) {
             hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
         }
-        return hash;
+        return static_cast<uint32_t>(hash ^ hash >> 32);
     }
 
     // The listing of an event from its leading items, with each place's points.

@@ -326,6 +326,33 @@ TEST(RankingModel, StandingsAndDriversAgreeWithAFullSortOfEveryField) {
 }
 
 // The shown code and name decide, as the exports show them; groups in order of first file.
+// Duplicates are found by a 32-bit hash of the code and name, then by the texts: two drivers
+// whose texts share a hash are no duplicate, and a copy of one of them still is.
+TEST(RankingModel, DriversWhoseNamesShareAHashAreNoDuplicates) {
+    auto hash = [](const std::string& text) { // FNV-1a, 64 bits, folded to 32
+        uint64_t h = 14695981039346656037u;
+        for (char c : text) {
+            h = (h ^ static_cast<unsigned char>(c)) * 1099511628211u;
+        }
+        return static_cast<uint32_t>(h ^ h >> 32);
+    };
+    std::vector<std::pair<uint32_t, std::string>> names;
+    for (uint32_t i = 0; i < 400000; ++i) {
+        const std::string name = "N" + std::to_string(i);
+        names.emplace_back(hash(std::string("C") + '\0' + name), name);
+    }
+    std::sort(names.begin(), names.end());
+    auto pair = std::adjacent_find(names.begin(), names.end(),
+                                   [](const auto& a, const auto& b) { return a.first == b.first; });
+    ASSERT_NE(pair, names.end()) << "no two names share a hash";
+    std::vector<ParticipantRecord> participants = {
+        ParticipantFileBuilder().code("C").name(pair->second).record(),
+        ParticipantFileBuilder().code("C").name((pair + 1)->second).record(),
+        ParticipantFileBuilder().code("C").name(pair->second).record(),
+    };
+    EXPECT_EQ(model(participants).checks.duplicates, (std::vector<std::vector<int32_t>>{{0, 2}}));
+}
+
 TEST(RankingModel, ChecksFindDuplicateDriversAndOutlyingBestTimes) {
     struct Case {
         const char* what;
