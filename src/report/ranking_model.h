@@ -45,14 +45,14 @@ class LeadingItems {
         if (items_.size() == limit_ && (limit_ == 0 || item.key >= items_.back().key)) {
             return;
         }
-        auto at = items_.end();
-        while (at != items_.begin() && item.key < (at - 1)->key) {
+        size_t at = items_.size();
+        while (at > 0 && item.key < items_[at - 1].key) {
             --at;
         }
         if (items_.size() == limit_) {
             items_.pop_back();
         }
-        items_.insert(at, item);
+        items_.insert(items_.begin() + static_cast<std::ptrdiff_t>(at), item);
     }
     const std::vector<RankingItem>& items() const { return items_; }
 
