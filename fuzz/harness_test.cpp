@@ -1,7 +1,6 @@
 // The fuzz harness: its checks fail on broken output, and its compact input reads back.
 #include "fuzz_check.h"
 #include "harness/history_checks.h"
-#include "harness/participant_input.h"
 #include "harness/report_checks.h"
 #include "harness/text_checks.h"
 #include "support/participant_builder.h"
@@ -52,37 +51,6 @@ TEST(FuzzHarness, JsonCheckTakesOneWholeObject) {
                                "[{\"a\": 1}]", "\"a\"", "1"}) {
         EXPECT_FALSE(kvrfuzz::jsonObjectKeys(broken).has_value()) << broken;
     }
-}
-
-TEST(FuzzHarness, ParticipantInputReadsBackAsWritten) {
-    ParticipantFileBuilder few;
-    few.code("A\x81").name("N\xE9 \n").date(1, 2, 3, 4).stageSlot(0, 7, 1234);
-    few.stageSlot(95, 0x41, 0xFFFFFFFFu).arcade(7, 3, 1);
-    ParticipantFileBuilder many;
-    ParticipantFileBuilder firstFifteen;
-    many.code("MNY");
-    firstFifteen.code("MNY");
-    for (int slot = 0; slot < 20; ++slot) {
-        many.stageSlot(slot * 4, 1, static_cast<uint32_t>(100 + slot));
-        if (slot < 15) {
-            firstFifteen.stageSlot(slot * 4, 1, static_cast<uint32_t>(100 + slot));
-        }
-    }
-
-    std::vector<uint8_t> input;
-    kvrfuzz::writeParticipantInput(input, few.record(), "few.kvr");
-    kvrfuzz::writeParticipantInput(input, many.record(), std::string(20, 'f'));
-    const kvrfuzz::ParticipantInput read =
-        kvrfuzz::readParticipantInput(input.data(), input.size());
-    ASSERT_EQ(read.files.size(), 2u);
-    EXPECT_EQ(read.files[0], few.bytes());
-    EXPECT_EQ(read.files[1], firstFifteen.bytes());
-    EXPECT_EQ(read.fileNames, (std::vector<std::string>{"few.kvr", std::string(15, 'f')}));
-
-    // A cut input: the rest of the last participant reads as zero.
-    const kvrfuzz::ParticipantInput cut = kvrfuzz::readParticipantInput(input.data(), 3);
-    ASSERT_EQ(cut.files.size(), 1u);
-    EXPECT_EQ(cut.files[0], ParticipantFileBuilder().code("A\x81").bytes());
 }
 
 std::vector<kvr::ParticipantRecord> someDrivers() {
