@@ -141,7 +141,7 @@ class ModelBuilder {
         // sorted, equal hashes stand together in participant order.
         std::vector<uint64_t> byName(model_.participants.size());
         for (size_t i = 0; i < byName.size(); ++i) {
-            byName[i] = uint64_t{textHash(shownCodeAndName(i))} << 32 | i;
+            byName[i] = uint64_t{codeAndNameHash(model_.participants[i])} << 32 | i;
         }
         std::sort(byName.begin(), byName.end());
         for (size_t run = 0; run < byName.size();) {
@@ -280,11 +280,19 @@ class ModelBuilder {
         return p.code + '\0' + p.name;
     }
 
-    // FNV-1a, 64 bits, folded to 32.
-    static uint32_t textHash(const std::string& text) {
+    // FNV-1a, 64 bits, folded to 32, of the code, a NUL and the name: the text that
+    // shownCodeAndName makes, hashed without making it.
+    static uint32_t codeAndNameHash(const RankedParticipant& p) {
         uint64_t hash = 14695981039346656037u;
-        for (char c : text) {
+        auto add = [&hash](char c) {
             hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211u;
+        };
+        for (char c : p.code) {
+            add(c);
+        }
+        add('\0');
+        for (char c : p.name) {
+            add(c);
         }
         return static_cast<uint32_t>(hash ^ hash >> 32);
     }
