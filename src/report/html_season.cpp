@@ -10,6 +10,18 @@ namespace kvr {
 
 namespace {
 
+// The first `bytes` bytes of `text` (UTF-8), less a character the cut would split: a run's
+// time read from the history may hold any character.
+std::string_view leadingText(std::string_view text, size_t bytes) {
+    if (text.size() <= bytes) {
+        return text;
+    }
+    while (bytes > 0 && (static_cast<unsigned char>(text[bytes]) & 0xC0) == 0x80) {
+        --bytes;
+    }
+    return text.substr(0, bytes);
+}
+
 // "2026-12-07T12:05:09" as "2026-12-07 12:05:09".
 std::string runTime(std::string at) {
     std::replace(at.begin(), at.end(), 'T', ' ');
@@ -132,7 +144,7 @@ void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputS
         std::snprintf(text, sizeof text, "<text x=\"%lld\" y=\"%d\" text-anchor=\"%s\">", x(run),
                       top + plotHeight + 20, run == 0 ? "start" : "end");
         out.put(text);
-        out.put(escapeHtml(season.chartRuns[run].substr(0, 10)));
+        out.put(escapeHtml(leadingText(season.chartRuns[run], 10))); // the date
         out.put("</text>\n");
     }
     for (size_t i = 0; i < season.chart.size(); ++i) {

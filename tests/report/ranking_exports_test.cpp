@@ -776,6 +776,29 @@ TEST(RankingHtml, ChartShowsTheFirstTwentyDrivers) {
     }
 }
 
+// The chart shows each run's date, the first ten bytes of its time as the history holds it:
+// a character there that the cut would split is left out whole, so the page stays UTF-8.
+TEST(RankingHtml, ARunTimeCutForItsDateKeepsThePageUtf8) {
+    std::vector<ParticipantRecord> participants = {
+        ParticipantFileBuilder().name("A").stage(0, 0, 0, 500).record()};
+    const RankingModel model = computeRankingModel(participants.data(), 1, {}, Noon);
+    for (const char* at : {"2026-01-0\xCF\xA4"
+                           "03:04:05",
+                           "2026-01-\xE2\x82\xAC",
+                           "\xF0\x9F\x98\x80"
+                           "2026-01-01"}) {
+        SeasonChanges season;
+        season.runs = 2;
+        season.hasPrevious = true;
+        season.chartRuns = {at, "2026-12-07T12:05:09"};
+        season.chart = {{0, {3, 12}}};
+        season.movements.resize(model.standings.size());
+        const std::string page = renderHtml(RunResults(model, &season));
+        EXPECT_EQ(validUtf8(page), page) << at;
+        EXPECT_NE(page.find(">2026-12-07</text>"), std::string::npos);
+    }
+}
+
 // Debian's tidy finds no error and no warning in a page; skipped where tidy is not installed.
 TEST(RankingHtml, PassesTidy) {
 #ifdef _WIN32
