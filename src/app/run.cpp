@@ -83,7 +83,8 @@ std::optional<SeasonChanges> readSeason(platform::AppendOnlyFile& file, const st
 // history. Each file is attempted on its own: a failed one keeps its earlier version, says
 // why, and fails the run.
 bool writeRanking(const std::vector<ParticipantRecord>& participants,
-                  std::vector<std::string> files, const RunOptions& options, std::FILE* errors) {
+                  std::vector<std::string> files, const std::vector<NotImported>& notImported,
+                  const RunOptions& options, std::FILE* errors) {
     // The drivers' results and the checks are worked out only for the outputs that show them.
     RankingOptions ranking;
     ranking.driverResults = !options.htmlPath.empty() || !options.jsonPath.empty();
@@ -99,7 +100,7 @@ bool writeRanking(const std::vector<ParticipantRecord>& participants,
         season = readSeason(historyFile, options.historyPath, model, historyText, errors);
         ok = season.has_value();
     }
-    const RunResults run(model, season ? &*season : nullptr);
+    const RunResults run(model, season ? &*season : nullptr, &notImported);
     platform::Status reported = writeRankingReport(model, RankingReportPath);
     if (!reported) {
         complain(errors, RankingReportPath, reported.reason());
@@ -157,6 +158,7 @@ int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options)
 
     std::vector<ParticipantRecord> participants;
     std::vector<std::string> files; // the bare file name of each participant
+    std::vector<NotImported> notImported;
     participants.reserve(entries.size());
     files.reserve(entries.size());
     ParticipantRecord scratch{};
@@ -176,6 +178,7 @@ int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options)
         say(console, imported ? " ... ok!\n" : " ... failed!\n");
         if (!imported) {
             complain(errors, path, imported.reason());
+            notImported.push_back({validUtf8(entry.name), safeText(imported.reason())});
         }
     }
     entries.clear();
@@ -191,8 +194,8 @@ int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options)
     if (options.updateRecords && !updateGameRecords(participants, console, errors)) {
         return ExitFailure;
     }
-    return writeRanking(participants, std::move(files), options, errors) ? ExitSuccess
-                                                                         : ExitFailure;
+    return writeRanking(participants, std::move(files), notImported, options, errors) ? ExitSuccess
+                                                                                      : ExitFailure;
 }
 
 } // namespace kvr

@@ -18,13 +18,34 @@ DriverKey driverKey(const RankingModel& model, const Standing& standing) {
     return {p.code, p.name};
 }
 
-// The place of each driver in a snapshot's standings; the first entry counts.
-std::map<DriverKey, const SnapshotStanding*> standingsOf(const Snapshot& snapshot) {
-    std::map<DriverKey, const SnapshotStanding*> found;
+// Each driver's standings in a snapshot, in its order: a driver with several files has several.
+using StandingsByDriver = std::map<DriverKey, std::vector<const SnapshotStanding*>>;
+
+StandingsByDriver standingsOf(const Snapshot& snapshot) {
+    StandingsByDriver found;
     for (const SnapshotStanding& s : snapshot.standings) {
-        found.emplace(DriverKey(s.code, s.name), &s);
+        found[DriverKey(s.code, s.name)].push_back(&s);
     }
     return found;
+}
+
+// The `copy`-th standing (from 0) of `key` in a snapshot; nothing when it has fewer.
+const SnapshotStanding* standingOf(const StandingsByDriver& standings, const DriverKey& key,
+                                   size_t copy) {
+    auto found = standings.find(key);
+    return found != standings.end() && copy < found->second.size() ? found->second[copy] : nullptr;
+}
+
+// For each standing of this run, which copy of its driver it is: the k-th standing of a
+// driver is compared with the k-th standing of the same driver in an earlier run.
+std::vector<size_t> copyNumbers(const RankingModel& model) {
+    std::map<DriverKey, size_t> seen;
+    std::vector<size_t> copies;
+    copies.reserve(model.standings.size());
+    for (const Standing& standing : model.standings) {
+        copies.push_back(seen[driverKey(model, standing)]++);
+    }
+    return copies;
 }
 
 // A record read from the history, made safe to show as the exports' own texts are.
@@ -41,7 +62,7 @@ bool sameHolder(const RecordHolder& a, const RecordHolder& b) {
 SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& model) {
     SeasonChanges season;
     season.runs = history.snapshots + 1;
-    season.skippedLines = history.skippedLines;
+    season.skippedLines = history.skipped;
     const Snapshot* previous = history.recent.empty() ? nullptr : &history.recent.back();
     season.hasPrevious = previous != nullptr;
     if (previous != nullptr && previous->at) {
@@ -50,16 +71,18 @@ SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& mo
     const std::string now = formatIsoTime(model.time);
 
     // Movement in the standings.
-    std::map<DriverKey, const SnapshotStanding*> before;
+    const std::vector<size_t> copies = copyNumbers(model);
+    StandingsByDriver before;
     if (previous != nullptr) {
         before = standingsOf(*previous);
     }
-    for (const Standing& standing : model.standings) {
+    for (size_t i = 0; i < model.standings.size(); ++i) {
+        const Standing& standing = model.standings[i];
         StandingMovement move;
-        auto found = before.find(driverKey(model, standing));
-        if (found != before.end()) {
-            move.previousPlace = found->second->place;
-            move.movement = found->second->place - standing.place;
+        if (const SnapshotStanding* was =
+                standingOf(before, driverKey(model, standing), copies[i])) {
+            move.previousPlace = was->place;
+            move.movement = was->place - standing.place;
         }
         season.movements.push_back(move);
     }
@@ -97,11 +120,11 @@ SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& mo
         }
     }
 
-    // The leading drivers' points over the last runs, 0 where a driver had none.
+    // The leading drivers' points over the last runs, none where a driver had none.
     if (history.snapshots == 0) {
         return season;
     }
-    std::vector<std::map<DriverKey, const SnapshotStanding*>> runs;
+    std::vector<StandingsByDriver> runs;
     for (const Snapshot& snapshot : history.recent) {
         runs.push_back(standingsOf(snapshot));
         season.chartRuns.push_back(snapshot.at ? safeText(*snapshot.at) : std::string());
@@ -112,9 +135,10 @@ SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& mo
         const Standing& standing = model.standings[i];
         const DriverKey key = driverKey(model, standing);
         PointsOverRuns line{standing.participantIndex, {}};
-        for (const auto& run : runs) {
-            auto found = run.find(key);
-            line.points.push_back(found != run.end() ? found->second->points : 0);
+        for (const StandingsByDriver& run : runs) {
+            const SnapshotStanding* had = standingOf(run, key, copies[i]);
+            line.points.push_back(had != nullptr ? std::optional<int32_t>(had->points)
+                                                 : std::nullopt);
         }
         line.points.push_back(standing.points);
         season.chart.push_back(std::move(line));

@@ -47,17 +47,27 @@ struct StandingMovement {
     std::optional<int32_t> movement; // previous place minus place: a climb is positive
 };
 
-// One driver's points over the charted runs, oldest first.
+// One driver's points over the charted runs, oldest first; nothing for a run without them.
 struct PointsOverRuns {
     int32_t participantIndex = 0;
-    std::vector<int32_t> points;
+    std::vector<std::optional<int32_t>> points;
 };
+
+// A line of the history that is not a run.
+struct SkippedLine {
+    size_t line = 0; // from 1, counting every line of the file
+    std::string reason;
+};
+
+// Why a line was skipped.
+constexpr const char* CutShortSnapshot = "a snapshot cut short";
+constexpr const char* NotASnapshot = "not a snapshot";
 
 struct SeasonChanges {
     size_t runs = 1;                          // the runs read plus this one
     bool hasPrevious = false;                 // a run was read to compare with
     std::optional<std::string> previousAt;    // the previous run's time
-    size_t skippedLines = 0;                  // lines of the history that were not runs
+    std::vector<SkippedLine> skippedLines;    // lines of the history that were not runs
     std::vector<StandingMovement> movements;  // one per standings entry, in its order
     std::vector<NewRecord> newRecords;        // in the report's order
     std::vector<RecordProgression> recordLog; // every event listed in this run, in order

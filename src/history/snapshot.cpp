@@ -61,7 +61,9 @@ HistoryDigest readHistory(std::string_view text) {
     HistoryDigest digest;
     const size_t kept = ChartRunCount - 1;
     size_t from = 0;
+    size_t number = 0;
     while (from < text.size()) {
+        ++number;
         size_t end = text.find('\n', from);
         if (end == std::string_view::npos) {
             end = text.size();
@@ -73,9 +75,10 @@ HistoryDigest readHistory(std::string_view text) {
         }
         std::optional<Snapshot> snapshot = parseSnapshot(line);
         if (!snapshot) {
-            ++digest.skippedLines;
             constexpr std::string_view Start = "{\"kvrrank_history\":1,";
-            digest.tornSnapshot = digest.tornSnapshot || line.substr(0, Start.size()) == Start;
+            const bool torn = line.substr(0, Start.size()) == Start;
+            digest.tornSnapshot = digest.tornSnapshot || torn;
+            digest.skipped.push_back({number, torn ? CutShortSnapshot : NotASnapshot});
             continue;
         }
         ++digest.snapshots;

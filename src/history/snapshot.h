@@ -55,8 +55,9 @@ struct RecordChangeRead {
 };
 
 struct HistoryDigest {
-    size_t snapshots = 0;      // lines that are snapshots
-    size_t skippedLines = 0;   // lines that are neither snapshots nor empty
+    size_t snapshots = 0; // lines that are snapshots
+    // Lines that are neither snapshots nor empty, in file order, with why.
+    std::vector<SkippedLine> skipped;
     bool tornSnapshot = false; // a skipped line that begins as a snapshot does
     // The last ChartRunCount - 1 snapshots, oldest first: the last is the previous run.
     std::deque<Snapshot> recent;
@@ -64,7 +65,7 @@ struct HistoryDigest {
     std::array<std::vector<RecordChangeRead>, EventCount> recordLog;
 
     // A file with lines of its own but no snapshot, not even a torn one, is no history.
-    bool isHistory() const { return snapshots > 0 || skippedLines == 0 || tornSnapshot; }
+    bool isHistory() const { return snapshots > 0 || skipped.empty() || tornSnapshot; }
 };
 
 // Reads every line of a history file's text ("\n" line ends; a "\r" before one is allowed).

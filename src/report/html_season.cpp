@@ -115,8 +115,8 @@ void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputS
     const size_t runs = season.chartRuns.size();
     long long most = 1;
     for (const PointsOverRuns& line : season.chart) {
-        for (int32_t points : line.points) {
-            most = std::max<long long>(most, points);
+        for (const std::optional<int32_t>& points : line.points) {
+            most = std::max<long long>(most, points.value_or(0));
         }
     }
     auto x = [&](size_t run) {
@@ -152,16 +152,23 @@ void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputS
         const char* colour = Colours[i % (sizeof Colours / sizeof Colours[0])];
         const std::string name =
             escapeHtml(model.participants[static_cast<size_t>(line.participantIndex)].name);
-        std::snprintf(text, sizeof text, "<polyline stroke=\"%s\" points=\"", colour);
+        // A run without the driver breaks the line: the next point starts a new piece.
+        std::snprintf(text, sizeof text, "<path class=\"line\" stroke=\"%s\" d=\"", colour);
         out.put(text);
+        bool drawing = false;
         for (size_t run = 0; run < line.points.size(); ++run) {
-            std::snprintf(text, sizeof text, "%s%lld,%lld", run == 0 ? "" : " ", x(run),
-                          y(line.points[run]));
+            if (!line.points[run]) {
+                drawing = false;
+                continue;
+            }
+            std::snprintf(text, sizeof text, "%s%lld %lld", drawing ? " L" : " M", x(run),
+                          y(*line.points[run]));
             out.put(text);
+            drawing = true;
         }
         out.put("\"><title>");
         out.put(name);
-        out.put("</title></polyline>\n");
+        out.put("</title></path>\n");
         const int row = top + 8 + static_cast<int>(i) * 22;
         std::snprintf(text, sizeof text,
                       "<path stroke=\"%s\" d=\"M%d %d h18\"/><text x=\"%d\" y=\"%d\">", colour,

@@ -119,7 +119,7 @@ class JsonWriter {
 class JsonRenderer {
   public:
     JsonRenderer(const RunResults& run, OutputSink& out)
-        : model_(run.ranking), season_(run.season), out_(out) {}
+        : model_(run.ranking), season_(run.season), notImported_(run.notImported), out_(out) {}
 
     void render() {
         out_.beginObject();
@@ -262,6 +262,18 @@ class JsonRenderer {
                             {"second_hundredths", outlier.secondTime}});
         }
         out_.end();
+        out_.beginArray("not_imported");
+        for (const NotImported& file : notImported_) {
+            out_.value(Json{{"file", file.file}, {"reason", file.reason}});
+        }
+        out_.end();
+        if (season_ != nullptr) {
+            out_.beginArray("history_skipped");
+            for (const SkippedLine& skipped : season_->skippedLines) {
+                out_.value(Json{{"line", skipped.line}, {"reason", skipped.reason}});
+            }
+            out_.end();
+        }
         out_.end();
     }
 
@@ -269,7 +281,7 @@ class JsonRenderer {
         out_.beginObject("history");
         out_.value(season.runs, "runs");
         out_.value(optional(season.previousAt), "previous_at");
-        out_.value(season.skippedLines, "skipped_lines");
+        out_.value(season.skippedLines.size(), "skipped_lines");
         out_.beginArray("new_records");
         for (const NewRecord& record : season.newRecords) {
             Json entry = holder(record.now, record.event->key());
@@ -340,6 +352,7 @@ class JsonRenderer {
 
     const RankingModel& model_;
     const SeasonChanges* season_;
+    const std::vector<NotImported>& notImported_;
     JsonWriter out_;
 };
 

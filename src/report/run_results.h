@@ -5,14 +5,33 @@
 #include "history/season_changes.h"
 #include "report/ranking_model.h"
 
+#include <string>
+#include <vector>
+
 namespace kvr {
 
+// A participant file that could not be imported: its bare name (UTF-8) and why, as told on the
+// error stream.
+struct NotImported {
+    std::string file;
+    std::string reason;
+};
+
 struct RunResults {
-    RunResults(const RankingModel& rankingModel, const SeasonChanges* seasonChanges = nullptr)
-        : ranking(rankingModel), season(seasonChanges) {}
+    RunResults(const RankingModel& rankingModel, const SeasonChanges* seasonChanges = nullptr,
+               const std::vector<NotImported>* notImportedFiles = nullptr)
+        : ranking(rankingModel), season(seasonChanges),
+          notImported(notImportedFiles != nullptr ? *notImportedFiles : none()) {}
 
     const RankingModel& ranking;
-    const SeasonChanges* season; // nullptr: no season was kept
+    const SeasonChanges* season;                 // nullptr: no season was kept
+    const std::vector<NotImported>& notImported; // in listing order
+
+  private:
+    static const std::vector<NotImported>& none() {
+        static const std::vector<NotImported> empty;
+        return empty;
+    }
 };
 
 } // namespace kvr

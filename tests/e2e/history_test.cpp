@@ -185,7 +185,7 @@ TEST(History, ThreeRunsOfASeason) {
     EXPECT_EQ(moveCells(third.html), (std::vector<std::string>{"\u25B21", "\u25BC1"}));
     EXPECT_EQ(newRecordRows(third.html), 2u);
     // The chart: the two drivers over the three runs.
-    EXPECT_NE(third.html.find("<polyline stroke=\"#1f77b4\" points=\""), std::string::npos);
+    EXPECT_NE(third.html.find("<path class=\"line\" stroke=\"#1f77b4\" d=\" M"), std::string::npos);
     const std::string history = kvrtest::readText(game / History);
     EXPECT_EQ(lines(history), 3u);
 

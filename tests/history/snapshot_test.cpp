@@ -167,26 +167,34 @@ TEST(History, ReadingItsLines) {
     struct Case {
         std::string text;
         size_t snapshots;
-        size_t skipped;
+        std::vector<std::pair<size_t, std::string>> skipped; // line number, reason
         bool isHistory;
         std::string previous; // the last snapshot's time
     };
     const Case cases[] = {
-        {"", 0, 0, true, ""},
-        {"\n\r\n\n", 0, 0, true, ""},
-        {a + "\n" + b + "\n", 2, 0, true, "B"},
-        {a + "\r\n" + b, 2, 0, true, "B"},
-        {a + "\nforeign\n" + b + "\n", 2, 1, true, "B"},
-        {a + "\n" + b.substr(0, 20), 1, 1, true, "A"},
-        {b.substr(0, 25), 0, 1, true, ""},
-        {"Participants : \n  01. ABC , 2001.01.01 , Ann\n", 0, 2, false, ""},
-        {"{}\n[]\n", 0, 2, false, ""},
+        {"", 0, {}, true, ""},
+        {"\n\r\n\n", 0, {}, true, ""},
+        {a + "\n" + b + "\n", 2, {}, true, "B"},
+        {a + "\r\n" + b, 2, {}, true, "B"},
+        {a + "\n\nforeign\n" + b + "\n", 2, {{3, NotASnapshot}}, true, "B"},
+        {a + "\n" + b.substr(0, 25), 1, {{2, CutShortSnapshot}}, true, "A"},
+        {b.substr(0, 25), 0, {{1, CutShortSnapshot}}, true, ""},
+        {"Participants : \n  01. ABC , 2001.01.01 , Ann\n",
+         0,
+         {{1, NotASnapshot}, {2, NotASnapshot}},
+         false,
+         ""},
+        {"\r\n{}\n[]\n", 0, {{2, NotASnapshot}, {3, NotASnapshot}}, false, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
         HistoryDigest digest = readHistory(c.text);
         EXPECT_EQ(digest.snapshots, c.snapshots);
-        EXPECT_EQ(digest.skippedLines, c.skipped);
+        std::vector<std::pair<size_t, std::string>> skipped;
+        for (const SkippedLine& line : digest.skipped) {
+            skipped.emplace_back(line.line, line.reason);
+        }
+        EXPECT_EQ(skipped, c.skipped);
         EXPECT_EQ(digest.isHistory(), c.isHistory);
         EXPECT_EQ(digest.recent.empty() ? "" : digest.recent.back().at.value_or("?"), c.previous);
     }
@@ -250,7 +258,7 @@ RankingModel modelOf(std::vector<ParticipantRecord>& records,
 }
 
 // A driver's first entry in the previous standings counts; the chart follows the first ten
-// over the last twenty runs, 0 where a driver was absent.
+// over the last twenty runs, with no point where a driver was absent.
 TEST(Season, FirstMatchAndTheChartedRuns) {
     std::vector<ParticipantRecord> records;
     std::string text;
@@ -279,7 +287,8 @@ TEST(Season, FirstMatchAndTheChartedRuns) {
     ASSERT_EQ(season.chartRuns.size(), ChartRunCount);
     ASSERT_EQ(season.chart.size(), 3u);
     // Runs 7 to 24 of the loop, the last line, then this run.
-    std::vector<int32_t> z(19, 0), y, x;
+    // Z was in none of the earlier runs: no point there, rather than 0.
+    std::vector<std::optional<int32_t>> z(19), y, x;
     for (int run = 7; run < 25; ++run) {
         y.push_back(run % 2 ? 8 : 12);
         x.push_back(run % 2 ? 12 : 8);
@@ -292,6 +301,26 @@ TEST(Season, FirstMatchAndTheChartedRuns) {
     EXPECT_EQ(season.chart[2].points, x);
     EXPECT_EQ(season.chartRuns.front(), "2026-12-07T12:05:09");
     EXPECT_EQ(season.chartRuns[18], "last");
+}
+
+// Two files of one driver: each copy is compared with the same copy of the run before, in
+// standings order, both for the movement and for the chart.
+TEST(Season, CopiesOfADriverMatchInOrder) {
+    std::vector<ParticipantRecord> records;
+    const std::string before = snapshotLine(
+        modelOf(records, {{"D", 100}, {"A", 110}, {"B", 120}, {"C", 130}, {"D", 140}}));
+    RankingModel now = modelOf(records, {{"A", 90}, {"D", 95}, {"B", 100}, {"D", 105}, {"E", 1}});
+    SeasonChanges season = compareSeason(readHistory(before), now);
+    // Standings now: E, A, D, B, D.
+    const std::optional<int32_t> expected[] = {std::nullopt, 0, -2, -1, 0};
+    ASSERT_EQ(season.movements.size(), std::size(expected));
+    for (size_t i = 0; i < std::size(expected); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(season.movements[i].movement, expected[i]);
+    }
+    ASSERT_EQ(season.chart.size(), 5u);
+    EXPECT_EQ(season.chart[2].points, (std::vector<std::optional<int32_t>>{12, 6})); // first D
+    EXPECT_EQ(season.chart[4].points, (std::vector<std::optional<int32_t>>{2, 2}));  // second D
 }
 
 } // namespace

@@ -254,15 +254,30 @@ Folder checkedFolder() {
                   {"zo.kvr", "ab.kvr", "zo (2).kvr", "ab\xFF.kvr", "zo, new.kvr", "zp.kvr"});
 }
 
-TEST(RankingJson, ChecksListDuplicateFilesAndOutlyingBestTimes) {
-    Json json = Json::parse(renderJson(checkedFolder().model));
+TEST(RankingJson, ChecksListDuplicatesOutliersFilesNotImportedAndSkippedHistoryLines) {
+    const Folder checked = checkedFolder();
+    const std::vector<NotImported> notImported = {{"short.kvr", "too short"},
+                                                  {"x\xEF\xBF\xBD.kvr", "held"}};
+    Json json = Json::parse(renderJson(RunResults(checked.model, nullptr, &notImported)));
     EXPECT_EQ(json["checks"], Json::parse(R"({
         "duplicates": [
             {"code": "ZO", "name": "Zoë", "files": ["zo.kvr", "zo (2).kvr", "zo, new.kvr"]},
             {"code": "AB", "name": "Ab", "files": ["ab.kvr", "ab\ufffd.kvr"]}],
         "outliers": [
             {"event": "rally-3-stage-4", "index": 1, "code": "ZO", "name": "Zoë",
-             "file": "zo.kvr", "hundredths": 7000, "second_hundredths": 9000}]})"));
+             "file": "zo.kvr", "hundredths": 7000, "second_hundredths": 9000}],
+        "not_imported": [{"file": "short.kvr", "reason": "too short"},
+                         {"file": "x\ufffd.kvr", "reason": "held"}]})"));
+    // With a season, its skipped lines by their line numbers.
+    const std::string history =
+        "\n" + history::snapshotLine(checked.model) + "junk\n{\"kvrrank_history\":1,\"at\":\"2026-";
+    const SeasonChanges season =
+        history::compareSeason(history::readHistory(history), checked.model);
+    json = Json::parse(renderJson(RunResults(checked.model, &season)));
+    EXPECT_EQ(json["checks"]["not_imported"], Json::array());
+    EXPECT_EQ(json["checks"]["history_skipped"], Json::parse(R"([
+        {"line": 3, "reason": "not a snapshot"}, {"line": 4, "reason": "a snapshot cut short"}])"));
+    EXPECT_EQ(json["history"]["skipped_lines"], 2);
 }
 
 // File names may hold any byte but NUL and '/': each is escaped as a JSON writer escapes it.
@@ -289,7 +304,8 @@ TEST(RankingJson, EmptyListHasEveryMemberAndUnknownFileNamesAreEmpty) {
     Json json = Json::parse(renderJson(computeRankingModel(nullptr, 0, {}, ReportTime{})));
     EXPECT_EQ(json, Json::parse(R"({"generated": "0000-00-00T00:00:00", "participants": [],
                                     "stages": [], "arcade": [], "standings": [], "drivers": [],
-                                    "checks": {"duplicates": [], "outliers": []}})"));
+                                    "checks": {"duplicates": [], "outliers": [],
+                                               "not_imported": []}})"));
     std::vector<ParticipantRecord> one = {ParticipantFileBuilder().name("N\x9D").record()};
     json = Json::parse(renderJson(computeRankingModel(one.data(), 1, {}, Noon)));
     EXPECT_EQ(json["participants"][0]["file"], "");
