@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "app/help_format.h"
+#include "app/output_clash.h"
 #include "app/run.h"
 #include "data/text.h"
 #include "platform/console.h"
@@ -34,6 +35,15 @@ constexpr const char* Footer =
     "\n"
     "Every failure gets one line on stderr: \"kvrrank: PATH: reason\".";
 
+// An option that names a file or a folder takes no empty value: an unset variable in a script
+// ("--history $SEASON") must not quietly drop what it names.
+CLI::Validator nonEmpty(const char* what) {
+    const std::string reason = std::string("an empty ") + what + " name";
+    return CLI::Validator(
+        [reason](const std::string& value) { return value.empty() ? reason : std::string(); }, "",
+        "not empty");
+}
+
 } // namespace
 
 int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, std::FILE* errors,
@@ -51,20 +61,25 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
                  "leave Configuration/gameinfo.rcf alone (it need not exist); write\n"
                  "ranking.txt and the exports only");
     app.add_option("--html", options.htmlPath, "also write the ranking as a web page to FILE")
-        ->type_name("FILE");
+        ->type_name("FILE")
+        ->check(nonEmpty("file"));
     app.add_option("--json", options.jsonPath, "also write the ranking as JSON to FILE")
-        ->type_name("FILE");
+        ->type_name("FILE")
+        ->check(nonEmpty("file"));
     app.add_option("--csv", options.csvPath, "also write every participant's times as CSV to FILE")
-        ->type_name("FILE");
+        ->type_name("FILE")
+        ->check(nonEmpty("file"));
     app.add_option("--history", options.historyPath,
                    "keep the season in FILE (created when missing): the web page and the\n"
                    "JSON show what changed since its earlier runs, and a run that writes\n"
                    "ranking.txt adds itself to it")
-        ->type_name("FILE");
+        ->type_name("FILE")
+        ->check(nonEmpty("file"));
     std::string gameFolder;
     app.add_option("GAME_FOLDER", gameFolder,
                    "the folder with kvr/ and Configuration/ (default: here)")
-        ->type_name("");
+        ->type_name("")
+        ->check(nonEmpty("folder"));
     app.footer(Footer);
 
     try {
@@ -103,6 +118,12 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
             complain(errors, gameFolder, entered.reason());
             return ExitFailure;
         }
+        options.gameFolder = gameFolder;
+    }
+    // A slip of the keyboard must not replace the season, the report or the game's files.
+    if (std::optional<std::string> clash = findOutputClash(options)) {
+        platform::writeConsole(errors, "kvrrank: " + safeText(*clash) + "\n");
+        return ExitUsage;
     }
     return runKvrRank(console, errors, options);
 }

@@ -27,8 +27,8 @@ ReportTime currentLocalTime() {
 }
 
 platform::Status writeRankingReport(const RankingModel& model, const char* path) {
-    return writeRendering(
-        path, [&](OutputSink& out) { renderText(model, out, platform::TextLineEnd); });
+    return writeRendering(path,
+                          [&](OutputSink& out) { renderText(model, out, platform::TextLineEnd); });
 }
 
 platform::Status writeRankingReport(const ParticipantRecord* participants, int32_t count,

@@ -145,13 +145,27 @@ std::string participantPath(const std::string& name) {
     return std::string(ParticipantFolder) + "/" + name;
 }
 
+namespace {
+
+// The participant folder as the user knows it: under the game folder they named.
+std::string shownParticipantFolder(const std::string& gameFolder) {
+    if (gameFolder.empty()) {
+        return ParticipantFolder;
+    }
+    const char last = gameFolder.back();
+    return gameFolder + (last == '/' || last == '\\' ? "" : "/") + ParticipantFolder;
+}
+
+} // namespace
+
 int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options) {
+    const std::string participantFolder = shownParticipantFolder(options.gameFolder);
     std::vector<platform::FolderEntry> entries;
     platform::Status listed =
         platform::listFolder(ParticipantFolder, ParticipantExtension, entries);
     if (!listed || entries.empty()) {
         say(console, "not found kvr file\n");
-        complain(errors, ParticipantFolder,
+        complain(errors, participantFolder,
                  listed ? "no .kvr file in this folder" : listed.reason());
         return ExitFailure;
     }
@@ -186,7 +200,7 @@ int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options)
 
     // Nothing imported: neither the records file nor the report is touched.
     if (participants.empty()) {
-        complain(errors, ParticipantFolder,
+        complain(errors, participantFolder,
                  fileEntries == 0 ? "only folders, no participant file"
                                   : "no participant file could be imported, nothing updated");
         return ExitFailure;

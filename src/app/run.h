@@ -28,6 +28,9 @@ struct RunOptions {
     // The season's history: read before the report, compared with in the exports, and given
     // this run's snapshot once ranking.txt is written; empty: none.
     std::string historyPath;
+    // The game folder as given on the command line, named in messages about its participant
+    // folder; empty when the run is in the folder it was started in.
+    std::string gameFolder;
 };
 
 // One line on the error stream for a failure: "kvrrank: PATH: reason", made terminal-safe.

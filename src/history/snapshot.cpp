@@ -57,6 +57,22 @@ std::string textToAppend(std::string_view existing, const std::string& line) {
     return "\n" + line;
 }
 
+namespace {
+constexpr std::string_view SnapshotStart = "{\"kvrrank_history\":1,";
+}
+
+bool beginsAsHistory(std::string_view head, bool whole) {
+    const size_t end = head.find('\n');
+    if (end == std::string_view::npos && !whole) {
+        return head.substr(0, SnapshotStart.size()) == SnapshotStart;
+    }
+    std::string_view line = head.substr(0, end);
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    return parseSnapshot(line).has_value();
+}
+
 HistoryDigest readHistory(std::string_view text) {
     HistoryDigest digest;
     const size_t kept = ChartRunCount - 1;
@@ -75,8 +91,7 @@ HistoryDigest readHistory(std::string_view text) {
         }
         std::optional<Snapshot> snapshot = parseSnapshot(line);
         if (!snapshot) {
-            constexpr std::string_view Start = "{\"kvrrank_history\":1,";
-            const bool torn = line.substr(0, Start.size()) == Start;
+            const bool torn = line.substr(0, SnapshotStart.size()) == SnapshotStart;
             digest.tornSnapshot = digest.tornSnapshot || torn;
             digest.skipped.push_back({number, torn ? CutShortSnapshot : NotASnapshot});
             continue;

@@ -46,6 +46,11 @@ std::string snapshotLine(const RankingModel& model);
 // history does not end with one, so that a torn last line stays on a line of its own.
 std::string textToAppend(std::string_view existing, const std::string& line);
 
+// Whether a file is a history, from its first bytes `head` (the whole file when `whole`): its
+// first line is a snapshot. A first line longer than `head` counts when it begins as this
+// program writes one.
+bool beginsAsHistory(std::string_view head, bool whole);
+
 // The runs that matter of the read history.
 constexpr size_t ChartRunCount = 20; // the runs the points chart shows, this one included
 

@@ -157,6 +157,24 @@ long operationsSinceInjection();
 // Called by the implementations before each operation; true when this one must fail.
 bool operationFails();
 
+// Where a path leads, to tell whether two paths name one file.
+struct FileIdentity {
+    // Absolute, with "." and ".." resolved, and symbolic links as far as the path exists
+    // (POSIX); UTF-8.
+    std::string resolved;
+    bool exists = false; // then `device` and `file` tell it from every other file
+    uint64_t device = 0;
+    uint64_t file = 0;
+};
+
+// Looks `path` up (links followed). A query only: it opens nothing for writing, and it is not
+// counted by the test seams below.
+FileIdentity identifyFile(const std::string& path);
+
+// Whether two identities are of one file: by device and file where both exist, otherwise by
+// the resolved paths (on Windows without regard to letter case).
+bool sameFile(const FileIdentity& a, const FileIdentity& b);
+
 // `path` made absolute against the working folder (UTF-8); unchanged if it already is.
 std::string absolutePath(const std::string& path);
 

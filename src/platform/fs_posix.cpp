@@ -8,6 +8,7 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -159,6 +160,31 @@ Status listFolder(const char* folder, const char* extension, std::vector<FolderE
 
 Status enterFolder(const char* folder) {
     return ::chdir(folder) == 0 ? Status() : osError();
+}
+
+FileIdentity identifyFile(const std::string& path) {
+    FileIdentity identity;
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    std::filesystem::path resolved = std::filesystem::weakly_canonical(absolute, error);
+    if (error) {
+        resolved = absolute.lexically_normal(); // a part that cannot be looked into
+    }
+    identity.resolved = resolved.empty() ? path : resolved.string();
+    struct stat info;
+    if (::stat(path.c_str(), &info) == 0) {
+        identity.exists = true;
+        identity.device = static_cast<uint64_t>(info.st_dev);
+        identity.file = static_cast<uint64_t>(info.st_ino);
+    }
+    return identity;
+}
+
+bool sameFile(const FileIdentity& a, const FileIdentity& b) {
+    if (a.exists && b.exists) {
+        return a.device == b.device && a.file == b.file;
+    }
+    return a.resolved == b.resolved;
 }
 
 namespace os {

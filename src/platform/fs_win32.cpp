@@ -244,6 +244,35 @@ Status enterFolder(const char* folder) {
     return osError(error);
 }
 
+FileIdentity identifyFile(const std::string& path) {
+    FileIdentity identity;
+    const std::wstring full = fullPath(path);
+    identity.resolved = fromWide(full.c_str(), full.size());
+    // No access asked for: attributes only, past any sharing mode; folders open too.
+    HANDLE handle =
+        CreateFileW(full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle != INVALID_HANDLE_VALUE) {
+        BY_HANDLE_FILE_INFORMATION info;
+        if (GetFileInformationByHandle(handle, &info)) {
+            identity.exists = true;
+            identity.device = info.dwVolumeSerialNumber;
+            identity.file = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+        }
+        CloseHandle(handle);
+    }
+    return identity;
+}
+
+bool sameFile(const FileIdentity& a, const FileIdentity& b) {
+    if (a.exists && b.exists) {
+        return a.device == b.device && a.file == b.file;
+    }
+    const std::wstring x = toWide(a.resolved), y = toWide(b.resolved);
+    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(),
+                                static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
+}
+
 namespace os {
 
 NativePath nativePath(const char* utf8) {

@@ -55,6 +55,9 @@ void headerRow(OutputSink& out) {
 
 void renderCsv(const RunResults& run, OutputSink& out) {
     const RankingModel& model = run.ranking;
+    // The UTF-8 byte order mark: a spreadsheet opened by double-click takes the text as UTF-8
+    // only with it.
+    out.put("\xEF\xBB\xBF");
     headerRow(out);
     for (size_t i = 0; i < model.participants.size(); ++i) {
         const RankedParticipant& p = model.participants[i];

@@ -58,7 +58,9 @@ TEST(Exports, WrittenRelativeToTheStartingFolderAfterTheReport) {
     }
     EXPECT_EQ(kvrtest::readText(start / "out" / "r.html").rfind("<!DOCTYPE html>", 0), 0u);
     EXPECT_EQ(kvrtest::readText(start / "out" / "r.json").rfind("{", 0), 0u);
-    EXPECT_EQ(kvrtest::readText(start / "out" / "r.csv").rfind("index,file,code,name,date", 0), 0u);
+    EXPECT_EQ(kvrtest::readText(start / "out" / "r.csv")
+                  .rfind("\xEF\xBB\xBFindex,file,code,name,date", 0),
+              0u);
 }
 
 TEST(Exports, NoRecordsRunNeedsNoGame) {

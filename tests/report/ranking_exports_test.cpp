@@ -27,6 +27,7 @@ using kvrtest::ParticipantFileBuilder;
 using Json = nlohmann::json;
 
 const ReportTime Noon{2026, 12, 7, 12, 5, 9};
+const std::string Utf8Bom = "\xEF\xBB\xBF";
 
 struct Folder {
     std::vector<ParticipantRecord> participants;
@@ -318,10 +319,11 @@ using Rows = std::vector<std::vector<std::string>>;
 
 // RFC 4180, strictly: every row ends in CR LF; a field is either quoted, with inner quotes
 // doubled, or holds no quote, CR or LF at all. Returns nothing for input that breaks a rule.
+// A UTF-8 byte order mark at the start is not part of the first field.
 std::optional<Rows> readCsv(const std::string& text) {
     Rows rows;
     std::vector<std::string> row;
-    size_t at = 0;
+    size_t at = text.rfind(Utf8Bom, 0) == 0 ? Utf8Bom.size() : 0;
     while (at < text.size()) {
         std::string field;
         if (text[at] == '"') {
@@ -379,7 +381,10 @@ TEST(CsvReader, RejectsWhatRfc4180Forbids) {
 const size_t CsvColumns = 7 + StageCount + ArcadeEventCount;
 
 TEST(RankingCsv, HeaderNamesEveryStageAndArcadeEvent) {
-    auto rows = readCsv(renderCsv(computeRankingModel(nullptr, 0, {}, Noon)));
+    const std::string text = renderCsv(computeRankingModel(nullptr, 0, {}, Noon));
+    // A spreadsheet opened by double-click reads the file as UTF-8 only after this mark.
+    EXPECT_EQ(text.rfind(Utf8Bom, 0), 0u);
+    auto rows = readCsv(text);
     ASSERT_TRUE(rows.has_value());
     ASSERT_EQ(rows->size(), 1u);
     const std::vector<std::string>& header = (*rows)[0];

@@ -1,0 +1,84 @@
+#include "app/output_clash.h"
+
+#include "app/outputs.h"
+#include "history/snapshot.h"
+#include "platform/fs.h"
+#include "records/records_file.h"
+
+#include <filesystem>
+#include <vector>
+
+namespace kvr {
+
+namespace {
+
+struct NamedFile {
+    std::string label; // "--html", or what the file is to the run
+    std::string path;
+    platform::FileIdentity identity;
+};
+
+NamedFile named(std::string label, const std::string& path) {
+    return {std::move(label), path, platform::identifyFile(path)};
+}
+
+// The folder a resolved path is in.
+std::string folderOf(const std::string& resolved) {
+    return std::filesystem::u8path(resolved).parent_path().u8string();
+}
+
+// Whether the existing file at `path` is a season history: its first line is a snapshot.
+bool isHistoryFile(const std::string& path) {
+    std::vector<uint8_t> head(64 * 1024);
+    size_t read = 0;
+    if (!platform::readShared(path.c_str(), head.data(), head.size(), read)) {
+        return false; // missing or unreadable: its own write says why, if it fails
+    }
+    return history::beginsAsHistory(
+        std::string_view(reinterpret_cast<const char*>(head.data()), read), read < head.size());
+}
+
+} // namespace
+
+std::optional<std::string> findOutputClash(const RunOptions& options) {
+    std::vector<NamedFile> outputs;
+    outputs.push_back(named("the ranking report", RankingReportPath));
+    const struct {
+        const char* option;
+        const std::string& path;
+    } given[] = {{"--html", options.htmlPath},
+                 {"--json", options.jsonPath},
+                 {"--csv", options.csvPath},
+                 {"--history", options.historyPath}};
+    const NamedFile records = named("the game's records file", GameRecordsPath);
+    const NamedFile participants = named("the participant folder", ParticipantFolder);
+    for (const auto& option : given) {
+        if (option.path.empty()) {
+            continue;
+        }
+        NamedFile output = named(option.option, option.path);
+        const std::string shown = output.label + " " + output.path;
+        for (const NamedFile& earlier : outputs) {
+            if (platform::sameFile(output.identity, earlier.identity)) {
+                return shown + ": the same file as " + earlier.label + " " +
+                       earlier.identity.resolved;
+            }
+        }
+        if (platform::sameFile(output.identity, records.identity)) {
+            return shown + ": the same file as " + records.label + " " + records.identity.resolved;
+        }
+        if (platform::sameFile(platform::identifyFile(folderOf(output.identity.resolved)),
+                               participants.identity)) {
+            return shown + ": a file in " + participants.label + " " +
+                   participants.identity.resolved;
+        }
+        const bool isExport = &option.path != &options.historyPath;
+        if (isExport && output.identity.exists && isHistoryFile(option.path)) {
+            return shown + ": is a kvrrank history file";
+        }
+        outputs.push_back(std::move(output));
+    }
+    return std::nullopt;
+}
+
+} // namespace kvr
