@@ -129,6 +129,79 @@ TEST(CommandLine, GameFolderGivesTheSameRunAsStartingThere) {
     EXPECT_TRUE(isOneLine(failed.errors)) << failed.errors;
     EXPECT_EQ(failed.errors.rfind("kvrrank: " + missing.string() + ": ", 0), 0u) << failed.errors;
     EXPECT_TRUE(fs::is_empty(elsewhere.path()));
+
+    // A folder without kvr/: the message names it under the folder given.
+    failed = run(elsewhere.path(), {elsewhere.path().string()});
+    EXPECT_EQ(failed.exitStatus, 1);
+    EXPECT_EQ(failed.errors.rfind("kvrrank: " + (elsewhere / "kvr").string() + ": ", 0), 0u)
+        << failed.errors;
+}
+
+// Outputs that would overwrite another output, the game's files or a season, and empty names:
+// refused before anything is touched, with one line that names the option and what it hits.
+TEST(CommandLine, OutputsThatWouldOverwriteAFileAndEmptyNamesAreRefused) {
+    const std::string season = "{\"kvrrank_history\":1,\"at\":\"2026-12-01T20:00:00\"}\n";
+    struct Case {
+        std::vector<std::string> arguments;
+        std::vector<std::string> errorParts;
+        bool needsLinks = false; // hard and symbolic links
+        bool windowsOnly = false;
+    };
+    const Case cases[] = {
+        {{"--no-records", "--history", "s.jsonl", "--html", "s.jsonl"},
+         {"--history ", "s.jsonl: the same file as --html ", "s.jsonl"}},
+        {{"--json", "season.jsonl"}, {"--json ", "season.jsonl: is a kvrrank history file"}},
+        {{"--html", "old.html", "--history", "season.jsonl"},
+         {"--html ", "old.html: is a kvrrank history file"}},
+        {{"--csv", "ranking.txt"}, {"--csv ", "the same file as the ranking report "}},
+        {{"--csv", "sub/../out.csv", "--json", "out.csv"},
+         {"--csv ", "the same file as --json ", "out.csv"}},
+        {{"--html", "Configuration/gameinfo.rcf", "--no-records"},
+         {"--html ", "the same file as the game's records file "}},
+        {{"--history", "Configuration/./gameinfo.rcf"}, {"--history ", "records file"}},
+        {{"--json", "kvr/x.json"}, {"--json ", "x.json: a file in the participant folder "}},
+        {{"--history", "kvr/a.kvr"}, {"--history ", "a file in the participant folder "}},
+        {{"--csv", "hard.txt"}, {"--csv ", "hard.txt: the same file as the ranking report "}, true},
+        {{"--json", "link.json"},
+         {"--json ", "link.json: the same file as the game's records"},
+         true},
+        {{"--csv", "RANKING.TXT"}, {"--csv ", "the same file as the ranking report "}, false, true},
+        {{"--history", ""}, {"--history: an empty file name"}},
+        {{"--html", ""}, {"--html: an empty file name"}},
+        {{"--json", ""}, {"--json: an empty file name"}},
+        {{"--csv", "", "--history", "s.jsonl"}, {"--csv: an empty file name"}},
+        {{""}, {"GAME_FOLDER: an empty folder name"}},
+    };
+#ifdef _WIN32
+    const bool windows = true;
+#else
+    const bool windows = false;
+#endif
+    for (const Case& c : cases) {
+        if ((c.needsLinks && !kvrtest::posixFileSystem()) || (c.windowsOnly && !windows)) {
+            continue;
+        }
+        SCOPED_TRACE(c.arguments[0] + " " + (c.arguments.size() > 1 ? c.arguments[1] : ""));
+        GameFolder game;
+        fill(game);
+        kvrtest::writeText(game / "season.jsonl", season);
+        kvrtest::writeText(game / "old.html", season + season);
+        fs::create_directory(game / "sub");
+        if (c.needsLinks) {
+            fs::create_hard_link(game / "ranking.txt", game / "hard.txt");
+            fs::create_symlink("Configuration/gameinfo.rcf", game / "link.json");
+        }
+        auto before = snapshot(game.path());
+        kvrtest::ProcessResult result = run(game.path(), c.arguments);
+        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_EQ(result.output, "");
+        EXPECT_EQ(snapshot(game.path()), before);
+        EXPECT_TRUE(isOneLine(result.errors)) << result.errors;
+        EXPECT_EQ(result.errors.rfind("kvrrank: ", 0), 0u) << result.errors;
+        for (const std::string& part : c.errorParts) {
+            EXPECT_NE(result.errors.find(part), std::string::npos) << part << "\n" << result.errors;
+        }
+    }
 }
 
 // A reason in the system's words, as strerror gives it, marked so that the check can tell.

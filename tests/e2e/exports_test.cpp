@@ -63,6 +63,28 @@ TEST(Exports, WrittenRelativeToTheStartingFolderAfterTheReport) {
               0u);
 }
 
+// A file that could not be imported and a history line that is not a run are listed in the
+// JSON's checks, with the reasons the error stream gave.
+TEST(Exports, JsonListsFilesNotImportedAndSkippedHistoryLines) {
+    GameFolder game;
+    addGroup(game);
+    kvrtest::writeText(game / "kvr" / "short.kvr", "too short to be a participant");
+    kvrtest::writeText(game / "season.jsonl",
+                       "{\"kvrrank_history\":1,\"at\":\"2026-12-01T20:00:00\"}\n\nnot a run\n");
+    kvrtest::ProcessResult run = kvrtest::runProgram(
+        KVRRANK_BINARY, game.path(), {"--json", "r.json", "--history", "season.jsonl"});
+    EXPECT_EQ(run.exitStatus, 0) << run.errors;
+    const auto json = nlohmann::json::parse(kvrtest::readText(game / "r.json"));
+    const auto& notImported = json["checks"]["not_imported"];
+    ASSERT_EQ(notImported.size(), 1u) << notImported;
+    EXPECT_EQ(notImported[0]["file"], "short.kvr");
+    const std::string reason = notImported[0]["reason"];
+    EXPECT_NE(reason, "");
+    EXPECT_EQ(run.errors, platformText("kvrrank: kvr/short.kvr: " + reason + "\n"));
+    EXPECT_EQ(json["checks"]["history_skipped"],
+              nlohmann::json::parse(R"([{"line": 3, "reason": "not a snapshot"}])"));
+}
+
 TEST(Exports, NoRecordsRunNeedsNoGame) {
     GameFolder game(0); // no records file
     fs::remove_all(game / "Configuration");

@@ -203,6 +203,31 @@ TEST(History, ReadingItsLines) {
     EXPECT_EQ(textToAppend("x", "L\n"), "\nL\n");
 }
 
+// A file is a history when its first line is a snapshot; a first line longer than what was read
+// of it counts when it starts as this program writes one.
+TEST(History, BeginsAsHistory) {
+    const struct {
+        std::string head;
+        bool whole;
+        bool history;
+    } cases[] = {
+        {"{\"kvrrank_history\":1,\"at\":\"A\"}\n<html>", true, true},
+        {"{ \"kvrrank_history\": 1 }\r\nx", true, true},
+        {"{ \"kvrrank_history\": 1 }", true, true},
+        {"{\"kvrrank_history\":1,\"standings\":[{\"pl", false, true},
+        {"{ \"kvrrank_history\": 1, \"standings\":[{\"pl", false, false},
+        {"{\"kvrrank_history\":1,\"standings\":[{\"pl", true, false},
+        {"{\"kvrrank_history\":2}\n", true, false},
+        {"\n{\"kvrrank_history\":1}\n", true, false},
+        {"<!DOCTYPE html>\n", true, false},
+        {"", true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.head);
+        EXPECT_EQ(beginsAsHistory(c.head, c.whole), c.history);
+    }
+}
+
 // An event's record is logged whenever its time, its code or its name differs from the last one
 // logged, an equal time in other hands included; a run without the event logs nothing.
 TEST(History, RecordLogKeepsEveryChangeOfHands) {
