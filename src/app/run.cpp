@@ -153,7 +153,9 @@ std::string shownParticipantFolder(const std::string& gameFolder) {
         return ParticipantFolder;
     }
     const char last = gameFolder.back();
-    return gameFolder + (last == '/' || last == '\\' ? "" : "/") + ParticipantFolder;
+    const bool separated = last == '/' || last == platform::PathSeparator;
+    return gameFolder + (separated ? "" : std::string(1, platform::PathSeparator)) +
+           ParticipantFolder;
 }
 
 } // namespace

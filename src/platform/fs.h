@@ -42,11 +42,14 @@ constexpr const char* NotARegularFile = "not a regular file";
 // "too short: 2000 bytes, at least 4884 needed"
 std::string tooShort(uint64_t size, uint64_t minimum);
 
-// The line end of text files and of the console on this platform.
+// The line end of text files and of the console on this platform, and the separator of the
+// paths it shows.
 #ifdef _WIN32
 constexpr const char* TextLineEnd = "\r\n";
+constexpr char PathSeparator = '\\';
 #else
 constexpr const char* TextLineEnd = "\n";
+constexpr char PathSeparator = '/';
 #endif
 
 struct FolderEntry {
