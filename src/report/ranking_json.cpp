@@ -219,6 +219,7 @@ class JsonRenderer {
             out_.number("wins", driver.wins);
             out_.number("podiums", driver.podiums);
             out_.number("time_to_gain_hundredths", static_cast<long long>(driver.timeToGain));
+            out_.value(rivals(driver), "rivals");
             out_.beginArray("results");
             for (const DriverResult& r : driver.results) {
                 out_.beginObject();
@@ -229,12 +230,30 @@ class JsonRenderer {
                 out_.number("field", r.field);
                 out_.number("gap_hundredths", r.gap);
                 out_.number("points", r.points);
+                if (r.placeInField == 1) {
+                    out_.null("to_next_place_hundredths");
+                } else {
+                    out_.number("to_next_place_hundredths", r.toNextPlace);
+                }
                 out_.end();
             }
             out_.end();
             out_.end();
         }
         out_.end();
+    }
+
+    // {"ahead": {"code", "name", "points_behind"} | null, "behind": {..., "points_ahead"} | null}
+    Json rivals(const DriverSummary& driver) const {
+        auto rival = [this](const std::optional<Rival>& r, const char* apart) {
+            if (!r) {
+                return Json();
+            }
+            const RankedParticipant& p = participant(r->participantIndex);
+            return Json{{"code", p.code}, {"name", p.name}, {apart, r->pointsApart}};
+        };
+        return Json{{"ahead", rival(driver.ahead, "points_behind")},
+                    {"behind", rival(driver.behind, "points_ahead")}};
     }
 
     void checks() {

@@ -84,7 +84,17 @@ class ModelBuilder {
         const size_t count = model_.standings.size();
         model_.drivers.assign(count, DriverSummary{});
         for (size_t d = 0; d < count; ++d) {
-            model_.drivers[d].participantIndex = model_.standings[d].participantIndex;
+            const Standing& standing = model_.standings[d];
+            DriverSummary& driver = model_.drivers[d];
+            driver.participantIndex = standing.participantIndex;
+            if (d > 0) {
+                const Standing& before = model_.standings[d - 1];
+                driver.ahead = Rival{before.participantIndex, before.points - standing.points};
+            }
+            if (d + 1 < count) {
+                const Standing& after = model_.standings[d + 1];
+                driver.behind = Rival{after.participantIndex, standing.points - after.points};
+            }
         }
         if (count == 0) {
             return;
@@ -110,7 +120,9 @@ class ModelBuilder {
                 if (f.keys.empty() || key >= f.keys.back()) {
                     continue; // precedes no driver of the event
                 }
-                ++f.preceding[f.firstDriverAfter(key)];
+                const size_t next = f.firstDriverAfter(key);
+                ++f.preceding[next];
+                f.latestPreceding[next] = std::max(f.latestPreceding[next], shown);
             }
         }
 
@@ -119,8 +131,14 @@ class ModelBuilder {
             for (size_t j = 0; j < f.keys.size(); ++j) {
                 ahead += f.preceding[j];
                 DriverResult result{
-                    f.event, static_cast<uint32_t>(f.keys[j] >> 32), 0, ahead + 1, f.field, 0};
+                    f.event, static_cast<uint32_t>(f.keys[j] >> 32), 0, ahead + 1, f.field, 0, 0};
                 result.gap = result.time - f.best;
+                // The place ahead: the latest other result before this one, or the driver before.
+                if (f.preceding[j] > 0) {
+                    result.toNextPlace = result.time - f.latestPreceding[j];
+                } else if (j > 0) {
+                    result.toNextPlace = result.time - static_cast<uint32_t>(f.keys[j - 1] >> 32);
+                }
                 if (result.placeInField <= listingLimit) {
                     result.points = placePoints[result.placeInField - 1];
                 }
@@ -217,8 +235,9 @@ class ModelBuilder {
             return static_cast<size_t>(std::upper_bound(from, to, key) - keys.begin());
         }
 
-        std::vector<size_t> drivers;    // the driver (index into the standings) of each key
-        std::vector<int32_t> preceding; // results whose first later driver key is this one
+        std::vector<size_t> drivers;           // the driver (index into the standings) of each key
+        std::vector<int32_t> preceding;        // results whose first later driver key is this one
+        std::vector<uint32_t> latestPreceding; // the latest time among them
         uint32_t best = NoTime;
         int32_t field = 0;
     };
@@ -271,6 +290,7 @@ class ModelBuilder {
             f.drivers.push_back(k.second);
         }
         f.preceding.assign(f.keys.size(), 0);
+        f.latestPreceding.assign(f.keys.size(), 0);
         f.indexBuckets();
         return f;
     }

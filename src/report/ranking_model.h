@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -115,6 +116,13 @@ struct DriverResult {
     int32_t placeInField; // from 1, in the listings' order; the listed place for the first ten
     int32_t field;        // participants with a result in the event
     int points;           // earned by that place (0 beyond the points places)
+    uint32_t toNextPlace; // time minus the time of the place ahead in the field; 0 for place 1
+};
+
+// A driver next to another in the standings, and the points between them.
+struct Rival {
+    int32_t participantIndex;
+    int pointsApart; // the one ahead's lead, or the lead over the one behind; never negative
 };
 
 // A driver with points: their results and where the points came from.
@@ -125,6 +133,8 @@ struct DriverSummary {
     int wins;                          // listings where the driver is place 1
     int podiums;                       // listings where the driver is place 1 to 3
     uint64_t timeToGain;               // sum of the gaps, in hundredths
+    std::optional<Rival> ahead;        // the standing before, if any
+    std::optional<Rival> behind;       // the standing after, if any
     std::vector<DriverResult> results; // every event with a result, in the report's order
 };
 

@@ -19,6 +19,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <tuple>
 
 namespace {
 
@@ -188,7 +189,21 @@ TEST(RankingJson, DriversHoldEveryOwnResultAndAgreeWithTheListings) {
             EXPECT_EQ(keysOf(ordered["drivers"][d]),
                       std::vector<std::string>({"index", "code", "name", "file", "place", "points",
                                                 "rally_points", "arcade_points", "wins", "podiums",
-                                                "time_to_gain_hundredths", "results"}));
+                                                "time_to_gain_hundredths", "rivals", "results"}));
+            // The rivals are the standings next to this one.
+            for (const auto& [side, d2, apart] :
+                 {std::tuple{"ahead", d - 1, "points_behind"}, {"behind", d + 1, "points_ahead"}}) {
+                const Json& rival = driver["rivals"][side];
+                if (d2 >= json["standings"].size()) {
+                    EXPECT_TRUE(rival.is_null()) << side;
+                    continue;
+                }
+                const Json& other = json["standings"][d2];
+                EXPECT_EQ(rival["code"], other["code"]);
+                EXPECT_EQ(rival["name"], other["name"]);
+                const int points = driver["points"], theirs = other["points"];
+                EXPECT_EQ(rival[apart], std::abs(points - theirs)) << side;
+            }
             for (const char* same :
                  {"index", "code", "name", "place", "points", "rally_points", "arcade_points"}) {
                 EXPECT_EQ(driver[same], json["standings"][d][same]) << same;

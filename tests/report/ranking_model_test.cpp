@@ -296,9 +296,11 @@ TEST(RankingModel, StandingsAndDriversAgreeWithAFullSortOfEveryField) {
                     }
                     int points = k < 10 ? placePoints[k] : 0;
                     uint32_t gap = e.field[k].first - e.field[0].first;
+                    // Behind the result just ahead in the whole field, a driver's or not.
+                    uint32_t toNext = k > 0 ? e.field[k].first - e.field[k - 1].first : 0;
                     expected.push_back({&eventOf(e.rally, e.event), e.field[k].first, gap,
                                         static_cast<int32_t>(k + 1),
-                                        static_cast<int32_t>(e.field.size()), points});
+                                        static_cast<int32_t>(e.field.size()), points, toNext});
                     (e.rally < 0 ? arcadePoints : rallyPoints[e.rally]) += points;
                     wins += k == 0;
                     podiums += k < 3;
@@ -310,7 +312,8 @@ TEST(RankingModel, StandingsAndDriversAgreeWithAFullSortOfEveryField) {
                 const DriverResult &got = driver.results[k], &want = expected[k];
                 EXPECT_TRUE(got.event == want.event && got.time == want.time &&
                             got.gap == want.gap && got.placeInField == want.placeInField &&
-                            got.field == want.field && got.points == want.points)
+                            got.field == want.field && got.points == want.points &&
+                            got.toNextPlace == want.toNextPlace)
                     << what << " driver " << d << " result " << k << ": place " << got.placeInField
                     << "/" << got.field << ", expected " << want.placeInField << "/" << want.field;
             }
@@ -321,6 +324,24 @@ TEST(RankingModel, StandingsAndDriversAgreeWithAFullSortOfEveryField) {
             EXPECT_EQ(driver.wins, wins) << what;
             EXPECT_EQ(driver.podiums, podiums) << what;
             EXPECT_EQ(driver.timeToGain, toGain) << what;
+            // The neighbours in the standings, and the points between.
+            const int points = sorted.totals[index];
+            if (d == 0) {
+                EXPECT_FALSE(driver.ahead) << what;
+            } else {
+                const size_t before = sorted.standings[d - 1];
+                ASSERT_TRUE(driver.ahead) << what;
+                EXPECT_EQ(static_cast<size_t>(driver.ahead->participantIndex), before) << what;
+                EXPECT_EQ(driver.ahead->pointsApart, sorted.totals[before] - points) << what;
+            }
+            if (d + 1 == sorted.standings.size()) {
+                EXPECT_FALSE(driver.behind) << what;
+            } else {
+                const size_t after = sorted.standings[d + 1];
+                ASSERT_TRUE(driver.behind) << what;
+                EXPECT_EQ(static_cast<size_t>(driver.behind->participantIndex), after) << what;
+                EXPECT_EQ(driver.behind->pointsApart, points - sorted.totals[after]) << what;
+            }
         }
     }
 }
