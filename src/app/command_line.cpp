@@ -69,6 +69,11 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     app.add_option("--csv", options.csvPath, "also write every participant's times as CSV to FILE")
         ->type_name("FILE")
         ->check(nonEmpty("file"));
+    app.add_option("--post", options.postPath,
+                   "also write a post for the group's chat to FILE (Markdown, in messages of\n"
+                   "at most 2,000 characters)")
+        ->type_name("FILE")
+        ->check(nonEmpty("file"));
     app.add_option("--history", options.historyPath,
                    "keep the season in FILE (created when missing): the web page and the\n"
                    "JSON show what changed since its earlier runs, and a run that writes\n"
@@ -106,8 +111,8 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     }
     options.updateRecords = !noRecords;
     // Export paths are relative to where the command was started, not to the game folder.
-    for (std::string* path :
-         {&options.htmlPath, &options.jsonPath, &options.csvPath, &options.historyPath}) {
+    for (std::string* path : {&options.htmlPath, &options.jsonPath, &options.csvPath,
+                              &options.postPath, &options.historyPath}) {
         if (!path->empty()) {
             *path = platform::absolutePath(*path);
         }

@@ -49,6 +49,7 @@ std::optional<std::string> findOutputClash(const RunOptions& options) {
     } given[] = {{"--html", options.htmlPath},
                  {"--json", options.jsonPath},
                  {"--csv", options.csvPath},
+                 {"--post", options.postPath},
                  {"--history", options.historyPath}};
     const NamedFile records = named("the game's records file", GameRecordsPath);
     const NamedFile participants = named("the participant folder", ParticipantFolder);

@@ -13,8 +13,11 @@
 #include "report/ranking_html.h"
 #include "report/ranking_json.h"
 #include "report/ranking_model.h"
+#include "report/ranking_post.h"
 #include "report/ranking_report.h"
 
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -106,13 +109,19 @@ bool writeRanking(const std::vector<ParticipantRecord>& participants,
         complain(errors, RankingReportPath, reported.reason());
         ok = false;
     }
+    // The post names the page by its bare file name, as the group sees it where it is shared.
+    const std::string pageName =
+        options.htmlPath.empty() ? std::string()
+                                 : std::filesystem::u8path(options.htmlPath).filename().u8string();
     const struct {
         const std::string& path;
-        void (*render)(const RunResults&, OutputSink&);
+        std::function<void(const RunResults&, OutputSink&)> render;
     } exports[] = {
-        {options.htmlPath, renderHtml},
-        {options.jsonPath, renderJson},
-        {options.csvPath, renderCsv},
+        {options.htmlPath, [](const RunResults& r, OutputSink& out) { renderHtml(r, out); }},
+        {options.jsonPath, [](const RunResults& r, OutputSink& out) { renderJson(r, out); }},
+        {options.csvPath, [](const RunResults& r, OutputSink& out) { renderCsv(r, out); }},
+        {options.postPath,
+         [&pageName](const RunResults& r, OutputSink& out) { renderPost(r, pageName, out); }},
     };
     for (const auto& output : exports) {
         if (output.path.empty()) {

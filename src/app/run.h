@@ -25,6 +25,7 @@ struct RunOptions {
     std::string htmlPath;
     std::string jsonPath;
     std::string csvPath;
+    std::string postPath; // the post for the group's chat
     // The season's history: read before the report, compared with in the exports, and given
     // this run's snapshot once ranking.txt is written; empty: none.
     std::string historyPath;

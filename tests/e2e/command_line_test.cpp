@@ -154,6 +154,7 @@ TEST(CommandLine, OutputsThatWouldOverwriteAFileAndEmptyNamesAreRefused) {
         {{"--html", "old.html", "--history", "season.jsonl"},
          {"--html ", "old.html: is a kvrrank history file"}},
         {{"--csv", "ranking.txt"}, {"--csv ", "the same file as the ranking report "}},
+        {{"--post", "s.md", "--html", "./s.md"}, {"--post ", "s.md: the same file as --html "}},
         {{"--csv", "sub/../out.csv", "--json", "out.csv"},
          {"--csv ", "the same file as --json ", "out.csv"}},
         {{"--html", "Configuration/gameinfo.rcf", "--no-records"},
@@ -170,6 +171,7 @@ TEST(CommandLine, OutputsThatWouldOverwriteAFileAndEmptyNamesAreRefused) {
         {{"--html", ""}, {"--html: an empty file name"}},
         {{"--json", ""}, {"--json: an empty file name"}},
         {{"--csv", "", "--history", "s.jsonl"}, {"--csv: an empty file name"}},
+        {{"--post", ""}, {"--post: an empty file name"}},
         {{""}, {"GAME_FOLDER: an empty folder name"}},
     };
 #ifdef _WIN32

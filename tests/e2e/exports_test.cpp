@@ -35,8 +35,6 @@ void addGroup(GameFolder& game) {
     }
 }
 
-const std::vector<std::string> ExportOptions = {"--html", "--json", "--csv"};
-
 TEST(Exports, WrittenRelativeToTheStartingFolderAfterTheReport) {
     GameFolder game;
     addGroup(game);
@@ -45,7 +43,7 @@ TEST(Exports, WrittenRelativeToTheStartingFolderAfterTheReport) {
     kvrtest::ProcessResult run =
         kvrtest::runProgram(KVRRANK_BINARY, start.path(),
                             {"--html", "out/r.html", "--json", "out/r.json", "--csv", "out/r.csv",
-                             game.path().u8string()});
+                             "--post", "out/week.md", game.path().u8string()});
     EXPECT_EQ(run.exitStatus, 0) << run.errors;
     EXPECT_EQ(run.errors, "");
     // The console is the plain run's: exports add no line.
@@ -57,6 +55,11 @@ TEST(Exports, WrittenRelativeToTheStartingFolderAfterTheReport) {
         EXPECT_FALSE(fs::exists(game / "out" / name)) << name;
     }
     EXPECT_EQ(kvrtest::readText(start / "out" / "r.html").rfind("<!DOCTYPE html>", 0), 0u);
+    // The chat post: LF line ends on every platform, and the page by its bare name.
+    const std::string post = kvrtest::readText(start / "out" / "week.md");
+    EXPECT_EQ(post.rfind("**Dustline Rally 2.0: ranking of ", 0), 0u) << post;
+    EXPECT_EQ(post.find('\r'), std::string::npos);
+    EXPECT_EQ(post.substr(post.size() - 23), "\n\nFull ranking: r.html\n");
     EXPECT_EQ(kvrtest::readText(start / "out" / "r.json").rfind("{", 0), 0u);
     EXPECT_EQ(kvrtest::readText(start / "out" / "r.csv")
                   .rfind("\xEF\xBB\xBFindex,file,code,name,date", 0),
@@ -110,11 +113,12 @@ TEST(Exports, NoRecordsRunNeedsNoGame) {
 
 // Each output is attempted on its own; the one that fails keeps its earlier file.
 TEST(Exports, AFailedOutputKeepsItsEarlierFileAndStopsNoOther) {
-    for (const char* failing : {"ranking.txt", "r.html", "r.json", "r.csv"}) {
+    for (const char* failing : {"ranking.txt", "r.html", "r.json", "r.csv", "r.md"}) {
         SCOPED_TRACE(failing);
         GameFolder game;
         addGroup(game);
-        const std::vector<std::string> outputs = {"ranking.txt", "r.html", "r.json", "r.csv"};
+        const std::vector<std::string> outputs = {"ranking.txt", "r.html", "r.json", "r.csv",
+                                                  "r.md"};
         for (const std::string& output : outputs) {
             kvrtest::writeText(game / output, "earlier\n");
         }
@@ -122,9 +126,9 @@ TEST(Exports, AFailedOutputKeepsItsEarlierFileAndStopsNoOther) {
         fs::remove(game / failing);
         fs::create_directory(game / failing);
         kvrtest::writeText(game / failing / "inside", "kept\n");
-        kvrtest::ProcessResult run =
-            kvrtest::runProgram(KVRRANK_BINARY, game.path(),
-                                {"--html", "r.html", "--json", "r.json", "--csv", "r.csv"});
+        kvrtest::ProcessResult run = kvrtest::runProgram(
+            KVRRANK_BINARY, game.path(),
+            {"--html", "r.html", "--json", "r.json", "--csv", "r.csv", "--post", "r.md"});
         EXPECT_EQ(run.exitStatus, 1);
         const std::string expectedPath =
             std::string(failing) == "ranking.txt" ? "ranking.txt" : (game / failing).u8string();

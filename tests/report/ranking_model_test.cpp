@@ -455,3 +455,60 @@ TEST(FormatTime, ShowsMinutesSecondsAndHundredthsUncut) {
 }
 
 } // namespace
+
+namespace {
+
+// Three drivers, two of them on equal points: the rivals on each side and the points between,
+// and each result's time to the place ahead.
+TEST(RankingModel, RivalsAndTheTimeToThePlaceAheadWithATie) {
+    const std::vector<ParticipantRecord> field = {
+        ParticipantFileBuilder()
+            .code("X")
+            .name("X")
+            .stage(0, 0, 1, 1001)
+            .stage(0, 1, 1, 1001)
+            .record(),
+        ParticipantFileBuilder()
+            .code("Y")
+            .name("Y")
+            .stage(0, 0, 1, 2001)
+            .stage(0, 1, 1, 3001)
+            .record(),
+        ParticipantFileBuilder()
+            .code("Z")
+            .name("Z")
+            .stage(0, 0, 1, 2501)
+            .stage(0, 1, 1, 2001)
+            .record(),
+    };
+    const RankingModel m = model(field);
+    // X 24; Y 8 + 6 and Z 6 + 8 are equal, Y first by file order.
+    ASSERT_EQ(m.drivers.size(), 3u);
+    const struct {
+        int32_t participant;
+        std::optional<std::pair<int32_t, int>> ahead, behind;
+        std::vector<uint32_t> toNextPlace; // Finland 1, Finland 2
+    } expected[] = {
+        {0, std::nullopt, std::pair{1, 10}, {0, 0}},
+        {1, std::pair{0, 10}, std::pair{2, 0}, {1000, 1000}},
+        {2, std::pair{1, 0}, std::nullopt, {500, 1000}},
+    };
+    for (size_t d = 0; d < 3; ++d) {
+        SCOPED_TRACE(d);
+        const DriverSummary& driver = m.drivers[d];
+        EXPECT_EQ(driver.participantIndex, expected[d].participant);
+        for (const auto& [got, want] : {std::pair{driver.ahead, expected[d].ahead},
+                                        std::pair{driver.behind, expected[d].behind}}) {
+            ASSERT_EQ(got.has_value(), want.has_value());
+            if (got) {
+                EXPECT_EQ(got->participantIndex, want->first);
+                EXPECT_EQ(got->pointsApart, want->second);
+            }
+        }
+        ASSERT_EQ(driver.results.size(), 2u);
+        EXPECT_EQ(driver.results[0].toNextPlace, expected[d].toNextPlace[0]);
+        EXPECT_EQ(driver.results[1].toNextPlace, expected[d].toNextPlace[1]);
+    }
+}
+
+} // namespace

@@ -1,0 +1,291 @@
+#include "report/ranking_post.h"
+
+#include "report/time_text.h"
+
+#include <algorithm>
+
+namespace kvr {
+
+namespace {
+
+constexpr const char* ZeroWidthSpace = "\xE2\x80\x8B";
+constexpr const char* Up = "\xE2\x96\xB2";   // U+25B2
+constexpr const char* Down = "\xE2\x96\xBC"; // U+25BC
+constexpr size_t ListedMost = 10;            // records and new drivers named in the post
+constexpr size_t MoversMost = 3;
+
+size_t codePoints(std::string_view text) {
+    return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
+        return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+    }));
+}
+
+std::string counted(size_t count, const char* one, const char* many) {
+    return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+
+// "Aino Karlsson (AKA)"
+std::string driverText(const std::string& name, const std::string& code) {
+    return chatText(name) + " (" + chatText(code) + ")";
+}
+
+std::string driverText(const RankingModel& model, int32_t participant) {
+    const RankedParticipant& p = model.participants[static_cast<size_t>(participant)];
+    return driverText(p.name, p.code);
+}
+
+// "▲2", "▼1", "=" or "new" against the previous run.
+std::string movementText(const StandingMovement& move) {
+    if (!move.movement) {
+        return "new";
+    }
+    if (*move.movement == 0) {
+        return "=";
+    }
+    const long long places = *move.movement > 0 ? *move.movement : -int64_t{*move.movement};
+    return (*move.movement > 0 ? Up : Down) + std::to_string(places);
+}
+
+// "10.94 s"
+std::string secondsText(uint32_t hundredths) {
+    const std::string cents = std::to_string(hundredths % 100);
+    return std::to_string(hundredths / 100) + "." + (cents.size() < 2 ? "0" : "") + cents + " s";
+}
+
+class PostWriter {
+  public:
+    PostWriter(const RunResults& run, const std::string& pageName)
+        : model_(run.ranking), season_(run.season), pageName_(pageName) {}
+
+    std::vector<std::string> lines() {
+        title();
+        podium();
+        if (season_ != nullptr && season_->hasPrevious) {
+            movers();
+            records();
+            newDrivers();
+        }
+        if (!pageName_.empty()) {
+            part();
+            lines_.push_back("Full ranking: " + chatText(pageName_));
+        }
+        return std::move(lines_);
+    }
+
+  private:
+    void part() {
+        if (!lines_.empty()) {
+            lines_.emplace_back();
+        }
+    }
+
+    void title() {
+        const ReportTime& t = model_.time;
+        lines_.push_back("**Dustline Rally 2.0: ranking of " + formatDate(t.year, t.month, t.day) +
+                         "**");
+        std::string summary = counted(model_.participants.size(), "driver", "drivers");
+        if (season_ != nullptr && season_->hasPrevious) {
+            summary += ", " + counted(brokenRecords().size(), "record broken", "records broken");
+        } else if (season_ != nullptr) {
+            summary += ", first run of the season";
+        }
+        lines_.push_back(summary);
+    }
+
+    void podium() {
+        const size_t shown = std::min<size_t>(model_.standings.size(), 3);
+        if (shown == 0) {
+            return;
+        }
+        part();
+        for (size_t i = 0; i < shown; ++i) {
+            const Standing& s = model_.standings[i];
+            std::string line = std::to_string(s.place) + ". " +
+                               driverText(model_, s.participantIndex) + ": " +
+                               std::to_string(s.points) + " pts";
+            if (season_ != nullptr && season_->hasPrevious) {
+                line += " " + movementText(season_->movements[i]);
+            }
+            lines_.push_back(std::move(line));
+        }
+    }
+
+    void movers() {
+        std::vector<size_t> climbed;
+        for (size_t i = 0; i < model_.standings.size(); ++i) {
+            const std::optional<int32_t>& move = season_->movements[i].movement;
+            if (move && *move > 0) {
+                climbed.push_back(i);
+            }
+        }
+        if (climbed.empty()) {
+            return;
+        }
+        const auto most = [this](size_t a, size_t b) {
+            return *season_->movements[a].movement > *season_->movements[b].movement;
+        };
+        std::stable_sort(climbed.begin(), climbed.end(), most);
+        climbed.resize(std::min(climbed.size(), MoversMost));
+        part();
+        lines_.push_back("**Biggest movers**");
+        for (size_t i : climbed) {
+            const Standing& s = model_.standings[i];
+            lines_.push_back(driverText(model_, s.participantIndex) + ": " +
+                             movementText(season_->movements[i]) + " to place " +
+                             std::to_string(s.place));
+        }
+    }
+
+    // The records that beat the previous run's, by the size of the margin (equal margins in the
+    // report's order).
+    std::vector<const NewRecord*> brokenRecords() const {
+        std::vector<const NewRecord*> broken;
+        for (const NewRecord& record : season_->newRecords) {
+            if (record.previous && record.marginHundredths) {
+                broken.push_back(&record);
+            }
+        }
+        std::stable_sort(broken.begin(), broken.end(), [](const NewRecord* a, const NewRecord* b) {
+            return *a->marginHundredths > *b->marginHundredths;
+        });
+        return broken;
+    }
+
+    void records() {
+        const std::vector<const NewRecord*> broken = brokenRecords();
+        if (broken.empty()) {
+            return;
+        }
+        part();
+        lines_.push_back("**Records broken**");
+        for (size_t i = 0; i < std::min(broken.size(), ListedMost); ++i) {
+            const NewRecord& r = *broken[i];
+            lines_.push_back(r.event->title() + ": " + r.now.time + " by " +
+                             driverText(r.now.name, r.now.code) + ", " +
+                             secondsText(*r.marginHundredths) + " faster than " +
+                             driverText(r.previous->name, r.previous->code));
+        }
+        more(broken.size());
+    }
+
+    void newDrivers() {
+        std::vector<size_t> added;
+        for (size_t i = 0; i < model_.standings.size(); ++i) {
+            if (!season_->movements[i].previousPlace) {
+                added.push_back(i);
+            }
+        }
+        if (added.empty()) {
+            return;
+        }
+        part();
+        lines_.push_back("**New in the standings**");
+        for (size_t k = 0; k < std::min(added.size(), ListedMost); ++k) {
+            const Standing& s = model_.standings[added[k]];
+            lines_.push_back(driverText(model_, s.participantIndex) + ": place " +
+                             std::to_string(s.place) + ", " + std::to_string(s.points) + " pts");
+        }
+        more(added.size());
+    }
+
+    void more(size_t count) {
+        if (count > ListedMost) {
+            lines_.push_back("and " + std::to_string(count - ListedMost) + " more: see the page");
+        }
+    }
+
+    const RankingModel& model_;
+    const SeasonChanges* season_;
+    const std::string& pageName_;
+    std::vector<std::string> lines_;
+};
+
+} // namespace
+
+std::string chatText(std::string_view text) {
+    // Spaces at the edges mean nothing in a chat, and leading ones could indent a line into code.
+    while (!text.empty() && text.front() == ' ') {
+        text.remove_prefix(1);
+    }
+    while (!text.empty() && text.back() == ' ') {
+        text.remove_suffix(1);
+    }
+    std::string out;
+    out.reserve(text.size() + 8);
+    // A leading list marker ("- x", "+ x", "1. x") would make a list of the line it starts.
+    size_t digits = 0;
+    while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9') {
+        ++digits;
+    }
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        const bool leadingMarker =
+            (i == 0 && (c == '-' || c == '+')) || (i == digits && digits > 0 && c == '.');
+        if (leadingMarker || std::string_view("\\*_~`|>#[]()<").find(c) != std::string_view::npos) {
+            out += '\\';
+        }
+        out += c;
+        if (c == '@') {
+            out += ZeroWidthSpace;
+        } else if (c == ':' && text.substr(i + 1, 2) == "//") {
+            out += ZeroWidthSpace;
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> chatMessages(const std::vector<std::string>& lines, size_t limit) {
+    std::vector<std::string> messages;
+    std::string message;
+    size_t length = 0; // of `message`, in characters
+    auto close = [&] {
+        while (!message.empty() && message.back() == '\n') {
+            message.pop_back();
+        }
+        if (!message.empty()) {
+            messages.push_back(std::move(message));
+        }
+        message.clear();
+        length = 0;
+    };
+    for (const std::string& line : lines) {
+        const size_t size = codePoints(line);
+        if (!message.empty() && length + 1 + size > limit) {
+            close();
+        }
+        if (message.empty() && line.empty()) {
+            continue; // no message starts with a blank line
+        }
+        if (!message.empty()) {
+            message += '\n';
+            ++length;
+        }
+        message += line;
+        length += size;
+    }
+    close();
+    return messages;
+}
+
+void renderPost(const RunResults& run, const std::string& pageName, OutputSink& out) {
+    const std::vector<std::string> messages =
+        chatMessages(PostWriter(run, pageName).lines(), PostMessageLimit);
+    for (size_t i = 0; i < messages.size(); ++i) {
+        if (i > 0) {
+            // A blank line first: "---" under a line of text would underline it as a heading.
+            out.put("\n");
+            out.put(PostMessageSeparator);
+            out.put("\n\n");
+        }
+        out.put(messages[i]);
+        out.put('\n');
+    }
+}
+
+std::string renderPost(const RunResults& run, const std::string& pageName) {
+    StringSink out;
+    renderPost(run, pageName, out);
+    return out.take();
+}
+
+} // namespace kvr

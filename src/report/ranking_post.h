@@ -1,0 +1,33 @@
+// The run as a post for the group's chat: Markdown, UTF-8, LF line ends, in messages of at most
+// PostMessageLimit characters.
+#pragma once
+
+#include "report/output_sink.h"
+#include "report/run_results.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kvr {
+
+constexpr size_t PostMessageLimit = 2000; // characters (code points) in one chat message
+constexpr const char* PostMessageSeparator = "---";
+
+// `text` from a stranger (a code, a name, a file name) made inert in chat Markdown: spaces at
+// its edges dropped, every control character given a backslash, '@' a zero-width space after it
+// (no mention), "://" broken (no link), and a leading list marker escaped.
+std::string chatText(std::string_view text);
+
+// `lines` packed into messages of at most `limit` characters each, split only at line ends;
+// a line longer than `limit` stands alone. Blank lines at a message's edges are dropped.
+std::vector<std::string> chatMessages(const std::vector<std::string>& lines, size_t limit);
+
+// The post: the title, the podium and, with a season, the biggest movers, the records broken
+// and the new drivers, then where the page is (`pageName`, empty: no page). Messages are
+// separated by a line holding only PostMessageSeparator between blank lines.
+void renderPost(const RunResults& run, const std::string& pageName, OutputSink& out);
+std::string renderPost(const RunResults& run, const std::string& pageName = std::string());
+
+} // namespace kvr

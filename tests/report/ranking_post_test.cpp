@@ -1,0 +1,188 @@
+// The chat post: its parts as the season gives them, messages within the chat's limit, and names
+// from strangers that stay plain text under a CommonMark parser.
+#include "report/ranking_post.h"
+
+#include "history/season.h"
+#include "history/snapshot.h"
+#include "support/participant_builder.h"
+#include "support/temp_folder.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace kvr;
+using kvrtest::ParticipantFileBuilder;
+
+const ReportTime Noon{2026, 12, 7, 12, 5, 9};
+
+// A driver: code, name and stored times of Finland 1 and 2 (0: none).
+struct Entry {
+    std::string code;
+    std::string name;
+    uint32_t first;
+    uint32_t second;
+};
+
+struct Season {
+    std::vector<ParticipantRecord> records;
+    RankingModel model;
+};
+
+Season runOf(const std::vector<Entry>& entries) {
+    Season run;
+    for (const Entry& e : entries) {
+        ParticipantFileBuilder image;
+        image.code(e.code).name(e.name);
+        if (e.first != 0) {
+            image.stage(0, 0, 1, e.first);
+        }
+        if (e.second != 0) {
+            image.stage(0, 1, 1, e.second);
+        }
+        run.records.push_back(image.record());
+    }
+    run.model =
+        computeRankingModel(run.records.data(), static_cast<int32_t>(run.records.size()), {}, Noon);
+    return run;
+}
+
+const std::vector<Entry> Before = {
+    {"ANN", "Ann", 10001, 100001}, {"BEA", "Bea", 20001, 110001}, {"CID", "Cid", 30001, 120001}};
+const std::vector<Entry> Now = {{"ANN", "Ann", 25001, 100001},
+                                {"BEA", "Bea", 15001, 70001},
+                                {"CID", "Cid", 5001, 120001},
+                                {"DAN", "Dan", 40001, 130001}};
+
+TEST(ChatPost, PartsFollowTheSeason) {
+    const Season before = runOf(Before);
+    Season now = runOf(Now);
+    const SeasonChanges fresh = history::compareSeason(history::readHistory(""), now.model);
+    const SeasonChanges season = history::compareSeason(
+        history::readHistory(history::snapshotLine(before.model)), now.model);
+    const std::string title = "**Dustline Rally 2.0: ranking of 2026-12-07**\n";
+    const struct {
+        const char* what;
+        const SeasonChanges* season;
+        std::string page;
+        std::string post;
+    } cases[] = {
+        {"no history", nullptr, "",
+         title + "4 drivers\n\n"
+                 "1. Bea (BEA): 20 pts\n"
+                 "2. Cid (CID): 18 pts\n"
+                 "3. Ann (ANN): 14 pts\n"},
+        {"a new history", &fresh, "week_1.html",
+         title + "4 drivers, first run of the season\n\n"
+                 "1. Bea (BEA): 20 pts\n"
+                 "2. Cid (CID): 18 pts\n"
+                 "3. Ann (ANN): 14 pts\n\n"
+                 "Full ranking: week\\_1.html\n"},
+        {"a second run", &season, "r.html",
+         title + "4 drivers, 2 records broken\n\n"
+                 "1. Bea (BEA): 20 pts \u25B21\n"
+                 "2. Cid (CID): 18 pts \u25B21\n"
+                 "3. Ann (ANN): 14 pts \u25BC2\n\n"
+                 "**Biggest movers**\n"
+                 "Bea (BEA): \u25B21 to place 1\n"
+                 "Cid (CID): \u25B21 to place 2\n\n"
+                 "**Records broken**\n"
+                 "Finland 2: 11:40.00 by Bea (BEA), 300.00 s faster than Ann (ANN)\n"
+                 "Finland 1: 00:50.00 by Cid (CID), 50.00 s faster than Ann (ANN)\n\n"
+                 "**New in the standings**\n"
+                 "Dan (DAN): place 4, 8 pts\n\n"
+                 "Full ranking: r.html\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(renderPost(RunResults(now.model, c.season), c.page), c.post);
+    }
+}
+
+// Lines are packed into messages of at most the limit, in order, never cut; blank lines do not
+// start or end a message.
+TEST(ChatPost, MessagesSplitAtLineEnds) {
+    std::vector<std::string> lines;
+    for (size_t i = 0; i < 300; ++i) {
+        // Lines of 0 to 95 characters, some of two-byte ones ("é") and some blank.
+        lines.push_back(i % 7 == 0 ? ""
+                                   : std::string(i % 48, 'x') + std::string(i % 96 - i % 48, 'y'));
+        if (i % 5 == 0) {
+            lines.back() += "\xC3\xA9\xC3\xA9";
+        }
+    }
+    for (size_t limit : {size_t{100}, size_t{2000}}) {
+        SCOPED_TRACE(limit);
+        const std::vector<std::string> messages = chatMessages(lines, limit);
+        std::vector<std::string> rejoined;
+        for (const std::string& message : messages) {
+            size_t characters = 0;
+            for (char c : message) {
+                characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+            }
+            EXPECT_LE(characters, limit);
+            EXPECT_FALSE(message.empty() || message.front() == '\n' || message.back() == '\n');
+            size_t from = 0;
+            for (size_t end; (end = message.find('\n', from)) != std::string::npos;
+                 from = end + 1) {
+                rejoined.push_back(message.substr(from, end - from));
+            }
+            rejoined.push_back(message.substr(from));
+        }
+        std::vector<std::string> nonBlank;
+        for (const std::string& line : lines) {
+            if (!line.empty()) {
+                nonBlank.push_back(line);
+            }
+        }
+        rejoined.erase(std::remove(rejoined.begin(), rejoined.end(), ""), rejoined.end());
+        EXPECT_EQ(rejoined, nonBlank);
+        EXPECT_GT(messages.size(), limit == 100 ? 100u : 4u);
+    }
+}
+
+#ifndef _WIN32
+// Names that try to command the chat, each shown as plain text: the posts are parsed with a
+// CommonMark parser, which finds no node that formats, links, quotes or runs text.
+TEST(ChatPost, NamesThatTryToCommandTheChatStayPlainText) {
+    const std::vector<std::string> hostile = {
+        "@everyone",   "@here",      "**bold**",      "[x](http://e.com)",
+        "`code`",      "> quote",    "https://e.com", "# heading",
+        "- item",      "1. one",     "~~gone~~",      "||spoiler||",
+        "<@123456>",   "_it_ a\\*b", "   x   ",       "![i](x.png)",
+        "<b>html</b>", "+ plus",     "2) two",        "*a*b*c*d*e*f*g*h*i*j*k*l*m*"};
+    std::string posts;
+    nlohmann::json shown = nlohmann::json::array();
+    for (size_t i = 0; i < hostile.size(); ++i) {
+        // The name takes Finland 1 from a plain driver of the run before, climbs and is new.
+        const std::string code = i % 2 ? "@h" : "`*`";
+        const Season before = runOf({{"OLD", "Old", 90001, 0}, {"ZED", "Zed", 90002, 0}});
+        Season now = runOf(
+            {{"OLD", "Old", 90001, 0}, {"ZED", "Zed", 90002, 0}, {code, hostile[i], 5001, 0}});
+        const SeasonChanges season = history::compareSeason(
+            history::readHistory(history::snapshotLine(before.model)), now.model);
+        posts += (posts.empty() ? "" : "\n\n---\n\n") +
+                 renderPost(RunResults(now.model, &season), hostile[i] + ".html");
+        shown.push_back(hostile[i]);
+        shown.push_back(code);
+    }
+    kvrtest::TempFolder folder;
+    kvrtest::writeText(folder / "post.md", posts);
+    kvrtest::writeText(folder / "names.json", shown.dump());
+    const kvrtest::ProcessResult check = kvrtest::runProgram(
+        "/usr/bin/python3", folder.path(),
+        {KVR_CHAT_CHECK, (folder / "post.md").string(), (folder / "names.json").string()});
+    EXPECT_EQ(check.exitStatus, 0)
+        << check.output << check.errors << "(the check needs Debian's python3-markdown-it)";
+    // Every hostile name is in the posts three times: on the podium, with its record and as new.
+    for (const std::string& name : hostile) {
+        EXPECT_NE(posts.find(chatText(name)), std::string::npos) << name;
+    }
+}
+#endif
+
+} // namespace
