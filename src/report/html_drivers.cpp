@@ -188,7 +188,7 @@ void renderChecks(const RunResults& run, OutputSink& out) {
             htmlTable(out, attributes, "", {{"File"}, {"Reason"}}, check.found, [&] {
                 for (const NotImported& file : run.notImported) {
                     out.put("<tr>");
-                    htmlCell(out, "<span class=\"file\">" + escapeHtml(file.file) + "</span>");
+                    htmlCell(out, fileNameHtml(file.file));
                     htmlCell(out, escapeHtml(file.reason));
                     out.put("</tr>\n");
                 }
@@ -203,30 +203,28 @@ void renderChecks(const RunResults& run, OutputSink& out) {
                     std::string files;
                     for (int32_t index : group) {
                         files += files.empty() ? "" : ", ";
-                        files += "<span class=\"file\">" +
-                                 escapeHtml(participant(model, index).file) + "</span>";
+                        files += fileNameHtml(participant(model, index).file);
                     }
                     htmlCell(out, files);
                     out.put("</tr>\n");
                 }
             });
         } else if (check.kind == CheckKind::Outliers) {
-            htmlTable(
-                out, attributes, "",
-                {{"Event"}, {"Code"}, {"Name"}, {"File"}, {"Time", "n"}, {"Second's time", "n"}},
-                check.found, [&] {
-                    for (const Outlier& outlier : model.checks.outliers) {
-                        const RankedParticipant& p = participant(model, outlier.participantIndex);
-                        out.put("<tr>");
-                        htmlCell(out, escapeHtml(outlier.event->title()));
-                        htmlCell(out, escapeHtml(p.code));
-                        htmlCell(out, escapeHtml(p.name));
-                        htmlCell(out, "<span class=\"file\">" + escapeHtml(p.file) + "</span>");
-                        htmlTimeCell(out, outlier.time);
-                        htmlTimeCell(out, outlier.secondTime);
-                        out.put("</tr>\n");
-                    }
-                });
+            htmlTable(out, attributes, "",
+                      {{"Event"}, {"Driver"}, {"File"}, {"Time", "n"}, {"Second's time", "n"}},
+                      check.found, [&] {
+                          for (const Outlier& outlier : model.checks.outliers) {
+                              const RankedParticipant& p =
+                                  participant(model, outlier.participantIndex);
+                              out.put("<tr>");
+                              htmlCell(out, escapeHtml(outlier.event->title()));
+                              htmlCell(out, escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")");
+                              htmlCell(out, fileNameHtml(p.file));
+                              htmlTimeCell(out, outlier.time);
+                              htmlTimeCell(out, outlier.secondTime);
+                              out.put("</tr>\n");
+                          }
+                      });
         } else {
             htmlTable(out, attributes, "", {{"Line", "n"}, {"Reason"}}, check.found, [&] {
                 for (const SkippedLine& line : run.season->skippedLines) {

@@ -31,13 +31,15 @@ std::string runTime(std::string at) {
 }
 
 void newRecords(const SeasonChanges& season, OutputSink& out) {
+    // Five columns, so that a phone shows them all: the driver as "Name (CODE)", and the
+    // previous record as its time and holder's code.
     static const std::vector<HtmlColumn> columns = {
-        {"Event"},         {"Time", "n"},  {"Code"}, {"Name"}, {"Previous time", "n"},
-        {"Previous code"}, {"Margin", "n"}};
+        {"Event"}, {"Time", "n"}, {"Driver"}, {"Previous"}, {"Margin", "n"}};
     out.put("<h3>New records");
     if (season.previousAt) {
-        out.put(" since the run of ");
+        out.put(" since the run of <span class=\"at\">");
         out.put(escapeHtml(runTime(*season.previousAt)));
+        out.put("</span>");
     }
     out.put("</h3>\n");
     if (!season.hasPrevious) {
@@ -54,14 +56,13 @@ void newRecords(const SeasonChanges& season, OutputSink& out) {
             out.put("<tr>");
             htmlCell(out, escapeHtml(record.event->title()));
             htmlTimeCell(out, record.now.hundredths);
-            htmlCell(out, escapeHtml(record.now.code));
-            htmlCell(out, escapeHtml(record.now.name));
+            htmlCell(out, escapeHtml(record.now.name) + " (" + escapeHtml(record.now.code) + ")");
+            out.put("<td>");
             if (record.previous) {
-                htmlTimeCell(out, record.previous->hundredths);
-                htmlCell(out, escapeHtml(record.previous->code));
-            } else {
-                out.put("<td class=\"n\"></td><td></td>");
+                htmlTime(out, record.previous->hundredths);
+                out.put(" (" + escapeHtml(record.previous->code) + ")");
             }
+            out.put("</td>");
             if (record.marginHundredths) {
                 htmlTimeCell(out, *record.marginHundredths, "-");
             } else {
@@ -207,8 +208,8 @@ void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputS
         numberWidths.push_back(static_cast<int>(std::to_string(firstRun + run).size()) * CharWidth);
         dates.push_back(leadingText(season.chartRuns[run], 10));
         dateWidths.push_back(static_cast<int>(dates.back().size()) * CharWidth);
-        newDay[run] = !dates[run].empty() &&
-                      (run == 0 || run + 1 == runs || dates[run] != dates[run - 1]);
+        newDay[run] =
+            !dates[run].empty() && (run == 0 || run + 1 == runs || dates[run] != dates[run - 1]);
     }
     const std::vector<bool> numbered = fittingLabels(xs, everyRun, numberWidths);
     const std::vector<bool> dated = fittingLabels(xs, newDay, dateWidths);

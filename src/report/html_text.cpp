@@ -31,6 +31,20 @@ std::string escapeHtml(std::string_view text) {
     return out;
 }
 
+std::string fileNameHtml(std::string_view name) {
+    std::string html;
+    for (size_t from = 0; from < name.size();) {
+        const size_t mark = name.find_first_of(".-_", from);
+        const size_t end = mark == std::string_view::npos ? name.size() : mark + 1;
+        html += escapeHtml(name.substr(from, end - from));
+        if (end < name.size()) {
+            html += "<wbr>";
+        }
+        from = end;
+    }
+    return html;
+}
+
 void htmlCell(OutputSink& out, std::string_view html) {
     out.put("<td>");
     out.put(html);

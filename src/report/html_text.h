@@ -15,6 +15,10 @@ namespace kvr {
 // Text as element content or attribute value (UTF-8).
 std::string escapeHtml(std::string_view text);
 
+// A file name as element content, with a chance to break the line after each '.', '-' and
+// '_', so that a long name need not widen its table on a phone.
+std::string fileNameHtml(std::string_view name);
+
 // A table cell holding `html`, and one holding a number, right-aligned.
 void htmlCell(OutputSink& out, std::string_view html);
 void htmlNumberCell(OutputSink& out, long long value);

@@ -18,7 +18,7 @@ const char* const Style =
     "h1{font-size:1.4rem;margin:0 0 .25rem}"
     "h2{font-size:1.2rem;margin:1.75rem 0 .5rem;padding-bottom:.2rem;"
     "border-bottom:2px solid #b8321f}"
-    ".when{color:#4a525c;margin:0 0 .75rem}"
+    ".when{color:#4a525c;margin:0 0 .75rem}.at{white-space:nowrap}"
     ".attention{margin:0 0 .75rem;padding:.4rem .75rem;border-left:4px solid #b8321f;"
     "background:#fbeeec}"
     "a{color:#1f4e8c}nav{font-size:.9rem}nav a{margin-right:.75rem;white-space:nowrap}"
@@ -41,7 +41,6 @@ const char* const Style =
     // Shown only where they are needed: a listing's vehicle under the name on a narrow screen,
     // and the owner of a table above each printed page of it.
     ".also,.whose{display:none}"
-    ".file{overflow-wrap:anywhere}"
     ".chart{display:flex;flex-wrap:wrap;gap:.5rem 1.5rem;align-items:flex-start}"
     "#points-over-runs{flex:1 1 26rem;max-width:38rem}"
     "#points-over-runs path{fill:none}#points-over-runs .line{stroke-width:2.5}"

@@ -741,7 +741,9 @@ TEST(RankingHtml, DriverSectionsPointsGridAndChecksShowWhatTheJsonHolds) {
         for (size_t o = 0; o < rows.size(); ++o) {
             const Json& outlier = json["checks"]["outliers"][o];
             EXPECT_EQ(rows[o], std::vector<std::string>(
-                                   {columnName(outlier["event"]), outlier["code"], outlier["name"],
+                                   {columnName(outlier["event"]),
+                                    outlier["name"].get<std::string>() + " (" +
+                                        outlier["code"].get<std::string>() + ")",
                                     outlier["file"], formatDuration(outlier["hundredths"]),
                                     formatDuration(outlier["second_hundredths"])}));
         }
