@@ -113,17 +113,19 @@ void progression(const SeasonChanges& season, OutputSink& out) {
 }
 
 // The points-over-runs chart, in the units of its viewBox.
-constexpr int ChartWidth = 600, PlotLeft = 76, PlotRight = 540, PlotTop = 14, PlotHeight = 240;
+constexpr int ChartWidth = 600, PlotLeft = 70, PlotRight = 544, PlotTop = 14, PlotHeight = 240;
 constexpr int PlotBottom = PlotTop + PlotHeight, ChartHeight = PlotBottom + 72;
-// The largest size its text takes (on a narrow screen), and the width of a character in it.
-constexpr int LabelFont = 19;
-constexpr int CharWidth = LabelFont * 6 / 10;
+// The largest size its text takes (on a narrow screen), the width of a digit in it (about
+// 0.64 of the size in common fonts) and the least room between two labels.
+constexpr int LabelFont = 16;
+constexpr double CharWidth = LabelFont * 0.64;
+constexpr double LabelGap = 3;
 
 // Which of the labels wanted at `xs` (ascending) fit: each is `widths` wide, centred, and
 // keeps a gap to the one before; the last one wanted is always kept, at the cost of the one
 // before it.
 std::vector<bool> fittingLabels(const std::vector<long long>& xs, const std::vector<bool>& wanted,
-                                const std::vector<int>& widths) {
+                                const std::vector<double>& widths) {
     std::vector<bool> shown(xs.size(), false);
     size_t lastWanted = xs.size();
     for (size_t i = 0; i < xs.size(); ++i) {
@@ -135,7 +137,7 @@ std::vector<bool> fittingLabels(const std::vector<long long>& xs, const std::vec
             continue;
         }
         const auto apart = [&](size_t a, size_t b) {
-            return xs[b] - xs[a] >= (widths[a] + widths[b]) / 2 + CharWidth;
+            return static_cast<double>(xs[b] - xs[a]) >= (widths[a] + widths[b]) / 2 + LabelGap;
         };
         if (before && !apart(*before, i)) {
             if (i != lastWanted) {
@@ -201,13 +203,14 @@ void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputS
     // A tick per run, its number under it as far as the numbers fit, and the date under the
     // first, the last and each run on a new day as far as the dates fit.
     const size_t firstRun = season.runs >= runs ? season.runs - runs + 1 : 1;
-    std::vector<int> numberWidths, dateWidths;
+    std::vector<double> numberWidths, dateWidths;
     std::vector<bool> everyRun(runs, true), newDay(runs, false);
     std::vector<std::string_view> dates;
     for (size_t run = 0; run < runs; ++run) {
-        numberWidths.push_back(static_cast<int>(std::to_string(firstRun + run).size()) * CharWidth);
+        numberWidths.push_back(static_cast<double>(std::to_string(firstRun + run).size()) *
+                               CharWidth);
         dates.push_back(leadingText(season.chartRuns[run], 10));
-        dateWidths.push_back(static_cast<int>(dates.back().size()) * CharWidth);
+        dateWidths.push_back(static_cast<double>(dates.back().size()) * CharWidth);
         newDay[run] =
             !dates[run].empty() && (run == 0 || run + 1 == runs || dates[run] != dates[run - 1]);
     }

@@ -1,0 +1,563 @@
+// The web page as its readers meet it: the summary of the checks, the folded parts, the
+// points-over-runs chart, and the page's forms of dates and durations.
+#include "history/season.h"
+#include "history/snapshot.h"
+#include "report/html_season.h"
+#include "report/ranking_html.h"
+#include "report/ranking_json.h"
+#include "support/participant_builder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace kvr;
+using kvrtest::ParticipantFileBuilder;
+
+const ReportTime Noon{2026, 12, 7, 12, 5, 9};
+
+// ---- Reading the page
+
+// The value of attribute `name` in the tag that starts at `at`.
+std::string attribute(const std::string& html, size_t at, const std::string& name) {
+    const size_t end = html.find('>', at);
+    const size_t found = html.find(" " + name + "=\"", at);
+    if (found == std::string::npos || found > end) {
+        return "";
+    }
+    const size_t from = found + name.size() + 3;
+    return html.substr(from, html.find('"', from) - from);
+}
+
+// The text of an element's content, its tags left out.
+std::string textOf(const std::string& html) {
+    std::string text;
+    bool inTag = false;
+    for (char c : html) {
+        if (c == '<' || c == '>') {
+            inTag = c == '<';
+        } else if (!inTag) {
+            text += c;
+        }
+    }
+    return text;
+}
+
+// Every element <tag ...>...</tag> (not nested in one of its kind) with `cls` among its
+// classes, from the whole tag to its end tag.
+std::vector<std::string> elements(const std::string& html, const std::string& tag,
+                                  const std::string& cls) {
+    std::vector<std::string> found;
+    for (size_t at = html.find("<" + tag + " "); at != std::string::npos;
+         at = html.find("<" + tag + " ", at + 1)) {
+        const std::string classes = " " + attribute(html, at, "class") + " ";
+        if (classes.find(" " + cls + " ") == std::string::npos) {
+            continue;
+        }
+        const std::string close = "</" + tag + ">";
+        const size_t selfClosing = html.find("/>", at);
+        const size_t tagEnd = html.find('>', at);
+        size_t end = selfClosing + 1 == tagEnd ? tagEnd + 1 : html.find(close, at) + close.size();
+        found.push_back(html.substr(at, end - at));
+    }
+    return found;
+}
+
+// The points of an SVG path's "M x y", "L x y" and "H x" commands, a list per piece of it.
+std::vector<std::vector<std::pair<long, long>>> pathPieces(const std::string& path) {
+    const std::string d = attribute(path, 0, "d");
+    std::vector<std::vector<std::pair<long, long>>> pieces;
+    const char* at = d.c_str();
+    while (*at != '\0') {
+        while (*at == ' ') {
+            ++at;
+        }
+        const char command = *at++;
+        char* end = nullptr;
+        const long x = std::strtol(at, &end, 10);
+        const long y = command == 'H' && !pieces.empty() ? pieces.back().back().second
+                                                         : std::strtol(end, &end, 10);
+        at = end;
+        if (command == 'M') {
+            pieces.emplace_back();
+        }
+        EXPECT_TRUE(command == 'M' || command == 'L' || command == 'H') << d;
+        EXPECT_FALSE(pieces.empty()) << d;
+        if (!pieces.empty()) {
+            pieces.back().push_back({x, y});
+        }
+    }
+    return pieces;
+}
+
+long numberAttribute(const std::string& element, const std::string& name) {
+    return std::strtol(attribute(element, 0, name).c_str(), nullptr, 10);
+}
+
+// ---- Making runs
+
+struct Driver {
+    const char* code;
+    const char* name;
+    std::vector<std::pair<int, uint32_t>> stages; // Finland stage and stored time
+};
+
+std::vector<ParticipantRecord> participantsOf(const std::vector<Driver>& drivers) {
+    std::vector<ParticipantRecord> participants;
+    for (const Driver& driver : drivers) {
+        ParticipantFileBuilder file;
+        file.code(driver.code).name(driver.name);
+        for (const auto& [stage, time] : driver.stages) {
+            file.stage(0, stage, 0, time);
+        }
+        participants.push_back(file.record());
+    }
+    return participants;
+}
+
+// ---- The chart's marks on the points axis
+
+TEST(HtmlChart, PointsTicksAreZeroAndRoundStepsUpToTheMost) {
+    const std::map<int64_t, std::vector<int64_t>> cases = {
+        {0, {0, 1}},
+        {1, {0, 1}},
+        {2, {0, 1, 2}},
+        {3, {0, 1, 2, 3}},
+        {12, {0, 5, 10, 15}},
+        {36, {0, 10, 20, 30, 40}},
+        {100, {0, 20, 40, 60, 80, 100}},
+        {101, {0, 50, 100, 150}},
+        {372, {0, 100, 200, 300, 400}},
+        {614, {0, 200, 400, 600, 800}},
+        {1104, {0, 500, 1000, 1500}},
+    };
+    for (const auto& [most, ticks] : cases) {
+        EXPECT_EQ(chartTicks(most), ticks) << most;
+    }
+    // From 3 points on: 4 to 6 evenly spaced ticks from 0, a step of 1, 2 or 5 times a power
+    // of ten, the last at or above the most and the one before it below.
+    for (int64_t most = 3; most <= 20000; ++most) {
+        const std::vector<int64_t> ticks = chartTicks(most);
+        ASSERT_GE(ticks.size(), 4u) << most;
+        ASSERT_LE(ticks.size(), 6u) << most;
+        const int64_t step = ticks[1];
+        int64_t power = 1;
+        while (power * 10 <= step) {
+            power *= 10;
+        }
+        EXPECT_TRUE(step == power || step == 2 * power || step == 5 * power) << most;
+        for (size_t i = 0; i < ticks.size(); ++i) {
+            EXPECT_EQ(ticks[i], static_cast<int64_t>(i) * step) << most;
+        }
+        EXPECT_GE(ticks.back(), most);
+        EXPECT_LT(ticks[ticks.size() - 2], most);
+    }
+}
+
+// ---- The chart from a season of three runs where one driver misses run 2
+
+struct ThreeRuns {
+    const char* secondRunDay;       // the second run's date; the first is on 2026-12-01
+    std::vector<std::string> dates; // the dates under the runs, "" for none
+};
+
+TEST(HtmlChart, ThreeRunsWithADriverMissingRunTwo) {
+    // Finland stages 1 to 3, 12 points for a win and 8 for second place.
+    // Run 1: Ann 12 (stage 1), Bob 20 (second on 1, first on 2).
+    // Run 2: Ann alone, 24 (stages 1 and 2).
+    // Run 3: Ann 36 (stages 1 to 3), Bob 16 (second on 1 and 2).
+    const std::vector<std::vector<Driver>> runs = {
+        {{"AA", "Ann", {{0, 1000}}}, {"BB", "Bob", {{0, 1100}, {1, 1000}}}},
+        {{"AA", "Ann", {{0, 1000}, {1, 1000}}}},
+        {{"AA", "Ann", {{0, 1000}, {1, 1000}, {2, 1000}}}, {"BB", "Bob", {{0, 1100}, {1, 1100}}}},
+    };
+    const std::vector<ThreeRuns> cases = {
+        {"2026-12-01", {"2026-12-01", "", "2026-12-08"}}, // the same day: no date under run 2
+        {"2026-12-04", {"2026-12-01", "2026-12-04", "2026-12-08"}},
+    };
+    for (const ThreeRuns& c : cases) {
+        const int secondDay = std::atoi(c.secondRunDay + 8);
+        const ReportTime times[] = {
+            {2026, 12, 1, 20, 0, 0}, {2026, 12, secondDay, 21, 0, 0}, {2026, 12, 8, 20, 0, 0}};
+        std::vector<std::vector<ParticipantRecord>> participants;
+        std::vector<RankingModel> models;
+        std::string history;
+        for (size_t r = 0; r < runs.size(); ++r) {
+            participants.push_back(participantsOf(runs[r]));
+        }
+        for (size_t r = 0; r < runs.size(); ++r) {
+            models.push_back(computeRankingModel(participants[r].data(),
+                                                 static_cast<int32_t>(participants[r].size()), {},
+                                                 times[r]));
+            if (r + 1 < runs.size()) {
+                history += history::snapshotLine(models[r]);
+            }
+        }
+        const SeasonChanges season =
+            history::compareSeason(history::readHistory(history), models.back());
+        const std::string page = renderHtml(RunResults(models.back(), &season));
+        const size_t at = page.find("<svg id=\"points-over-runs\"");
+        ASSERT_NE(at, std::string::npos);
+        const std::string svg = page.substr(at, page.find("</svg>", at) - at);
+
+        // Round ticks with a grid line each.
+        std::vector<std::string> yTicks;
+        std::map<std::string, long> gridAt; // tick label to the y of its grid line
+        const std::vector<std::string> grid = elements(svg, "path", "grid");
+        const std::vector<std::string> labels = elements(svg, "text", "y-tick");
+        ASSERT_EQ(grid.size(), labels.size());
+        for (size_t i = 0; i < labels.size(); ++i) {
+            yTicks.push_back(textOf(labels[i]));
+            gridAt[yTicks.back()] = pathPieces(grid[i])[0][0].second;
+        }
+        EXPECT_EQ(yTicks, (std::vector<std::string>{"0", "10", "20", "30", "40"}));
+
+        // A numbered tick per run; dates under the first, the last and a new day's run.
+        std::vector<long> runX;
+        std::vector<std::string> numbers;
+        for (const std::string& label : elements(svg, "text", "x-tick")) {
+            numbers.push_back(textOf(label));
+            runX.push_back(numberAttribute(label, "x"));
+        }
+        EXPECT_EQ(numbers, (std::vector<std::string>{"1", "2", "3"}));
+        ASSERT_EQ(runX.size(), 3u);
+        std::vector<std::string> dates(3);
+        for (const std::string& label : elements(svg, "text", "x-date")) {
+            const long x = numberAttribute(label, "x");
+            for (size_t r = 0; r < runX.size(); ++r) {
+                dates[r] = x == runX[r] ? textOf(label) : dates[r];
+            }
+        }
+        EXPECT_EQ(dates, c.dates);
+        EXPECT_NE(svg.find(">Points</text>"), std::string::npos);
+        EXPECT_NE(svg.find(">Run</text>"), std::string::npos);
+
+        // Ann's line runs through all three runs; Bob's is broken at run 2, two lone points.
+        const std::vector<std::string> lines = elements(svg, "path", "line");
+        ASSERT_EQ(lines.size(), 2u);
+        const auto ann = pathPieces(lines[0]);
+        const auto bob = pathPieces(lines[1]);
+        ASSERT_EQ(ann.size(), 1u);
+        ASSERT_EQ(ann[0].size(), 3u);
+        ASSERT_EQ(bob.size(), 2u);
+        ASSERT_EQ(bob[0].size(), 1u);
+        ASSERT_EQ(bob[1].size(), 1u);
+        for (size_t r = 0; r < 3; ++r) {
+            EXPECT_EQ(ann[0][r].first, runX[r]);
+        }
+        EXPECT_EQ(bob[0][0].first, runX[0]);
+        EXPECT_EQ(bob[1][0].first, runX[2]);
+        // On the points scale: Bob's 20 on the grid line of 20, Ann's 12, 24 and 36 evenly
+        // apart, Bob's 16 six tenths of the way from 10 to 20.
+        EXPECT_EQ(bob[0][0].second, gridAt["20"]);
+        EXPECT_EQ(ann[0][0].second - ann[0][1].second, ann[0][1].second - ann[0][2].second);
+        EXPECT_EQ(ann[0][1].second - ann[0][0].second, 12 * (gridAt["20"] - gridAt["10"]) / 10);
+        EXPECT_EQ(bob[1][0].second, gridAt["10"] + 6 * (gridAt["20"] - gridAt["10"]) / 10);
+        // A mark on every point, so that a lone point shows.
+        EXPECT_EQ(elements(svg, "circle", "s0").size(), 3u);
+        EXPECT_EQ(elements(svg, "circle", "s1").size(), 2u);
+
+        // The legend, in the lines' order and styles.
+        std::vector<std::string> entries;
+        for (size_t i = page.find("<ol class=\"legend\">"), end = page.find("</ol>", i);
+             (i = page.find("<li>", i)) < end; ++i) {
+            const std::string item = page.substr(i, page.find("</li>", i) - i);
+            entries.push_back(textOf(item));
+            EXPECT_NE(item.find("class=\"line s" + std::to_string(entries.size() - 1)),
+                      std::string::npos);
+        }
+        EXPECT_EQ(entries, (std::vector<std::string>{"Ann (AA)", "Bob (BB)"}));
+    }
+}
+
+// Twenty runs on twenty days: every run numbered, and the dates that would overlap left out,
+// keeping the first and the last.
+TEST(HtmlChart, ACrowdedAxisKeepsItsLabelsApart) {
+    const std::vector<ParticipantRecord> participants = participantsOf({{"A", "A", {{0, 500}}}});
+    const RankingModel model = computeRankingModel(participants.data(), 1, {}, Noon);
+    SeasonChanges season;
+    season.runs = 45;
+    season.hasPrevious = true;
+    season.movements.resize(model.standings.size());
+    PointsOverRuns line{0, {}};
+    for (int day = 1; day <= 20; ++day) {
+        season.chartRuns.push_back("2026-11-" + std::string(day < 10 ? "0" : "") +
+                                   std::to_string(day) + "T20:00:00");
+        line.points.push_back(day % 3 == 0 ? std::nullopt : std::optional<int32_t>(day));
+    }
+    season.chart = {line};
+    const std::string page = renderHtml(RunResults(model, &season));
+
+    std::vector<long> numberX;
+    std::vector<std::string> numbers;
+    for (const std::string& label : elements(page, "text", "x-tick")) {
+        numbers.push_back(textOf(label));
+        numberX.push_back(numberAttribute(label, "x"));
+    }
+    ASSERT_EQ(numbers.size(), 20u);
+    EXPECT_EQ(numbers.front(), "26");
+    EXPECT_EQ(numbers.back(), "45");
+    std::vector<long> dateX;
+    std::vector<std::string> dates;
+    for (const std::string& label : elements(page, "text", "x-date")) {
+        dates.push_back(textOf(label));
+        dateX.push_back(numberAttribute(label, "x"));
+    }
+    ASSERT_GE(dates.size(), 2u);
+    EXPECT_EQ(dates.front(), "2026-11-01");
+    EXPECT_EQ(dates.back(), "2026-11-20");
+    EXPECT_EQ(dateX.front(), numberX.front());
+    EXPECT_EQ(dateX.back(), numberX.back());
+    // Neither ten characters nor two digits of 0.64 em at the chart's largest 16 units meet.
+    for (size_t i = 1; i < dateX.size(); ++i) {
+        EXPECT_GE(dateX[i] - dateX[i - 1], 10 * 0.64 * 16) << dates[i];
+    }
+    for (size_t i = 1; i < numberX.size(); ++i) {
+        EXPECT_GE(numberX[i] - numberX[i - 1], 2 * 0.64 * 16) << numbers[i];
+    }
+    EXPECT_GE(dates.size(), 4u); // not thinned more than it must be
+    // Every third run missing: seven pieces of two points.
+    const auto pieces = pathPieces(elements(page, "path", "line").at(0));
+    EXPECT_EQ(pieces.size(), 7u);
+}
+
+// ---- The summary of the checks
+
+struct SummaryCase {
+    const char* name;
+    std::vector<NotImported> notImported;
+    bool duplicate;      // two files of the same driver
+    bool outlier;        // a best time far ahead of the second
+    const char* history; // nullptr: no season kept
+    const char* summary; // nullptr: none
+};
+
+TEST(HtmlSummary, CountsWhatTheChecksFoundAndLinksToEachCheck) {
+    const std::vector<SummaryCase> cases = {
+        {"nothing", {}, false, false, nullptr, nullptr},
+        {"nothing in a season", {}, false, false, "", nullptr},
+        {"two files",
+         {{"a.kvr", "too short"}, {"b.kvr", "held"}},
+         false,
+         false,
+         nullptr,
+         "2 files not imported \xC2\xB7 0 duplicates \xC2\xB7 0 outliers"},
+        {"a duplicate",
+         {},
+         true,
+         false,
+         "",
+         "0 files not imported \xC2\xB7 1 duplicate \xC2\xB7 0 outliers \xC2\xB7 0 history "
+         "lines skipped"},
+        {"an outlier",
+         {},
+         false,
+         true,
+         nullptr,
+         "0 files not imported \xC2\xB7 0 duplicates \xC2\xB7 1 outlier"},
+        {"a skipped line",
+         {},
+         false,
+         false,
+         "junk\n",
+         "0 files not imported \xC2\xB7 0 duplicates \xC2\xB7 0 outliers \xC2\xB7 1 history "
+         "line skipped"},
+        {"everything",
+         {{"<c>.kvr", "not a regular file"}},
+         true,
+         true,
+         "x\n\ny\n",
+         "1 file not imported \xC2\xB7 1 duplicate \xC2\xB7 1 outlier \xC2\xB7 2 history lines "
+         "skipped"},
+    };
+    for (const SummaryCase& c : cases) {
+        std::vector<Driver> drivers = {{"AA", "Ann", {{0, 1000}}},
+                                       {"BB", "Bob", {{0, c.outlier ? 5000u : 1100u}}}};
+        if (c.duplicate) {
+            drivers.push_back(drivers[1]);
+        }
+        const std::vector<ParticipantRecord> participants = participantsOf(drivers);
+        const RankingModel model = computeRankingModel(
+            participants.data(), static_cast<int32_t>(participants.size()), {}, Noon);
+        std::optional<SeasonChanges> season;
+        if (c.history != nullptr) {
+            season = history::compareSeason(history::readHistory(c.history), model);
+        }
+        const std::string page =
+            renderHtml(RunResults(model, season ? &*season : nullptr, &c.notImported));
+
+        const size_t at = page.find("<p class=\"attention\">");
+        ASSERT_EQ(at != std::string::npos, c.summary != nullptr) << c.name;
+        if (c.summary == nullptr) {
+            continue;
+        }
+        // Right under the title, before the navigation.
+        EXPECT_LT(page.find("</h1>"), at) << c.name;
+        EXPECT_LT(at, page.find("<nav>")) << c.name;
+        const std::string summary = page.substr(at, page.find("</p>", at) - at);
+        EXPECT_EQ(textOf(summary), c.summary) << c.name;
+
+        // Each count links to a heading of the checks, followed by a table of as many rows or,
+        // for none, by a line saying so.
+        const size_t checks = page.find("<section id=\"checks\">");
+        size_t links = 0;
+        for (size_t link = summary.find("href=\"#"); link != std::string::npos;
+             link = summary.find("href=\"#", link + 1), ++links) {
+            const std::string id = attribute(summary, link - 1, "href").substr(1);
+            const size_t count = std::stoul(summary.substr(summary.find('>', link) + 1));
+            const size_t heading = page.find("<h3 id=\"" + id + "\">");
+            ASSERT_NE(heading, std::string::npos) << c.name << ": " << id;
+            EXPECT_GT(heading, checks) << id;
+            const size_t next = page.find("<h3", heading + 1);
+            const std::string check = page.substr(heading, next - heading);
+            size_t rows = 0;
+            for (size_t row = check.find("<tr>"); row != std::string::npos;
+                 row = check.find("<tr>", row + 1)) {
+                ++rows;
+            }
+            EXPECT_EQ(rows, count == 0 ? 0 : count + 1) << c.name << ": " << id; // + header
+            EXPECT_EQ(check.find("<p class=\"note\">") != std::string::npos, count == 0) << id;
+        }
+        EXPECT_EQ(links, c.history != nullptr ? 4u : 3u) << c.name;
+    }
+}
+
+TEST(HtmlSummary, ChecksListTheFilesNotImportedAndTheSkippedHistoryLines) {
+    const std::vector<ParticipantRecord> participants =
+        participantsOf({{"AA", "Ann", {{0, 1000}}}});
+    const RankingModel model = computeRankingModel(participants.data(), 1, {}, Noon);
+    const SeasonChanges season = history::compareSeason(
+        history::readHistory(history::snapshotLine(model) +
+                             "<junk>\n\n{\"kvrrank_history\":1,\"at\":\"2026-"),
+        model);
+    const std::vector<NotImported> notImported = {{"a-b_c.kvr", "too short: 10 bytes"},
+                                                  {"<x>.kvr", "held by another program"}};
+    const std::string page = renderHtml(RunResults(model, &season, &notImported));
+    const size_t files = page.find("<table id=\"not-imported\">");
+    ASSERT_NE(files, std::string::npos);
+    EXPECT_NE(page.find("<tr><td>a-<wbr>b_<wbr>c.<wbr>kvr</td><td>too short: 10 bytes</td></tr>"
+                        "\n<tr><td>&lt;x&gt;.<wbr>kvr</td><td>held by another program</td></tr>",
+                        files),
+              std::string::npos);
+    const size_t lines = page.find("<table id=\"skipped-lines\">");
+    ASSERT_NE(lines, std::string::npos);
+    EXPECT_NE(page.find("<tr><td class=\"n\">2</td><td>not a snapshot</td></tr>\n"
+                        "<tr><td class=\"n\">4</td><td>a snapshot cut short</td></tr>",
+                        lines),
+              std::string::npos);
+}
+
+// ---- Folding
+
+TEST(HtmlFolding, DriversAndRalliesAreFoldedAndLinksLeadIntoTheFolds) {
+    // Ann wins Finland 1 and 2 and Greece 1: 36 points. Finland 1 then has Bob (8), Cid (6),
+    // Dee (4), Eve (2) and Fay (1); Cid alone in the arcade's Sweden earns 12 more.
+    std::vector<ParticipantRecord> participants = participantsOf({{"BB", "Bob", {{0, 1100}}},
+                                                                  {"D", "Dee", {{0, 1300}}},
+                                                                  {"E", "Eve", {{0, 1400}}},
+                                                                  {"F", "Fay", {{0, 1500}}}});
+    participants.insert(participants.begin(), ParticipantFileBuilder()
+                                                  .code("AA")
+                                                  .name("Ann")
+                                                  .stage(0, 0, 0, 1000)
+                                                  .stage(0, 1, 0, 1000)
+                                                  .stage(1, 0, 0, 1000)
+                                                  .record());
+    participants.insert(participants.begin() + 2, ParticipantFileBuilder()
+                                                      .code("C")
+                                                      .name("Cid")
+                                                      .stage(0, 0, 0, 1200)
+                                                      .arcade(3, 0, 700)
+                                                      .record());
+    const RankingModel model = computeRankingModel(participants.data(), 6, {}, Noon);
+    const std::string page = renderHtml(RunResults(model));
+
+    // A fold's summary line, and the id inside it.
+    struct Fold {
+        std::string summary;
+        std::string id;
+    };
+    std::vector<Fold> folds;
+    for (size_t at = page.find("<details class=\""); at != std::string::npos;
+         at = page.find("<details class=\"", at + 1)) {
+        const size_t end = page.find("</details>", at);
+        const size_t summary = page.find("<summary>", at) + 9;
+        const size_t content = page.find("<div class=\"folded\" id=\"", at);
+        if (content > end || attribute(page, at, "class") == "progression") {
+            continue;
+        }
+        folds.push_back({page.substr(summary, page.find("</summary>", summary) - summary),
+                         attribute(page, content, "id")});
+        EXPECT_GT(content, summary);
+    }
+    const std::vector<std::pair<std::string, std::string>> expected = {
+        {"Finland: 2 stages", "rally-1"},
+        {"Greece: 1 stage", "rally-2"},
+        {"Arcade: 1 event", "arcade"},
+        {"1. Ann (AA): 36 points, place 1", "driver-1"},
+        {"2. Cid (C): 18 points, place 2", "driver-3"},
+        {"3. Bob (BB): 8 points, place 3", "driver-2"},
+        {"4. Dee (D): 4 points, place 4", "driver-4"},
+        {"5. Eve (E): 2 points, place 5", "driver-5"},
+        {"6. Fay (F): 1 point, place 6", "driver-6"},
+    };
+    ASSERT_EQ(folds.size(), expected.size());
+    for (size_t i = 0; i < folds.size(); ++i) {
+        EXPECT_EQ(folds[i].summary, expected[i].first);
+        EXPECT_EQ(folds[i].id, expected[i].second);
+    }
+
+    // Every link of the page leads to an id it holds, and each driver's table says whose it
+    // is in a header row of its own.
+    for (size_t at = page.find("href=\"#"); at != std::string::npos;
+         at = page.find("href=\"#", at + 1)) {
+        const std::string id = attribute(page, at - 1, "href").substr(1);
+        EXPECT_NE(page.find(" id=\"" + id + "\""), std::string::npos) << id;
+    }
+    EXPECT_NE(page.find("<thead><tr class=\"whose\"><th colspan=\"5\">1. Ann (AA)</th></tr>"
+                        "<tr><th>Event</th>"),
+              std::string::npos);
+}
+
+// ---- Dates and durations
+
+TEST(HtmlTimes, DurationsFromAnHourShowTheirHours) {
+    const std::vector<std::pair<uint64_t, std::string>> cases = {
+        {0, "00:00.00"},
+        {745, "00:07.45"},
+        {359999, "59:59.99"},
+        {360000, "1:00:00.00"},
+        {998881, "2:46:28.81"},
+        {3599999, "9:59:59.99"},
+        {36000000, "100:00:00.00"},
+        {UINT64_MAX, "51240955760304:18:36.15"},
+    };
+    for (const auto& [hundredths, text] : cases) {
+        EXPECT_EQ(formatDuration(hundredths), text) << hundredths;
+    }
+}
+
+TEST(HtmlTimes, ThePageShowsOneDateFormAndHoursWhereTheExportsShowMinutes) {
+    // Bob 2:46:28.81 behind Ann on Finland 1.
+    const std::vector<ParticipantRecord> participants =
+        participantsOf({{"AA", "Ann", {{0, 1001}}}, {"BB", "Bob", {{0, 1001 + 998881}}}});
+    const RankingModel model = computeRankingModel(participants.data(), 2, {}, Noon);
+    const std::string page = renderHtml(RunResults(model));
+    EXPECT_NE(page.find("<title>Dustline Rally 2.0 - KVR Ranking at 2026-12-07 12:05:09</title>"),
+              std::string::npos);
+    EXPECT_NE(page.find("Ranking at 2026-12-07 12:05:09</p>"), std::string::npos);
+    EXPECT_EQ(page.find("2026.12.07"), std::string::npos);
+    EXPECT_NE(page.find("<td class=\"n\">2:46:38.81</td><td class=\"n\">+2:46:28.81</td></tr>"),
+              std::string::npos);
+    EXPECT_NE(page.find("time to gain 2:46:28.81.</p>"), std::string::npos);
+    // The JSON keeps its own form.
+    EXPECT_NE(renderJson(RunResults(model)).find("\"166:38.81\""), std::string::npos);
+}
+
+} // namespace
