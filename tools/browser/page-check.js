@@ -123,6 +123,10 @@ async function checkPhone(tab, scheme) {
     const problems = await tab.evaluate(() => {
         const found = [];
         const width = document.documentElement.clientWidth;
+        const whose = document.querySelector('tr.whose');
+        if (whose && getComputedStyle(whose).display !== 'none') {
+            found.push('the print-only header row shows on screen');
+        }
         for (const folding of document.querySelectorAll('details')) {
             folding.open = true;
         }
@@ -182,9 +186,34 @@ async function checkPrint(tab, cdp, scheme, figures) {
     await tab.goto(`file://${page}`, { waitUntil: 'load' });
     await cdp.send('Emulation.setEmulatedMedia',
         { media: 'print', features: [{ name: 'prefers-color-scheme', value: scheme }] });
+    // A long table repeats its header on every page it runs over, and a driver's header says
+    // whose table it is; the screen shows that row nowhere.
+    const headers = await tab.evaluate(() => {
+        const table = document.querySelector('table.driver-results');
+        return table && {
+            head: getComputedStyle(table.tHead).display,
+            whose: getComputedStyle(table.tHead.rows[0]).display,
+            owner: table.tHead.rows[0].textContent,
+        };
+    });
+    if (headers && (headers.head !== 'table-header-group' || headers.whose !== 'table-row')) {
+        fail(scheme, `printed, a driver's header is ${headers.head} with a ${headers.whose} ` +
+            `row "${headers.owner}"`);
+    }
     const options = { format: 'A4', printBackground: false };
     const whole = await tab.pdf(options);
     figures.wholePages = pdfPageCount(whole);
+    await tab.evaluate(() => {
+        for (const details of document.querySelectorAll('details')) {
+            details.open = true;
+        }
+    });
+    figures.unfoldedPages = pdfPageCount(await tab.pdf(options));
+    await tab.evaluate(() => {
+        for (const details of document.querySelectorAll('details')) {
+            details.open = false;
+        }
+    });
     // The front: what follows the chart (or the grid) is left out.
     await tab.evaluate(() => {
         const last = document.getElementById('season') || document.getElementById('points');
@@ -223,7 +252,7 @@ async function main() {
             await checkPrint(tab, cdp, scheme, figures);
             console.log(`page-check (${scheme}): ${figures.height} px tall at 1280 px folded; ` +
                 `printed on A4: ${figures.frontPages} pages up to the chart, ` +
-                `${figures.wholePages} the whole folded page`);
+                `${figures.wholePages} the whole folded page, ${figures.unfoldedPages} unfolded`);
             await tab.close();
         }
     } finally {
