@@ -55,7 +55,8 @@ const char* const Style =
     ".s4{stroke:#e6700a;fill:#e6700a}.s5{stroke:#1a9fb0;fill:#1a9fb0}"
     ".s6{stroke:#8c564b;fill:#8c564b}.s7{stroke:#d4589f;fill:#d4589f}"
     ".s8{stroke:#6b7280;fill:#6b7280}.s9{stroke:#9a9a14;fill:#9a9a14}"
-    // The second five lines dashed: no two lines differ by colour alone.
+    // The second five lines dashed: a cue besides colour for readers who tell colours apart
+    // poorly.
     "path.s5,path.s6,path.s7,path.s8,path.s9{stroke-dasharray:7 4}"
     "@media (max-width:40rem){body{padding:.5rem}th,td{padding:.2rem .35rem;font-size:.9rem}"
     ".listing th:nth-child(4),.listing td:nth-child(4),.listing th:nth-child(5),"
