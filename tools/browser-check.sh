@@ -3,16 +3,32 @@
 # browser built from it: the number of rows in the standings table and the number of listing
 # tables, and for a page with a season the move cells of the standings and the rows of the
 # new-records table. Keeps a screenshot, OUT_DIR/ranking.png, and the dumped DOM,
-# OUT_DIR/ranking-dom.html.
-# Usage: tools/browser-check.sh HTML_FILE OUT_DIR EXPECTED_STANDINGS_ROWS EXPECTED_LISTINGS
+# OUT_DIR/ranking-dom.html. Then looks at the page as its readers do, in light and dark
+# (tools/browser/page-check.js): its height at 1280 px with everything folded, links that open a
+# driver's folded section, a phone's 390 px without sideways scroll or cut text, and the pages
+# that the front of the page (up to the points-over-runs chart) prints on in A4; screenshots
+# and the printed front stay in OUT_DIR.
+# Usage: tools/browser-check.sh [--max-height PX] [--max-print-pages N] HTML_FILE OUT_DIR
+#            EXPECTED_STANDINGS_ROWS EXPECTED_LISTINGS
 #            [EXPECTED_MOVE_CELLS EXPECTED_NEW_RECORD_ROWS]
-# Exit status: 0 when every count matches, 1 on a mismatch or a browser failure, 2 on bad usage.
+# Exit status: 0 when every count matches and every look passes, 1 on a mismatch, a failed look
+# or a browser failure, 2 on bad usage.
 set -euo pipefail
 
-if (($# != 4 && $# != 6)); then
-    echo "usage: $0 HTML_FILE OUT_DIR EXPECTED_STANDINGS_ROWS EXPECTED_LISTINGS" \
+usage() {
+    echo "usage: $0 [--max-height PX] [--max-print-pages N] HTML_FILE OUT_DIR" \
+        "EXPECTED_STANDINGS_ROWS EXPECTED_LISTINGS" \
         "[EXPECTED_MOVE_CELLS EXPECTED_NEW_RECORD_ROWS]" >&2
     exit 2
+}
+limits=()
+while (($# >= 2)) && [[ $1 == --max-height || $1 == --max-print-pages ]]; do
+    [[ $2 =~ ^[1-9][0-9]*$ ]] || usage
+    limits+=("$1" "$2")
+    shift 2
+done
+if (($# != 4 && $# != 6)); then
+    usage
 fi
 page=$(realpath -- "$1")
 out=$2
@@ -120,4 +136,8 @@ if ((status == 0)); then
     echo "browser-check: $rows standings rows, $listings listings, $moves move cells and" \
         "$new_records new-record rows; screenshot $out/ranking.png"
 fi
+
+tools=$(dirname "$0")/browser
+"$tools/npm-install.sh"
+node "$tools/page-check.js" "$page" "$out" "${limits[@]}" || status=1
 exit $status

@@ -1,24 +1,19 @@
 #!/usr/bin/env bash
-# CI's look at the web page as people see it: makes a sample game folder with the built
-# programs, runs kvrrank on it twice with a history, with a third of the files replaced in
-# between, and has tools/browser-check.sh render the second run's page in headless Chromium.
-# The expected counts come from the two ranking.txt: one standings row and one move cell per
-# line of the driver ranking, one listing per stage or arcade heading, and one new-records row
-# per event whose best time fell or that is new. The screenshot stays in the build folder.
+# CI's look at the web page as people see it: makes the sample season of tools/season-sample.sh
+# with the built programs (six runs on about thirty drivers, files removed, swapped, copied and
+# cut) and has tools/browser-check.sh render the last run's page in headless Chromium: the
+# counts, and a folded page at most 15,000 px tall at 1280 px whose front prints on at most 8
+# A4 pages. The expected counts come from the last two ranking.txt: one standings row and one
+# move cell per line of the driver ranking, one listing per stage or arcade heading, and one
+# new-records row per event whose best time fell or that is new. The screenshots stay in the
+# build folder.
 # Usage: tools/browser-sample.sh [BUILD_DIR]   (default build/release, as CI uses it)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build/release}
 out="$build/browser"
-rm -rf "$out"
-mkdir -p "$out"
-"$build/tools/kvrsample" "$out/game" --participants 30 --seed 7 >/dev/null
-"$build/tools/kvrsample" "$out/other" --participants 10 --seed 8 >/dev/null
-"$build/kvrrank" --history "$out/season.jsonl" "$out/game" >/dev/null
-cp "$out/game/ranking.txt" "$out/ranking-1.txt"
-cp "$out/other/kvr/"*.kvr "$out/game/kvr/"
-"$build/kvrrank" --history "$out/season.jsonl" --html "$out/ranking.html" "$out/game" >/dev/null
-read -r rows listings new_records < <(python3 - "$out/ranking-1.txt" "$out/game/ranking.txt" <<'PY'
+tools/season-sample.sh "$build" "$out"
+read -r rows listings new_records < <(python3 - "$out/ranking-before.txt" "$out/ranking-last.txt" <<'PY'
 import re, sys
 
 def best_times(text):
@@ -51,5 +46,6 @@ print(rows, stages + arcade, fallen)
 PY
 )
 echo "expecting $rows standings rows and move cells, $listings listings, $new_records new records"
-tools/browser-check.sh "$out/ranking.html" "$out" "$rows" "$listings" "$rows" "$new_records"
-echo "screenshot: $out/ranking.png"
+tools/browser-check.sh --max-height 15000 --max-print-pages 8 "$out/ranking.html" "$out" \
+    "$rows" "$listings" "$rows" "$new_records"
+echo "screenshots: $out/*.png"

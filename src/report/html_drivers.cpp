@@ -2,12 +2,12 @@
 
 #include "report/html_text.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace kvr {
 
 const char* const DriverStyle =
-    ".driver{margin:0 0 1.5rem}"
     "h3{font-size:1.05rem;margin:1.25rem 0 .25rem}"
     ".driver p,.checks-note{margin:0 0 .5rem}"
     // Thirteen columns: headers may wrap, names may not.
@@ -22,13 +22,6 @@ namespace {
 
 const RankedParticipant& participant(const RankingModel& model, int32_t index) {
     return model.participants[static_cast<size_t>(index)];
-}
-
-void timeCell(OutputSink& out, uint64_t time, const char* prefix = "") {
-    out.put("<td class=\"n\">");
-    out.put(prefix);
-    out.putTime(time);
-    out.put("</td>");
 }
 
 void driverLink(OutputSink& out, const RankingModel& model, int32_t index) {
@@ -78,81 +71,171 @@ void renderDriverSections(const RankingModel& model, OutputSink& out) {
         const Standing& standing = model.standings[s];
         const DriverSummary& driver = model.drivers[s];
         const RankedParticipant& p = participant(model, standing.participantIndex);
-        out.put("<section id=\"" + driverSectionId(standing.participantIndex) +
-                "\" class=\"driver\">\n<h3>");
-        out.putNumber(standing.place);
-        out.put(". ");
-        out.put(escapeHtml(p.name));
-        out.put(" (");
-        out.put(escapeHtml(p.code));
-        std::snprintf(
-            text, sizeof text, ")</h3>\n<p>Place %d with %d points, %d %s, %d %s; time to gain ",
-            standing.place, standing.points, driver.wins, driver.wins == 1 ? "win" : "wins",
-            driver.podiums, driver.podiums == 1 ? "podium" : "podiums");
+        std::snprintf(text, sizeof text, "%d. ", standing.place);
+        const std::string who = text + escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")";
+        std::snprintf(text, sizeof text, ": %d %s, place %d", standing.points,
+                      standing.points == 1 ? "point" : "points", standing.place);
+        htmlFoldStart(out, "driver", who + text, driverSectionId(standing.participantIndex));
+        std::snprintf(text, sizeof text, "<p>Place %d with %d points, %d %s, %d %s; time to gain ",
+                      standing.place, standing.points, driver.wins,
+                      driver.wins == 1 ? "win" : "wins", driver.podiums,
+                      driver.podiums == 1 ? "podium" : "podiums");
         out.put(text);
-        out.putTime(driver.timeToGain);
+        htmlTime(out, driver.timeToGain);
         out.put(".</p>\n");
-        htmlTable(out, "class=\"driver-results\"", "", columns, driver.results.size(), [&] {
-            for (const DriverResult& r : driver.results) {
-                out.put("<tr>");
-                htmlCell(out, escapeHtml(r.event->title()));
-                timeCell(out, r.time);
-                std::snprintf(text, sizeof text, "<td class=\"n\">%d/%d</td>", r.placeInField,
-                              r.field);
-                out.put(text);
-                if (r.gap == 0) {
-                    out.put("<td class=\"n\"></td>");
-                } else {
-                    timeCell(out, r.gap, "+");
+        htmlTable(
+            out, "class=\"driver-results\"", "", columns, driver.results.size(),
+            [&] {
+                for (const DriverResult& r : driver.results) {
+                    out.put("<tr>");
+                    htmlCell(out, escapeHtml(r.event->title()));
+                    htmlTimeCell(out, r.time);
+                    std::snprintf(text, sizeof text, "<td class=\"n\">%d/%d</td>", r.placeInField,
+                                  r.field);
+                    out.put(text);
+                    if (r.gap == 0) {
+                        out.put("<td class=\"n\"></td>");
+                    } else {
+                        htmlTimeCell(out, r.gap, "+");
+                    }
+                    htmlNumberCell(out, r.points);
+                    out.put("</tr>\n");
                 }
-                htmlNumberCell(out, r.points);
-                out.put("</tr>\n");
-            }
-        });
-        out.put("</section>\n");
+            },
+            who);
+        htmlFoldEnd(out);
     }
     out.put("</section>\n");
 }
 
-void renderChecks(const RankingModel& model, OutputSink& out) {
+namespace {
+
+// One check of the checks section: its heading, where the summary's link leads, and the
+// table of what it found.
+enum class CheckKind { NotImported, Duplicates, Outliers, History };
+
+struct Check {
+    CheckKind kind;
+    const char* id;      // of the heading
+    const char* tableId; // of the table
+    const char* heading;
+    const char* none; // the line shown when it found nothing
+    size_t found;
+    const char* one; // the summary's words after the count
+    const char* many;
+};
+
+std::vector<Check> checksOf(const RunResults& run) {
+    const Checks& checks = run.ranking.checks;
+    std::vector<Check> list = {
+        {CheckKind::NotImported, "check-not-imported", "not-imported", "Files not imported",
+         "Every participant file was imported.", run.notImported.size(), "file not imported",
+         "files not imported"},
+        {CheckKind::Duplicates, "check-duplicates", "duplicates",
+         "Same code and name in more than one file", "No two files have the same code and name.",
+         checks.duplicates.size(), "duplicate", "duplicates"},
+        {CheckKind::Outliers, "check-outliers", "outliers", "Place 1 faster than 80% of place 2",
+         "No place 1 is faster than 80% of place 2.", checks.outliers.size(), "outlier",
+         "outliers"},
+    };
+    if (run.season != nullptr) {
+        list.push_back({CheckKind::History, "check-history", "skipped-lines",
+                        "History lines that are not runs", "Every line of the history is a run.",
+                        run.season->skippedLines.size(), "history line skipped",
+                        "history lines skipped"});
+    }
+    return list;
+}
+
+} // namespace
+
+void renderCheckSummary(const RunResults& run, OutputSink& out) {
+    const std::vector<Check> checks = checksOf(run);
+    if (std::all_of(checks.begin(), checks.end(), [](const Check& c) { return c.found == 0; })) {
+        return;
+    }
+    out.put("<p class=\"attention\">");
+    for (size_t i = 0; i < checks.size(); ++i) {
+        const Check& check = checks[i];
+        out.put(i == 0 ? "<a href=\"#" : " \xC2\xB7 <a href=\"#"); // U+00B7 between
+        out.put(check.id);
+        out.put("\">");
+        out.put(countText(check.found, check.one, check.many));
+        out.put("</a>");
+    }
+    out.put("</p>\n");
+}
+
+void renderChecks(const RunResults& run, OutputSink& out) {
+    const RankingModel& model = run.ranking;
     out.put("<section id=\"checks\">\n<h2>Checks</h2>\n<p class=\"checks-note\">Checks only "
             "point to files worth a second look: they change nothing in the ranking, the "
             "report or the records.</p>\n");
-
-    out.put("<h3>Same code and name in more than one file</h3>\n");
-    htmlTable(out, "id=\"duplicates\"", "", {{"Code"}, {"Name"}, {"Files"}},
-              model.checks.duplicates.size(), [&] {
-                  for (const std::vector<int32_t>& group : model.checks.duplicates) {
-                      const RankedParticipant& first = participant(model, group.front());
-                      out.put("<tr>");
-                      htmlCell(out, escapeHtml(first.code));
-                      htmlCell(out, escapeHtml(first.name));
-                      std::string files;
-                      for (int32_t index : group) {
-                          files += files.empty() ? "" : ", ";
-                          files += participant(model, index).file;
-                      }
-                      htmlCell(out, escapeHtml(files));
-                      out.put("</tr>\n");
-                  }
-              });
-
-    out.put("<h3>Place 1 faster than 80% of place 2</h3>\n");
-    htmlTable(out, "id=\"outliers\"", "",
-              {{"Event"}, {"Code"}, {"Name"}, {"File"}, {"Time", "n"}, {"Second's time", "n"}},
-              model.checks.outliers.size(), [&] {
-                  for (const Outlier& outlier : model.checks.outliers) {
-                      const RankedParticipant& p = participant(model, outlier.participantIndex);
-                      out.put("<tr>");
-                      htmlCell(out, escapeHtml(outlier.event->title()));
-                      htmlCell(out, escapeHtml(p.code));
-                      htmlCell(out, escapeHtml(p.name));
-                      htmlCell(out, escapeHtml(p.file));
-                      timeCell(out, outlier.time);
-                      timeCell(out, outlier.secondTime);
-                      out.put("</tr>\n");
-                  }
-              });
+    for (const Check& check : checksOf(run)) {
+        out.put("<h3 id=\"");
+        out.put(check.id);
+        out.put("\">");
+        out.put(escapeHtml(check.heading));
+        out.put("</h3>\n");
+        if (check.found == 0) {
+            out.put("<p class=\"note\">");
+            out.put(escapeHtml(check.none));
+            out.put("</p>\n");
+            continue;
+        }
+        const std::string attributes = std::string("id=\"") + check.tableId + "\"";
+        if (check.kind == CheckKind::NotImported) {
+            htmlTable(out, attributes, "", {{"File"}, {"Reason"}}, check.found, [&] {
+                for (const NotImported& file : run.notImported) {
+                    out.put("<tr>");
+                    htmlCell(out, fileNameHtml(file.file));
+                    htmlCell(out, escapeHtml(file.reason));
+                    out.put("</tr>\n");
+                }
+            });
+        } else if (check.kind == CheckKind::Duplicates) {
+            htmlTable(out, attributes, "", {{"Code"}, {"Name"}, {"Files"}}, check.found, [&] {
+                for (const std::vector<int32_t>& group : model.checks.duplicates) {
+                    const RankedParticipant& first = participant(model, group.front());
+                    out.put("<tr>");
+                    htmlCell(out, escapeHtml(first.code));
+                    htmlCell(out, escapeHtml(first.name));
+                    std::string files;
+                    for (int32_t index : group) {
+                        files += files.empty() ? "" : ", ";
+                        files += fileNameHtml(participant(model, index).file);
+                    }
+                    htmlCell(out, files);
+                    out.put("</tr>\n");
+                }
+            });
+        } else if (check.kind == CheckKind::Outliers) {
+            htmlTable(out, attributes, "",
+                      {{"Event"}, {"Driver"}, {"File"}, {"Time", "n"}, {"Second's time", "n"}},
+                      check.found, [&] {
+                          for (const Outlier& outlier : model.checks.outliers) {
+                              const RankedParticipant& p =
+                                  participant(model, outlier.participantIndex);
+                              out.put("<tr>");
+                              htmlCell(out, escapeHtml(outlier.event->title()));
+                              htmlCell(out, escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")");
+                              htmlCell(out, fileNameHtml(p.file));
+                              htmlTimeCell(out, outlier.time);
+                              htmlTimeCell(out, outlier.secondTime);
+                              out.put("</tr>\n");
+                          }
+                      });
+        } else {
+            htmlTable(out, attributes, "", {{"Line", "n"}, {"Reason"}}, check.found, [&] {
+                for (const SkippedLine& line : run.season->skippedLines) {
+                    out.put("<tr>");
+                    htmlNumberCell(out, static_cast<long long>(line.line));
+                    htmlCell(out, escapeHtml(line.reason));
+                    out.put("</tr>\n");
+                }
+            });
+        }
+    }
     out.put("</section>\n");
 }
 

@@ -4,6 +4,7 @@
 
 #include "report/output_sink.h"
 #include "report/ranking_model.h"
+#include "report/run_results.h"
 
 #include <string>
 
@@ -19,10 +20,15 @@ std::string driverSectionId(int32_t participantIndex);
 // points and the total.
 void renderPointsGrid(const RankingModel& model, OutputSink& out);
 
-// One section per driver, in standings order; nothing without drivers.
+// One folded section per driver, in standings order; nothing without drivers.
 void renderDriverSections(const RankingModel& model, OutputSink& out);
 
-// The duplicate files and the outlying best times, each table with its header even when empty.
-void renderChecks(const RankingModel& model, OutputSink& out);
+// One line that counts what the checks found, each count a link to its check; nothing when
+// every check came out empty.
+void renderCheckSummary(const RunResults& run, OutputSink& out);
+
+// The files not imported, the duplicate files, the outlying best times and, with a season,
+// the history's lines that are not runs: each a table, or a line saying there is none.
+void renderChecks(const RunResults& run, OutputSink& out);
 
 } // namespace kvr

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
+#include <string_view>
 
 namespace kvr {
 
@@ -28,43 +30,47 @@ std::string runTime(std::string at) {
     return at;
 }
 
-void timeCell(OutputSink& out, const std::string& time) {
-    out.put("<td class=\"n\">");
-    out.put(escapeHtml(time));
-    out.put("</td>");
-}
-
 void newRecords(const SeasonChanges& season, OutputSink& out) {
+    // Five columns, so that a phone shows them all: the driver as "Name (CODE)", and the
+    // previous record as its time and holder's code.
     static const std::vector<HtmlColumn> columns = {
-        {"Event"},         {"Time", "n"},  {"Code"}, {"Name"}, {"Previous time", "n"},
-        {"Previous code"}, {"Margin", "n"}};
-    std::string caption = "New records";
+        {"Event"}, {"Time", "n"}, {"Driver"}, {"Previous"}, {"Margin", "n"}};
+    out.put("<h3>New records");
     if (season.previousAt) {
-        caption += " since the run of " + escapeHtml(runTime(*season.previousAt));
+        out.put(" since the run of <span class=\"at\">");
+        out.put(escapeHtml(runTime(*season.previousAt)));
+        out.put("</span>");
     }
-    htmlTable(out, "id=\"new-records\"", caption, columns, season.newRecords.size(), [&] {
-        for (const NewRecord& record : season.newRecords) {
-            out.put("<tr>");
-            htmlCell(out, escapeHtml(record.event->title()));
-            timeCell(out, record.now.time);
-            htmlCell(out, escapeHtml(record.now.code));
-            htmlCell(out, escapeHtml(record.now.name));
-            timeCell(out, record.previous ? record.previous->time : std::string());
-            htmlCell(out, record.previous ? escapeHtml(record.previous->code) : std::string());
-            out.put("<td class=\"n\">");
-            if (record.marginHundredths) {
-                out.put('-');
-                out.putTime(*record.marginHundredths);
-            }
-            out.put("</td></tr>\n");
-        }
-    });
+    out.put("</h3>\n");
     if (!season.hasPrevious) {
         out.put("<p class=\"note\">No earlier run to compare with: this is the first run of the "
                 "season.</p>\n");
-    } else if (season.newRecords.empty()) {
-        out.put("<p class=\"note\">No record fell since the previous run.</p>\n");
+        return;
     }
+    if (season.newRecords.empty()) {
+        out.put("<p class=\"note\">No record fell since the previous run.</p>\n");
+        return;
+    }
+    htmlTable(out, "id=\"new-records\"", "", columns, season.newRecords.size(), [&] {
+        for (const NewRecord& record : season.newRecords) {
+            out.put("<tr>");
+            htmlCell(out, escapeHtml(record.event->title()));
+            htmlTimeCell(out, record.now.hundredths);
+            htmlCell(out, escapeHtml(record.now.name) + " (" + escapeHtml(record.now.code) + ")");
+            out.put("<td>");
+            if (record.previous) {
+                htmlTime(out, record.previous->hundredths);
+                out.put(" (" + escapeHtml(record.previous->code) + ")");
+            }
+            out.put("</td>");
+            if (record.marginHundredths) {
+                htmlTimeCell(out, *record.marginHundredths, "-");
+            } else {
+                out.put("<td class=\"n\"></td>");
+            }
+            out.put("</tr>\n");
+        }
+    });
 }
 
 // One folding table per rally, and one for the arcade events: every listed event with each
@@ -94,7 +100,7 @@ void progression(const SeasonChanges& season, OutputSink& out) {
                     out.put("</th>");
                 }
                 htmlCell(out, escapeHtml(runTime(change.at)));
-                timeCell(out, change.holder.time);
+                htmlTimeCell(out, change.holder.hundredths);
                 htmlCell(out, escapeHtml(change.holder.code));
                 htmlCell(out, escapeHtml(change.holder.name));
                 out.put("</tr>\n");
@@ -106,78 +112,174 @@ void progression(const SeasonChanges& season, OutputSink& out) {
     }
 }
 
-// A line per leading driver over the charted runs, with a legend beside the plot.
-void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputSink& out) {
-    static const char* const Colours[] = {"#1f77b4", "#d62728", "#2ca02c", "#9467bd", "#ff7f0e",
-                                          "#17becf", "#8c564b", "#e377c2", "#7f7f7f", "#bcbd22"};
-    const int left = 44, top = 12, plotWidth = 420, plotHeight = 220, legend = 490;
-    const int width = 680, height = top + plotHeight + 40;
-    const size_t runs = season.chartRuns.size();
-    long long most = 1;
-    for (const PointsOverRuns& line : season.chart) {
-        for (const std::optional<int32_t>& points : line.points) {
-            most = std::max<long long>(most, points.value_or(0));
-        }
-    }
-    auto x = [&](size_t run) {
-        return left + static_cast<long long>(run) * plotWidth / static_cast<long long>(runs - 1);
-    };
-    auto y = [&](long long points) { return top + plotHeight - points * plotHeight / most; };
+// The points-over-runs chart, in the units of its viewBox.
+constexpr int ChartWidth = 600, PlotLeft = 70, PlotRight = 544, PlotTop = 14, PlotHeight = 240;
+constexpr int PlotBottom = PlotTop + PlotHeight, ChartHeight = PlotBottom + 72;
+// The largest size its text takes (on a narrow screen), the width of a digit in it (about
+// 0.64 of the size in common fonts) and the least room between two labels.
+constexpr int LabelFont = 16;
+constexpr double CharWidth = LabelFont * 0.64;
+constexpr double LabelGap = 3;
 
-    char text[256];
-    out.put("<section id=\"season\">\n<h2>Points over the runs</h2>\n<figure>\n");
-    std::snprintf(text, sizeof text,
-                  "<svg id=\"points-over-runs\" viewBox=\"0 0 %d %d\" role=\"img\" "
-                  "aria-label=\"Points of the first %zu drivers over the last %zu runs\">\n"
-                  "<title>Points of the first %zu drivers over the last %zu runs</title>\n",
-                  width, height, season.chart.size(), runs, season.chart.size(), runs);
-    out.put(text);
-    std::snprintf(text, sizeof text,
-                  "<path class=\"axis\" d=\"M%d %d V%d H%d\"/>\n"
-                  "<text x=\"%d\" y=\"%d\" text-anchor=\"end\">%lld</text>"
-                  "<text x=\"%d\" y=\"%d\" text-anchor=\"end\">0</text>\n",
-                  left, top, top + plotHeight, left + plotWidth, left - 6, top + 5, most, left - 6,
-                  top + plotHeight + 4);
-    out.put(text);
-    // The first and the last run's date under the axis.
-    for (size_t run : {size_t{0}, runs - 1}) {
-        std::snprintf(text, sizeof text, "<text x=\"%lld\" y=\"%d\" text-anchor=\"%s\">", x(run),
-                      top + plotHeight + 20, run == 0 ? "start" : "end");
-        out.put(text);
-        out.put(escapeHtml(leadingText(season.chartRuns[run], 10))); // the date
-        out.put("</text>\n");
+// Which of the labels wanted at `xs` (ascending) fit: each is `widths` wide, centred, and
+// keeps a gap to the one before; the last one wanted is always kept, at the cost of the one
+// before it.
+std::vector<bool> fittingLabels(const std::vector<long long>& xs, const std::vector<bool>& wanted,
+                                const std::vector<double>& widths) {
+    std::vector<bool> shown(xs.size(), false);
+    size_t lastWanted = xs.size();
+    for (size_t i = 0; i < xs.size(); ++i) {
+        lastWanted = wanted[i] ? i : lastWanted;
     }
-    for (size_t i = 0; i < season.chart.size(); ++i) {
-        const PointsOverRuns& line = season.chart[i];
-        const char* colour = Colours[i % (sizeof Colours / sizeof Colours[0])];
-        const std::string name =
-            escapeHtml(model.participants[static_cast<size_t>(line.participantIndex)].name);
-        // A run without the driver breaks the line: the next point starts a new piece.
-        std::snprintf(text, sizeof text, "<path class=\"line\" stroke=\"%s\" d=\"", colour);
-        out.put(text);
-        bool drawing = false;
-        for (size_t run = 0; run < line.points.size(); ++run) {
-            if (!line.points[run]) {
-                drawing = false;
+    std::optional<size_t> before;
+    for (size_t i = 0; i < xs.size(); ++i) {
+        if (!wanted[i]) {
+            continue;
+        }
+        const auto apart = [&](size_t a, size_t b) {
+            return static_cast<double>(xs[b] - xs[a]) >= (widths[a] + widths[b]) / 2 + LabelGap;
+        };
+        if (before && !apart(*before, i)) {
+            if (i != lastWanted) {
                 continue;
             }
-            std::snprintf(text, sizeof text, "%s%lld %lld", drawing ? " L" : " M", x(run),
-                          y(*line.points[run]));
-            out.put(text);
-            drawing = true;
+            shown[*before] = false;
         }
-        out.put("\"><title>");
-        out.put(name);
-        out.put("</title></path>\n");
-        const int row = top + 8 + static_cast<int>(i) * 22;
-        std::snprintf(text, sizeof text,
-                      "<path stroke=\"%s\" d=\"M%d %d h18\"/><text x=\"%d\" y=\"%d\">", colour,
-                      legend, row, legend + 24, row + 4);
-        out.put(text);
-        out.put(name);
-        out.put("</text>\n");
+        shown[i] = true;
+        before = i;
     }
-    out.put("</svg>\n</figure>\n</section>\n");
+    return shown;
+}
+
+// A line per leading driver over the charted runs, with round points on a grid, a tick per
+// run, and a legend that goes under the plot on a narrow screen.
+void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputSink& out) {
+    const size_t runs = season.chartRuns.size();
+    int64_t most = 0;
+    for (const PointsOverRuns& line : season.chart) {
+        for (const std::optional<int32_t>& points : line.points) {
+            most = std::max<int64_t>(most, points.value_or(0));
+        }
+    }
+    const std::vector<int64_t> ticks = chartTicks(most);
+    const long long top = ticks.back();
+    std::vector<long long> xs;
+    for (size_t run = 0; run < runs; ++run) {
+        xs.push_back(runs < 2 ? (PlotLeft + PlotRight) / 2
+                              : PlotLeft + static_cast<long long>(run) * (PlotRight - PlotLeft) /
+                                               static_cast<long long>(runs - 1));
+    }
+    auto y = [&](long long points) {
+        return PlotBottom - std::clamp<long long>(points, 0, top) * PlotHeight / top;
+    };
+
+    char text[320];
+    out.put("<section id=\"season\">\n<h2>Points over the runs</h2>\n<figure class=\"chart\">\n");
+    std::snprintf(text, sizeof text,
+                  "<svg id=\"points-over-runs\" viewBox=\"0 0 %d %d\" role=\"img\" "
+                  "aria-label=\"Points of the first %zu drivers over the last %zu runs\">\n",
+                  ChartWidth, ChartHeight, season.chart.size(), runs);
+    out.put(text);
+    // Round points with light lines across the plot.
+    for (int64_t tick : ticks) {
+        std::snprintf(text, sizeof text,
+                      "<path class=\"grid\" d=\"M%d %lld H%d\"/>"
+                      "<text class=\"y-tick\" x=\"%d\" y=\"%lld\" text-anchor=\"end\">%lld"
+                      "</text>\n",
+                      PlotLeft, y(tick), PlotRight, PlotLeft - 8, y(tick) + 5,
+                      static_cast<long long>(tick));
+        out.put(text);
+    }
+    std::snprintf(
+        text, sizeof text,
+        "<path class=\"axis\" d=\"M%d %d V%d H%d\"/>\n"
+        "<text class=\"axis-title\" transform=\"rotate(-90)\" x=\"%d\" y=\"18\" "
+        "text-anchor=\"middle\">Points</text>\n"
+        "<text class=\"axis-title\" x=\"%d\" y=\"%d\" text-anchor=\"middle\">Run</text>\n",
+        PlotLeft, PlotTop, PlotBottom, PlotRight, -(PlotTop + PlotHeight / 2),
+        (PlotLeft + PlotRight) / 2, ChartHeight - 6);
+    out.put(text);
+
+    // A tick per run, its number under it as far as the numbers fit, and the date under the
+    // first, the last and each run on a new day as far as the dates fit.
+    const size_t firstRun = season.runs >= runs ? season.runs - runs + 1 : 1;
+    std::vector<double> numberWidths, dateWidths;
+    std::vector<bool> everyRun(runs, true), newDay(runs, false);
+    std::vector<std::string_view> dates;
+    for (size_t run = 0; run < runs; ++run) {
+        numberWidths.push_back(static_cast<double>(std::to_string(firstRun + run).size()) *
+                               CharWidth);
+        dates.push_back(leadingText(season.chartRuns[run], 10));
+        dateWidths.push_back(static_cast<double>(dates.back().size()) * CharWidth);
+        newDay[run] =
+            !dates[run].empty() && (run == 0 || run + 1 == runs || dates[run] != dates[run - 1]);
+    }
+    const std::vector<bool> numbered = fittingLabels(xs, everyRun, numberWidths);
+    const std::vector<bool> dated = fittingLabels(xs, newDay, dateWidths);
+    for (size_t run = 0; run < runs; ++run) {
+        std::snprintf(text, sizeof text, "<path class=\"axis\" d=\"M%lld %d v6\"/>", xs[run],
+                      PlotBottom);
+        out.put(text);
+        if (numbered[run]) {
+            std::snprintf(text, sizeof text,
+                          "<text class=\"x-tick\" x=\"%lld\" y=\"%d\" text-anchor=\"middle\">%zu"
+                          "</text>",
+                          xs[run], PlotBottom + 22, firstRun + run);
+            out.put(text);
+        }
+        if (dated[run]) {
+            std::snprintf(text, sizeof text,
+                          "<text class=\"x-date\" x=\"%lld\" y=\"%d\" text-anchor=\"middle\">",
+                          xs[run], PlotBottom + 42);
+            out.put(text);
+            out.put(escapeHtml(dates[run]));
+            out.put("</text>");
+        }
+        out.put('\n');
+    }
+
+    // The lines: a run without the driver breaks the line, and a mark on every point keeps a
+    // point between two gaps in sight.
+    std::vector<std::string> names;
+    for (size_t i = 0; i < season.chart.size(); ++i) {
+        const PointsOverRuns& line = season.chart[i];
+        const RankedParticipant& p = model.participants[static_cast<size_t>(line.participantIndex)];
+        names.push_back(escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")");
+        const size_t series = i % ChartSeriesCount;
+        std::snprintf(text, sizeof text, "<path class=\"line s%zu\" d=\"", series);
+        out.put(text);
+        bool drawing = false;
+        for (size_t run = 0; run < line.points.size() && run < runs; ++run) {
+            if (line.points[run]) {
+                std::snprintf(text, sizeof text, "%s%lld %lld", drawing ? " L" : "M", xs[run],
+                              y(*line.points[run]));
+                out.put(text);
+            }
+            drawing = line.points[run].has_value();
+        }
+        out.put("\"/>");
+        for (size_t run = 0; run < line.points.size() && run < runs; ++run) {
+            if (line.points[run]) {
+                std::snprintf(text, sizeof text,
+                              "<circle class=\"s%zu\" cx=\"%lld\" cy=\"%lld\" r=\"4\"/>", series,
+                              xs[run], y(*line.points[run]));
+                out.put(text);
+            }
+        }
+        out.put('\n');
+    }
+    out.put("</svg>\n<ol class=\"legend\">\n");
+    for (size_t i = 0; i < names.size(); ++i) {
+        std::snprintf(text, sizeof text,
+                      "<li><svg viewBox=\"0 0 28 10\" aria-hidden=\"true\"><path class=\"line "
+                      "s%zu\" d=\"M1 5H27\"/><circle class=\"s%zu\" cx=\"14\" cy=\"5\" r=\"4\"/>"
+                      "</svg>",
+                      i % ChartSeriesCount, i % ChartSeriesCount);
+        out.put(text);
+        out.put(names[i]);
+        out.put("</li>\n");
+    }
+    out.put("</ol>\n</figure>\n</section>\n");
 }
 
 } // namespace
@@ -208,6 +310,25 @@ void htmlSeasonSections(const RankingModel& model, const SeasonChanges& season, 
     if (!season.chart.empty()) {
         pointsChart(model, season, out);
     }
+}
+
+std::vector<int64_t> chartTicks(int64_t most) {
+    // Heckbert's loose labels from 0: the range is `most` rounded up to 1, 2 or 5 times a power
+    // of ten, and the step about a quarter of it rounded the same way, which for a range of 1,
+    // 2 or 5 times 10^k is 2, 5 or 10 times 10^(k-1). Points are whole: the step is at least 1.
+    most = std::max<int64_t>(most, 1);
+    int64_t power = 1;
+    while (5 * power < most) {
+        power *= 10;
+    }
+    const int64_t step = std::max<int64_t>(1, power >= most       ? 2 * power / 10
+                                              : 2 * power >= most ? 5 * power / 10
+                                                                  : power);
+    std::vector<int64_t> ticks = {0};
+    while (ticks.back() < most) {
+        ticks.push_back(ticks.back() + step);
+    }
+    return ticks;
 }
 
 void htmlSeasonNavigation(const SeasonChanges& season, OutputSink& out) {

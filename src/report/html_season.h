@@ -8,6 +8,9 @@
 #include "report/output_sink.h"
 #include "report/ranking_model.h"
 
+#include <cstdint>
+#include <vector>
+
 namespace kvr {
 
 // The move column of the standings: its header, and the cell of each standings entry.
@@ -16,6 +19,13 @@ void htmlMoveCell(OutputSink& out, const SeasonChanges& season, size_t standing)
 
 // The sections that follow the standings.
 void htmlSeasonSections(const RankingModel& model, const SeasonChanges& season, OutputSink& out);
+
+// The points-over-runs chart's marks on the points axis for points from 0 to `most`: 0 and
+// round steps up to the first at or above `most`, 4 to 6 of them from a `most` of 3 on.
+std::vector<int64_t> chartTicks(int64_t most);
+
+// The chart draws its lines in this many styles, colour and dash, each a class "sN".
+constexpr size_t ChartSeriesCount = 10;
 
 // Links to those sections, for the page's navigation.
 void htmlSeasonNavigation(const SeasonChanges& season, OutputSink& out);

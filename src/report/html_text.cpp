@@ -1,5 +1,7 @@
 #include "report/html_text.h"
 
+#include "report/time_text.h"
+
 namespace kvr {
 
 std::string escapeHtml(std::string_view text) {
@@ -29,6 +31,20 @@ std::string escapeHtml(std::string_view text) {
     return out;
 }
 
+std::string fileNameHtml(std::string_view name) {
+    std::string html;
+    for (size_t from = 0; from < name.size();) {
+        const size_t mark = name.find_first_of(".-_", from);
+        const size_t end = mark == std::string_view::npos ? name.size() : mark + 1;
+        html += escapeHtml(name.substr(from, end - from));
+        if (end < name.size()) {
+            html += "<wbr>";
+        }
+        from = end;
+    }
+    return html;
+}
+
 void htmlCell(OutputSink& out, std::string_view html) {
     out.put("<td>");
     out.put(html);
@@ -41,8 +57,44 @@ void htmlNumberCell(OutputSink& out, long long value) {
     out.put("</td>");
 }
 
+void htmlTime(OutputSink& out, uint64_t hundredths) {
+    char text[TimeTextCapacity];
+    out.put(std::string_view(text, writeDuration(text, hundredths)));
+}
+
+void htmlTimeCell(OutputSink& out, uint64_t hundredths, const char* prefix) {
+    out.put("<td class=\"n\">");
+    out.put(prefix);
+    htmlTime(out, hundredths);
+    out.put("</td>");
+}
+
+std::string countText(size_t count, std::string_view one, std::string_view many) {
+    std::string text = std::to_string(count);
+    text += ' ';
+    text += count == 1 ? one : many;
+    return text;
+}
+
+void htmlFoldStart(OutputSink& out, std::string_view cls, std::string_view summaryHtml,
+                   std::string_view id) {
+    out.put("<details class=\"");
+    out.put(cls);
+    out.put("\">\n<summary>");
+    out.put(summaryHtml);
+    // The id inside the fold: a browser opens a closed <details> for a link to what it holds,
+    // not for one to the <details> itself.
+    out.put("</summary>\n<div class=\"folded\" id=\"");
+    out.put(id);
+    out.put("\">\n");
+}
+
+void htmlFoldEnd(OutputSink& out) {
+    out.put("</div>\n</details>\n");
+}
+
 void htmlTableHead(OutputSink& out, std::string_view attributes, std::string_view captionHtml,
-                   const std::vector<HtmlColumn>& columns) {
+                   const std::vector<HtmlColumn>& columns, std::string_view whoseHtml) {
     out.put("<div class=\"scroll\"><table");
     if (!attributes.empty()) {
         out.put(' ');
@@ -54,7 +106,15 @@ void htmlTableHead(OutputSink& out, std::string_view attributes, std::string_vie
         out.put(captionHtml);
         out.put("</caption>\n");
     }
-    out.put("<thead><tr>");
+    out.put("<thead>");
+    if (!whoseHtml.empty()) {
+        out.put("<tr class=\"whose\"><th colspan=\"");
+        out.putNumber(static_cast<long long>(columns.size()));
+        out.put("\">");
+        out.put(whoseHtml);
+        out.put("</th></tr>");
+    }
+    out.put("<tr>");
     for (const HtmlColumn& column : columns) {
         if (*column.cls == '\0') {
             out.put("<th>");

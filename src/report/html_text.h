@@ -3,6 +3,9 @@
 
 #include "report/output_sink.h"
 
+#include <cstddef>
+#include <cstdint>
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,9 +15,27 @@ namespace kvr {
 // Text as element content or attribute value (UTF-8).
 std::string escapeHtml(std::string_view text);
 
+// A file name as element content, with a chance to break the line after each '.', '-' and
+// '_', so that a long name need not widen its table on a phone.
+std::string fileNameHtml(std::string_view name);
+
 // A table cell holding `html`, and one holding a number, right-aligned.
 void htmlCell(OutputSink& out, std::string_view html);
 void htmlNumberCell(OutputSink& out, long long value);
+
+// A time or a duration as the page shows it ("mm:ss.hh", from an hour "h:mm:ss.hh"), and a
+// right-aligned cell holding one after `prefix`.
+void htmlTime(OutputSink& out, uint64_t hundredths);
+void htmlTimeCell(OutputSink& out, uint64_t hundredths, const char* prefix = "");
+
+// "1 file", "2 files": a count and the noun that fits it.
+std::string countText(size_t count, std::string_view one, std::string_view many);
+
+// A folded part of the page: a <details> of `cls` whose <summary> shows `summaryHtml`, with
+// its content in an element of id `id`. A link to that id opens the fold.
+void htmlFoldStart(OutputSink& out, std::string_view cls, std::string_view summaryHtml,
+                   std::string_view id);
+void htmlFoldEnd(OutputSink& out);
 
 // A column header: its text and its class ("n" right-aligns numbers; "" none).
 struct HtmlColumn {
@@ -24,16 +45,19 @@ struct HtmlColumn {
 
 // A table in a box that scrolls sideways on a narrow screen, up to the end of its header:
 // `attributes` of the table element (may be empty) and an optional caption, already HTML.
+// A `whoseHtml` heads the header with a row across every column, shown in print only: the
+// header repeats on every page a long table runs over, and so says whose table it is.
 void htmlTableHead(OutputSink& out, std::string_view attributes, std::string_view captionHtml,
-                   const std::vector<HtmlColumn>& columns);
+                   const std::vector<HtmlColumn>& columns, std::string_view whoseHtml = {});
 void htmlTableEnd(OutputSink& out);
 
 // A whole table whose body `writeRows` writes; no body when there are no rows, as an empty
 // one is a fault to some checkers.
 template <typename Rows>
 void htmlTable(OutputSink& out, std::string_view attributes, std::string_view captionHtml,
-               const std::vector<HtmlColumn>& columns, size_t rows, Rows writeRows) {
-    htmlTableHead(out, attributes, captionHtml, columns);
+               const std::vector<HtmlColumn>& columns, size_t rows, Rows writeRows,
+               std::string_view whoseHtml = {}) {
+    htmlTableHead(out, attributes, captionHtml, columns, whoseHtml);
     if (rows > 0) {
         out.put("<tbody>\n");
         writeRows();

@@ -18,7 +18,9 @@ const char* const Style =
     "h1{font-size:1.4rem;margin:0 0 .25rem}"
     "h2{font-size:1.2rem;margin:1.75rem 0 .5rem;padding-bottom:.2rem;"
     "border-bottom:2px solid #b8321f}"
-    ".when{color:#4a525c;margin:0 0 .75rem}"
+    ".when{color:#4a525c;margin:0 0 .75rem}.at{white-space:nowrap}"
+    ".attention{margin:0 0 .75rem;padding:.4rem .75rem;border-left:4px solid #b8321f;"
+    "background:#fbeeec}"
     "a{color:#1f4e8c}nav{font-size:.9rem}nav a{margin-right:.75rem;white-space:nowrap}"
     ".scroll{overflow-x:auto;margin:0 0 1rem}"
     "table{border-collapse:collapse;font-variant-numeric:tabular-nums}"
@@ -31,30 +33,64 @@ const char* const Style =
     "svg{display:block;width:100%;max-width:36rem;height:auto}"
     "svg text{font-size:13px;fill:#1d232b}svg rect{fill:#b8321f}"
     ".move{text-align:center;white-space:nowrap}.note{color:#4a525c}"
-    "details{margin:.25rem 0}summary{cursor:pointer;font-weight:600}"
-    "#points-over-runs{max-width:42rem}#points-over-runs polyline,#points-over-runs path{"
-    "fill:none;stroke-width:2}#points-over-runs .axis{stroke:#4a525c;stroke-width:1}"
-    "@media (max-width:40rem){body{padding:.5rem}th,td{padding:.2rem .35rem;font-size:.9rem}}"
+    "details{margin:.25rem 0}summary{cursor:pointer;font-weight:600;padding:.15rem 0}"
+    // A link into a fold lands under its summary line, which says whose part it is.
+    ".folded{scroll-margin-top:2.5rem;padding:.25rem 0 .5rem}"
+    ".standings{display:flex;flex-wrap:wrap;gap:0 2.5rem;align-items:flex-start}"
+    ".standings figure{flex:1 1 18rem;margin:0 0 1rem}"
+    // Shown only where they are needed: a listing's vehicle under the name on a narrow screen,
+    // and the owner of a table above each printed page of it.
+    ".also,.whose{display:none}"
+    ".chart{display:flex;flex-wrap:wrap;gap:.5rem 1.5rem;align-items:flex-start}"
+    "#points-over-runs{flex:1 1 26rem;max-width:38rem}"
+    "#points-over-runs path{fill:none}#points-over-runs .line{stroke-width:2.5}"
+    "#points-over-runs .axis{stroke:#4a525c;stroke-width:1}"
+    "#points-over-runs .grid{stroke:#e3e6ea;stroke-width:1}"
+    "#season circle{stroke:none}"
+    ".legend{flex:0 1 16rem;margin:0;padding:0;list-style:none;font-size:.9rem}"
+    ".legend li{display:flex;align-items:center;gap:.5rem;margin:.1rem 0}"
+    ".legend svg{width:1.75rem;height:.625rem;flex:none}.legend .line{fill:none;stroke-width:2.5}"
+    ".s0{stroke:#1f77b4;fill:#1f77b4}.s1{stroke:#d62728;fill:#d62728}"
+    ".s2{stroke:#2ca02c;fill:#2ca02c}.s3{stroke:#9467bd;fill:#9467bd}"
+    ".s4{stroke:#e6700a;fill:#e6700a}.s5{stroke:#1a9fb0;fill:#1a9fb0}"
+    ".s6{stroke:#8c564b;fill:#8c564b}.s7{stroke:#d4589f;fill:#d4589f}"
+    ".s8{stroke:#6b7280;fill:#6b7280}.s9{stroke:#9a9a14;fill:#9a9a14}"
+    // The second five lines dashed: a cue besides colour for readers who tell colours apart
+    // poorly.
+    "path.s5,path.s6,path.s7,path.s8,path.s9{stroke-dasharray:7 4}"
+    "@media (max-width:40rem){body{padding:.5rem}th,td{padding:.2rem .35rem;font-size:.9rem}"
+    ".listing th:nth-child(4),.listing td:nth-child(4),.listing th:nth-child(5),"
+    ".listing td:nth-child(5){display:none}.also{display:block;font-size:.8rem;color:#4a525c}"
+    "#points-over-runs text{font-size:16px}}"
+    "@page{margin:12mm}"
     "@media print{body{max-width:none;padding:0;font-size:10pt}nav{display:none}"
-    ".scroll{overflow:visible}h2{break-after:avoid}tr{break-inside:avoid}"
-    "thead{display:table-header-group}tbody tr:nth-child(even){background:none}"
-    "th{background:none}}";
+    ".scroll{overflow:visible}h2,h3,caption,summary{break-after:avoid}"
+    "tr,figure,.attention,.listing,#season{break-inside:avoid}"
+    "thead{display:table-header-group;break-after:avoid}tr.whose{display:table-row}"
+    "tbody tr:nth-child(even){background:none}th{background:none}"
+    ".attention{background:none}}";
 
 // The reader's dark setting, on screen only: print stays dark on light.
 const char* const DarkStyle =
     "@media screen and (prefers-color-scheme:dark){:root{color:#e4e7eb;background:#121417;"
-    "color-scheme:dark}a{color:#8ab4f8}.when,.note{color:#aeb5bd}h2{border-bottom-color:#e0664f}"
+    "color-scheme:dark}a{color:#8ab4f8}.when,.note,.also{color:#aeb5bd}"
+    "h2{border-bottom-color:#e0664f}.attention{background:#2b1d1b;border-left-color:#e0664f}"
     "th{background:#262b31}th,td{border-bottom-color:#3a4048}"
     "tbody tr:nth-child(even){background:#1a1d21}svg text{fill:#e4e7eb}svg rect{fill:#e0664f}"
-    "#points-over-runs .axis{stroke:#aeb5bd}}";
+    "#points-over-runs .axis{stroke:#aeb5bd}#points-over-runs .grid{stroke:#2c3138}"
+    ".s0{stroke:#5fa8e8;fill:#5fa8e8}.s1{stroke:#ff6b6b;fill:#ff6b6b}"
+    ".s2{stroke:#5cd65c;fill:#5cd65c}.s3{stroke:#c39bff;fill:#c39bff}"
+    ".s4{stroke:#ffa94d;fill:#ffa94d}.s5{stroke:#4dd9e6;fill:#4dd9e6}"
+    ".s6{stroke:#d4a373;fill:#d4a373}.s7{stroke:#ff8ad8;fill:#ff8ad8}"
+    ".s8{stroke:#c0c4c8;fill:#c0c4c8}.s9{stroke:#e0e060;fill:#e0e060}}";
 
 class HtmlRenderer {
   public:
     HtmlRenderer(const RunResults& run, OutputSink& out)
-        : model_(run.ranking), season_(run.season), out_(out) {}
+        : run_(run), model_(run.ranking), season_(run.season), out_(out) {}
 
     void head() {
-        const std::string when = formatRunTime(model_.time, RunTimeStyle::Shown);
+        const std::string when = formatRunTime(model_.time, RunTimeStyle::Page);
         out_.put("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                  "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
                  "<title>Dustline Rally 2.0 - KVR Ranking at ");
@@ -68,6 +104,7 @@ class HtmlRenderer {
                  "<p class=\"when\">Ranking at ");
         out_.put(when);
         out_.put("</p>\n");
+        renderCheckSummary(run_, out_);
         navigation();
         out_.put("</header>\n<main>\n");
     }
@@ -78,6 +115,7 @@ class HtmlRenderer {
         if (season_ != nullptr) {
             columns.push_back(HtmlMoveColumn);
         }
+        out_.put("<div class=\"standings\">\n");
         htmlTable(out_, "id=\"standings\"", "", columns, model_.standings.size(), [&] {
             for (size_t i = 0; i < model_.standings.size(); ++i) {
                 const Standing& standing = model_.standings[i];
@@ -95,28 +133,40 @@ class HtmlRenderer {
             }
         });
         chart();
-        out_.put("</section>\n");
+        out_.put("</div>\n</section>\n");
     }
 
+    // Every listing, folded by rally and the arcade events together.
     void listings() {
-        auto next = model_.stages.begin();
-        for (int r = 0; r < RallyCount; ++r) {
-            if (next == model_.stages.end() || next->event->rally != r) {
-                continue;
-            }
-            section("rally-" + std::to_string(r + 1), rallyNames[r]);
-            for (; next != model_.stages.end() && next->event->rally == r; ++next) {
+        if (model_.stages.empty() && model_.arcade.empty()) {
+            return;
+        }
+        out_.put("<section id=\"listings\">\n<h2>Stage and Lap Times</h2>\n");
+        for (auto next = model_.stages.begin(); next != model_.stages.end();) {
+            const int rally = next->event->rally;
+            const auto end = std::find_if(next, model_.stages.end(), [rally](const auto& l) {
+                return l.event->rally != rally;
+            });
+            const auto stages = static_cast<size_t>(end - next);
+            htmlFoldStart(out_, "rally",
+                          escapeHtml(rallyNames[rally]) + ": " +
+                              countText(stages, "stage", "stages"),
+                          "rally-" + std::to_string(rally + 1));
+            for (; next != end; ++next) {
                 listing(*next, "Stage " + std::to_string(next->event->index + 1));
             }
-            out_.put("</section>\n");
+            htmlFoldEnd(out_);
         }
         if (!model_.arcade.empty()) {
-            section("arcade", "Arcade");
+            htmlFoldStart(out_, "rally",
+                          "Arcade: " + countText(model_.arcade.size(), "event", "events"),
+                          "arcade");
             for (const EventListing& listed : model_.arcade) {
                 listing(listed, arcadeNames[listed.event->index]);
             }
-            out_.put("</section>\n");
+            htmlFoldEnd(out_);
         }
+        out_.put("</section>\n");
     }
 
     void tail() { out_.put("</main>\n</body>\n</html>\n"); }
@@ -150,10 +200,6 @@ class HtmlRenderer {
         out_.put("\n<a href=\"#checks\">Checks</a></nav>\n");
     }
 
-    void section(const std::string& id, const std::string& heading) {
-        out_.put("<section id=\"" + id + "\">\n<h2>" + escapeHtml(heading) + "</h2>\n");
-    }
-
     void cell(std::string_view html) { htmlCell(out_, html); }
     void number(long long value) { htmlNumberCell(out_, value); }
 
@@ -169,17 +215,21 @@ class HtmlRenderer {
                           out_.put("<tr>");
                           number(static_cast<long long>(k + 1));
                           cell(escapeHtml(p.code));
-                          cell(escapeHtml(p.name));
-                          cell(escapeHtml(vehicleName(result.vehicle)));
-                          cell(transmissionLabel(result.vehicle));
-                          out_.put("<td class=\"n\">");
-                          out_.putTime(result.time);
-                          out_.put("</td><td class=\"n\">");
+                          const std::string vehicle = escapeHtml(vehicleName(result.vehicle));
+                          const char* transmission = transmissionLabel(result.vehicle);
+                          // The vehicle again under the name, for a screen too narrow for
+                          // its own columns.
+                          cell(escapeHtml(p.name) + "<span class=\"also\">" + vehicle + ", " +
+                               transmission + "</span>");
+                          cell(vehicle);
+                          cell(transmission);
+                          htmlTimeCell(out_, result.time);
                           if (k > 0) {
-                              out_.put('+');
-                              out_.putTime(result.gap);
+                              htmlTimeCell(out_, result.gap, "+");
+                          } else {
+                              out_.put("<td class=\"n\"></td>");
                           }
-                          out_.put("</td></tr>\n");
+                          out_.put("</tr>\n");
                       }
                   });
     }
@@ -217,6 +267,7 @@ class HtmlRenderer {
         out_.put("</svg>\n</figure>\n");
     }
 
+    const RunResults& run_;
     const RankingModel& model_;
     const SeasonChanges* season_;
     OutputSink& out_;
@@ -234,7 +285,7 @@ void renderHtml(const RunResults& run, OutputSink& out) {
     }
     renderer.listings();
     renderDriverSections(run.ranking, out);
-    renderChecks(run.ranking, out);
+    renderChecks(run, out);
     renderer.tail();
 }
 

@@ -55,16 +55,32 @@ std::string formatTime(uint64_t hundredths) {
     return text;
 }
 
+size_t writeDuration(char* out, uint64_t hundredths) {
+    constexpr uint64_t Hour = 360000;
+    if (hundredths < Hour) {
+        return writeTime(out, hundredths);
+    }
+    char* end = std::to_chars(out, out + TimeTextCapacity, hundredths / Hour).ptr;
+    *end++ = ':';
+    // The rest as "mm:ss.hh", below an hour: always two digits of minutes.
+    return static_cast<size_t>(end - out) + writeTime(end, hundredths % Hour);
+}
+
+std::string formatDuration(uint64_t hundredths) {
+    char text[TimeTextCapacity];
+    return std::string(text, writeDuration(text, hundredths));
+}
+
 std::string formatRunTime(const ReportTime& t, RunTimeStyle style) {
-    const bool iso = style == RunTimeStyle::Iso;
+    const char dateMark = style == RunTimeStyle::Shown ? '.' : '-';
     std::string text;
     text.reserve(24);
     appendPadded(text, t.year, 4);
-    text += iso ? '-' : '.';
+    text += dateMark;
     appendPadded(text, t.month, 2);
-    text += iso ? '-' : '.';
+    text += dateMark;
     appendPadded(text, t.day, 2);
-    text += iso ? 'T' : ' ';
+    text += style == RunTimeStyle::Iso ? 'T' : ' ';
     appendPadded(text, t.hour, 2);
     text += ':';
     appendPadded(text, t.minute, 2);

@@ -27,9 +27,14 @@ size_t writeTime(char* out, uint64_t hundredths);
 void appendTime(std::string& out, uint64_t hundredths);
 std::string formatTime(uint64_t hundredths);
 
-// A run's time: "YYYY-MM-DDTHH:MM:SS" as the exports and the history store it, or
-// "YYYY.MM.DD HH:MM:SS" as ranking.txt and the page's heading show it.
-enum class RunTimeStyle { Iso, Shown };
+// The same on the web page, where a duration of an hour or more reads "h:mm:ss.hh"
+// (2:46:28.81 rather than 166:28.81). Needs TimeTextCapacity bytes like writeTime.
+size_t writeDuration(char* out, uint64_t hundredths);
+std::string formatDuration(uint64_t hundredths);
+
+// A run's time: "YYYY-MM-DDTHH:MM:SS" as the exports and the history store it,
+// "YYYY.MM.DD HH:MM:SS" as ranking.txt shows it, or "YYYY-MM-DD HH:MM:SS" as the web page does.
+enum class RunTimeStyle { Iso, Shown, Page };
 std::string formatRunTime(const ReportTime& time, RunTimeStyle style);
 inline std::string formatIsoTime(const ReportTime& time) {
     return formatRunTime(time, RunTimeStyle::Iso);

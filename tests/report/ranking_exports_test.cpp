@@ -609,12 +609,14 @@ TEST(RankingHtml, TablesHoldTheStandingsAndEveryListingOfTheTextReport) {
                 event =
                     "rally-" + std::to_string(number + 1) + "-stage-" + expected.event.substr(6);
             }
-            // One section per rally (and one for the arcade), headed by its name.
+            // One fold per rally (and one for the arcade), its summary led by its name.
             if (expected.group != rally) {
                 rally = expected.group;
-                size_t section = html.rfind("<section", html.find("data-event=\"" + event));
-                EXPECT_EQ(html.compare(html.find("<h2>", section), rally.size() + 9,
-                                       "<h2>" + rally + "</h2>"),
+                size_t fold =
+                    html.rfind("<details class=\"rally\">", html.find("data-event=\"" + event));
+                ASSERT_NE(fold, std::string::npos) << rally;
+                EXPECT_EQ(html.compare(html.find("<summary>", fold), rally.size() + 10,
+                                       "<summary>" + rally + ":"),
                           0)
                     << rally;
             }
@@ -632,10 +634,14 @@ TEST(RankingHtml, TablesHoldTheStandingsAndEveryListingOfTheTextReport) {
                     f.model
                         .participants[static_cast<size_t>(modelListing.results[k].participantIndex)]
                         .gameName()));
+                // The name cell holds the vehicle again, for a narrow screen.
+                const std::string gap =
+                    line.gap.empty() ? "" : "+" + formatDuration(hundredths(line.gap));
                 EXPECT_EQ(results[k],
-                          std::vector<std::string>({std::to_string(line.place), line.code, name,
-                                                    line.vehicle, line.transmission, line.time,
-                                                    line.gap.empty() ? "" : "+" + line.gap}))
+                          std::vector<std::string>({std::to_string(line.place), line.code,
+                                                    name + line.vehicle + ", " + line.transmission,
+                                                    line.vehicle, line.transmission,
+                                                    formatDuration(hundredths(line.time)), gap}))
                     << event;
             }
         }
@@ -657,10 +663,6 @@ std::string columnName(const std::string& event) {
     }
     std::sscanf(event.c_str(), "arcade-%d", &arcade);
     return std::string("Arcade ") + arcadeNames[arcade - 1];
-}
-
-std::string timeText(const Json& hundredths) {
-    return formatTime(hundredths.get<uint32_t>());
 }
 
 // The points grid, the drivers' sections and the checks show what the JSON export holds.
@@ -697,17 +699,17 @@ TEST(RankingHtml, DriverSectionsPointsGridAndChecksShowWhatTheJsonHolds) {
         size_t lastListing = html.rfind("class=\"listing\"");
         at = lastListing == std::string::npos ? 0 : lastListing;
         for (const Json& driver : json["drivers"]) {
-            const std::string id = "<section id=\"driver-" + driver["index"].dump() + "\"";
+            const std::string id = " id=\"driver-" + driver["index"].dump() + "\"";
             ASSERT_NE(html.find(id, at), std::string::npos) << id;
-            std::string section = between(html, at, id, "</section>");
+            std::string section = between(html, at, id, "</details>");
             char summary[160];
             std::snprintf(summary, sizeof summary, "<p>Place %d with %d points, %d win",
                           driver["place"].get<int>(), driver["points"].get<int>(),
                           driver["wins"].get<int>());
             EXPECT_NE(section.find(summary), std::string::npos) << section.substr(0, 300);
             EXPECT_NE(section.find(", " + driver["podiums"].dump() + " podium"), std::string::npos);
-            EXPECT_NE(section.find("time to gain " + timeText(driver["time_to_gain_hundredths"]) +
-                                   ".</p>"),
+            EXPECT_NE(section.find("time to gain " +
+                                   formatDuration(driver["time_to_gain_hundredths"]) + ".</p>"),
                       std::string::npos);
             size_t from = 0;
             Rows results =
@@ -718,24 +720,27 @@ TEST(RankingHtml, DriverSectionsPointsGridAndChecksShowWhatTheJsonHolds) {
                 const auto gap = r["gap_hundredths"].get<uint32_t>();
                 EXPECT_EQ(results[k],
                           std::vector<std::string>(
-                              {columnName(r["event"]), r["time"],
+                              {columnName(r["event"]), formatDuration(r["hundredths"]),
                                r["place_in_field"].dump() + "/" + r["field"].dump(),
-                               gap == 0 ? "" : "+" + formatTime(gap), r["points"].dump()}));
+                               gap == 0 ? "" : "+" + formatDuration(gap), r["points"].dump()}));
             }
         }
-        EXPECT_EQ(html.find("<section id=\"driver-", at), std::string::npos);
+        EXPECT_EQ(html.find(" id=\"driver-", at), std::string::npos);
 
-        // The checks: both tables with their headers, rows only for what there is.
+        // The checks: a table where there is something to show, else a line saying so.
         at = html.find("<section id=\"checks\">");
         ASSERT_NE(at, std::string::npos);
         std::string checks = html.substr(at);
         EXPECT_NE(checks.find("Checks only point"), std::string::npos);
         at = 0;
         std::string duplicates = between(checks, at, "<table id=\"duplicates\">", "</table>");
-        EXPECT_NE(duplicates.find("<th>Code</th><th>Name</th><th>Files</th>"), std::string::npos);
+        EXPECT_EQ(at != std::string::npos, !json["checks"]["duplicates"].empty());
+        EXPECT_EQ(checks.find("No two files have the same code and name.") == std::string::npos,
+                  !json["checks"]["duplicates"].empty());
         rows = tableRows(duplicates);
         ASSERT_EQ(rows.size(), json["checks"]["duplicates"].size());
-        EXPECT_EQ(duplicates.find("<tbody>") != std::string::npos, !rows.empty());
+        EXPECT_EQ(duplicates.find("<th>Code</th><th>Name</th><th>Files</th>") != std::string::npos,
+                  !rows.empty());
         for (size_t g = 0; g < rows.size(); ++g) {
             const Json& group = json["checks"]["duplicates"][g];
             std::string files;
@@ -746,16 +751,21 @@ TEST(RankingHtml, DriverSectionsPointsGridAndChecksShowWhatTheJsonHolds) {
         }
         at = 0;
         std::string outliers = between(checks, at, "<table id=\"outliers\">", "</table>");
-        EXPECT_NE(outliers.find("<th>File</th><th class=\"n\">Time</th>"), std::string::npos);
+        EXPECT_EQ(at != std::string::npos, !json["checks"]["outliers"].empty());
+        EXPECT_EQ(checks.find("No place 1 is faster than 80% of place 2.") == std::string::npos,
+                  !json["checks"]["outliers"].empty());
         rows = tableRows(outliers);
         ASSERT_EQ(rows.size(), json["checks"]["outliers"].size());
-        EXPECT_EQ(outliers.find("<tbody>") != std::string::npos, !rows.empty());
+        EXPECT_EQ(outliers.find("<th>File</th><th class=\"n\">Time</th>") != std::string::npos,
+                  !rows.empty());
         for (size_t o = 0; o < rows.size(); ++o) {
             const Json& outlier = json["checks"]["outliers"][o];
             EXPECT_EQ(rows[o], std::vector<std::string>(
-                                   {columnName(outlier["event"]), outlier["code"], outlier["name"],
-                                    outlier["file"], timeText(outlier["hundredths"]),
-                                    timeText(outlier["second_hundredths"])}));
+                                   {columnName(outlier["event"]),
+                                    outlier["name"].get<std::string>() + " (" +
+                                        outlier["code"].get<std::string>() + ")",
+                                    outlier["file"], formatDuration(outlier["hundredths"]),
+                                    formatDuration(outlier["second_hundredths"])}));
         }
     }
 }
@@ -772,7 +782,8 @@ TEST(RankingHtml, PageStandsAloneAndEscapesEveryName) {
     std::string html = renderHtml(computeRankingModel(participants.data(), 2, {}, Noon));
     EXPECT_EQ(html.compare(0, 16, "<!DOCTYPE html>\n"), 0);
     EXPECT_NE(html.find("<meta charset=\"utf-8\">"), std::string::npos);
-    EXPECT_NE(html.find("2026.12.07 12:05:09"), std::string::npos);
+    EXPECT_NE(html.find("Ranking at 2026-12-07 12:05:09</p>"), std::string::npos);
+    EXPECT_EQ(html.find("2026.12"), std::string::npos);
     EXPECT_LT(html.find("id=\"standings\""), html.find("class=\"listing\""));
     EXPECT_LT(html.find("id=\"standings\""), html.find("<svg"));
     for (const char* outside : {"<script", "http:", "https:", "src=", "url(", "@import", "<link"}) {
@@ -781,8 +792,9 @@ TEST(RankingHtml, PageStandsAloneAndEscapesEveryName) {
     EXPECT_EQ(validUtf8(html), html);
     const std::string name = "&lt;script&gt;&quot;&#39;&amp;amp;\xC3\xA9?";
     EXPECT_NE(html.find("<tr><td class=\"n\">2</td><td>&lt;&amp;&gt;</td><td>" + name +
-                        "</td><td>arden pacer mk1</td><td>AT</td><td class=\"n\">00:00.02"
-                        "</td><td class=\"n\">+00:00.01</td></tr>"),
+                        "<span class=\"also\">arden pacer mk1, AT</span></td><td>arden pacer "
+                        "mk1</td><td>AT</td><td class=\"n\">00:00.02</td><td class=\"n\">"
+                        "+00:00.01</td></tr>"),
               std::string::npos);
     // The chart: one bar per driver, labelled with place and name, and with the points.
     EXPECT_NE(html.find(">1. B</text><rect"), std::string::npos);
@@ -859,7 +871,7 @@ TEST(RankingHtml, PassesTidy) {
     for (size_t i = 0; i < folders.size(); ++i) {
         auto path = temp / ("ranking-" + std::to_string(i) + ".html");
         const std::string page = renderHtml(folders[i].run());
-        EXPECT_EQ(page.find("<table id=\"new-records\">") != std::string::npos, i >= plain);
+        EXPECT_EQ(page.find("<section id=\"records\">") != std::string::npos, i >= plain);
         kvrtest::writeText(path, page);
         std::string command = "tidy -errors -quiet '" + path.string() + "' 2>&1";
         FILE* tidy = popen(command.c_str(), "r");

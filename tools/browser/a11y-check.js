@@ -1,7 +1,8 @@
 // Runs the axe-core accessibility engine on a ranking page in the system's headless chromium,
-// once with a light and once with a dark system setting, and checks that the dark setting
-// darkens the page on screen but not in print. With --shots DIR it keeps screenshots of the
-// first driver's section and of the checks in both settings.
+// with a light and with a dark system setting, each as the page opens and with every folded
+// part unfolded, and checks that the dark setting darkens the page on screen but not in print.
+// With --shots DIR it keeps screenshots of the first driver's section (unfolded) and of the
+// checks in both settings.
 // Usage: node a11y-check.js PAGE [--shots DIR]
 // Exit status: 0 without violations, 1 with violations or a browser failure, 2 on bad usage.
 'use strict';
@@ -79,23 +80,33 @@ async function main() {
                 failures++;
             }
 
+            // As it opens, and with every folded part unfolded: axe skips what is not shown.
             await tab.evaluate(axe.source);
-            const result = await tab.evaluate(() =>
-                window.axe.run(document, { resultTypes: ['violations'] }));
-            for (const violation of result.violations) {
-                failures++;
-                console.error(`a11y-check (${scheme}): ${violation.id} (${violation.impact}): ` +
-                    `${violation.help}`);
-                for (const node of violation.nodes.slice(0, 5)) {
-                    console.error(`    ${node.target.join(' ')}: ${node.failureSummary}`);
+            for (const folds of ['folded', 'unfolded']) {
+                if (folds === 'unfolded') {
+                    await tab.evaluate(() => {
+                        for (const details of document.querySelectorAll('details')) {
+                            details.open = true;
+                        }
+                    });
                 }
+                const result = await tab.evaluate(() =>
+                    window.axe.run(document, { resultTypes: ['violations'] }));
+                for (const violation of result.violations) {
+                    failures++;
+                    console.error(`a11y-check (${scheme}, ${folds}): ${violation.id} ` +
+                        `(${violation.impact}): ${violation.help}`);
+                    for (const node of violation.nodes.slice(0, 5)) {
+                        console.error(`    ${node.target.join(' ')}: ${node.failureSummary}`);
+                    }
+                }
+                console.log(`a11y-check (${scheme}, ${folds}): ${result.passes.length} rules ` +
+                    `passed, ${result.violations.length} violated`);
             }
-            console.log(`a11y-check (${scheme}): ${result.passes.length} rules passed, ` +
-                `${result.violations.length} violated`);
 
             if (shots) {
                 fs.mkdirSync(shots, { recursive: true });
-                for (const [name, selector] of [['driver', 'section.driver'], ['checks', '#checks']]) {
+                for (const [name, selector] of [['driver', 'details.driver'], ['checks', '#checks']]) {
                     const element = await tab.$(selector);
                     if (!element) {
                         console.error(`a11y-check: nothing matches ${selector}`);
