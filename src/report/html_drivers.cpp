@@ -30,6 +30,31 @@ void driverLink(OutputSink& out, const RankingModel& model, int32_t index) {
     out.put("</a></td>");
 }
 
+// " 12 points behind Bruno Marin (BM), 8 ahead of Cyril Berger (CBE)." with links to both.
+void rivals(OutputSink& out, const RankingModel& model, const DriverSummary& driver) {
+    if (!driver.ahead && !driver.behind) {
+        return;
+    }
+    auto who = [&](const Rival& rival) {
+        const RankedParticipant& p = participant(model, rival.participantIndex);
+        return "<a href=\"#" + driverSectionId(rival.participantIndex) + "\">" +
+               escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")</a>";
+    };
+    auto points = [](int count) {
+        return std::to_string(count) + (count == 1 ? " point " : " points ");
+    };
+    out.put(" ");
+    if (driver.ahead) {
+        out.put(points(driver.ahead->pointsApart) + "behind " + who(*driver.ahead));
+    }
+    if (driver.behind) {
+        out.put(driver.ahead ? ", " + std::to_string(driver.behind->pointsApart) + " ahead of "
+                             : points(driver.behind->pointsApart) + "ahead of ");
+        out.put(who(*driver.behind));
+    }
+    out.put(".");
+}
+
 } // namespace
 
 void renderPointsGrid(const RankingModel& model, OutputSink& out) {
@@ -65,7 +90,8 @@ void renderDriverSections(const RankingModel& model, OutputSink& out) {
     }
     out.put("<section id=\"results\">\n<h2>Drivers' Results</h2>\n");
     static const std::vector<HtmlColumn> columns = {
-        {"Event"}, {"Time", "n"}, {"Place", "n"}, {"Gap", "n"}, {"Points", "n"}};
+        {"Event"},      {"Time", "n"}, {"Place", "n"}, {"Gap", "n"}, {"To gain a place", "n"},
+        {"Points", "n"}};
     char text[160];
     for (size_t s = 0; s < model.standings.size(); ++s) {
         const Standing& standing = model.standings[s];
@@ -82,7 +108,9 @@ void renderDriverSections(const RankingModel& model, OutputSink& out) {
                       driver.podiums == 1 ? "podium" : "podiums");
         out.put(text);
         htmlTime(out, driver.timeToGain);
-        out.put(".</p>\n");
+        out.put(".");
+        rivals(out, model, driver);
+        out.put("</p>\n");
         htmlTable(
             out, "class=\"driver-results\"", "", columns, driver.results.size(),
             [&] {
@@ -97,6 +125,11 @@ void renderDriverSections(const RankingModel& model, OutputSink& out) {
                         out.put("<td class=\"n\"></td>");
                     } else {
                         htmlTimeCell(out, r.gap, "+");
+                    }
+                    if (r.placeInField == 1) {
+                        out.put("<td class=\"n\"></td>");
+                    } else {
+                        htmlTimeCell(out, r.toNextPlace, "-");
                     }
                     htmlNumberCell(out, r.points);
                     out.put("</tr>\n");

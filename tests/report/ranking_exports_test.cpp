@@ -4,6 +4,7 @@
 #include "data/text.h"
 #include "history/season.h"
 #include "history/snapshot.h"
+#include "report/html_text.h"
 #include "report/ranking_csv.h"
 #include "report/ranking_html.h"
 #include "report/ranking_json.h"
@@ -698,7 +699,8 @@ TEST(RankingHtml, DriverSectionsPointsGridAndChecksShowWhatTheJsonHolds) {
         // Driver sections in standings order, after the last listing.
         size_t lastListing = html.rfind("class=\"listing\"");
         at = lastListing == std::string::npos ? 0 : lastListing;
-        for (const Json& driver : json["drivers"]) {
+        for (size_t d = 0; d < json["drivers"].size(); ++d) {
+            const Json& driver = json["drivers"][d];
             const std::string id = " id=\"driver-" + driver["index"].dump() + "\"";
             ASSERT_NE(html.find(id, at), std::string::npos) << id;
             std::string section = between(html, at, id, "</details>");
@@ -708,9 +710,34 @@ TEST(RankingHtml, DriverSectionsPointsGridAndChecksShowWhatTheJsonHolds) {
                           driver["wins"].get<int>());
             EXPECT_NE(section.find(summary), std::string::npos) << section.substr(0, 300);
             EXPECT_NE(section.find(", " + driver["podiums"].dump() + " podium"), std::string::npos);
+            // Then the rivals on each side, each with a link to their section.
+            std::string rivals;
+            const Json &ahead = driver["rivals"]["ahead"], &behind = driver["rivals"]["behind"];
+            // The rival's link leads to the section of the standing next to this one.
+            auto who = [&json](const Json& rival, size_t next) {
+                const Json& other = json["drivers"][next];
+                EXPECT_EQ(rival["code"], other["code"]);
+                return "<a href=\"#driver-" + other["index"].dump() + "\">" +
+                       escapeHtml(rival["name"].get<std::string>()) + " (" +
+                       escapeHtml(rival["code"].get<std::string>()) + ")</a>";
+            };
+            auto points = [](const Json& count) {
+                return count.dump() + (count == 1 ? " point " : " points ");
+            };
+            if (!ahead.is_null()) {
+                rivals = " " + points(ahead["points_behind"]) + "behind " + who(ahead, d - 1);
+            }
+            if (!behind.is_null()) {
+                rivals += ahead.is_null() ? " " + points(behind["points_ahead"]) + "ahead of "
+                                          : ", " + behind["points_ahead"].dump() + " ahead of ";
+                rivals += who(behind, d + 1);
+            }
+            rivals += rivals.empty() ? "" : ".";
             EXPECT_NE(section.find("time to gain " +
-                                   formatDuration(driver["time_to_gain_hundredths"]) + ".</p>"),
-                      std::string::npos);
+                                   formatDuration(driver["time_to_gain_hundredths"]) + "." +
+                                   rivals + "</p>"),
+                      std::string::npos)
+                << section.substr(0, 600);
             size_t from = 0;
             Rows results =
                 tableRows(between(section, from, "<table class=\"driver-results\">", "</table>"));
@@ -718,11 +745,13 @@ TEST(RankingHtml, DriverSectionsPointsGridAndChecksShowWhatTheJsonHolds) {
             for (size_t k = 0; k < results.size(); ++k) {
                 const Json& r = driver["results"][k];
                 const auto gap = r["gap_hundredths"].get<uint32_t>();
-                EXPECT_EQ(results[k],
-                          std::vector<std::string>(
-                              {columnName(r["event"]), formatDuration(r["hundredths"]),
-                               r["place_in_field"].dump() + "/" + r["field"].dump(),
-                               gap == 0 ? "" : "+" + formatDuration(gap), r["points"].dump()}));
+                const Json& toNext = r["to_next_place_hundredths"];
+                EXPECT_EQ(results[k], std::vector<std::string>(
+                                          {columnName(r["event"]), formatDuration(r["hundredths"]),
+                                           r["place_in_field"].dump() + "/" + r["field"].dump(),
+                                           gap == 0 ? "" : "+" + formatDuration(gap),
+                                           toNext.is_null() ? "" : "-" + formatDuration(toNext),
+                                           r["points"].dump()}));
             }
         }
         EXPECT_EQ(html.find(" id=\"driver-", at), std::string::npos);
