@@ -61,6 +61,10 @@ const char* const Style =
     "@media (max-width:40rem){body{padding:.5rem}th,td{padding:.2rem .35rem;font-size:.9rem}"
     ".listing th:nth-child(4),.listing td:nth-child(4),.listing th:nth-child(5),"
     ".listing td:nth-child(5){display:none}.also{display:block;font-size:.8rem;color:#4a525c}"
+    // A driver's results keep the time to gain a place and drop the gap to the best, which
+    // the line above the table sums up.
+    ".driver-results th:nth-child(4),.driver-results td:nth-child(4){display:none}"
+    ".driver-results th{white-space:normal}"
     "#points-over-runs text{font-size:16px}}"
     "@page{margin:12mm}"
     "@media print{body{max-width:none;padding:0;font-size:10pt}nav{display:none}"
