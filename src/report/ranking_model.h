@@ -1,11 +1,13 @@
 // The ranking as plain data, computed once from the participant list: the participants, the
-// ten best of every stage and arcade event with gaps and points, and the driver standings.
+// ten best of every stage and arcade event with gaps and points, and the driver standings,
+// under the league's rules, with each league class's own listings and standings.
 // Every output format renders this model and computes nothing of its own.
 #pragma once
 
 #include "data/championship_tables.h"
 #include "data/events.h"
 #include "data/participant.h"
+#include "report/league_rules.h"
 #include "report/time_text.h"
 
 #include <cstddef>
@@ -70,7 +72,7 @@ struct RankedParticipant {
     int year = 0; // the date as stored: year, month and day, unchecked
     int month = 0;
     int day = 0;
-    int points = 0;    // the total earned on the listings
+    int points = 0;    // the total earned on the listings, under the league's rules
     int32_t place = 0; // place in the standings, from 1; 0 when the participant has no points
     // The participant's own results and game bytes, read where they are rather than copied:
     // at 100,000 participants a copy of every time would be some 40 MB more.
@@ -102,9 +104,13 @@ struct EventListing {
 
 // A driver with points, in the order of the standings.
 struct Standing {
-    int32_t place; // from 1, distinct: equal points take consecutive places in participant order
+    int32_t place; // from 1, distinct: equal points take consecutive places in the tie-break's
+                   // order, and in participant order after it
     int32_t participantIndex;
     int points;
+    // Bit r set: rally r earned points and they count toward `points`. Only a league that
+    // counts a driver's best rallies leaves out a rally with points.
+    uint8_t countedRallies = 0;
 };
 
 // One of a driver's own results: where it stands in the whole field of its event.
@@ -144,15 +150,24 @@ struct Checks {
     std::vector<Outlier> outliers; // in the report's order
 };
 
+// A league class: the listings and standings of the times set in its vehicles alone.
+struct ClassRanking {
+    std::vector<EventListing> stages; // as RankingModel's, from the class's results only
+    std::vector<EventListing> arcade;
+    std::vector<Standing> standings;
+};
+
 struct RankingModel {
     ReportTime time;
+    LeagueRules league;                          // the rules the points were computed under
     std::vector<RankedParticipant> participants; // in participant order
     std::vector<EventListing> stages;            // listed stages only: by rally, then stage
     std::vector<EventListing> arcade;            // listed arcade events only, in event order
     std::vector<Standing> standings;             // drivers with points, most points first
     // One per standing, in the same order; empty unless asked for (driverResults).
     std::vector<DriverSummary> drivers;
-    Checks checks; // empty unless asked for
+    Checks checks;                     // empty unless asked for
+    std::vector<ClassRanking> classes; // one per class of the league, in its order
 };
 
 // What only some outputs show, computed when asked for: the page and the JSON show both.
@@ -162,6 +177,8 @@ struct RankingOptions {
     bool driverResults = true;
     // The checks on the imported files.
     bool checks = true;
+    // The points, the tie-break, the rallies that count and the classes.
+    LeagueRules league;
 };
 
 // Computes the ranking of `count` participants (a negative count is taken as 0). `fileNames`
