@@ -1,5 +1,6 @@
 #include "report/ranking_html.h"
 
+#include "report/html_classes.h"
 #include "report/html_drivers.h"
 #include "report/html_season.h"
 #include "report/html_text.h"
@@ -119,7 +120,11 @@ class HtmlRenderer {
         }
     }
 
-    void tail() { out_.put("</main>\n</body>\n</html>\n"); }
+    void tail() {
+        out_.put("</main>\n");
+        renderLeagueFooter(model_, out_);
+        out_.put("</body>\n</html>\n");
+    }
 
   private:
     const RankedParticipant& participant(int32_t index) const {
@@ -144,6 +149,7 @@ class HtmlRenderer {
         if (!model_.arcade.empty()) {
             out_.put("\n<a href=\"#arcade\">Arcade</a>");
         }
+        htmlClassNavigation(model_, out_);
         if (!model_.standings.empty()) {
             out_.put("\n<a href=\"#results\">Drivers' Results</a>");
         }
@@ -233,6 +239,7 @@ void renderHtml(const RunResults& run, OutputSink& out) {
         htmlSeasonSections(run.ranking, *run.season, out);
     }
     renderer.listings();
+    renderClassSections(run.ranking, out);
     renderDriverSections(run.ranking, out);
     renderChecks(run.ranking, out);
     renderer.tail();
