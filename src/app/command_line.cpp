@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "app/help_format.h"
+#include "app/league_file.h"
 #include "app/run.h"
 #include "data/text.h"
 #include "platform/console.h"
@@ -29,8 +30,9 @@ constexpr const char* Footer =
     "  0  participants imported, records updated, ranking.txt written (a file that\n"
     "     could not be imported is left out)\n"
     "  1  nothing to import, the game folder cannot be entered, or the update, the\n"
-    "     report, an export or the history failed\n"
-    "  2  a bad command line; no file was touched\n"
+    "     report, an export or the history failed (--new-league: kvrrank.toml is\n"
+    "     there already, or could not be written)\n"
+    "  2  a bad command line or league file; no file was touched\n"
     "\n"
     "Every failure gets one line on stderr: \"kvrrank: PATH: reason\".";
 
@@ -61,6 +63,21 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
                    "JSON show what changed since its earlier runs, and a run that writes\n"
                    "ranking.txt adds itself to it")
         ->type_name("FILE");
+    std::string league;
+    app.add_option("--league", league,
+                   "read the league's rules and outputs from FILE (default: kvrrank.toml\n"
+                   "in the game folder, when it is there); the command line wins")
+        ->type_name("FILE");
+    bool newLeague = false;
+    app.add_flag("--new-league", newLeague,
+                 "write a kvrrank.toml to start from into the game folder and exit;\n"
+                 "an existing one is left alone")
+        ->excludes("--league")
+        ->excludes("--no-records")
+        ->excludes("--html")
+        ->excludes("--json")
+        ->excludes("--csv")
+        ->excludes("--history");
     std::string gameFolder;
     app.add_option("GAME_FOLDER", gameFolder,
                    "the folder with kvr/ and Configuration/ (default: here)")
@@ -97,12 +114,20 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
             *path = platform::absolutePath(*path);
         }
     }
+    const std::string leaguePath = league.empty() ? league : platform::absolutePath(league);
     if (app.count("GAME_FOLDER") > 0) {
         platform::Status entered = platform::enterFolder(gameFolder.c_str());
         if (!entered) {
             complain(errors, gameFolder, entered.reason());
             return ExitFailure;
         }
+    }
+    if (newLeague) {
+        return writeNewLeagueFile(console, errors);
+    }
+    // The league's outputs join the command line's before anything is touched.
+    if (!applyLeagueFile(leaguePath, league, options, errors)) {
+        return ExitUsage;
     }
     return runKvrRank(console, errors, options);
 }

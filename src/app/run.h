@@ -1,6 +1,8 @@
 // The run driver: import every participant file, update the game's records, write the report.
 #pragma once
 
+#include "report/league_rules.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -28,6 +30,8 @@ struct RunOptions {
     // The season's history: read before the report, compared with in the exports, and given
     // this run's snapshot once ranking.txt is written; empty: none.
     std::string historyPath;
+    // The points rules and classes of the ranking: a league file's, or the fixed ones.
+    LeagueRules league;
 };
 
 // One line on the error stream for a failure: "kvrrank: PATH: reason", made terminal-safe.
