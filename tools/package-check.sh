@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
 
 missing=()
-for package in ccache help2man lintian man-db dpkg-dev file gzip libcli11-dev; do
+for package in ccache help2man lintian man-db dpkg-dev file gzip libcli11-dev libtomlplusplus-dev; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
 # hardening-check and diffoscope without their long lists of recommended tools.

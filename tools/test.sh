@@ -4,5 +4,5 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/install-packages.sh cmake ninja-build g++ ccache libgtest-dev libcli11-dev \
-    nlohmann-json3-dev tidy help2man
+    nlohmann-json3-dev libtomlplusplus-dev tidy help2man
 cmake --workflow --preset test
