@@ -71,6 +71,10 @@ TEST(LeagueFile, EveryKindOfMistakeIsToldWithItsLineAndColumn) {
          "leave it out for every vehicle"},
         {"[[class]]\nname = \"A\"\nvehicles = [8]\n",
          "league.toml:3:13: a vehicle name must be in quotes"},
+        // Letters beyond ASCII where the parser looks for a space, and a line end in a key.
+        {"[points]\nbest_rallies = 6 \xC3\xA9\n", "league.toml:2:18: "},
+        {"x = 2\"\xD2\x99\n", "league.toml:1:"},
+        {"[points]\n\"a\\nb\" = 1\n", "league.toml:2:1: unknown key \"a?b\" in [points]"},
         // Several mistakes: the first in the file is told, whatever the order of the keys.
         {"[points]\nzeta = 1\nalpha = 2\n", "league.toml:2:1: unknown key \"zeta\" in [points]"},
         {"[[class]]\nname = \"\"\n[[class]]\nname = \"B\"\ncolour = 1\n",
@@ -119,14 +123,15 @@ TEST(LeagueFile, AGoodFileSetsWhatItSaysAndNothingElse) {
          {}},
         {"[[class]]\nname = \"Manual gearbox\"\ntransmission = \"MT\"\n\n[[class]]\n"
          "name = \"Light cars\"\nvehicles = [\"Hoshin Arc\", \"MARLET 140\", \"hoshin arc\"]\n"
-         "[[class]]\nname = \"Automatic\"\ntransmission = \"at\"\n",
+         "# \xC3\xA9t\xC3\xA9\n"
+         "[[class]]\nname = \"Automatic \xC3\xA9t\xC3\xA9\"\ntransmission = \"at\"\n",
          false,
          fixedPlacePoints(),
          TieBreak::FileOrder,
          0,
          {{"Manual gearbox", 0, AnyVehicle},
           {"Light cars", AnyTransmission, hoshin | marlet},
-          {"Automatic", 1, AnyVehicle}},
+          {"Automatic \xC3\xA9t\xC3\xA9", 1, AnyVehicle}},
          {}},
         {"\xEF\xBB\xBF[outputs]\r\nhtml = \"web/r.html\"\r\nhistory = 'C:\\season.jsonl'\r\n"
          "records = false\r\n",
