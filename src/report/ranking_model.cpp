@@ -137,24 +137,23 @@ class ModelBuilder {
         const std::array<Event, EventCount>& events = allEvents();
         const std::vector<VehicleClass>& classes = model_.league.classes;
         std::vector<LeadingItems> leading(events.size(), LeadingItems(listingLimit));
-        std::vector<std::vector<LeadingItems>> classLeading(
-            classes.size(), std::vector<LeadingItems>(events.size(), LeadingItems(listingLimit)));
+        // Each class's leading ten of each event, class by class.
+        std::vector<LeadingItems> classLeading(classes.size() * events.size(),
+                                               LeadingItems(listingLimit));
         const auto count = static_cast<int32_t>(model_.participants.size());
         for (int32_t i = 0; i < count; ++i) {
             const ParticipantRecord& p = participants_[i];
             for (const Event& event : events) {
                 const ResultEntry& result = event.resultOf(p);
-                if (result.time != 0) {
-                    leading[static_cast<size_t>(event.number)].offer(
-                        {result.time - 1u, i, result.vehicle});
+                if (result.time == 0) {
+                    continue;
                 }
-            }
-            for (size_t c = 0; c < classes.size(); ++c) {
-                for (const Event& event : events) {
-                    const ResultEntry& result = event.resultOf(p);
-                    if (result.time != 0 && classes[c].accepts(result.vehicle)) {
-                        classLeading[c][static_cast<size_t>(event.number)].offer(
-                            {result.time - 1u, i, result.vehicle});
+                const RankingItem item{result.time - 1u, i, result.vehicle};
+                const auto e = static_cast<size_t>(event.number);
+                leading[e].offer(item);
+                for (size_t c = 0; c < classes.size(); ++c) {
+                    if (classes[c].accepts(result.vehicle)) {
+                        classLeading[c * events.size() + e].offer(item);
                     }
                 }
             }
@@ -167,8 +166,9 @@ class ModelBuilder {
         for (size_t c = 0; c < classes.size(); ++c) {
             ClassRanking& ranking = model_.classes[c];
             for (const Event& event : events) {
-                listing(event.isArcade() ? ranking.arcade : ranking.stages, event,
-                        classLeading[c][static_cast<size_t>(event.number)].items());
+                listing(
+                    event.isArcade() ? ranking.arcade : ranking.stages, event,
+                    classLeading[c * events.size() + static_cast<size_t>(event.number)].items());
             }
         }
     }

@@ -19,21 +19,14 @@
 namespace kvr {
 
 struct RankingItem {
-    uint32_t key;             // time - 1 in a listing; 65535 - points in the driver ranking
+    uint32_t key;             // the shown time: time - 1
     int32_t participantIndex; // index in the participant list
-    uint32_t vehicle;         // the result's vehicle byte (listings only)
+    uint32_t vehicle;         // the result's vehicle byte
 };
 
 // -1, 0 or +1 as a's key is smaller than, equal to or larger than b's (unsigned).
 inline int compareRankingItems(const RankingItem& a, const RankingItem& b) {
     return a.key < b.key ? -1 : a.key > b.key ? 1 : 0;
-}
-
-// The order of every sort in the ranking: by key, equal keys in participant order, which is
-// what a stable sort of items collected in participant order gives.
-inline bool rankingItemPrecedes(const RankingItem& a, const RankingItem& b) {
-    int order = compareRankingItems(a, b);
-    return order < 0 || (order == 0 && a.participantIndex < b.participantIndex);
 }
 
 // The first `limit` items, in order, of the items offered to it: the order of a stable sort by
