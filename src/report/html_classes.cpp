@@ -27,20 +27,16 @@ std::string describeLeagueRules(const LeagueRules& rules) {
 }
 
 std::string describeVehicleClass(const VehicleClass& vehicleClass) {
-    std::string text = vehicleClass.transmission == AnyTransmission
-                           ? "MT and AT"
-                           : transmissionLabels[vehicleClass.transmission];
-    text += "; ";
-    if (vehicleClass.vehicles == AnyVehicle) {
-        return text + "every vehicle";
-    }
-    std::string names;
-    for (int v = 0; v < VehicleCount; ++v) {
+    std::string vehicles;
+    for (int v = 0; v < VehicleCount && vehicleClass.vehicles != AnyVehicle; ++v) {
         if ((vehicleClass.vehicles >> v & 1u) != 0) {
-            names += (names.empty() ? "" : ", ") + std::string(vehicleNames[v]);
+            vehicles += (vehicles.empty() ? "" : ", ") + std::string(vehicleNames[v]);
         }
     }
-    return text + names;
+    return (vehicles.empty() ? std::string("any vehicle") : vehicles) + " with " +
+           (vehicleClass.transmission == AnyTransmission
+                ? std::string("either gearbox")
+                : std::string("an ") + transmissionLabels[vehicleClass.transmission] + " gearbox");
 }
 
 namespace {
@@ -99,9 +95,9 @@ void classSection(const RankingModel& model, OutputSink& out, size_t c) {
     const std::string id = classSectionId(c);
     out.put("<section id=\"" + id + "\" class=\"league-class\">\n<h2>");
     out.put(escapeHtml(vehicleClass.name));
-    out.put("</h2>\n<p class=\"note\">Only times set in ");
+    out.put("</h2>\n<p class=\"note\">Only the times set in ");
     out.put(escapeHtml(describeVehicleClass(vehicleClass)));
-    out.put(".</p>\n");
+    out.put(" count here.</p>\n");
     htmlTable(out, "id=\"" + id + "-standings\"", "",
               {{"Place", "n"}, {"Code"}, {"Name"}, {"Points", "n"}}, ranking.standings.size(), [&] {
                   for (const Standing& standing : ranking.standings) {

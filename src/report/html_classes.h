@@ -29,7 +29,8 @@ void renderLeagueFooter(const RankingModel& model, OutputSink& out);
 // the 6 best rally totals count".
 std::string describeLeagueRules(const LeagueRules& rules);
 
-// A class's vehicles and gearbox in words: "MT; every vehicle".
+// A class's vehicles and gearbox in words: "any vehicle with an MT gearbox", "hoshin arc,
+// marlet 140 with either gearbox".
 std::string describeVehicleClass(const VehicleClass& vehicleClass);
 
 } // namespace kvr
