@@ -266,43 +266,6 @@ TEST(TemporaryFile, IsHeldWhileWrittenAndItsNameIsNeverTakenTwice) {
     EXPECT_TRUE(os::temporariesOf(place.folder, place.base).empty());
 }
 
-} // namespace
-
-TEST(ReadWholeShared, ReadsAFileUpToItsLimitAndTellsAMissingOne) {
-    struct Case {
-        const char* what;
-        const char* content; // nullptr: no file; "/": a folder
-        size_t limit;
-        bool read;
-        std::string reason; // when not read; empty: any
-        bool missing;
-    };
-    const Case cases[] = {
-        {"empty", "", 4, true, "", false},
-        {"at the limit", "a\nb\n", 4, true, "", false},
-        {"past the limit", "a\nb\nc", 4, false, "too long: 5 bytes, at most 4", false},
-        {"no file", nullptr, 4, false, "", true},
-        {"a folder", "/", 4, false, "", false},
-    };
-    for (const Case& c : cases) {
-        TempFolder folder;
-        const fs::path path = folder / "league.toml";
-        if (c.content != nullptr && std::string(c.content) == "/") {
-            fs::create_directory(path);
-        } else if (c.content != nullptr) {
-            kvrtest::writeText(path, c.content);
-        }
-        std::string content = "stale";
-        const Status status = readWholeShared(path.u8string().c_str(), c.limit, content);
-        EXPECT_EQ(status.ok(), c.read) << c.what << ": " << status.reason();
-        EXPECT_EQ(content, c.read ? std::string(c.content) : std::string()) << c.what;
-        if (!c.read && !c.reason.empty()) {
-            EXPECT_EQ(status.reason(), c.reason) << c.what;
-        }
-        EXPECT_EQ(isMissingFile(status), c.missing) << c.what;
-    }
-}
-
 TEST(CreateNewFile, WritesOnlyWhereNothingIsAndAFailedStepLeavesNoPartOfIt) {
     TempFolder folder;
     const fs::path path = folder / "kvrrank.toml";
@@ -342,22 +305,4 @@ TEST(CreateNewFile, WritesOnlyWhereNothingIsAndAFailedStepLeavesNoPartOfIt) {
     EXPECT_GE(faulted, 3); // the create, the write and the flush at least
 }
 
-TEST(AbsolutePathBeside, TakesARelativePathFromTheFilesFolder) {
-    const fs::path here = fs::current_path();
-    struct Case {
-        fs::path file;
-        std::string path;
-        fs::path expected;
-    };
-    const std::vector<Case> cases = {
-        {here / "league" / "kvrrank.toml", "out.html", here / "league" / "out.html"},
-        {here / "league" / "kvrrank.toml", "../web/out.html", here / "league/../web/out.html"},
-        {"kvrrank.toml", "out.html", here / "out.html"},
-        {fs::path("sub") / "kvrrank.toml", "a/b.csv", here / "sub" / "a/b.csv"},
-        {"kvrrank.toml", (here / "elsewhere.json").u8string(), here / "elsewhere.json"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(fs::u8path(absolutePathBeside(c.file.u8string(), c.path)), c.expected)
-            << c.file << " " << c.path;
-    }
-}
+} // namespace
