@@ -71,13 +71,7 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     bool newLeague = false;
     app.add_flag("--new-league", newLeague,
                  "write a kvrrank.toml to start from into the game folder and exit;\n"
-                 "an existing one is left alone")
-        ->excludes("--league")
-        ->excludes("--no-records")
-        ->excludes("--html")
-        ->excludes("--json")
-        ->excludes("--csv")
-        ->excludes("--history");
+                 "an existing one is left alone");
     std::string gameFolder;
     app.add_option("GAME_FOLDER", gameFolder,
                    "the folder with kvr/ and Configuration/ (default: here)")
@@ -98,6 +92,16 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
         platform::writeConsole(errors,
                                "kvrrank: " + safeText(error.what()) + " (see kvrrank --help)\n");
         return ExitUsage;
+    }
+    // --new-league runs nothing, so an output or a league beside it is a mistake.
+    for (const char* option :
+         {"--no-records", "--html", "--json", "--csv", "--history", "--league"}) {
+        if (newLeague && app.count(option) > 0) {
+            platform::writeConsole(errors, std::string("kvrrank: --new-league runs nothing: ") +
+                                               option +
+                                               " makes no sense with it (see kvrrank --help)\n");
+            return ExitUsage;
+        }
     }
     if (version) {
         if (onlyInformation != nullptr) {
