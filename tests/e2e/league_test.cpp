@@ -217,7 +217,8 @@ TEST(League, NewLeagueStartsAFileAndNeverReplacesOne) {
     auto before = snapshot(game.path());
     result = run(game.path(), {"--new-league"});
     EXPECT_EQ(result.exitStatus, 1);
-    EXPECT_EQ(result.errors, "kvrrank: kvrrank.toml: already exists; nothing written\n");
+    EXPECT_EQ(result.errors,
+              platformText("kvrrank: kvrrank.toml: already exists; nothing written\n"));
     EXPECT_EQ(snapshot(game.path()), before);
     // It is no run: other options with it are a bad command line.
     result = run(game.path(), {"--new-league", "--html", "r.html"});
