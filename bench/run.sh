@@ -4,8 +4,9 @@
 # same run writing all three exports (--html --json --csv) beside the report, with the memory
 # the streamed exports add and the sizes of the HTML and JSON written; and that run again with
 # --history on a history of 100 snapshots.
-# Then a season of 1,000 snapshots of a 30-driver group: the run with --history against the
-# same run without it.
+# Then a league file on the largest folder (100,000 participants when measured): the runs
+# with and without it. And a season of 1,000 snapshots of a 30-driver group: the run with
+# --history against the same run without it.
 # Usage: bench/run.sh [sizes...]   (default: 1000 10000 100000)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -119,6 +120,71 @@ if 10000 in medians and 100000 in medians:
     ok = ok and growth <= 12
     print(f"\nTime growth from 10,000 to 100,000 participants: {growth:.1f}x (target <= 12x)")
 print("\nAll targets met." if ok else "\nTARGET MISSED.")
+sys.exit(0 if ok else 1)
+PY
+
+# A league file (10 places, count-back, the best 6 rallies, two classes) on the largest folder
+# measured: the plain run and the run with the three exports, each with and without it.
+league_n=${sizes[-1]}
+for n in "${sizes[@]}"; do
+    if ((n == 100000)); then
+        league_n=$n
+    fi
+done
+cat >"$work/league.toml" <<'TOML'
+[points]
+places = [25, 18, 15, 12, 10, 8, 6, 4, 2, 1]
+tie_break = "count-back"
+best_rallies = 6
+
+[[class]]
+name = "Manual gearbox"
+transmission = "MT"
+
+[[class]]
+name = "Light cars"
+vehicles = ["hoshin arc", "marlet 140"]
+TOML
+game="$work/game-$league_n"
+cd "$game"
+restore="cp '$work/gameinfo-$league_n.rcf' Configuration/gameinfo.rcf"
+exports="--html '$work/x.html' --json '$work/x.json' --csv '$work/x.csv'"
+league="--league '$work/league.toml'"
+hyperfine --style none --warmup 2 --runs "$runs" --export-json "$work/hf-league.json" \
+    --prepare "$restore" -n plain "'$kvrrank' >/dev/null" \
+    --prepare "$restore" -n plain-league "'$kvrrank' $league >/dev/null" \
+    --prepare "$restore" -n exports "'$kvrrank' $exports >/dev/null" \
+    --prepare "$restore" -n exports-league "'$kvrrank' $exports $league >/dev/null" \
+    >/dev/null 2>"$work/hf-league.err" || { cat "$work/hf-league.err" >&2; exit 1; }
+league_peaks=()
+for arguments in "" "--league $work/league.toml" \
+    "--html $work/x.html --json $work/x.json --csv $work/x.csv" \
+    "--html $work/x.html --json $work/x.json --csv $work/x.csv --league $work/league.toml"; do
+    eval "$restore"
+    # shellcheck disable=SC2086 # the arguments are words without blanks
+    league_peaks+=("$({ /usr/bin/time -v "$kvrrank" $arguments >/dev/null; } 2>&1 |
+        awk -F: '/Maximum resident set size/ {gsub(/ /, "", $2); print $2}')")
+done
+cd "$root"
+python3 - "$work/hf-league.json" "$league_n" "${league_peaks[@]}" <<'PY' || status=1
+import json, sys
+by = {r["command"]: r for r in json.load(open(sys.argv[1]))["results"]}
+n = int(sys.argv[2])
+peaks = [int(p) for p in sys.argv[3:7]]
+print(f"\nA league file (10 places, count-back, best 6 rallies, two classes) at {n:,} participants:\n")
+print("| run | without league median (s) | with league median (s) | ratio (target <= 1.2) "
+      "| peak RSS without (MiB) | peak RSS with (MiB) | league's extra memory (MiB, target <= 16) |")
+print("|---|---:|---:|---:|---:|---:|---:|")
+ok = True
+for name, label, (without_kib, with_kib) in (("plain", "plain", peaks[0:2]),
+                                             ("exports", "with exports", peaks[2:4])):
+    a, b = by[name]["median"], by[name + "-league"]["median"]
+    ratio = b / a
+    extra = with_kib - without_kib
+    ok = ok and ratio <= 1.2 and extra <= 16 * 1024
+    print(f"| {label} | {a:.3f} | {b:.3f} | {ratio:.2f} | {without_kib / 1024:.1f} "
+          f"| {with_kib / 1024:.1f} | {extra / 1024:.1f} |")
+print("\nLeague targets met." if ok else "\nLEAGUE TARGET MISSED.")
 sys.exit(0 if ok else 1)
 PY
 

@@ -1,11 +1,14 @@
-# Header-only libraries from Debian packages (CLI11, nlohmann/json). A cross build can use
-# neither the host's package configs nor the host's /usr/include as a whole (its C headers
+# Header-only libraries from Debian packages (CLI11, nlohmann/json, toml++). A cross build can
+# use neither the host's package configs nor the host's /usr/include as a whole (its C headers
 # would shadow the target's), so it gets a folder that links to the library's headers alone.
+# HEADERS_ONLY takes that folder in every build: Debian's toml++ package config links its
+# shared library, while kvrrank compiles the headers in, on Linux as for Windows.
 function(kvr_header_library target package header_folder)
+  cmake_parse_arguments(PARSE_ARGV 3 arg "HEADERS_ONLY" "" "")
   if(TARGET ${target})
     return()
   endif()
-  if(NOT CMAKE_CROSSCOMPILING)
+  if(NOT CMAKE_CROSSCOMPILING AND NOT arg_HEADERS_ONLY)
     find_package(${package} CONFIG REQUIRED)
     return()
   endif()

@@ -1,11 +1,15 @@
-# The players' ZIP of the Windows program: kvrrank.exe, a short README and the licence, the
-# text files with CR LF line ends. `cmake --workflow --preset windows-package` makes it.
+# The players' ZIP of the Windows program: kvrrank.exe, a short README, the licence and the
+# starting league file, the text files with CR LF line ends. `cmake --workflow --preset
+# windows-package` makes it.
 install(TARGETS kvrrank RUNTIME DESTINATION .)
 configure_file(docs/windows-readme.txt ${CMAKE_CURRENT_BINARY_DIR}/package/README.txt @ONLY
                NEWLINE_STYLE CRLF)
 configure_file(LICENSE ${CMAKE_CURRENT_BINARY_DIR}/package/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+configure_file(docs/kvrrank.toml.example
+               ${CMAKE_CURRENT_BINARY_DIR}/package/kvrrank.toml.example @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/package/README.txt
-              ${CMAKE_CURRENT_BINARY_DIR}/package/LICENSE.txt DESTINATION .)
+              ${CMAKE_CURRENT_BINARY_DIR}/package/LICENSE.txt
+              ${CMAKE_CURRENT_BINARY_DIR}/package/kvrrank.toml.example DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)
 set(CPACK_PACKAGE_NAME kvrrank)

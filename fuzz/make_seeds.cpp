@@ -1,6 +1,6 @@
 // Writes the seed corpora of the fuzz targets, built with the test fixture builder:
 // make_seeds FOLDER creates FOLDER/participant, FOLDER/pipeline, FOLDER/exports,
-// FOLDER/history and FOLDER/season.
+// FOLDER/history, FOLDER/season and FOLDER/league.
 #include "harness/history_run.h"
 #include "harness/participant_input.h"
 #include "support/participant_builder.h"
@@ -229,10 +229,36 @@ int main(int argc, char** argv) {
                  "\"name\":\"\\t\"}]}\n")},
     };
 
+    // League files: the starting file, every key, TOML's other ways of writing them, and
+    // mistakes of each kind.
+    const std::string allKeys =
+        "[outputs]\nhtml = \"r.html\"\njson = \"r.json\"\ncsv = \"r.csv\"\n"
+        "history = \"s.jsonl\"\nrecords = false\n\n[points]\n"
+        "places = [25, 18, 15, 12, 10, 8, 6, 4, 2, 1]\ntie_break = \"count-back\"\n"
+        "best_rallies = 6\n\n[[class]]\nname = \"Manual gearbox\"\ntransmission = \"MT\"\n\n"
+        "[[class]]\nname = \"Light cars\"\nvehicles = [\"hoshin arc\", \"marlet 140\"]\n";
+    const Corpus leagues = {
+        {"empty", {}},
+        {"starting-file", bytesOf(std::string(kvr::newLeagueText()))},
+        {"all-keys", bytesOf(allKeys)},
+        {"dotted-and-inline", bytesOf("points.places = [3, 2, 1]\npoints.tie_break = 'file-order'\n"
+                                      "outputs = { html = '''a.html''', records = true }\n"
+                                      "class = [{ name = \"A\", transmission = \"at\" }]\n")},
+        {"bom-crlf", bytesOf("\xEF\xBB\xBF[points]\r\nbest_rallies = 1\r\n")},
+        {"unknown-key", bytesOf("[points]\npionts = 3\n")},
+        {"unknown-table", bytesOf("[pionts]\n[points.x]\n")},
+        {"wrong-type", bytesOf("[points]\nbest_rallies = 6.0\nplaces = \"25\"\n")},
+        {"rising", bytesOf("[points]\nplaces = [1, 2]\n")},
+        {"unknown-vehicle", bytesOf("[[class]]\nname = \"x\"\nvehicles = [\"hoshin ark\"]\n")},
+        {"empty-name", bytesOf("[[class]]\nname = \"\"\n[class]\n")},
+        {"syntax", bytesOf("[points\nplaces = [1,\n")},
+    };
+
     const bool written = writeCorpus(folder / "participant", singles) &&
                          writeCorpus(folder / "pipeline", groups) &&
                          writeCorpus(folder / "exports", forEachExport(exports, 3)) &&
                          writeCorpus(folder / "history", histories) &&
-                         writeCorpus(folder / "season", forEachExport(histories, 2));
+                         writeCorpus(folder / "season", forEachExport(histories, 2)) &&
+                         writeCorpus(folder / "league", leagues);
     return written ? 0 : 1;
 }

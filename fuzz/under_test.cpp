@@ -16,6 +16,19 @@ kvr::RankingModel rankingOf(const std::vector<kvr::ParticipantRecord>& participa
                                     std::move(fileNames), time);
 }
 
+kvr::RankingModel rankingOf(const std::vector<kvr::ParticipantRecord>& participants,
+                            std::vector<std::string> fileNames, const kvr::ReportTime& time,
+                            const kvr::LeagueRules& league) {
+    kvr::RankingOptions options;
+    options.league = league;
+    return kvr::computeRankingModel(participants.data(), static_cast<int32_t>(participants.size()),
+                                    std::move(fileNames), time, options);
+}
+
+bool leagueOf(std::string_view text, kvr::LeagueFile& league, std::string& error) {
+    return kvr::parseLeagueFile(text, kvr::LeagueFileName, league, error);
+}
+
 std::string reportOf(const std::vector<kvr::ParticipantRecord>& participants,
                      const kvr::ReportTime& time) {
     return kvr::formatRankingReport(participants.data(), static_cast<int32_t>(participants.size()),

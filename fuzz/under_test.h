@@ -4,12 +4,14 @@
 // model's standings and listings and the season's changes, and call the history's readers.)
 #pragma once
 
+#include "app/league_file.h"
 #include "data/participant.h"
+#include "history/season_changes.h"
 #include "history/snapshot.h"
 #include "report/ranking_model.h"
-#include "history/season_changes.h"
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kvrfuzz {
@@ -18,6 +20,15 @@ namespace kvrfuzz {
 // The model refers to `participants`, which must outlive it.
 kvr::RankingModel rankingOf(const std::vector<kvr::ParticipantRecord>& participants,
                             std::vector<std::string> fileNames, const kvr::ReportTime& time);
+
+// The same under a league's rules.
+kvr::RankingModel rankingOf(const std::vector<kvr::ParticipantRecord>& participants,
+                            std::vector<std::string> fileNames, const kvr::ReportTime& time,
+                            const kvr::LeagueRules& league);
+
+// The league file's check of `text`, named kvrrank.toml: true with `league` filled, or false
+// with the one line of `error`.
+bool leagueOf(std::string_view text, kvr::LeagueFile& league, std::string& error);
 
 // ranking.txt for `participants` at `time`.
 std::string reportOf(const std::vector<kvr::ParticipantRecord>& participants,

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 export DEBIAN_FRONTEND=noninteractive
 
 missing=()
-for package in ccache help2man lintian man-db dpkg-dev file gzip libcli11-dev; do
+for package in ccache help2man lintian man-db dpkg-dev file gzip libcli11-dev libtomlplusplus-dev; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
 # hardening-check and diffoscope without their long lists of recommended tools.
@@ -89,6 +89,7 @@ bin/kvrsample
 share/doc/kvrrank/LICENSE
 share/doc/kvrrank/README.md
 share/doc/kvrrank/file-formats.md
+share/doc/kvrrank/kvrrank.toml.example
 share/man/man1/kvrrank.1
 share/man/man1/kvrsample.1
 EOF
@@ -100,6 +101,7 @@ cat >"$work/expected-deb" <<'EOF'
 /usr/share/doc/kvrrank/changelog.Debian.gz
 /usr/share/doc/kvrrank/copyright
 /usr/share/doc/kvrrank/file-formats.md
+/usr/share/doc/kvrrank/kvrrank.toml.example
 /usr/share/man/man1/kvrrank.1.gz
 /usr/share/man/man1/kvrsample.1.gz
 EOF
@@ -228,6 +230,13 @@ for n in "" 2; do
 done
 cmp -s "$work/game/ranking.txt" "$work/game2/ranking.txt" ||
     fail "the two ways of starting kvrrank wrote different reports"
+# The installed example league file, copied in as a player would: every line of it is off, and
+# with its [points] and places switched on it is a good league file.
+sed -e 's/^# \[points\]$/[points]/' -e 's/^# places = /places = /' \
+    /usr/share/doc/kvrrank/kvrrank.toml.example >"$work/game/kvrrank.toml"
+(cd "$work/game" && kvrrank --json league.json >/dev/null) ||
+    fail "kvrrank failed with the installed example league file"
+grep -q '"league": {' "$work/game/league.json" || fail "the example league file was not used"
 
 echo "== remove the package"
 apt-get purge -y -q kvrrank >"$work/apt.log" 2>&1 || {

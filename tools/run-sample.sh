@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
 
-tools/install-packages.sh cmake ninja-build g++ ccache libcli11-dev nlohmann-json3-dev help2man
+tools/install-packages.sh cmake ninja-build g++ ccache libcli11-dev nlohmann-json3-dev \
+    libtomlplusplus-dev help2man
 echo "== building (release preset)"
 cmake --workflow --preset release >/dev/null
 

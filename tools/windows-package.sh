@@ -12,7 +12,8 @@ cmake --workflow --preset windows-package
 version=$(sed -n 's/^project(kvrrank VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 zip=build/windows-release/kvrrank-$version-windows-x64.zip
 top=kvrrank-$version-windows-x64
-expected=$(printf '%s\n' "$top/LICENSE.txt" "$top/README.txt" "$top/kvrrank.exe")
+expected=$(printf '%s\n' "$top/LICENSE.txt" "$top/README.txt" "$top/kvrrank.exe" \
+    "$top/kvrrank.toml.example")
 listed=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
 echo "--- $zip"
 unzip -l "$zip"
@@ -67,8 +68,8 @@ if ! grep -q '__stack_chk_fail' "$unpacked/symbols"; then
     status=1
 fi
 
-# The README and the licence are for Notepad: every line ends in CR LF.
-for text in README.txt LICENSE.txt; do
+# The README, the licence and the league file are for Notepad: every line ends in CR LF.
+for text in README.txt LICENSE.txt kvrrank.toml.example; do
     if grep -q $'[^\r]$' "$unpacked/$top/$text" || ! grep -q $'\r$' "$unpacked/$top/$text"; then
         echo "$text: not CR LF line ends" >&2
         status=1

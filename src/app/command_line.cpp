@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include "app/help_format.h"
+#include "app/league_file.h"
 #include "app/output_clash.h"
 #include "app/run.h"
 #include "data/text.h"
@@ -30,8 +31,9 @@ constexpr const char* Footer =
     "  0  participants imported, records updated, ranking.txt written (a file that\n"
     "     could not be imported is left out)\n"
     "  1  nothing to import, the game folder cannot be entered, or the update, the\n"
-    "     report, an export or the history failed\n"
-    "  2  a bad command line; no file was touched\n"
+    "     report, an export or the history failed (--new-league: kvrrank.toml is\n"
+    "     there already, or could not be written)\n"
+    "  2  a bad command line or league file; no file was touched\n"
     "\n"
     "Every failure gets one line on stderr: \"kvrrank: PATH: reason\".";
 
@@ -80,6 +82,16 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
                    "ranking.txt adds itself to it")
         ->type_name("FILE")
         ->check(nonEmpty("file"));
+    std::string league;
+    app.add_option("--league", league,
+                   "read the league's rules and outputs from FILE (default: kvrrank.toml\n"
+                   "in the game folder, when it is there); the command line wins")
+        ->type_name("FILE")
+        ->check(nonEmpty("file"));
+    bool newLeague = false;
+    app.add_flag("--new-league", newLeague,
+                 "write a kvrrank.toml to start from into the game folder and exit;\n"
+                 "an existing one is left alone");
     std::string gameFolder;
     app.add_option("GAME_FOLDER", gameFolder,
                    "the folder with kvr/ and Configuration/ (default: here)")
@@ -102,6 +114,16 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
                                "kvrrank: " + safeText(error.what()) + " (see kvrrank --help)\n");
         return ExitUsage;
     }
+    // --new-league runs nothing, so an output or a league beside it is a mistake.
+    for (const char* option :
+         {"--no-records", "--html", "--json", "--csv", "--history", "--league"}) {
+        if (newLeague && app.count(option) > 0) {
+            platform::writeConsole(errors, std::string("kvrrank: --new-league runs nothing: ") +
+                                               option +
+                                               " makes no sense with it (see kvrrank --help)\n");
+            return ExitUsage;
+        }
+    }
     if (version) {
         if (onlyInformation != nullptr) {
             *onlyInformation = true;
@@ -117,6 +139,7 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
             *path = platform::absolutePath(*path);
         }
     }
+    const std::string leaguePath = league.empty() ? league : platform::absolutePath(league);
     if (app.count("GAME_FOLDER") > 0) {
         platform::Status entered = platform::enterFolder(gameFolder.c_str());
         if (!entered) {
@@ -124,6 +147,13 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
             return ExitFailure;
         }
         options.gameFolder = gameFolder;
+    }
+    if (newLeague) {
+        return writeNewLeagueFile(console, errors);
+    }
+    // The league's outputs join the command line's before anything is touched.
+    if (!applyLeagueFile(leaguePath, league, options, errors)) {
+        return ExitUsage;
     }
     // A slip of the keyboard must not replace the season, the report or the game's files.
     if (std::optional<std::string> clash = findOutputClash(options)) {

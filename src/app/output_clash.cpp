@@ -52,12 +52,18 @@ std::optional<std::string> findOutputClash(const RunOptions& options) {
                  {"--post", options.postPath},
                  {"--history", options.historyPath}};
     const NamedFile records = named("the game's records file", GameRecordsPath);
+    const std::optional<NamedFile> leagueFile =
+        options.leagueFilePath.empty()
+            ? std::nullopt
+            : std::optional<NamedFile>(named("the league file", options.leagueFilePath));
     const NamedFile participants = named("the participant folder", ParticipantFolder);
     for (const auto& option : given) {
         if (option.path.empty()) {
             continue;
         }
-        NamedFile output = named(option.option, option.path);
+        auto from = options.namedBy.find(option.option);
+        NamedFile output =
+            named(from != options.namedBy.end() ? from->second : option.option, option.path);
         const std::string shown = output.label + " " + output.path;
         for (const NamedFile& earlier : outputs) {
             if (platform::sameFile(output.identity, earlier.identity)) {
@@ -65,8 +71,11 @@ std::optional<std::string> findOutputClash(const RunOptions& options) {
                        earlier.identity.resolved;
             }
         }
-        if (platform::sameFile(output.identity, records.identity)) {
-            return shown + ": the same file as " + records.label + " " + records.identity.resolved;
+        for (const NamedFile* input : {&records, leagueFile ? &*leagueFile : nullptr}) {
+            if (input != nullptr && platform::sameFile(output.identity, input->identity)) {
+                return shown + ": the same file as " + input->label + " " +
+                       input->identity.resolved;
+            }
         }
         if (platform::sameFile(platform::identifyFile(folderOf(output.identity.resolved)),
                                participants.identity)) {

@@ -34,7 +34,7 @@ platform::Status writeRankingReport(const RankingModel& model, const char* path)
 platform::Status writeRankingReport(const ParticipantRecord* participants, int32_t count,
                                     const char* path) {
     return writeRankingReport(
-        computeRankingModel(participants, count, {}, currentLocalTime(), {false, false}), path);
+        computeRankingModel(participants, count, {}, currentLocalTime(), {false, false, {}}), path);
 }
 
 } // namespace kvr

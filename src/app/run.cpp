@@ -92,6 +92,7 @@ bool writeRanking(const std::vector<ParticipantRecord>& participants,
     RankingOptions ranking;
     ranking.driverResults = !options.htmlPath.empty() || !options.jsonPath.empty();
     ranking.checks = ranking.driverResults;
+    ranking.league = options.league;
     const RankingModel model =
         computeRankingModel(participants.data(), static_cast<int32_t>(participants.size()),
                             std::move(files), currentLocalTime(), ranking);

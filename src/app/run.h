@@ -1,8 +1,11 @@
 // The run driver: import every participant file, update the game's records, write the report.
 #pragma once
 
+#include "report/league_rules.h"
+
 #include <cstddef>
 #include <cstdio>
+#include <map>
 #include <string>
 
 namespace kvr {
@@ -32,6 +35,12 @@ struct RunOptions {
     // The game folder as given on the command line, named in messages about its participant
     // folder; empty when the run is in the folder it was started in.
     std::string gameFolder;
+    // The points rules and classes of the ranking: a league file's, or the fixed ones.
+    LeagueRules league;
+    // The league file read (absolute), empty when none; and the outputs it gave, by their
+    // option, as messages name them ("--html" -> "html in kvrrank.toml").
+    std::string leagueFilePath;
+    std::map<std::string, std::string> namedBy;
 };
 
 // One line on the error stream for a failure: "kvrrank: PATH: reason", made terminal-safe.

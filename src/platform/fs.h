@@ -79,6 +79,19 @@ Status listFolder(const char* folder, const char* extension, std::vector<FolderE
 // Anything that is not a regular file after following links is refused before it is opened.
 Status readShared(const char* path, uint8_t* buffer, size_t capacity, size_t& delivered);
 
+// Reads the whole of an existing regular file of at most `limit` bytes into `content`, under
+// a shared lock as readShared does. A longer file fails without being read.
+Status readWholeShared(const char* path, size_t limit, std::string& content);
+
+// True when `status` is the failure of a file that does not exist.
+bool isMissingFile(const Status& status);
+
+constexpr const char* AlreadyExists = "already exists";
+// Creates the file `path`, which must not exist, with `size` bytes of `data`, flushed to disk.
+// Anything already at `path`, a link included, is left alone and fails with AlreadyExists. A
+// write that fails removes the file again.
+Status createNewFile(const char* path, const char* data, size_t size);
+
 struct WriteBlock {
     uint64_t offset;
     const uint8_t* data;
@@ -180,6 +193,9 @@ bool sameFile(const FileIdentity& a, const FileIdentity& b);
 
 // `path` made absolute against the working folder (UTF-8); unchanged if it already is.
 std::string absolutePath(const std::string& path);
+// `path` made absolute against the folder of the file `file` (UTF-8, itself taken from the
+// working folder when relative); unchanged if it already is absolute.
+std::string absolutePathBeside(const std::string& file, const std::string& path);
 
 // Makes `folder` the working folder of the process.
 Status enterFolder(const char* folder);

@@ -131,6 +131,16 @@ std::string absolutePath(const std::string& path) {
     return utf8;
 }
 
+std::string absolutePathBeside(const std::string& file, const std::string& path) {
+    const std::filesystem::path relative = std::filesystem::u8path(path);
+    if (relative.is_absolute()) {
+        return path;
+    }
+    const std::filesystem::path folder = std::filesystem::u8path(absolutePath(file)).parent_path();
+    std::string utf8 = (folder / relative).u8string();
+    return utf8;
+}
+
 static long faultAt = 0;
 static bool crashAtFault = false;
 static long operationCount = 0;

@@ -6,6 +6,7 @@
 #include "platform/os_file.h"
 
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -128,6 +129,50 @@ Status readShared(const char* path, uint8_t* buffer, size_t capacity, size_t& de
     Status status = openHeld(os::nativePath(path), os::Access::ReadShared, 0, file, size);
     status = status ? readUpTo(file, buffer, capacity, delivered) : status;
     return file == os::NoFile ? status : firstFailure(status, os::close(file));
+}
+
+Status readWholeShared(const char* path, size_t limit, std::string& content) {
+    content.clear();
+    os::File file = os::NoFile;
+    uint64_t size = 0;
+    Status status = openHeld(os::nativePath(path), os::Access::ReadShared, 0, file, size);
+    if (status && size > limit) {
+        status = Status::failure("too long: " + std::to_string(size) + " bytes, at most " +
+                                 std::to_string(limit));
+    }
+    if (status) {
+        content.resize(static_cast<size_t>(size));
+        size_t delivered = 0;
+        status =
+            readUpTo(file, reinterpret_cast<uint8_t*>(content.data()), content.size(), delivered);
+        content.resize(delivered);
+    }
+    return file == os::NoFile ? status : firstFailure(status, os::close(file));
+}
+
+bool isMissingFile(const Status& status) {
+    return os::isMissing(status);
+}
+
+Status createNewFile(const char* path, const char* data, size_t size) {
+    const os::NativePath native = os::nativePath(path);
+    os::File file = os::NoFile;
+    bool nameTaken = false;
+    Status status = os::createTemporary(native, file, nameTaken);
+    if (!status) {
+        return nameTaken ? Status::failure(AlreadyExists) : status;
+    }
+    status = writeAllAt(file, 0, reinterpret_cast<const uint8_t*>(data), size);
+    status = status ? os::flush(file) : status;
+    if (status) {
+        status = os::close(file);
+        file = os::NoFile;
+    }
+    if (!status) {
+        os::discardTemporary(file, native); // what was created goes again
+        return status;
+    }
+    return os::syncFolderOf(native);
 }
 
 Status writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count,

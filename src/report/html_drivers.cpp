@@ -1,5 +1,6 @@
 #include "report/html_drivers.h"
 
+#include "report/html_classes.h"
 #include "report/html_text.h"
 
 #include <algorithm>
@@ -73,14 +74,22 @@ void renderPointsGrid(const RankingModel& model, OutputSink& out) {
             htmlNumberCell(out, standing.place);
             htmlCell(out, escapeHtml(participant(model, standing.participantIndex).code));
             driverLink(out, model, standing.participantIndex);
-            for (int points : driver.rallyPoints) {
-                htmlNumberCell(out, points);
+            for (int r = 0; r < RallyCount; ++r) {
+                const int points = driver.rallyPoints[r];
+                if (points > 0 && (standing.countedRallies >> r & 1u) == 0) {
+                    out.put("<td class=\"n\"><s>"); // a rally that does not count
+                    out.putNumber(points);
+                    out.put("</s></td>");
+                } else {
+                    htmlNumberCell(out, points);
+                }
             }
             htmlNumberCell(out, driver.arcadePoints);
             htmlNumberCell(out, standing.points);
             out.put("</tr>\n");
         }
     });
+    htmlCountedRalliesNote(model, out);
     out.put("</section>\n");
 }
 

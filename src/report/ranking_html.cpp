@@ -1,5 +1,6 @@
 #include "report/ranking_html.h"
 
+#include "report/html_classes.h"
 #include "report/html_drivers.h"
 #include "report/html_season.h"
 #include "report/html_text.h"
@@ -173,7 +174,11 @@ class HtmlRenderer {
         out_.put("</section>\n");
     }
 
-    void tail() { out_.put("</main>\n</body>\n</html>\n"); }
+    void tail() {
+        out_.put("</main>\n");
+        renderLeagueFooter(model_, out_);
+        out_.put("</body>\n</html>\n");
+    }
 
   private:
     const RankedParticipant& participant(int32_t index) const {
@@ -198,6 +203,7 @@ class HtmlRenderer {
         if (!model_.arcade.empty()) {
             out_.put("\n<a href=\"#arcade\">Arcade</a>");
         }
+        htmlClassNavigation(model_, out_);
         if (!model_.standings.empty()) {
             out_.put("\n<a href=\"#results\">Drivers' Results</a>");
         }
@@ -288,6 +294,7 @@ void renderHtml(const RunResults& run, OutputSink& out) {
         htmlSeasonSections(run.ranking, *run.season, out);
     }
     renderer.listings();
+    renderClassSections(run.ranking, out);
     renderDriverSections(run.ranking, out);
     renderChecks(run, out);
     renderer.tail();

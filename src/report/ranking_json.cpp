@@ -124,11 +124,17 @@ class JsonRenderer {
     void render() {
         out_.beginObject();
         out_.value(formatIsoTime(model_.time), "generated");
+        if (model_.league.inUse()) {
+            league();
+        }
         participants();
         stages();
         arcade();
         standings();
         drivers();
+        if (model_.league.inUse()) {
+            classes();
+        }
         checks();
         if (season_ != nullptr) {
             history(*season_);
@@ -154,24 +160,87 @@ class JsonRenderer {
 
     void stages() {
         out_.beginArray("stages");
-        for (const EventListing& listed : model_.stages) {
-            out_.beginObject();
-            out_.number("rally", listed.event->rally + 1);
-            out_.string("rally_name", rallyNames[listed.event->rally]);
-            out_.number("stage", listed.event->index + 1);
-            results(listed);
-            out_.end();
-        }
+        listings(model_.stages);
         out_.end();
     }
 
     void arcade() {
         out_.beginArray("arcade");
-        for (const EventListing& listed : model_.arcade) {
+        listings(model_.arcade);
+        out_.end();
+    }
+
+    // Stage listings as {rally, rally_name, stage, results}, arcade ones as {event, name,
+    // results}.
+    void listings(const std::vector<EventListing>& listings) {
+        for (const EventListing& listed : listings) {
             out_.beginObject();
-            out_.number("event", listed.event->index + 1);
-            out_.string("name", arcadeNames[listed.event->index]);
+            if (listed.event->isArcade()) {
+                out_.number("event", listed.event->index + 1);
+                out_.string("name", arcadeNames[listed.event->index]);
+            } else {
+                out_.number("rally", listed.event->rally + 1);
+                out_.string("rally_name", rallyNames[listed.event->rally]);
+                out_.number("stage", listed.event->index + 1);
+            }
             results(listed);
+            out_.end();
+        }
+    }
+
+    // The rules the points follow; only with a league file.
+    void league() {
+        const LeagueRules& rules = model_.league;
+        Json classes = Json::array();
+        for (const VehicleClass& vehicleClass : rules.classes) {
+            classes.push_back(vehicleClass.name);
+        }
+        out_.value(
+            Json{{"file", rules.file},
+                 {"places", rules.places},
+                 {"tie_break", rules.tieBreak == TieBreak::CountBack ? "count-back" : "file-order"},
+                 {"best_rallies", rules.bestRallies > 0 ? Json(rules.bestRallies) : Json()},
+                 {"classes", std::move(classes)}},
+            "league");
+    }
+
+    // Each class of the league with its own standings and listings.
+    void classes() {
+        out_.beginArray("classes");
+        for (size_t c = 0; c < model_.classes.size(); ++c) {
+            const VehicleClass& vehicleClass = model_.league.classes[c];
+            const ClassRanking& ranking = model_.classes[c];
+            out_.beginObject();
+            out_.string("name", vehicleClass.name);
+            if (vehicleClass.transmission == AnyTransmission) {
+                out_.null("transmission");
+            } else {
+                out_.string("transmission", transmissionLabels[vehicleClass.transmission]);
+            }
+            if (vehicleClass.vehicles == AnyVehicle) {
+                out_.null("vehicles");
+            } else {
+                Json vehicles = Json::array();
+                for (int v = 0; v < VehicleCount; ++v) {
+                    if ((vehicleClass.vehicles >> v & 1u) != 0) {
+                        vehicles.push_back(vehicleNames[v]);
+                    }
+                }
+                out_.value(vehicles, "vehicles");
+            }
+            out_.beginArray("standings");
+            for (const Standing& standing : ranking.standings) {
+                const RankedParticipant& p = participant(standing.participantIndex);
+                out_.value(Json{{"place", standing.place},
+                                {"code", p.code},
+                                {"name", p.name},
+                                {"points", standing.points}});
+            }
+            out_.end();
+            out_.beginArray("listings");
+            listings(ranking.stages);
+            listings(ranking.arcade);
+            out_.end();
             out_.end();
         }
         out_.end();
@@ -190,6 +259,15 @@ class JsonRenderer {
                        {"points", standing.points},
                        {"rally_points", driver.rallyPoints},
                        {"arcade_points", driver.arcadePoints}};
+            if (model_.league.bestRallies > 0) {
+                Json counted = Json::array();
+                for (int r = 0; r < RallyCount; ++r) {
+                    if ((standing.countedRallies >> r & 1u) != 0) {
+                        counted.push_back(r + 1);
+                    }
+                }
+                entry["counted_rallies"] = std::move(counted);
+            }
             if (season_ != nullptr) {
                 const StandingMovement& move = season_->movements[i];
                 entry["previous_place"] = optional(move.previousPlace);

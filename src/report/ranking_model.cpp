@@ -31,24 +31,130 @@ RankedParticipant describe(const ParticipantRecord& p, std::string&& file) {
     return r;
 }
 
+// What a driver earned on a set of listings.
+struct Tally {
+    int32_t participantIndex = 0;
+    int rallyPoints[RallyCount] = {};
+    int arcadePoints = 0;
+    PlacePoints placesHeld = {}; // how often the driver holds each place, 1 to 10
+    int points = 0;              // the total that counts
+    uint8_t countedRallies = 0;
+};
+
+// The rallies with points whose totals count: all of them, or the `best` highest (of equal
+// totals the earlier rally).
+uint8_t countedRallies(const int (&rallyPoints)[RallyCount], int best) {
+    std::array<int, RallyCount> order{};
+    for (int r = 0; r < RallyCount; ++r) {
+        order[static_cast<size_t>(r)] = r;
+    }
+    if (best > 0) {
+        std::stable_sort(order.begin(), order.end(),
+                         [&](int a, int b) { return rallyPoints[a] > rallyPoints[b]; });
+    }
+    const size_t counted = best > 0 && best < RallyCount ? static_cast<size_t>(best) : order.size();
+    uint8_t mask = 0;
+    for (size_t k = 0; k < counted; ++k) {
+        if (rallyPoints[order[k]] > 0) {
+            mask = static_cast<uint8_t>(mask | 1u << order[k]);
+        }
+    }
+    return mask;
+}
+
+// The standings earned on `stages` and `arcade`: the drivers with points, most points first;
+// equal totals by the tie-break, then in participant order. Only listed drivers earn points,
+// so only they are looked at, whatever the size of the field.
+std::vector<Standing> rankDrivers(const std::vector<EventListing>& stages,
+                                  const std::vector<EventListing>& arcade,
+                                  const LeagueRules& rules) {
+    struct Earned {
+        int32_t participantIndex;
+        int rally; // -1 for an arcade event
+        size_t place;
+        int points;
+    };
+    std::vector<Earned> earned;
+    for (const std::vector<EventListing>* listings : {&stages, &arcade}) {
+        for (const EventListing& listed : *listings) {
+            for (size_t k = 0; k < listed.results.size(); ++k) {
+                const ListedResult& result = listed.results[k];
+                earned.push_back({result.participantIndex, listed.event->rally, k, result.points});
+            }
+        }
+    }
+    std::sort(earned.begin(), earned.end(), [](const Earned& a, const Earned& b) {
+        return a.participantIndex < b.participantIndex;
+    });
+
+    std::vector<Tally> tallies;
+    for (const Earned& e : earned) {
+        if (tallies.empty() || tallies.back().participantIndex != e.participantIndex) {
+            tallies.emplace_back();
+            tallies.back().participantIndex = e.participantIndex;
+        }
+        Tally& tally = tallies.back();
+        (e.rally < 0 ? tally.arcadePoints : tally.rallyPoints[e.rally]) += e.points;
+        ++tally.placesHeld[e.place];
+    }
+    std::vector<Tally> ranked;
+    for (Tally& tally : tallies) {
+        tally.countedRallies = countedRallies(tally.rallyPoints, rules.bestRallies);
+        tally.points = tally.arcadePoints;
+        for (int r = 0; r < RallyCount; ++r) {
+            tally.points += (tally.countedRallies >> r & 1u) != 0 ? tally.rallyPoints[r] : 0;
+        }
+        if (tally.points > 0) {
+            ranked.push_back(tally);
+        }
+    }
+    // The tallies are in participant order already: a stable sort keeps it for equal drivers.
+    const bool countBack = rules.tieBreak == TieBreak::CountBack;
+    std::stable_sort(ranked.begin(), ranked.end(), [countBack](const Tally& a, const Tally& b) {
+        if (a.points != b.points) {
+            return a.points > b.points;
+        }
+        return countBack && a.placesHeld > b.placesHeld;
+    });
+    std::vector<Standing> standings;
+    standings.reserve(ranked.size());
+    for (size_t p = 0; p < ranked.size(); ++p) {
+        standings.push_back({static_cast<int32_t>(p + 1), ranked[p].participantIndex,
+                             ranked[p].points, ranked[p].countedRallies});
+    }
+    return standings;
+}
+
 class ModelBuilder {
   public:
     ModelBuilder(const ParticipantRecord* participants, RankingModel& model)
         : participants_(participants), model_(model) {}
 
     // One pass over the participants offers each result to its event's leading ten: each
-    // record is read once, front to back, rather than once per event.
+    // record is read once, front to back, rather than once per event. A league's classes
+    // offer the results of their vehicles to leading tens of their own in the same pass.
     void listings() {
         const std::array<Event, EventCount>& events = allEvents();
+        const std::vector<VehicleClass>& classes = model_.league.classes;
         std::vector<LeadingItems> leading(events.size(), LeadingItems(listingLimit));
+        // Each class's leading ten of each event, class by class.
+        std::vector<LeadingItems> classLeading(classes.size() * events.size(),
+                                               LeadingItems(listingLimit));
         const auto count = static_cast<int32_t>(model_.participants.size());
         for (int32_t i = 0; i < count; ++i) {
             const ParticipantRecord& p = participants_[i];
             for (const Event& event : events) {
                 const ResultEntry& result = event.resultOf(p);
-                if (result.time != 0) {
-                    leading[static_cast<size_t>(event.number)].offer(
-                        {result.time - 1u, i, result.vehicle});
+                if (result.time == 0) {
+                    continue;
+                }
+                const RankingItem item{result.time - 1u, i, result.vehicle};
+                const auto e = static_cast<size_t>(event.number);
+                leading[e].offer(item);
+                for (size_t c = 0; c < classes.size(); ++c) {
+                    if (classes[c].accepts(result.vehicle)) {
+                        classLeading[c * events.size() + e].offer(item);
+                    }
                 }
             }
         }
@@ -56,24 +162,29 @@ class ModelBuilder {
             listing(event.isArcade() ? model_.arcade : model_.stages, event,
                     leading[static_cast<size_t>(event.number)].items());
         }
-    }
-
-    // Most points first; equal totals in participant order; no line for a total of 0.
-    void standings() {
-        std::vector<RankingItem> items;
-        for (size_t i = 0; i < model_.participants.size(); ++i) {
-            const int points = model_.participants[i].points;
-            if (points > 0) {
-                items.push_back(
-                    {65535u - static_cast<uint32_t>(points), static_cast<int32_t>(i), 0});
+        model_.classes.resize(classes.size());
+        for (size_t c = 0; c < classes.size(); ++c) {
+            ClassRanking& ranking = model_.classes[c];
+            for (const Event& event : events) {
+                listing(
+                    event.isArcade() ? ranking.arcade : ranking.stages, event,
+                    classLeading[c * events.size() + static_cast<size_t>(event.number)].items());
             }
         }
-        std::sort(items.begin(), items.end(), rankingItemPrecedes);
-        for (size_t p = 0; p < items.size(); ++p) {
-            int32_t index = items[p].participantIndex;
-            RankedParticipant& participant = model_.participants[static_cast<size_t>(index)];
-            participant.place = static_cast<int32_t>(p + 1);
-            model_.standings.push_back({participant.place, index, participant.points});
+    }
+
+    // The standings of the whole field and of each class. Each driver's total and place in the
+    // whole field go to the participant too.
+    void standings() {
+        model_.standings = rankDrivers(model_.stages, model_.arcade, model_.league);
+        for (const Standing& standing : model_.standings) {
+            RankedParticipant& participant =
+                model_.participants[static_cast<size_t>(standing.participantIndex)];
+            participant.place = standing.place;
+            participant.points = standing.points;
+        }
+        for (ClassRanking& ranking : model_.classes) {
+            ranking.standings = rankDrivers(ranking.stages, ranking.arcade, model_.league);
         }
     }
 
@@ -140,7 +251,8 @@ class ModelBuilder {
                     result.toNextPlace = result.time - static_cast<uint32_t>(f.keys[j - 1] >> 32);
                 }
                 if (result.placeInField <= listingLimit) {
-                    result.points = placePoints[result.placeInField - 1];
+                    result.points =
+                        model_.league.places[static_cast<size_t>(result.placeInField - 1)];
                 }
                 DriverSummary& driver = model_.drivers[f.drivers[j]];
                 driver.wins += result.placeInField == 1 ? 1 : 0;
@@ -319,7 +431,7 @@ class ModelBuilder {
 
     // The listing of an event from its leading items, with each place's points.
     void listing(std::vector<EventListing>& into, const Event& event,
-                 const std::vector<RankingItem>& items) {
+                 const std::vector<RankingItem>& items) const {
         if (items.empty()) {
             return;
         }
@@ -328,9 +440,7 @@ class ModelBuilder {
         for (size_t k = 0; k < items.size(); ++k) {
             const RankingItem& item = items[k];
             listed.results.push_back({item.participantIndex, static_cast<uint8_t>(item.vehicle),
-                                      item.key, item.key - items[0].key, placePoints[k]});
-            model_.participants[static_cast<size_t>(item.participantIndex)].points +=
-                placePoints[k];
+                                      item.key, item.key - items[0].key, model_.league.places[k]});
         }
         into.push_back(std::move(listed));
     }
@@ -352,6 +462,8 @@ RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t 
         model.participants.push_back(describe(
             participants[i], i < fileNames.size() ? std::move(fileNames[i]) : std::string()));
     }
+    model.league = options.league;
+    model.league.file = validUtf8(model.league.file); // shown in the exports
     ModelBuilder builder(participants, model);
     builder.listings();
     builder.standings();

@@ -1,11 +1,13 @@
 // The ranking as plain data, computed once from the participant list: the participants, the
-// ten best of every stage and arcade event with gaps and points, and the driver standings.
+// ten best of every stage and arcade event with gaps and points, and the driver standings,
+// under the league's rules, with each league class's own listings and standings.
 // Every output format renders this model and computes nothing of its own.
 #pragma once
 
 #include "data/championship_tables.h"
 #include "data/events.h"
 #include "data/participant.h"
+#include "report/league_rules.h"
 #include "report/time_text.h"
 
 #include <cstddef>
@@ -18,21 +20,14 @@
 namespace kvr {
 
 struct RankingItem {
-    uint32_t key;             // time - 1 in a listing; 65535 - points in the driver ranking
+    uint32_t key;             // the shown time: time - 1
     int32_t participantIndex; // index in the participant list
-    uint32_t vehicle;         // the result's vehicle byte (listings only)
+    uint32_t vehicle;         // the result's vehicle byte
 };
 
 // -1, 0 or +1 as a's key is smaller than, equal to or larger than b's (unsigned).
 inline int compareRankingItems(const RankingItem& a, const RankingItem& b) {
     return a.key < b.key ? -1 : a.key > b.key ? 1 : 0;
-}
-
-// The order of every sort in the ranking: by key, equal keys in participant order, which is
-// what a stable sort of items collected in participant order gives.
-inline bool rankingItemPrecedes(const RankingItem& a, const RankingItem& b) {
-    int order = compareRankingItems(a, b);
-    return order < 0 || (order == 0 && a.participantIndex < b.participantIndex);
 }
 
 // The first `limit` items, in order, of the items offered to it: the order of a stable sort by
@@ -71,7 +66,7 @@ struct RankedParticipant {
     int year = 0; // the date as stored: year, month and day, unchecked
     int month = 0;
     int day = 0;
-    int points = 0;    // the total earned on the listings
+    int points = 0;    // the total earned on the listings, under the league's rules
     int32_t place = 0; // place in the standings, from 1; 0 when the participant has no points
     // The participant's own results and game bytes, read where they are rather than copied:
     // at 100,000 participants a copy of every time would be some 40 MB more.
@@ -103,9 +98,13 @@ struct EventListing {
 
 // A driver with points, in the order of the standings.
 struct Standing {
-    int32_t place; // from 1, distinct: equal points take consecutive places in participant order
+    int32_t place; // from 1, distinct: equal points take consecutive places in the tie-break's
+                   // order, and in participant order after it
     int32_t participantIndex;
     int points;
+    // Bit r set: rally r earned points and they count toward `points`. Only a league that
+    // counts a driver's best rallies leaves out a rally with points.
+    uint8_t countedRallies = 0;
 };
 
 // One of a driver's own results: where it stands in the whole field of its event.
@@ -154,15 +153,24 @@ struct Checks {
     std::vector<Outlier> outliers; // in the report's order
 };
 
+// A league class: the listings and standings of the times set in its vehicles alone.
+struct ClassRanking {
+    std::vector<EventListing> stages; // as RankingModel's, from the class's results only
+    std::vector<EventListing> arcade;
+    std::vector<Standing> standings;
+};
+
 struct RankingModel {
     ReportTime time;
+    LeagueRules league;                          // the rules the points were computed under
     std::vector<RankedParticipant> participants; // in participant order
     std::vector<EventListing> stages;            // listed stages only: by rally, then stage
     std::vector<EventListing> arcade;            // listed arcade events only, in event order
     std::vector<Standing> standings;             // drivers with points, most points first
     // One per standing, in the same order; empty unless asked for (driverResults).
     std::vector<DriverSummary> drivers;
-    Checks checks; // empty unless asked for
+    Checks checks;                     // empty unless asked for
+    std::vector<ClassRanking> classes; // one per class of the league, in its order
 };
 
 // What only some outputs show, computed when asked for: the page and the JSON show both.
@@ -172,6 +180,8 @@ struct RankingOptions {
     bool driverResults = true;
     // The checks on the imported files.
     bool checks = true;
+    // The points, the tie-break, the rallies that count and the classes.
+    LeagueRules league;
 };
 
 // Computes the ranking of `count` participants (a negative count is taken as 0). `fileNames`

@@ -150,7 +150,7 @@ std::string renderText(const RankingModel& model, std::string_view lineEnd) {
 
 std::string formatRankingReport(const ParticipantRecord* participants, int32_t count,
                                 const ReportTime& time) {
-    return renderText(computeRankingModel(participants, count, {}, time, {false, false}));
+    return renderText(computeRankingModel(participants, count, {}, time, {false, false, {}}));
 }
 
 } // namespace kvr

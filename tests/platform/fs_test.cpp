@@ -266,4 +266,43 @@ TEST(TemporaryFile, IsHeldWhileWrittenAndItsNameIsNeverTakenTwice) {
     EXPECT_TRUE(os::temporariesOf(place.folder, place.base).empty());
 }
 
+TEST(CreateNewFile, WritesOnlyWhereNothingIsAndAFailedStepLeavesNoPartOfIt) {
+    TempFolder folder;
+    const fs::path path = folder / "kvrrank.toml";
+    kvrtest::writeText(path, "mine\n");
+    Status status = createNewFile(path.u8string().c_str(), "new\n", 4);
+    EXPECT_EQ(status.reason(), AlreadyExists);
+    EXPECT_EQ(kvrtest::readText(path), "mine\n");
+    if (kvrtest::posixFileSystem()) {
+        // A link, even one that leads nowhere, is something: what it names is not created.
+        const fs::path link = folder / "link.toml";
+        fs::create_symlink(folder / "nowhere", link);
+        EXPECT_EQ(createNewFile(link.u8string().c_str(), "new\n", 4).reason(), AlreadyExists);
+        EXPECT_FALSE(fs::exists(folder / "nowhere"));
+    }
+
+    long faulted = 0;
+    for (long k = 1;; ++k) {
+        ASSERT_LT(k, 20) << "the sweep does not end";
+        TempFolder empty;
+        const fs::path created = empty / "kvrrank.toml";
+        injectFaultAt(k);
+        status = createNewFile(created.u8string().c_str(), "text\n", 5);
+        const bool hit = operationsSinceInjection() >= k;
+        injectFaultAt(0);
+        if (!hit) {
+            EXPECT_TRUE(status) << status.reason();
+            EXPECT_EQ(kvrtest::readText(created), "text\n");
+            break;
+        }
+        ++faulted;
+        EXPECT_FALSE(status) << "fault at step " << k;
+        // Only the last step, making the new name durable, comes after the file is whole.
+        if (fs::exists(created)) {
+            EXPECT_EQ(kvrtest::readText(created), "text\n") << "fault at step " << k;
+        }
+    }
+    EXPECT_GE(faulted, 3); // the create, the write and the flush at least
+}
+
 } // namespace

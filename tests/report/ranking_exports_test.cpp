@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <map>
 #include <optional>
+#include <random>
 #include <tuple>
 
 namespace {
@@ -41,10 +42,13 @@ struct Folder {
     RunResults run() const { return RunResults(model, season ? &*season : nullptr); }
 };
 
-Folder folder(std::vector<ParticipantRecord> participants, std::vector<std::string> files = {}) {
+Folder folder(std::vector<ParticipantRecord> participants, std::vector<std::string> files = {},
+              const LeagueRules& league = {}) {
     Folder f{std::move(participants), std::move(files), {}, {}, {}};
     auto count = static_cast<int32_t>(f.participants.size());
-    f.model = computeRankingModel(f.participants.data(), count, f.files, Noon);
+    RankingOptions options;
+    options.league = league;
+    f.model = computeRankingModel(f.participants.data(), count, f.files, Noon, options);
     f.text = kvrtest::readTextReport(formatRankingReport(f.participants.data(), count, Noon));
     return f;
 }
@@ -876,6 +880,119 @@ TEST(RankingHtml, ARunTimeCutForItsDateKeepsThePageUtf8) {
     }
 }
 
+// ---- A league's rules and classes
+
+// Random folders, each under rules of its own: 1 to 10 places, either tie-break, any number
+// of rallies counted, a class of one gearbox and one of some vehicles.
+std::vector<Folder> leagueFolders() {
+    std::vector<Folder> folders;
+    std::mt19937 random(77);
+    for (uint32_t seed = 1; seed <= 8; ++seed) {
+        kvrtest::RandomFolderShape shape;
+        shape.participants = 4 + seed * 5 % 30;
+        shape.distinctTimes = 1 + seed % 5;
+        LeagueRules rules;
+        rules.file = seed % 2 == 0 ? "kvrrank.toml" : "../league <\xE9>.toml";
+        rules.places = {};
+        for (size_t k = 0, places = 1 + random() % 10; k < places; ++k) {
+            rules.places[k] = static_cast<int>(places - k) * 3;
+        }
+        rules.tieBreak = seed % 3 == 0 ? TieBreak::FileOrder : TieBreak::CountBack;
+        rules.bestRallies = static_cast<int>(seed % 9);
+        rules.classes = {{"Manual & <co>", 0, AnyVehicle},
+                         {"Light", AnyTransmission, random() % (1u << VehicleCount)}};
+        folders.push_back(folder(kvrtest::randomParticipants(seed + 40, shape), {}, rules));
+    }
+    return folders;
+}
+
+// The JSON's league, counted rallies and classes, and the page's struck rally points, class
+// sections and footer, against the model and against each other.
+TEST(LeagueExports, JsonAndPageShowTheRulesTheCountedRalliesAndEachClass) {
+    for (const Folder& f : leagueFolders()) {
+        const LeagueRules& rules = f.model.league;
+        SCOPED_TRACE(rules.file);
+        const Json json = Json::parse(renderJson(f.model));
+        const std::string html = renderHtml(f.model);
+        EXPECT_EQ(json["league"]["file"], validUtf8(rules.file));
+        EXPECT_NE(html.find("<footer>\n<p class=\"note\">League file " +
+                            escapeHtml(validUtf8(rules.file)) + ": "),
+                  std::string::npos);
+
+        // The counted rallies and the arcade points make up each total; the page strikes
+        // through the other rallies' points.
+        size_t at = 0;
+        const std::string grid = between(html, at, "<table id=\"points-grid\">", "</table>");
+        at = 0;
+        for (const Json& standing : json["standings"]) {
+            ASSERT_EQ(standing.contains("counted_rallies"), rules.bestRallies > 0);
+            const Json counted = standing.value("counted_rallies", Json::array());
+            int total = standing["arcade_points"];
+            std::string struck;
+            for (int r = 1; r <= RallyCount; ++r) {
+                const int points = standing["rally_points"][static_cast<size_t>(r - 1)];
+                const bool counts =
+                    rules.bestRallies == 0 || std::count(counted.begin(), counted.end(), r) > 0;
+                total += counts ? points : 0;
+                struck += !counts && points > 0 ? "<s>" + std::to_string(points) + "</s>" : "";
+            }
+            EXPECT_EQ(standing["points"].get<int>(), total) << standing.dump();
+            const std::string row = between(grid, at, "<tr><td", "</tr>");
+            std::string shown;
+            for (size_t s = row.find("<s>"); s != std::string::npos; s = row.find("<s>", s + 1)) {
+                shown += row.substr(s, row.find("</s>", s) + 4 - s);
+            }
+            EXPECT_EQ(shown, struck) << row;
+        }
+
+        // Each class: the model's standings and listings in the JSON and on the page.
+        ASSERT_EQ(json["classes"].size(), 2u);
+        for (size_t c = 0; c < 2; ++c) {
+            const Json& shown = json["classes"][c];
+            const ClassRanking& ranking = f.model.classes[c];
+            EXPECT_EQ(shown["transmission"], c == 0 ? Json("MT") : Json());
+            Json standings = Json::array();
+            for (const Standing& s : ranking.standings) {
+                const RankedParticipant& p =
+                    f.model.participants[static_cast<size_t>(s.participantIndex)];
+                standings.push_back(
+                    {{"place", s.place}, {"code", p.code}, {"name", p.name}, {"points", s.points}});
+            }
+            EXPECT_EQ(shown["standings"], standings);
+            ASSERT_EQ(shown["listings"].size(), ranking.stages.size() + ranking.arcade.size());
+            const std::string id = "class-" + std::to_string(c + 1);
+            at = 0;
+            const std::string section =
+                between(html, at, "<section id=\"" + id + "\"", "</section>");
+            ASSERT_NE(at, std::string::npos) << id;
+            size_t from = 0;
+            Rows rows = tableRows(
+                between(section, from, "<table id=\"" + id + "-standings\">", "</table>"));
+            ASSERT_EQ(rows.size(), standings.size());
+            for (size_t s = 0; s < rows.size(); ++s) {
+                EXPECT_EQ(rows[s], std::vector<std::string>(
+                                       {standings[s]["place"].dump(), standings[s]["code"],
+                                        standings[s]["name"], standings[s]["points"].dump()}));
+            }
+            size_t tables = 0;
+            for (size_t t = section.find("class=\"class-listing\""); t != std::string::npos;
+                 t = section.find("class=\"class-listing\"", t + 1)) {
+                ++tables;
+            }
+            EXPECT_EQ(tables, shown["listings"].size());
+        }
+    }
+    // Without a league file none of it.
+    const Folder plain = randomFolders()[0];
+    const Json json = Json::parse(renderJson(plain.model));
+    EXPECT_FALSE(json.contains("league") || json.contains("classes") ||
+                 json["standings"][0].contains("counted_rallies"));
+    const std::string html = renderHtml(plain.model);
+    for (const char* part : {"<footer>", "<s>", "id=\"class-"}) {
+        EXPECT_EQ(html.find(part), std::string::npos) << part;
+    }
+}
+
 // Debian's tidy finds no error and no warning in a page; skipped where tidy is not installed.
 TEST(RankingHtml, PassesTidy) {
 #ifdef _WIN32
@@ -888,11 +1005,15 @@ TEST(RankingHtml, PassesTidy) {
     std::vector<Folder> folders = randomFolders();
     folders.push_back(folder({}));
     folders.push_back(checkedFolder());
+    for (Folder& league : leagueFolders()) {
+        folders.push_back(std::move(league));
+    }
     // The same pages with a season: the history of the folders before, none for the first.
     std::string history;
     const size_t plain = folders.size();
     for (size_t i = 0; i < plain; ++i) {
-        Folder seasoned = folder(folders[i].participants, folders[i].files);
+        Folder seasoned =
+            folder(folders[i].participants, folders[i].files, folders[i].model.league);
         seasoned.season = history::compareSeason(history::readHistory(history), seasoned.model);
         history += history::snapshotLine(seasoned.model);
         folders.push_back(std::move(seasoned));

@@ -1,0 +1,60 @@
+// The league file, kvrrank.toml: a league's points rules, classes and outputs, written by
+// people in TOML. Read whole and checked against the keys it may have before the run touches
+// any file: a typo must not change results silently.
+#pragma once
+
+#include "report/league_rules.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kvr {
+
+struct RunOptions;
+
+constexpr const char* LeagueFileName = "kvrrank.toml";
+// A league file is a few lines; anything near this size is not one.
+constexpr size_t LeagueFileLimit = 1024 * 1024;
+
+// The [outputs] of a league file, as written there.
+struct LeagueOutputs {
+    std::optional<std::string> html;
+    std::optional<std::string> json;
+    std::optional<std::string> csv;
+    std::optional<std::string> post;
+    std::optional<std::string> history;
+    std::optional<bool> records;
+};
+
+struct LeagueFile {
+    LeagueRules rules; // rules.file is left empty
+    LeagueOutputs outputs;
+    bool empty = true; // no key at all: the same as no league file
+};
+
+// Parses and checks the text of a league file. On failure returns false with one message
+// "NAME:LINE:COL: what", `name` being the file as it is to be shown.
+bool parseLeagueFile(std::string_view text, const std::string& name, LeagueFile& league,
+                     std::string& error);
+
+// Reads and checks the league file and merges it into `options`, before anything else
+// happens. `path` is the file that --league named, made absolute, and `named` the name as
+// given, which messages, the page and the JSON show; both are empty for kvrrank.toml in the
+// working folder, which need not exist. The command line wins: an output it gives keeps its
+// path, and --no-records keeps the records file alone. The file's paths are taken from its
+// folder. False, with the line told on `errors`, when the file cannot be read or is not a good
+// league file.
+bool applyLeagueFile(const std::string& path, const std::string& named, RunOptions& options,
+                     std::FILE* errors);
+
+// The starting league file that --new-league writes: every key, commented out, with a line
+// of explanation each. Lines end in "\n".
+std::string_view newLeagueText();
+
+// Writes newLeagueText() as kvrrank.toml in the working folder, with the platform's line
+// ends, unless a file of that name is there already. Returns the exit status.
+int writeNewLeagueFile(std::FILE* console, std::FILE* errors);
+
+} // namespace kvr

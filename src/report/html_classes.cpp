@@ -1,0 +1,165 @@
+#include "report/html_classes.h"
+
+#include "report/html_text.h"
+
+namespace kvr {
+
+std::string classSectionId(size_t classIndex) {
+    return "class-" + std::to_string(classIndex + 1);
+}
+
+std::string describeLeagueRules(const LeagueRules& rules) {
+    // Places past the last one with points are left out: "12-8-6-4-2-1".
+    size_t shown = rules.places.size();
+    while (shown > 1 && rules.places[shown - 1] == 0) {
+        --shown;
+    }
+    std::string text;
+    for (size_t k = 0; k < shown; ++k) {
+        text += (k > 0 ? "-" : "") + std::to_string(rules.places[k]);
+    }
+    text += " points; equal points ";
+    text += rules.tieBreak == TieBreak::CountBack ? "by count-back" : "in file order";
+    if (rules.bestRallies > 0) {
+        text += "; the " + std::to_string(rules.bestRallies) + " best rally totals count";
+    }
+    return text;
+}
+
+std::string describeVehicleClass(const VehicleClass& vehicleClass) {
+    std::string vehicles;
+    for (int v = 0; v < VehicleCount && vehicleClass.vehicles != AnyVehicle; ++v) {
+        if ((vehicleClass.vehicles >> v & 1u) != 0) {
+            vehicles += (vehicles.empty() ? "" : ", ") + std::string(vehicleNames[v]);
+        }
+    }
+    return (vehicles.empty() ? std::string("any vehicle") : vehicles) + " with " +
+           (vehicleClass.transmission == AnyTransmission
+                ? std::string("either gearbox")
+                : std::string("an ") + transmissionLabels[vehicleClass.transmission] + " gearbox");
+}
+
+namespace {
+
+const RankedParticipant& participant(const RankingModel& model, int32_t index) {
+    return model.participants[static_cast<size_t>(index)];
+}
+
+void listingTable(const RankingModel& model, OutputSink& out, const EventListing& listed,
+                  const std::string& title) {
+    static const std::vector<HtmlColumn> columns = {{"Place", "n"}, {"Code"},         {"Name"},
+                                                    {"Vehicle"},    {"Transmission"}, {"Time", "n"},
+                                                    {"Gap", "n"}};
+    htmlTable(out, "class=\"class-listing\" data-event=\"" + listed.event->key() + "\"",
+              escapeHtml(title), columns, listed.results.size(), [&] {
+                  for (size_t k = 0; k < listed.results.size(); ++k) {
+                      const ListedResult& result = listed.results[k];
+                      const RankedParticipant& p = participant(model, result.participantIndex);
+                      out.put("<tr>");
+                      htmlNumberCell(out, static_cast<long long>(k + 1));
+                      htmlCell(out, escapeHtml(p.code));
+                      htmlCell(out, escapeHtml(p.name));
+                      htmlCell(out, escapeHtml(vehicleName(result.vehicle)));
+                      htmlCell(out, transmissionLabel(result.vehicle));
+                      out.put("<td class=\"n\">");
+                      out.putTime(result.time);
+                      out.put("</td><td class=\"n\">");
+                      if (k > 0) {
+                          out.put('+');
+                          out.putTime(result.gap);
+                      }
+                      out.put("</td></tr>\n");
+                  }
+              });
+}
+
+// The listings of one rally (or of the arcade events, rally -1), folded under its name.
+void foldedListings(const RankingModel& model, OutputSink& out,
+                    std::vector<EventListing>::const_iterator from,
+                    std::vector<EventListing>::const_iterator to, const char* heading) {
+    out.put("<details>\n<summary>");
+    out.put(escapeHtml(heading));
+    out.put("</summary>\n");
+    for (auto listed = from; listed != to; ++listed) {
+        listingTable(model, out, *listed,
+                     listed->event->isArcade()
+                         ? std::string(arcadeNames[listed->event->index])
+                         : "Stage " + std::to_string(listed->event->index + 1));
+    }
+    out.put("</details>\n");
+}
+
+void classSection(const RankingModel& model, OutputSink& out, size_t c) {
+    const VehicleClass& vehicleClass = model.league.classes[c];
+    const ClassRanking& ranking = model.classes[c];
+    const std::string id = classSectionId(c);
+    out.put("<section id=\"" + id + "\" class=\"league-class\">\n<h2>");
+    out.put(escapeHtml(vehicleClass.name));
+    out.put("</h2>\n<p class=\"note\">Only the times set in ");
+    out.put(escapeHtml(describeVehicleClass(vehicleClass)));
+    out.put(" count here.</p>\n");
+    htmlTable(out, "id=\"" + id + "-standings\"", "",
+              {{"Place", "n"}, {"Code"}, {"Name"}, {"Points", "n"}}, ranking.standings.size(), [&] {
+                  for (const Standing& standing : ranking.standings) {
+                      const RankedParticipant& p = participant(model, standing.participantIndex);
+                      out.put("<tr>");
+                      htmlNumberCell(out, standing.place);
+                      htmlCell(out, escapeHtml(p.code));
+                      htmlCell(out, escapeHtml(p.name));
+                      htmlNumberCell(out, standing.points);
+                      out.put("</tr>\n");
+                  }
+              });
+    for (auto next = ranking.stages.begin(); next != ranking.stages.end();) {
+        const int rally = next->event->rally;
+        auto end = next;
+        while (end != ranking.stages.end() && end->event->rally == rally) {
+            ++end;
+        }
+        foldedListings(model, out, next, end, rallyNames[rally]);
+        next = end;
+    }
+    if (!ranking.arcade.empty()) {
+        foldedListings(model, out, ranking.arcade.begin(), ranking.arcade.end(), "Arcade");
+    }
+    out.put("</section>\n");
+}
+
+} // namespace
+
+void htmlClassNavigation(const RankingModel& model, OutputSink& out) {
+    for (size_t c = 0; c < model.league.classes.size(); ++c) {
+        out.put("\n<a href=\"#" + classSectionId(c) + "\">");
+        out.put(escapeHtml(model.league.classes[c].name));
+        out.put("</a>");
+    }
+}
+
+void renderClassSections(const RankingModel& model, OutputSink& out) {
+    for (size_t c = 0; c < model.classes.size() && c < model.league.classes.size(); ++c) {
+        classSection(model, out, c);
+    }
+}
+
+void htmlCountedRalliesNote(const RankingModel& model, OutputSink& out) {
+    if (model.league.bestRallies <= 0) {
+        return;
+    }
+    out.put("<p class=\"note\">Only each driver's ");
+    out.putNumber(model.league.bestRallies);
+    out.put(" best rally totals count, and every arcade point: rally points struck through do "
+            "not count.</p>\n");
+}
+
+void renderLeagueFooter(const RankingModel& model, OutputSink& out) {
+    if (!model.league.inUse()) {
+        return;
+    }
+    out.put("<footer>\n<p class=\"note\">League file ");
+    out.put(escapeHtml(model.league.file));
+    out.put(": ");
+    out.put(escapeHtml(describeLeagueRules(model.league)));
+    out.put(".</p>\n</footer>\n");
+}
+
+} // namespace kvr

@@ -1,0 +1,36 @@
+// The page's parts for a league file: a section per class of the league (its standings, then
+// its listings folded per rally) and the footer that names the league file and its rules.
+// Without a league file they write nothing.
+#pragma once
+
+#include "report/output_sink.h"
+#include "report/ranking_model.h"
+
+#include <string>
+
+namespace kvr {
+
+// The id of a class's section, "class-N" with the class's number from 1.
+std::string classSectionId(size_t classIndex);
+
+// Links to the class sections, for the page's navigation.
+void htmlClassNavigation(const RankingModel& model, OutputSink& out);
+
+// One section per class, in the league's order.
+void renderClassSections(const RankingModel& model, OutputSink& out);
+
+// The rules in force, under the points grid, when a league leaves rallies out of the totals.
+void htmlCountedRalliesNote(const RankingModel& model, OutputSink& out);
+
+// The footer naming the league file and its rules.
+void renderLeagueFooter(const RankingModel& model, OutputSink& out);
+
+// The rules in one line of text: "25-18-15-12-10-8-6-4-2-1 points; equal points by count-back;
+// the 6 best rally totals count".
+std::string describeLeagueRules(const LeagueRules& rules);
+
+// A class's vehicles and gearbox in words: "any vehicle with an MT gearbox", "hoshin arc,
+// marlet 140 with either gearbox".
+std::string describeVehicleClass(const VehicleClass& vehicleClass);
+
+} // namespace kvr

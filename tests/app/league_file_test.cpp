@@ -1,0 +1,92 @@
+// The league file's text: what a good one sets. (What a bad one gets is tested on the
+// program, with the files it leaves alone: tests/e2e/league_test.cpp.)
+#include "app/league_file.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace kvr;
+
+// What a league file sets, in a line: only what differs from no league file.
+std::string setting(const LeagueFile& league) {
+    const LeagueRules& rules = league.rules;
+    std::string text = league.empty ? "empty" : "set";
+    if (rules.places != fixedPlacePoints()) {
+        text += " places";
+        for (size_t k = 0; k < rules.places.size(); ++k) {
+            text += (k == 0 ? " " : "-") + std::to_string(rules.places[k]);
+        }
+    }
+    text += rules.tieBreak == TieBreak::CountBack ? " count-back" : "";
+    text += rules.bestRallies > 0 ? " best " + std::to_string(rules.bestRallies) : "";
+    for (const VehicleClass& c : rules.classes) {
+        text += " class " + c.name + "/" +
+                (c.transmission < 0 ? "both" : transmissionLabels[c.transmission]) + "/";
+        for (int v = 0; v < 64; ++v) {
+            text += c.vehicles == AnyVehicle      ? (v == 0 ? "all" : "")
+                    : (c.vehicles >> v & 1u) != 0 ? std::string(vehicleNames[v]) + ";"
+                                                  : "";
+        }
+    }
+    const LeagueOutputs& o = league.outputs;
+    for (const auto& [key, path] : {std::pair{"html", &o.html},
+                                    {"json", &o.json},
+                                    {"csv", &o.csv},
+                                    {"history", &o.history}}) {
+        text += *path ? std::string(" ") + key + "=" + **path : "";
+    }
+    text += o.records ? std::string(" records=") + (*o.records ? "true" : "false") : "";
+    return text;
+}
+
+TEST(LeagueFile, AGoodFileSetsWhatItSaysAndNothingElse) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"", "empty"},
+        {"# only a comment\n\n", "empty"},
+        {"[points]\n", "set"},
+        {"[points]\nplaces = [25, 18, 15, 12, 10, 8, 6, 4, 2, 1]\ntie_break = \"count-back\"\n"
+         "best_rallies = 6\n",
+         "set places 25-18-15-12-10-8-6-4-2-1 count-back best 6"},
+        {"points.places = [5, 5, 0]\npoints.tie_break = \"file-order\"\n",
+         "set places 5-5-0-0-0-0-0-0-0-0"},
+        {"[[class]]\nname = \"Manual\"\ntransmission = \"MT\"\n\n[[class]]\nname = \"Light\"\n"
+         "vehicles = [\"Hoshin Arc\", \"MARLET 140\", \"hoshin arc\"] # \xC3\xA9t\xC3\xA9\n"
+         "[[class]]\nname = \"\xC3\xA9t\xC3\xA9\"\ntransmission = \"at\"\n",
+         "set class Manual/MT/all class Light/both/hoshin arc;marlet 140; class "
+         "\xC3\xA9t\xC3\xA9/AT/all"},
+        {"\xEF\xBB\xBF[outputs]\r\nhtml = \"web/r.html\"\r\nhistory = 'C:\\h.jsonl'\r\n"
+         "records = false\r\n",
+         "set html=web/r.html history=C:\\h.jsonl records=false"},
+    };
+    for (const auto& [text, expected] : cases) {
+        LeagueFile league;
+        std::string error;
+        ASSERT_TRUE(parseLeagueFile(text, "kvrrank.toml", league, error)) << text << error;
+        EXPECT_EQ(setting(league), expected);
+        EXPECT_TRUE(league.rules.file.empty());
+    }
+}
+
+// The text --new-league writes sets nothing; with its keys and tables switched on (the
+// explanations stay comments), it sets every key.
+TEST(LeagueFile, TheStartingFileSetsNothingUntilItsLinesAreSwitchedOn) {
+    const std::string text(newLeagueText());
+    std::string on;
+    for (size_t from = 0, end; (end = text.find('\n', from)) != std::string::npos; from = end + 1) {
+        const std::string line = text.substr(from, end - from);
+        const bool key = line.rfind("# [", 0) == 0 || line.find(" = ") != std::string::npos;
+        on += (key ? line.substr(2) : line) + "\n";
+    }
+    for (const auto& [file, expected] :
+         {std::pair{text, "empty"},
+          {on, "set best 8 class Manual gearbox/MT/hoshin arc;marlet 140; html=ranking.html "
+               "json=ranking.json csv=ranking.csv history=season.jsonl records=true"}}) {
+        LeagueFile league;
+        std::string error;
+        ASSERT_TRUE(parseLeagueFile(file, "kvrrank.toml", league, error)) << error << file;
+        EXPECT_EQ(setting(league), expected);
+    }
+}
+
+} // namespace

@@ -1,0 +1,229 @@
+// A league file on the built binary: a bad one touches nothing, a double-click run writes what
+// the file names under its rules, the command line wins, and --new-league starts one.
+#include "support/game_folder.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using kvrtest::GameFolder;
+using kvrtest::ParticipantFileBuilder;
+using kvrtest::platformText;
+using kvrtest::snapshot;
+using Json = nlohmann::json;
+namespace fs = std::filesystem;
+
+kvrtest::ProcessResult run(const fs::path& folder, const std::vector<std::string>& arguments = {}) {
+    return kvrtest::runProgram(KVRRANK_BINARY, folder, arguments);
+}
+
+bool isOneLine(const std::string& text) {
+    return !text.empty() && text.find('\n') == text.size() - 1;
+}
+
+// Three drivers in two arcade events. With 25-18-15 points: B 18 + 25 = 43, A 25 + 15 = 40,
+// C 15 + 18 = 33; with the fixed 12-8-6: B 20, A 18, C 14, in the same order. In the class
+// of MT gearboxes A and C each win one and are second in the other: 43 each, A first in
+// file order.
+void addGroup(GameFolder& game) {
+    const struct {
+        const char* code;
+        uint8_t vehicle;
+        uint32_t italy, sweden;
+    } drivers[] = {
+        {"AAA", 0x08, 1001, 1301}, // hoshin arc, MT
+        {"BBB", 0x4A, 1101, 1101}, // marlet 140, AT
+        {"CCC", 0x00, 1201, 1201}, // arden vela, MT
+    };
+    for (const auto& d : drivers) {
+        ParticipantFileBuilder image;
+        image.code(d.code).name(std::string("Driver ") + d.code);
+        image.arcade(0, d.vehicle, d.italy).arcade(1, d.vehicle, d.sweden);
+        game.addParticipant(std::string(d.code) + ".kvr", image);
+    }
+}
+
+const std::string League =
+    "[outputs]\nhtml = \"ranking.html\"\njson = \"out/ranking.json\"\ncsv = \"ranking.csv\"\n"
+    "history = \"season.jsonl\"\n[points]\nplaces = [25, 18, 15]\ntie_break = \"count-back\"\n"
+    "[[class]]\nname = \"Manual gearbox\"\ntransmission = \"MT\"\n";
+
+// "place code points" of each standing of a JSON standings list.
+std::vector<std::string> standings(const Json& list) {
+    std::vector<std::string> rows;
+    for (const Json& s : list) {
+        rows.push_back(s["place"].dump() + " " + s["code"].get<std::string>() + " " +
+                       s["points"].dump());
+    }
+    return rows;
+}
+
+TEST(League, EveryKindOfBadLeagueFileTouchesNothing) {
+    struct Case {
+        const char* text;  // the league file's; "/" makes it a folder
+        const char* error; // the one line on stderr, after "kvrrank: kvrrank.toml:"
+        const char* named; // given to --league instead
+    };
+    const Case cases[] = {
+        {"[outputs]\nhtml = \"r.html\n", "2:", nullptr}, // a syntax error: the parser's words
+        {"[points]\nplaces = [10]\n\n\n\n\npionts = 3\n", "7:1: unknown key \"pionts\" in [points]",
+         nullptr},
+        {"[output]\nhtml = \"r.html\"\n", "1:2: unknown table [output]", nullptr},
+        {"[outputs]\ncsv = \"\"\n", "2:7: \"csv\" in [outputs] is empty", nullptr},
+        {"[points]\nplaces = [11, 10, 9, 8, 7, 6, 5, 4, 3, 2, 1]\n",
+         "2:10: \"places\" in [points] must be a list of 1 to 10 whole numbers", nullptr},
+        {"[points]\nplaces = [10, 8.5]\n",
+         "2:15: the points of place 2 must be a whole number from 0 to 100", nullptr},
+        {"[points]\nplaces = [10, 8, 8, 9]\n",
+         "2:21: \"places\" in [points] must not rise: place 4 has 9 points, more than place 3's 8",
+         nullptr},
+        {"[points]\nbest_rallies = \"6\"\n",
+         "2:16: \"best_rallies\" in [points] must be a whole number from 1 to 8", nullptr},
+        {"[[class]]\ntransmission = \"MT\"\n", "1:1: a [[class]] needs a name", nullptr},
+        {"[[class]]\nname = \" \"\n", "2:8: the name of a [[class]] is empty", nullptr},
+        {"[[class]]\nname = \"A\"\ntransmission = \"manual\"\n",
+         "3:16: \"transmission\" in [[class]] must be \"MT\" or \"AT\"", nullptr},
+        {"[[class]]\nname = \"A\"\nvehicles = [\"hoshin arc\", \"hoshin ark\"]\n",
+         "3:27: no vehicle is named \"hoshin ark\"", nullptr},
+        // A letter beyond ASCII where a space may stand; a line end in a key.
+        {"[points]\nbest_rallies = 6 \xC3\xA9\n", "2:18: ", nullptr},
+        {"[points]\n\"a\\nb\" = 1\n", "2:1: unknown key \"a?b\" in [points]", nullptr},
+        // Of several mistakes, the first in the file, whatever the order of the keys.
+        {"[points]\nzeta = 1\nalpha = 2\n", "2:1: unknown key \"zeta\" in [points]", nullptr},
+        {"/", " not a regular file", nullptr}, // cannot be read
+        {"", "Configuration/x.toml:1:1: unknown key \"x\"", "Configuration/x.toml"},
+        {"", "missing.toml: ", "missing.toml"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        GameFolder game;
+        addGroup(game);
+        kvrtest::writeText(game / "ranking.txt", "earlier\n");
+        kvrtest::writeText(game / "season.jsonl", "");
+        kvrtest::writeText(game / "Configuration" / "x.toml", "x = 1\n");
+        if (std::string(c.text) == "/") {
+            fs::create_directory(game / "kvrrank.toml");
+        } else if (*c.text != '\0') {
+            kvrtest::writeText(game / "kvrrank.toml", c.text);
+        }
+        std::vector<std::string> arguments = {"--html", "r.html"};
+        if (c.named != nullptr) {
+            arguments.insert(arguments.end(), {"--league", c.named});
+        }
+        const auto before = snapshot(game.path());
+        kvrtest::ProcessResult result = run(game.path(), arguments);
+        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_EQ(result.output, "");
+        EXPECT_TRUE(isOneLine(result.errors)) << result.errors;
+        const std::string expected = c.named != nullptr
+                                         ? std::string("kvrrank: ") + c.error
+                                         : std::string("kvrrank: kvrrank.toml:") + c.error;
+        EXPECT_EQ(result.errors.rfind(expected, 0), 0u) << result.errors;
+        EXPECT_EQ(snapshot(game.path()), before);
+    }
+}
+
+// No arguments, started in the game folder, as a double-click starts it.
+TEST(League, ADoubleClickRunWritesWhatTheFileNamesUnderItsRules) {
+    GameFolder game;
+    addGroup(game);
+    fs::create_directory(game / "out");
+    kvrtest::writeText(game / "kvrrank.toml", League);
+    for (int runs = 1; runs <= 2; ++runs) {
+        kvrtest::ProcessResult result = run(game.path());
+        ASSERT_EQ(result.exitStatus, 0) << result.errors;
+        EXPECT_EQ(result.errors, "");
+    }
+    const std::string report = kvrtest::readText(game / "ranking.txt");
+    EXPECT_NE(report.find(platformText("Driver Total Ranking\n\n"
+                                       "  01   43pnt Driver BBB\n"
+                                       "  02   40pnt Driver AAA\n"
+                                       "  03   33pnt Driver CCC\n")),
+              std::string::npos)
+        << report;
+
+    const Json json = Json::parse(kvrtest::readText(game / "out" / "ranking.json"));
+    const std::vector<std::string> expected = {"1 BBB 43", "2 AAA 40", "3 CCC 33"};
+    EXPECT_EQ(standings(json["standings"]), expected);
+    EXPECT_EQ(json["league"]["file"], "kvrrank.toml");
+    EXPECT_EQ(standings(json["classes"][0]["standings"]),
+              (std::vector<std::string>{"1 AAA 43", "2 CCC 43"}));
+
+    EXPECT_NE(kvrtest::readText(game / "ranking.html")
+                  .find("League file kvrrank.toml: 25-18-15 points; equal points by count-back."),
+              std::string::npos);
+
+    // The CSV and the season's snapshots hold the league's points too.
+    const std::string csv = kvrtest::readText(game / "ranking.csv");
+    EXPECT_NE(csv.find(",AAA,Driver AAA,1850-00-00,2,40,"), std::string::npos) << csv;
+    const std::string season = kvrtest::readText(game / "season.jsonl");
+    size_t lines = 0;
+    for (size_t from = 0, end; (end = season.find('\n', from)) != std::string::npos;
+         from = end + 1, ++lines) {
+        EXPECT_EQ(standings(Json::parse(season.substr(from, end - from))["standings"]), expected);
+    }
+    EXPECT_EQ(lines, 2u);
+    EXPECT_EQ(json["standings"][0]["movement"], 0);
+}
+
+TEST(League, TheCommandLineWinsAndTheFilesPathsAreTakenFromItsFolder) {
+    GameFolder game;
+    addGroup(game);
+    kvrtest::TempFolder start;
+    fs::create_directories(start / "leagues" / "web");
+    kvrtest::writeText(start / "leagues" / "ours.toml",
+                       "[outputs]\nhtml = \"web/page.html\"\njson = \"ours.json\"\nrecords = true\n"
+                       "[points]\nplaces = [25, 18, 15]\n");
+    const std::vector<uint8_t> records = game.records();
+    kvrtest::ProcessResult result =
+        run(start.path(), {"--league", "leagues/ours.toml", "--json", "mine.json", "--no-records",
+                           game.path().u8string()});
+    ASSERT_EQ(result.exitStatus, 0) << result.errors;
+    EXPECT_EQ(game.records(), records); // --no-records wins over records = true
+    EXPECT_TRUE(fs::is_regular_file(start / "leagues" / "web" / "page.html"));
+    EXPECT_FALSE(fs::exists(start / "leagues" / "ours.json"));
+    const Json json = Json::parse(kvrtest::readText(start / "mine.json"));
+    EXPECT_EQ(json["league"]["file"], "leagues/ours.toml");
+    EXPECT_EQ(json["standings"][0]["points"], 43);
+
+    // Nothing on the command line: the file says whether the records file is updated.
+    for (bool update : {false, true}) {
+        kvrtest::writeText(game / "kvrrank.toml",
+                           std::string("[outputs]\nrecords = ") + (update ? "true\n" : "false\n"));
+        ASSERT_EQ(run(game.path()).exitStatus, 0);
+        EXPECT_EQ(game.records() != records, update);
+    }
+}
+
+TEST(League, NewLeagueStartsAFileAndNeverReplacesOne) {
+    GameFolder game;
+    addGroup(game);
+    kvrtest::TempFolder start;
+    kvrtest::ProcessResult result = run(start.path(), {"--new-league", game.path().u8string()});
+    ASSERT_EQ(result.exitStatus, 0) << result.errors;
+    EXPECT_EQ(result.errors, "");
+    EXPECT_NE(result.output.find("kvrrank.toml"), std::string::npos);
+    const std::string written = kvrtest::readText(game / "kvrrank.toml");
+    EXPECT_EQ(written, platformText(kvrtest::readText(KVR_LEAGUE_EXAMPLE)));
+    EXPECT_TRUE(fs::is_empty(start.path()));
+
+    // It sets nothing: no league in the run's JSON.
+    ASSERT_EQ(run(game.path(), {"--json", "r.json"}).exitStatus, 0);
+    EXPECT_FALSE(Json::parse(kvrtest::readText(game / "r.json")).contains("league"));
+
+    // Once there, it stays as it is: exit 1, one line, nothing written.
+    kvrtest::writeText(game / "kvrrank.toml", "# mine\n");
+    auto before = snapshot(game.path());
+    result = run(game.path(), {"--new-league"});
+    EXPECT_EQ(result.exitStatus, 1);
+    EXPECT_EQ(result.errors,
+              platformText("kvrrank: kvrrank.toml: already exists; nothing written\n"));
+    EXPECT_EQ(snapshot(game.path()), before);
+    // It is no run: other options with it are a bad command line.
+    result = run(game.path(), {"--new-league", "--html", "r.html"});
+    EXPECT_EQ(result.exitStatus, 2);
+    EXPECT_EQ(snapshot(game.path()), before);
+}
+
+} // namespace
