@@ -46,7 +46,8 @@ void addGroup(GameFolder& game) {
 
 const std::string League =
     "[outputs]\nhtml = \"ranking.html\"\njson = \"out/ranking.json\"\ncsv = \"ranking.csv\"\n"
-    "history = \"season.jsonl\"\n[points]\nplaces = [25, 18, 15]\ntie_break = \"count-back\"\n"
+    "post = \"week.md\"\nhistory = \"season.jsonl\"\n[points]\nplaces = [25, 18, 15]\ntie_break = "
+    "\"count-back\"\n"
     "[[class]]\nname = \"Manual gearbox\"\ntransmission = \"MT\"\n";
 
 // "place code points" of each standing of a JSON standings list.
@@ -165,6 +166,37 @@ TEST(League, ADoubleClickRunWritesWhatTheFileNamesUnderItsRules) {
     }
     EXPECT_EQ(lines, 2u);
     EXPECT_EQ(json["standings"][0]["movement"], 0);
+    EXPECT_EQ(kvrtest::readText(game / "week.md").find("1. Driver BBB (BBB): 43 pts =\n"),
+              kvrtest::readText(game / "week.md").find("\n\n1. ") + 2);
+}
+
+// The league's outputs pass the same check as the command line's, named as the file names
+// them, and no output may replace the league file itself.
+TEST(League, OutputsThatWouldOverwriteAFileAreRefused) {
+    const struct {
+        std::string league;
+        std::vector<std::string> arguments;
+        std::string errorPart;
+    } cases[] = {
+        {"[outputs]\nhtml = \"s.jsonl\"\nhistory = \"s.jsonl\"\n", {}, "history in kvrrank.toml "},
+        {"[outputs]\npost = \"ranking.txt\"\n", {}, "post in kvrrank.toml "},
+        {"[points]\nplaces = [3, 2, 1]\n",
+         {"--json", "kvrrank.toml"},
+         "kvrrank.toml: the same file as the league file "},
+        {"[outputs]\ncsv = \"kvrrank.toml\"\n", {}, "csv in kvrrank.toml "},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.league);
+        GameFolder game;
+        addGroup(game);
+        kvrtest::writeText(game / "kvrrank.toml", c.league);
+        const auto before = snapshot(game.path());
+        kvrtest::ProcessResult result = run(game.path(), c.arguments);
+        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_TRUE(isOneLine(result.errors)) << result.errors;
+        EXPECT_NE(result.errors.find(c.errorPart), std::string::npos) << result.errors;
+        EXPECT_EQ(snapshot(game.path()), before);
+    }
 }
 
 TEST(League, TheCommandLineWinsAndTheFilesPathsAreTakenFromItsFolder) {
