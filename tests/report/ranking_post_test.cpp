@@ -145,6 +145,66 @@ TEST(ChatPost, MessagesSplitAtLineEnds) {
     }
 }
 
+// A season of long names that need escaping: the post splits into messages of at most 2,000
+// characters at line ends, separated by "---" between blank lines, and no line is cut.
+TEST(ChatPost, ALongSeasonSplitsIntoMessages) {
+    // Twelve new drivers each take a stage of Finland from a driver of the run before.
+    auto field = [](bool later) {
+        std::vector<ParticipantRecord> records;
+        for (int i = 0; i < 12; ++i) {
+            ParticipantFileBuilder image;
+            if (later) {
+                image.code("B" + std::to_string(i))
+                    .name(std::string(40, "*_[]"[i % 4]) + std::to_string(i));
+            } else {
+                image.code("A" + std::to_string(i)).name("Old " + std::to_string(i));
+            }
+            for (int stage = 0; stage < 10; ++stage) {
+                image.stage(0, stage, 1,
+                            (stage == i % 10 ? 5001u : 90001u) + (later ? 0u : 10000u) +
+                                static_cast<uint32_t>(i));
+            }
+            records.push_back(image.record());
+        }
+        return records;
+    };
+    const std::vector<ParticipantRecord> earlier = field(false), later = field(true);
+    const RankingModel first =
+        computeRankingModel(earlier.data(), static_cast<int32_t>(earlier.size()), {}, Noon);
+    const RankingModel second =
+        computeRankingModel(later.data(), static_cast<int32_t>(later.size()), {}, Noon);
+    const SeasonChanges season =
+        history::compareSeason(history::readHistory(history::snapshotLine(first)), second);
+    const std::string post = renderPost(RunResults(second, &season), "page.html");
+    std::vector<std::string> messages;
+    for (size_t from = 0;;) {
+        const size_t end = post.find("\n\n---\n\n", from);
+        messages.push_back(post.substr(from, end == std::string::npos ? end : end - from));
+        if (end == std::string::npos) {
+            break;
+        }
+        from = end + 7;
+    }
+    ASSERT_GE(messages.size(), 2u) << post;
+    size_t records = 0;
+    for (const std::string& message : messages) {
+        size_t characters = 0;
+        for (char c : message) {
+            characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
+        }
+        EXPECT_LE(characters, PostMessageLimit);
+        // Every record line is whole: it ends with the holder it beat.
+        for (size_t at = 0; (at = message.find("by ", at)) != std::string::npos; at += 3) {
+            const size_t end = message.find('\n', at);
+            const std::string line = message.substr(at, end == std::string::npos ? end : end - at);
+            EXPECT_NE(line.find(" faster than Old "), std::string::npos) << line;
+            ++records;
+        }
+    }
+    EXPECT_EQ(records, 10u); // ten of Finland's stages, each beaten once
+    EXPECT_EQ(messages.back().substr(messages.back().size() - 24), "Full ranking: page.html\n");
+}
+
 #ifndef _WIN32
 // Names that try to command the chat, each shown as plain text: the posts are parsed with a
 // CommonMark parser, which finds no node that formats, links, quotes or runs text.
