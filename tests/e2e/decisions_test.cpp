@@ -1,0 +1,158 @@
+// The organiser's decisions on the built binary: a bad one touches nothing; the records file,
+// the report and the exports follow the decided times.
+#include "support/game_folder.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using kvrtest::GameFolder;
+using kvrtest::ParticipantFileBuilder;
+using Json = nlohmann::json;
+namespace fs = std::filesystem;
+
+kvrtest::ProcessResult run(const fs::path& folder, const std::vector<std::string>& arguments = {}) {
+    return kvrtest::runProgram(KVRRANK_BINARY, folder, arguments);
+}
+
+// Arcade Italy (stored words): CHT 1001, far ahead of AAA 3001 and BBB 3101; Arcade Sweden:
+// CHT 2001, AAA 2101. AAA's file is there twice.
+void addGroup(GameFolder& game) {
+    const struct {
+        const char* file;
+        const char* code;
+        uint32_t italy, sweden;
+    } drivers[] = {
+        {"cht.kvr", "CHT", 1001, 2001},
+        {"aaa.kvr", "AAA", 3001, 2101},
+        {"aaa copy.kvr", "AAA", 3001, 2101},
+        {"bbb.kvr", "BBB", 3101, 0},
+    };
+    for (const auto& d : drivers) {
+        ParticipantFileBuilder image;
+        image.code(d.code).name(std::string("Driver ") + d.code);
+        image.arcade(0, 0x02, d.italy).arcade(1, 0x02, d.sweden);
+        game.addParticipant(d.file, image);
+    }
+}
+
+std::vector<uint8_t> entryBytes(const std::vector<uint8_t>& file, size_t offset) {
+    return std::vector<uint8_t>(file.begin() + static_cast<std::ptrdiff_t>(offset),
+                                file.begin() + static_cast<std::ptrdiff_t>(offset + 8));
+}
+
+const std::string Head = "[[decision]]\ndate = 2026-12-01\nreason = \"edited\"\n";
+
+TEST(Decisions, EveryKindOfBadDecisionTouchesNothing) {
+    const struct {
+        const char* body;  // after Head, on line 4
+        const char* error; // after "kvrrank: kvrrank.toml:"
+    } cases[] = {
+        {"action = \"exclude\"\n",
+         "4:10: \"action\" in [[decision]] must be \"exclude-file\", \"exclude-driver\", "
+         "\"exclude-time\", \"add-time\" or \"add-points\""},
+        {"file = \"a.kvr\"\n", "1:1: a [[decision]] needs an action"},
+        {"action = \"exclude-file\"\n", "1:1: a [[decision]] with the action \"exclude-file\" "
+                                        "needs \"file\""},
+        {"action = \"exclude-file\"\nfile = \"cht.kvr\"\nevent = \"Arcade Italy\"\n",
+         "6:1: \"event\" does not go with the action \"exclude-file\""},
+        {"action = \"exclude-file\"\nfile = \"cht.kvr\"\nfiel = \"x\"\n",
+         "6:1: unknown key \"fiel\" in [[decision]]"},
+        {"action = \"exclude-file\"\nfile = 3\n",
+         "5:8: \"file\" in [[decision]] must be a text in quotes"},
+        {"action = \"exclude-driver\"\ncode = \"\"\nname = \"Driver CHT\"\n",
+         "5:8: the code of a [[decision]] is empty"},
+        {"action = \"exclude-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\nevent = \"Finland "
+         "11\"\n",
+         "7:9: no event is named \"Finland 11\": write it as the page does (\"Finland 2\") or as "
+         "its key (\"rally-1-stage-2\")"},
+        {"action = \"exclude-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\nevent = "
+         "\"rally-1-stage-02\"\n",
+         "7:9: no event is named \"rally-1-stage-02\""},
+        {"action = \"add-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\nevent = \"arcade-1\"\n"
+         "seconds = 0\n",
+         "8:11: \"seconds\" in [[decision]] must be a number from 0.01 to 3600, in hundredths"},
+        {"action = \"add-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\nevent = \"arcade-1\"\n"
+         "seconds = 3600.01\n",
+         "8:11: \"seconds\""},
+        {"action = \"add-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\nevent = \"arcade-1\"\n"
+         "seconds = 1.005\n",
+         "8:11: \"seconds\""},
+        {"action = \"add-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\nevent = \"arcade-1\"\n"
+         "seconds = \"10\"\n",
+         "8:11: \"seconds\""},
+        {"action = \"add-points\"\ncode = \"CHT\"\nname = \"Driver CHT\"\npoints = 0\n",
+         "7:10: \"points\" in [[decision]] must be a whole number from -1000 to 1000, not 0"},
+        {"action = \"add-points\"\ncode = \"CHT\"\nname = \"Driver CHT\"\npoints = -1001\n",
+         "7:10: \"points\""},
+        {"action = \"add-points\"\ncode = \"CHT\"\nname = \"Driver CHT\"\npoints = 2.5\n",
+         "7:10: \"points\""},
+    };
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& c : cases) {
+        files.emplace_back(Head + c.body, c.error);
+    }
+    // The date and the reason: missing, empty or of the wrong type.
+    const std::string action = "action = \"exclude-file\"\nfile = \"cht.kvr\"\n";
+    files.emplace_back("[[decision]]\nreason = \"r\"\n" + action,
+                       "1:1: a [[decision]] needs a date");
+    files.emplace_back("[[decision]]\ndate = 2026-12-01\n" + action,
+                       "1:1: a [[decision]] needs a reason");
+    files.emplace_back("[[decision]]\ndate = 2026-12-01\nreason = \" \"\n" + action,
+                       "3:10: the reason of a [[decision]] is empty");
+    files.emplace_back("[[decision]]\ndate = \"2026-12-01\"\nreason = \"r\"\n" + action,
+                       "2:8: \"date\" in [[decision]] must be a date");
+    files.emplace_back("[[decision]]\ndate = 2026-12-01T10:00:00\nreason = \"r\"\n" + action,
+                       "2:8: \"date\" in [[decision]] must be a date");
+    files.emplace_back("decision = 3\n", "1:12: \"decision\" must be one [[decision]] table");
+    // A good decision before a bad one does not act either.
+    files.emplace_back(Head + action + Head + "action = \"add-points\"\n",
+                       "6:1: a [[decision]] with the action \"add-points\" needs \"code\"");
+    for (const auto& [text, error] : files) {
+        SCOPED_TRACE(text);
+        GameFolder game;
+        addGroup(game);
+        kvrtest::writeText(game / "ranking.txt", "earlier\n");
+        kvrtest::writeText(game / "kvrrank.toml", text);
+        const auto before = kvrtest::snapshot(game.path());
+        kvrtest::ProcessResult result = run(game.path(), {"--json", "r.json"});
+        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_EQ(result.output, "");
+        EXPECT_EQ(result.errors.find('\n'), result.errors.size() - 1) << result.errors;
+        EXPECT_EQ(result.errors.rfind("kvrrank: kvrrank.toml:" + error, 0), 0u) << result.errors;
+        EXPECT_EQ(kvrtest::snapshot(game.path()), before);
+    }
+}
+
+// The outlier excluded: the records file's entry is the next best time, byte for byte; the
+// duplicate file excluded takes no place in the listings.
+TEST(Decisions, AnExcludedTimeNeverReachesTheRecordsFile) {
+    GameFolder game;
+    addGroup(game);
+    kvrtest::writeText(game / "kvrrank.toml",
+                       Head +
+                           "action = \"exclude-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\n"
+                           "event = \"arcade italy\"\n" +
+                           Head + "action = \"exclude-file\"\nfile = \"aaa copy.kvr\"\n");
+    kvrtest::ProcessResult result = run(game.path(), {"--json", "r.json"});
+    ASSERT_EQ(result.exitStatus, 0) << result.errors;
+    // The console still shows every file imported.
+    EXPECT_NE(result.output.find("importing aaa copy.kvr ... ok!"), std::string::npos);
+    const std::vector<uint8_t> records = game.records();
+    // AAA, vehicle 2 with a time and bit 0 of 3001, 3001 >> 1 = 0x05DC.
+    EXPECT_EQ(entryBytes(records, 4820),
+              (std::vector<uint8_t>{'A', 'A', 'A', 0, 0xC2, 0xDC, 0x05, 0}));
+    // Sweden keeps its holder: 2001 >> 1 = 0x03E8.
+    EXPECT_EQ(entryBytes(records, 4828),
+              (std::vector<uint8_t>{'C', 'H', 'T', 0, 0xC2, 0xE8, 0x03, 0}));
+
+    const Json json = Json::parse(kvrtest::readText(game / "r.json"));
+    std::string italy;
+    for (const Json& r : json["arcade"][0]["results"]) {
+        italy += r["code"].get<std::string>() + " ";
+    }
+    EXPECT_EQ(italy, "AAA BBB ");
+}
+
+} // namespace
