@@ -529,6 +529,18 @@ class ModelBuilder {
 
 } // namespace
 
+const ChangedTime* changedTime(const RankingModel& model, int32_t participant, const Event& event) {
+    const auto at = std::lower_bound(
+        model.changedTimes.begin(), model.changedTimes.end(), std::pair(participant, event.number),
+        [](const ChangedTime& c, const std::pair<int32_t, int>& key) {
+            return std::pair(c.participantIndex, c.event->number) < key;
+        });
+    return at != model.changedTimes.end() && at->participantIndex == participant &&
+                   at->event == &event
+               ? &*at
+               : nullptr;
+}
+
 RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t count,
                                  std::vector<std::string> fileNames, const ReportTime& time,
                                  const RankingOptions& options) {

@@ -199,6 +199,9 @@ struct RankingOptions {
     const ParticipantRecord* imported = nullptr;
 };
 
+// The change decisions made to a participant's time in an event; nullptr when none.
+const ChangedTime* changedTime(const RankingModel& model, int32_t participant, const Event& event);
+
 // Computes the ranking of `count` participants (a negative count is taken as 0). `fileNames`
 // holds each participant's bare file name in the same order; missing names are left empty.
 // The model refers to `participants`, which must outlive it.

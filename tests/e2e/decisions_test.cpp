@@ -153,6 +153,95 @@ TEST(Decisions, AnExcludedTimeNeverReachesTheRecordsFile) {
         italy += r["code"].get<std::string>() + " ";
     }
     EXPECT_EQ(italy, "AAA BBB ");
+    // The checks still flag the outlier and the duplicate, each with its decision.
+    const Json& checks = json["checks"];
+    ASSERT_EQ(checks["outliers"].size(), 1u);
+    EXPECT_EQ(checks["outliers"][0]["code"], "CHT");
+    EXPECT_EQ(checks["outliers"][0]["hundredths"], 1000);
+    EXPECT_EQ(checks["outliers"][0]["decision"], 1);
+    ASSERT_EQ(checks["duplicates"].size(), 1u);
+    EXPECT_EQ(checks["duplicates"][0]["decision"], 2);
+    EXPECT_EQ(json["decisions"],
+              Json::parse(R"([{"index": 1, "date": "2026-12-01", "action": "exclude-time",
+                  "reason": "edited", "code": "CHT", "name": "Driver CHT", "file": null,
+                  "event": "arcade-1", "seconds": null, "points": null, "matched": true,
+                  "effect": "Arcade Italy: 00:10.00 excluded"},
+                 {"index": 2, "date": "2026-12-01", "action": "exclude-file", "reason": "edited",
+                  "code": null, "name": null, "file": "aaa copy.kvr", "event": null,
+                  "seconds": null, "points": null, "matched": true,
+                  "effect": "excluded 1 file"}])"));
+}
+
+// Standings as "code points adjustment" from the JSON, and the first lines of ranking.txt's
+// listing of an event.
+struct Outcome {
+    std::vector<std::string> standings;
+    std::string report;
+};
+
+Outcome runWith(const std::string& decisions) {
+    GameFolder game;
+    addGroup(game);
+    kvrtest::writeText(game / "kvrrank.toml", decisions);
+    kvrtest::ProcessResult result = run(game.path(), {"--json", "r.json"});
+    EXPECT_EQ(result.exitStatus, 0) << result.errors;
+    Outcome outcome;
+    const Json json = Json::parse(kvrtest::readText(game / "r.json"));
+    for (const Json& s : json["standings"]) {
+        outcome.standings.push_back(s["code"].get<std::string>() + " " + s["points"].dump() + " " +
+                                    s["adjustment"].dump());
+    }
+    outcome.report = kvrtest::readText(game / "ranking.txt");
+    return outcome;
+}
+
+// Without decisions (12-8-6-4 points, equal totals in file order): Italy CHT 12, AAA 8,
+// AAA 6, BBB 4; Sweden CHT 12, AAA 8, AAA 6. CHT 24, aaa.kvr 16, aaa copy.kvr 12, BBB 4.
+TEST(Decisions, PenaltiesAndPointsReorderTheRanking) {
+    const std::string bbb = "code = \"BBB\"\nname = \"Driver BBB\"\n";
+    const std::string cht = "code = \"CHT\"\nname = \"Driver CHT\"\n";
+    const std::string aaa = "code = \"AAA\"\nname = \"Driver AAA\"\n";
+    const struct {
+        std::string decisions;
+        std::vector<std::string> standings;
+    } cases[] = {
+        {"[points]\n", {"CHT 24 0", "AAA 16 0", "AAA 12 0", "BBB 4 0"}},
+        // CHT 20.01 s + 10.00 s = 30.01 s in Italy: behind both AAA (30.00 s), ahead of BBB.
+        // Italy AAA 12, AAA 8, CHT 6, BBB 4: CHT 18, aaa.kvr 20, aaa copy.kvr 14.
+        {Head + "action = \"add-time\"\nevent = \"Arcade Italy\"\nseconds = 20.01\n" + cht,
+         {"AAA 20 0", "CHT 18 0", "AAA 14 0", "BBB 4 0"}},
+        // Two penalties on one time add up: 10.00 + 10.01 s, the same.
+        {Head + "action = \"add-time\"\nevent = \"arcade-1\"\nseconds = 10\n" + cht + Head +
+             "action = \"add-time\"\nevent = \"arcade-1\"\nseconds = 10.01\n" + cht,
+         {"AAA 20 0", "CHT 18 0", "AAA 14 0", "BBB 4 0"}},
+        // Points: BBB 4 + 9 = 13 passes aaa copy.kvr; CHT -13 falls to 11, behind both.
+        {Head + "action = \"add-points\"\npoints = 9\n" + bbb + Head +
+             "action = \"add-points\"\npoints = -13\n" + cht,
+         {"AAA 16 0", "BBB 13 9", "AAA 12 0", "CHT 11 -13"}},
+        // A driver excluded: the others move up. Italy AAA 12, AAA 8, BBB 6; Sweden AAA 12, 8.
+        {Head + "action = \"exclude-driver\"\n" + cht + Head +
+             "action = \"add-points\"\npoints = 5\n" + cht,
+         {"AAA 24 0", "AAA 16 0", "BBB 6 0"}},
+        // An adjustment for the duplicate's driver goes to both of their files.
+        {Head + "action = \"add-points\"\npoints = 1\n" + aaa,
+         {"CHT 24 0", "AAA 17 1", "AAA 13 1", "BBB 4 0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.decisions);
+        const Outcome outcome = runWith(c.decisions);
+        EXPECT_EQ(outcome.standings, c.standings);
+    }
+    // ranking.txt lists the penalised time where it now stands.
+    const Outcome penalised = runWith(cases[1].decisions);
+    const std::string report = penalised.report;
+    const size_t italy = report.find(kvrtest::platformText("  Italy\n"));
+    ASSERT_NE(italy, std::string::npos) << report;
+    EXPECT_NE(report.find(
+                  kvrtest::platformText("    03  CHT  arden vela alternate 1           MT 00:30.01 "
+                                        "(+00:00.01)\n    04  BBB"),
+                  italy),
+              std::string::npos)
+        << report;
 }
 
 } // namespace
