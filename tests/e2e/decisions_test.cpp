@@ -245,3 +245,47 @@ TEST(Decisions, PenaltiesAndPointsReorderTheRanking) {
 }
 
 } // namespace
+
+// The page marks what the decisions did, each mark a link to its decision's row.
+TEST(Decisions, ThePageShowsEachDecisionWhereItActs) {
+    GameFolder game;
+    addGroup(game);
+    const std::string cht = "code = \"CHT\"\nname = \"Driver CHT\"\n";
+    kvrtest::writeText(
+        game / "kvrrank.toml",
+        Head + "action = \"add-time\"\nevent = \"Arcade Italy\"\nseconds = 20.01\n" + cht + Head +
+            "action = \"add-points\"\npoints = 9\ncode = \"BBB\"\nname = \"Driver BBB\"\n" + Head +
+            "action = \"exclude-file\"\nfile = \"aaa copy.kvr\"\n" + Head +
+            "action = \"exclude-time\"\nevent = \"Finland 1\"\n" + cht);
+    kvrtest::ProcessResult result = run(game.path(), {"--html", "r.html"});
+    ASSERT_EQ(result.exitStatus, 0) << result.errors;
+    const std::string page = kvrtest::readText(game / "r.html");
+    // Italy: AAA 12, CHT 8, BBB 6; Sweden: CHT 12, AAA 8. AAA 20, CHT 20, BBB 6 + 9 = 15.
+    for (const char* html : {
+             "<a href=\"#decisions\">4 decisions</a>",
+             // The penalised time in its listing and in the driver's section.
+             "<td class=\"n\">00:30.01 <a href=\"#decision-1\">(+20.01 s)</a></td>",
+             "<td>Arcade Italy</td><td class=\"n\">00:30.01 <a href=\"#decision-1\">(+20.01 "
+             "s)</a></td>",
+             // The adjusted total in the standings and in the points grid.
+             "<td>BBB</td><td><a href=\"#driver-3\">Driver BBB</a></td><td class=\"n\">15 "
+             "(+9)</td>",
+             "<td class=\"n\">6</td><td class=\"n\">15 (+9)</td></tr>",
+             // The checks covered, with the link.
+             "<td class=\"n\">00:10.00</td><td class=\"n\">00:30.00</td><td><a "
+             "href=\"#decision-1\">Decision 1</a></td>",
+             "aaa.<wbr>kvr</td><td><a href=\"#decision-3\">Decision 3</a></td>",
+             // The table, a decision that matched nothing in its own words.
+             "<tr id=\"decision-1\"><td class=\"n\">1</td><td>2026-12-01</td><td>Time "
+             "penalty</td><td>Driver CHT (CHT)</td><td>Arcade Italy</td><td>edited</td><td>Arcade "
+             "Italy: 00:10.00 to 00:30.01</td></tr>",
+             "<td>+9 points</td></tr>",
+             "<tr id=\"decision-4\"><td class=\"n\">4</td><td>2026-12-01</td><td>Exclude "
+             "time</td><td>Driver CHT (CHT)</td><td>Finland 1</td><td>edited</td><td><span "
+             "class=\"note\">Matched nothing: changed nothing.</span></td></tr>",
+         }) {
+        EXPECT_NE(page.find(html), std::string::npos) << html;
+    }
+    // The Decisions section comes after the checks.
+    EXPECT_LT(page.find("<section id=\"checks\">"), page.find("<section id=\"decisions\">"));
+}
