@@ -438,6 +438,9 @@ class JsonRenderer {
             for (const RecordChange& change : progression.changes) {
                 Json entry{{"at", change.at}};
                 entry.update(holder(change.holder));
+                if (change.annulled) {
+                    entry["annulled"] = true;
+                }
                 changes.push_back(std::move(entry));
             }
             out_.value(Json{{"event", progression.event->key()}, {"changes", std::move(changes)}});

@@ -289,3 +289,47 @@ TEST(Decisions, ThePageShowsEachDecisionWhereItActs) {
     // The Decisions section comes after the checks.
     EXPECT_LT(page.find("<section id=\"checks\">"), page.find("<section id=\"decisions\">"));
 }
+
+// A record taken away by a decision is annulled, not broken; the snapshot keeps which
+// decisions matched, and the next run adds nothing to the log.
+TEST(Decisions, AnExcludedRecordIsAnnulledInTheSeason) {
+    GameFolder game;
+    addGroup(game);
+    const std::vector<std::string> arguments = {"--history", "season.jsonl", "--json",
+                                                "r.json",    "--html",       "r.html"};
+    ASSERT_EQ(run(game.path(), arguments).exitStatus, 0);
+    kvrtest::writeText(game / "kvrrank.toml",
+                       Head + "action = \"exclude-time\"\nevent = \"arcade-1\"\ncode = \"CHT\"\n" +
+                           "name = \"Driver CHT\"\n" + Head +
+                           "action = \"exclude-file\"\nfile = \"gone.kvr\"\n" + Head +
+                           "action = \"exclude-file\"\nfile = \"aaa copy.kvr\"\n");
+    for (int again = 0; again < 2; ++again) {
+        kvrtest::ProcessResult result = run(game.path(), arguments);
+        ASSERT_EQ(result.exitStatus, 0) << result.errors;
+        const Json json = Json::parse(kvrtest::readText(game / "r.json"));
+        const Json& history = json["history"];
+        EXPECT_EQ(history["new_records"], Json::array());
+        const Json& italy = history["record_log"][0];
+        ASSERT_EQ(italy["event"], "arcade-1");
+        ASSERT_EQ(italy["changes"].size(), 2u);
+        EXPECT_FALSE(italy["changes"][0].contains("annulled"));
+        EXPECT_EQ(italy["changes"][1]["code"], "AAA");
+        EXPECT_EQ(italy["changes"][1]["annulled"], true);
+        // Sweden's record stands.
+        EXPECT_EQ(history["record_log"][1]["changes"].size(), 1u);
+        EXPECT_NE(kvrtest::readText(game / "r.html")
+                      .find("<td>Driver AAA <span class=\"note\">(the faster record before was "
+                            "annulled)</span></td>"),
+                  std::string::npos);
+    }
+    const std::string season = kvrtest::readText(game / "season.jsonl");
+    std::vector<Json> lines;
+    for (size_t from = 0, end; (end = season.find('\n', from)) != std::string::npos;
+         from = end + 1) {
+        lines.push_back(Json::parse(season.substr(from, end - from)));
+    }
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_FALSE(lines[0].contains("decisions"));
+    EXPECT_EQ(lines[1]["decisions"], Json::parse("[1, 3]"));
+    EXPECT_EQ(lines[2]["decisions"], Json::parse("[1, 3]"));
+}
