@@ -37,6 +37,9 @@ std::string setting(const LeagueFile& league) {
         text += *path ? std::string(" ") + key + "=" + **path : "";
     }
     text += o.records ? std::string(" records=") + (*o.records ? "true" : "false") : "";
+    for (const Decision& d : rules.decisions) {
+        text += std::string(" ") + decisionActionName(d.action);
+    }
     return text;
 }
 
@@ -81,7 +84,8 @@ TEST(LeagueFile, TheStartingFileSetsNothingUntilItsLinesAreSwitchedOn) {
     for (const auto& [file, expected] :
          {std::pair{text, "empty"},
           {on, "set best 8 class Manual gearbox/MT/hoshin arc;marlet 140; html=ranking.html "
-               "json=ranking.json csv=ranking.csv history=season.jsonl records=true"}}) {
+               "json=ranking.json csv=ranking.csv history=season.jsonl records=true "
+               "exclude-time"}}) {
         LeagueFile league;
         std::string error;
         ASSERT_TRUE(parseLeagueFile(file, "kvrrank.toml", league, error)) << error << file;
