@@ -43,19 +43,26 @@ std::string decisionLinkHtml(int index, const std::string& html) {
     return "<a href=\"#" + decisionId(index) + "\">" + html + "</a>";
 }
 
-void htmlDecidedTimeCell(OutputSink& out, const RankingModel& model, int32_t participant,
-                         const Event& event, uint32_t time) {
+std::string penaltyHtml(const RankingModel& model, int32_t participant, const Event& event) {
     const ChangedTime* changed =
         model.changedTimes.empty() ? nullptr : changedTime(model, participant, event);
     if (changed == nullptr || changed->after == NoTime || changed->after <= changed->before) {
+        return std::string();
+    }
+    return " " + decisionLinkHtml(changed->decisions.front(),
+                                  "(" + penaltyText(changed->after - changed->before) + ")");
+}
+
+void htmlDecidedTimeCell(OutputSink& out, const RankingModel& model, int32_t participant,
+                         const Event& event, uint32_t time) {
+    const std::string penalty = penaltyHtml(model, participant, event);
+    if (penalty.empty()) {
         htmlTimeCell(out, time);
         return;
     }
     out.put("<td class=\"n\">");
     htmlTime(out, time);
-    out.put(" ");
-    out.put(decisionLinkHtml(changed->decisions.front(),
-                             "(" + penaltyText(changed->after - changed->before) + ")"));
+    out.put(penalty);
     out.put("</td>");
 }
 

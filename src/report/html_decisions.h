@@ -12,6 +12,10 @@ namespace kvr {
 // A link to decision `index` (from 1) of the Decisions section, showing `html`.
 std::string decisionLinkHtml(int index, const std::string& html);
 
+// " (+10 s)" linked to the first decision that added to a participant's time in an event;
+// empty when none did.
+std::string penaltyHtml(const RankingModel& model, int32_t participant, const Event& event);
+
 // A right-aligned cell with the time and, when decisions added to it, the penalty linked to
 // the first of them: "03:11.20 (+10 s)".
 void htmlDecidedTimeCell(OutputSink& out, const RankingModel& model, int32_t participant,

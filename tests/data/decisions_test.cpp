@@ -129,27 +129,4 @@ TEST(Decisions, EachKindActsInItsTurnAndAddsUp) {
     }
 }
 
-// What a decision changed is told time by time, with every decision that acted on it.
-TEST(Decisions, ChangedTimesNameTheirDecisions) {
-    using A = DecisionAction;
-    const std::vector<Decision> decisions = {
-        driver(A::AddTime, "ZOE", "Zo\xC3\xAB", &italy(), 100),
-        driver(A::ExcludeTime, "BBB", "Bert", &finland1()),
-        driver(A::AddTime, "ZOE", "Zo\xC3\xAB", &italy(), 100),
-        driver(A::AddTime, "ZOE", "Zo\xC3\xAB", &finland1(), 360000),
-    };
-    const DecidedField decided = applyDecisions(decisions, field(), Files);
-    std::string text;
-    for (const ChangedTime& c : decided.changedTimes) {
-        text += std::to_string(c.participantIndex) + " " + c.event->key() + " " +
-                std::to_string(c.before) + "-" + std::to_string(c.after);
-        for (int d : c.decisions) {
-            text += " #" + std::to_string(d);
-        }
-        text += "; ";
-    }
-    EXPECT_EQ(text, "2 rally-1-stage-1 6200-4294967295 #2; 3 rally-1-stage-1 6300-366300 #4; "
-                    "3 arcade-1 3100-3300 #1 #3; ");
-}
-
 } // namespace

@@ -256,7 +256,8 @@ TEST(Decisions, ThePageShowsEachDecisionWhereItActs) {
         Head + "action = \"add-time\"\nevent = \"Arcade Italy\"\nseconds = 20.01\n" + cht + Head +
             "action = \"add-points\"\npoints = 9\ncode = \"BBB\"\nname = \"Driver BBB\"\n" + Head +
             "action = \"exclude-file\"\nfile = \"aaa copy.kvr\"\n" + Head +
-            "action = \"exclude-time\"\nevent = \"Finland 1\"\n" + cht);
+            "action = \"exclude-time\"\nevent = \"Finland 1\"\n" + cht +
+            "[[class]]\nname = \"All\"\n");
     kvrtest::ProcessResult result = run(game.path(), {"--html", "r.html"});
     ASSERT_EQ(result.exitStatus, 0) << result.errors;
     const std::string page = kvrtest::readText(game / "r.html");
@@ -286,6 +287,13 @@ TEST(Decisions, ThePageShowsEachDecisionWhereItActs) {
          }) {
         EXPECT_NE(page.find(html), std::string::npos) << html;
     }
+    // The penalty in the listing, the driver's section and the class's listing.
+    size_t marks = 0;
+    for (size_t at = page.find("(+20.01 s)"); at != std::string::npos;
+         at = page.find("(+20.01 s)", at + 1)) {
+        ++marks;
+    }
+    EXPECT_EQ(marks, 3u);
     // The Decisions section comes after the checks.
     EXPECT_LT(page.find("<section id=\"checks\">"), page.find("<section id=\"decisions\">"));
 }
