@@ -218,6 +218,9 @@ TEST(Decisions, PenaltiesAndPointsReorderTheRanking) {
         {Head + "action = \"add-points\"\npoints = 9\n" + bbb + Head +
              "action = \"add-points\"\npoints = -13\n" + cht,
          {"AAA 16 0", "BBB 13 9", "AAA 12 0", "CHT 11 -13"}},
+        // A total adjusted to nothing leaves the standings.
+        {Head + "action = \"add-points\"\npoints = -4\n" + bbb,
+         {"CHT 24 0", "AAA 16 0", "AAA 12 0"}},
         // A driver excluded: the others move up. Italy AAA 12, AAA 8, BBB 6; Sweden AAA 12, 8.
         {Head + "action = \"exclude-driver\"\n" + cht + Head +
              "action = \"add-points\"\npoints = 5\n" + cht,
