@@ -200,6 +200,7 @@ void renderCheckSummary(const RunResults& run, OutputSink& out) {
         return;
     }
     if (decisions > 0) {
+        // Not a check, but counted and linked like one: only the summary's fields matter.
         checks.push_back(
             {CheckKind::History, "decisions", "", "", "", decisions, "decision", "decisions"});
     }
