@@ -1,12 +1,15 @@
 #include "app/league_file.h"
 
 #include "app/run.h"
+#include "data/events.h"
 #include "data/text.h"
 #include "platform/console.h"
 #include "platform/fs.h"
 
 #include "new_league_text.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdlib>
 #include <vector>
@@ -56,6 +59,8 @@ class LeagueChecker {
                 table(key, node, "points", [this](auto& k, auto& n) { points(k, n); });
             } else if (key == "class") {
                 classes(node);
+            } else if (key == "decision") {
+                decisions(node);
             } else {
                 unknown(key, node, "");
             }
@@ -93,7 +98,8 @@ class LeagueChecker {
     // A key nobody asked for, in the table named `in` ("" at the top; "points", "[class]").
     void unknown(const toml::key& key, const toml::node& node, const std::string& in) {
         if (node.is_table()) {
-            const std::string outer = in == "[class]" ? "class" : in;
+            const std::string outer =
+                !in.empty() && in.front() == '[' ? in.substr(1, in.size() - 2) : in;
             problem(key.source(), "unknown table [" + (outer.empty() ? "" : outer + ".") +
                                       std::string(key.str()) + "]");
         } else {
@@ -288,6 +294,169 @@ class LeagueChecker {
             set |= uint64_t{1} << number;
         }
         return set;
+    }
+
+    void decisions(const toml::node& node) {
+        const toml::array* list = node.as_array();
+        if (list == nullptr || !list->is_array_of_tables()) {
+            problem(node.source(), "\"decision\" must be one [[decision]] table per decision");
+            return;
+        }
+        for (const toml::node& element : *list) {
+            decision(*element.as_table());
+        }
+    }
+
+    // The fields each action takes besides date, reason and action.
+    static std::vector<std::string_view> fieldsOf(DecisionAction action) {
+        switch (action) {
+        case DecisionAction::ExcludeFile:
+            return {"file"};
+        case DecisionAction::ExcludeDriver:
+            return {"code", "name"};
+        case DecisionAction::ExcludeTime:
+            return {"code", "name", "event"};
+        case DecisionAction::AddTime:
+            return {"code", "name", "event", "seconds"};
+        case DecisionAction::AddPoints:
+            return {"code", "name", "points"};
+        }
+        return {};
+    }
+
+    void decision(const toml::table& table) {
+        Decision added;
+        // The action first: it says which other fields belong.
+        std::optional<DecisionAction> action;
+        if (const toml::node* node = table.get("action")) {
+            const auto* text = node->as_string();
+            for (DecisionAction a : {DecisionAction::ExcludeFile, DecisionAction::ExcludeDriver,
+                                     DecisionAction::ExcludeTime, DecisionAction::AddTime,
+                                     DecisionAction::AddPoints}) {
+                if (text != nullptr && text->get() == decisionActionName(a)) {
+                    action = a;
+                }
+            }
+            if (!action) {
+                problem(node->source(), "\"action\" in [[decision]] must be \"exclude-file\", "
+                                        "\"exclude-driver\", \"exclude-time\", \"add-time\" or "
+                                        "\"add-points\"");
+                return;
+            }
+            added.action = *action;
+        } else {
+            problem(table.source(), "a [[decision]] needs an action");
+            return;
+        }
+        const std::vector<std::string_view> fields = fieldsOf(added.action);
+        const std::string actionName = quoted(decisionActionName(added.action));
+        for (auto&& [key, node] : table) {
+            const std::string_view k = key.str();
+            if (k == "action") {
+                continue;
+            }
+            if (k == "date") {
+                decisionDate(node, added);
+            } else if (k == "reason") {
+                const auto* text = node.as_string();
+                if (text == nullptr) {
+                    problem(node.source(), "\"reason\" in [[decision]] must be a text in quotes");
+                } else if (text->get().find_first_not_of(" \t") == std::string::npos) {
+                    problem(node.source(), "the reason of a [[decision]] is empty");
+                } else {
+                    added.reason = text->get();
+                }
+            } else if (std::find(fields.begin(), fields.end(), k) != fields.end()) {
+                decisionField(key, node, added);
+            } else if (k == "file" || k == "code" || k == "name" || k == "event" ||
+                       k == "seconds" || k == "points") {
+                problem(key.source(), quoted(k) + " does not go with the action " + actionName);
+            } else {
+                unknown(key, node, "[decision]");
+            }
+        }
+        for (std::string_view needed : {std::string_view("date"), std::string_view("reason")}) {
+            if (!table.contains(needed)) {
+                problem(table.source(), "a [[decision]] needs a " + std::string(needed));
+            }
+        }
+        for (std::string_view needed : fields) {
+            if (!table.contains(needed)) {
+                problem(table.source(), "a [[decision]] with the action " + actionName + " needs " +
+                                            quoted(needed));
+            }
+        }
+        league_.rules.decisions.push_back(std::move(added));
+    }
+
+    void decisionDate(const toml::node& node, Decision& added) {
+        const auto* date = node.as_date();
+        if (date == nullptr) {
+            problem(node.source(), "\"date\" in [[decision]] must be a date such as 2026-12-01, "
+                                   "without quotes");
+            return;
+        }
+        added.year = date->get().year;
+        added.month = date->get().month;
+        added.day = date->get().day;
+    }
+
+    void decisionField(const toml::key& key, const toml::node& node, Decision& added) {
+        const std::string_view k = key.str();
+        if (k == "seconds") {
+            std::optional<double> value;
+            if (const auto* real = node.as_floating_point()) {
+                value = real->get();
+            } else if (const auto* whole = node.as_integer()) {
+                value = static_cast<double>(whole->get());
+            }
+            const double hundredths = value ? *value * 100.0 : 0.0;
+            if (!value || !(hundredths >= 0.5 && hundredths <= 360000.5) ||
+                std::fabs(hundredths - std::round(hundredths)) > 1e-6) {
+                problem(node.source(), "\"seconds\" in [[decision]] must be a number from 0.01 "
+                                       "to 3600, in hundredths");
+            } else {
+                added.hundredths = static_cast<uint32_t>(std::lround(hundredths));
+            }
+            return;
+        }
+        if (k == "points") {
+            std::optional<int> points = wholeNumber(node, -1000, 1000);
+            if (!points || *points == 0) {
+                problem(node.source(), "\"points\" in [[decision]] must be a whole number from "
+                                       "-1000 to 1000, not 0");
+            } else {
+                added.points = *points;
+            }
+            return;
+        }
+        const auto* text = node.as_string();
+        if (text == nullptr) {
+            problem(node.source(), quoted(k) + " in [[decision]] must be a text in quotes");
+            return;
+        }
+        const std::string& value = text->get();
+        if (value.empty() && k != "name") {
+            problem(node.source(), "the " + std::string(k) + " of a [[decision]] is empty");
+        } else if (k == "file") {
+            added.file = value;
+        } else if (k == "code") {
+            added.code = value;
+        } else if (k == "name") {
+            added.name = value;
+        } else if (k == "event") {
+            added.event = eventOfKey(value);
+            for (const Event& event : allEvents()) {
+                added.event = added.event == nullptr && sameLetters(value, event.title())
+                                  ? &event
+                                  : added.event;
+            }
+            if (added.event == nullptr) {
+                problem(node.source(), "no event is named " + quoted(value) +
+                                           ": write it as the page does (\"Finland 2\") or "
+                                           "as its key (\"rally-1-stage-2\")");
+            }
+        }
     }
 
     LeagueFile& league_;

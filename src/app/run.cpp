@@ -2,6 +2,7 @@
 
 #include "app/outputs.h"
 
+#include "data/decisions.h"
 #include "data/participant.h"
 #include "data/text.h"
 #include "history/season.h"
@@ -85,14 +86,20 @@ std::optional<SeasonChanges> readSeason(platform::AppendOnlyFile& file, const st
 // Writes ranking.txt and every requested export from one model, and adds the run to the
 // history. Each file is attempted on its own: a failed one keeps its earlier version, says
 // why, and fails the run.
-bool writeRanking(const std::vector<ParticipantRecord>& participants,
+// `imported` are the records as read; `decided` what the league's decisions made of them.
+bool writeRanking(const std::vector<ParticipantRecord>& imported, const DecidedField& decided,
                   std::vector<std::string> files, const std::vector<NotImported>& notImported,
                   const RunOptions& options, std::FILE* errors) {
+    const std::vector<ParticipantRecord>& participants = decided.records;
     // The drivers' results and the checks are worked out only for the outputs that show them.
     RankingOptions ranking;
     ranking.driverResults = !options.htmlPath.empty() || !options.jsonPath.empty();
     ranking.checks = ranking.driverResults;
     ranking.league = options.league;
+    if (!options.league.decisions.empty()) {
+        ranking.decided = &decided;
+        ranking.imported = imported.data();
+    }
     const RankingModel model =
         computeRankingModel(participants.data(), static_cast<int32_t>(participants.size()),
                             std::move(files), currentLocalTime(), ranking);
@@ -217,11 +224,21 @@ int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options)
                                   : "no participant file could be imported, nothing updated");
         return ExitFailure;
     }
-    if (options.updateRecords && !updateGameRecords(participants, console, errors)) {
+    // Decided before the best times are chosen: the records file never receives a time
+    // decided against.
+    // The records as imported are kept beside the decided ones only when there are decisions.
+    std::vector<ParticipantRecord> imported;
+    if (!options.league.decisions.empty()) {
+        imported = participants;
+    }
+    const DecidedField decided =
+        applyDecisions(options.league.decisions, std::move(participants), files);
+    if (options.updateRecords && !updateGameRecords(decided.records, console, errors)) {
         return ExitFailure;
     }
-    return writeRanking(participants, std::move(files), notImported, options, errors) ? ExitSuccess
-                                                                                      : ExitFailure;
+    return writeRanking(imported, decided, std::move(files), notImported, options, errors)
+               ? ExitSuccess
+               : ExitFailure;
 }
 
 } // namespace kvr

@@ -2,6 +2,7 @@
 
 #include "platform/wide_text.h"
 
+#include <cstdint>
 #include <cstring>
 
 namespace kvr::history {
@@ -27,7 +28,13 @@ class CompactReader {
         }
         snapshot.at = std::move(at);
         if (!list([&] { return standing(snapshot); }) || !literal(",\"records\":[") ||
-            !list([&] { return record(snapshot); }) || !literal("}")) {
+            !list([&] { return record(snapshot); })) {
+            return false;
+        }
+        if (literal(",\"decisions\":[") && !list([&] { return decision(snapshot); })) {
+            return false;
+        }
+        if (!literal("}")) {
             return false;
         }
         return at_ == end_;
@@ -54,6 +61,15 @@ class CompactReader {
             }
         } while (literal(","));
         return literal("]");
+    }
+
+    bool decision(Snapshot& snapshot) {
+        uint64_t index = 0;
+        if (!number(index) || index == 0 || index > INT32_MAX) {
+            return false;
+        }
+        snapshot.decisions.push_back(static_cast<int32_t>(index));
+        return true;
     }
 
     bool standing(Snapshot& snapshot) {

@@ -82,6 +82,15 @@ std::optional<Snapshot> parseGeneralSnapshot(std::string_view line) {
             }
         }
     }
+    auto decisions = json.find("decisions");
+    if (decisions != json.end() && decisions->is_array()) {
+        for (const nlohmann::json& entry : *decisions) {
+            if (entry.is_number_integer() && entry.get<int64_t>() > 0 &&
+                entry.get<int64_t>() <= INT32_MAX) {
+                snapshot.decisions.push_back(static_cast<int32_t>(entry.get<int64_t>()));
+            }
+        }
+    }
     return snapshot;
 }
 

@@ -116,6 +116,10 @@ SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& mo
                 !sameHolder(progression.changes.back().holder, holder)) {
                 progression.changes.push_back({now, holder});
             }
+            for (size_t k = 1; k < progression.changes.size(); ++k) {
+                progression.changes[k].annulled = progression.changes[k].holder.hundredths >
+                                                  progression.changes[k - 1].holder.hundredths;
+            }
             season.recordLog.push_back(std::move(progression));
         }
     }

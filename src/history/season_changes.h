@@ -32,6 +32,9 @@ struct NewRecord {
 struct RecordChange {
     std::string at; // the run's time, "YYYY-MM-DDTHH:MM:SS"
     RecordHolder holder;
+    // Slower than the change before: the faster time was taken away (excluded by a decision,
+    // or its file removed), so this is no record broken.
+    bool annulled = false;
 };
 
 // The holders of one event's record over the runs, a new entry whenever it changed hands or

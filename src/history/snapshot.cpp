@@ -47,6 +47,16 @@ std::string snapshotLine(const RankingModel& model) {
               {"participants", model.participants.size()},
               {"standings", std::move(standings)},
               {"records", std::move(records)}};
+    // Which of the league's decisions the run was decided by: the season keeps the trail.
+    if (!model.decisionMatched.empty()) {
+        Json decisions = Json::array();
+        for (size_t d = 0; d < model.decisionMatched.size(); ++d) {
+            if (model.decisionMatched[d]) {
+                decisions.push_back(d + 1);
+            }
+        }
+        line["decisions"] = std::move(decisions);
+    }
     return line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
 

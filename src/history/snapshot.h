@@ -32,6 +32,7 @@ struct Snapshot {
     std::optional<std::string> at;
     std::vector<SnapshotStanding> standings;
     std::array<std::optional<RecordHolder>, EventCount> records; // by event number
+    std::vector<int32_t> decisions; // the league's decisions that matched in that run, from 1
 };
 
 // The snapshot on one line (without its line end); nothing when the line is not a JSON object

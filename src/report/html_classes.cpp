@@ -1,5 +1,6 @@
 #include "report/html_classes.h"
 
+#include "report/html_decisions.h"
 #include "report/html_text.h"
 
 namespace kvr {
@@ -63,6 +64,7 @@ void listingTable(const RankingModel& model, OutputSink& out, const EventListing
                       htmlCell(out, transmissionLabel(result.vehicle));
                       out.put("<td class=\"n\">");
                       out.putTime(result.time);
+                      out.put(penaltyHtml(model, result.participantIndex, *listed.event));
                       out.put("</td><td class=\"n\">");
                       if (k > 0) {
                           out.put('+');

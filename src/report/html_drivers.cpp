@@ -1,6 +1,7 @@
 #include "report/html_drivers.h"
 
 #include "report/html_classes.h"
+#include "report/html_decisions.h"
 #include "report/html_text.h"
 
 #include <algorithm>
@@ -85,7 +86,7 @@ void renderPointsGrid(const RankingModel& model, OutputSink& out) {
                 }
             }
             htmlNumberCell(out, driver.arcadePoints);
-            htmlNumberCell(out, standing.points);
+            htmlStandingPointsCell(out, standing);
             out.put("</tr>\n");
         }
     });
@@ -126,7 +127,7 @@ void renderDriverSections(const RankingModel& model, OutputSink& out) {
                 for (const DriverResult& r : driver.results) {
                     out.put("<tr>");
                     htmlCell(out, escapeHtml(r.event->title()));
-                    htmlTimeCell(out, r.time);
+                    htmlDecidedTimeCell(out, model, standing.participantIndex, *r.event, r.time);
                     std::snprintf(text, sizeof text, "<td class=\"n\">%d/%d</td>", r.placeInField,
                                   r.field);
                     out.put(text);
@@ -192,9 +193,16 @@ std::vector<Check> checksOf(const RunResults& run) {
 } // namespace
 
 void renderCheckSummary(const RunResults& run, OutputSink& out) {
-    const std::vector<Check> checks = checksOf(run);
-    if (std::all_of(checks.begin(), checks.end(), [](const Check& c) { return c.found == 0; })) {
+    std::vector<Check> checks = checksOf(run);
+    const size_t decisions = run.ranking.league.decisions.size();
+    if (decisions == 0 &&
+        std::all_of(checks.begin(), checks.end(), [](const Check& c) { return c.found == 0; })) {
         return;
+    }
+    if (decisions > 0) {
+        // Not a check, but counted and linked like one: only the summary's fields matter.
+        checks.push_back(
+            {CheckKind::History, "decisions", "", "", "", decisions, "decision", "decisions"});
     }
     out.put("<p class=\"attention\">");
     for (size_t i = 0; i < checks.size(); ++i) {
@@ -210,6 +218,7 @@ void renderCheckSummary(const RunResults& run, OutputSink& out) {
 
 void renderChecks(const RunResults& run, OutputSink& out) {
     const RankingModel& model = run.ranking;
+    const bool decided = !model.league.decisions.empty();
     out.put("<section id=\"checks\">\n<h2>Checks</h2>\n<p class=\"checks-note\">Checks only "
             "point to files worth a second look: they change nothing in the ranking, the "
             "report or the records.</p>\n");
@@ -236,8 +245,13 @@ void renderChecks(const RunResults& run, OutputSink& out) {
                 }
             });
         } else if (check.kind == CheckKind::Duplicates) {
-            htmlTable(out, attributes, "", {{"Code"}, {"Name"}, {"Files"}}, check.found, [&] {
-                for (const std::vector<int32_t>& group : model.checks.duplicates) {
+            std::vector<HtmlColumn> columns = {{"Code"}, {"Name"}, {"Files"}};
+            if (decided) {
+                columns.push_back({"Decision"});
+            }
+            htmlTable(out, attributes, "", columns, check.found, [&] {
+                for (size_t g = 0; g < model.checks.duplicates.size(); ++g) {
+                    const std::vector<int32_t>& group = model.checks.duplicates[g];
                     const RankedParticipant& first = participant(model, group.front());
                     out.put("<tr>");
                     htmlCell(out, escapeHtml(first.code));
@@ -248,25 +262,33 @@ void renderChecks(const RunResults& run, OutputSink& out) {
                         files += fileNameHtml(participant(model, index).file);
                     }
                     htmlCell(out, files);
+                    if (decided) {
+                        htmlCheckDecisionCell(out, model.checks.duplicateDecisions[g]);
+                    }
                     out.put("</tr>\n");
                 }
             });
         } else if (check.kind == CheckKind::Outliers) {
-            htmlTable(out, attributes, "",
-                      {{"Event"}, {"Driver"}, {"File"}, {"Time", "n"}, {"Second's time", "n"}},
-                      check.found, [&] {
-                          for (const Outlier& outlier : model.checks.outliers) {
-                              const RankedParticipant& p =
-                                  participant(model, outlier.participantIndex);
-                              out.put("<tr>");
-                              htmlCell(out, escapeHtml(outlier.event->title()));
-                              htmlCell(out, escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")");
-                              htmlCell(out, fileNameHtml(p.file));
-                              htmlTimeCell(out, outlier.time);
-                              htmlTimeCell(out, outlier.secondTime);
-                              out.put("</tr>\n");
-                          }
-                      });
+            std::vector<HtmlColumn> columns = {
+                {"Event"}, {"Driver"}, {"File"}, {"Time", "n"}, {"Second's time", "n"}};
+            if (decided) {
+                columns.push_back({"Decision"});
+            }
+            htmlTable(out, attributes, "", columns, check.found, [&] {
+                for (const Outlier& outlier : model.checks.outliers) {
+                    const RankedParticipant& p = participant(model, outlier.participantIndex);
+                    out.put("<tr>");
+                    htmlCell(out, escapeHtml(outlier.event->title()));
+                    htmlCell(out, escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")");
+                    htmlCell(out, fileNameHtml(p.file));
+                    htmlTimeCell(out, outlier.time);
+                    htmlTimeCell(out, outlier.secondTime);
+                    if (decided) {
+                        htmlCheckDecisionCell(out, outlier.decision);
+                    }
+                    out.put("</tr>\n");
+                }
+            });
         } else {
             htmlTable(out, attributes, "", {{"Line", "n"}, {"Reason"}}, check.found, [&] {
                 for (const SkippedLine& line : run.season->skippedLines) {

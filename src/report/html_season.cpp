@@ -102,7 +102,10 @@ void progression(const SeasonChanges& season, OutputSink& out) {
                 htmlCell(out, escapeHtml(runTime(change.at)));
                 htmlTimeCell(out, change.holder.hundredths);
                 htmlCell(out, escapeHtml(change.holder.code));
-                htmlCell(out, escapeHtml(change.holder.name));
+                htmlCell(out, escapeHtml(change.holder.name) +
+                                  (change.annulled ? " <span class=\"note\">(the faster "
+                                                     "record before was annulled)</span>"
+                                                   : ""));
                 out.put("</tr>\n");
             }
             out.put("</tbody>\n");

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "data/championship_tables.h"
+#include "data/decisions.h"
 #include "data/participant.h"
 
 #include <array>
@@ -50,6 +51,7 @@ struct LeagueRules {
     TieBreak tieBreak = TieBreak::FileOrder;
     int bestRallies = 0; // how many of a driver's rally totals count, the best; 0: all
     std::vector<VehicleClass> classes;
+    std::vector<Decision> decisions; // the organiser's, in the file's order
 
     bool inUse() const { return !file.empty(); }
 };

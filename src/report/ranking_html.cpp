@@ -1,6 +1,7 @@
 #include "report/ranking_html.h"
 
 #include "report/html_classes.h"
+#include "report/html_decisions.h"
 #include "report/html_drivers.h"
 #include "report/html_season.h"
 #include "report/html_text.h"
@@ -130,7 +131,7 @@ class HtmlRenderer {
                 cell(escapeHtml(p.code));
                 cell("<a href=\"#" + driverSectionId(standing.participantIndex) + "\">" +
                      escapeHtml(p.name) + "</a>");
-                number(standing.points);
+                htmlStandingPointsCell(out_, standing);
                 if (season_ != nullptr) {
                     htmlMoveCell(out_, *season_, i);
                 }
@@ -207,7 +208,11 @@ class HtmlRenderer {
         if (!model_.standings.empty()) {
             out_.put("\n<a href=\"#results\">Drivers' Results</a>");
         }
-        out_.put("\n<a href=\"#checks\">Checks</a></nav>\n");
+        out_.put("\n<a href=\"#checks\">Checks</a>");
+        if (!model_.league.decisions.empty()) {
+            out_.put("\n<a href=\"#decisions\">Decisions</a>");
+        }
+        out_.put("</nav>\n");
     }
 
     void cell(std::string_view html) { htmlCell(out_, html); }
@@ -233,7 +238,8 @@ class HtmlRenderer {
                                transmission + "</span>");
                           cell(vehicle);
                           cell(transmission);
-                          htmlTimeCell(out_, result.time);
+                          htmlDecidedTimeCell(out_, model_, result.participantIndex, *listed.event,
+                                              result.time);
                           if (k > 0) {
                               htmlTimeCell(out_, result.gap, "+");
                           } else {
@@ -297,6 +303,7 @@ void renderHtml(const RunResults& run, OutputSink& out) {
     renderClassSections(run.ranking, out);
     renderDriverSections(run.ranking, out);
     renderChecks(run, out);
+    renderDecisions(run.ranking, out);
     renderer.tail();
 }
 

@@ -136,6 +136,9 @@ class JsonRenderer {
             classes();
         }
         checks();
+        if (model_.league.inUse()) {
+            decisions();
+        }
         if (season_ != nullptr) {
             history(*season_);
         }
@@ -259,6 +262,9 @@ class JsonRenderer {
                        {"points", standing.points},
                        {"rally_points", driver.rallyPoints},
                        {"arcade_points", driver.arcadePoints}};
+            if (model_.league.inUse()) {
+                entry["adjustment"] = standing.adjustment;
+            }
             if (model_.league.bestRallies > 0) {
                 Json counted = Json::array();
                 for (int r = 0; r < RallyCount; ++r) {
@@ -337,26 +343,34 @@ class JsonRenderer {
     void checks() {
         out_.beginObject("checks");
         out_.beginArray("duplicates");
-        for (const std::vector<int32_t>& group : model_.checks.duplicates) {
+        for (size_t g = 0; g < model_.checks.duplicates.size(); ++g) {
+            const std::vector<int32_t>& group = model_.checks.duplicates[g];
             const RankedParticipant& first = participant(group.front());
             Json files = Json::array();
             for (int32_t index : group) {
                 files.push_back(participant(index).file);
             }
-            out_.value(
-                Json{{"code", first.code}, {"name", first.name}, {"files", std::move(files)}});
+            Json entry{{"code", first.code}, {"name", first.name}, {"files", std::move(files)}};
+            if (model_.league.inUse()) {
+                entry["decision"] = decisionIndex(model_.checks.duplicateDecisions[g]);
+            }
+            out_.value(entry);
         }
         out_.end();
         out_.beginArray("outliers");
         for (const Outlier& outlier : model_.checks.outliers) {
             const RankedParticipant& p = participant(outlier.participantIndex);
-            out_.value(Json{{"event", outlier.event->key()},
-                            {"index", outlier.participantIndex + 1},
-                            {"code", p.code},
-                            {"name", p.name},
-                            {"file", p.file},
-                            {"hundredths", outlier.time},
-                            {"second_hundredths", outlier.secondTime}});
+            Json entry{{"event", outlier.event->key()},
+                       {"index", outlier.participantIndex + 1},
+                       {"code", p.code},
+                       {"name", p.name},
+                       {"file", p.file},
+                       {"hundredths", outlier.time},
+                       {"second_hundredths", outlier.secondTime}};
+            if (model_.league.inUse()) {
+                entry["decision"] = decisionIndex(outlier.decision);
+            }
+            out_.value(entry);
         }
         out_.end();
         out_.beginArray("not_imported");
@@ -370,6 +384,37 @@ class JsonRenderer {
                 out_.value(Json{{"line", skipped.line}, {"reason", skipped.reason}});
             }
             out_.end();
+        }
+        out_.end();
+    }
+
+    static Json decisionIndex(int decision) { return decision != 0 ? Json(decision) : Json(); }
+
+    // The league's decisions in its order, each with what it did.
+    void decisions() {
+        out_.beginArray("decisions");
+        const std::vector<Decision>& decisions = model_.league.decisions;
+        for (size_t d = 0; d < decisions.size() && d < model_.decisionEffects.size(); ++d) {
+            const Decision& decision = decisions[d];
+            auto text = [](const std::string& value, bool present) {
+                return present ? Json(value) : Json();
+            };
+            const bool driver = decision.namesDriver();
+            out_.value(
+                Json{{"index", d + 1},
+                     {"date", formatDate(decision.year, decision.month, decision.day)},
+                     {"action", decisionActionName(decision.action)},
+                     {"reason", decision.reason},
+                     {"code", text(decision.code, driver)},
+                     {"name", text(decision.name, driver)},
+                     {"file", text(decision.file, !driver)},
+                     {"event", decision.event != nullptr ? Json(decision.event->key()) : Json()},
+                     {"seconds", decision.action == DecisionAction::AddTime
+                                     ? Json(static_cast<double>(decision.hundredths) / 100.0)
+                                     : Json()},
+                     {"points", decision.points != 0 ? Json(decision.points) : Json()},
+                     {"matched", static_cast<bool>(model_.decisionMatched[d])},
+                     {"effect", model_.decisionEffects[d]}});
         }
         out_.end();
     }
@@ -393,6 +438,9 @@ class JsonRenderer {
             for (const RecordChange& change : progression.changes) {
                 Json entry{{"at", change.at}};
                 entry.update(holder(change.holder));
+                if (change.annulled) {
+                    entry["annulled"] = true;
+                }
                 changes.push_back(std::move(entry));
             }
             out_.value(Json{{"event", progression.event->key()}, {"changes", std::move(changes)}});

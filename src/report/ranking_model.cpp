@@ -38,6 +38,7 @@ struct Tally {
     int arcadePoints = 0;
     PlacePoints placesHeld = {}; // how often the driver holds each place, 1 to 10
     int points = 0;              // the total that counts
+    int adjustment = 0;          // added by decisions, part of `points`
     uint8_t countedRallies = 0;
 };
 
@@ -65,9 +66,10 @@ uint8_t countedRallies(const int (&rallyPoints)[RallyCount], int best) {
 // The standings earned on `stages` and `arcade`: the drivers with points, most points first;
 // equal totals by the tie-break, then in participant order. Only listed drivers earn points,
 // so only they are looked at, whatever the size of the field.
+// `adjustments`, when given, holds points that decisions add to each participant's total.
 std::vector<Standing> rankDrivers(const std::vector<EventListing>& stages,
-                                  const std::vector<EventListing>& arcade,
-                                  const LeagueRules& rules) {
+                                  const std::vector<EventListing>& arcade, const LeagueRules& rules,
+                                  const std::vector<int>* adjustments = nullptr) {
     struct Earned {
         int32_t participantIndex;
         int rally; // -1 for an arcade event
@@ -75,6 +77,15 @@ std::vector<Standing> rankDrivers(const std::vector<EventListing>& stages,
         int points;
     };
     std::vector<Earned> earned;
+    // A driver with an adjustment stands in the standings even without a listed place.
+    constexpr size_t NoPlace = listingLimit;
+    if (adjustments != nullptr) {
+        for (size_t i = 0; i < adjustments->size(); ++i) {
+            if ((*adjustments)[i] != 0) {
+                earned.push_back({static_cast<int32_t>(i), -1, NoPlace, 0});
+            }
+        }
+    }
     for (const std::vector<EventListing>* listings : {&stages, &arcade}) {
         for (const EventListing& listed : *listings) {
             for (size_t k = 0; k < listed.results.size(); ++k) {
@@ -95,7 +106,9 @@ std::vector<Standing> rankDrivers(const std::vector<EventListing>& stages,
         }
         Tally& tally = tallies.back();
         (e.rally < 0 ? tally.arcadePoints : tally.rallyPoints[e.rally]) += e.points;
-        ++tally.placesHeld[e.place];
+        if (e.place != NoPlace) {
+            ++tally.placesHeld[e.place];
+        }
     }
     std::vector<Tally> ranked;
     for (Tally& tally : tallies) {
@@ -103,6 +116,10 @@ std::vector<Standing> rankDrivers(const std::vector<EventListing>& stages,
         tally.points = tally.arcadePoints;
         for (int r = 0; r < RallyCount; ++r) {
             tally.points += (tally.countedRallies >> r & 1u) != 0 ? tally.rallyPoints[r] : 0;
+        }
+        if (adjustments != nullptr) {
+            tally.adjustment = (*adjustments)[static_cast<size_t>(tally.participantIndex)];
+            tally.points += tally.adjustment;
         }
         if (tally.points > 0) {
             ranked.push_back(tally);
@@ -120,15 +137,16 @@ std::vector<Standing> rankDrivers(const std::vector<EventListing>& stages,
     standings.reserve(ranked.size());
     for (size_t p = 0; p < ranked.size(); ++p) {
         standings.push_back({static_cast<int32_t>(p + 1), ranked[p].participantIndex,
-                             ranked[p].points, ranked[p].countedRallies});
+                             ranked[p].points, ranked[p].adjustment, ranked[p].countedRallies});
     }
     return standings;
 }
 
 class ModelBuilder {
   public:
-    ModelBuilder(const ParticipantRecord* participants, RankingModel& model)
-        : participants_(participants), model_(model) {}
+    ModelBuilder(const ParticipantRecord* participants, RankingModel& model,
+                 const DecidedField* decided, const ParticipantRecord* imported)
+        : participants_(participants), model_(model), decided_(decided), imported_(imported) {}
 
     // One pass over the participants offers each result to its event's leading ten: each
     // record is read once, front to back, rather than once per event. A league's classes
@@ -176,7 +194,8 @@ class ModelBuilder {
     // The standings of the whole field and of each class. Each driver's total and place in the
     // whole field go to the participant too.
     void standings() {
-        model_.standings = rankDrivers(model_.stages, model_.arcade, model_.league);
+        model_.standings = rankDrivers(model_.stages, model_.arcade, model_.league,
+                                       decided_ != nullptr ? &decided_->adjustments : nullptr);
         for (const Standing& standing : model_.standings) {
             RankedParticipant& participant =
                 model_.participants[static_cast<size_t>(standing.participantIndex)];
@@ -288,7 +307,25 @@ class ModelBuilder {
         std::sort(groups.begin(), groups.end(),
                   [](const auto& a, const auto& b) { return a.front() < b.front(); });
 
-        for (const std::vector<EventListing>* listings : {&model_.stages, &model_.arcade}) {
+        for (const std::vector<int32_t>& group : groups) {
+            int decision = 0;
+            for (int32_t member : group) {
+                const int by = decisionOn(member, nullptr);
+                decision = decision == 0 || (by != 0 && by < decision) ? by : decision;
+            }
+            model_.checks.duplicateDecisions.push_back(decision);
+        }
+
+        // Outliers among the times as imported: one that a decision excluded is still shown.
+        std::vector<EventListing> leaders;
+        if (imported_ != nullptr) {
+            leaders = importedLeaders();
+        }
+        const std::vector<const std::vector<EventListing>*> sources =
+            imported_ != nullptr
+                ? std::vector<const std::vector<EventListing>*>{&leaders}
+                : std::vector<const std::vector<EventListing>*>{&model_.stages, &model_.arcade};
+        for (const std::vector<EventListing>* listings : sources) {
             for (const EventListing& listed : *listings) {
                 if (listed.results.size() < 2) {
                     continue;
@@ -297,7 +334,8 @@ class ModelBuilder {
                 const ListedResult& second = listed.results[1];
                 if (5u * uint64_t{first.time} < 4u * uint64_t{second.time}) {
                     model_.checks.outliers.push_back(
-                        {listed.event, first.participantIndex, first.time, second.time});
+                        {listed.event, first.participantIndex, first.time, second.time,
+                         decisionOn(first.participantIndex, listed.event)});
                 }
             }
         }
@@ -445,11 +483,63 @@ class ModelBuilder {
         into.push_back(std::move(listed));
     }
 
+    // The place 1 and 2 of each event, from the records as imported.
+    std::vector<EventListing> importedLeaders() const {
+        const std::array<Event, EventCount>& events = allEvents();
+        std::vector<LeadingItems> leading(events.size(), LeadingItems(2));
+        for (size_t i = 0; i < model_.participants.size(); ++i) {
+            for (const Event& event : events) {
+                const ResultEntry& result = event.resultOf(imported_[i]);
+                if (result.time != 0) {
+                    leading[static_cast<size_t>(event.number)].offer(
+                        {result.time - 1u, static_cast<int32_t>(i), result.vehicle});
+                }
+            }
+        }
+        std::vector<EventListing> leaders;
+        for (const Event& event : events) {
+            listing(leaders, event, leading[static_cast<size_t>(event.number)].items());
+        }
+        return leaders;
+    }
+
+    // The matched decision that acted on a participant's time in an event: the one that
+    // excluded the file, else the first that excluded or penalised the time; 0 none.
+    int decisionOn(int32_t participant, const Event* event) const {
+        if (decided_ == nullptr) {
+            return 0;
+        }
+        const int excluded = decided_->excludedBy[static_cast<size_t>(participant)];
+        if (excluded != 0) {
+            return excluded;
+        }
+        for (const ChangedTime& change : decided_->changedTimes) {
+            if (change.participantIndex == participant && change.event == event) {
+                return change.decisions.front();
+            }
+        }
+        return 0;
+    }
+
     const ParticipantRecord* participants_;
     RankingModel& model_;
+    const DecidedField* decided_;
+    const ParticipantRecord* imported_;
 };
 
 } // namespace
+
+const ChangedTime* changedTime(const RankingModel& model, int32_t participant, const Event& event) {
+    const auto at = std::lower_bound(
+        model.changedTimes.begin(), model.changedTimes.end(), std::pair(participant, event.number),
+        [](const ChangedTime& c, const std::pair<int32_t, int>& key) {
+            return std::pair(c.participantIndex, c.event->number) < key;
+        });
+    return at != model.changedTimes.end() && at->participantIndex == participant &&
+                   at->event == &event
+               ? &*at
+               : nullptr;
+}
 
 RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t count,
                                  std::vector<std::string> fileNames, const ReportTime& time,
@@ -464,7 +554,16 @@ RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t 
     }
     model.league = options.league;
     model.league.file = validUtf8(model.league.file); // shown in the exports
-    ModelBuilder builder(participants, model);
+    if (options.decided != nullptr) {
+        for (size_t i = 0; i < model.participants.size(); ++i) {
+            model.participants[i].excludedBy = options.decided->excludedBy[i];
+        }
+        model.decisionMatched = options.decided->matched;
+        model.decisionEffects = options.decided->effects;
+        model.changedTimes = options.decided->changedTimes;
+    }
+    ModelBuilder builder(participants, model, options.decided,
+                         options.decided != nullptr ? options.imported : nullptr);
     builder.listings();
     builder.standings();
     if (options.driverResults) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "data/championship_tables.h"
+#include "data/decisions.h"
 #include "data/events.h"
 #include "data/participant.h"
 #include "report/league_rules.h"
@@ -66,8 +67,9 @@ struct RankedParticipant {
     int year = 0; // the date as stored: year, month and day, unchecked
     int month = 0;
     int day = 0;
-    int points = 0;    // the total earned on the listings, under the league's rules
-    int32_t place = 0; // place in the standings, from 1; 0 when the participant has no points
+    int points = 0;     // the total earned on the listings, under the league's rules
+    int32_t place = 0;  // place in the standings, from 1; 0 when the participant has no points
+    int excludedBy = 0; // the decision (from 1) that excluded the participant's file; 0 none
     // The participant's own results and game bytes, read where they are rather than copied:
     // at 100,000 participants a copy of every time would be some 40 MB more.
     const ParticipantRecord* record = nullptr;
@@ -102,6 +104,7 @@ struct Standing {
                    // order, and in participant order after it
     int32_t participantIndex;
     int points;
+    int adjustment = 0; // points added by decisions, part of `points`
     // Bit r set: rally r earned points and they count toward `points`. Only a league that
     // counts a driver's best rallies leaves out a rally with points.
     uint8_t countedRallies = 0;
@@ -143,13 +146,17 @@ struct Outlier {
     int32_t participantIndex; // place 1
     uint32_t time;
     uint32_t secondTime;
+    int decision = 0; // the matched decision (from 1) that acted on this time; 0 none
 };
 
-// Things worth a second look in the imported files. They never change the ranking.
+// Things worth a second look in the imported files, as imported: what a decision has excluded
+// is still flagged, with that decision. They never change the ranking.
 struct Checks {
     // Participants with the same shown code and name, two or more per group, in participant
     // order; groups ordered by their first participant.
     std::vector<std::vector<int32_t>> duplicates;
+    // Per group: the matched decision (from 1) that excluded one of its files; 0 none.
+    std::vector<int> duplicateDecisions;
     std::vector<Outlier> outliers; // in the report's order
 };
 
@@ -171,6 +178,10 @@ struct RankingModel {
     std::vector<DriverSummary> drivers;
     Checks checks;                     // empty unless asked for
     std::vector<ClassRanking> classes; // one per class of the league, in its order
+    // One per decision of the league, in its order: whether it matched, and what it did.
+    std::vector<bool> decisionMatched;
+    std::vector<std::string> decisionEffects;
+    std::vector<ChangedTime> changedTimes; // the times decisions acted on, by participant
 };
 
 // What only some outputs show, computed when asked for: the page and the JSON show both.
@@ -180,9 +191,16 @@ struct RankingOptions {
     bool driverResults = true;
     // The checks on the imported files.
     bool checks = true;
-    // The points, the tie-break, the rallies that count and the classes.
+    // The points, the tie-break, the rallies that count, the classes and the decisions.
     LeagueRules league;
+    // What the league's decisions made of the participants, which are then the decided
+    // records; `imported` are the records as read, for the checks. Both null: no decisions.
+    const DecidedField* decided = nullptr;
+    const ParticipantRecord* imported = nullptr;
 };
+
+// The change decisions made to a participant's time in an event; nullptr when none.
+const ChangedTime* changedTime(const RankingModel& model, int32_t participant, const Event& event);
 
 // Computes the ranking of `count` participants (a negative count is taken as 0). `fileNames`
 // holds each participant's bare file name in the same order; missing names are left empty.

@@ -1,10 +1,12 @@
 // Makes each file operation of a whole run fail in turn, and checks after every run that
 // nothing was lost: the records file holds its earlier bytes or exactly the new tables, the
 // report is the earlier one or the complete new one, and no temporary file is left.
+#include "app/league_file.h"
 #include "app/run.h"
 
 #include "platform/fs.h"
 #include "records/record_tables.h"
+#include "report/ranking_model.h"
 #include "report/ranking_report.h"
 #include "support/game_folder.h"
 
@@ -69,36 +71,51 @@ struct Outcome {
 };
 
 // One whole run in `folder` with the k-th operation failing (none when 0).
-Outcome runWithFaultAt(const fs::path& folder, long k) {
+Outcome runWithFaultAt(const fs::path& folder, long k, const RunOptions& options) {
     kvrtest::WorkingFolder here(folder);
     platform::injectFaultAt(k);
-    kvrtest::ConsoleRun run = kvrtest::captureConsole(
-        [](std::FILE* console, std::FILE* errors) { return runKvrRank(console, errors); });
+    kvrtest::ConsoleRun run =
+        kvrtest::captureConsole([&options](std::FILE* console, std::FILE* errors) {
+            return runKvrRank(console, errors, options);
+        });
     long operations = platform::operationsSinceInjection();
     platform::injectFaultAt(0);
     return Outcome{run.status, run.console, operations};
 }
 
-std::vector<uint8_t> withTables(std::vector<uint8_t> records,
-                                const std::vector<ParticipantRecord>& imported) {
+// The files imported, and the league's decisions on them.
+struct Imported {
+    std::vector<ParticipantRecord> records;
+    std::vector<std::string> files;
+    const LeagueRules* league;
+
+    DecidedField decided() const { return applyDecisions(league->decisions, records, files); }
+};
+
+std::vector<uint8_t> withTables(std::vector<uint8_t> records, const Imported& imported) {
+    const std::vector<ParticipantRecord> decided = imported.decided().records;
     RecordTables tables;
-    selectBestTimes(imported.data(), static_cast<int32_t>(imported.size()), tables);
+    selectBestTimes(decided.data(), static_cast<int32_t>(decided.size()), tables);
     std::memcpy(&records[StageRecordsOffset], tables.stageBytes(), StageRecordsSize);
     std::memcpy(&records[ArcadeRecordsOffset], tables.arcadeBytes(), ArcadeRecordsSize);
     return records;
 }
 
 // The complete report over `imported`, at the time its "Ranking at" line shows.
-std::string completeReport(const std::string& written,
-                           const std::vector<ParticipantRecord>& imported) {
+std::string completeReport(const std::string& written, const Imported& imported) {
     ReportTime time;
     const char* at = std::strstr(written.c_str(), "Ranking at ");
     if (at == nullptr || std::sscanf(at, "Ranking at %d.%d.%d %d:%d:%d", &time.year, &time.month,
                                      &time.day, &time.hour, &time.minute, &time.second) != 6) {
         return "(no time line)";
     }
-    return kvrtest::platformText(
-        formatRankingReport(imported.data(), static_cast<int32_t>(imported.size()), time));
+    const DecidedField decided = imported.decided();
+    RankingOptions options{false, false, *imported.league};
+    options.decided = &decided;
+    options.imported = imported.records.data();
+    return kvrtest::platformText(renderText(
+        computeRankingModel(decided.records.data(), static_cast<int32_t>(decided.records.size()),
+                            imported.files, time, options)));
 }
 
 std::set<std::string> namesIn(const fs::path& folder) {
@@ -109,7 +126,20 @@ std::set<std::string> namesIn(const fs::path& folder) {
     return names;
 }
 
-TEST(FaultSweep, NoFaultAtAnyOperationLosesData) {
+// Every kind of decision, on the group; one matches nothing.
+const char* const Decisions =
+    "[[decision]]\ndate = 2026-12-01\nreason = \"r\"\naction = \"exclude-time\"\n"
+    "code = \"AAA\"\nname = \"Driver 0\"\nevent = \"Finland 1\"\n"
+    "[[decision]]\ndate = 2026-12-01\nreason = \"r\"\naction = \"add-time\"\n"
+    "code = \"BBB\"\nname = \"Driver 1\"\nevent = \"Greece 1\"\nseconds = 0.5\n"
+    "[[decision]]\ndate = 2026-12-01\nreason = \"r\"\naction = \"exclude-file\"\n"
+    "file = \"e.kvr\"\n"
+    "[[decision]]\ndate = 2026-12-01\nreason = \"r\"\naction = \"exclude-driver\"\n"
+    "code = \"ZZZ\"\nname = \"Nobody\"\n"
+    "[[decision]]\ndate = 2026-12-01\nreason = \"r\"\naction = \"add-points\"\n"
+    "code = \"CCC\"\nname = \"Driver 2\"\npoints = 7\n";
+
+void sweepFaults(const RunOptions& options) {
     const std::vector<Member> members = group();
     const std::vector<uint8_t> recordsBefore = kvrtest::syntheticRecordsFile(6000);
     const std::string updateLine = "updateing Configuration/gameinfo.rcf";
@@ -121,7 +151,7 @@ TEST(FaultSweep, NoFaultAtAnyOperationLosesData) {
         SCOPED_TRACE("fault at operation " + std::to_string(k));
         GameFolder game(recordsBefore.size());
         fillGameFolder(game, members);
-        Outcome run = runWithFaultAt(game.path(), k);
+        Outcome run = runWithFaultAt(game.path(), k, options);
         bool hit = run.operations >= k;
 
         const std::vector<uint8_t> records = game.records();
@@ -142,14 +172,15 @@ TEST(FaultSweep, NoFaultAtAnyOperationLosesData) {
         }
 
         // Every member has its import line, in order; the ones that failed are left out.
-        std::vector<ParticipantRecord> imported;
+        Imported imported{{}, {}, &options.league};
         std::istringstream lines(run.console);
         std::string line;
         int failedImports = 0;
         for (const Member& m : members) {
             ASSERT_TRUE(std::getline(lines, line)) << run.console;
             if (line == "importing " + m.file + " ... ok!") {
-                imported.push_back(m.image.record());
+                imported.records.push_back(m.image.record());
+                imported.files.push_back(m.file);
             } else {
                 ASSERT_EQ(line, "importing " + m.file + " ... failed!") << run.console;
                 ++failedImports;
@@ -202,6 +233,20 @@ TEST(FaultSweep, NoFaultAtAnyOperationLosesData) {
     std::cout << "[ sweep    ] " << k - 1 << " fault points: " << listingFaults << " listing, "
               << importFaults << " import, " << updateFaults << " update, " << reportFaults
               << " report\n";
+}
+
+TEST(FaultSweep, NoFaultAtAnyOperationLosesData) {
+    sweepFaults(RunOptions());
+}
+
+TEST(FaultSweep, NoFaultLosesDataWithDecisions) {
+    LeagueFile league;
+    std::string error;
+    ASSERT_TRUE(parseLeagueFile(Decisions, "kvrrank.toml", league, error)) << error;
+    RunOptions options;
+    options.league = league.rules;
+    options.league.file = "kvrrank.toml";
+    sweepFaults(options);
 }
 
 size_t countOf(const std::string& text, const std::string& piece) {

@@ -37,6 +37,9 @@ std::string setting(const LeagueFile& league) {
         text += *path ? std::string(" ") + key + "=" + **path : "";
     }
     text += o.records ? std::string(" records=") + (*o.records ? "true" : "false") : "";
+    for (const Decision& d : rules.decisions) {
+        text += std::string(" ") + decisionActionName(d.action);
+    }
     return text;
 }
 
@@ -81,11 +84,60 @@ TEST(LeagueFile, TheStartingFileSetsNothingUntilItsLinesAreSwitchedOn) {
     for (const auto& [file, expected] :
          {std::pair{text, "empty"},
           {on, "set best 8 class Manual gearbox/MT/hoshin arc;marlet 140; html=ranking.html "
-               "json=ranking.json csv=ranking.csv history=season.jsonl records=true"}}) {
+               "json=ranking.json csv=ranking.csv history=season.jsonl records=true "
+               "exclude-time"}}) {
         LeagueFile league;
         std::string error;
         ASSERT_TRUE(parseLeagueFile(file, "kvrrank.toml", league, error)) << error << file;
         EXPECT_EQ(setting(league), expected);
+    }
+}
+
+// Each action with the fields it takes, as read: the event by its title in any case or by
+// its key, the seconds in hundredths.
+TEST(LeagueFile, DecisionsReadAsWrittenInTheirOrder) {
+    const std::string head = "[[decision]]\ndate = 2026-12-01\nreason = \"why\"\n";
+    const std::pair<std::string, const char*> cases[] = {
+        {"action = \"exclude-file\"\nfile = \"CVI (old).kvr\"\n",
+         "2026-12-01 exclude-file why file=CVI (old).kvr"},
+        {"action = \"exclude-driver\"\ncode = \"ZT\"\nname = \"Zeno T\xC3\xA4mm\"\n",
+         "2026-12-01 exclude-driver why ZT/Zeno T\xC3\xA4mm"},
+        {"action = \"exclude-time\"\ncode = \"CVI\"\nname = \"\"\nevent = \"fINLAND 2\"\n",
+         "2026-12-01 exclude-time why CVI/ rally-1-stage-2"},
+        {"code = \"BM\"\nname = \"B\"\nevent = \"arcade-3\"\nseconds = 10.5\naction = "
+         "\"add-time\"\n",
+         "2026-12-01 add-time why BM/B arcade-3 +1050"},
+        {"action = \"add-time\"\ncode = \"BM\"\nname = \"B\"\nevent = \"Arcade United Kingdom\"\n"
+         "seconds = 3600\n",
+         "2026-12-01 add-time why BM/B arcade-8 +360000"},
+        {"action = \"add-time\"\ncode = \"BM\"\nname = \"B\"\nevent = \"Greece 11\"\n"
+         "seconds = 0.01\n",
+         "2026-12-01 add-time why BM/B rally-2-stage-11 +1"},
+        {"action = \"add-points\"\ncode = \"A\"\nname = \"A\"\npoints = -1000\n",
+         "2026-12-01 add-points why A/A -1000"},
+    };
+    for (const auto& [body, expected] : cases) {
+        LeagueFile league;
+        std::string error;
+        const std::string text =
+            "[points]\ntie_break = \"count-back\"\n" + head + body + head +
+            "action = \"add-points\"\ncode = \"Z\"\nname = \"Z\"\npoints = 7\n";
+        ASSERT_TRUE(parseLeagueFile(text, "kvrrank.toml", league, error)) << text << error;
+        ASSERT_EQ(league.rules.decisions.size(), 2u);
+        std::vector<std::string> read;
+        for (const Decision& d : league.rules.decisions) {
+            std::string line = std::to_string(d.year) + "-" + std::to_string(d.month) + "-0" +
+                               std::to_string(d.day) + " " + decisionActionName(d.action) + " " +
+                               d.reason;
+            line += d.file.empty() ? "" : " file=" + d.file;
+            line += d.namesDriver() ? " " + d.code + "/" + d.name : "";
+            line += d.event != nullptr ? " " + d.event->key() : "";
+            line += d.hundredths != 0 ? " +" + std::to_string(d.hundredths) : "";
+            line += d.points != 0 ? " " + std::to_string(d.points) : "";
+            read.push_back(line);
+        }
+        EXPECT_EQ(read[0], expected);
+        EXPECT_EQ(read[1], "2026-12-01 add-points why Z/Z 7");
     }
 }
 

@@ -3,6 +3,9 @@
 // else of it changed, every output the earlier file or the complete new one, the history's
 // earlier lines intact with at most one snapshot added. A second run without a crash must then
 // reach exactly the state of an uninterrupted run, leftovers gone, one snapshot appended.
+// The game folder holds a league file with decisions: the sweep covers their run too.
+#include "app/league_file.h"
+#include "data/decisions.h"
 #include "history/season.h"
 #include "history/snapshot.h"
 #include "platform/fs.h"
@@ -50,6 +53,29 @@ std::vector<std::pair<std::string, ParticipantFileBuilder>> members() {
     return list;
 }
 
+// The league file in the game folder: a decision of every kind, one matching nothing. KK's
+// only time in Finland 1 goes, and with it that stage's record; NN's best Arcade Sweden goes
+// to MM.
+const std::string LeagueText =
+    "[[decision]]\ndate = 2026-12-01\nreason = \"r\"\naction = \"exclude-time\"\n"
+    "code = \"KK\"\nname = 'Racer, \"0\"'\nevent = \"Finland 1\"\n"
+    "[[decision]]\ndate = 2026-12-01\nreason = \"r\"\naction = \"add-time\"\n"
+    "code = \"LL\"\nname = 'Racer, \"1\"'\nevent = \"Greece 2\"\nseconds = 5.5\n"
+    "[[decision]]\ndate = 2026-12-01\nreason = \"r\"\naction = \"exclude-time\"\n"
+    "code = \"NN\"\nname = 'Racer, \"3\"'\nevent = \"arcade-2\"\n"
+    "[[decision]]\ndate = 2026-12-01\nreason = \"r\"\naction = \"exclude-file\"\n"
+    "file = \"gone.kvr\"\n"
+    "[[decision]]\ndate = 2026-12-01\nreason = \"r\"\naction = \"add-points\"\n"
+    "code = \"MM\"\nname = 'Racer, \"2\"'\npoints = 3\n";
+
+LeagueRules leagueRules() {
+    LeagueFile league;
+    std::string error;
+    EXPECT_TRUE(parseLeagueFile(LeagueText, "kvrrank.toml", league, error)) << error;
+    league.rules.file = "kvrrank.toml";
+    return league.rules;
+}
+
 // Every date and time of a run's outputs replaced by one mark, so that two runs compare.
 std::string withoutTimes(const std::string& text) {
     static const std::regex stamp(R"(\d{4}[.-]\d\d[.-]\d\d([ T]\d\d:\d\d:\d\d)?)");
@@ -62,12 +88,19 @@ RankingModel modelOf(const std::vector<ParticipantRecord>& imported,
                                ReportTime{2026, 1, 2, 3, 4, 5});
 }
 
-// The outputs of an uninterrupted run over `imported` with the history `history`, times
-// taken out.
+// The outputs of an uninterrupted run over `imported` with the history `history`, under the
+// league file's decisions, times taken out.
 std::vector<std::string> newOutputs(const std::vector<ParticipantRecord>& imported,
                                     const std::vector<std::string>& files,
                                     const std::string& history) {
-    const RankingModel model = modelOf(imported, files);
+    RankingOptions options;
+    options.league = leagueRules();
+    const DecidedField decided = applyDecisions(options.league.decisions, imported, files);
+    options.decided = &decided;
+    options.imported = imported.data();
+    const RankingModel model =
+        computeRankingModel(decided.records.data(), static_cast<int32_t>(decided.records.size()),
+                            files, ReportTime{2026, 1, 2, 3, 4, 5}, options);
     const SeasonChanges season = history::compareSeason(history::readHistory(history), model);
     const RunResults run(model, &season);
     return {withoutTimes(platformText(renderText(model))), withoutTimes(renderHtml(run)),
@@ -139,8 +172,10 @@ struct Scenario {
         earlierHistory = history::snapshotLine(modelOf(firstTwo, {files[0], files[1]})) +
                          "{\"kvrrank_history\":1,\"at\":\"20";
         fresh = newOutputs(imported, files, earlierHistory);
+        const std::vector<ParticipantRecord> decided =
+            applyDecisions(leagueRules().decisions, imported, files).records;
         RecordTables tables;
-        selectBestTimes(imported.data(), static_cast<int32_t>(imported.size()), tables);
+        selectBestTimes(decided.data(), static_cast<int32_t>(decided.size()), tables);
         stageNew.assign(tables.stageBytes(), tables.stageBytes() + StageRecordsSize);
         arcadeNew.assign(tables.arcadeBytes(), tables.arcadeBytes() + ArcadeRecordsSize);
         recordsAfter = recordsBefore;
@@ -158,6 +193,7 @@ struct Scenario {
             kvrtest::writeText(game / output, "earlier " + output + "\n");
         }
         kvrtest::writeText(game / History, earlierHistory);
+        kvrtest::writeText(game / "kvrrank.toml", LeagueText);
     }
 };
 
@@ -221,7 +257,7 @@ void expectNextRunMends(const Scenario& s, const GameFolder& game) {
         EXPECT_EQ(withoutTimes(kvrtest::readText(game / Outputs[i])), mended[i]) << Outputs[i];
     }
     expectOneSnapshotAdded(historyLeft, kvrtest::readText(game / History), true);
-    std::set<std::string> expectedNames = {"Configuration", "kvr", History};
+    std::set<std::string> expectedNames = {"Configuration", "kvr", History, "kvrrank.toml"};
     expectedNames.insert(Outputs.begin(), Outputs.end());
     EXPECT_EQ(namesIn(game.path()), expectedNames);
     EXPECT_EQ(namesIn(game / "Configuration"), std::set<std::string>{"gameinfo.rcf"});
@@ -254,7 +290,7 @@ TEST_P(CrashSweep, ACrashAtAnyOperationIsMendedByTheNextRun) {
         const Phase phase = phaseOf(crashed);
         ++byPhase[static_cast<int>(phase)];
         expectCrashLeftOldOrNew(s, game, phase);
-        if (namesIn(game.path()).size() > 3 + Outputs.size()) {
+        if (namesIn(game.path()).size() > 4 + Outputs.size()) {
             ++leftovers;
         }
         expectNextRunMends(s, game);

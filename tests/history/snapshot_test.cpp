@@ -4,6 +4,7 @@
 #include "data/text.h"
 #include "history/season.h"
 #include "history/snapshot.h"
+#include "history/snapshot_readers.h"
 #include "support/participant_builder.h"
 #include "support/random_folder.h"
 
@@ -21,6 +22,7 @@ const ReportTime Noon{2026, 12, 7, 12, 5, 9};
 
 void expectSameSnapshot(const Snapshot& a, const Snapshot& b) {
     EXPECT_EQ(a.at, b.at);
+    EXPECT_EQ(a.decisions, b.decisions);
     ASSERT_EQ(a.standings.size(), b.standings.size());
     for (size_t i = 0; i < a.standings.size(); ++i) {
         EXPECT_EQ(a.standings[i].place, b.standings[i].place);
@@ -48,6 +50,10 @@ TEST(Snapshot, ReadBackAsWrittenByEitherReader) {
         std::vector<ParticipantRecord> participants = kvrtest::randomParticipants(seed, shape);
         RankingModel model = computeRankingModel(
             participants.data(), static_cast<int32_t>(participants.size()), {}, Noon);
+        // A run with decisions keeps the numbers of those that matched.
+        if (seed % 2 == 1) {
+            model.decisionMatched = {seed != 1, false, true};
+        }
         const std::string line = snapshotLine(model);
         ASSERT_EQ(line.find('\n'), line.size() - 1);
         const std::string_view body(line.data(), line.size() - 1);
@@ -55,6 +61,12 @@ TEST(Snapshot, ReadBackAsWrittenByEitherReader) {
         std::optional<Snapshot> read = parseSnapshot(body);
         ASSERT_TRUE(read.has_value()) << line;
         EXPECT_EQ(read->at, "2026-12-07T12:05:09");
+        Snapshot compact;
+        EXPECT_TRUE(readCompactSnapshot(body, compact)) << line;
+        const std::vector<int32_t> matched = seed == 1  ? std::vector<int32_t>{3}
+                                             : seed % 2 ? std::vector<int32_t>{1, 3}
+                                                        : std::vector<int32_t>{};
+        EXPECT_EQ(read->decisions, matched);
         ASSERT_EQ(read->standings.size(), model.standings.size());
         for (size_t i = 0; i < model.standings.size(); ++i) {
             const RankedParticipant& p =

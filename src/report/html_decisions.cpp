@@ -1,0 +1,122 @@
+#include "report/html_decisions.h"
+
+#include "report/html_text.h"
+
+namespace kvr {
+
+namespace {
+
+std::string decisionId(int index) {
+    return "decision-" + std::to_string(index);
+}
+
+// "+10 s", "+0.01 s", "+1 h 0.5 s" would be unreadable: seconds only, hundredths when any.
+std::string penaltyText(uint32_t hundredths) {
+    std::string text = "+" + std::to_string(hundredths / 100);
+    if (hundredths % 100 != 0) {
+        const uint32_t rest = hundredths % 100;
+        text += rest % 10 == 0 ? "." + std::to_string(rest / 10)
+                               : (rest < 10 ? ".0" : ".") + std::to_string(rest);
+    }
+    return text + " s";
+}
+
+const char* actionWords(DecisionAction action) {
+    switch (action) {
+    case DecisionAction::ExcludeFile:
+        return "Exclude file";
+    case DecisionAction::ExcludeDriver:
+        return "Exclude driver";
+    case DecisionAction::ExcludeTime:
+        return "Exclude time";
+    case DecisionAction::AddTime:
+        return "Time penalty";
+    case DecisionAction::AddPoints:
+        return "Points";
+    }
+    return "";
+}
+
+} // namespace
+
+std::string decisionLinkHtml(int index, const std::string& html) {
+    return "<a href=\"#" + decisionId(index) + "\">" + html + "</a>";
+}
+
+std::string penaltyHtml(const RankingModel& model, int32_t participant, const Event& event) {
+    const ChangedTime* changed =
+        model.changedTimes.empty() ? nullptr : changedTime(model, participant, event);
+    if (changed == nullptr || changed->after == NoTime || changed->after <= changed->before) {
+        return std::string();
+    }
+    return " " + decisionLinkHtml(changed->decisions.front(),
+                                  "(" + penaltyText(changed->after - changed->before) + ")");
+}
+
+void htmlDecidedTimeCell(OutputSink& out, const RankingModel& model, int32_t participant,
+                         const Event& event, uint32_t time) {
+    const std::string penalty = penaltyHtml(model, participant, event);
+    if (penalty.empty()) {
+        htmlTimeCell(out, time);
+        return;
+    }
+    out.put("<td class=\"n\">");
+    htmlTime(out, time);
+    out.put(penalty);
+    out.put("</td>");
+}
+
+void htmlStandingPointsCell(OutputSink& out, const Standing& standing) {
+    if (standing.adjustment == 0) {
+        htmlNumberCell(out, standing.points);
+        return;
+    }
+    out.put("<td class=\"n\">");
+    out.putNumber(standing.points);
+    out.put(standing.adjustment > 0 ? " (+" : " (");
+    out.putNumber(standing.adjustment);
+    out.put(")</td>");
+}
+
+void htmlCheckDecisionCell(OutputSink& out, int decision) {
+    htmlCell(out, decision == 0
+                      ? std::string()
+                      : decisionLinkHtml(decision, "Decision " + std::to_string(decision)));
+}
+
+void renderDecisions(const RankingModel& model, OutputSink& out) {
+    const std::vector<Decision>& decisions = model.league.decisions;
+    if (decisions.empty() || model.decisionEffects.size() != decisions.size()) {
+        return;
+    }
+    out.put("<section id=\"decisions\">\n<h2>Decisions</h2>\n<p class=\"checks-note\">The "
+            "organiser's decisions from the league file, applied to the files before the "
+            "ranking and the records: the files themselves are unchanged.</p>\n");
+    htmlTable(
+        out, "id=\"decision-table\"", "",
+        {{"#", "n"}, {"Date"}, {"Action"}, {"Driver or file"}, {"Event"}, {"Reason"}, {"Effect"}},
+        decisions.size(), [&] {
+            for (size_t d = 0; d < decisions.size(); ++d) {
+                const Decision& decision = decisions[d];
+                const int index = static_cast<int>(d + 1);
+                out.put("<tr id=\"" + decisionId(index) + "\">");
+                htmlNumberCell(out, index);
+                htmlCell(out, formatDate(decision.year, decision.month, decision.day));
+                htmlCell(out, actionWords(decision.action));
+                htmlCell(out, decision.namesDriver() ? escapeHtml(decision.name) + " (" +
+                                                           escapeHtml(decision.code) + ")"
+                                                     : fileNameHtml(decision.file));
+                htmlCell(out, decision.event != nullptr ? escapeHtml(decision.event->title())
+                                                        : std::string());
+                htmlCell(out, escapeHtml(decision.reason));
+                htmlCell(out, model.decisionMatched[d]
+                                  ? escapeHtml(model.decisionEffects[d])
+                                  : std::string("<span class=\"note\">Matched nothing: "
+                                                "changed nothing.</span>"));
+                out.put("</tr>\n");
+            }
+        });
+    out.put("</section>\n");
+}
+
+} // namespace kvr

@@ -1,0 +1,346 @@
+// The organiser's decisions on the built binary: a bad one touches nothing; the records file,
+// the report and the exports follow the decided times.
+#include "support/game_folder.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using kvrtest::GameFolder;
+using kvrtest::ParticipantFileBuilder;
+using Json = nlohmann::json;
+namespace fs = std::filesystem;
+
+kvrtest::ProcessResult run(const fs::path& folder, const std::vector<std::string>& arguments = {}) {
+    return kvrtest::runProgram(KVRRANK_BINARY, folder, arguments);
+}
+
+// Arcade Italy (stored words): CHT 1001, far ahead of AAA 3001 and BBB 3101; Arcade Sweden:
+// CHT 2001, AAA 2101. AAA's file is there twice.
+void addGroup(GameFolder& game) {
+    const struct {
+        const char* file;
+        const char* code;
+        uint32_t italy, sweden;
+    } drivers[] = {
+        {"cht.kvr", "CHT", 1001, 2001},
+        {"aaa.kvr", "AAA", 3001, 2101},
+        {"aaa copy.kvr", "AAA", 3001, 2101},
+        {"bbb.kvr", "BBB", 3101, 0},
+    };
+    for (const auto& d : drivers) {
+        ParticipantFileBuilder image;
+        image.code(d.code).name(std::string("Driver ") + d.code);
+        image.arcade(0, 0x02, d.italy).arcade(1, 0x02, d.sweden);
+        game.addParticipant(d.file, image);
+    }
+}
+
+std::vector<uint8_t> entryBytes(const std::vector<uint8_t>& file, size_t offset) {
+    return std::vector<uint8_t>(file.begin() + static_cast<std::ptrdiff_t>(offset),
+                                file.begin() + static_cast<std::ptrdiff_t>(offset + 8));
+}
+
+const std::string Head = "[[decision]]\ndate = 2026-12-01\nreason = \"edited\"\n";
+
+TEST(Decisions, EveryKindOfBadDecisionTouchesNothing) {
+    const struct {
+        const char* body;  // after Head, on line 4
+        const char* error; // after "kvrrank: kvrrank.toml:"
+    } cases[] = {
+        {"action = \"exclude\"\n",
+         "4:10: \"action\" in [[decision]] must be \"exclude-file\", \"exclude-driver\", "
+         "\"exclude-time\", \"add-time\" or \"add-points\""},
+        {"file = \"a.kvr\"\n", "1:1: a [[decision]] needs an action"},
+        {"action = \"exclude-file\"\n", "1:1: a [[decision]] with the action \"exclude-file\" "
+                                        "needs \"file\""},
+        {"action = \"exclude-file\"\nfile = \"cht.kvr\"\nevent = \"Arcade Italy\"\n",
+         "6:1: \"event\" does not go with the action \"exclude-file\""},
+        {"action = \"exclude-file\"\nfile = \"cht.kvr\"\nfiel = \"x\"\n",
+         "6:1: unknown key \"fiel\" in [[decision]]"},
+        {"action = \"exclude-file\"\nfile = 3\n",
+         "5:8: \"file\" in [[decision]] must be a text in quotes"},
+        {"action = \"exclude-driver\"\ncode = \"\"\nname = \"Driver CHT\"\n",
+         "5:8: the code of a [[decision]] is empty"},
+        {"action = \"exclude-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\nevent = \"Finland "
+         "11\"\n",
+         "7:9: no event is named \"Finland 11\": write it as the page does (\"Finland 2\") or as "
+         "its key (\"rally-1-stage-2\")"},
+        {"action = \"exclude-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\nevent = "
+         "\"rally-1-stage-02\"\n",
+         "7:9: no event is named \"rally-1-stage-02\""},
+        {"action = \"add-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\nevent = \"arcade-1\"\n"
+         "seconds = 0\n",
+         "8:11: \"seconds\" in [[decision]] must be a number from 0.01 to 3600, in hundredths"},
+        {"action = \"add-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\nevent = \"arcade-1\"\n"
+         "seconds = 3600.01\n",
+         "8:11: \"seconds\""},
+        {"action = \"add-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\nevent = \"arcade-1\"\n"
+         "seconds = 1.005\n",
+         "8:11: \"seconds\""},
+        {"action = \"add-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\nevent = \"arcade-1\"\n"
+         "seconds = \"10\"\n",
+         "8:11: \"seconds\""},
+        {"action = \"add-points\"\ncode = \"CHT\"\nname = \"Driver CHT\"\npoints = 0\n",
+         "7:10: \"points\" in [[decision]] must be a whole number from -1000 to 1000, not 0"},
+        {"action = \"add-points\"\ncode = \"CHT\"\nname = \"Driver CHT\"\npoints = -1001\n",
+         "7:10: \"points\""},
+        {"action = \"add-points\"\ncode = \"CHT\"\nname = \"Driver CHT\"\npoints = 2.5\n",
+         "7:10: \"points\""},
+    };
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const auto& c : cases) {
+        files.emplace_back(Head + c.body, c.error);
+    }
+    // The date and the reason: missing, empty or of the wrong type.
+    const std::string action = "action = \"exclude-file\"\nfile = \"cht.kvr\"\n";
+    files.emplace_back("[[decision]]\nreason = \"r\"\n" + action,
+                       "1:1: a [[decision]] needs a date");
+    files.emplace_back("[[decision]]\ndate = 2026-12-01\n" + action,
+                       "1:1: a [[decision]] needs a reason");
+    files.emplace_back("[[decision]]\ndate = 2026-12-01\nreason = \" \"\n" + action,
+                       "3:10: the reason of a [[decision]] is empty");
+    files.emplace_back("[[decision]]\ndate = \"2026-12-01\"\nreason = \"r\"\n" + action,
+                       "2:8: \"date\" in [[decision]] must be a date");
+    files.emplace_back("[[decision]]\ndate = 2026-12-01T10:00:00\nreason = \"r\"\n" + action,
+                       "2:8: \"date\" in [[decision]] must be a date");
+    files.emplace_back("decision = 3\n", "1:12: \"decision\" must be one [[decision]] table");
+    // A good decision before a bad one does not act either.
+    files.emplace_back(Head + action + Head + "action = \"add-points\"\n",
+                       "6:1: a [[decision]] with the action \"add-points\" needs \"code\"");
+    for (const auto& [text, error] : files) {
+        SCOPED_TRACE(text);
+        GameFolder game;
+        addGroup(game);
+        kvrtest::writeText(game / "ranking.txt", "earlier\n");
+        kvrtest::writeText(game / "kvrrank.toml", text);
+        const auto before = kvrtest::snapshot(game.path());
+        kvrtest::ProcessResult result = run(game.path(), {"--json", "r.json"});
+        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_EQ(result.output, "");
+        EXPECT_EQ(result.errors.find('\n'), result.errors.size() - 1) << result.errors;
+        EXPECT_EQ(result.errors.rfind("kvrrank: kvrrank.toml:" + error, 0), 0u) << result.errors;
+        EXPECT_EQ(kvrtest::snapshot(game.path()), before);
+    }
+}
+
+// The outlier excluded: the records file's entry is the next best time, byte for byte; the
+// duplicate file excluded takes no place in the listings.
+TEST(Decisions, AnExcludedTimeNeverReachesTheRecordsFile) {
+    GameFolder game;
+    addGroup(game);
+    kvrtest::writeText(game / "kvrrank.toml",
+                       Head +
+                           "action = \"exclude-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\n"
+                           "event = \"arcade italy\"\n" +
+                           Head + "action = \"exclude-file\"\nfile = \"aaa copy.kvr\"\n");
+    kvrtest::ProcessResult result = run(game.path(), {"--json", "r.json"});
+    ASSERT_EQ(result.exitStatus, 0) << result.errors;
+    // The console still shows every file imported.
+    EXPECT_NE(result.output.find("importing aaa copy.kvr ... ok!"), std::string::npos);
+    const std::vector<uint8_t> records = game.records();
+    // AAA, vehicle 2 with a time and bit 0 of 3001, 3001 >> 1 = 0x05DC.
+    EXPECT_EQ(entryBytes(records, 4820),
+              (std::vector<uint8_t>{'A', 'A', 'A', 0, 0xC2, 0xDC, 0x05, 0}));
+    // Sweden keeps its holder: 2001 >> 1 = 0x03E8.
+    EXPECT_EQ(entryBytes(records, 4828),
+              (std::vector<uint8_t>{'C', 'H', 'T', 0, 0xC2, 0xE8, 0x03, 0}));
+
+    const Json json = Json::parse(kvrtest::readText(game / "r.json"));
+    std::string italy;
+    for (const Json& r : json["arcade"][0]["results"]) {
+        italy += r["code"].get<std::string>() + " ";
+    }
+    EXPECT_EQ(italy, "AAA BBB ");
+    // The checks still flag the outlier and the duplicate, each with its decision.
+    const Json& checks = json["checks"];
+    ASSERT_EQ(checks["outliers"].size(), 1u);
+    EXPECT_EQ(checks["outliers"][0]["code"], "CHT");
+    EXPECT_EQ(checks["outliers"][0]["hundredths"], 1000);
+    EXPECT_EQ(checks["outliers"][0]["decision"], 1);
+    ASSERT_EQ(checks["duplicates"].size(), 1u);
+    EXPECT_EQ(checks["duplicates"][0]["decision"], 2);
+    EXPECT_EQ(json["decisions"],
+              Json::parse(R"([{"index": 1, "date": "2026-12-01", "action": "exclude-time",
+                  "reason": "edited", "code": "CHT", "name": "Driver CHT", "file": null,
+                  "event": "arcade-1", "seconds": null, "points": null, "matched": true,
+                  "effect": "Arcade Italy: 00:10.00 excluded"},
+                 {"index": 2, "date": "2026-12-01", "action": "exclude-file", "reason": "edited",
+                  "code": null, "name": null, "file": "aaa copy.kvr", "event": null,
+                  "seconds": null, "points": null, "matched": true,
+                  "effect": "excluded 1 file"}])"));
+}
+
+// Standings as "code points adjustment" from the JSON, and the first lines of ranking.txt's
+// listing of an event.
+struct Outcome {
+    std::vector<std::string> standings;
+    std::string report;
+};
+
+Outcome runWith(const std::string& decisions) {
+    GameFolder game;
+    addGroup(game);
+    kvrtest::writeText(game / "kvrrank.toml", decisions);
+    kvrtest::ProcessResult result = run(game.path(), {"--json", "r.json"});
+    EXPECT_EQ(result.exitStatus, 0) << result.errors;
+    Outcome outcome;
+    const Json json = Json::parse(kvrtest::readText(game / "r.json"));
+    for (const Json& s : json["standings"]) {
+        outcome.standings.push_back(s["code"].get<std::string>() + " " + s["points"].dump() + " " +
+                                    s["adjustment"].dump());
+    }
+    outcome.report = kvrtest::readText(game / "ranking.txt");
+    return outcome;
+}
+
+// Without decisions (12-8-6-4 points, equal totals in file order): Italy CHT 12, AAA 8,
+// AAA 6, BBB 4; Sweden CHT 12, AAA 8, AAA 6. CHT 24, aaa.kvr 16, aaa copy.kvr 12, BBB 4.
+TEST(Decisions, PenaltiesAndPointsReorderTheRanking) {
+    const std::string bbb = "code = \"BBB\"\nname = \"Driver BBB\"\n";
+    const std::string cht = "code = \"CHT\"\nname = \"Driver CHT\"\n";
+    const std::string aaa = "code = \"AAA\"\nname = \"Driver AAA\"\n";
+    const struct {
+        std::string decisions;
+        std::vector<std::string> standings;
+    } cases[] = {
+        {"[points]\n", {"CHT 24 0", "AAA 16 0", "AAA 12 0", "BBB 4 0"}},
+        // CHT 20.01 s + 10.00 s = 30.01 s in Italy: behind both AAA (30.00 s), ahead of BBB.
+        // Italy AAA 12, AAA 8, CHT 6, BBB 4: CHT 18, aaa.kvr 20, aaa copy.kvr 14.
+        {Head + "action = \"add-time\"\nevent = \"Arcade Italy\"\nseconds = 20.01\n" + cht,
+         {"AAA 20 0", "CHT 18 0", "AAA 14 0", "BBB 4 0"}},
+        // Two penalties on one time add up: 10.00 + 10.01 s, the same.
+        {Head + "action = \"add-time\"\nevent = \"arcade-1\"\nseconds = 10\n" + cht + Head +
+             "action = \"add-time\"\nevent = \"arcade-1\"\nseconds = 10.01\n" + cht,
+         {"AAA 20 0", "CHT 18 0", "AAA 14 0", "BBB 4 0"}},
+        // Points: BBB 4 + 9 = 13 passes aaa copy.kvr; CHT -13 falls to 11, behind both.
+        {Head + "action = \"add-points\"\npoints = 9\n" + bbb + Head +
+             "action = \"add-points\"\npoints = -13\n" + cht,
+         {"AAA 16 0", "BBB 13 9", "AAA 12 0", "CHT 11 -13"}},
+        // A total adjusted to nothing leaves the standings.
+        {Head + "action = \"add-points\"\npoints = -4\n" + bbb,
+         {"CHT 24 0", "AAA 16 0", "AAA 12 0"}},
+        // A driver excluded: the others move up. Italy AAA 12, AAA 8, BBB 6; Sweden AAA 12, 8.
+        {Head + "action = \"exclude-driver\"\n" + cht + Head +
+             "action = \"add-points\"\npoints = 5\n" + cht,
+         {"AAA 24 0", "AAA 16 0", "BBB 6 0"}},
+        // An adjustment for the duplicate's driver goes to both of their files.
+        {Head + "action = \"add-points\"\npoints = 1\n" + aaa,
+         {"CHT 24 0", "AAA 17 1", "AAA 13 1", "BBB 4 0"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.decisions);
+        const Outcome outcome = runWith(c.decisions);
+        EXPECT_EQ(outcome.standings, c.standings);
+    }
+    // ranking.txt lists the penalised time where it now stands.
+    const Outcome penalised = runWith(cases[1].decisions);
+    const std::string report = penalised.report;
+    const size_t italy = report.find(kvrtest::platformText("  Italy\n"));
+    ASSERT_NE(italy, std::string::npos) << report;
+    EXPECT_NE(report.find(
+                  kvrtest::platformText("    03  CHT  arden vela alternate 1           MT 00:30.01 "
+                                        "(+00:00.01)\n    04  BBB"),
+                  italy),
+              std::string::npos)
+        << report;
+}
+
+} // namespace
+
+// The page marks what the decisions did, each mark a link to its decision's row.
+TEST(Decisions, ThePageShowsEachDecisionWhereItActs) {
+    GameFolder game;
+    addGroup(game);
+    const std::string cht = "code = \"CHT\"\nname = \"Driver CHT\"\n";
+    kvrtest::writeText(
+        game / "kvrrank.toml",
+        Head + "action = \"add-time\"\nevent = \"Arcade Italy\"\nseconds = 20.01\n" + cht + Head +
+            "action = \"add-points\"\npoints = 9\ncode = \"BBB\"\nname = \"Driver BBB\"\n" + Head +
+            "action = \"exclude-file\"\nfile = \"aaa copy.kvr\"\n" + Head +
+            "action = \"exclude-time\"\nevent = \"Finland 1\"\n" + cht +
+            "[[class]]\nname = \"All\"\n");
+    kvrtest::ProcessResult result = run(game.path(), {"--html", "r.html"});
+    ASSERT_EQ(result.exitStatus, 0) << result.errors;
+    const std::string page = kvrtest::readText(game / "r.html");
+    // Italy: AAA 12, CHT 8, BBB 6; Sweden: CHT 12, AAA 8. AAA 20, CHT 20, BBB 6 + 9 = 15.
+    for (const char* html : {
+             "<a href=\"#decisions\">4 decisions</a>",
+             // The penalised time in its listing and in the driver's section.
+             "<td class=\"n\">00:30.01 <a href=\"#decision-1\">(+20.01 s)</a></td>",
+             "<td>Arcade Italy</td><td class=\"n\">00:30.01 <a href=\"#decision-1\">(+20.01 "
+             "s)</a></td>",
+             // The adjusted total in the standings and in the points grid.
+             "<td>BBB</td><td><a href=\"#driver-3\">Driver BBB</a></td><td class=\"n\">15 "
+             "(+9)</td>",
+             "<td class=\"n\">6</td><td class=\"n\">15 (+9)</td></tr>",
+             // The checks covered, with the link.
+             "<td class=\"n\">00:10.00</td><td class=\"n\">00:30.00</td><td><a "
+             "href=\"#decision-1\">Decision 1</a></td>",
+             "aaa.<wbr>kvr</td><td><a href=\"#decision-3\">Decision 3</a></td>",
+             // The table, a decision that matched nothing in its own words.
+             "<tr id=\"decision-1\"><td class=\"n\">1</td><td>2026-12-01</td><td>Time "
+             "penalty</td><td>Driver CHT (CHT)</td><td>Arcade Italy</td><td>edited</td><td>Arcade "
+             "Italy: 00:10.00 to 00:30.01</td></tr>",
+             "<td>+9 points</td></tr>",
+             "<tr id=\"decision-4\"><td class=\"n\">4</td><td>2026-12-01</td><td>Exclude "
+             "time</td><td>Driver CHT (CHT)</td><td>Finland 1</td><td>edited</td><td><span "
+             "class=\"note\">Matched nothing: changed nothing.</span></td></tr>",
+         }) {
+        EXPECT_NE(page.find(html), std::string::npos) << html;
+    }
+    // The penalty in the listing, the driver's section and the class's listing.
+    size_t marks = 0;
+    for (size_t at = page.find("(+20.01 s)"); at != std::string::npos;
+         at = page.find("(+20.01 s)", at + 1)) {
+        ++marks;
+    }
+    EXPECT_EQ(marks, 3u);
+    // The Decisions section comes after the checks.
+    EXPECT_LT(page.find("<section id=\"checks\">"), page.find("<section id=\"decisions\">"));
+}
+
+// A record taken away by a decision is annulled, not broken; the snapshot keeps which
+// decisions matched, and the next run adds nothing to the log.
+TEST(Decisions, AnExcludedRecordIsAnnulledInTheSeason) {
+    GameFolder game;
+    addGroup(game);
+    const std::vector<std::string> arguments = {"--history", "season.jsonl", "--json",
+                                                "r.json",    "--html",       "r.html"};
+    ASSERT_EQ(run(game.path(), arguments).exitStatus, 0);
+    kvrtest::writeText(game / "kvrrank.toml",
+                       Head + "action = \"exclude-time\"\nevent = \"arcade-1\"\ncode = \"CHT\"\n" +
+                           "name = \"Driver CHT\"\n" + Head +
+                           "action = \"exclude-file\"\nfile = \"gone.kvr\"\n" + Head +
+                           "action = \"exclude-file\"\nfile = \"aaa copy.kvr\"\n");
+    for (int again = 0; again < 2; ++again) {
+        kvrtest::ProcessResult result = run(game.path(), arguments);
+        ASSERT_EQ(result.exitStatus, 0) << result.errors;
+        const Json json = Json::parse(kvrtest::readText(game / "r.json"));
+        const Json& history = json["history"];
+        EXPECT_EQ(history["new_records"], Json::array());
+        const Json& italy = history["record_log"][0];
+        ASSERT_EQ(italy["event"], "arcade-1");
+        ASSERT_EQ(italy["changes"].size(), 2u);
+        EXPECT_FALSE(italy["changes"][0].contains("annulled"));
+        EXPECT_EQ(italy["changes"][1]["code"], "AAA");
+        EXPECT_EQ(italy["changes"][1]["annulled"], true);
+        // Sweden's record stands.
+        EXPECT_EQ(history["record_log"][1]["changes"].size(), 1u);
+        EXPECT_NE(kvrtest::readText(game / "r.html")
+                      .find("<td>Driver AAA <span class=\"note\">(the faster record before was "
+                            "annulled)</span></td>"),
+                  std::string::npos);
+    }
+    const std::string season = kvrtest::readText(game / "season.jsonl");
+    std::vector<Json> lines;
+    for (size_t from = 0, end; (end = season.find('\n', from)) != std::string::npos;
+         from = end + 1) {
+        lines.push_back(Json::parse(season.substr(from, end - from)));
+    }
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_FALSE(lines[0].contains("decisions"));
+    EXPECT_EQ(lines[1]["decisions"], Json::parse("[1, 3]"));
+    EXPECT_EQ(lines[2]["decisions"], Json::parse("[1, 3]"));
+}
