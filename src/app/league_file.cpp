@@ -58,9 +58,9 @@ class LeagueChecker {
             } else if (key == "points") {
                 table(key, node, "points", [this](auto& k, auto& n) { points(k, n); });
             } else if (key == "class") {
-                classes(node);
+                eachTable(node, "class", [this](auto& t) { vehicleClass(t); });
             } else if (key == "decision") {
-                decisions(node);
+                eachTable(node, "decision", [this](auto& t) { decision(t); });
             } else {
                 unknown(key, node, "");
             }
@@ -222,14 +222,17 @@ class LeagueChecker {
         league_.rules.places = points;
     }
 
-    void classes(const toml::node& node) {
+    // `[[what]]` tables, each checked by `check`.
+    template <typename Check>
+    void eachTable(const toml::node& node, const std::string& what, Check check) {
         const toml::array* list = node.as_array();
         if (list == nullptr || !list->is_array_of_tables()) {
-            problem(node.source(), "\"class\" must be one [[class]] table per class");
+            problem(node.source(),
+                    "\"" + what + "\" must be one [[" + what + "]] table per " + what);
             return;
         }
         for (const toml::node& element : *list) {
-            vehicleClass(*element.as_table());
+            check(*element.as_table());
         }
     }
 
@@ -294,17 +297,6 @@ class LeagueChecker {
             set |= uint64_t{1} << number;
         }
         return set;
-    }
-
-    void decisions(const toml::node& node) {
-        const toml::array* list = node.as_array();
-        if (list == nullptr || !list->is_array_of_tables()) {
-            problem(node.source(), "\"decision\" must be one [[decision]] table per decision");
-            return;
-        }
-        for (const toml::node& element : *list) {
-            decision(*element.as_table());
-        }
     }
 
     // The fields each action takes besides date, reason and action.
