@@ -1,12 +1,14 @@
 // Fuzz target: the exports of a ranking. The first byte picks the export an input checks (the
-// page, the JSON or the CSV), so that each run renders one and a run stays short; the rest is a
-// compact list of participants, their file names and a few results each
+// page, the JSON, the CSV or the chat post), so that each run renders one and a run stays short;
+// the rest is a compact list of participants, their file names and a few results each
 // (harness/participant_input.h). Every export must be UTF-8 whatever bytes the names hold, and
 // the JSON must parse.
 #include "fuzz_check.h"
 #include "harness/participant_input.h"
 #include "harness/text_checks.h"
 #include "under_test.h"
+
+#include "report/ranking_post.h"
 
 #include <cstdint>
 #include <string>
@@ -20,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size == 0) {
         return 0;
     }
-    const auto which = static_cast<Export>(data[0] % 3);
+    const auto which = static_cast<Export>(data[0] % 4);
     kvrfuzz::ParticipantInput input = kvrfuzz::readParticipantInput(data + 1, size - 1);
     std::vector<ParticipantRecord> participants(input.files.size());
     for (size_t i = 0; i < participants.size(); ++i) {
@@ -33,6 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     require(kvrfuzz::isUtf8(text), "an export is valid UTF-8");
     if (which == Export::Json) {
         require(kvrfuzz::jsonObjectKeys(text).has_value(), "the JSON is one object");
+    }
+    if (which == Export::Post) {
+        require(kvrfuzz::postMessagesFit(text, PostMessageLimit), "each message fits a chat");
     }
     return 0;
 }

@@ -104,12 +104,11 @@ std::string lineOf(const std::vector<kvr::ParticipantRecord>& participants, int 
     return kvrfuzz::snapshotLineOf(kvrfuzz::rankingOf(participants, {}, {2026, 1, day, 3, 4, 5}));
 }
 
-// Each seed once per export, after the byte that picks it: 0 the page, 1 the JSON, 2 the CSV.
-Corpus forEachExport(const Corpus& seeds, int exports) {
-    const char* names[] = {"page", "json", "csv"};
+// Each seed once per export, after the byte that picks it, in the target's order of `names`.
+Corpus forEachExport(const Corpus& seeds, const std::vector<const char*>& names) {
     Corpus all;
     for (const auto& seed : seeds) {
-        for (int which = 0; which < exports; ++which) {
+        for (size_t which = 0; which < names.size(); ++which) {
             std::vector<uint8_t> bytes = {static_cast<uint8_t>(which)};
             bytes.insert(bytes.end(), seed.second.begin(), seed.second.end());
             all.emplace_back(seed.first + "-" + names[which], std::move(bytes));
@@ -254,11 +253,11 @@ int main(int argc, char** argv) {
         {"syntax", bytesOf("[points\nplaces = [1,\n")},
     };
 
-    const bool written = writeCorpus(folder / "participant", singles) &&
-                         writeCorpus(folder / "pipeline", groups) &&
-                         writeCorpus(folder / "exports", forEachExport(exports, 3)) &&
-                         writeCorpus(folder / "history", histories) &&
-                         writeCorpus(folder / "season", forEachExport(histories, 2)) &&
-                         writeCorpus(folder / "league", leagues);
+    const bool written =
+        writeCorpus(folder / "participant", singles) && writeCorpus(folder / "pipeline", groups) &&
+        writeCorpus(folder / "exports", forEachExport(exports, {"page", "json", "csv", "post"})) &&
+        writeCorpus(folder / "history", histories) &&
+        writeCorpus(folder / "season", forEachExport(histories, {"page", "json", "post"})) &&
+        writeCorpus(folder / "league", leagues);
     return written ? 0 : 1;
 }

@@ -4,6 +4,7 @@
 #include "report/ranking_csv.h"
 #include "report/ranking_html.h"
 #include "report/ranking_json.h"
+#include "report/ranking_post.h"
 #include "report/ranking_report.h"
 
 #include <utility>
@@ -45,6 +46,8 @@ std::string exportOf(const kvr::RunResults& run, Export which) {
         return kvr::renderJson(run);
     case Export::Csv:
         return kvr::renderCsv(run);
+    case Export::Post:
+        return kvr::renderPost(run, "page.html");
     }
     return std::string();
 }

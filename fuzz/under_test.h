@@ -34,7 +34,7 @@ bool leagueOf(std::string_view text, kvr::LeagueFile& league, std::string& error
 std::string reportOf(const std::vector<kvr::ParticipantRecord>& participants,
                      const kvr::ReportTime& time);
 
-enum class Export { Page, Json, Csv };
+enum class Export { Page, Json, Csv, Post };
 
 // One export of `model`, rendered in memory.
 std::string exportOf(const kvr::RankingModel& model, Export which);

@@ -105,4 +105,27 @@ std::optional<std::vector<std::string>> jsonObjectKeys(std::string_view text) {
     return std::move(keys.keys());
 }
 
+bool postMessagesFit(std::string_view post, size_t limit) {
+    if (post.empty() || post.back() != '\n') {
+        return false;
+    }
+    constexpr std::string_view Separator = "\n\n---\n\n";
+    for (size_t from = 0;;) {
+        const size_t end = post.find(Separator, from);
+        const std::string_view message =
+            post.substr(from, end == std::string_view::npos ? post.size() - 1 - from : end - from);
+        size_t characters = 0;
+        for (char c : message) {
+            characters += (static_cast<unsigned char>(c) & 0xC0) != 0x80 ? 1 : 0;
+        }
+        if (characters > limit) {
+            return false;
+        }
+        if (end == std::string_view::npos) {
+            return true;
+        }
+        from = end + Separator.size();
+    }
+}
+
 } // namespace kvrfuzz

@@ -17,4 +17,8 @@ bool isUtf8(std::string_view text);
 // rendering it.
 std::optional<std::vector<std::string>> jsonObjectKeys(std::string_view text);
 
+// The messages of a chat post (split by a line "---" between blank lines) each hold at most
+// `limit` characters, and the post ends with one line feed.
+bool postMessagesFit(std::string_view post, size_t limit);
+
 } // namespace kvrfuzz
