@@ -28,14 +28,27 @@ std::string folderOf(const std::string& resolved) {
 }
 
 // Whether the existing file at `path` is a season history: its first line is a snapshot.
-bool isHistoryFile(const std::string& path) {
+// Why the existing file at `path` must not be replaced by an export: it is a season history
+// (its first line is a snapshot), or another program holds it, as a run holds its history
+// while it appends to it. Nothing when it may be replaced.
+std::optional<std::string> historyProblem(const std::string& path) {
     std::vector<uint8_t> head(64 * 1024);
     size_t read = 0;
-    if (!platform::readShared(path.c_str(), head.data(), head.size(), read)) {
-        return false; // missing or unreadable: its own write says why, if it fails
+    const platform::Status status =
+        platform::readShared(path.c_str(), head.data(), head.size(), read);
+    if (!status) {
+        // Held: perhaps a history in use, which a replacement would take from under its run.
+        // Any other failure is told by the export's own write, if that fails.
+        if (status.reason() == platform::HeldByAnotherProgram) {
+            return std::string(platform::HeldByAnotherProgram);
+        }
+        return std::nullopt;
     }
-    return history::beginsAsHistory(
-        std::string_view(reinterpret_cast<const char*>(head.data()), read), read < head.size());
+    if (history::beginsAsHistory(std::string_view(reinterpret_cast<const char*>(head.data()), read),
+                                 read < head.size())) {
+        return std::string("is a kvrrank history file");
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -83,8 +96,10 @@ std::optional<std::string> findOutputClash(const RunOptions& options) {
                    participants.identity.resolved;
         }
         const bool isExport = &option.path != &options.historyPath;
-        if (isExport && output.identity.exists && isHistoryFile(option.path)) {
-            return shown + ": is a kvrrank history file";
+        if (isExport && output.identity.exists) {
+            if (std::optional<std::string> problem = historyProblem(option.path)) {
+                return shown + ": " + *problem;
+            }
         }
         outputs.push_back(std::move(output));
     }

@@ -204,6 +204,19 @@ TEST(CommandLine, OutputsThatWouldOverwriteAFileAndEmptyNamesAreRefused) {
             EXPECT_NE(result.errors.find(part), std::string::npos) << part << "\n" << result.errors;
         }
     }
+
+    // An export on a file another program holds, as a run holds the season while it appends:
+    // replacing it would take the file from under that run.
+    GameFolder game;
+    fill(game);
+    kvrtest::writeText(game / "busy.jsonl", "");
+    kvrtest::ExclusiveHolder run_(game / "busy.jsonl");
+    const auto before = snapshot(game.path());
+    kvrtest::ProcessResult held = run(game.path(), {"--json", "busy.jsonl"});
+    EXPECT_EQ(held.exitStatus, 2);
+    EXPECT_NE(held.errors.find("busy.jsonl: held by another program"), std::string::npos)
+        << held.errors;
+    EXPECT_EQ(snapshot(game.path()), before);
 }
 
 // A reason in the system's words, as strerror gives it, marked so that the check can tell.
