@@ -2,6 +2,7 @@
 
 #include "data/championship_tables.h"
 #include "report/html_text.h"
+#include "report/movement_text.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -290,16 +291,7 @@ void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputS
 void htmlMoveCell(OutputSink& out, const SeasonChanges& season, size_t standing) {
     out.put("<td class=\"move\">");
     if (season.hasPrevious) {
-        const StandingMovement& move = season.movements[standing];
-        if (!move.movement) {
-            out.put("new");
-        } else if (*move.movement == 0) {
-            out.put('=');
-        } else {
-            out.put(*move.movement > 0 ? "\xE2\x96\xB2" : "\xE2\x96\xBC"); // U+25B2, U+25BC
-            out.putNumber(*move.movement > 0 ? *move.movement
-                                             : -static_cast<long long>(*move.movement));
-        }
+        out.put(movementText(season.movements[standing]));
     }
     out.put("</td>");
 }

@@ -1,5 +1,6 @@
 #include "report/ranking_post.h"
 
+#include "report/movement_text.h"
 #include "report/time_text.h"
 
 #include <algorithm>
@@ -9,9 +10,7 @@ namespace kvr {
 namespace {
 
 constexpr const char* ZeroWidthSpace = "\xE2\x80\x8B";
-constexpr const char* Up = "\xE2\x96\xB2";   // U+25B2
-constexpr const char* Down = "\xE2\x96\xBC"; // U+25BC
-constexpr size_t ListedMost = 10;            // records and new drivers named in the post
+constexpr size_t ListedMost = 10; // records and new drivers named in the post
 constexpr size_t MoversMost = 3;
 
 size_t codePoints(std::string_view text) {
@@ -32,18 +31,6 @@ std::string driverText(const std::string& name, const std::string& code) {
 std::string driverText(const RankingModel& model, int32_t participant) {
     const RankedParticipant& p = model.participants[static_cast<size_t>(participant)];
     return driverText(p.name, p.code);
-}
-
-// "▲2", "▼1", "=" or "new" against the previous run.
-std::string movementText(const StandingMovement& move) {
-    if (!move.movement) {
-        return "new";
-    }
-    if (*move.movement == 0) {
-        return "=";
-    }
-    const long long places = *move.movement > 0 ? *move.movement : -int64_t{*move.movement};
-    return (*move.movement > 0 ? Up : Down) + std::to_string(places);
 }
 
 // "10.94 s"
