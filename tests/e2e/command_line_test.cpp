@@ -210,12 +210,14 @@ TEST(CommandLine, OutputsThatWouldOverwriteAFileAndEmptyNamesAreRefused) {
     GameFolder game;
     fill(game);
     kvrtest::writeText(game / "busy.jsonl", "");
-    kvrtest::ExclusiveHolder run_(game / "busy.jsonl");
-    const auto before = snapshot(game.path());
-    kvrtest::ProcessResult held = run(game.path(), {"--json", "busy.jsonl"});
-    EXPECT_EQ(held.exitStatus, 2);
-    EXPECT_NE(held.errors.find("busy.jsonl: held by another program"), std::string::npos)
-        << held.errors;
+    const auto before = snapshot(game.path()); // taken while the file can still be read
+    {
+        kvrtest::ExclusiveHolder holder(game / "busy.jsonl");
+        kvrtest::ProcessResult held = run(game.path(), {"--json", "busy.jsonl"});
+        EXPECT_EQ(held.exitStatus, 2);
+        EXPECT_NE(held.errors.find("busy.jsonl: held by another program"), std::string::npos)
+            << held.errors;
+    }
     EXPECT_EQ(snapshot(game.path()), before);
 }
 

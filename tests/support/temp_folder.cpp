@@ -137,11 +137,20 @@ std::map<std::string, std::string> snapshot(const fs::path& root) {
 }
 
 ConsoleRun captureConsole(const std::function<int(std::FILE*, std::FILE*)>& run) {
-    std::FILE* console = std::tmpfile();
-    std::FILE* errors = std::tmpfile();
-    if (console == nullptr || errors == nullptr) {
-        throw std::runtime_error("no temporary file");
-    }
+    // Under Wine, two test processes at once can pick the same temporary name, and the second
+    // open fails: a few more tries get another name.
+    auto temporary = [] {
+        std::FILE* file = nullptr;
+        for (int attempt = 0; attempt < 20 && file == nullptr; ++attempt) {
+            file = std::tmpfile();
+        }
+        if (file == nullptr) {
+            throw std::runtime_error("no temporary file");
+        }
+        return file;
+    };
+    std::FILE* console = temporary();
+    std::FILE* errors = temporary();
     ConsoleRun result;
     result.status = run(console, errors);
     result.console = readAndClose(console);
