@@ -6,9 +6,9 @@
 
 #include "app/league_file.h"
 #include "data/participant.h"
-#include "history/season_changes.h"
 #include "history/snapshot.h"
-#include "report/ranking_model.h"
+#include "model/ranking_model.h"
+#include "model/season_changes.h"
 
 #include <string>
 #include <string_view>

@@ -5,7 +5,7 @@
 
 #include "data/participant.h"
 #include "history/snapshot.h"
-#include "report/ranking_model.h"
+#include "model/ranking_model.h"
 
 #include <cstdint>
 #include <string>

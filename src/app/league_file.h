@@ -3,7 +3,7 @@
 // any file: a typo must not change results silently.
 #pragma once
 
-#include "report/league_rules.h"
+#include "model/league_rules.h"
 
 #include <cstdio>
 #include <optional>

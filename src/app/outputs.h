@@ -3,9 +3,9 @@
 #pragma once
 
 #include "data/participant.h"
+#include "model/ranking_model.h"
 #include "platform/fs.h"
 #include "report/output_sink.h"
-#include "report/ranking_model.h"
 
 #include <cstdint>
 

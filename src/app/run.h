@@ -1,7 +1,7 @@
 // The run driver: import every participant file, update the game's records, write the report.
 #pragma once
 
-#include "report/league_rules.h"
+#include "model/league_rules.h"
 
 #include <cstddef>
 #include <cstdio>

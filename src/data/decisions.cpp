@@ -1,7 +1,7 @@
 #include "data/decisions.h"
 
 #include "data/text.h"
-#include "report/time_text.h"
+#include "model/time_text.h"
 
 #include <algorithm>
 #include <cstdlib>

@@ -3,9 +3,9 @@
 // Pure: a digest of the history and this run's ranking give the changes the exports show.
 #pragma once
 
-#include "history/season_changes.h"
 #include "history/snapshot.h"
-#include "report/ranking_model.h"
+#include "model/ranking_model.h"
+#include "model/season_changes.h"
 
 namespace kvr::history {
 

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "data/events.h"
-#include "history/season_changes.h"
-#include "report/ranking_model.h"
+#include "model/ranking_model.h"
+#include "model/season_changes.h"
 
 #include <array>
 #include <cstddef>

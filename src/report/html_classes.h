@@ -3,8 +3,8 @@
 // Without a league file they write nothing.
 #pragma once
 
+#include "model/ranking_model.h"
 #include "report/output_sink.h"
-#include "report/ranking_model.h"
 
 #include <string>
 

@@ -2,8 +2,8 @@
 // tie a penalised time, an adjusted total or a covered check to its decision.
 #pragma once
 
+#include "model/ranking_model.h"
 #include "report/output_sink.h"
-#include "report/ranking_model.h"
 
 #include <string>
 

@@ -2,9 +2,9 @@
 // and the checks on the imported files.
 #pragma once
 
+#include "model/ranking_model.h"
+#include "model/run_results.h"
 #include "report/output_sink.h"
-#include "report/ranking_model.h"
-#include "report/run_results.h"
 
 #include <string>
 

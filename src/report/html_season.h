@@ -3,10 +3,10 @@
 // chart.
 #pragma once
 
-#include "history/season_changes.h"
+#include "model/ranking_model.h"
+#include "model/season_changes.h"
 #include "report/html_text.h"
 #include "report/output_sink.h"
-#include "report/ranking_model.h"
 
 #include <cstdint>
 #include <vector>

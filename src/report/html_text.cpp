@@ -1,6 +1,6 @@
 #include "report/html_text.h"
 
-#include "report/time_text.h"
+#include "model/time_text.h"
 
 namespace kvr {
 

@@ -1,7 +1,7 @@
 // A standing's movement since the previous run as the page and the chat post show it.
 #pragma once
 
-#include "history/season_changes.h"
+#include "model/season_changes.h"
 
 #include <cstdlib>
 #include <string>

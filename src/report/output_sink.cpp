@@ -1,6 +1,6 @@
 #include "report/output_sink.h"
 
-#include "report/time_text.h"
+#include "model/time_text.h"
 
 #include <algorithm>
 #include <charconv>

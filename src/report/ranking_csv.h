@@ -2,8 +2,8 @@
 // standings and every shown time (described in docs/file-formats.md).
 #pragma once
 
+#include "model/run_results.h"
 #include "report/output_sink.h"
-#include "report/run_results.h"
 
 #include <string>
 

@@ -3,8 +3,8 @@
 // listed stage and arcade event in the report's order.
 #pragma once
 
+#include "model/run_results.h"
 #include "report/output_sink.h"
-#include "report/run_results.h"
 
 #include <string>
 

@@ -1,8 +1,8 @@
 // The ranking as one JSON object, UTF-8 (described in docs/file-formats.md).
 #pragma once
 
+#include "model/run_results.h"
 #include "report/output_sink.h"
-#include "report/run_results.h"
 
 #include <string>
 

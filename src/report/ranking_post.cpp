@@ -1,7 +1,7 @@
 #include "report/ranking_post.h"
 
+#include "model/time_text.h"
 #include "report/movement_text.h"
-#include "report/time_text.h"
 
 #include <algorithm>
 

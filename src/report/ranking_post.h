@@ -2,8 +2,8 @@
 // PostMessageLimit characters.
 #pragma once
 
+#include "model/run_results.h"
 #include "report/output_sink.h"
-#include "report/run_results.h"
 
 #include <cstddef>
 #include <string>

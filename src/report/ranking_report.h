@@ -3,8 +3,8 @@
 #pragma once
 
 #include "data/participant.h"
+#include "model/ranking_model.h"
 #include "report/output_sink.h"
-#include "report/ranking_model.h"
 
 #include <cstdint>
 #include <string>

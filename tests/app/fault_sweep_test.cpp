@@ -4,9 +4,9 @@
 #include "app/league_file.h"
 #include "app/run.h"
 
+#include "model/ranking_model.h"
 #include "platform/fs.h"
 #include "records/record_tables.h"
-#include "report/ranking_model.h"
 #include "report/ranking_report.h"
 #include "support/game_folder.h"
 

@@ -8,12 +8,12 @@
 #include "data/decisions.h"
 #include "history/season.h"
 #include "history/snapshot.h"
+#include "model/ranking_model.h"
 #include "platform/fs.h"
 #include "records/record_tables.h"
 #include "report/ranking_csv.h"
 #include "report/ranking_html.h"
 #include "report/ranking_json.h"
-#include "report/ranking_model.h"
 #include "report/ranking_report.h"
 #include "support/game_folder.h"
 

@@ -1,6 +1,6 @@
 // The ranking under a league's rules, on hand-worked fields: its points table, count-back,
 // best rallies and classes.
-#include "report/ranking_model.h"
+#include "model/ranking_model.h"
 
 #include <gtest/gtest.h>
 

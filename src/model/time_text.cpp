@@ -1,4 +1,4 @@
-#include "report/time_text.h"
+#include "model/time_text.h"
 
 #include <charconv>
 

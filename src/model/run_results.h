@@ -2,8 +2,8 @@
 // season when a history was read. Both are computed before any output and only read after.
 #pragma once
 
-#include "history/season_changes.h"
-#include "report/ranking_model.h"
+#include "model/ranking_model.h"
+#include "model/season_changes.h"
 
 #include <string>
 #include <vector>

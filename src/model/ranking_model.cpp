@@ -1,4 +1,4 @@
-#include "report/ranking_model.h"
+#include "model/ranking_model.h"
 
 #include "data/text.h"
 

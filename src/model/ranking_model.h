@@ -8,8 +8,8 @@
 #include "data/decisions.h"
 #include "data/events.h"
 #include "data/participant.h"
-#include "report/league_rules.h"
-#include "report/time_text.h"
+#include "model/league_rules.h"
+#include "model/time_text.h"
 
 #include <cstddef>
 #include <cstdint>
