@@ -83,14 +83,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         require(c.vehicles == AnyVehicle || (c.vehicles != 0 && c.vehicles >> VehicleCount == 0),
                 "known vehicles, at least one");
     }
-    for (const auto* path : {&league.outputs.html, &league.outputs.json, &league.outputs.csv,
-                             &league.outputs.history}) {
-        require(!*path || !(*path)->empty(), "no empty output path");
+    for (const std::optional<std::string>& path : league.outputs.files) {
+        require(!path || !path->empty(), "no empty output path");
     }
     if (league.empty) {
-        require(rules.places == fixedPlacePoints() && rules.classes.empty() &&
-                    rules.bestRallies == 0 && !league.outputs.html && !league.outputs.records,
-                "a file without keys sets nothing");
+        require(
+            rules.places == fixedPlacePoints() && rules.classes.empty() && rules.bestRallies == 0 &&
+                !league.outputs.files[kvr::indexOf(kvr::Output::Html)] && !league.outputs.records,
+            "a file without keys sets nothing");
         return 0;
     }
 

@@ -46,67 +46,102 @@ CLI::Validator nonEmpty(const char* what) {
         "not empty");
 }
 
+// The command line's values before they are checked and resolved.
+struct Given {
+    bool version = false;
+    bool newLeague = false;
+    bool noRecords = false;
+    PerOutput<std::string> files;
+    std::string league;
+    std::string gameFolder;
+};
+
+// Every option, the outputs' from the table.
+void describe(CLI::App& app, Given& given) {
+    app.formatter(std::make_shared<HelpFormatter>());
+    // A folder such as "/games/dustline" is a folder on every system, never an option.
+    app.allow_windows_style_options(false);
+    app.set_help_flag("-h,--help", "print this help and exit");
+    app.add_flag("--version", given.version, "print the version and exit");
+    for (const OutputKind& kind : outputTable()) {
+        if (kind.option == nullptr) {
+            continue;
+        }
+        if (!kind.takesFile) {
+            app.add_flag(kind.option, given.noRecords, kind.help);
+            continue;
+        }
+        app.add_option(kind.option, given.files[indexOf(kind.output)], kind.help)
+            ->type_name("FILE")
+            ->check(nonEmpty("file"));
+    }
+    app.add_option("--league", given.league,
+                   "read the league's rules and outputs from FILE (default: kvrrank.toml\n"
+                   "in the game folder, when it is there); the command line wins")
+        ->type_name("FILE")
+        ->check(nonEmpty("file"));
+    app.add_flag("--new-league", given.newLeague,
+                 "write a kvrrank.toml to start from into the game folder and exit;\n"
+                 "an existing one is left alone");
+    app.add_option("GAME_FOLDER", given.gameFolder,
+                   "the folder with kvr/ and Configuration/ (default: here)")
+        ->type_name("")
+        ->check(nonEmpty("folder"));
+    app.footer(Footer);
+}
+
+// --new-league runs nothing, so an output or a league beside it is a mistake: the option it
+// meets first, in the help's order; nothing when there is none.
+const char* optionBesideNewLeague(const CLI::App& app) {
+    for (const OutputKind& kind : outputTable()) {
+        if (kind.option != nullptr && app.count(kind.option) > 0) {
+            return kind.option;
+        }
+    }
+    return app.count("--league") > 0 ? "--league" : nullptr;
+}
+
+// The run's options from what was given: paths resolved once, here. Exports are taken from
+// where the command was started, not from the game folder. False, with the reason told, when
+// the game folder cannot be entered.
+bool resolve(const Given& given, bool folderGiven, RunOptions& options, std::FILE* errors) {
+    options.updateRecords = !given.noRecords;
+    for (size_t i = 0; i < OutputCount; ++i) {
+        if (!given.files[i].empty()) {
+            options.files[i] = platform::absolutePath(given.files[i]);
+        }
+    }
+    if (folderGiven) {
+        platform::Status usable = platform::checkFolder(given.gameFolder.c_str());
+        if (!usable) {
+            complain(errors, given.gameFolder, usable.reason());
+            return false;
+        }
+        options.game.folder = platform::absolutePath(given.gameFolder);
+        options.game.shown = given.gameFolder;
+    }
+    return true;
+}
+
+void tellOnly(bool* onlyInformation) {
+    if (onlyInformation != nullptr) {
+        *onlyInformation = true;
+    }
+}
+
 } // namespace
 
 int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, std::FILE* errors,
                 bool* onlyInformation) {
     CLI::App app(Description, "kvrrank");
-    app.formatter(std::make_shared<HelpFormatter>());
-    // A folder such as "/games/dustline" is a folder on every system, never an option.
-    app.allow_windows_style_options(false);
-    app.set_help_flag("-h,--help", "print this help and exit");
-    bool version = false;
-    app.add_flag("--version", version, "print the version and exit");
-    RunOptions options;
-    bool noRecords = false;
-    app.add_flag("--no-records", noRecords,
-                 "leave Configuration/gameinfo.rcf alone (it need not exist); write\n"
-                 "ranking.txt and the exports only");
-    app.add_option("--html", options.htmlPath, "also write the ranking as a web page to FILE")
-        ->type_name("FILE")
-        ->check(nonEmpty("file"));
-    app.add_option("--json", options.jsonPath, "also write the ranking as JSON to FILE")
-        ->type_name("FILE")
-        ->check(nonEmpty("file"));
-    app.add_option("--csv", options.csvPath, "also write every participant's times as CSV to FILE")
-        ->type_name("FILE")
-        ->check(nonEmpty("file"));
-    app.add_option("--post", options.postPath,
-                   "also write a post for the group's chat to FILE (Markdown, in messages of\n"
-                   "at most 2,000 characters)")
-        ->type_name("FILE")
-        ->check(nonEmpty("file"));
-    app.add_option("--history", options.historyPath,
-                   "keep the season in FILE (created when missing): the web page and the\n"
-                   "JSON show what changed since its earlier runs, and a run that writes\n"
-                   "ranking.txt adds itself to it")
-        ->type_name("FILE")
-        ->check(nonEmpty("file"));
-    std::string league;
-    app.add_option("--league", league,
-                   "read the league's rules and outputs from FILE (default: kvrrank.toml\n"
-                   "in the game folder, when it is there); the command line wins")
-        ->type_name("FILE")
-        ->check(nonEmpty("file"));
-    bool newLeague = false;
-    app.add_flag("--new-league", newLeague,
-                 "write a kvrrank.toml to start from into the game folder and exit;\n"
-                 "an existing one is left alone");
-    std::string gameFolder;
-    app.add_option("GAME_FOLDER", gameFolder,
-                   "the folder with kvr/ and Configuration/ (default: here)")
-        ->type_name("")
-        ->check(nonEmpty("folder"));
-    app.footer(Footer);
-
+    Given given;
+    describe(app, given);
     try {
         // CLI11 takes the arguments last first.
         std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
         app.parse(reversed);
     } catch (const CLI::CallForHelp&) {
-        if (onlyInformation != nullptr) {
-            *onlyInformation = true;
-        }
+        tellOnly(onlyInformation);
         platform::writeConsole(console, app.help());
         return ExitSuccess;
     } catch (const CLI::ParseError& error) {
@@ -114,45 +149,30 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
                                "kvrrank: " + safeText(error.what()) + " (see kvrrank --help)\n");
         return ExitUsage;
     }
-    // --new-league runs nothing, so an output or a league beside it is a mistake.
-    for (const char* option :
-         {"--no-records", "--html", "--json", "--csv", "--history", "--league"}) {
-        if (newLeague && app.count(option) > 0) {
+    if (given.newLeague) {
+        if (const char* option = optionBesideNewLeague(app)) {
             platform::writeConsole(errors, std::string("kvrrank: --new-league runs nothing: ") +
                                                option +
                                                " makes no sense with it (see kvrrank --help)\n");
             return ExitUsage;
         }
     }
-    if (version) {
-        if (onlyInformation != nullptr) {
-            *onlyInformation = true;
-        }
+    if (given.version) {
+        tellOnly(onlyInformation);
         platform::writeConsole(console, "kvrrank " KVR_VERSION "\n");
         return ExitSuccess;
     }
-    options.updateRecords = !noRecords;
-    // Export paths are relative to where the command was started, not to the game folder.
-    for (std::string* path : {&options.htmlPath, &options.jsonPath, &options.csvPath,
-                              &options.postPath, &options.historyPath}) {
-        if (!path->empty()) {
-            *path = platform::absolutePath(*path);
-        }
+    RunOptions options;
+    if (!resolve(given, app.count("GAME_FOLDER") > 0, options, errors)) {
+        return ExitFailure;
     }
-    const std::string leaguePath = league.empty() ? league : platform::absolutePath(league);
-    if (app.count("GAME_FOLDER") > 0) {
-        platform::Status entered = platform::enterFolder(gameFolder.c_str());
-        if (!entered) {
-            complain(errors, gameFolder, entered.reason());
-            return ExitFailure;
-        }
-        options.gameFolder = gameFolder;
-    }
-    if (newLeague) {
-        return writeNewLeagueFile(console, errors);
+    if (given.newLeague) {
+        return writeNewLeagueFile(options.game, console, errors);
     }
     // The league's outputs join the command line's before anything is touched.
-    if (!applyLeagueFile(leaguePath, league, options, errors)) {
+    const std::string leaguePath =
+        given.league.empty() ? given.league : platform::absolutePath(given.league);
+    if (!applyLeagueFile(leaguePath, given.league, options, errors)) {
         return ExitUsage;
     }
     // A slip of the keyboard must not replace the season, the report or the game's files.

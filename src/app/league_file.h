@@ -3,6 +3,7 @@
 // any file: a typo must not change results silently.
 #pragma once
 
+#include "app/output_table.h"
 #include "model/league_rules.h"
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 
 namespace kvr {
 
+struct GamePlaces;
 struct RunOptions;
 
 constexpr const char* LeagueFileName = "kvrrank.toml";
@@ -20,11 +22,7 @@ constexpr size_t LeagueFileLimit = 1024 * 1024;
 
 // The [outputs] of a league file, as written there.
 struct LeagueOutputs {
-    std::optional<std::string> html;
-    std::optional<std::string> json;
-    std::optional<std::string> csv;
-    std::optional<std::string> post;
-    std::optional<std::string> history;
+    PerOutput<std::optional<std::string>> files; // by output, for those that name a file
     std::optional<bool> records;
 };
 
@@ -42,7 +40,7 @@ bool parseLeagueFile(std::string_view text, const std::string& name, LeagueFile&
 // Reads and checks the league file and merges it into `options`, before anything else
 // happens. `path` is the file that --league named, made absolute, and `named` the name as
 // given, which messages, the page and the JSON show; both are empty for kvrrank.toml in the
-// working folder, which need not exist. The command line wins: an output it gives keeps its
+// game folder, which need not exist. The command line wins: an output it gives keeps its
 // path, and --no-records keeps the records file alone. The file's paths are taken from its
 // folder. False, with the line told on `errors`, when the file cannot be read or is not a good
 // league file.
@@ -53,8 +51,8 @@ bool applyLeagueFile(const std::string& path, const std::string& named, RunOptio
 // of explanation each. Lines end in "\n".
 std::string_view newLeagueText();
 
-// Writes newLeagueText() as kvrrank.toml in the working folder, with the platform's line
-// ends, unless a file of that name is there already. Returns the exit status.
-int writeNewLeagueFile(std::FILE* console, std::FILE* errors);
+// Writes newLeagueText() as kvrrank.toml in the game folder, with the platform's line ends,
+// unless a file of that name is there already. Returns the exit status.
+int writeNewLeagueFile(const GamePlaces& game, std::FILE* console, std::FILE* errors);
 
 } // namespace kvr

@@ -55,28 +55,20 @@ std::optional<std::string> historyProblem(const std::string& path) {
 
 std::optional<std::string> findOutputClash(const RunOptions& options) {
     std::vector<NamedFile> outputs;
-    outputs.push_back(named("the ranking report", RankingReportPath));
-    const struct {
-        const char* option;
-        const std::string& path;
-    } given[] = {{"--html", options.htmlPath},
-                 {"--json", options.jsonPath},
-                 {"--csv", options.csvPath},
-                 {"--post", options.postPath},
-                 {"--history", options.historyPath}};
-    const NamedFile records = named("the game's records file", GameRecordsPath);
+    outputs.push_back(named("the ranking report", options.game.path(RankingReportPath)));
+    const NamedFile records = named("the game's records file", options.game.path(GameRecordsPath));
     const std::optional<NamedFile> leagueFile =
         options.leagueFilePath.empty()
             ? std::nullopt
             : std::optional<NamedFile>(named("the league file", options.leagueFilePath));
-    const NamedFile participants = named("the participant folder", ParticipantFolder);
-    for (const auto& option : given) {
-        if (option.path.empty()) {
+    const NamedFile participants =
+        named("the participant folder", options.game.path(ParticipantFolder));
+    for (const OutputKind& kind : outputTable()) {
+        const std::string& path = options.file(kind.output);
+        if (!kind.takesFile || path.empty()) {
             continue;
         }
-        auto from = options.namedBy.find(option.option);
-        NamedFile output =
-            named(from != options.namedBy.end() ? from->second : option.option, option.path);
+        NamedFile output = named(options.label(kind.output), path);
         const std::string shown = output.label + " " + output.path;
         for (const NamedFile& earlier : outputs) {
             if (platform::sameFile(output.identity, earlier.identity)) {
@@ -95,9 +87,9 @@ std::optional<std::string> findOutputClash(const RunOptions& options) {
             return shown + ": a file in " + participants.label + " " +
                    participants.identity.resolved;
         }
-        const bool isExport = &option.path != &options.historyPath;
-        if (isExport && output.identity.exists) {
-            if (std::optional<std::string> problem = historyProblem(option.path)) {
+        // An export must not replace a season; the history itself is one.
+        if (kind.output != Output::History && output.identity.exists) {
+            if (std::optional<std::string> problem = historyProblem(path)) {
                 return shown + ": " + *problem;
             }
         }

@@ -1,11 +1,12 @@
-// The run driver: import every participant file, update the game's records, write the report.
+// The run driver: a run is computed from the game folder as a value, then published.
 #pragma once
 
+#include "app/output_table.h"
 #include "model/league_rules.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdio>
-#include <map>
 #include <string>
 
 namespace kvr {
@@ -19,37 +20,52 @@ constexpr int ExitFailure = 1;
 constexpr int ExitUsage = 2; // a bad command line; nothing was touched
 
 // "kvr/" followed by `name`, of any length: the platform layer has no path limit of its own.
+// Messages name a participant file so, relative to the game folder.
 std::string participantPath(const std::string& name);
 
-// What a run writes beyond the import.
+// Where the game folder's files are. Resolved once, at the command line: the program never
+// changes its working folder.
+struct GamePlaces {
+    std::string folder; // the game folder (absolute); empty: the working folder
+    std::string shown;  // as the command line named it; empty when none was named
+
+    // A file or folder of the game folder, as it is opened; `relative` is how messages name it.
+    std::string path(const std::string& relative) const;
+    // The participant folder as the user knows it: under the game folder they named.
+    std::string shownParticipantFolder() const;
+};
+
+// What a run writes beyond the import, and under which rules.
 struct RunOptions {
     bool updateRecords = true; // false: the records file is neither needed nor touched
-    // Exports of the ranking, written after ranking.txt; empty: not written.
-    std::string htmlPath;
-    std::string jsonPath;
-    std::string csvPath;
-    std::string postPath; // the post for the group's chat
-    // The season's history: read before the report, compared with in the exports, and given
-    // this run's snapshot once ranking.txt is written; empty: none.
-    std::string historyPath;
-    // The game folder as given on the command line, named in messages about its participant
-    // folder; empty when the run is in the folder it was started in.
-    std::string gameFolder;
+    // Per output that names a file (the exports and the history): its path, absolute; empty
+    // when it is not written. Exports are written after ranking.txt; the history is read
+    // before the report, compared with in the exports, and given this run's snapshot last.
+    PerOutput<std::string> files;
+    // How messages name an output that the league file gave ("html in kvrrank.toml"); empty:
+    // by its option.
+    PerOutput<std::string> namedBy;
+    GamePlaces game;
     // The points rules and classes of the ranking: a league file's, or the fixed ones.
     LeagueRules league;
-    // The league file read (absolute), empty when none; and the outputs it gave, by their
-    // option, as messages name them ("--html" -> "html in kvrrank.toml").
+    // The league file read (absolute), empty when none.
     std::string leagueFilePath;
-    std::map<std::string, std::string> namedBy;
+    // How long a run waits for a season that another run holds.
+    std::chrono::milliseconds seasonWait{10000};
+
+    const std::string& file(Output output) const { return files[indexOf(output)]; }
+    std::string& file(Output output) { return files[indexOf(output)]; }
+    // The output as messages name it: "--html", or what gave it ("html in kvrrank.toml").
+    std::string label(Output output) const;
 };
 
 // One line on the error stream for a failure: "kvrrank: PATH: reason", made terminal-safe.
 void complain(std::FILE* errors, const std::string& path, const std::string& reason);
 
-// One whole run in the current working folder. Console texts go to `console`, each piece
-// flushed as it is written; a console that cannot be written changes nothing. Every failure
-// gets one line "kvrrank: PATH: reason" on `errors`. Returns 0 when the import, the update
-// and the report all succeeded, 1 otherwise.
+// One whole run: holds the season (waiting for a run that holds it), computes the run, and
+// publishes it. Console texts go to `console`, each piece flushed as it is written; a console
+// that cannot be written changes nothing. Every failure gets one line "kvrrank: PATH: reason"
+// on `errors`. Returns 0 when the import, the update and every output succeeded, 1 otherwise.
 int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options = RunOptions());
 
 } // namespace kvr

@@ -197,7 +197,7 @@ std::string absolutePath(const std::string& path);
 // working folder when relative); unchanged if it already is absolute.
 std::string absolutePathBeside(const std::string& file, const std::string& path);
 
-// Makes `folder` the working folder of the process.
-Status enterFolder(const char* folder);
+// Whether `folder` is a folder that can be entered; the reason when it is not.
+Status checkFolder(const char* folder);
 
 } // namespace kvr::platform

@@ -158,8 +158,17 @@ Status listFolder(const char* folder, const char* extension, std::vector<FolderE
     return status;
 }
 
-Status enterFolder(const char* folder) {
-    return ::chdir(folder) == 0 ? Status() : osError();
+Status checkFolder(const char* folder) {
+    // What entering the folder would meet: a missing path, a file, a folder not to be entered.
+    struct stat info;
+    if (::stat(folder, &info) != 0) {
+        return osError();
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        errno = ENOTDIR;
+        return osError();
+    }
+    return ::access(folder, X_OK) == 0 ? Status() : osError();
 }
 
 FileIdentity identifyFile(const std::string& path) {

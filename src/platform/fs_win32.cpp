@@ -67,11 +67,6 @@ bool startsWith(const std::wstring& text, const wchar_t* prefix) {
     return text.compare(0, std::wcslen(prefix), prefix) == 0;
 }
 
-// A working folder too long for SetCurrentDirectoryW (without the machine-wide long-path
-// switch): relative paths are resolved against it instead. Empty when the process's own
-// working folder is the one in use.
-std::wstring longWorkingFolder;
-
 // `path` as a full path with the \\?\ prefix (\\?\UNC\ for a share); a device path (\\.\)
 // stays as it is. Slashes become backslashes, as the prefix turns off that conversion.
 std::wstring fullPath(const std::string& path) {
@@ -79,10 +74,6 @@ std::wstring fullPath(const std::string& path) {
     std::replace(wide.begin(), wide.end(), L'/', L'\\');
     if (startsWith(wide, L"\\\\?\\") || startsWith(wide, L"\\\\.\\")) {
         return wide;
-    }
-    bool relative = !startsWith(wide, L"\\") && !(wide.size() >= 2 && wide[1] == L':');
-    if (relative && !longWorkingFolder.empty()) {
-        wide = longWorkingFolder + L"\\" + wide;
     }
     DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (needed == 0) {
@@ -218,30 +209,15 @@ Status listFolder(const char* folder, const char* extension, std::vector<FolderE
     return Status();
 }
 
-Status enterFolder(const char* folder) {
-    const std::wstring full = fullPath(folder);
-    DWORD attributes = GetFileAttributesW(full.c_str());
+Status checkFolder(const char* folder) {
+    DWORD attributes = GetFileAttributesW(fullPath(folder).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
         return lastError();
     }
     if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
         return Status::failure("not a folder");
     }
-    // The working folder takes the path without the prefix, and only up to MAX_PATH unless
-    // the machine-wide long-path switch is on: a longer folder is kept here instead.
-    std::wstring plain = startsWith(full, L"\\\\?\\UNC\\") ? L"\\\\" + full.substr(8)
-                         : startsWith(full, L"\\\\?\\")    ? full.substr(4)
-                                                           : full;
-    if (SetCurrentDirectoryW(plain.c_str())) {
-        longWorkingFolder.clear();
-        return Status();
-    }
-    DWORD error = GetLastError();
-    if (plain.size() + 1 >= MAX_PATH) {
-        longWorkingFolder = full;
-        return Status();
-    }
-    return osError(error);
+    return Status();
 }
 
 FileIdentity identifyFile(const std::string& path) {

@@ -273,7 +273,7 @@ TEST(FaultSweep, TheHistoryLosesNoLine) {
         kvrtest::writeText(game / "season.jsonl", earlier);
         RunOptions options;
         options.updateRecords = false;
-        options.historyPath = "season.jsonl";
+        options.file(Output::History) = "season.jsonl";
         kvrtest::WorkingFolder here(game.path());
         platform::injectFaultAt(k);
         kvrtest::ConsoleRun run =

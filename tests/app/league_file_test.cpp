@@ -30,11 +30,9 @@ std::string setting(const LeagueFile& league) {
         }
     }
     const LeagueOutputs& o = league.outputs;
-    for (const auto& [key, path] : {std::pair{"html", &o.html},
-                                    {"json", &o.json},
-                                    {"csv", &o.csv},
-                                    {"history", &o.history}}) {
-        text += *path ? std::string(" ") + key + "=" + **path : "";
+    for (const OutputKind& kind : outputTable()) {
+        const std::optional<std::string>& path = o.files[indexOf(kind.output)];
+        text += path ? std::string(" ") + kind.leagueKey + "=" + *path : "";
     }
     text += o.records ? std::string(" records=") + (*o.records ? "true" : "false") : "";
     for (const Decision& d : rules.decisions) {
@@ -84,7 +82,7 @@ TEST(LeagueFile, TheStartingFileSetsNothingUntilItsLinesAreSwitchedOn) {
     for (const auto& [file, expected] :
          {std::pair{text, "empty"},
           {on, "set best 8 class Manual gearbox/MT/hoshin arc;marlet 140; html=ranking.html "
-               "json=ranking.json csv=ranking.csv history=season.jsonl records=true "
+               "json=ranking.json csv=ranking.csv post=week.md history=season.jsonl records=true "
                "exclude-time"}}) {
         LeagueFile league;
         std::string error;

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 
 #ifndef _WIN32
@@ -142,6 +143,33 @@ TEST(Run, FifoAndHeldFilesFailWithoutWaiting) {
                                "updateing Configuration/gameinfo.rcf... ok!\n");
 }
 #endif
+
+// A season that another run holds past the wait: the run writes nothing at all, not even the
+// records file, and says why.
+TEST(Run, HeldSeasonPastTheWaitWritesNothing) {
+    GameFolder game;
+    game.addParticipant("a.kvr", driver("AAA", 100));
+    kvrtest::writeText(game / "ranking.txt", "earlier report");
+    kvrtest::writeText(game / "season.jsonl", "");
+    const auto before = kvrtest::snapshot(game.path());
+    kvrtest::ExclusiveHolder holder(game / "season.jsonl");
+    ASSERT_TRUE(holder.holding());
+    RunOptions options;
+    options.file(Output::History) = "season.jsonl";
+    options.file(Output::Html) = "page.html";
+    options.seasonWait = std::chrono::milliseconds(300);
+    const auto start = std::chrono::steady_clock::now();
+    kvrtest::WorkingFolder here(game.path());
+    RunOutcome outcome = kvrtest::captureConsole([&options](std::FILE* console, std::FILE* errors) {
+        return runKvrRank(console, errors, options);
+    });
+    EXPECT_GE(std::chrono::steady_clock::now() - start, options.seasonWait);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_EQ(outcome.console, "importing a.kvr ... ok!\n");
+    EXPECT_EQ(outcome.errors,
+              "kvrrank: season.jsonl: held by another program: waited 300 ms, nothing written\n");
+    EXPECT_EQ(kvrtest::snapshot(game.path()), before);
+}
 
 TEST(ParticipantPath, HasNoLengthLimit) {
     // A 260-byte path buffer once refused names past 255 bytes; Windows allows 255 UTF-16

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <chrono>
 #include <optional>
+#include <thread>
 
 namespace {
 
@@ -266,7 +268,41 @@ std::string snapshotOfARun() {
 
 // What a run does with the history as it finds it. The earlier bytes always stay as they were;
 // a history that cannot be used gets its line on stderr and nothing appended, and the outputs
-// are still written, without the history's fields.
+// are still written, without the history's fields; one that another run holds is waited for.
+// Two runs started together on one season, again and again: they publish one after the other,
+// each with its season, so the outputs left are always those of a run that had it.
+TEST(History, TwoRunsAtOnceEachPublishWithTheSeason) {
+    GameFolder game(0);
+    game.addParticipant("a.kvr", driver("AAA", "Ann", 5000, 6000, 0, 3100));
+    game.addParticipant("b.kvr", driver("BBB", "Bob", 5100, 0, 0, 3000));
+    const std::vector<std::string> arguments = {"--no-records", "--history", History,
+                                                "--html",       "page.html", "--json",
+                                                "r.json",       "--post",    "post.md"};
+    ASSERT_EQ(kvrtest::runProgram(KVRRANK_BINARY, game.path(), arguments).exitStatus, 0);
+    size_t runs = 1;
+    for (int round = 0; round < 6; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        kvrtest::ProcessResult results[2];
+        std::thread other(
+            [&] { results[1] = kvrtest::runProgram(KVRRANK_BINARY, game.path(), arguments); });
+        results[0] = kvrtest::runProgram(KVRRANK_BINARY, game.path(), arguments);
+        other.join();
+        runs += 2;
+        for (const kvrtest::ProcessResult& result : results) {
+            EXPECT_EQ(result.exitStatus, 0) << result.errors;
+            EXPECT_EQ(result.errors, "");
+        }
+        EXPECT_EQ(lines(kvrtest::readText(game / History)), runs);
+        const Json json = Json::parse(kvrtest::readText(game / "r.json"));
+        ASSERT_TRUE(json.contains("history"));
+        EXPECT_EQ(json["history"]["runs"], runs);
+        EXPECT_TRUE(json["standings"][0].contains("movement"));
+        EXPECT_NE(kvrtest::readText(game / "post.md").find("drivers, 0 records broken"),
+                  std::string::npos);
+        EXPECT_NE(kvrtest::readText(game / "page.html").find("Move</th>"), std::string::npos);
+    }
+}
+
 TEST(History, HistoriesAsFound) {
     const std::string line = snapshotOfARun();
     ASSERT_EQ(lines(line), 1u);
@@ -295,7 +331,8 @@ TEST(History, HistoriesAsFound) {
          "not a kvrrank history file", "", 0, 0},
         {"a JSON line of another kind", Setup::Text, "{\"kvrrank_history\":2}\n",
          "not a kvrrank history file", "", 0, 0},
-        {"held by another program", Setup::Held, line, "held by another program", "", 0, 0},
+        // Held for a second by another run: this run waits for it, then adds its line.
+        {"held by another program for a while", Setup::Held, line, "", "", 2, 0},
         {"a folder", Setup::Folder, "", "not a regular file", "", 0, 0},
 #ifndef _WIN32
         {"unwritable: the file size limit reached", Setup::SizeLimit, many, "File too large", "", 0,
@@ -321,10 +358,19 @@ TEST(History, HistoriesAsFound) {
         if (c.setup == Setup::SizeLimit) {
             limits.fileSizeLimit = c.earlier.size();
         }
+        std::thread release;
+        if (holder) {
+            release = std::thread([&holder] {
+                std::this_thread::sleep_for(std::chrono::seconds(1));
+                holder.reset();
+            });
+        }
         kvrtest::ProcessResult result =
             kvrtest::runProgram(KVRRANK_BINARY, game.path(),
                                 {"--no-records", "--history", History, "--json", "r.json"}, limits);
-        holder.reset();
+        if (release.joinable()) {
+            release.join();
+        }
 
         const Json json = Json::parse(kvrtest::readText(game / "r.json"));
         EXPECT_TRUE(fs::is_regular_file(game / "ranking.txt"));

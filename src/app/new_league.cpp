@@ -1,0 +1,34 @@
+#include "app/league_file.h"
+
+#include "app/run.h"
+#include "platform/console.h"
+#include "platform/fs.h"
+
+#include "new_league_text.h"
+
+namespace kvr {
+
+std::string_view newLeagueText() {
+    return NewLeagueText;
+}
+
+int writeNewLeagueFile(const GamePlaces& game, std::FILE* console, std::FILE* errors) {
+    std::string text;
+    for (char c : newLeagueText()) {
+        text += c == '\n' ? std::string(platform::TextLineEnd) : std::string(1, c);
+    }
+    platform::Status written =
+        platform::createNewFile(game.path(LeagueFileName).c_str(), text.data(), text.size());
+    if (!written) {
+        complain(errors, LeagueFileName,
+                 written.reason() == platform::AlreadyExists
+                     ? std::string(platform::AlreadyExists) + "; nothing written"
+                     : written.reason());
+        return ExitFailure;
+    }
+    platform::writeConsole(console, std::string(LeagueFileName) +
+                                        " written: remove the # before the lines you want.\n");
+    return ExitSuccess;
+}
+
+} // namespace kvr

@@ -1,0 +1,131 @@
+#include "app/run_compute.h"
+
+#include "app/outputs.h"
+#include "data/text.h"
+#include "history/season.h"
+#include "history/snapshot.h"
+#include "platform/console.h"
+#include "platform/fs.h"
+
+#include <utility>
+
+namespace kvr {
+
+namespace {
+
+constexpr const char* NotAHistory = "not a kvrrank history file";
+
+// Console pieces appear as they are written, so a name stands before its outcome. The console
+// is a courtesy: a write that fails (its reader has gone) is not a failure of the run.
+void say(std::FILE* console, const std::string& text) {
+    platform::writeConsole(console, text);
+}
+
+// The participant files read, in listing order.
+struct Imported {
+    std::vector<ParticipantRecord> records;
+    std::vector<std::string> files; // the bare file name of each participant
+    std::vector<NotImported> notImported;
+    size_t fileEntries = 0; // entries that are not folders
+};
+
+// Lists and reads the participant folder. False, with the reason told, when it has no
+// participant file.
+bool importParticipants(const RunOptions& options, Imported& imported, std::FILE* console,
+                        std::FILE* errors) {
+    std::vector<platform::FolderEntry> entries;
+    platform::Status listed = platform::listFolder(options.game.path(ParticipantFolder).c_str(),
+                                                   ParticipantExtension, entries);
+    if (!listed || entries.empty()) {
+        say(console, "not found kvr file\n");
+        complain(errors, options.game.shownParticipantFolder(),
+                 listed ? "no .kvr file in this folder" : listed.reason());
+        return false;
+    }
+    imported.records.reserve(entries.size());
+    imported.files.reserve(entries.size());
+    ParticipantRecord scratch{};
+    for (platform::FolderEntry& entry : entries) {
+        if (entry.isFolder) {
+            continue;
+        }
+        ++imported.fileEntries;
+        say(console, "importing " + safeText(entry.name));
+        const std::string shown = participantPath(entry.name);
+        platform::Status read = readParticipantFile(options.game.path(shown).c_str(), scratch);
+        if (read) {
+            imported.records.push_back(scratch);
+            imported.files.push_back(std::move(entry.name)); // the listing is dropped after
+        }
+        say(console, read ? " ... ok!\n" : " ... failed!\n");
+        if (!read) {
+            complain(errors, shown, read.reason());
+            imported.notImported.push_back({validUtf8(entry.name), safeText(read.reason())});
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+void compareWithSeason(const SeasonRead& history, ComputedRun& run) {
+    if (!history.problem.empty()) {
+        run.seasonProblem = history.problem;
+        return;
+    }
+    const history::HistoryDigest digest = history::readHistory(history.content);
+    if (!digest.isHistory()) {
+        run.seasonProblem = NotAHistory;
+        return;
+    }
+    run.season = history::compareSeason(digest, run.model);
+    run.historyEntry = history::textToAppend(history.content, history::snapshotLine(run.model));
+}
+
+std::optional<ComputedRun> computeRun(const RunOptions& options, std::FILE* console,
+                                      std::FILE* errors) {
+    Imported imported;
+    if (!importParticipants(options, imported, console, errors)) {
+        return std::nullopt;
+    }
+    // Nothing imported: neither the records file nor the report is touched.
+    if (imported.records.empty()) {
+        complain(errors, options.game.shownParticipantFolder(),
+                 imported.fileEntries == 0
+                     ? "only folders, no participant file"
+                     : "no participant file could be imported, nothing updated");
+        return std::nullopt;
+    }
+    ComputedRun run;
+    run.notImported = std::move(imported.notImported);
+    // Decided before the best times are chosen: the records file never receives a time
+    // decided against. The records as imported are kept beside the decided ones only when
+    // there are decisions.
+    const bool decisions = !options.league.decisions.empty();
+    if (decisions) {
+        run.imported = imported.records;
+    }
+    run.decided =
+        applyDecisions(options.league.decisions, std::move(imported.records), imported.files);
+    const std::vector<ParticipantRecord>& participants = run.decided.records;
+    selectBestTimes(participants.data(), static_cast<int32_t>(participants.size()), run.records);
+
+    // The drivers' results and the checks are worked out only for the outputs that show them.
+    RankingOptions ranking;
+    ranking.driverResults = false;
+    for (const OutputKind& kind : outputTable()) {
+        ranking.driverResults = ranking.driverResults ||
+                                (kind.showsDriverResults && !options.file(kind.output).empty());
+    }
+    ranking.checks = ranking.driverResults;
+    ranking.league = options.league;
+    if (decisions) {
+        ranking.decided = &run.decided;
+        ranking.imported = run.imported.data();
+    }
+    run.model = computeRankingModel(participants.data(), static_cast<int32_t>(participants.size()),
+                                    std::move(imported.files), currentLocalTime(), ranking);
+    return run;
+}
+
+} // namespace kvr

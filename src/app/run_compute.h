@@ -1,0 +1,58 @@
+// A run computed as a value: everything it would write and show, made from the game folder and
+// the league's rules with no effect on any file but the reads it needs.
+#pragma once
+
+#include "app/run.h"
+#include "data/decisions.h"
+#include "data/participant.h"
+#include "model/ranking_model.h"
+#include "model/run_results.h"
+#include "model/season_changes.h"
+#include "records/record_tables.h"
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kvr {
+
+// The season's history as this run read it.
+struct SeasonRead {
+    std::string content; // the whole file
+    std::string problem; // why it could not be read or used; empty when it could
+};
+
+struct ComputedRun {
+    ComputedRun() = default;
+    // The model points into the decided records: moved whole, never copied.
+    ComputedRun(ComputedRun&&) = default;
+    ComputedRun& operator=(ComputedRun&&) = default;
+    ComputedRun(const ComputedRun&) = delete;
+    ComputedRun& operator=(const ComputedRun&) = delete;
+
+    std::vector<ParticipantRecord> imported; // as read; kept only when there are decisions
+    DecidedField decided;                    // what the decisions made of them
+    std::vector<NotImported> notImported;    // in listing order
+    RecordTables records;                    // the best times for the game's records file
+    RankingModel model;
+    std::optional<SeasonChanges> season; // with a history that could be used
+    std::string seasonProblem;           // why the history could not be used; empty if it could
+    std::string historyEntry;            // what this run adds to the history
+
+    RunResults results() const {
+        return RunResults(model, season ? &*season : nullptr, &notImported);
+    }
+};
+
+// Imports every participant file of the game folder, telling each on `console` (and each
+// failure on `errors`), applies the league's decisions, chooses the best times and computes the
+// model. Nothing, with the reason told, when there is nothing to import.
+std::optional<ComputedRun> computeRun(const RunOptions& options, std::FILE* console,
+                                      std::FILE* errors);
+
+// Adds to `run` the season's changes since the runs of `history`, and what this run adds to
+// the history; or why the history cannot be used.
+void compareWithSeason(const SeasonRead& history, ComputedRun& run);
+
+} // namespace kvr

@@ -1,0 +1,115 @@
+#include "app/run_publish.h"
+
+#include "app/outputs.h"
+#include "platform/console.h"
+#include "records/records_file.h"
+
+#include <filesystem>
+#include <thread>
+
+namespace kvr {
+
+bool SeasonHold::take(const std::string& path, std::chrono::milliseconds wait) {
+    const auto until = std::chrono::steady_clock::now() + wait;
+    for (;;) {
+        file_ = std::make_unique<platform::AppendOnlyFile>();
+        platform::Status status = file_->open(path.c_str());
+        status = status ? file_->readAll(read_.content) : status;
+        if (status) {
+            return true;
+        }
+        file_.reset();
+        read_.content.clear();
+        if (status.reason() != platform::HeldByAnotherProgram) {
+            read_.problem = status.reason();
+            return true;
+        }
+        if (std::chrono::steady_clock::now() >= until) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+void SeasonHold::forgetContent() {
+    read_.content.clear();
+    read_.content.shrink_to_fit();
+}
+
+platform::Status SeasonHold::append(const std::string& entry) {
+    platform::Status appended = file_->append(entry.data(), entry.size());
+    appended = appended ? file_->close() : appended;
+    file_.reset();
+    return appended;
+}
+
+namespace {
+
+bool updateGameRecords(const ComputedRun& run, const RunOptions& options, std::FILE* console,
+                       std::FILE* errors) {
+    platform::writeConsole(console, std::string("updateing ") + GameRecordsPath);
+    platform::Status written =
+        writeGameRecords(run.records, options.game.path(GameRecordsPath).c_str());
+    platform::writeConsole(console, written ? "... ok!\n" : "... failed!\n");
+    if (!written) {
+        complain(errors, GameRecordsPath, written.reason());
+    }
+    return written.ok();
+}
+
+// Streams each export asked for into its file, in the table's order.
+bool writeExports(const ComputedRun& run, const RunOptions& options, std::FILE* errors) {
+    const RunResults results = run.results();
+    // The post names the page by its bare file name, as the group sees it where it is shared.
+    const std::string& page = options.file(Output::Html);
+    const std::string pageName =
+        page.empty() ? std::string() : std::filesystem::u8path(page).filename().u8string();
+    bool ok = true;
+    for (const OutputKind& kind : outputTable()) {
+        const std::string& path = options.file(kind.output);
+        if (kind.render == nullptr || path.empty()) {
+            continue;
+        }
+        // Streamed into the file as it is rendered: an export is never held whole in memory.
+        platform::Status written = writeRendering(
+            path.c_str(), [&](OutputSink& out) { kind.render(results, pageName, out); });
+        if (!written) {
+            complain(errors, path, written.reason());
+            ok = false;
+        }
+    }
+    return ok;
+}
+
+} // namespace
+
+int publishRun(const ComputedRun& run, const RunOptions& options, SeasonHold* season,
+               std::FILE* console, std::FILE* errors) {
+    if (options.updateRecords && !updateGameRecords(run, options, console, errors)) {
+        return ExitFailure;
+    }
+    bool ok = true;
+    const std::string& historyPath = options.file(Output::History);
+    if (!historyPath.empty() && !run.seasonProblem.empty()) {
+        complain(errors, historyPath, run.seasonProblem);
+        ok = false;
+    }
+    platform::Status reported =
+        writeRankingReport(run.model, options.game.path(RankingReportPath).c_str());
+    if (!reported) {
+        complain(errors, RankingReportPath, reported.reason());
+        ok = false;
+    }
+    ok = writeExports(run, options, errors) && ok;
+    // Last, so that a run counts in the season only once its outputs are out.
+    if (season != nullptr && season->held() && run.season && reported) {
+        platform::Status appended = season->append(run.historyEntry);
+        if (!appended) {
+            complain(errors, historyPath, appended.reason());
+            ok = false;
+        }
+    }
+    return ok ? ExitSuccess : ExitFailure;
+}
+
+} // namespace kvr
