@@ -1,5 +1,6 @@
 // A league file on the built binary: a bad one touches nothing, a double-click run writes what
 // the file names under its rules, the command line wins, and --new-league starts one.
+#include "app/output_table.h"
 #include "support/game_folder.h"
 
 #include <gtest/gtest.h>
@@ -252,10 +253,25 @@ TEST(League, NewLeagueStartsAFileAndNeverReplacesOne) {
     EXPECT_EQ(result.errors,
               platformText("kvrrank: kvrrank.toml: already exists; nothing written\n"));
     EXPECT_EQ(snapshot(game.path()), before);
-    // It is no run: other options with it are a bad command line.
-    result = run(game.path(), {"--new-league", "--html", "r.html"});
-    EXPECT_EQ(result.exitStatus, 2);
-    EXPECT_EQ(snapshot(game.path()), before);
+    // It is no run: every output option, and --league, beside it is a bad command line.
+    std::vector<std::vector<std::string>> beside = {{"--league", "kvrrank.toml"}};
+    for (const kvr::OutputKind& kind : kvr::outputTable()) {
+        if (kind.option != nullptr) {
+            beside.push_back(kind.takesFile ? std::vector<std::string>{kind.option, "out.file"}
+                                            : std::vector<std::string>{kind.option});
+        }
+    }
+    ASSERT_EQ(beside.size(), 7u); // --league and the six outputs a command line names
+    for (std::vector<std::string> arguments : beside) {
+        SCOPED_TRACE(arguments.front());
+        const std::string option = arguments.front();
+        arguments.insert(arguments.begin(), "--new-league");
+        result = run(game.path(), arguments);
+        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_EQ(result.errors, platformText("kvrrank: --new-league runs nothing: " + option +
+                                              " makes no sense with it (see kvrrank --help)\n"));
+        EXPECT_EQ(snapshot(game.path()), before);
+    }
 }
 
 } // namespace
