@@ -212,8 +212,15 @@ for name in "${scenarios[@]}"; do
             echo "same      $name: $shown"
         else
             echo "DIFFERENT $name: $shown"
-            cmp -- "$a" "$b" | sed 's/^/    /' || true
-            cmp -l -- "$a" "$b" 2>/dev/null | head -n 8 | sed 's/^/    byte, old, new (octal): /' || true
+            report=$(cmp -- "$a" "$b" 2>&1 || true)
+            echo "    $report"
+            cmp -l -- "$a" "$b" 2>/dev/null | head -n 4 | sed 's/^/    byte, old, new (octal): /' || true
+            # The line where they part, from each, as far as 160 bytes.
+            line=$(sed -n 's/.*, line \([0-9]*\)$/\1/p' <<<"$report")
+            if [ -n "$line" ]; then
+                echo "    old: $(sed -n "${line}p" -- "$a" | head -c 160 | cat -v)"
+                echo "    new: $(sed -n "${line}p" -- "$b" | head -c 160 | cat -v)"
+            fi
             different=1
         fi
     done
