@@ -215,8 +215,8 @@ TEST(History, ReadingItsLines) {
     EXPECT_EQ(textToAppend("x", "L\n"), "\nL\n");
 }
 
-// Lines the fast reader must give up on, as it has no way to keep what they hold: the general
-// reader decides, and whatever either reads of a line, the other reads the same.
+// A standing at place 0 and numbers of ten digits, which the fast reader gives up on: the
+// general reader decides, and what either reads of a line the other reads the same.
 TEST(Snapshot, BothReadersAgreeOnEdgeNumbers) {
     const auto line = [](const std::string& place, const std::string& points,
                          const std::string& hundredths, const std::string& decision) {
