@@ -172,6 +172,7 @@ TEST(CommandLine, OutputsThatWouldOverwriteAFileAndEmptyNamesAreRefused) {
         {{"--json", ""}, {"--json: an empty file name"}},
         {{"--csv", "", "--history", "s.jsonl"}, {"--csv: an empty file name"}},
         {{"--post", ""}, {"--post: an empty file name"}},
+        {{"--league", ""}, {"--league: an empty file name"}},
         {{""}, {"GAME_FOLDER: an empty folder name"}},
     };
 #ifdef _WIN32

@@ -301,6 +301,28 @@ TEST(Decisions, ThePageShowsEachDecisionWhereItActs) {
     EXPECT_LT(page.find("<section id=\"checks\">"), page.find("<section id=\"decisions\">"));
 }
 
+// A file is excluded whether or not its driver set a time: the decision matched.
+TEST(Decisions, ExcludingAFileWithNoTimeStillMatches) {
+    GameFolder game;
+    addGroup(game);
+    game.addParticipant("idle.kvr", ParticipantFileBuilder().code("IDL").name("Driver IDL"));
+    kvrtest::writeText(game / "kvrrank.toml",
+                       Head + "action = \"exclude-file\"\nfile = \"idle.kvr\"\n" + Head +
+                           "action = \"exclude-file\"\nfile = \"gone.kvr\"\n");
+    kvrtest::ProcessResult result =
+        run(game.path(), {"--html", "r.html", "--json", "r.json", "--history", "season.jsonl"});
+    ASSERT_EQ(result.exitStatus, 0) << result.errors;
+    const std::string page = kvrtest::readText(game / "r.html");
+    EXPECT_NE(page.find("<td>Exclude file</td><td>idle.<wbr>kvr</td><td></td><td>edited</td><td>"
+                        "excluded 1 file</td></tr>"),
+              std::string::npos);
+    const Json json = Json::parse(kvrtest::readText(game / "r.json"));
+    EXPECT_EQ(json["decisions"][0]["matched"], true);
+    EXPECT_EQ(json["decisions"][1]["matched"], false);
+    const Json line = Json::parse(kvrtest::readText(game / "season.jsonl"));
+    EXPECT_EQ(line["decisions"], Json::parse("[1]"));
+}
+
 // A record taken away by a decision is annulled, not broken; the snapshot keeps which
 // decisions matched, and the next run adds nothing to the log.
 TEST(Decisions, AnExcludedRecordIsAnnulledInTheSeason) {

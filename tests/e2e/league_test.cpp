@@ -82,6 +82,12 @@ TEST(League, EveryKindOfBadLeagueFileTouchesNothing) {
          nullptr},
         {"[points]\nbest_rallies = \"6\"\n",
          "2:16: \"best_rallies\" in [points] must be a whole number from 1 to 8", nullptr},
+        {"[points]\nbest_rallies = 0\n",
+         "2:16: \"best_rallies\" in [points] must be a whole number from 1 to 8", nullptr},
+        {"[points]\nbest_rallies = 9\n",
+         "2:16: \"best_rallies\" in [points] must be a whole number from 1 to 8", nullptr},
+        {"[outputs]\nhtml = \"r.html\"\nhtm = \"x.html\"\n",
+         "3:1: unknown key \"htm\" in [outputs]", nullptr},
         {"[[class]]\ntransmission = \"MT\"\n", "1:1: a [[class]] needs a name", nullptr},
         {"[[class]]\nname = \" \"\n", "2:8: the name of a [[class]] is empty", nullptr},
         {"[[class]]\nname = \"A\"\ntransmission = \"manual\"\n",
@@ -169,6 +175,32 @@ TEST(League, ADoubleClickRunWritesWhatTheFileNamesUnderItsRules) {
     EXPECT_EQ(json["standings"][0]["movement"], 0);
     EXPECT_EQ(kvrtest::readText(game / "week.md").find("1. Driver BBB (BBB): 43 pts =\n"),
               kvrtest::readText(game / "week.md").find("\n\n1. ") + 2);
+}
+
+// A class names vehicles from either end of the game's list, in any case, and ranks their times.
+TEST(League, AClassOfTheFirstAndLastVehiclesRanksTheirTimes) {
+    GameFolder game;
+    addGroup(game);
+    ParticipantFileBuilder image;
+    image.code("DDD").name("Driver DDD").arcade(0, 0x15, 1051); // arden pacer mk1, MT
+    game.addParticipant("DDD.kvr", image);
+    const struct {
+        const char* vehicles;
+        std::vector<std::string> standings;
+    } cases[] = {
+        {"\"Arden Pacer MK1\"", {"1 DDD 12"}},
+        {"\"arden pacer mk1\", \"arden vela\"", {"1 CCC 20", "2 DDD 12"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.vehicles);
+        kvrtest::writeText(game / "kvrrank.toml",
+                           std::string("[[class]]\nname = \"Edges\"\nvehicles = [") + c.vehicles +
+                               "]\n");
+        kvrtest::ProcessResult result = run(game.path(), {"--json", "r.json"});
+        ASSERT_EQ(result.exitStatus, 0) << result.errors;
+        const Json json = Json::parse(kvrtest::readText(game / "r.json"));
+        EXPECT_EQ(standings(json["classes"][0]["standings"]), c.standings);
+    }
 }
 
 // The league's outputs pass the same check as the command line's, named as the file names

@@ -215,6 +215,49 @@ TEST(History, ReadingItsLines) {
     EXPECT_EQ(textToAppend("x", "L\n"), "\nL\n");
 }
 
+// A standing at place 0 and numbers of ten digits, which the fast reader gives up on: the
+// general reader decides, and what either reads of a line the other reads the same.
+TEST(Snapshot, BothReadersAgreeOnEdgeNumbers) {
+    const auto line = [](const std::string& place, const std::string& points,
+                         const std::string& hundredths, const std::string& decision) {
+        return R"({"kvrrank_history":1,"at":"A","participants":1,"standings":[{"place":)" + place +
+               R"(,"code":"A","name":"Ann","points":)" + points +
+               R"(}],"records":[{"event":"arcade-1","time":"t","hundredths":)" + hundredths +
+               R"(,"code":"A","name":"Ann","vehicle":"v","transmission":"MT"}],"decisions":[)" +
+               decision + "]}";
+    };
+    const struct {
+        std::string line;
+        size_t standings;
+        bool record;
+        size_t decisions;
+    } cases[] = {
+        {line("1", "12", "1000", "1"), 1, true, 1}, // as this program writes it
+        {line("0", "12", "1000", "1"), 0, true, 1},
+        {line("1000000000", "1234567890", "4000000000", "2147483647"), 1, true, 1},
+        {line("2147483648", "12", "1000", "1"), 0, true, 1},
+        {line("1", "4294967295", "1000", "1"), 0, true, 1},
+        {line("1", "12", "4294967296", "1"), 1, false, 1},
+        {line("1", "12", "9999999999", "9999999999"), 1, false, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const std::optional<Snapshot> general = parseGeneralSnapshot(c.line);
+        Snapshot compact;
+        if (readCompactSnapshot(c.line, compact)) {
+            ASSERT_TRUE(general.has_value());
+            expectSameSnapshot(compact, *general);
+        }
+        const std::optional<Snapshot> read = parseSnapshot(c.line);
+        ASSERT_TRUE(read.has_value());
+        ASSERT_TRUE(general.has_value());
+        expectSameSnapshot(*read, *general);
+        EXPECT_EQ(read->standings.size(), c.standings);
+        EXPECT_EQ(read->records[static_cast<size_t>(eventOf(-1, 0).number)].has_value(), c.record);
+        EXPECT_EQ(read->decisions.size(), c.decisions);
+    }
+}
+
 // A file is a history when its first line is a snapshot; a first line longer than what was read
 // of it counts when it starts as this program writes one.
 TEST(History, BeginsAsHistory) {
@@ -338,6 +381,31 @@ TEST(Season, FirstMatchAndTheChartedRuns) {
     EXPECT_EQ(season.chart[2].points, x);
     EXPECT_EQ(season.chartRuns.front(), "2026-12-07T12:05:09");
     EXPECT_EQ(season.chartRuns[18], "last");
+}
+
+// A record in other hands is logged whatever its time; only a slower one than the record
+// before it is marked annulled, as it can only come from a better time taken away.
+TEST(Season, ARecordAtAnEqualTimeInOtherHandsIsLoggedNotAnnulled) {
+    const struct {
+        uint32_t now; // BBB's stored Finland 1 word; AAA held 5000
+        bool annulled;
+    } cases[] = {{5000, false}, {5001, true}, {4999, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.now);
+        std::vector<ParticipantRecord> records;
+        const std::string before = snapshotLine(modelOf(records, {{"AAA", 5000}}));
+        const RankingModel now = modelOf(records, {{"BBB", c.now}});
+        const SeasonChanges season = compareSeason(readHistory(before), now);
+        ASSERT_FALSE(season.recordLog.empty());
+        const RecordProgression& finland1 = season.recordLog[0];
+        ASSERT_EQ(finland1.event, &eventOf(0, 0));
+        ASSERT_EQ(finland1.changes.size(), 2u);
+        EXPECT_EQ(finland1.changes[0].holder.code, "AAA");
+        EXPECT_FALSE(finland1.changes[0].annulled);
+        EXPECT_EQ(finland1.changes[1].holder.code, "BBB");
+        EXPECT_EQ(finland1.changes[1].holder.hundredths, c.now - 1);
+        EXPECT_EQ(finland1.changes[1].annulled, c.annulled);
+    }
 }
 
 // Two files of one driver: each copy is compared with the same copy of the run before, in

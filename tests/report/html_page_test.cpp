@@ -450,6 +450,41 @@ TEST(HtmlFolding, DriversAndRalliesAreFoldedAndLinksLeadIntoTheFolds) {
               std::string::npos);
 }
 
+// A class folds only the rallies and the arcade its vehicles set times in: no empty fold.
+TEST(HtmlFolding, AClassFoldsOnlyWhatItsVehiclesSetTimesIn) {
+    // Ann drives an arden vela 1999 in Finland 1, Bob an arden vela there and in Arcade Italy.
+    std::vector<ParticipantRecord> participants = {
+        ParticipantFileBuilder().code("AA").name("Ann").stage(0, 0, 1, 1000).record(),
+        ParticipantFileBuilder()
+            .code("BB")
+            .name("Bob")
+            .stage(0, 0, 0, 1100)
+            .arcade(0, 0, 700)
+            .record()};
+    RankingOptions options;
+    options.league.file = "kvrrank.toml";
+    options.league.classes = {{"Vela 1999", AnyTransmission, uint64_t{1} << 1},
+                              {"Any", AnyTransmission, AnyVehicle}};
+    const RankingModel model = computeRankingModel(participants.data(), 2, {}, Noon, options);
+    const std::string page = renderHtml(RunResults(model));
+    const struct {
+        const char* id;
+        std::vector<std::string> folds;
+    } cases[] = {{"class-1", {"Finland"}}, {"class-2", {"Finland", "Arcade"}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.id);
+        const size_t from = page.find(std::string("<section id=\"") + c.id + "\"");
+        ASSERT_NE(from, std::string::npos);
+        const std::string section = page.substr(from, page.find("</section>", from) - from);
+        std::vector<std::string> folds;
+        for (size_t at = section.find("<summary>"); at != std::string::npos;
+             at = section.find("<summary>", at + 1)) {
+            folds.push_back(section.substr(at + 9, section.find("</summary>", at) - at - 9));
+        }
+        EXPECT_EQ(folds, c.folds);
+    }
+}
+
 // ---- Dates and durations
 
 TEST(HtmlTimes, DurationsFromAnHourShowTheirHours) {

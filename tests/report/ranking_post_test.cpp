@@ -64,6 +64,10 @@ TEST(ChatPost, PartsFollowTheSeason) {
     const SeasonChanges fresh = history::compareSeason(history::readHistory(""), now.model);
     const SeasonChanges season = history::compareSeason(
         history::readHistory(history::snapshotLine(before.model)), now.model);
+    // Bea leaves: Cid climbs to her place, Ann keeps hers.
+    const Season withoutBea = runOf({Before[0], Before[2]});
+    const SeasonChanges oneClimbs = history::compareSeason(
+        history::readHistory(history::snapshotLine(before.model)), withoutBea.model);
     const std::string title = "**Dustline Rally 2.0: ranking of 2026-12-07**\n";
     const struct {
         const char* what;
@@ -101,6 +105,12 @@ TEST(ChatPost, PartsFollowTheSeason) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(renderPost(RunResults(now.model, c.season), c.page), c.post);
     }
+    EXPECT_EQ(renderPost(RunResults(withoutBea.model, &oneClimbs)),
+              title + "2 drivers, 0 records broken\n\n"
+                      "1. Ann (ANN): 24 pts =\n"
+                      "2. Cid (CID): 16 pts \u25B21\n\n"
+                      "**Biggest movers**\n"
+                      "Cid (CID): \u25B21 to place 2\n");
 }
 
 // Lines are packed into messages of at most the limit, in order, never cut; blank lines do not
@@ -210,11 +220,11 @@ TEST(ChatPost, ALongSeasonSplitsIntoMessages) {
 // CommonMark parser, which finds no node that formats, links, quotes or runs text.
 TEST(ChatPost, NamesThatTryToCommandTheChatStayPlainText) {
     const std::vector<std::string> hostile = {
-        "@everyone",   "@here",      "**bold**",      "[x](http://e.com)",
-        "`code`",      "> quote",    "https://e.com", "# heading",
-        "- item",      "1. one",     "~~gone~~",      "||spoiler||",
-        "<@123456>",   "_it_ a\\*b", "   x   ",       "![i](x.png)",
-        "<b>html</b>", "+ plus",     "2) two",        "*a*b*c*d*e*f*g*h*i*j*k*l*m*"};
+        "@everyone", "@here", "**bold**", "[x](http://e.com)", "`code`", "> quote", "https://e.com",
+        "# heading", "- item", "1. one", "~~gone~~", "||spoiler||", "<@123456>", "_it_ a\\*b",
+        "   x   ", "![i](x.png)", "<b>html</b>", "+ plus", "2) two", "*a*b*c*d*e*f*g*h*i*j*k*l*m*",
+        // A backslash of the name's own before a character that formats.
+        "a\\*b\\*c", "\\`x\\`", "\\[x\\](y)", "\\_u\\_"};
     std::string posts;
     nlohmann::json shown = nlohmann::json::array();
     for (size_t i = 0; i < hostile.size(); ++i) {
