@@ -113,6 +113,12 @@ folder hostile 8 7
     head -c 1616 /dev/zero >zeros.kvr
 )
 
+# The league's folder, named on the command line from the folder above it: its kvrrank.toml is
+# read as the game folder's own, with outputs of its own beside it.
+mkdir -p -- "$seeds/given"
+cp -a -- "$seeds/league/game" "$seeds/given/game"
+printf '[outputs]\nhtml = "out.html"\npost = "out.md"\n' >>"$seeds/given/game/kvrrank.toml"
+
 # A failure: the game's records file is missing.
 folder failure 6 8
 rm -- "$seeds/failure/game/Configuration/gameinfo.rcf"
@@ -139,6 +145,13 @@ scenario() {
     no-records) kvrrank --no-records ;;
     exports | hostile) kvrrank "${exports[@]}" ;;
     league) kvrrank "${exports[@]}" --league kvrrank.toml ;;
+    given)
+        # From the folder above, which the outputs named on the command line are taken from.
+        tag=run1
+        game=$game/.. kvrrank --json game/out.json --history game/season.jsonl game
+        tag=run2
+        game=$game/.. kvrrank --no-records --csv game/out.csv "$game"
+        ;;
     season)
         local run i regulars guests
         regulars=("$seeds/season/regulars/"*.kvr)
@@ -171,7 +184,7 @@ scenario() {
 }
 
 compared=(ranking.txt Configuration/gameinfo.rcf out.html out.json out.csv out.md season.jsonl)
-scenarios=(plain no-records exports league season hostile failure)
+scenarios=(plain no-records exports league given season hostile failure)
 for side in old new; do
     binary=${!side}
     for name in "${scenarios[@]}"; do
