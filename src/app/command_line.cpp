@@ -49,7 +49,7 @@ CLI::Validator nonEmpty(const char* what) {
 } // namespace
 
 int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, std::FILE* errors,
-                bool* onlyInformation) {
+                bool* onlyInformation, platform::Env& env) {
     CLI::App app(Description, "kvrrank");
     app.formatter(std::make_shared<HelpFormatter>());
     // A folder such as "/games/dustline" is a folder on every system, never an option.
@@ -149,18 +149,18 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
         options.gameFolder = gameFolder;
     }
     if (newLeague) {
-        return writeNewLeagueFile(console, errors);
+        return writeNewLeagueFile(env, console, errors);
     }
     // The league's outputs join the command line's before anything is touched.
-    if (!applyLeagueFile(leaguePath, league, options, errors)) {
+    if (!applyLeagueFile(env, leaguePath, league, options, errors)) {
         return ExitUsage;
     }
     // A slip of the keyboard must not replace the season, the report or the game's files.
-    if (std::optional<std::string> clash = findOutputClash(options)) {
+    if (std::optional<std::string> clash = findOutputClash(env, options)) {
         platform::writeConsole(errors, "kvrrank: " + safeText(*clash) + "\n");
         return ExitUsage;
     }
-    return runKvrRank(console, errors, options);
+    return runKvrRank(env, console, errors, options);
 }
 
 } // namespace kvr

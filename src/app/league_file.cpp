@@ -481,12 +481,12 @@ bool parseLeagueFile(std::string_view text, const std::string& name, LeagueFile&
     return true;
 }
 
-bool applyLeagueFile(const std::string& path, const std::string& named, RunOptions& options,
-                     std::FILE* errors) {
+bool applyLeagueFile(platform::Env& env, const std::string& path, const std::string& named,
+                     RunOptions& options, std::FILE* errors) {
     const std::string file = path.empty() ? LeagueFileName : path;
     const std::string shown = path.empty() ? LeagueFileName : named;
     std::string text;
-    platform::Status read = platform::readWholeShared(file.c_str(), LeagueFileLimit, text);
+    platform::Status read = platform::readWholeShared(env, file.c_str(), LeagueFileLimit, text);
     if (!read) {
         if (path.empty() && platform::isMissingFile(read)) {
             return true; // no league file: the fixed rules
@@ -536,12 +536,13 @@ std::string_view newLeagueText() {
     return NewLeagueText;
 }
 
-int writeNewLeagueFile(std::FILE* console, std::FILE* errors) {
+int writeNewLeagueFile(platform::Env& env, std::FILE* console, std::FILE* errors) {
     std::string text;
     for (char c : newLeagueText()) {
         text += c == '\n' ? std::string(platform::TextLineEnd) : std::string(1, c);
     }
-    platform::Status written = platform::createNewFile(LeagueFileName, text.data(), text.size());
+    platform::Status written =
+        platform::createNewFile(env, LeagueFileName, text.data(), text.size());
     if (!written) {
         complain(errors, LeagueFileName,
                  written.reason() == platform::AlreadyExists

@@ -43,12 +43,12 @@ void complain(std::FILE* errors, const std::string& path, const std::string& rea
 
 namespace {
 
-bool updateGameRecords(const std::vector<ParticipantRecord>& participants, std::FILE* console,
-                       std::FILE* errors) {
+bool updateGameRecords(platform::Env& env, const std::vector<ParticipantRecord>& participants,
+                       std::FILE* console, std::FILE* errors) {
     RecordTables tables;
     selectBestTimes(participants.data(), static_cast<int32_t>(participants.size()), tables);
     say(console, "updateing ", GameRecordsPath);
-    platform::Status written = writeGameRecords(tables, GameRecordsPath);
+    platform::Status written = writeGameRecords(env, tables, GameRecordsPath);
     say(console, written ? "... ok!\n" : "... failed!\n");
     if (!written) {
         complain(errors, GameRecordsPath, written.reason());
@@ -87,9 +87,10 @@ std::optional<SeasonChanges> readSeason(platform::AppendOnlyFile& file, const st
 // history. Each file is attempted on its own: a failed one keeps its earlier version, says
 // why, and fails the run.
 // `imported` are the records as read; `decided` what the league's decisions made of them.
-bool writeRanking(const std::vector<ParticipantRecord>& imported, const DecidedField& decided,
-                  std::vector<std::string> files, const std::vector<NotImported>& notImported,
-                  const RunOptions& options, std::FILE* errors) {
+bool writeRanking(platform::Env& env, const std::vector<ParticipantRecord>& imported,
+                  const DecidedField& decided, std::vector<std::string> files,
+                  const std::vector<NotImported>& notImported, const RunOptions& options,
+                  std::FILE* errors) {
     const std::vector<ParticipantRecord>& participants = decided.records;
     // The drivers' results and the checks are worked out only for the outputs that show them.
     RankingOptions ranking;
@@ -104,7 +105,7 @@ bool writeRanking(const std::vector<ParticipantRecord>& imported, const DecidedF
         computeRankingModel(participants.data(), static_cast<int32_t>(participants.size()),
                             std::move(files), currentLocalTime(), ranking);
     bool ok = true;
-    platform::AppendOnlyFile historyFile;
+    platform::AppendOnlyFile historyFile(env);
     std::string historyText;
     std::optional<SeasonChanges> season;
     if (!options.historyPath.empty()) {
@@ -112,7 +113,7 @@ bool writeRanking(const std::vector<ParticipantRecord>& imported, const DecidedF
         ok = season.has_value();
     }
     const RunResults run(model, season ? &*season : nullptr, &notImported);
-    platform::Status reported = writeRankingReport(model, RankingReportPath);
+    platform::Status reported = writeRankingReport(env, model, RankingReportPath);
     if (!reported) {
         complain(errors, RankingReportPath, reported.reason());
         ok = false;
@@ -136,8 +137,8 @@ bool writeRanking(const std::vector<ParticipantRecord>& imported, const DecidedF
             continue;
         }
         // Streamed into the file as it is rendered: an export is never held whole in memory.
-        platform::Status written =
-            writeRendering(output.path.c_str(), [&](OutputSink& out) { output.render(run, out); });
+        platform::Status written = writeRendering(
+            env, output.path.c_str(), [&](OutputSink& out) { output.render(run, out); });
         if (!written) {
             complain(errors, output.path, written.reason());
             ok = false;
@@ -177,11 +178,12 @@ std::string shownParticipantFolder(const std::string& gameFolder) {
 
 } // namespace
 
-int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options) {
+int runKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
+               const RunOptions& options) {
     const std::string participantFolder = shownParticipantFolder(options.gameFolder);
     std::vector<platform::FolderEntry> entries;
     platform::Status listed =
-        platform::listFolder(ParticipantFolder, ParticipantExtension, entries);
+        platform::listFolder(env, ParticipantFolder, ParticipantExtension, entries);
     if (!listed || entries.empty()) {
         say(console, "not found kvr file\n");
         complain(errors, participantFolder,
@@ -203,7 +205,7 @@ int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options)
         ++fileEntries;
         say(console, "importing ", safeText(entry.name));
         const std::string path = participantPath(entry.name);
-        platform::Status imported = readParticipantFile(path.c_str(), scratch);
+        platform::Status imported = readParticipantFile(env, path.c_str(), scratch);
         if (imported) {
             participants.push_back(scratch);
             files.push_back(std::move(entry.name)); // the listing is dropped after the scan
@@ -233,10 +235,10 @@ int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options)
     }
     const DecidedField decided =
         applyDecisions(options.league.decisions, std::move(participants), files);
-    if (options.updateRecords && !updateGameRecords(decided.records, console, errors)) {
+    if (options.updateRecords && !updateGameRecords(env, decided.records, console, errors)) {
         return ExitFailure;
     }
-    return writeRanking(imported, decided, std::move(files), notImported, options, errors)
+    return writeRanking(env, imported, decided, std::move(files), notImported, options, errors)
                ? ExitSuccess
                : ExitFailure;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "model/league_rules.h"
+#include "platform/env.h"
 
 #include <cstddef>
 #include <cstdio>
@@ -50,6 +51,7 @@ void complain(std::FILE* errors, const std::string& path, const std::string& rea
 // flushed as it is written; a console that cannot be written changes nothing. Every failure
 // gets one line "kvrrank: PATH: reason" on `errors`. Returns 0 when the import, the update
 // and the report all succeeded, 1 otherwise.
-int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options = RunOptions());
+int runKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
+               const RunOptions& options = RunOptions());
 
 } // namespace kvr

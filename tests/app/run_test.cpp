@@ -24,8 +24,9 @@ using RunOutcome = kvrtest::ConsoleRun;
 // Runs in `folder` with the console captured.
 RunOutcome runIn(const fs::path& folder) {
     kvrtest::WorkingFolder here(folder);
-    return kvrtest::captureConsole(
-        [](std::FILE* console, std::FILE* errors) { return runKvrRank(console, errors); });
+    return kvrtest::captureConsole([](std::FILE* console, std::FILE* errors) {
+        return runKvrRank(platform::Env::system(), console, errors);
+    });
 }
 
 ParticipantFileBuilder driver(const std::string& code, uint32_t time) {
