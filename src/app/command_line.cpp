@@ -132,7 +132,7 @@ void tellOnly(bool* onlyInformation) {
 } // namespace
 
 int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, std::FILE* errors,
-                bool* onlyInformation) {
+                bool* onlyInformation, platform::Env& env) {
     CLI::App app(Description, "kvrrank");
     Given given;
     describe(app, given);
@@ -167,20 +167,20 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
         return ExitFailure;
     }
     if (given.newLeague) {
-        return writeNewLeagueFile(options.game, console, errors);
+        return writeNewLeagueFile(env, options.game, console, errors);
     }
     // The league's outputs join the command line's before anything is touched.
     const std::string leaguePath =
         given.league.empty() ? given.league : platform::absolutePath(given.league);
-    if (!applyLeagueFile(leaguePath, given.league, options, errors)) {
+    if (!applyLeagueFile(env, leaguePath, given.league, options, errors)) {
         return ExitUsage;
     }
     // A slip of the keyboard must not replace the season, the report or the game's files.
-    if (std::optional<std::string> clash = findOutputClash(options)) {
+    if (std::optional<std::string> clash = findOutputClash(env, options)) {
         platform::writeConsole(errors, "kvrrank: " + safeText(*clash) + "\n");
         return ExitUsage;
     }
-    return runKvrRank(console, errors, options);
+    return runKvrRank(env, console, errors, options);
 }
 
 } // namespace kvr

@@ -1,6 +1,8 @@
 // The command line of kvrrank: kvrrank [OPTIONS] [GAME_FOLDER].
 #pragma once
 
+#include "platform/env.h"
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -12,6 +14,6 @@ namespace kvr {
 // working folder when none is given. Returns the exit status. `onlyInformation`, when given,
 // is set when the help or the version was all the program did.
 int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, std::FILE* errors,
-                bool* onlyInformation = nullptr);
+                bool* onlyInformation = nullptr, platform::Env& env = platform::Env::system());
 
 } // namespace kvr

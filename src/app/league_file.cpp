@@ -7,12 +7,12 @@
 
 namespace kvr {
 
-bool applyLeagueFile(const std::string& path, const std::string& named, RunOptions& options,
-                     std::FILE* errors) {
+bool applyLeagueFile(platform::Env& env, const std::string& path, const std::string& named,
+                     RunOptions& options, std::FILE* errors) {
     const std::string file = path.empty() ? options.game.path(LeagueFileName) : path;
     const std::string shown = path.empty() ? LeagueFileName : named;
     std::string text;
-    platform::Status read = platform::readWholeShared(file.c_str(), LeagueFileLimit, text);
+    platform::Status read = platform::readWholeShared(env, file.c_str(), LeagueFileLimit, text);
     if (!read) {
         if (path.empty() && platform::isMissingFile(read)) {
             return true; // no league file: the fixed rules

@@ -5,6 +5,7 @@
 
 #include "app/output_table.h"
 #include "model/league_rules.h"
+#include "platform/env.h"
 
 #include <cstdio>
 #include <optional>
@@ -44,8 +45,8 @@ bool parseLeagueFile(std::string_view text, const std::string& name, LeagueFile&
 // path, and --no-records keeps the records file alone. The file's paths are taken from its
 // folder. False, with the line told on `errors`, when the file cannot be read or is not a good
 // league file.
-bool applyLeagueFile(const std::string& path, const std::string& named, RunOptions& options,
-                     std::FILE* errors);
+bool applyLeagueFile(platform::Env& env, const std::string& path, const std::string& named,
+                     RunOptions& options, std::FILE* errors);
 
 // The starting league file that --new-league writes: every key, commented out, with a line
 // of explanation each. Lines end in "\n".
@@ -53,6 +54,7 @@ std::string_view newLeagueText();
 
 // Writes newLeagueText() as kvrrank.toml in the game folder, with the platform's line ends,
 // unless a file of that name is there already. Returns the exit status.
-int writeNewLeagueFile(const GamePlaces& game, std::FILE* console, std::FILE* errors);
+int writeNewLeagueFile(platform::Env& env, const GamePlaces& game, std::FILE* console,
+                       std::FILE* errors);
 
 } // namespace kvr

@@ -2,6 +2,7 @@
 #include "app/command_line.h"
 #include "app/console_window.h"
 #include "platform/console.h"
+#include "platform/env.h"
 
 #include <cstdio>
 
@@ -9,7 +10,7 @@ int main(int argc, char** argv) {
     kvr::platform::prepareConsole();
     bool onlyInformation = false;
     int status = kvr::kvrRankMain(kvr::platform::commandLineArguments(argc, argv), stdout, stderr,
-                                  &onlyInformation);
+                                  &onlyInformation, kvr::platform::Env::system());
     if (kvr::keepsWindowOpen(kvr::platform::consoleStart(), onlyInformation)) {
         kvr::waitForEnter(stdin, stdout);
     }

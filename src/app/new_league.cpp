@@ -12,13 +12,14 @@ std::string_view newLeagueText() {
     return NewLeagueText;
 }
 
-int writeNewLeagueFile(const GamePlaces& game, std::FILE* console, std::FILE* errors) {
+int writeNewLeagueFile(platform::Env& env, const GamePlaces& game, std::FILE* console,
+                       std::FILE* errors) {
     std::string text;
     for (char c : newLeagueText()) {
         text += c == '\n' ? std::string(platform::TextLineEnd) : std::string(1, c);
     }
     platform::Status written =
-        platform::createNewFile(game.path(LeagueFileName).c_str(), text.data(), text.size());
+        platform::createNewFile(env, game.path(LeagueFileName).c_str(), text.data(), text.size());
     if (!written) {
         complain(errors, LeagueFileName,
                  written.reason() == platform::AlreadyExists

@@ -31,11 +31,11 @@ std::string folderOf(const std::string& resolved) {
 // Why the existing file at `path` must not be replaced by an export: it is a season history
 // (its first line is a snapshot), or another program holds it, as a run holds its history
 // while it appends to it. Nothing when it may be replaced.
-std::optional<std::string> historyProblem(const std::string& path) {
+std::optional<std::string> historyProblem(platform::Env& env, const std::string& path) {
     std::vector<uint8_t> head(64 * 1024);
     size_t read = 0;
     const platform::Status status =
-        platform::readShared(path.c_str(), head.data(), head.size(), read);
+        platform::readShared(env, path.c_str(), head.data(), head.size(), read);
     if (!status) {
         // Held: perhaps a history in use, which a replacement would take from under its run.
         // Any other failure is told by the export's own write, if that fails.
@@ -53,7 +53,7 @@ std::optional<std::string> historyProblem(const std::string& path) {
 
 } // namespace
 
-std::optional<std::string> findOutputClash(const RunOptions& options) {
+std::optional<std::string> findOutputClash(platform::Env& env, const RunOptions& options) {
     std::vector<NamedFile> outputs;
     outputs.push_back(named("the ranking report", options.game.path(RankingReportPath)));
     const NamedFile records = named("the game's records file", options.game.path(GameRecordsPath));
@@ -89,7 +89,7 @@ std::optional<std::string> findOutputClash(const RunOptions& options) {
         }
         // An export must not replace a season; the history itself is one.
         if (kind.output != Output::History && output.identity.exists) {
-            if (std::optional<std::string> problem = historyProblem(path)) {
+            if (std::optional<std::string> problem = historyProblem(env, path)) {
                 return shown + ": " + *problem;
             }
         }

@@ -13,6 +13,6 @@ namespace kvr {
 // report, the exports and the history name distinct files; no export or history names the
 // game's records file or a file in the participant folder; no export names an existing history
 // file. Paths are compared as files: after resolving them, by device and file where they exist.
-std::optional<std::string> findOutputClash(const RunOptions& options);
+std::optional<std::string> findOutputClash(platform::Env& env, const RunOptions& options);
 
 } // namespace kvr

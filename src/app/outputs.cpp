@@ -26,15 +26,17 @@ ReportTime currentLocalTime() {
     return result;
 }
 
-platform::Status writeRankingReport(const RankingModel& model, const char* path) {
-    return writeRendering(path,
+platform::Status writeRankingReport(platform::Env& env, const RankingModel& model,
+                                    const char* path) {
+    return writeRendering(env, path,
                           [&](OutputSink& out) { renderText(model, out, platform::TextLineEnd); });
 }
 
-platform::Status writeRankingReport(const ParticipantRecord* participants, int32_t count,
-                                    const char* path) {
+platform::Status writeRankingReport(platform::Env& env, const ParticipantRecord* participants,
+                                    int32_t count, const char* path) {
     return writeRankingReport(
-        computeRankingModel(participants, count, {}, currentLocalTime(), {false, false, {}}), path);
+        env, computeRankingModel(participants, count, {}, currentLocalTime(), {false, false, {}}),
+        path);
 }
 
 } // namespace kvr

@@ -4,6 +4,7 @@
 
 #include "data/participant.h"
 #include "model/ranking_model.h"
+#include "platform/env.h"
 #include "platform/fs.h"
 #include "report/output_sink.h"
 
@@ -19,11 +20,12 @@ ReportTime currentLocalTime();
 // Writes the report of `model` to `path` with the platform's line ends, replacing any earlier
 // report only once the new one is complete. On any failure the earlier report is left as it
 // was.
-platform::Status writeRankingReport(const RankingModel& model, const char* path);
+platform::Status writeRankingReport(platform::Env& env, const RankingModel& model,
+                                    const char* path);
 
 // The same for the participant list at the current local time.
-platform::Status writeRankingReport(const ParticipantRecord* participants, int32_t count,
-                                    const char* path);
+platform::Status writeRankingReport(platform::Env& env, const ParticipantRecord* participants,
+                                    int32_t count, const char* path);
 
 // Streams a rendering into a file replacement; `status()` tells why a hand-on failed.
 class ReplacementSink final : public OutputSink {
@@ -44,8 +46,9 @@ class ReplacementSink final : public OutputSink {
 
 // Renders into a new file at `path` through a bounded buffer and puts it in place of any
 // earlier one only when the whole rendering was written; otherwise the earlier file stays.
-template <typename Render> platform::Status writeRendering(const char* path, Render render) {
-    platform::FileReplacement file;
+template <typename Render>
+platform::Status writeRendering(platform::Env& env, const char* path, Render render) {
+    platform::FileReplacement file(env);
     platform::Status status = file.begin(path);
     if (!status) {
         return status;

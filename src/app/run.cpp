@@ -50,8 +50,9 @@ std::string waited(std::chrono::milliseconds wait) {
 
 } // namespace
 
-int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options) {
-    std::optional<ComputedRun> run = computeRun(options, console, errors);
+int runKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
+               const RunOptions& options) {
+    std::optional<ComputedRun> run = computeRun(env, options, console, errors);
     if (!run) {
         return ExitFailure;
     }
@@ -62,7 +63,7 @@ int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options)
     std::optional<SeasonHold> season;
     if (!historyPath.empty()) {
         season.emplace();
-        if (!season->take(historyPath, options.seasonWait)) {
+        if (!season->take(env, historyPath, options.seasonWait)) {
             complain(errors, historyPath,
                      std::string(platform::HeldByAnotherProgram) + ": waited " +
                          waited(options.seasonWait) + ", nothing written");
@@ -71,7 +72,7 @@ int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options)
         compareWithSeason(season->read(), *run);
         season->forgetContent();
     }
-    return publishRun(*run, options, season ? &*season : nullptr, console, errors);
+    return publishRun(env, *run, options, season ? &*season : nullptr, console, errors);
 }
 
 } // namespace kvr

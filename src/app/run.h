@@ -3,6 +3,7 @@
 
 #include "app/output_table.h"
 #include "model/league_rules.h"
+#include "platform/env.h"
 
 #include <chrono>
 #include <cstddef>
@@ -66,6 +67,7 @@ void complain(std::FILE* errors, const std::string& path, const std::string& rea
 // publishes it. Console texts go to `console`, each piece flushed as it is written; a console
 // that cannot be written changes nothing. Every failure gets one line "kvrrank: PATH: reason"
 // on `errors`. Returns 0 when the import, the update and every output succeeded, 1 otherwise.
-int runKvrRank(std::FILE* console, std::FILE* errors, const RunOptions& options = RunOptions());
+int runKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
+               const RunOptions& options = RunOptions());
 
 } // namespace kvr

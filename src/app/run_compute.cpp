@@ -31,11 +31,11 @@ struct Imported {
 
 // Lists and reads the participant folder. False, with the reason told, when it has no
 // participant file.
-bool importParticipants(const RunOptions& options, Imported& imported, std::FILE* console,
-                        std::FILE* errors) {
+bool importParticipants(platform::Env& env, const RunOptions& options, Imported& imported,
+                        std::FILE* console, std::FILE* errors) {
     std::vector<platform::FolderEntry> entries;
-    platform::Status listed = platform::listFolder(options.game.path(ParticipantFolder).c_str(),
-                                                   ParticipantExtension, entries);
+    platform::Status listed = platform::listFolder(
+        env, options.game.path(ParticipantFolder).c_str(), ParticipantExtension, entries);
     if (!listed || entries.empty()) {
         say(console, "not found kvr file\n");
         complain(errors, options.game.shownParticipantFolder(),
@@ -52,7 +52,7 @@ bool importParticipants(const RunOptions& options, Imported& imported, std::FILE
         ++imported.fileEntries;
         say(console, "importing " + safeText(entry.name));
         const std::string shown = participantPath(entry.name);
-        platform::Status read = readParticipantFile(options.game.path(shown).c_str(), scratch);
+        platform::Status read = readParticipantFile(env, options.game.path(shown).c_str(), scratch);
         if (read) {
             imported.records.push_back(scratch);
             imported.files.push_back(std::move(entry.name)); // the listing is dropped after
@@ -82,10 +82,10 @@ void compareWithSeason(const SeasonRead& history, ComputedRun& run) {
     run.historyEntry = history::textToAppend(history.content, history::snapshotLine(run.model));
 }
 
-std::optional<ComputedRun> computeRun(const RunOptions& options, std::FILE* console,
-                                      std::FILE* errors) {
+std::optional<ComputedRun> computeRun(platform::Env& env, const RunOptions& options,
+                                      std::FILE* console, std::FILE* errors) {
     Imported imported;
-    if (!importParticipants(options, imported, console, errors)) {
+    if (!importParticipants(env, options, imported, console, errors)) {
         return std::nullopt;
     }
     // Nothing imported: neither the records file nor the report is touched.

@@ -8,6 +8,7 @@
 #include "model/ranking_model.h"
 #include "model/run_results.h"
 #include "model/season_changes.h"
+#include "platform/env.h"
 #include "records/record_tables.h"
 
 #include <cstdio>
@@ -48,8 +49,8 @@ struct ComputedRun {
 // Imports every participant file of the game folder, telling each on `console` (and each
 // failure on `errors`), applies the league's decisions, chooses the best times and computes the
 // model. Nothing, with the reason told, when there is nothing to import.
-std::optional<ComputedRun> computeRun(const RunOptions& options, std::FILE* console,
-                                      std::FILE* errors);
+std::optional<ComputedRun> computeRun(platform::Env& env, const RunOptions& options,
+                                      std::FILE* console, std::FILE* errors);
 
 // Adds to `run` the season's changes since the runs of `history`, and what this run adds to
 // the history; or why the history cannot be used.

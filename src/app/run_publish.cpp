@@ -9,10 +9,10 @@
 
 namespace kvr {
 
-bool SeasonHold::take(const std::string& path, std::chrono::milliseconds wait) {
+bool SeasonHold::take(platform::Env& env, const std::string& path, std::chrono::milliseconds wait) {
     const auto until = std::chrono::steady_clock::now() + wait;
     for (;;) {
-        file_ = std::make_unique<platform::AppendOnlyFile>();
+        file_ = std::make_unique<platform::AppendOnlyFile>(env);
         platform::Status status = file_->open(path.c_str());
         status = status ? file_->readAll(read_.content) : status;
         if (status) {
@@ -45,11 +45,11 @@ platform::Status SeasonHold::append(const std::string& entry) {
 
 namespace {
 
-bool updateGameRecords(const ComputedRun& run, const RunOptions& options, std::FILE* console,
-                       std::FILE* errors) {
+bool updateGameRecords(platform::Env& env, const ComputedRun& run, const RunOptions& options,
+                       std::FILE* console, std::FILE* errors) {
     platform::writeConsole(console, std::string("updateing ") + GameRecordsPath);
     platform::Status written =
-        writeGameRecords(run.records, options.game.path(GameRecordsPath).c_str());
+        writeGameRecords(env, run.records, options.game.path(GameRecordsPath).c_str());
     platform::writeConsole(console, written ? "... ok!\n" : "... failed!\n");
     if (!written) {
         complain(errors, GameRecordsPath, written.reason());
@@ -58,7 +58,8 @@ bool updateGameRecords(const ComputedRun& run, const RunOptions& options, std::F
 }
 
 // Streams each export asked for into its file, in the table's order.
-bool writeExports(const ComputedRun& run, const RunOptions& options, std::FILE* errors) {
+bool writeExports(platform::Env& env, const ComputedRun& run, const RunOptions& options,
+                  std::FILE* errors) {
     const RunResults results = run.results();
     // The post names the page by its bare file name, as the group sees it where it is shared.
     const std::string& page = options.file(Output::Html);
@@ -72,7 +73,7 @@ bool writeExports(const ComputedRun& run, const RunOptions& options, std::FILE* 
         }
         // Streamed into the file as it is rendered: an export is never held whole in memory.
         platform::Status written = writeRendering(
-            path.c_str(), [&](OutputSink& out) { kind.render(results, pageName, out); });
+            env, path.c_str(), [&](OutputSink& out) { kind.render(results, pageName, out); });
         if (!written) {
             complain(errors, path, written.reason());
             ok = false;
@@ -83,9 +84,9 @@ bool writeExports(const ComputedRun& run, const RunOptions& options, std::FILE* 
 
 } // namespace
 
-int publishRun(const ComputedRun& run, const RunOptions& options, SeasonHold* season,
-               std::FILE* console, std::FILE* errors) {
-    if (options.updateRecords && !updateGameRecords(run, options, console, errors)) {
+int publishRun(platform::Env& env, const ComputedRun& run, const RunOptions& options,
+               SeasonHold* season, std::FILE* console, std::FILE* errors) {
+    if (options.updateRecords && !updateGameRecords(env, run, options, console, errors)) {
         return ExitFailure;
     }
     bool ok = true;
@@ -95,12 +96,12 @@ int publishRun(const ComputedRun& run, const RunOptions& options, SeasonHold* se
         ok = false;
     }
     platform::Status reported =
-        writeRankingReport(run.model, options.game.path(RankingReportPath).c_str());
+        writeRankingReport(env, run.model, options.game.path(RankingReportPath).c_str());
     if (!reported) {
         complain(errors, RankingReportPath, reported.reason());
         ok = false;
     }
-    ok = writeExports(run, options, errors) && ok;
+    ok = writeExports(env, run, options, errors) && ok;
     // Last, so that a run counts in the season only once its outputs are out.
     if (season != nullptr && season->held() && run.season && reported) {
         platform::Status appended = season->append(run.historyEntry);

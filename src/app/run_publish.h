@@ -20,7 +20,7 @@ class SeasonHold {
     // Opens and locks the history at `path` (created when missing) and reads it. Another run
     // holding it is waited for, up to `wait`; false then, with nothing else done. Any other
     // failure is kept in `read().problem` (the run goes on without the season) and gives true.
-    bool take(const std::string& path, std::chrono::milliseconds wait);
+    bool take(platform::Env& env, const std::string& path, std::chrono::milliseconds wait);
     const SeasonRead& read() const { return read_; }
     // Frees the history's text once the run is computed.
     void forgetContent();
@@ -37,7 +37,7 @@ class SeasonHold {
 // ranking.txt, each export, and the history's line into `season` when it is held. Each file is
 // attempted on its own: a failed one keeps its earlier version, says why, and fails the run.
 // Returns the exit status.
-int publishRun(const ComputedRun& run, const RunOptions& options, SeasonHold* season,
-               std::FILE* console, std::FILE* errors);
+int publishRun(platform::Env& env, const ComputedRun& run, const RunOptions& options,
+               SeasonHold* season, std::FILE* console, std::FILE* errors);
 
 } // namespace kvr

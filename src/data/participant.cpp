@@ -52,10 +52,11 @@ bool decodeParticipant(const uint8_t* bytes, size_t size, ParticipantRecord& rec
     return true;
 }
 
-platform::Status readParticipantFile(const char* path, ParticipantRecord& record) {
+platform::Status readParticipantFile(platform::Env& env, const char* path,
+                                     ParticipantRecord& record) {
     uint8_t buffer[ParticipantFileSize];
     size_t delivered = 0;
-    platform::Status status = platform::readShared(path, buffer, sizeof buffer, delivered);
+    platform::Status status = platform::readShared(env, path, buffer, sizeof buffer, delivered);
     if (!status) {
         return status;
     }

@@ -1,6 +1,7 @@
 // The participant file (1616 bytes) and its in-memory record.
 #pragma once
 
+#include "platform/env.h"
 #include "platform/fs.h"
 
 #include <cstddef>
@@ -80,6 +81,7 @@ bool decodeParticipant(const uint8_t* bytes, size_t size, ParticipantRecord& rec
 // Reads the participant file at `path` into `record`. The file must be a regular file of at
 // least ParticipantFileSize bytes that no other program holds exclusively; on failure
 // `record` is left exactly as it was, and the status says why.
-platform::Status readParticipantFile(const char* path, ParticipantRecord& record);
+platform::Status readParticipantFile(platform::Env& env, const char* path,
+                                     ParticipantRecord& record);
 
 } // namespace kvr

@@ -1,6 +1,7 @@
 // The thin file-system layer: with the console (console.h), the only place that talks to the
-// operating system. Its policies are written once (fs_policy.cpp) over small per-OS primitives
-// (os_file.h), implemented for POSIX and for Win32.
+// operating system. Its policies are written once (fs_policy.cpp) over the steps of an Env
+// (env.h), the real system's implemented for POSIX and for Win32; each policy takes the Env
+// its steps go through.
 #pragma once
 
 #include <cstddef>
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace kvr::platform {
+
+class Env;
 
 // The outcome of an operation: success, or why it failed. The reason is made where the failure
 // is known: the OS's text for its error code, or a reason of our own ("held by another
@@ -71,17 +74,18 @@ void sortFolderEntries(std::vector<FolderEntry>& entries);
 // Lists the entries of `folder` whose names end in `extension`, in listing order.
 // Fails when the folder cannot be listed (missing, not a folder, not permitted) or a read of
 // it fails part-way.
-Status listFolder(const char* folder, const char* extension, std::vector<FolderEntry>& entries);
+Status listFolder(Env& env, const char* folder, const char* extension,
+                  std::vector<FolderEntry>& entries);
 
 // Opens an existing regular file for reading under a shared lock, without waiting, and reads
 // up to `capacity` bytes from its start. Other readers do not stand in the way; a file that
 // another program holds exclusively (POSIX) or has open for writing (Windows) is refused.
 // Anything that is not a regular file after following links is refused before it is opened.
-Status readShared(const char* path, uint8_t* buffer, size_t capacity, size_t& delivered);
+Status readShared(Env& env, const char* path, uint8_t* buffer, size_t capacity, size_t& delivered);
 
 // Reads the whole of an existing regular file of at most `limit` bytes into `content`, under
 // a shared lock as readShared does. A longer file fails without being read.
-Status readWholeShared(const char* path, size_t limit, std::string& content);
+Status readWholeShared(Env& env, const char* path, size_t limit, std::string& content);
 
 // True when `status` is the failure of a file that does not exist.
 bool isMissingFile(const Status& status);
@@ -90,7 +94,7 @@ constexpr const char* AlreadyExists = "already exists";
 // Creates the file `path`, which must not exist, with `size` bytes of `data`, flushed to disk.
 // Anything already at `path`, a link included, is left alone and fails with AlreadyExists. A
 // write that fails removes the file again.
-Status createNewFile(const char* path, const char* data, size_t size);
+Status createNewFile(Env& env, const char* path, const char* data, size_t size);
 
 struct WriteBlock {
     uint64_t offset;
@@ -103,14 +107,14 @@ struct WriteBlock {
 // folder, a symbolic link (the file, or a folder of a relative path), a shorter file or one
 // held by another program fails before a byte is written. When a write fails, the blocks
 // already written get their earlier bytes back. Never creates, truncates or grows the file.
-Status writeBlocksInPlace(const char* path, const WriteBlock* blocks, size_t count,
+Status writeBlocksInPlace(Env& env, const char* path, const WriteBlock* blocks, size_t count,
                           uint64_t minimumSize);
 
 // Replaces the file `target` with `size` bytes of `data`: written to a temporary file beside
 // it and renamed over it only when every write succeeded. A replaced file keeps its permission
 // bits; a symbolic link at `target` is replaced itself, its destination is never written. On
 // failure the temporary file is removed and `target` is left as it was.
-Status replaceFile(const char* target, const char* data, size_t size);
+Status replaceFile(Env& env, const char* target, const char* data, size_t size);
 
 // The same replacement for output made in pieces: begin(), any number of write()s that append,
 // then commit(). Until commit() succeeds the target is untouched; a replacement destroyed
@@ -118,7 +122,7 @@ Status replaceFile(const char* target, const char* data, size_t size);
 // later one with the same reason.
 class FileReplacement {
   public:
-    FileReplacement();
+    explicit FileReplacement(Env& env);
     ~FileReplacement();
     FileReplacement(const FileReplacement&) = delete;
     FileReplacement& operator=(const FileReplacement&) = delete;
@@ -130,6 +134,7 @@ class FileReplacement {
     struct State; // the platform's own
 
   private:
+    Env& env_;
     std::unique_ptr<State> state_;
 };
 
@@ -138,7 +143,7 @@ class FileReplacement {
 // then appended to. Nothing is ever rewritten or truncated.
 class AppendOnlyFile {
   public:
-    AppendOnlyFile();
+    explicit AppendOnlyFile(Env& env);
     ~AppendOnlyFile();
     AppendOnlyFile(const AppendOnlyFile&) = delete;
     AppendOnlyFile& operator=(const AppendOnlyFile&) = delete;
@@ -155,23 +160,9 @@ class AppendOnlyFile {
     struct State; // the platform's own
 
   private:
+    Env& env_;
     std::unique_ptr<State> state_;
 };
-
-// Test seam: makes the k-th file operation after this call fail (k >= 1); 0 disarms.
-// Every open, stat, lock, read (of a file or a folder), write, flush, mode change, close and
-// rename counts as one operation. Closing a folder and removing a temporary file after a
-// failure do not count: their result changes nothing.
-void injectFaultAt(long k);
-// Test seam for crashes: the process ends at once, with CrashExitStatus, at the k-th file
-// operation after this call, before that operation starts: nothing is flushed or cleaned up,
-// as after a power cut or a kill.
-constexpr int CrashExitStatus = 99;
-void injectCrashAt(long k);
-// Operations performed since the last injectFaultAt or injectCrashAt call.
-long operationsSinceInjection();
-// Called by the implementations before each operation; true when this one must fail.
-bool operationFails();
 
 // Where a path leads, to tell whether two paths name one file.
 struct FileIdentity {
@@ -183,8 +174,8 @@ struct FileIdentity {
     uint64_t file = 0;
 };
 
-// Looks `path` up (links followed). A query only: it opens nothing for writing, and it is not
-// counted by the test seams below.
+// Looks `path` up (links followed). A query only: it opens nothing for writing, and it takes no
+// step of an Env.
 FileIdentity identifyFile(const std::string& path);
 
 // Whether two identities are of one file: by device and file where both exist, otherwise by

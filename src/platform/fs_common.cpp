@@ -1,5 +1,5 @@
 // Platform-independent parts of the file-system layer: name matching, listing order and the
-// fault-injection seam.
+// names of temporary files.
 #include "platform/fs.h"
 #include "platform/fs_detail.h"
 
@@ -7,7 +7,6 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
@@ -139,37 +138,6 @@ std::string absolutePathBeside(const std::string& file, const std::string& path)
     const std::filesystem::path folder = std::filesystem::u8path(absolutePath(file)).parent_path();
     std::string utf8 = (folder / relative).u8string();
     return utf8;
-}
-
-static long faultAt = 0;
-static bool crashAtFault = false;
-static long operationCount = 0;
-
-void injectFaultAt(long k) {
-    faultAt = k;
-    crashAtFault = false;
-    operationCount = 0;
-}
-
-void injectCrashAt(long k) {
-    faultAt = k;
-    crashAtFault = true;
-    operationCount = 0;
-}
-
-long operationsSinceInjection() {
-    return operationCount;
-}
-
-bool operationFails() {
-    ++operationCount;
-    if (faultAt <= 0 || operationCount != faultAt) {
-        return false;
-    }
-    if (crashAtFault) {
-        std::_Exit(CrashExitStatus);
-    }
-    return true;
 }
 
 } // namespace kvr::platform

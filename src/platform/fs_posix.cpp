@@ -1,5 +1,6 @@
-// POSIX primitives of the file-system layer (os_file.h), the folder listing and the working
-// folder.
+// The POSIX Env (env.h) and the per-OS parts of the file-system layer (os_file.h), the working
+// folder and file identities.
+#include "platform/env.h"
 #include "platform/fs.h"
 #include "platform/fs_detail.h"
 #include "platform/os_file.h"
@@ -16,72 +17,34 @@
 
 namespace kvr::platform {
 
+struct ListingState {
+    DIR* dir;
+};
+
 namespace {
 
 // The failure of the call that just set errno.
 Status osError() {
-    int code = errno;
-    if (code == EWOULDBLOCK) {
-        return Status::failure(HeldByAnotherProgram, code);
-    }
-    return Status::failure(std::strerror(code), code);
+    return systemError(errno);
 }
 
-// An injected fault looks like a failing disk.
-Status injectedFault() {
-    errno = EIO;
-    return osError();
-}
-
-int descriptor(os::File file) {
+int descriptor(File file) {
     return static_cast<int>(file);
 }
 
-// Each wrapper counts as one operation for the fault-injection seam.
-int openFile(const char* path, int flags, mode_t mode = 0) {
-    if (operationFails()) {
-        errno = EIO;
-        return -1;
+PathKind kindOf(mode_t mode) {
+    if (S_ISREG(mode)) {
+        return PathKind::Regular;
     }
-    int fd;
-    do {
-        fd = ::open(path, flags | O_CLOEXEC | O_NOCTTY, mode);
-    } while (fd < 0 && errno == EINTR);
-    return fd;
-}
-
-// `how` is LOCK_SH or LOCK_EX; never waits for another holder.
-Status lockFile(int fd, int how) {
-    if (operationFails()) {
-        return injectedFault();
+    if (S_ISDIR(mode)) {
+        return PathKind::Folder;
     }
-    int rc;
-    do {
-        rc = ::flock(fd, how | LOCK_NB);
-    } while (rc != 0 && errno == EINTR);
-    return rc == 0 ? Status() : osError();
-}
-
-// stat, lstat (`followLinks` false) and fstat (`path` null) as one counted operation.
-Status statFile(const char* path, int fd, bool followLinks, struct stat& info) {
-    if (operationFails()) {
-        return injectedFault();
-    }
-    int rc;
-    if (path == nullptr) {
-        rc = ::fstat(fd, &info);
-    } else {
-        rc = followLinks ? ::stat(path, &info) : ::lstat(path, &info);
-    }
-    return rc == 0 ? Status() : osError();
+    return S_ISLNK(mode) ? PathKind::Link : PathKind::Other;
 }
 
 // One read, write, pread or pwrite, `call()`, retried when a signal interrupts it.
 template <typename Call> Status transferOnce(size_t& moved, Call call) {
     moved = 0;
-    if (operationFails()) {
-        return injectedFault();
-    }
     ssize_t n;
     do {
         n = call();
@@ -93,20 +56,6 @@ template <typename Call> Status transferOnce(size_t& moved, Call call) {
     return Status();
 }
 
-bool isFolderEntry(const char* folder, const dirent* entry) {
-    if (entry->d_type == DT_DIR) {
-        return true;
-    }
-    if (entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN) {
-        return false;
-    }
-    // A link or an entry of unknown type: ask for what it points to. A dangling link or a
-    // loop is not a folder; its import fails.
-    std::string path = std::string(folder) + "/" + entry->d_name;
-    struct stat info;
-    return statFile(path.c_str(), -1, true, info).ok() && S_ISDIR(info.st_mode);
-}
-
 std::string folderOf(const std::string& path) {
     size_t slash = path.rfind('/');
     if (slash == std::string::npos) {
@@ -115,47 +64,161 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+class PosixEnv final : public Env {
+  public:
+    Status stat(const NativePath& path, bool followLinks, PathInfo& info) override {
+        struct stat found;
+        int rc = followLinks ? ::stat(path.c_str(), &found) : ::lstat(path.c_str(), &found);
+        if (rc != 0) {
+            return osError();
+        }
+        info.kind = kindOf(found.st_mode);
+        info.bits = static_cast<uint32_t>(found.st_mode & 07777);
+        return Status();
+    }
+
+    Status open(const NativePath& path, Access access, File& file) override {
+        // O_NONBLOCK keeps an open from waiting on a FIFO swapped in after the check.
+        int flags = O_RDONLY | O_NONBLOCK;
+        switch (access) {
+        case Access::ReadShared:
+            break;
+        case Access::UpdateInPlace:
+            flags = O_RDWR | O_NONBLOCK | O_NOFOLLOW;
+            break;
+        case Access::AppendOrCreate:
+            flags = O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK;
+            break;
+        case Access::CreateNew:
+            flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW;
+            break;
+        case Access::Folder:
+            flags = O_RDONLY | O_DIRECTORY;
+            break;
+        }
+        int fd;
+        do {
+            fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOCTTY, 0666);
+        } while (fd < 0 && errno == EINTR);
+        file = fd >= 0 ? fd : NoFile;
+        return fd >= 0 ? Status() : osError();
+    }
+
+    Status statOpen(File file, OpenInfo& info) override {
+        struct stat found;
+        if (::fstat(descriptor(file), &found) != 0) {
+            return osError();
+        }
+        info.regular = S_ISREG(found.st_mode);
+        info.size = static_cast<uint64_t>(found.st_size);
+        info.linked = found.st_nlink > 0;
+        return Status();
+    }
+
+    Status lock(File file, bool exclusive) override {
+        // Never waits for another holder.
+        int rc;
+        do {
+            rc = ::flock(descriptor(file), (exclusive ? LOCK_EX : LOCK_SH) | LOCK_NB);
+        } while (rc != 0 && errno == EINTR);
+        return rc == 0 ? Status() : osError();
+    }
+
+    Status read(File file, uint8_t* buffer, size_t size, size_t& moved) override {
+        return transferOnce(moved, [&] { return ::read(descriptor(file), buffer, size); });
+    }
+
+    Status readAt(File file, uint64_t offset, uint8_t* buffer, size_t size,
+                  size_t& moved) override {
+        return transferOnce(moved, [&] {
+            return ::pread(descriptor(file), buffer, size, static_cast<off_t>(offset));
+        });
+    }
+
+    Status writeAt(File file, uint64_t offset, const uint8_t* data, size_t size,
+                   size_t& moved) override {
+        return transferOnce(moved, [&] {
+            return ::pwrite(descriptor(file), data, size, static_cast<off_t>(offset));
+        });
+    }
+
+    Status append(File file, uint64_t, const uint8_t* data, size_t size, size_t& moved) override {
+        // O_APPEND puts each write at the end, wherever that is.
+        return transferOnce(moved, [&] { return ::write(descriptor(file), data, size); });
+    }
+
+    Status flush(File file) override {
+        int rc;
+        do {
+            rc = ::fsync(descriptor(file));
+        } while (rc != 0 && errno == EINTR);
+        return rc == 0 ? Status() : osError();
+    }
+
+    Status close(File file) override {
+        return ::close(descriptor(file)) == 0 ? Status() : osError();
+    }
+
+    void closeQuietly(File file) override { ::close(descriptor(file)); }
+
+    Status changeMode(File file, const TargetState& state) override {
+        return ::fchmod(descriptor(file), static_cast<mode_t>(state.bits)) == 0 ? Status()
+                                                                                : osError();
+    }
+
+    Status rename(const NativePath& temporary, const NativePath& target,
+                  const TargetState&) override {
+        return ::rename(temporary.c_str(), target.c_str()) == 0 ? Status() : osError();
+    }
+
+    Status openListing(const NativePath& folder, const char*, Listing& listing) override {
+        DIR* dir = ::opendir(folder.c_str());
+        if (dir == nullptr) {
+            listing = nullptr;
+            return osError();
+        }
+        listing = new ListingState{dir};
+        return Status();
+    }
+
+    Status readListing(Listing listing, std::string& name, bool& isFolder, bool& known,
+                       bool& end) override {
+        errno = 0;
+        const dirent* entry = ::readdir(listing->dir);
+        end = entry == nullptr;
+        if (end) {
+            return errno != 0 ? osError() : Status();
+        }
+        name = entry->d_name;
+        isFolder = entry->d_type == DT_DIR;
+        known = entry->d_type != DT_LNK && entry->d_type != DT_UNKNOWN;
+        return Status();
+    }
+
+    void closeListing(Listing listing) override {
+        if (listing != nullptr) {
+            ::closedir(listing->dir);
+            delete listing;
+        }
+    }
+};
+
 } // namespace
 
-Status listFolder(const char* folder, const char* extension, std::vector<FolderEntry>& entries) {
-    entries.clear();
-    if (operationFails()) {
-        return injectedFault();
+Env& Env::system() {
+    static PosixEnv env;
+    return env;
+}
+
+Status systemError(long code) {
+    if (code == EWOULDBLOCK) {
+        return Status::failure(HeldByAnotherProgram, code);
     }
-    DIR* dir = ::opendir(folder);
-    if (dir == nullptr) {
-        return osError();
-    }
-    Status status;
-    for (;;) {
-        // Reading the folder counts as a read. A read error fails the whole listing: a run
-        // over part of the folder would drop participants without a word.
-        if (operationFails()) {
-            status = injectedFault();
-            break;
-        }
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
-        if (entry == nullptr) {
-            if (errno != 0) {
-                status = osError();
-            }
-            break;
-        }
-        std::string name = entry->d_name;
-        if (name == "." || name == ".." || !nameHasExtension(name, extension)) {
-            continue;
-        }
-        bool folderFlag = isFolderEntry(folder, entry);
-        entries.push_back(FolderEntry{std::move(name), folderFlag});
-    }
-    ::closedir(dir);
-    if (!status) {
-        entries.clear();
-        return status;
-    }
-    sortFolderEntries(entries);
-    return status;
+    return Status::failure(std::strerror(static_cast<int>(code)), code);
+}
+
+long deviceErrorCode() {
+    return EIO;
 }
 
 Status checkFolder(const char* folder) {
@@ -206,121 +269,57 @@ bool isMissing(const Status& status) {
     return status.code() == ENOENT;
 }
 
-Status checkBeforeOpen(const NativePath& path) {
+bool isNameTaken(const Status& status) {
+    return status.code() == EEXIST;
+}
+
+Status checkBeforeOpen(Env& env, const NativePath& path) {
     // Only a regular file is opened: opening a device can act on it (a tape rewinds). The
-    // check after the open (sizeOf) catches a file swapped in between.
-    struct stat info;
-    Status status = statFile(path.c_str(), -1, true, info);
-    if (status && !S_ISREG(info.st_mode)) {
+    // check after the open (its size) catches a file swapped in between.
+    PathInfo info;
+    Status status = env.stat(path, true, info);
+    if (status && info.kind != PathKind::Regular) {
         return Status::failure(NotARegularFile);
     }
     return status;
 }
 
-Status checkInPlaceTarget(const NativePath& path) {
+Status checkInPlaceTarget(Env& env, const NativePath& path) {
     // No link on the way: neither the file nor, for a path relative to the working folder,
     // a folder on it. The write stays inside the folder the path names.
-    struct stat info;
+    PathInfo info;
     if (path[0] != '/') {
         for (size_t slash = path.find('/'); slash != std::string::npos;
              slash = path.find('/', slash + 1)) {
-            Status status = statFile(path.substr(0, slash).c_str(), -1, false, info);
+            Status status = env.stat(path.substr(0, slash), false, info);
             if (!status) {
                 return status;
             }
-            if (!S_ISDIR(info.st_mode)) {
-                return Status::failure(S_ISLNK(info.st_mode)
+            if (info.kind != PathKind::Folder) {
+                return Status::failure(info.kind == PathKind::Link
                                            ? "a folder on the path is a link"
                                            : "a part of the path is not a folder");
             }
         }
     }
-    Status status = statFile(path.c_str(), -1, false, info);
+    Status status = env.stat(path, false, info);
     if (!status) {
         return status;
     }
-    if (S_ISLNK(info.st_mode)) {
+    if (info.kind == PathKind::Link) {
         return Status::failure("a link, not the file itself");
     }
-    return S_ISREG(info.st_mode) ? status : Status::failure(NotARegularFile);
+    return info.kind == PathKind::Regular ? status : Status::failure(NotARegularFile);
 }
 
-Status open(const NativePath& path, Access access, File& file) {
-    // O_NONBLOCK keeps an open from waiting on a FIFO swapped in after the check.
-    int flags = O_RDONLY | O_NONBLOCK;
-    if (access == Access::UpdateInPlace) {
-        flags = O_RDWR | O_NONBLOCK | O_NOFOLLOW;
-    } else if (access == Access::AppendOrCreate) {
-        flags = O_RDWR | O_APPEND | O_CREAT | O_NONBLOCK;
+Status syncFolderOf(Env& env, const NativePath& path) {
+    File folder = NoFile;
+    Status status = env.open(folderOf(path), Access::Folder, folder);
+    if (!status) {
+        return status;
     }
-    int fd = openFile(path.c_str(), flags, 0666);
-    file = fd;
-    return fd >= 0 ? Status() : osError();
-}
-
-Status sizeOf(File file, uint64_t& size) {
-    struct stat info;
-    Status status = statFile(nullptr, descriptor(file), false, info);
-    if (status && !S_ISREG(info.st_mode)) {
-        return Status::failure(NotARegularFile);
-    }
-    size = status ? static_cast<uint64_t>(info.st_size) : 0;
-    return status;
-}
-
-Status lock(File file, bool exclusive) {
-    return lockFile(descriptor(file), exclusive ? LOCK_EX : LOCK_SH);
-}
-
-Status read(File file, uint8_t* buffer, size_t size, size_t& moved) {
-    return transferOnce(moved, [&] { return ::read(descriptor(file), buffer, size); });
-}
-
-Status readAt(File file, uint64_t offset, uint8_t* buffer, size_t size, size_t& moved) {
-    return transferOnce(
-        moved, [&] { return ::pread(descriptor(file), buffer, size, static_cast<off_t>(offset)); });
-}
-
-Status writeAt(File file, uint64_t offset, const uint8_t* data, size_t size, size_t& moved) {
-    return transferOnce(
-        moved, [&] { return ::pwrite(descriptor(file), data, size, static_cast<off_t>(offset)); });
-}
-
-Status append(File file, uint64_t, const uint8_t* data, size_t size, size_t& moved) {
-    // O_APPEND puts each write at the end, wherever that is.
-    return transferOnce(moved, [&] { return ::write(descriptor(file), data, size); });
-}
-
-Status flush(File file) {
-    if (operationFails()) {
-        return injectedFault();
-    }
-    int rc;
-    do {
-        rc = ::fsync(descriptor(file));
-    } while (rc != 0 && errno == EINTR);
-    return rc == 0 ? Status() : osError();
-}
-
-Status close(File file) {
-    if (operationFails()) {
-        ::close(descriptor(file));
-        return injectedFault();
-    }
-    return ::close(descriptor(file)) == 0 ? Status() : osError();
-}
-
-void closeQuietly(File file) {
-    ::close(descriptor(file));
-}
-
-Status syncFolderOf(const NativePath& path) {
-    int fd = openFile(folderOf(path).c_str(), O_RDONLY | O_DIRECTORY);
-    if (fd < 0) {
-        return osError();
-    }
-    Status flushed = os::flush(fd);
-    Status closed = os::close(fd);
+    Status flushed = env.flush(folder);
+    Status closed = env.close(folder);
     return flushed ? closed : flushed;
 }
 
@@ -336,44 +335,38 @@ NativePath pathIn(const NativePath& folder, const std::string& name) {
     return folder + "/" + name;
 }
 
-Status inspectTarget(const NativePath& target, TargetState& state) {
-    struct stat existing;
-    Status found = statFile(target.c_str(), -1, false, existing);
+Status inspectTarget(Env& env, const NativePath& target, TargetState& state) {
+    PathInfo info;
+    Status found = env.stat(target, false, info);
     if (!found) {
         return isMissing(found) ? Status() : found;
     }
     // A replaced file keeps its permission bits; a link or anything else is simply replaced.
     state.exists = true;
-    state.keep = S_ISREG(existing.st_mode);
-    state.bits = static_cast<uint32_t>(existing.st_mode & 07777);
+    state.keep = info.kind == PathKind::Regular;
+    state.bits = info.bits;
     return found;
 }
 
-Status keepBits(File file, const TargetState& state) {
-    if (operationFails()) {
-        return injectedFault();
-    }
-    return ::fchmod(descriptor(file), static_cast<mode_t>(state.bits)) == 0 ? Status() : osError();
-}
-
-Status createTemporary(const NativePath& path, File& file, bool& nameTaken) {
+Status createTemporary(Env& env, const NativePath& path, File& file, bool& nameTaken) {
     file = NoFile;
     nameTaken = false;
-    int fd = openFile(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW, 0666);
-    if (fd < 0) {
-        nameTaken = errno == EEXIST;
-        return osError();
+    File created = NoFile;
+    Status opened = env.open(path, Access::CreateNew, created);
+    if (!opened) {
+        nameTaken = isNameTaken(opened);
+        return opened;
     }
     // Locked for as long as it is open. A name that a cleaner removed between the create and
     // the lock (no link left) is given up, and so is one locked by someone else meanwhile.
-    Status locked = lockFile(fd, LOCK_EX);
-    struct stat info;
-    Status status = locked ? statFile(nullptr, fd, false, info) : locked;
-    if (status && info.st_nlink > 0) {
-        file = fd;
+    Status locked = env.lock(created, true);
+    OpenInfo info;
+    Status status = locked ? env.statOpen(created, info) : locked;
+    if (status && info.linked) {
+        file = created;
         return status;
     }
-    ::close(fd);
+    env.closeQuietly(created);
     nameTaken = status.ok() || locked.reason() == HeldByAnotherProgram;
     if (!nameTaken) {
         ::unlink(path.c_str());
@@ -411,13 +404,6 @@ void removeIfAbandoned(const NativePath& path) {
         ::unlink(path.c_str());
     }
     ::close(fd);
-}
-
-Status moveIntoPlace(const NativePath& temporary, const NativePath& target, const TargetState&) {
-    if (operationFails()) {
-        return injectedFault();
-    }
-    return ::rename(temporary.c_str(), target.c_str()) == 0 ? Status() : osError();
 }
 
 void discardTemporary(File file, const NativePath& path) {

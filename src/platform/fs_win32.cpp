@@ -1,7 +1,8 @@
-// Win32 primitives of the file-system layer (os_file.h), the folder listing and the working
-// folder. Wide-character API throughout: names are UTF-8 inside the program and UTF-16 at the
-// OS, full paths carry the \\?\ prefix, so neither the ANSI code page nor the 260-character
-// limit applies.
+// The Win32 Env (env.h) and the per-OS parts of the file-system layer (os_file.h), the working
+// folder and file identities. Wide-character API throughout: names are UTF-8 inside the program and
+// UTF-16 at the OS, full paths carry the \\?\ prefix, so neither the ANSI code page nor the
+// 260-character limit applies.
+#include "platform/env.h"
 #include "platform/fs.h"
 #include "platform/fs_detail.h"
 #include "platform/os_file.h"
@@ -12,6 +13,12 @@
 #include <string>
 
 namespace kvr::platform {
+
+struct ListingState {
+    HANDLE search = INVALID_HANDLE_VALUE; // none when nothing matched
+    WIN32_FIND_DATAW found;               // the entry the last call delivered
+    bool pending = false;                 // `found` not yet read
+};
 
 namespace {
 
@@ -48,19 +55,11 @@ std::string systemMessage(DWORD code) {
 
 // The failure with error code `code`, normally GetLastError() of the call that just failed.
 Status osError(DWORD code) {
-    if (code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION) {
-        return Status::failure(HeldByAnotherProgram, static_cast<long>(code));
-    }
-    return Status::failure(systemMessage(code), static_cast<long>(code));
+    return systemError(static_cast<long>(code));
 }
 
 Status lastError() {
     return osError(GetLastError());
-}
-
-// An injected fault looks like a failing disk.
-Status injectedFault() {
-    return osError(ERROR_IO_DEVICE);
 }
 
 bool startsWith(const std::wstring& text, const wchar_t* prefix) {
@@ -103,29 +102,8 @@ std::wstring lastName(const std::wstring& full) {
     return full.substr(full.rfind(L'\\') + 1);
 }
 
-HANDLE handleOf(os::File file) {
+HANDLE handleOf(File file) {
     return reinterpret_cast<HANDLE>(file);
-}
-
-// Each wrapper below counts as one operation for the fault-injection seam.
-
-HANDLE openFile(const std::wstring& path, DWORD access, DWORD share, DWORD disposition,
-                DWORD hints) {
-    if (operationFails()) {
-        SetLastError(ERROR_IO_DEVICE);
-        return INVALID_HANDLE_VALUE;
-    }
-    return CreateFileW(path.c_str(), access, share, nullptr, disposition,
-                       FILE_ATTRIBUTE_NORMAL | hints, nullptr);
-}
-
-// The attributes of the file at `path`, INVALID_FILE_ATTRIBUTES when there is none.
-Status fileAttributes(const std::wstring& path, DWORD& attributes) {
-    if (operationFails()) {
-        return injectedFault();
-    }
-    attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES ? Status() : lastError();
 }
 
 OVERLAPPED overlappedAt(uint64_t position) {
@@ -140,24 +118,12 @@ OVERLAPPED overlappedAt(uint64_t position) {
 // synchronous, so the call has completed when it returns.
 template <typename Call> Status transferOnce(size_t size, size_t& moved, Call call) {
     moved = 0;
-    if (operationFails()) {
-        return injectedFault();
-    }
     DWORD n = 0;
     if (!call(static_cast<DWORD>(std::min(size, MaximumRequest)), &n)) {
         return lastError();
     }
     moved = n;
     return Status();
-}
-
-// The next entry of a listing; reading the folder counts as a read for the fault seam.
-bool nextFolderEntry(HANDLE search, WIN32_FIND_DATAW& found) {
-    if (operationFails()) {
-        SetLastError(ERROR_READ_FAULT);
-        return false;
-    }
-    return FindNextFileW(search, &found) != 0;
 }
 
 // The pattern that lists `fullFolder` (a full path) for names ending in `suffix`.
@@ -173,40 +139,231 @@ std::wstring searchPattern(std::wstring fullFolder, const std::string& suffix) {
 constexpr DWORD KeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                                  FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-} // namespace
+void describe(const WIN32_FIND_DATAW& found, std::string& name, bool& isFolder) {
+    name = fromWide(found.cFileName);
+    isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
 
-Status listFolder(const char* folder, const char* extension, std::vector<FolderEntry>& entries) {
-    entries.clear();
-    if (operationFails()) {
-        return injectedFault();
-    }
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(searchPattern(fullPath(folder), extension).c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        // No match in an existing folder is an empty listing; anything else is a failure.
-        DWORD error = GetLastError();
-        return error == ERROR_FILE_NOT_FOUND ? Status() : osError(error);
-    }
-    do {
-        std::string name = fromWide(found.cFileName);
-        // The pattern also matches 8.3 short names ("x.kvrx" is "X~1.KVR"): check the long
-        // name again.
-        if (name == "." || name == ".." || !nameHasExtension(name, extension)) {
-            continue;
+class Win32Env final : public Env {
+  public:
+    Status stat(const NativePath& path, bool, PathInfo& info) override {
+        DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) {
+            return lastError();
         }
-        bool folderFlag = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        entries.push_back(FolderEntry{std::move(name), folderFlag});
-    } while (nextFolderEntry(search, found));
-    // Only ERROR_NO_MORE_FILES ends a complete listing. Any other failure fails it, as on
-    // POSIX: a run over part of the folder would drop participants without a word.
-    DWORD error = GetLastError();
-    FindClose(search);
-    if (error != ERROR_NO_MORE_FILES) {
-        entries.clear();
+        info.kind =
+            (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ? PathKind::Folder : PathKind::Regular;
+        info.bits = attributes;
+        return Status();
+    }
+
+    Status open(const NativePath& path, Access access, File& file) override {
+        DWORD rights = GENERIC_READ | GENERIC_WRITE;
+        DWORD share = 0;
+        DWORD disposition = OPEN_EXISTING;
+        DWORD hints = 0;
+        switch (access) {
+        case Access::ReadShared:
+            // Read sharing only: other readers are welcome, a program that has the file open
+            // for writing makes the open fail at once. A device such as "NUL" opens, and is
+            // refused by its type.
+            rights = GENERIC_READ;
+            share = FILE_SHARE_READ;
+            hints = FILE_FLAG_SEQUENTIAL_SCAN;
+            break;
+        case Access::UpdateInPlace:
+        case Access::AppendOrCreate:
+            // No sharing: while the handle is open no other program can open the file, and a
+            // file another program has open fails at once. OPEN_EXISTING never creates or
+            // truncates the file, OPEN_ALWAYS creates a missing one and never truncates one.
+            // Read access too: for the bytes a failed update puts back, or the log read before
+            // it is appended to.
+            if (access == Access::UpdateInPlace) {
+                hints = FILE_FLAG_RANDOM_ACCESS;
+            } else {
+                disposition = OPEN_ALWAYS;
+            }
+            break;
+        case Access::CreateNew:
+            // Open for writing without delete sharing: no other run can remove it while it is
+            // written.
+            rights = GENERIC_WRITE;
+            share = FILE_SHARE_READ;
+            disposition = CREATE_NEW;
+            break;
+        case Access::Folder:
+            rights = 0;
+            share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+            hints = FILE_FLAG_BACKUP_SEMANTICS;
+            break;
+        }
+        HANDLE handle = CreateFileW(path.c_str(), rights, share, nullptr, disposition,
+                                    FILE_ATTRIBUTE_NORMAL | hints, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            file = NoFile;
+            return lastError();
+        }
+        file = reinterpret_cast<File>(handle);
+        return Status();
+    }
+
+    Status statOpen(File file, OpenInfo& info) override {
+        // A file on disk, not a folder, console, pipe or other device.
+        info = OpenInfo();
+        if (GetFileType(handleOf(file)) != FILE_TYPE_DISK) {
+            return Status();
+        }
+        BY_HANDLE_FILE_INFORMATION found;
+        if (GetFileInformationByHandle(handleOf(file), &found) == 0) {
+            return lastError();
+        }
+        info.regular = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+        info.size = (static_cast<uint64_t>(found.nFileSizeHigh) << 32) | found.nFileSizeLow;
+        info.linked = found.nNumberOfLinks > 0;
+        return Status();
+    }
+
+    Status lock(File, bool) override {
+        return Status(); // the sharing mode of the open holds the file
+    }
+
+    Status read(File file, uint8_t* buffer, size_t size, size_t& moved) override {
+        return transferOnce(size, moved, [&](DWORD request, DWORD* n) {
+            return ReadFile(handleOf(file), buffer, request, n, nullptr) != 0;
+        });
+    }
+
+    Status readAt(File file, uint64_t offset, uint8_t* buffer, size_t size,
+                  size_t& moved) override {
+        OVERLAPPED at = overlappedAt(offset);
+        return transferOnce(size, moved, [&](DWORD request, DWORD* n) {
+            return ReadFile(handleOf(file), buffer, request, n, &at) != 0;
+        });
+    }
+
+    Status writeAt(File file, uint64_t offset, const uint8_t* data, size_t size,
+                   size_t& moved) override {
+        OVERLAPPED at = overlappedAt(offset);
+        return transferOnce(size, moved, [&](DWORD request, DWORD* n) {
+            return WriteFile(handleOf(file), data, request, n, &at) != 0;
+        });
+    }
+
+    Status append(File file, uint64_t end, const uint8_t* data, size_t size,
+                  size_t& moved) override {
+        // Nobody else can have the file open, so its end is where this handle left it.
+        return writeAt(file, end, data, size, moved);
+    }
+
+    Status flush(File file) override {
+        return FlushFileBuffers(handleOf(file)) != 0 ? Status() : lastError();
+    }
+
+    Status close(File file) override {
+        return CloseHandle(handleOf(file)) != 0 ? Status() : lastError();
+    }
+
+    void closeQuietly(File file) override { CloseHandle(handleOf(file)); }
+
+    Status changeMode(File file, const TargetState& state) override {
+        FILE_BASIC_INFO info{}; // zero times: unchanged
+        info.FileAttributes = state.bits & KeptAttributes;
+        return SetFileInformationByHandle(handleOf(file), FileBasicInfo, &info, sizeof info) != 0
+                   ? Status()
+                   : lastError();
+    }
+
+    Status rename(const NativePath& temporary, const NativePath& target,
+                  const TargetState& state) override {
+        // An existing target goes through ReplaceFileW, which keeps its ACL and refuses a
+        // read-only file; a rename that would overwrite it is never tried instead, as it would
+        // do neither.
+        if (!state.exists) {
+            return MoveFileExW(temporary.c_str(), target.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0
+                       ? Status()
+                       : lastError();
+        }
+        if (ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0) {
+            return Status();
+        }
+        DWORD error = GetLastError();
+        if (error == ERROR_ACCESS_DENIED && (state.bits & FILE_ATTRIBUTE_READONLY) != 0) {
+            // ReplaceFileW refuses a read-only target (and leaves it as it was): say so.
+            return Status::failure("read-only", static_cast<long>(error));
+        }
         return osError(error);
     }
-    sortFolderEntries(entries);
-    return Status();
+
+    Status openListing(const NativePath& folder, const char* extension, Listing& listing) override {
+        listing = new ListingState;
+        listing->search = FindFirstFileW(searchPattern(folder, extension).c_str(), &listing->found);
+        if (listing->search != INVALID_HANDLE_VALUE) {
+            listing->pending = true;
+            return Status();
+        }
+        // No match in an existing folder is an empty listing; anything else is a failure.
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND) {
+            return Status();
+        }
+        delete listing;
+        listing = nullptr;
+        return osError(error);
+    }
+
+    Status readListing(Listing listing, std::string& name, bool& isFolder, bool& known,
+                       bool& end) override {
+        known = true;
+        end = false;
+        if (listing->pending) {
+            listing->pending = false;
+            describe(listing->found, name, isFolder);
+            return Status();
+        }
+        if (listing->search == INVALID_HANDLE_VALUE) {
+            end = true;
+            return Status();
+        }
+        if (FindNextFileW(listing->search, &listing->found) == 0) {
+            // Only ERROR_NO_MORE_FILES ends a complete listing.
+            DWORD error = GetLastError();
+            end = true;
+            return error == ERROR_NO_MORE_FILES ? Status() : osError(error);
+        }
+        describe(listing->found, name, isFolder);
+        return Status();
+    }
+
+    void closeListing(Listing listing) override {
+        if (listing == nullptr) {
+            return;
+        }
+        if (listing->search != INVALID_HANDLE_VALUE) {
+            FindClose(listing->search);
+        }
+        delete listing;
+    }
+};
+
+} // namespace
+
+Env& Env::system() {
+    static Win32Env env;
+    return env;
+}
+
+Status systemError(long code) {
+    const auto error = static_cast<DWORD>(code);
+    if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
+        return Status::failure(HeldByAnotherProgram, code);
+    }
+    return Status::failure(systemMessage(error), code);
+}
+
+long deviceErrorCode() {
+    return static_cast<long>(ERROR_IO_DEVICE);
 }
 
 Status checkFolder(const char* folder) {
@@ -259,112 +416,27 @@ bool isMissing(const Status& status) {
     return status.code() == static_cast<long>(ERROR_FILE_NOT_FOUND);
 }
 
-Status checkBeforeOpen(const NativePath& path) {
-    // A folder is refused here; anything else is judged by its handle (sizeOf).
-    DWORD attributes = 0;
-    Status status = fileAttributes(path, attributes);
-    if (status && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+bool isNameTaken(const Status& status) {
+    return status.code() == static_cast<long>(ERROR_FILE_EXISTS) ||
+           status.code() == static_cast<long>(ERROR_ALREADY_EXISTS);
+}
+
+Status checkBeforeOpen(Env& env, const NativePath& path) {
+    // A folder is refused here; anything else is judged by its handle (its size).
+    PathInfo info;
+    Status status = env.stat(path, true, info);
+    if (status && info.kind == PathKind::Folder) {
         return Status::failure(NotARegularFile);
     }
     return status;
 }
 
-Status checkInPlaceTarget(const NativePath& path) {
-    return checkBeforeOpen(path);
+Status checkInPlaceTarget(Env& env, const NativePath& path) {
+    return checkBeforeOpen(env, path);
 }
 
-Status open(const NativePath& path, Access access, File& file) {
-    HANDLE handle;
-    if (access == Access::ReadShared) {
-        // Read sharing only: other readers are welcome, a program that has the file open for
-        // writing makes the open fail at once. A device such as "NUL" opens, and is refused by
-        // its type.
-        handle =
-            openFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN);
-    } else {
-        // No sharing: while the handle is open no other program can open the file, and a file
-        // another program has open fails at once. OPEN_EXISTING never creates or truncates
-        // the file, OPEN_ALWAYS creates a missing one and never truncates one. Read access
-        // too: for the bytes a failed update puts back, or the log read before it is appended
-        // to.
-        bool update = access == Access::UpdateInPlace;
-        handle =
-            openFile(path, GENERIC_READ | GENERIC_WRITE, 0, update ? OPEN_EXISTING : OPEN_ALWAYS,
-                     update ? FILE_FLAG_RANDOM_ACCESS : 0);
-    }
-    file = reinterpret_cast<File>(handle);
-    return handle != INVALID_HANDLE_VALUE ? Status() : lastError();
-}
-
-Status sizeOf(File file, uint64_t& size) {
-    // A file on disk, not a folder, console, pipe or other device.
-    if (operationFails()) {
-        return injectedFault();
-    }
-    if (GetFileType(handleOf(file)) != FILE_TYPE_DISK) {
-        return Status::failure(NotARegularFile);
-    }
-    BY_HANDLE_FILE_INFORMATION info;
-    if (GetFileInformationByHandle(handleOf(file), &info) == 0) {
-        return lastError();
-    }
-    if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        return Status::failure(NotARegularFile);
-    }
-    size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    return Status();
-}
-
-Status lock(File, bool) {
-    return Status(); // the sharing mode of the open holds the file
-}
-
-Status read(File file, uint8_t* buffer, size_t size, size_t& moved) {
-    return transferOnce(size, moved, [&](DWORD request, DWORD* n) {
-        return ReadFile(handleOf(file), buffer, request, n, nullptr) != 0;
-    });
-}
-
-Status readAt(File file, uint64_t offset, uint8_t* buffer, size_t size, size_t& moved) {
-    OVERLAPPED at = overlappedAt(offset);
-    return transferOnce(size, moved, [&](DWORD request, DWORD* n) {
-        return ReadFile(handleOf(file), buffer, request, n, &at) != 0;
-    });
-}
-
-Status writeAt(File file, uint64_t offset, const uint8_t* data, size_t size, size_t& moved) {
-    OVERLAPPED at = overlappedAt(offset);
-    return transferOnce(size, moved, [&](DWORD request, DWORD* n) {
-        return WriteFile(handleOf(file), data, request, n, &at) != 0;
-    });
-}
-
-Status append(File file, uint64_t end, const uint8_t* data, size_t size, size_t& moved) {
-    // Nobody else can have the file open, so its end is where this handle left it.
-    return writeAt(file, end, data, size, moved);
-}
-
-Status flush(File file) {
-    if (operationFails()) {
-        return injectedFault();
-    }
-    return FlushFileBuffers(handleOf(file)) != 0 ? Status() : lastError();
-}
-
-Status syncFolderOf(const NativePath&) {
+Status syncFolderOf(Env&, const NativePath&) {
     return Status(); // the rename is written through; a folder cannot be flushed
-}
-
-Status close(File file) {
-    if (operationFails()) {
-        CloseHandle(handleOf(file));
-        return injectedFault();
-    }
-    return CloseHandle(handleOf(file)) != 0 ? Status() : lastError();
-}
-
-void closeQuietly(File file) {
-    CloseHandle(handleOf(file));
 }
 
 Place placeOf(const char* target) {
@@ -379,43 +451,25 @@ NativePath pathIn(const NativePath& folder, const std::string& name) {
     return folder + L"\\" + toWide(name);
 }
 
-Status inspectTarget(const NativePath& target, TargetState& state) {
-    DWORD attributes = INVALID_FILE_ATTRIBUTES;
-    Status found = fileAttributes(target, attributes);
+Status inspectTarget(Env& env, const NativePath& target, TargetState& state) {
+    PathInfo info;
+    Status found = env.stat(target, false, info);
     if (!found) {
         return isMissing(found) ? Status() : found;
     }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    if (info.kind == PathKind::Folder) {
         return Status::failure(NotARegularFile);
     }
     state.exists = true;
-    state.keep = (attributes & KeptAttributes) != 0;
-    state.bits = attributes;
+    state.keep = (info.bits & KeptAttributes) != 0;
+    state.bits = info.bits;
     return found;
 }
 
-Status keepBits(File file, const TargetState& state) {
-    if (operationFails()) {
-        return injectedFault();
-    }
-    FILE_BASIC_INFO info{}; // zero times: unchanged
-    info.FileAttributes = state.bits & KeptAttributes;
-    return SetFileInformationByHandle(handleOf(file), FileBasicInfo, &info, sizeof info) != 0
-               ? Status()
-               : lastError();
-}
-
-Status createTemporary(const NativePath& path, File& file, bool& nameTaken) {
-    // Open for writing without delete sharing: no other run can remove it while it is written.
-    HANDLE handle = openFile(path, GENERIC_WRITE, FILE_SHARE_READ, CREATE_NEW, 0);
-    file = reinterpret_cast<File>(handle);
-    if (handle != INVALID_HANDLE_VALUE) {
-        nameTaken = false;
-        return Status();
-    }
-    DWORD error = GetLastError();
-    nameTaken = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS;
-    return osError(error);
+Status createTemporary(Env& env, const NativePath& path, File& file, bool& nameTaken) {
+    Status status = env.open(path, Access::CreateNew, file);
+    nameTaken = !status && isNameTaken(status);
+    return status;
 }
 
 std::vector<NativePath> temporariesOf(const NativePath& folder, const std::string& base) {
@@ -438,32 +492,6 @@ void removeIfAbandoned(const NativePath& path) {
     // A live writer keeps its temporary file open without delete sharing, so deleting it fails
     // with a sharing violation and it stays.
     DeleteFileW(path.c_str());
-}
-
-Status moveIntoPlace(const NativePath& temporary, const NativePath& target,
-                     const TargetState& state) {
-    if (operationFails()) {
-        return injectedFault();
-    }
-    // An existing target goes through ReplaceFileW, which keeps its ACL and refuses a
-    // read-only file; a rename that would overwrite it is never tried instead, as it would do
-    // neither.
-    if (!state.exists) {
-        return MoveFileExW(temporary.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0
-                   ? Status()
-                   : lastError();
-    }
-    if (ReplaceFileW(target.c_str(), temporary.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                     nullptr, nullptr) != 0) {
-        return Status();
-    }
-    DWORD error = GetLastError();
-    if (error == ERROR_ACCESS_DENIED && (state.bits & FILE_ATTRIBUTE_READONLY) != 0) {
-        // ReplaceFileW refuses a read-only target (and leaves it as it was): say so.
-        return Status::failure("read-only", static_cast<long>(error));
-    }
-    return osError(error);
 }
 
 void discardTemporary(File file, const NativePath& path) {

@@ -1,6 +1,7 @@
 // Writes the record tables into the game's records file.
 #pragma once
 
+#include "platform/env.h"
 #include "platform/fs.h"
 #include "records/record_tables.h"
 
@@ -13,6 +14,6 @@ constexpr const char* GameRecordsPath = "Configuration/gameinfo.rcf";
 // regular file of at least MinimumRecordsFileSize bytes not held by another program;
 // otherwise not a byte is written. Succeeds only when both writes, the flush and the close
 // succeeded.
-platform::Status writeGameRecords(const RecordTables& tables, const char* path);
+platform::Status writeGameRecords(platform::Env& env, const RecordTables& tables, const char* path);
 
 } // namespace kvr

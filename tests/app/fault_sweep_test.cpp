@@ -8,6 +8,7 @@
 #include "platform/fs.h"
 #include "records/record_tables.h"
 #include "report/ranking_report.h"
+#include "support/faulty_env.h"
 #include "support/game_folder.h"
 
 #include <gtest/gtest.h>
@@ -73,14 +74,13 @@ struct Outcome {
 // One whole run in `folder` with the k-th operation failing (none when 0).
 Outcome runWithFaultAt(const fs::path& folder, long k, const RunOptions& options) {
     kvrtest::WorkingFolder here(folder);
-    platform::injectFaultAt(k);
+    kvrtest::FaultyEnv env;
+    env.failAt(k);
     kvrtest::ConsoleRun run =
-        kvrtest::captureConsole([&options](std::FILE* console, std::FILE* errors) {
-            return runKvrRank(console, errors, options);
+        kvrtest::captureConsole([&options, &env](std::FILE* console, std::FILE* errors) {
+            return runKvrRank(env, console, errors, options);
         });
-    long operations = platform::operationsSinceInjection();
-    platform::injectFaultAt(0);
-    return Outcome{run.status, run.console, operations};
+    return Outcome{run.status, run.console, env.operations()};
 }
 
 // The files imported, and the league's decisions on them.
@@ -275,13 +275,13 @@ TEST(FaultSweep, TheHistoryLosesNoLine) {
         options.updateRecords = false;
         options.file(Output::History) = "season.jsonl";
         kvrtest::WorkingFolder here(game.path());
-        platform::injectFaultAt(k);
+        kvrtest::FaultyEnv env;
+        env.failAt(k);
         kvrtest::ConsoleRun run =
             kvrtest::captureConsole([&](std::FILE* console, std::FILE* errors) {
-                return runKvrRank(console, errors, options);
+                return runKvrRank(env, console, errors, options);
             });
-        const bool hit = platform::operationsSinceInjection() >= k;
-        platform::injectFaultAt(0);
+        const bool hit = env.operations() >= k;
 
         const std::string history = kvrtest::readText(game / "season.jsonl");
         ASSERT_EQ(history.substr(0, earlier.size()), earlier);

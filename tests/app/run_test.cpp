@@ -25,8 +25,9 @@ using RunOutcome = kvrtest::ConsoleRun;
 // Runs in `folder` with the console captured.
 RunOutcome runIn(const fs::path& folder) {
     kvrtest::WorkingFolder here(folder);
-    return kvrtest::captureConsole(
-        [](std::FILE* console, std::FILE* errors) { return runKvrRank(console, errors); });
+    return kvrtest::captureConsole([](std::FILE* console, std::FILE* errors) {
+        return runKvrRank(platform::Env::system(), console, errors);
+    });
 }
 
 ParticipantFileBuilder driver(const std::string& code, uint32_t time) {
@@ -161,7 +162,7 @@ TEST(Run, HeldSeasonPastTheWaitWritesNothing) {
     const auto start = std::chrono::steady_clock::now();
     kvrtest::WorkingFolder here(game.path());
     RunOutcome outcome = kvrtest::captureConsole([&options](std::FILE* console, std::FILE* errors) {
-        return runKvrRank(console, errors, options);
+        return runKvrRank(platform::Env::system(), console, errors, options);
     });
     EXPECT_GE(std::chrono::steady_clock::now() - start, options.seasonWait);
     EXPECT_EQ(outcome.status, 1);

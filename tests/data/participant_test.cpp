@@ -132,7 +132,7 @@ TEST(ReadParticipantFile, AcceptsOnlyFilesOfAtLeastTheFullSize) {
         kvrtest::writeBytes(path, builder.bytes());
 
         ParticipantRecord record = filledRecord(0x5A);
-        bool ok = readParticipantFile(path.string().c_str(), record).ok();
+        bool ok = readParticipantFile(platform::Env::system(), path.string().c_str(), record).ok();
         EXPECT_EQ(ok, c.imported) << c.size;
         if (c.imported) {
             ParticipantRecord expected =
@@ -148,8 +148,10 @@ TEST(ReadParticipantFile, RefusesWhatIsNotAReadableRegularFile) {
     TempFolder folder;
     std::filesystem::create_directory(folder / "dir.kvr");
     ParticipantRecord record = filledRecord(0x33);
-    EXPECT_FALSE(readParticipantFile((folder / "missing.kvr").string().c_str(), record));
-    EXPECT_FALSE(readParticipantFile((folder / "dir.kvr").string().c_str(), record));
+    EXPECT_FALSE(readParticipantFile(platform::Env::system(),
+                                     (folder / "missing.kvr").string().c_str(), record));
+    EXPECT_FALSE(readParticipantFile(platform::Env::system(), (folder / "dir.kvr").string().c_str(),
+                                     record));
     EXPECT_TRUE(sameRecord(record, filledRecord(0x33)));
 }
 
@@ -161,10 +163,10 @@ TEST(ReadParticipantFile, RefusesAFileHeldByAnotherProgram) {
     {
         kvrtest::ExclusiveHolder holder(path);
         ASSERT_TRUE(holder.holding());
-        EXPECT_FALSE(readParticipantFile(path.string().c_str(), record));
+        EXPECT_FALSE(readParticipantFile(platform::Env::system(), path.string().c_str(), record));
         EXPECT_TRUE(sameRecord(record, filledRecord(0x11)));
     }
-    EXPECT_TRUE(readParticipantFile(path.string().c_str(), record));
+    EXPECT_TRUE(readParticipantFile(platform::Env::system(), path.string().c_str(), record));
 }
 
 #ifndef _WIN32
@@ -174,7 +176,7 @@ TEST(ReadParticipantFile, RefusesAFifoAtOnce) {
     ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
     ParticipantRecord record = filledRecord(0x22);
     // Would block forever on open or read if the FIFO were treated as a file.
-    EXPECT_FALSE(readParticipantFile(path.c_str(), record));
+    EXPECT_FALSE(readParticipantFile(platform::Env::system(), path.c_str(), record));
     EXPECT_TRUE(sameRecord(record, filledRecord(0x22)));
 }
 #endif

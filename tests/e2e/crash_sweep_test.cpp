@@ -15,6 +15,7 @@
 #include "report/ranking_html.h"
 #include "report/ranking_json.h"
 #include "report/ranking_report.h"
+#include "support/faulty_env.h"
 #include "support/game_folder.h"
 
 #include <gtest/gtest.h>
@@ -285,7 +286,7 @@ TEST_P(CrashSweep, ACrashAtAnyOperationIsMendedByTheNextRun) {
         if (crashed.exitStatus == 0) {
             break; // past the run's last operation
         }
-        ASSERT_EQ(crashed.exitStatus, platform::CrashExitStatus) << crashed.errors;
+        ASSERT_EQ(crashed.exitStatus, kvrtest::CrashExitStatus) << crashed.errors;
         ++crashes;
         const Phase phase = phaseOf(crashed);
         ++byPhase[static_cast<int>(phase)];
@@ -318,9 +319,9 @@ TEST(CrashSweepEnd, ACrashAfterTheSnapshotIsOutStillAddsTheNextRunsOwn) {
         GameFolder game(s.recordsBefore.size());
         s.prepare(game);
         const kvrtest::ProcessResult run = crashAt(game, k);
-        EXPECT_TRUE(run.exitStatus == 0 || run.exitStatus == platform::CrashExitStatus)
+        EXPECT_TRUE(run.exitStatus == 0 || run.exitStatus == kvrtest::CrashExitStatus)
             << "operation " << k << ": exit status " << run.exitStatus << ", " << run.errors;
-        return run.exitStatus == platform::CrashExitStatus;
+        return run.exitStatus == kvrtest::CrashExitStatus;
     };
     long crashing = 1, past = 2;
     ASSERT_TRUE(crashes(crashing));
@@ -337,7 +338,7 @@ TEST(CrashSweepEnd, ACrashAfterTheSnapshotIsOutStillAddsTheNextRunsOwn) {
     GameFolder game(s.recordsBefore.size());
     s.prepare(game);
     const kvrtest::ProcessResult crashed = crashAt(game, crashing);
-    ASSERT_EQ(crashed.exitStatus, platform::CrashExitStatus) << crashed.errors;
+    ASSERT_EQ(crashed.exitStatus, kvrtest::CrashExitStatus) << crashed.errors;
     ASSERT_EQ(phaseOf(crashed), Phase::Report);
     expectCrashLeftOldOrNew(s, game, Phase::Report);
     EXPECT_NE(kvrtest::readText(game / History), s.earlierHistory)

@@ -1,12 +1,15 @@
+#include "platform/env.h"
 #include "platform/fs.h"
 #include "platform/fs_detail.h"
 #include "platform/os_file.h"
 
+#include "support/faulty_env.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <random>
 
 #ifndef _WIN32
@@ -82,7 +85,7 @@ TEST(ListFolder, ListsMatchingEntriesInOrderAndMarksFolders) {
     }
 
     std::vector<FolderEntry> entries;
-    ASSERT_TRUE(listFolder(folder.path().string().c_str(), ".kvr", entries));
+    ASSERT_TRUE(listFolder(Env::system(), folder.path().string().c_str(), ".kvr", entries));
     std::vector<std::string> names;
     std::vector<std::string> folders;
     for (const FolderEntry& e : entries) {
@@ -104,7 +107,7 @@ TEST(ListFolder, ListsMatchingEntriesInOrderAndMarksFolders) {
 TEST(ListFolder, FailsOnAMissingFolder) {
     TempFolder folder;
     std::vector<FolderEntry> entries{{"stale", false}};
-    EXPECT_FALSE(listFolder((folder / "missing").string().c_str(), ".kvr", entries));
+    EXPECT_FALSE(listFolder(Env::system(), (folder / "missing").string().c_str(), ".kvr", entries));
     EXPECT_TRUE(entries.empty());
 }
 
@@ -116,9 +119,9 @@ size_t filesIn(const fs::path& folder) {
 TEST(ReplaceFile, CreatesOrReplacesAndLeavesNoTemporaryFile) {
     TempFolder folder;
     auto target = folder / "report.txt";
-    ASSERT_TRUE(replaceFile(target.string().c_str(), "first\n", 6));
+    ASSERT_TRUE(replaceFile(Env::system(), target.string().c_str(), "first\n", 6));
     EXPECT_EQ(kvrtest::readText(target), "first\n");
-    ASSERT_TRUE(replaceFile(target.string().c_str(), "2", 1));
+    ASSERT_TRUE(replaceFile(Env::system(), target.string().c_str(), "2", 1));
     EXPECT_EQ(kvrtest::readText(target), "2");
     EXPECT_EQ(filesIn(folder.path()), 1u);
 }
@@ -128,7 +131,7 @@ TEST(ReplaceFile, FailsOnAFolderAndLeavesItAlone) {
     auto target = folder / "report.txt";
     fs::create_directory(target);
     kvrtest::writeText(target / "inside", "keep");
-    EXPECT_FALSE(replaceFile(target.string().c_str(), "new", 3));
+    EXPECT_FALSE(replaceFile(Env::system(), target.string().c_str(), "new", 3));
     EXPECT_EQ(kvrtest::readText(target / "inside"), "keep");
     EXPECT_EQ(filesIn(folder.path()), 1u);
 }
@@ -139,7 +142,7 @@ TEST(ReplaceFile, KeepsThePermissionBitsOfTheReplacedFile) {
     auto target = folder / "report.txt";
     kvrtest::writeText(target, "old");
     ASSERT_EQ(::chmod(target.c_str(), 0640), 0);
-    ASSERT_TRUE(replaceFile(target.c_str(), "new", 3));
+    ASSERT_TRUE(replaceFile(Env::system(), target.c_str(), "new", 3));
     struct stat info;
     ASSERT_EQ(::stat(target.c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 07777, 0640u);
@@ -147,16 +150,107 @@ TEST(ReplaceFile, KeepsThePermissionBitsOfTheReplacedFile) {
 }
 #endif
 
-TEST(FaultSeam, FailsExactlyTheChosenOperation) {
-    TempFolder folder;
-    auto target = folder / "report.txt";
-    injectFaultAt(1);
-    EXPECT_FALSE(replaceFile(target.string().c_str(), "x", 1));
-    EXPECT_FALSE(fs::exists(target));
-    EXPECT_EQ(filesIn(folder.path()), 0u);
-    injectFaultAt(0);
-    EXPECT_TRUE(replaceFile(target.string().c_str(), "x", 1));
-    EXPECT_GT(operationsSinceInjection(), 3);
+// Every step of every policy fails in turn, as on a failing disk: the policy fails with the
+// disk's reason, the file is as it was or whole, and no temporary file stays beside it. The
+// sweep ends exactly after the steps of an undisturbed run: a failure at none of them is
+// swallowed.
+TEST(FaultyEnv, AFaultAtEachStepOfAPolicyFailsItAndLeavesTheFileOldOrWhole) {
+    using Run = std::function<Status(Env&, const fs::path& folder, const fs::path& file)>;
+    struct Policy {
+        const char* what;
+        const char* before; // the file at the start; nullptr: none
+        const char* after;  // the file once the policy has succeeded
+        Run run;
+        bool createsEmpty = false; // a log is created empty before it is appended to
+    };
+    const auto* bytes = reinterpret_cast<const uint8_t*>("abcd");
+    const WriteBlock blocks[] = {{2, bytes, 2}, {6, bytes + 2, 2}};
+    const Run replace = [](Env& env, const fs::path&, const fs::path& file) {
+        return replaceFile(env, file.string().c_str(), "new", 3);
+    };
+    const Run append = [](Env& env, const fs::path&, const fs::path& file) {
+        AppendOnlyFile log(env);
+        std::string content;
+        Status status = log.open(file.string().c_str());
+        status = status ? log.readAll(content) : status;
+        status = status ? log.append("new\n", 4) : status;
+        return status ? log.close() : status;
+    };
+    const Policy policies[] = {
+        {"replace", "old", "new", replace},
+        {"replace a missing file", nullptr, "new", replace},
+        {"create", nullptr, "new",
+         [](Env& env, const fs::path&, const fs::path& file) {
+             return createNewFile(env, file.string().c_str(), "new", 3);
+         }},
+        {"update in place", "0123456789", "01ab45cd89",
+         [&blocks](Env& env, const fs::path&, const fs::path& file) {
+             return writeBlocksInPlace(env, file.string().c_str(), blocks, 2, 10);
+         }},
+        {"read", "0123456789", "0123456789",
+         [](Env& env, const fs::path&, const fs::path& file) {
+             uint8_t buffer[64];
+             size_t delivered = 0;
+             Status status =
+                 readShared(env, file.string().c_str(), buffer, sizeof buffer, delivered);
+             return status && delivered != 10 ? Status::failure("part of the file") : status;
+         }},
+        {"read whole", "0123456789", "0123456789",
+         [](Env& env, const fs::path&, const fs::path& file) {
+             std::string content;
+             Status status = readWholeShared(env, file.string().c_str(), 100, content);
+             return status && content != "0123456789" ? Status::failure("not the file") : status;
+         }},
+        {"list", "x", "x",
+         [](Env& env, const fs::path& folder, const fs::path&) {
+             std::vector<FolderEntry> entries;
+             Status status = listFolder(env, folder.string().c_str(), ".kvr", entries);
+             return status && entries.size() != 1 ? Status::failure("not every entry") : status;
+         }},
+        {"append", "old\n", "old\nnew\n", append},
+        {"append to a missing file", nullptr, "new\n", append, true},
+    };
+    for (const Policy& policy : policies) {
+        SCOPED_TRACE(policy.what);
+        long steps = -1; // of an undisturbed run
+        for (long k = 0;; ++k) {
+            ASSERT_LT(k, 40) << "the sweep does not end";
+            SCOPED_TRACE("fault at step " + std::to_string(k));
+            TempFolder folder;
+            const fs::path file = folder / "file.kvr";
+            if (policy.before != nullptr) {
+                kvrtest::writeText(file, policy.before);
+            }
+            kvrtest::FaultyEnv env;
+            env.failAt(k);
+            const Status status = policy.run(env, folder.path(), file);
+            for (const auto& entry : fs::directory_iterator(folder.path())) {
+                EXPECT_EQ(entry.path().filename(), "file.kvr");
+            }
+            if (k == 0) {
+                ASSERT_TRUE(status) << status.reason();
+                EXPECT_EQ(kvrtest::readText(file), policy.after);
+                steps = env.operations();
+                continue;
+            }
+            if (k > steps) {
+                EXPECT_TRUE(status) << status.reason();
+                EXPECT_EQ(env.operations(), steps);
+                break;
+            }
+            EXPECT_FALSE(status);
+            EXPECT_EQ(status.code(), deviceErrorCode()) << status.reason();
+            if (fs::exists(file)) {
+                const std::string now = kvrtest::readText(file);
+                const std::string earlier = policy.before != nullptr ? policy.before : "";
+                const bool kept = policy.before != nullptr || (policy.createsEmpty && now.empty());
+                EXPECT_TRUE(now == policy.after || (kept && now == earlier)) << now;
+            } else {
+                EXPECT_EQ(policy.before, nullptr);
+            }
+        }
+        EXPECT_GE(steps, 2);
+    }
 }
 
 // The season's history as the run keeps it: what the file holds is read, lines are added at
@@ -179,12 +273,12 @@ TEST(AppendOnlyFile, AppendsAfterWhatItReadAndHoldsTheFileUntilClosed) {
         if (c.exists) {
             kvrtest::writeText(path, c.earlier);
         }
-        AppendOnlyFile log;
+        AppendOnlyFile log(Env::system());
         ASSERT_TRUE(log.open(path.string().c_str()));
         std::string content = "stale";
         ASSERT_TRUE(log.readAll(content));
         EXPECT_EQ(content, c.earlier);
-        AppendOnlyFile second;
+        AppendOnlyFile second(Env::system());
         EXPECT_EQ(second.open(path.string().c_str()).reason(), HeldByAnotherProgram);
         ASSERT_TRUE(log.append("one\n", 4));
         ASSERT_TRUE(log.append("two\n", 4));
@@ -193,7 +287,7 @@ TEST(AppendOnlyFile, AppendsAfterWhatItReadAndHoldsTheFileUntilClosed) {
         EXPECT_TRUE(second.open(path.string().c_str()));
     }
     TempFolder folder;
-    AppendOnlyFile onFolder;
+    AppendOnlyFile onFolder(Env::system());
     EXPECT_EQ(onFolder.open(folder.path().string().c_str()).reason(), NotARegularFile);
 }
 
@@ -212,14 +306,15 @@ TEST(AppendOnlyFile, AFaultAtAnyStepOfAnAppendFailsIt) {
             if (!created) {
                 kvrtest::writeText(path, earlier);
             }
-            AppendOnlyFile log;
+            kvrtest::FaultyEnv env;
+            AppendOnlyFile log(env);
             std::string content;
             ASSERT_TRUE(log.open(path.string().c_str()));
             ASSERT_TRUE(log.readAll(content));
-            injectFaultAt(k);
+            env.failAt(k);
             const Status appended = log.append("line\n", 5);
-            const bool hit = operationsSinceInjection() >= k;
-            injectFaultAt(0);
+            const bool hit = env.operations() >= k;
+            env.failAt(0);
             ASSERT_TRUE(log.close());
             const std::string now = kvrtest::readText(path);
             if (!hit) {
@@ -244,23 +339,23 @@ TEST(AppendOnlyFile, AFaultAtAnyStepOfAnAppendFailsIt) {
 TEST(TemporaryFile, IsHeldWhileWrittenAndItsNameIsNeverTakenTwice) {
     TempFolder folder;
     const os::Place place = os::placeOf((folder / "ranking.txt").string().c_str());
-    const os::NativePath path = os::pathIn(place.folder, temporaryName(place.base, 7));
-    os::File file = os::NoFile;
+    const NativePath path = os::pathIn(place.folder, temporaryName(place.base, 7));
+    File file = NoFile;
     bool nameTaken = true;
-    ASSERT_TRUE(os::createTemporary(path, file, nameTaken));
+    ASSERT_TRUE(os::createTemporary(Env::system(), path, file, nameTaken));
     EXPECT_FALSE(nameTaken);
     size_t moved = 0;
-    ASSERT_TRUE(os::writeAt(file, 0, reinterpret_cast<const uint8_t*>("kept"), 4, moved));
+    ASSERT_TRUE(Env::system().writeAt(file, 0, reinterpret_cast<const uint8_t*>("kept"), 4, moved));
 
     os::removeIfAbandoned(path); // another run's cleaner
-    os::File second = os::NoFile;
-    EXPECT_FALSE(os::createTemporary(path, second, nameTaken));
+    File second = NoFile;
+    EXPECT_FALSE(os::createTemporary(Env::system(), path, second, nameTaken));
     EXPECT_TRUE(nameTaken);
-    EXPECT_EQ(second, os::NoFile);
-    EXPECT_EQ(os::temporariesOf(place.folder, place.base), std::vector<os::NativePath>{path});
+    EXPECT_EQ(second, NoFile);
+    EXPECT_EQ(os::temporariesOf(place.folder, place.base), std::vector<NativePath>{path});
 
     // A writer that ended without removing its file: the next cleaner removes it.
-    os::closeQuietly(file);
+    Env::system().closeQuietly(file);
     EXPECT_EQ(kvrtest::readText(folder / temporaryName(place.base, 7)), "kept");
     os::removeIfAbandoned(path);
     EXPECT_TRUE(os::temporariesOf(place.folder, place.base).empty());
@@ -270,14 +365,15 @@ TEST(CreateNewFile, WritesOnlyWhereNothingIsAndAFailedStepLeavesNoPartOfIt) {
     TempFolder folder;
     const fs::path path = folder / "kvrrank.toml";
     kvrtest::writeText(path, "mine\n");
-    Status status = createNewFile(path.u8string().c_str(), "new\n", 4);
+    Status status = createNewFile(Env::system(), path.u8string().c_str(), "new\n", 4);
     EXPECT_EQ(status.reason(), AlreadyExists);
     EXPECT_EQ(kvrtest::readText(path), "mine\n");
     if (kvrtest::posixFileSystem()) {
         // A link, even one that leads nowhere, is something: what it names is not created.
         const fs::path link = folder / "link.toml";
         fs::create_symlink(folder / "nowhere", link);
-        EXPECT_EQ(createNewFile(link.u8string().c_str(), "new\n", 4).reason(), AlreadyExists);
+        EXPECT_EQ(createNewFile(Env::system(), link.u8string().c_str(), "new\n", 4).reason(),
+                  AlreadyExists);
         EXPECT_FALSE(fs::exists(folder / "nowhere"));
     }
 
@@ -286,10 +382,10 @@ TEST(CreateNewFile, WritesOnlyWhereNothingIsAndAFailedStepLeavesNoPartOfIt) {
         ASSERT_LT(k, 20) << "the sweep does not end";
         TempFolder empty;
         const fs::path created = empty / "kvrrank.toml";
-        injectFaultAt(k);
-        status = createNewFile(created.u8string().c_str(), "text\n", 5);
-        const bool hit = operationsSinceInjection() >= k;
-        injectFaultAt(0);
+        kvrtest::FaultyEnv env;
+        env.failAt(k);
+        status = createNewFile(env, created.u8string().c_str(), "text\n", 5);
+        const bool hit = env.operations() >= k;
         if (!hit) {
             EXPECT_TRUE(status) << status.reason();
             EXPECT_EQ(kvrtest::readText(created), "text\n");

@@ -1,7 +1,9 @@
 // Windows behaviour of the file-system layer: short-name matches, sharing, devices.
+#include "platform/env.h"
 #include "platform/fs.h"
 #include "platform/fs_detail.h"
 
+#include "support/faulty_env.h"
 #include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
@@ -45,7 +47,7 @@ TEST(ListFolderWin32, SkipsNamesOnlyTheirShortNameMatches) {
     std::string base = folder.path().string();
 
     std::vector<FolderEntry> entries;
-    ASSERT_TRUE(listFolder(base.c_str(), ".kvr", entries));
+    ASSERT_TRUE(listFolder(Env::system(), base.c_str(), ".kvr", entries));
     std::vector<std::string> listed;
     for (const FolderEntry& e : entries) {
         listed.push_back(e.name);
@@ -112,14 +114,15 @@ TEST(SharingWin32, ReadersShareWritersFailAtOnce) {
             uint8_t buffer[200];
             size_t delivered = 99;
             auto start = std::chrono::steady_clock::now();
-            Status read = readShared(path.string().c_str(), buffer, sizeof buffer, delivered);
+            Status read =
+                readShared(Env::system(), path.string().c_str(), buffer, sizeof buffer, delivered);
             EXPECT_EQ(read.ok(), c.readable) << c.what;
             EXPECT_EQ(delivered, c.readable ? before.size() : 0u) << c.what;
             if (!c.readable) {
                 EXPECT_EQ(read.reason(), HeldByAnotherProgram) << c.what;
             }
             // The records update wants the file to itself, whatever the other handle does.
-            Status written = writeBlocksInPlace(path.string().c_str(), &block, 1, 0);
+            Status written = writeBlocksInPlace(Env::system(), path.string().c_str(), &block, 1, 0);
             EXPECT_EQ(written.reason(), HeldByAnotherProgram) << c.what;
             auto elapsed = std::chrono::steady_clock::now() - start;
             EXPECT_LT(elapsed, std::chrono::seconds(1)) << c.what;
@@ -130,9 +133,9 @@ TEST(SharingWin32, ReadersShareWritersFailAtOnce) {
     // Once the other handle is closed, both succeed.
     uint8_t buffer[200];
     size_t delivered = 0;
-    EXPECT_TRUE(readShared(path.string().c_str(), buffer, sizeof buffer, delivered));
+    EXPECT_TRUE(readShared(Env::system(), path.string().c_str(), buffer, sizeof buffer, delivered));
     EXPECT_EQ(delivered, before.size());
-    EXPECT_TRUE(writeBlocksInPlace(path.string().c_str(), &block, 1, 0));
+    EXPECT_TRUE(writeBlocksInPlace(Env::system(), path.string().c_str(), &block, 1, 0));
     EXPECT_EQ(kvrtest::readBytes(path)[12], 3);
 }
 
@@ -140,10 +143,10 @@ TEST(DevicesWin32, AreNeitherReadNorWritten) {
     // NUL opens like a file and reads as empty.
     uint8_t buffer[16];
     size_t delivered = 0;
-    EXPECT_FALSE(readShared("NUL", buffer, sizeof buffer, delivered));
+    EXPECT_FALSE(readShared(Env::system(), "NUL", buffer, sizeof buffer, delivered));
     const uint8_t byte = 0;
     const WriteBlock block{0, &byte, 1};
-    EXPECT_FALSE(writeBlocksInPlace("NUL", &block, 1, 0));
+    EXPECT_FALSE(writeBlocksInPlace(Env::system(), "NUL", &block, 1, 0));
 }
 
 TEST(DevicesWin32, APipeIsRefusedWithoutWaitingForData) {
@@ -162,7 +165,7 @@ TEST(DevicesWin32, APipeIsRefusedWithoutWaitingForData) {
     uint8_t buffer[16];
     size_t delivered = 0;
     auto start = std::chrono::steady_clock::now();
-    bool read = readShared(name.c_str(), buffer, sizeof buffer, delivered).ok();
+    bool read = readShared(Env::system(), name.c_str(), buffer, sizeof buffer, delivered).ok();
     auto elapsed = std::chrono::steady_clock::now() - start;
     writer.join();
     EXPECT_FALSE(read);
@@ -204,7 +207,7 @@ TEST(ReplaceWin32, KeepsAttributesAndRefusesAReadOnlyReport) {
         kvrtest::writeText(path, "earlier\r\n");
         ASSERT_TRUE(SetFileAttributesW(path.wstring().c_str(), c.attributes)) << c.what;
 
-        Status status = replaceFile(path.string().c_str(), "new\r\n", 5);
+        Status status = replaceFile(Env::system(), path.string().c_str(), "new\r\n", 5);
         EXPECT_EQ(status.ok(), c.replaced) << c.what << ": " << status.reason();
         EXPECT_EQ(kvrtest::readText(path), c.replaced ? "new\r\n" : "earlier\r\n") << c.what;
         EXPECT_EQ(attributesOf(path) & watched, c.attributes & watched) << c.what;
@@ -229,7 +232,7 @@ TEST(ReplaceWin32, RemovesStaleTemporariesButNotALiveWritersOne) {
     HANDLE writer = CreateFileW((folder / live).wstring().c_str(), GENERIC_WRITE, FILE_SHARE_READ,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-    Status status = replaceFile((folder / "ranking.txt").string().c_str(), "new", 3);
+    Status status = replaceFile(Env::system(), (folder / "ranking.txt").string().c_str(), "new", 3);
     CloseHandle(writer);
     EXPECT_TRUE(status) << status.reason();
     EXPECT_EQ(kvrtest::readText(folder / "ranking.txt"), "new");
@@ -242,18 +245,21 @@ TEST(ReasonsWin32, CarryTheSystemTextWithoutItsClosingPunctuation) {
     TempFolder folder;
     uint8_t buffer[4];
     size_t delivered = 0;
-    Status missing = readShared((folder / "missing.kvr").string().c_str(), buffer, 4, delivered);
+    Status missing =
+        readShared(Env::system(), (folder / "missing.kvr").string().c_str(), buffer, 4, delivered);
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.code(), static_cast<long>(ERROR_FILE_NOT_FOUND));
     EXPECT_FALSE(missing.reason().empty());
     const char last = missing.reason().back();
     EXPECT_TRUE(last != '.' && last != '\n' && last != '\r' && last != ' ') << missing.reason();
-    EXPECT_EQ(readShared(folder.path().string().c_str(), buffer, 4, delivered).reason(),
-              NotARegularFile);
+    EXPECT_EQ(
+        readShared(Env::system(), folder.path().string().c_str(), buffer, 4, delivered).reason(),
+        NotARegularFile);
 
-    injectFaultAt(1);
-    Status injected = readShared((folder / "missing.kvr").string().c_str(), buffer, 4, delivered);
-    injectFaultAt(0);
+    kvrtest::FaultyEnv env;
+    env.failAt(1);
+    Status injected =
+        readShared(env, (folder / "missing.kvr").string().c_str(), buffer, 4, delivered);
     EXPECT_FALSE(injected);
     EXPECT_FALSE(injected.reason().empty());
 }

@@ -29,7 +29,8 @@ TEST(WriteGameRecords, ChangesExactlyTheTwoRanges) {
         kvrtest::writeBytes(path, before);
 
         RecordTables tables = patternTables();
-        ASSERT_TRUE(writeGameRecords(tables, path.string().c_str())) << size;
+        ASSERT_TRUE(writeGameRecords(platform::Env::system(), tables, path.string().c_str()))
+            << size;
 
         std::vector<uint8_t> expected = before;
         std::memcpy(&expected[1784], tables.stageBytes(), 704);
@@ -42,17 +43,20 @@ TEST(WriteGameRecords, FailsWithoutWritingAByte) {
     TempFolder folder;
     RecordTables tables = patternTables();
 
-    EXPECT_FALSE(writeGameRecords(tables, (folder / "missing.rcf").string().c_str()));
+    EXPECT_FALSE(writeGameRecords(platform::Env::system(), tables,
+                                  (folder / "missing.rcf").string().c_str()));
     EXPECT_FALSE(fs::exists(folder / "missing.rcf"));
 
     fs::create_directory(folder / "folder.rcf");
-    EXPECT_FALSE(writeGameRecords(tables, (folder / "folder.rcf").string().c_str()));
+    EXPECT_FALSE(writeGameRecords(platform::Env::system(), tables,
+                                  (folder / "folder.rcf").string().c_str()));
 
     for (size_t size : {size_t{0}, size_t{2000}, size_t{4883}}) {
         auto path = folder / ("short" + std::to_string(size) + ".rcf");
         std::vector<uint8_t> before = kvrtest::syntheticRecordsFile(size);
         kvrtest::writeBytes(path, before);
-        EXPECT_FALSE(writeGameRecords(tables, path.string().c_str())) << size;
+        EXPECT_FALSE(writeGameRecords(platform::Env::system(), tables, path.string().c_str()))
+            << size;
         EXPECT_EQ(kvrtest::readBytes(path), before) << size;
     }
 
@@ -62,7 +66,7 @@ TEST(WriteGameRecords, FailsWithoutWritingAByte) {
     {
         kvrtest::ExclusiveHolder holder(held);
         ASSERT_TRUE(holder.holding());
-        EXPECT_FALSE(writeGameRecords(tables, held.string().c_str()));
+        EXPECT_FALSE(writeGameRecords(platform::Env::system(), tables, held.string().c_str()));
     }
     EXPECT_EQ(kvrtest::readBytes(held), before);
 }

@@ -7,6 +7,7 @@
 #include "report/ranking_csv.h"
 #include "report/ranking_html.h"
 #include "report/ranking_json.h"
+#include "support/faulty_env.h"
 #include "support/participant_builder.h"
 #include "support/random_folder.h"
 #include "support/temp_folder.h"
@@ -91,8 +92,9 @@ TEST(OutputSink, ExportLargerThanTheBufferIsTheSameWhateverTheBuffer) {
         }
         // Through the file replacement, with the default buffer.
         const fs::path target = temp / (std::string("export.") + format.name);
-        platform::Status written = writeRendering(
-            target.string().c_str(), [&](OutputSink& out) { format.render(folder.model, out); });
+        platform::Status written =
+            writeRendering(platform::Env::system(), target.string().c_str(),
+                           [&](OutputSink& out) { format.render(folder.model, out); });
         ASSERT_TRUE(written.ok()) << written.reason();
         EXPECT_TRUE(kvrtest::readText(target) == whole);
     }
@@ -125,14 +127,14 @@ struct StreamedRun {
 
 StreamedRun writeCsvWithFaultAt(const fs::path& target, const RankingModel& model, long k) {
     StreamedRun run{};
-    platform::injectFaultAt(k);
-    run.status = writeRendering(target.string().c_str(), [&](OutputSink& out) {
-        run.beforeRendering = platform::operationsSinceInjection();
+    kvrtest::FaultyEnv env;
+    env.failAt(k);
+    run.status = writeRendering(env, target.string().c_str(), [&](OutputSink& out) {
+        run.beforeRendering = env.operations();
         renderCsv(model, out);
-        run.afterRendering = platform::operationsSinceInjection();
+        run.afterRendering = env.operations();
     });
-    run.operations = platform::operationsSinceInjection();
-    platform::injectFaultAt(0);
+    run.operations = env.operations();
     return run;
 }
 

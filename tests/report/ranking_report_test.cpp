@@ -230,7 +230,8 @@ TEST(RankingReport, RankingAtLineUsesLocalTimeWhenWritten) {
     auto path = folder / "ranking.txt";
     std::vector<ParticipantRecord> participants = {
         ParticipantFileBuilder().code("T").name("Tee").stage(0, 0, 0, 10).record()};
-    ASSERT_TRUE(writeRankingReport(participants.data(), 1, path.string().c_str()));
+    ASSERT_TRUE(
+        writeRankingReport(platform::Env::system(), participants.data(), 1, path.string().c_str()));
     std::string text = kvrtest::readText(path);
     std::regex pattern(kvrtest::platformText(
         "Dustline Rally 2\\.0 - KVR Ranking System 1\\.0alpha2\n\n"
@@ -242,7 +243,7 @@ TEST(RankingReport, UnwritableReportLeavesTheEarlierOne) {
     kvrtest::TempFolder folder;
     auto path = folder / "ranking.txt";
     std::filesystem::create_directory(path);
-    EXPECT_FALSE(writeRankingReport(nullptr, 0, path.string().c_str()));
+    EXPECT_FALSE(writeRankingReport(platform::Env::system(), nullptr, 0, path.string().c_str()));
     EXPECT_TRUE(std::filesystem::is_directory(path));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                             std::filesystem::directory_iterator()),

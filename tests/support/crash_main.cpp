@@ -1,7 +1,7 @@
-// kvrcrash K [ARGUMENTS...]: kvrrank, ending at once at its K-th file operation.
+// kvrcrash K [ARGUMENTS...]: kvrrank, ending at once before its K-th file step.
 #include "app/command_line.h"
 #include "platform/console.h"
-#include "platform/fs.h"
+#include "support/faulty_env.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -14,6 +14,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     kvr::platform::prepareConsole();
-    kvr::platform::injectCrashAt(std::atol(argv[1]));
-    return kvr::kvrRankMain(std::vector<std::string>(argv + 2, argv + argc), stdout, stderr);
+    kvrtest::FaultyEnv env;
+    env.crashAt(std::atol(argv[1]));
+    return kvr::kvrRankMain(std::vector<std::string>(argv + 2, argv + argc), stdout, stderr,
+                            nullptr, env);
 }

@@ -4,6 +4,7 @@
 
 #include "data/championship_tables.h"
 #include "data/participant.h"
+#include "platform/env.h"
 #include "platform/fs.h"
 #include "records/record_tables.h"
 #include "support/temp_folder.h"
@@ -59,11 +60,13 @@ std::set<std::string> namesIn(const fs::path& folder) {
 // The participants as kvrrank imports them, in its listing order.
 std::vector<ParticipantRecord> importAll(const fs::path& folder) {
     std::vector<platform::FolderEntry> entries;
-    EXPECT_TRUE(platform::listFolder((folder / "kvr").string().c_str(), ".kvr", entries));
+    EXPECT_TRUE(platform::listFolder(platform::Env::system(), (folder / "kvr").string().c_str(),
+                                     ".kvr", entries));
     std::vector<ParticipantRecord> records;
     for (const platform::FolderEntry& entry : entries) {
         ParticipantRecord record{};
-        EXPECT_TRUE(readParticipantFile((folder / "kvr" / entry.name).string().c_str(), record))
+        EXPECT_TRUE(readParticipantFile(platform::Env::system(),
+                                        (folder / "kvr" / entry.name).string().c_str(), record))
             << entry.name;
         records.push_back(record);
     }
