@@ -48,8 +48,8 @@ namespace {
 bool updateGameRecords(platform::Env& env, const ComputedRun& run, const RunOptions& options,
                        std::FILE* console, std::FILE* errors) {
     platform::writeConsole(console, std::string("updateing ") + GameRecordsPath);
-    platform::Status written =
-        writeGameRecords(env, run.records, options.game.path(GameRecordsPath).c_str());
+    platform::Status written = writeGameRecords(
+        env, run.records, options.game.path(GameRecordsPath).c_str(), options.game.folder);
     platform::writeConsole(console, written ? "... ok!\n" : "... failed!\n");
     if (!written) {
         complain(errors, GameRecordsPath, written.reason());

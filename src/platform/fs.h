@@ -104,11 +104,13 @@ struct WriteBlock {
 
 // Overwrites `count` blocks of an existing regular file of at least `minimumSize` bytes in
 // place, exclusively and without waiting, and flushes them to disk. A missing file, a
-// folder, a symbolic link (the file, or a folder of a relative path), a shorter file or one
-// held by another program fails before a byte is written. When a write fails, the blocks
-// already written get their earlier bytes back. Never creates, truncates or grows the file.
+// folder, a symbolic link (the file, or a folder of the path below `within`, the folder the
+// write must stay in, which begins the path; without it, every folder of a relative path), a
+// shorter file or one held by another program fails before a byte is written. When a write
+// fails, the blocks already written get their earlier bytes back. Never creates, truncates or
+// grows the file.
 Status writeBlocksInPlace(Env& env, const char* path, const WriteBlock* blocks, size_t count,
-                          uint64_t minimumSize);
+                          uint64_t minimumSize, const std::string& within = std::string());
 
 // Replaces the file `target` with `size` bytes of `data`: written to a temporary file beside
 // it and renamed over it only when every write succeeded. A replaced file keeps its permission

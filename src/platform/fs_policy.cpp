@@ -7,6 +7,7 @@
 #include "platform/fs_detail.h"
 #include "platform/os_file.h"
 
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -87,9 +88,9 @@ Status sizeOf(Env& env, File file, uint64_t& size) {
 // disk, and at least `minimumSize` bytes long, before it is locked. `file` is NoFile when
 // nothing was opened; a failure with the file open leaves it to the caller to close.
 Status openHeld(Env& env, const NativePath& path, Access access, uint64_t minimumSize, File& file,
-                uint64_t& size) {
+                uint64_t& size, size_t checkedFrom = 0) {
     file = NoFile;
-    Status status = access == Access::UpdateInPlace ? os::checkInPlaceTarget(env, path)
+    Status status = access == Access::UpdateInPlace ? os::checkInPlaceTarget(env, path, checkedFrom)
                                                     : os::checkBeforeOpen(env, path);
     if (!status && !(access == Access::AppendOrCreate && os::isMissing(status))) {
         return status;
@@ -235,11 +236,17 @@ Status createNewFile(Env& env, const char* path, const char* data, size_t size) 
 }
 
 Status writeBlocksInPlace(Env& env, const char* path, const WriteBlock* blocks, size_t count,
-                          uint64_t minimumSize) {
+                          uint64_t minimumSize, const std::string& within) {
+    // The folders checked for links: those below `within`, or all of a relative path.
+    const std::string utf8 = path;
+    size_t checkedFrom = std::filesystem::u8path(utf8).is_absolute() ? std::string::npos : 0;
+    if (!within.empty() && utf8.compare(0, within.size(), within) == 0) {
+        checkedFrom = within.size();
+    }
     File file = NoFile;
     uint64_t size = 0;
-    Status status =
-        openHeld(env, os::nativePath(path), Access::UpdateInPlace, minimumSize, file, size);
+    Status status = openHeld(env, os::nativePath(path), Access::UpdateInPlace, minimumSize, file,
+                             size, checkedFrom);
     status = status ? writeAllOrNone(env, file, blocks, count) : status;
     status = status ? env.flush(file) : status;
     return file == NoFile ? status : firstFailure(status, env.close(file));

@@ -284,13 +284,13 @@ Status checkBeforeOpen(Env& env, const NativePath& path) {
     return status;
 }
 
-Status checkInPlaceTarget(Env& env, const NativePath& path) {
-    // No link on the way: neither the file nor, for a path relative to the working folder,
-    // a folder on it. The write stays inside the folder the path names.
+Status checkInPlaceTarget(Env& env, const NativePath& path, size_t checkedFrom) {
+    // No link on the way: neither the file nor a folder on it from `checkedFrom` on. The write
+    // stays inside the folder that the path's first part names.
     PathInfo info;
-    if (path[0] != '/') {
-        for (size_t slash = path.find('/'); slash != std::string::npos;
-             slash = path.find('/', slash + 1)) {
+    if (checkedFrom < path.size()) {
+        for (size_t slash = path.find('/', checkedFrom + (checkedFrom > 0 ? 1 : 0));
+             slash != std::string::npos; slash = path.find('/', slash + 1)) {
             Status status = env.stat(path.substr(0, slash), false, info);
             if (!status) {
                 return status;

@@ -431,7 +431,7 @@ Status checkBeforeOpen(Env& env, const NativePath& path) {
     return status;
 }
 
-Status checkInPlaceTarget(Env& env, const NativePath& path) {
+Status checkInPlaceTarget(Env& env, const NativePath& path, size_t) {
     return checkBeforeOpen(env, path);
 }
 

@@ -27,8 +27,9 @@ bool isNameTaken(const Status& status);
 // handle). One step.
 Status checkBeforeOpen(Env& env, const NativePath& path);
 // The same for a file updated in place, which must be the file itself: POSIX also refuses a
-// symbolic link as the file or as a folder of a relative path. One step a name checked.
-Status checkInPlaceTarget(Env& env, const NativePath& path);
+// symbolic link as the file or as a folder of the path after its first `checkedFrom` bytes
+// (none when that is past its end). One step a name checked.
+Status checkInPlaceTarget(Env& env, const NativePath& path, size_t checkedFrom);
 
 // False where the sharing mode of the open holds a file and no lock is taken (Win32).
 #ifdef _WIN32

@@ -284,20 +284,30 @@ TEST(HostileFolder, ARecordsFileOfTheWrongKindFailsTheUpdateAndChangesNothing) {
         c.make(scene);
         auto everything = snapshot(scene.game().parent_path());
 
-        kvrtest::ProcessResult run = runIn(scene.game());
-        EXPECT_EQ(run.output, "importing a.kvr ... ok!\n" + UpdateFailed);
-        const std::map<std::string, std::string> reasons = {
-            {"a link to a file outside", "a link, not the file itself"},
-            {"a Configuration folder that links outside", "a folder on the path is a link"},
-            {"a folder", "not a regular file"},
-            {"a link to a character device", "a link, not the file itself"},
-            {"a FIFO", "not a regular file"},
-            {"empty", "too short: 0 bytes, at least 4884 needed"},
-            {"one byte short", "too short: 4883 bytes, at least 4884 needed"},
-        };
-        EXPECT_EQ(run.errors, "kvrrank: Configuration/gameinfo.rcf: " + reasons.at(c.what) + "\n");
-        EXPECT_EQ(run.exitStatus, 1);
-        EXPECT_EQ(snapshot(scene.game().parent_path()), everything);
+        // Started in the game folder, and given it from the folder above, by name and by its
+        // whole path: the game folder itself may be anywhere, but nothing below it a link.
+        const fs::path above = scene.game().parent_path();
+        for (const std::vector<std::string>& given : {std::vector<std::string>{},
+                                                      {scene.game().filename().u8string()},
+                                                      {scene.game().u8string()}}) {
+            SCOPED_TRACE(given.empty() ? "started there" : given[0]);
+            kvrtest::ProcessResult run = kvrtest::runProgram(
+                KVRRANK_BINARY, given.empty() ? scene.game() : above, given, {HangSeconds, 0});
+            EXPECT_EQ(run.output, "importing a.kvr ... ok!\n" + UpdateFailed);
+            const std::map<std::string, std::string> reasons = {
+                {"a link to a file outside", "a link, not the file itself"},
+                {"a Configuration folder that links outside", "a folder on the path is a link"},
+                {"a folder", "not a regular file"},
+                {"a link to a character device", "a link, not the file itself"},
+                {"a FIFO", "not a regular file"},
+                {"empty", "too short: 0 bytes, at least 4884 needed"},
+                {"one byte short", "too short: 4883 bytes, at least 4884 needed"},
+            };
+            EXPECT_EQ(run.errors,
+                      "kvrrank: Configuration/gameinfo.rcf: " + reasons.at(c.what) + "\n");
+            EXPECT_EQ(run.exitStatus, 1);
+            EXPECT_EQ(snapshot(scene.game().parent_path()), everything);
+        }
     }
 }
 
