@@ -299,40 +299,25 @@ class LeagueChecker {
         return set;
     }
 
-    // The fields each action takes besides date, reason and action.
-    static std::vector<std::string_view> fieldsOf(DecisionAction action) {
-        switch (action) {
-        case DecisionAction::ExcludeFile:
-            return {"file"};
-        case DecisionAction::ExcludeDriver:
-            return {"code", "name"};
-        case DecisionAction::ExcludeTime:
-            return {"code", "name", "event"};
-        case DecisionAction::AddTime:
-            return {"code", "name", "event", "seconds"};
-        case DecisionAction::AddPoints:
-            return {"code", "name", "points"};
-        }
-        return {};
-    }
-
     void decision(const toml::table& table) {
         Decision added;
         // The action first: it says which other fields belong.
         std::optional<DecisionAction> action;
         if (const toml::node* node = table.get("action")) {
             const auto* text = node->as_string();
-            for (DecisionAction a : {DecisionAction::ExcludeFile, DecisionAction::ExcludeDriver,
-                                     DecisionAction::ExcludeTime, DecisionAction::AddTime,
-                                     DecisionAction::AddPoints}) {
-                if (text != nullptr && text->get() == decisionActionName(a)) {
-                    action = a;
+            std::string names;
+            const std::vector<DecisionActionInfo>& actions = decisionActions();
+            for (size_t a = 0; a < actions.size(); ++a) {
+                if (text != nullptr && text->get() == actions[a].name) {
+                    action = actions[a].action;
                 }
+                names += (a == 0                    ? ""
+                          : a + 1 == actions.size() ? " or "
+                                                    : ", ") +
+                         quoted(actions[a].name);
             }
             if (!action) {
-                problem(node->source(), "\"action\" in [[decision]] must be \"exclude-file\", "
-                                        "\"exclude-driver\", \"exclude-time\", \"add-time\" or "
-                                        "\"add-points\"");
+                problem(node->source(), "\"action\" in [[decision]] must be " + names);
                 return;
             }
             added.action = *action;
@@ -340,7 +325,7 @@ class LeagueChecker {
             problem(table.source(), "a [[decision]] needs an action");
             return;
         }
-        const std::vector<std::string_view> fields = fieldsOf(added.action);
+        const std::vector<std::string_view>& fields = decisionActionInfo(added.action).fields;
         const std::string actionName = quoted(decisionActionName(added.action));
         for (auto&& [key, node] : table) {
             const std::string_view k = key.str();

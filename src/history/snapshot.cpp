@@ -48,10 +48,10 @@ std::string snapshotLine(const RankingModel& model) {
               {"standings", std::move(standings)},
               {"records", std::move(records)}};
     // Which of the league's decisions the run was decided by: the season keeps the trail.
-    if (!model.decisionMatched.empty()) {
+    if (!model.decisionEffects.empty()) {
         Json decisions = Json::array();
-        for (size_t d = 0; d < model.decisionMatched.size(); ++d) {
-            if (model.decisionMatched[d]) {
+        for (size_t d = 0; d < model.decisionEffects.size(); ++d) {
+            if (model.decisionEffects[d].matched) {
                 decisions.push_back(d + 1);
             }
         }
@@ -85,7 +85,6 @@ bool beginsAsHistory(std::string_view head, bool whole) {
 
 HistoryDigest readHistory(std::string_view text) {
     HistoryDigest digest;
-    const size_t kept = ChartRunCount - 1;
     size_t from = 0;
     size_t number = 0;
     while (from < text.size()) {
@@ -106,7 +105,6 @@ HistoryDigest readHistory(std::string_view text) {
             digest.skipped.push_back({number, torn ? CutShortSnapshot : NotASnapshot});
             continue;
         }
-        ++digest.snapshots;
         for (size_t n = 0; n < snapshot->records.size(); ++n) {
             const std::optional<RecordHolder>& record = snapshot->records[n];
             std::vector<RecordChangeRead>& log = digest.recordLog[n];
@@ -116,10 +114,7 @@ HistoryDigest readHistory(std::string_view text) {
                 log.push_back({snapshot->at, *record});
             }
         }
-        if (digest.recent.size() == kept) {
-            digest.recent.pop_front();
-        }
-        digest.recent.push_back(std::move(*snapshot));
+        digest.runs.push_back(std::move(*snapshot));
     }
     return digest;
 }

@@ -10,7 +10,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,7 +30,8 @@ struct SnapshotStanding {
 struct Snapshot {
     std::optional<std::string> at;
     std::vector<SnapshotStanding> standings;
-    std::array<std::optional<RecordHolder>, EventCount> records; // by event number
+    // By event number. A line's "time" text is checked, not kept: the hundredths say it.
+    std::array<std::optional<RecordHolder>, EventCount> records;
     std::vector<int32_t> decisions; // the league's decisions that matched in that run, from 1
 };
 
@@ -52,26 +52,23 @@ std::string textToAppend(std::string_view existing, const std::string& line);
 // program writes one.
 bool beginsAsHistory(std::string_view head, bool whole);
 
-// The runs that matter of the read history.
-constexpr size_t ChartRunCount = 20; // the runs the points chart shows, this one included
-
 struct RecordChangeRead {
     std::optional<std::string> at;
     RecordHolder holder;
 };
 
+// What a history file holds.
 struct HistoryDigest {
-    size_t snapshots = 0; // lines that are snapshots
+    // Every snapshot, in file order: the last is the previous run.
+    std::vector<Snapshot> runs;
     // Lines that are neither snapshots nor empty, in file order, with why.
     std::vector<SkippedLine> skipped;
     bool tornSnapshot = false; // a skipped line that begins as a snapshot does
-    // The last ChartRunCount - 1 snapshots, oldest first: the last is the previous run.
-    std::deque<Snapshot> recent;
     // Each event's record whenever it changed, in file order.
     std::array<std::vector<RecordChangeRead>, EventCount> recordLog;
 
     // A file with lines of its own but no snapshot, not even a torn one, is no history.
-    bool isHistory() const { return snapshots > 0 || skipped.empty() || tornSnapshot; }
+    bool isHistory() const { return !runs.empty() || skipped.empty() || tornSnapshot; }
 };
 
 // Reads every line of a history file's text ("\n" line ends; a "\r" before one is allowed).
