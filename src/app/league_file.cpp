@@ -305,16 +305,13 @@ class LeagueChecker {
         std::optional<DecisionAction> action;
         if (const toml::node* node = table.get("action")) {
             const auto* text = node->as_string();
-            std::string names;
-            const std::vector<DecisionActionInfo>& actions = decisionActions();
-            for (size_t a = 0; a < actions.size(); ++a) {
-                if (text != nullptr && text->get() == actions[a].name) {
-                    action = actions[a].action;
+            std::string names; // "\"exclude-file\", ... or \"add-points\""
+            for (const DecisionActionInfo& info : decisionActions()) {
+                if (text != nullptr && text->get() == info.name) {
+                    action = info.action;
                 }
-                names += (a == 0                    ? ""
-                          : a + 1 == actions.size() ? " or "
-                                                    : ", ") +
-                         quoted(actions[a].name);
+                const bool last = &info == &decisionActions().back();
+                names += (names.empty() ? "" : last ? " or " : ", ") + quoted(info.name);
             }
             if (!action) {
                 problem(node->source(), "\"action\" in [[decision]] must be " + names);

@@ -3,6 +3,7 @@
 #include "data/text.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <map>
 #include <utility>
 

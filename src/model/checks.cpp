@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-namespace kvr::model {
+namespace kvr::ranking {
 
 namespace {
 
@@ -137,4 +137,4 @@ void buildChecks(RankingModel& model, const DecidedField* decided,
     outliers(model, decided, imported);
 }
 
-} // namespace kvr::model
+} // namespace kvr::ranking

@@ -17,7 +17,7 @@ const ChangedTime* changedTime(const RankingModel& model, int32_t participant, c
                : nullptr;
 }
 
-namespace model {
+namespace ranking {
 
 void markDecisions(RankingModel& model, const DecidedField& decided) {
     for (size_t i = 0; i < model.participants.size(); ++i) {
@@ -43,6 +43,6 @@ int decisionOn(const DecidedField* decided, int32_t participant, const Event* ev
     return 0;
 }
 
-} // namespace model
+} // namespace ranking
 
 } // namespace kvr

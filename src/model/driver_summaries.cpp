@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace kvr::model {
+namespace kvr::ranking {
 
 namespace {
 
@@ -175,4 +175,4 @@ void buildDriverSummaries(const ParticipantRecord* participants, RankingModel& m
     }
 }
 
-} // namespace kvr::model
+} // namespace kvr::ranking

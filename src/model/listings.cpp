@@ -1,6 +1,6 @@
 #include "model/model_parts.h"
 
-namespace kvr::model {
+namespace kvr::ranking {
 
 void addListing(std::vector<EventListing>& into, const Event& event,
                 const std::vector<RankingItem>& items, const PlacePoints& places) {
@@ -61,4 +61,4 @@ void buildListings(const ParticipantRecord* participants, RankingModel& model) {
     }
 }
 
-} // namespace kvr::model
+} // namespace kvr::ranking

@@ -7,7 +7,7 @@
 
 #include <vector>
 
-namespace kvr::model {
+namespace kvr::ranking {
 
 // The listing of an event from its leading items, with each place's points, added to `into`;
 // nothing when no item leads.
@@ -44,4 +44,4 @@ int decisionOn(const DecidedField* decided, int32_t participant, const Event* ev
 void buildChecks(RankingModel& model, const DecidedField* decided,
                  const ParticipantRecord* imported);
 
-} // namespace kvr::model
+} // namespace kvr::ranking

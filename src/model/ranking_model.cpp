@@ -45,15 +45,15 @@ RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t 
     model.league.file = validUtf8(model.league.file); // shown in the exports
     const DecidedField* decided = options.decided;
     if (decided != nullptr) {
-        model::markDecisions(model, *decided);
+        ranking::markDecisions(model, *decided);
     }
-    model::buildListings(participants, model);
-    model::buildStandings(model, decided);
+    ranking::buildListings(participants, model);
+    ranking::buildStandings(model, decided);
     if (options.driverResults) {
-        model::buildDriverSummaries(participants, model);
+        ranking::buildDriverSummaries(participants, model);
     }
     if (options.checks) {
-        model::buildChecks(model, decided, decided != nullptr ? options.imported : nullptr);
+        ranking::buildChecks(model, decided, decided != nullptr ? options.imported : nullptr);
     }
     return model;
 }

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace kvr::model {
+namespace kvr::ranking {
 
 namespace {
 
@@ -138,4 +138,4 @@ void buildStandings(RankingModel& model, const DecidedField* decided) {
     }
 }
 
-} // namespace kvr::model
+} // namespace kvr::ranking

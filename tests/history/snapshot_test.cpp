@@ -342,6 +342,42 @@ TEST(Season, FirstMatchAndTheChartedRuns) {
     EXPECT_EQ(season.chartRuns[18], "last");
 }
 
+// The history holds every run of the season, oldest first; the chart takes the last of them
+// with this run, and numbers them from the season's start.
+TEST(Season, EveryRunIsReadAndTheChartTakesTheLast) {
+    std::vector<ParticipantRecord> records;
+    const RankingModel now = modelOf(records, {{"X", 100}});
+    for (size_t earlier : {size_t{1}, ChartRunCount - 2, ChartRunCount - 1, ChartRunCount,
+                           size_t{3} * ChartRunCount + 5}) {
+        SCOPED_TRACE(earlier);
+        std::string text;
+        for (size_t run = 1; run <= earlier; ++run) {
+            const std::string k = std::to_string(run);
+            text += R"({"kvrrank_history":1,"at":"R)" + k +
+                    R"(","standings":[{"place":1,"code":"X","name":"X","points":)" + k + "}]}\n";
+        }
+        const HistoryDigest digest = readHistory(text);
+        ASSERT_EQ(digest.runs.size(), earlier);
+        for (size_t run = 0; run < earlier; ++run) {
+            EXPECT_EQ(digest.runs[run].at, "R" + std::to_string(run + 1));
+        }
+        const SeasonChanges season = compareSeason(digest, now);
+        EXPECT_EQ(season.runs, earlier + 1);
+        const size_t charted = std::min(earlier, ChartRunCount - 1);
+        std::vector<std::string> runs;
+        std::vector<std::optional<int32_t>> points;
+        for (size_t run = earlier - charted + 1; run <= earlier; ++run) {
+            runs.push_back("R" + std::to_string(run));
+            points.emplace_back(static_cast<int32_t>(run));
+        }
+        runs.push_back("2026-12-07T12:05:09");
+        points.emplace_back(12);
+        EXPECT_EQ(season.chartRuns, runs);
+        ASSERT_EQ(season.chart.size(), 1u);
+        EXPECT_EQ(season.chart[0].points, points);
+    }
+}
+
 // Two files of one driver: each copy is compared with the same copy of the run before, in
 // standings order, both for the movement and for the chart.
 TEST(Season, CopiesOfADriverMatchInOrder) {
