@@ -84,7 +84,7 @@ std::string outcome(const std::vector<Decision>& decisions, const DecidedField& 
     return text;
 }
 
-TEST(Decisions, EachKindActsInItsTurnAndAddsUp) {
+TEST(DecisionText, EachKindActsInItsTurnAndAddsUpAsWorded) {
     using A = DecisionAction;
     const Event* f1 = &finland1();
     const struct {
