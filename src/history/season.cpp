@@ -15,34 +15,42 @@ const DriverIdentity& driverOf(const RankingModel& model, const Standing& standi
     return model.participants[static_cast<size_t>(standing.participantIndex)];
 }
 
-// Each driver's standings in a snapshot, in its order: a driver with several files has several.
-using StandingsByDriver = std::map<DriverIdentity, std::vector<const SnapshotStanding*>>;
+// Each driver's standings in a run, in its order: a driver with several files has several.
+using StandingsByDriver = std::map<uint32_t, std::vector<const RunStanding*>>;
 
-StandingsByDriver standingsOf(const Snapshot& snapshot) {
+StandingsByDriver standingsOf(const HistoryRun& run) {
     StandingsByDriver found;
-    for (const SnapshotStanding& s : snapshot.standings) {
-        found[DriverIdentity{s.code, s.name}].push_back(&s);
+    for (const RunStanding& s : run.standings) {
+        found[s.driver].push_back(&s);
     }
     return found;
 }
 
-// The `copy`-th standing (from 0) of `driver` in a snapshot; nothing when it has fewer.
-const SnapshotStanding* standingOf(const StandingsByDriver& standings, const DriverIdentity& driver,
-                                   size_t copy) {
-    auto found = standings.find(driver);
+// The `copy`-th standing (from 0) of a driver in a run; nothing when it has fewer, or when the
+// driver is in no run (no number).
+const RunStanding* standingOf(const StandingsByDriver& standings,
+                              const std::optional<uint32_t>& driver, size_t copy) {
+    auto found = driver ? standings.find(*driver) : standings.end();
     return found != standings.end() && copy < found->second.size() ? found->second[copy] : nullptr;
 }
 
-// For each standing of this run, which copy of its driver it is: the k-th standing of a
-// driver is compared with the k-th standing of the same driver in an earlier run.
-std::vector<size_t> copyNumbers(const RankingModel& model) {
+// Each standing of this run: its driver's number in the history, and which copy of its driver
+// it is: the k-th standing of a driver is compared with the k-th standing of the same driver in
+// an earlier run.
+struct ThisRunsDriver {
+    std::optional<uint32_t> number;
+    size_t copy;
+};
+
+std::vector<ThisRunsDriver> driversOf(const HistoryDigest& history, const RankingModel& model) {
     std::map<DriverIdentity, size_t> seen;
-    std::vector<size_t> copies;
-    copies.reserve(model.standings.size());
+    std::vector<ThisRunsDriver> drivers;
+    drivers.reserve(model.standings.size());
     for (const Standing& standing : model.standings) {
-        copies.push_back(seen[driverOf(model, standing)]++);
+        const DriverIdentity& driver = driverOf(model, standing);
+        drivers.push_back({history.driverNumber(driver), seen[driver]++});
     }
-    return copies;
+    return drivers;
 }
 
 // A record read from the history, made safe to show as the exports' own texts are.
@@ -55,20 +63,18 @@ bool sameHolder(const RecordHolder& a, const RecordHolder& b) {
 }
 
 // Each standing's place at the previous run, and how far it moved since.
-std::vector<StandingMovement> movements(const Snapshot* previous, const RankingModel& model,
-                                        const std::vector<size_t>& copies) {
+std::vector<StandingMovement> movements(const HistoryRun* previous, const RankingModel& model,
+                                        const std::vector<ThisRunsDriver>& drivers) {
     StandingsByDriver before;
     if (previous != nullptr) {
         before = standingsOf(*previous);
     }
     std::vector<StandingMovement> found;
     for (size_t i = 0; i < model.standings.size(); ++i) {
-        const Standing& standing = model.standings[i];
         StandingMovement move;
-        if (const SnapshotStanding* was =
-                standingOf(before, driverOf(model, standing), copies[i])) {
+        if (const RunStanding* was = standingOf(before, drivers[i].number, drivers[i].copy)) {
             move.previousPlace = was->place;
-            move.movement = was->place - standing.place;
+            move.movement = was->place - model.standings[i].place;
         }
         found.push_back(move);
     }
@@ -77,13 +83,14 @@ std::vector<StandingMovement> movements(const Snapshot* previous, const RankingM
 
 // The listed event's record against the previous run's: new when faster, or when that run
 // had none.
-void addNewRecord(const Snapshot& previous, const Event* event, const RecordHolder& holder,
-                  SeasonChanges& season) {
-    const std::optional<RecordHolder>& was = previous.records[static_cast<size_t>(event->number)];
+void addNewRecord(const HistoryDigest& history, const HistoryRun& previous, const Event* event,
+                  const RecordHolder& holder, SeasonChanges& season) {
+    const std::optional<RunRecord>& was = previous.records[static_cast<size_t>(event->number)];
     if (!was || holder.hundredths < was->hundredths) {
         NewRecord record{event, holder, std::nullopt, std::nullopt};
         if (was) {
-            record.previous = shown(*was);
+            const DriverIdentity& driver = history.driver(was->driver);
+            record.previous = shown({was->hundredths, driver.code, driver.name});
             record.marginHundredths = was->hundredths - holder.hundredths;
         }
         season.newRecords.push_back(std::move(record));
@@ -111,7 +118,7 @@ RecordProgression progressionOf(const HistoryDigest& history, const Event* event
 // New records and each record's progression, in the report's order.
 void recordChanges(const HistoryDigest& history, const RankingModel& model, const std::string& now,
                    SeasonChanges& season) {
-    const Snapshot* previous = history.runs.empty() ? nullptr : &history.runs.back();
+    const HistoryRun* previous = history.runs.empty() ? nullptr : &history.runs.back();
     for (const auto* listings : {&model.stages, &model.arcade}) {
         for (const EventListing& listed : *listings) {
             const ListedResult& first = listed.results.front();
@@ -119,7 +126,7 @@ void recordChanges(const HistoryDigest& history, const RankingModel& model, cons
                 model.participants[static_cast<size_t>(first.participantIndex)];
             const RecordHolder holder{first.time, p.code, p.name};
             if (previous != nullptr) {
-                addNewRecord(*previous, listed.event, holder, season);
+                addNewRecord(history, *previous, listed.event, holder, season);
             }
             season.recordLog.push_back(progressionOf(history, listed.event, holder, now));
         }
@@ -129,23 +136,22 @@ void recordChanges(const HistoryDigest& history, const RankingModel& model, cons
 // The leading drivers' points over the last ChartRunCount runs, this one included; none
 // where a driver had none.
 void pointsOverRuns(const HistoryDigest& history, const RankingModel& model,
-                    const std::vector<size_t>& copies, const std::string& now,
+                    const std::vector<ThisRunsDriver>& drivers, const std::string& now,
                     SeasonChanges& season) {
     const size_t earlier = std::min(history.runs.size(), ChartRunCount - 1);
     std::vector<StandingsByDriver> runs;
-    for (auto snapshot = history.runs.end() - static_cast<std::ptrdiff_t>(earlier);
-         snapshot != history.runs.end(); ++snapshot) {
-        runs.push_back(standingsOf(*snapshot));
-        season.chartRuns.push_back(snapshot->at ? safeText(*snapshot->at) : std::string());
+    for (auto run = history.runs.end() - static_cast<std::ptrdiff_t>(earlier);
+         run != history.runs.end(); ++run) {
+        runs.push_back(standingsOf(*run));
+        season.chartRuns.push_back(run->at ? safeText(*run->at) : std::string());
     }
     season.chartRuns.push_back(now);
-    const size_t drivers = std::min(model.standings.size(), SeasonChartDriverCount);
-    for (size_t i = 0; i < drivers; ++i) {
+    const size_t charted = std::min(model.standings.size(), SeasonChartDriverCount);
+    for (size_t i = 0; i < charted; ++i) {
         const Standing& standing = model.standings[i];
-        const DriverIdentity& driver = driverOf(model, standing);
         PointsOverRuns line{standing.participantIndex, {}};
         for (const StandingsByDriver& run : runs) {
-            const SnapshotStanding* had = standingOf(run, driver, copies[i]);
+            const RunStanding* had = standingOf(run, drivers[i].number, drivers[i].copy);
             line.points.push_back(had != nullptr ? std::optional<int32_t>(had->points)
                                                  : std::nullopt);
         }
@@ -160,18 +166,18 @@ SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& mo
     SeasonChanges season;
     season.runs = history.runs.size() + 1;
     season.skippedLines = history.skipped;
-    const Snapshot* previous = history.runs.empty() ? nullptr : &history.runs.back();
+    const HistoryRun* previous = history.runs.empty() ? nullptr : &history.runs.back();
     season.hasPrevious = previous != nullptr;
     if (previous != nullptr && previous->at) {
         season.previousAt = safeText(*previous->at);
     }
     const std::string now = formatIsoTime(model.time);
-    const std::vector<size_t> copies = copyNumbers(model);
-    season.movements = movements(previous, model, copies);
+    const std::vector<ThisRunsDriver> drivers = driversOf(history, model);
+    season.movements = movements(previous, model, drivers);
     recordChanges(history, model, now, season);
     // Charted only with an earlier run to draw from.
     if (!history.runs.empty()) {
-        pointsOverRuns(history, model, copies, now, season);
+        pointsOverRuns(history, model, drivers, now, season);
     }
     return season;
 }

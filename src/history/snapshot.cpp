@@ -83,6 +83,56 @@ bool beginsAsHistory(std::string_view head, bool whole) {
     return parseSnapshot(line).has_value();
 }
 
+std::optional<uint32_t> HistoryDigest::driverNumber(const DriverIdentity& driver) const {
+    const auto found = numbers_.find(driver);
+    return found != numbers_.end() ? std::optional<uint32_t>(found->second) : std::nullopt;
+}
+
+uint32_t HistoryDigest::number(std::string&& code, std::string&& name) {
+    const auto next = static_cast<uint32_t>(drivers_.size());
+    const auto [at, added] =
+        numbers_.try_emplace(DriverIdentity{std::move(code), std::move(name)}, next);
+    if (added) {
+        drivers_.push_back(&at->first);
+    }
+    return at->second;
+}
+
+void HistoryDigest::add(Snapshot&& snapshot) {
+    HistoryRun run;
+    run.at = std::move(snapshot.at);
+    run.standings.reserve(snapshot.standings.size());
+    for (SnapshotStanding& s : snapshot.standings) {
+        run.standings.push_back({s.place, s.points, number(std::move(s.code), std::move(s.name))});
+    }
+    for (size_t n = 0; n < snapshot.records.size(); ++n) {
+        if (std::optional<RecordHolder>& record = snapshot.records[n]) {
+            run.records[n] = RunRecord{record->hundredths,
+                                       number(std::move(record->code), std::move(record->name))};
+        }
+    }
+    run.decisions = std::move(snapshot.decisions);
+    runs.push_back(std::move(run));
+}
+
+Snapshot HistoryDigest::snapshot(size_t run) const {
+    const HistoryRun& from = runs[run];
+    Snapshot made;
+    made.at = from.at;
+    for (const RunStanding& s : from.standings) {
+        const DriverIdentity& driver = this->driver(s.driver);
+        made.standings.push_back({s.place, driver.code, driver.name, s.points});
+    }
+    for (size_t n = 0; n < from.records.size(); ++n) {
+        if (const std::optional<RunRecord>& record = from.records[n]) {
+            const DriverIdentity& driver = this->driver(record->driver);
+            made.records[n] = RecordHolder{record->hundredths, driver.code, driver.name};
+        }
+    }
+    made.decisions = from.decisions;
+    return made;
+}
+
 HistoryDigest readHistory(std::string_view text) {
     HistoryDigest digest;
     size_t from = 0;
@@ -114,7 +164,7 @@ HistoryDigest readHistory(std::string_view text) {
                 log.push_back({snapshot->at, *record});
             }
         }
-        digest.runs.push_back(std::move(*snapshot));
+        digest.add(std::move(*snapshot));
     }
     return digest;
 }
