@@ -342,6 +342,39 @@ TEST(Season, FirstMatchAndTheChartedRuns) {
     EXPECT_EQ(season.chartRuns[18], "last");
 }
 
+// The digest keeps each driver once, however many runs and records name them, and gives back
+// every run as its line said it.
+TEST(History, EveryRunReadsBackWithEachDriverNamedOnce) {
+    std::vector<ParticipantRecord> records;
+    const std::vector<std::vector<std::pair<std::string, uint32_t>>> runs = {
+        {{"X", 100}, {"Y", 200}}, {{"Y", 90}, {"X", 95}, {"Z", 300}}, {{"X", 80}, {"X", 85}}};
+    std::string text;
+    std::vector<std::string> lines;
+    for (const auto& drivers : runs) {
+        lines.push_back(snapshotLine(modelOf(records, drivers)));
+        text += lines.back();
+    }
+    const HistoryDigest digest = readHistory(text);
+    ASSERT_EQ(digest.runs.size(), lines.size());
+    for (size_t run = 0; run < lines.size(); ++run) {
+        SCOPED_TRACE(run);
+        const std::optional<Snapshot> line =
+            parseSnapshot(std::string_view(lines[run]).substr(0, lines[run].size() - 1));
+        ASSERT_TRUE(line.has_value());
+        expectSameSnapshot(digest.snapshot(run), *line);
+    }
+    std::set<uint32_t> numbers;
+    for (const char* name : {"X", "Y", "Z"}) {
+        const std::optional<uint32_t> number = digest.driverNumber({name, name});
+        ASSERT_TRUE(number.has_value()) << name;
+        EXPECT_EQ(digest.driver(*number).name, name);
+        numbers.insert(*number);
+    }
+    EXPECT_EQ(numbers, (std::set<uint32_t>{0, 1, 2}));
+    EXPECT_FALSE(digest.driverNumber({"X", "Y"}).has_value());
+    EXPECT_EQ(digest.runs[2].standings.at(0).driver, digest.runs[2].standings.at(1).driver);
+}
+
 // The history holds every run of the season, oldest first; the chart takes the last of them
 // with this run, and numbers them from the season's start.
 TEST(Season, EveryRunIsReadAndTheChartTakesTheLast) {
