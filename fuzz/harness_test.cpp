@@ -104,7 +104,7 @@ TEST(FuzzHarnessDeathTest, SnapshotCheckFailsOnAnyDifference) {
     kvr::history::Snapshot snapshot;
     snapshot.at = "2026-01-02T03:04:05";
     snapshot.standings.push_back({1, "AAA", "A", 40});
-    snapshot.records[3] = kvr::RecordHolder{"00:50.00", 5000, "AAA", "A"};
+    snapshot.records[3] = kvr::RecordHolder{5000, "AAA", "A"};
     kvrfuzz::requireSameSnapshot(snapshot, snapshot);
 
     kvr::history::Snapshot otherTime = snapshot, otherPoints = snapshot, otherRecord = snapshot;

@@ -43,11 +43,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // record is new. The append leaves the lines before the history's last one alone.
     const kvrfuzz::HistoryRun& run = kvrfuzz::historyRun();
     const std::string_view last = text.substr(text.rfind('\n') + 1);
-    const size_t lastSnapshots = history::readHistory(last).snapshots;
+    const size_t lastSnapshots = history::readHistory(last).runs.size();
     const history::HistoryDigest after =
         history::readHistory(std::string(last) + history::textToAppend(text, run.line));
-    require(after.snapshots == lastSnapshots + 1, "the appended line reads as a run");
-    kvrfuzz::requireSameSnapshot(after.recent.back(), run.snapshot);
+    require(after.runs.size() == lastSnapshots + 1, "the appended line reads as a run");
+    kvrfuzz::requireSameSnapshot(after.snapshot(after.runs.size() - 1), run.snapshot);
     const SeasonChanges again = kvrfuzz::seasonOf(after, run.model);
     require(again.hasPrevious && again.newRecords.empty(), "no record is new against itself");
     require(again.movements.size() == run.model.standings.size(), "a move per standing");

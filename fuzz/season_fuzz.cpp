@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const history::HistoryDigest digest = history::readHistory(text);
     const SeasonChanges season = kvrfuzz::seasonOf(digest, run.model);
     require(season.movements.size() == run.model.standings.size(), "a move per standing");
-    require(season.runs == digest.snapshots + 1, "the runs counted");
+    require(season.runs == digest.runs.size() + 1, "the runs counted");
 
     const std::string shown = kvrfuzz::exportOf(run.model, season, which);
     require(kvrfuzz::isUtf8(shown), "the page, the JSON and the post are valid UTF-8");

@@ -11,8 +11,7 @@ namespace {
 bool sameHolder(const std::optional<kvr::RecordHolder>& a,
                 const std::optional<kvr::RecordHolder>& b) {
     return a.has_value() == b.has_value() &&
-           (!a || (a->time == b->time && a->hundredths == b->hundredths && a->code == b->code &&
-                   a->name == b->name));
+           (!a || (a->hundredths == b->hundredths && a->code == b->code && a->name == b->name));
 }
 
 } // namespace

@@ -289,40 +289,22 @@ class LeagueChecker {
         return set;
     }
 
-    // The fields each action takes besides date, reason and action.
-    static std::vector<std::string_view> fieldsOf(DecisionAction action) {
-        switch (action) {
-        case DecisionAction::ExcludeFile:
-            return {"file"};
-        case DecisionAction::ExcludeDriver:
-            return {"code", "name"};
-        case DecisionAction::ExcludeTime:
-            return {"code", "name", "event"};
-        case DecisionAction::AddTime:
-            return {"code", "name", "event", "seconds"};
-        case DecisionAction::AddPoints:
-            return {"code", "name", "points"};
-        }
-        return {};
-    }
-
     void decision(const toml::table& table) {
         Decision added;
         // The action first: it says which other fields belong.
         std::optional<DecisionAction> action;
         if (const toml::node* node = table.get("action")) {
             const auto* text = node->as_string();
-            for (DecisionAction a : {DecisionAction::ExcludeFile, DecisionAction::ExcludeDriver,
-                                     DecisionAction::ExcludeTime, DecisionAction::AddTime,
-                                     DecisionAction::AddPoints}) {
-                if (text != nullptr && text->get() == decisionActionName(a)) {
-                    action = a;
+            std::string names; // "\"exclude-file\", ... or \"add-points\""
+            for (const DecisionActionInfo& info : decisionActions()) {
+                if (text != nullptr && text->get() == info.name) {
+                    action = info.action;
                 }
+                const bool last = &info == &decisionActions().back();
+                names += (names.empty() ? "" : last ? " or " : ", ") + quoted(info.name);
             }
             if (!action) {
-                problem(node->source(), "\"action\" in [[decision]] must be \"exclude-file\", "
-                                        "\"exclude-driver\", \"exclude-time\", \"add-time\" or "
-                                        "\"add-points\"");
+                problem(node->source(), "\"action\" in [[decision]] must be " + names);
                 return;
             }
             added.action = *action;
@@ -330,7 +312,7 @@ class LeagueChecker {
             problem(table.source(), "a [[decision]] needs an action");
             return;
         }
-        const std::vector<std::string_view> fields = fieldsOf(added.action);
+        const std::vector<std::string_view>& fields = decisionActionInfo(added.action).fields;
         const std::string actionName = quoted(decisionActionName(added.action));
         for (auto&& [key, node] : table) {
             const std::string_view k = key.str();

@@ -1,41 +1,30 @@
 #include "data/decisions.h"
 
-#include "data/text.h"
-#include "model/time_text.h"
-
 #include <algorithm>
-#include <cstdlib>
 #include <limits>
 
 namespace kvr {
 
-const char* decisionActionName(DecisionAction action) {
-    switch (action) {
-    case DecisionAction::ExcludeFile:
-        return "exclude-file";
-    case DecisionAction::ExcludeDriver:
-        return "exclude-driver";
-    case DecisionAction::ExcludeTime:
-        return "exclude-time";
-    case DecisionAction::AddTime:
-        return "add-time";
-    case DecisionAction::AddPoints:
-        return "add-points";
-    }
-    return "";
+const std::vector<DecisionActionInfo>& decisionActions() {
+    using A = DecisionAction;
+    static const std::vector<DecisionActionInfo> actions = {
+        {A::ExcludeFile, "exclude-file", "Exclude file", {"file"}},
+        {A::ExcludeDriver, "exclude-driver", "Exclude driver", {"code", "name"}},
+        {A::ExcludeTime, "exclude-time", "Exclude time", {"code", "name", "event"}},
+        {A::AddTime, "add-time", "Time penalty", {"code", "name", "event", "seconds"}},
+        {A::AddPoints, "add-points", "Points", {"code", "name", "points"}},
+    };
+    return actions;
 }
 
-bool decisionNames(const Decision& decision, const ParticipantRecord& participant) {
-    return decision.namesDriver() &&
-           windows1252ToUtf8(participant.code, codeLength(participant.code)) == decision.code &&
-           windows1252ToUtf8(participant.name, nameLength(participant.name)) == decision.name;
+const DecisionActionInfo& decisionActionInfo(DecisionAction action) {
+    const std::vector<DecisionActionInfo>& actions = decisionActions();
+    return *std::find_if(actions.begin(), actions.end(), [action](const DecisionActionInfo& info) {
+        return info.action == action;
+    });
 }
 
 namespace {
-
-std::string counted(size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-}
 
 class Applier {
   public:
@@ -46,8 +35,7 @@ class Applier {
         field_.records = std::move(participants);
         field_.excludedBy.assign(size, 0);
         field_.adjustments.assign(size, 0);
-        field_.matched.assign(decisions.size(), false);
-        field_.effects.assign(decisions.size(), std::string());
+        field_.effects.assign(decisions.size(), DecisionEffect());
     }
 
     DecidedField apply() {
@@ -73,14 +61,25 @@ class Applier {
 
   private:
     // Whether the decision names participant `i`, who has not been excluded.
-    bool names(const Decision& decision, size_t i) const {
+    bool names(const Decision& decision, size_t i) {
         if (field_.excludedBy[i] != 0) {
             return false;
         }
         if (decision.action == DecisionAction::ExcludeFile) {
             return i < files_.size() && files_[i] == decision.file;
         }
-        return decisionNames(decision, field_.records[i]);
+        return decisionNames(decision, identity(i));
+    }
+
+    // Each participant's identity, worked out once, when a decision first names a driver.
+    const DriverIdentity& identity(size_t i) {
+        if (identities_.empty()) {
+            identities_.reserve(field_.records.size());
+            for (const ParticipantRecord& record : field_.records) {
+                identities_.push_back(driverIdentity(record));
+            }
+        }
+        return identities_[i];
     }
 
     ResultEntry& result(size_t i, const Event& event) {
@@ -101,9 +100,7 @@ class Applier {
     void act(size_t d) {
         const Decision& decision = decisions_[d];
         const int index = static_cast<int>(d + 1);
-        size_t files = 0;
-        size_t times = 0;
-        std::string effect;
+        DecisionEffect& effect = field_.effects[d];
         for (size_t i = 0; i < field_.records.size(); ++i) {
             if (!names(decision, i)) {
                 continue;
@@ -111,10 +108,10 @@ class Applier {
             switch (decision.action) {
             case DecisionAction::ExcludeFile:
             case DecisionAction::ExcludeDriver:
-                ++files;
+                ++effect.files;
                 field_.excludedBy[i] = index;
                 for (const Event& event : allEvents()) {
-                    times += result(i, event).time != 0 ? 1 : 0;
+                    effect.times += result(i, event).time != 0 ? 1 : 0;
                     result(i, event).time = 0;
                 }
                 break;
@@ -125,8 +122,6 @@ class Applier {
                     break;
                 }
                 const uint32_t shown = entry.time - 1u;
-                effect +=
-                    (effect.empty() ? decision.event->title() + ": " : ", ") + formatTime(shown);
                 ChangedTime& change = changed(i, *decision.event, shown);
                 change.decisions.push_back(index);
                 if (decision.action == DecisionAction::ExcludeTime) {
@@ -139,48 +134,35 @@ class Applier {
                                      ? Largest
                                      : entry.time + decision.hundredths;
                     change.after = entry.time - 1u;
-                    effect += " to " + formatTime(change.after);
                 }
-                ++times;
+                effect.actedTimes.push_back({shown, change.after});
+                ++effect.times;
                 break;
             }
             case DecisionAction::AddPoints:
-                ++files;
+                ++effect.files;
                 field_.adjustments[i] += decision.points;
                 break;
             }
         }
         switch (decision.action) {
         case DecisionAction::ExcludeFile:
-            field_.matched[d] = files > 0;
-            effect = "excluded " + counted(files, "file", "files");
-            break;
         case DecisionAction::ExcludeDriver:
-            field_.matched[d] = files > 0;
-            effect = "excluded " + counted(times, "time", "times");
+        case DecisionAction::AddPoints:
+            effect.matched = effect.files > 0;
             break;
         case DecisionAction::ExcludeTime:
-            field_.matched[d] = times > 0;
-            effect += " excluded";
-            break;
         case DecisionAction::AddTime:
-            field_.matched[d] = times > 0;
-            break;
-        case DecisionAction::AddPoints:
-            field_.matched[d] = files > 0;
-            effect = (decision.points > 0 ? "+" : "") +
-                     counted(static_cast<size_t>(std::abs(decision.points)), "point", "points");
-            if (decision.points < 0) {
-                effect = "-" + effect;
-            }
+            effect.matched = effect.times > 0;
             break;
         }
-        field_.effects[d] = field_.matched[d] ? effect : "matched nothing";
+        effect.points = effect.matched ? decision.points : 0;
     }
 
     const std::vector<Decision>& decisions_;
     const std::vector<std::string>& files_;
     DecidedField field_;
+    std::vector<DriverIdentity> identities_;
 };
 
 } // namespace

@@ -6,16 +6,32 @@
 #include "data/events.h"
 #include "data/participant.h"
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kvr {
 
 enum class DecisionAction { ExcludeFile, ExcludeDriver, ExcludeTime, AddTime, AddPoints };
 
-// The action's word in the league file and the exports: "exclude-file", "add-time", ...
-const char* decisionActionName(DecisionAction action);
+// Everything said about an action, in one place: its word in the league file and the exports,
+// its title on the page, and the fields it takes in the league file besides date and reason.
+struct DecisionActionInfo {
+    DecisionAction action;
+    const char* name;  // "exclude-file", "add-time", ...
+    const char* title; // "Exclude file", "Time penalty", ...
+    std::vector<std::string_view> fields;
+};
+
+// Every action, in the order the league file's help names them.
+const std::vector<DecisionActionInfo>& decisionActions();
+const DecisionActionInfo& decisionActionInfo(DecisionAction action);
+inline const char* decisionActionName(DecisionAction action) {
+    return decisionActionInfo(action).name;
+}
 
 struct Decision {
     int year = 0; // the date it was taken
@@ -42,14 +58,28 @@ struct ChangedTime {
     std::vector<int> decisions; // the decisions that acted on it, indices from 1
 };
 
+// A time one decision acted on, as it stood before the decision and after it.
+struct ActedTime {
+    uint32_t before; // the shown time
+    uint32_t after;  // NoTime when excluded
+};
+
+// What one decision did, as data: the exports put it into words.
+struct DecisionEffect {
+    bool matched = false; // it acted on something
+    size_t files = 0;     // files excluded (a file or driver exclusion) or adjusted (points)
+    size_t times = 0;     // times excluded with the files, or excluded or penalised alone
+    std::vector<ActedTime> actedTimes; // a time exclusion or penalty: each time, in file order
+    int points = 0;                    // a points adjustment: added to each adjusted file
+};
+
 // What the decisions made of the participants, index for index.
 struct DecidedField {
     std::vector<ParticipantRecord> records; // as decided: an excluded one has no time left
     std::vector<int> excludedBy;            // the decision (from 1) that excluded each; 0 none
     std::vector<int> adjustments;           // points added to each participant's total
     std::vector<ChangedTime> changedTimes;  // by participant, then event
-    std::vector<bool> matched;              // per decision: whether it matched anything
-    std::vector<std::string> effects;       // per decision: what it did, in a few words
+    std::vector<DecisionEffect> effects;    // per decision, in the league's order
 };
 
 // Applies `decisions` to `count` participants whose bare file names are `files`: file and
@@ -60,7 +90,9 @@ DecidedField applyDecisions(const std::vector<Decision>& decisions,
                             std::vector<ParticipantRecord> participants,
                             const std::vector<std::string>& files);
 
-// The shown code and name of a participant, as a decision names them.
-bool decisionNames(const Decision& decision, const ParticipantRecord& participant);
+// Whether a decision names a driver of this identity.
+inline bool decisionNames(const Decision& decision, const DriverIdentity& driver) {
+    return decision.namesDriver() && driver.code == decision.code && driver.name == decision.name;
+}
 
 } // namespace kvr

@@ -2,6 +2,7 @@
 
 #include "data/championship_tables.h"
 #include "data/little_endian.h"
+#include "data/text.h"
 #include "platform/fs.h"
 
 #include <cstring>
@@ -22,6 +23,11 @@ static size_t boundedLength(const char* text, size_t width) {
     size_t length = nul ? static_cast<size_t>(static_cast<const char*>(nul) - text) : width;
     // A field without its NUL shows all but its last byte, the room of the missing NUL.
     return length < width ? length : width - 1;
+}
+
+DriverIdentity driverIdentity(const ParticipantRecord& record) {
+    return {windows1252ToUtf8(record.code, codeLength(record.code)),
+            windows1252ToUtf8(record.name, nameLength(record.name))};
 }
 
 size_t codeLength(const char (&code)[CodeSize]) {

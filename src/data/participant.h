@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <tuple>
 
 namespace kvr {
 
@@ -31,6 +33,9 @@ struct ResultEntry {
     uint8_t ignored[3];
     uint32_t time;
 };
+
+// A shown time in hundredths of a second: the stored time word minus one.
+constexpr uint32_t NoTime = 0xFFFFFFFFu; // no result (a stored word can never show as this)
 
 struct ParticipantRecord {
     char code[CodeSize];
@@ -73,6 +78,23 @@ inline int stageSlot(int rally, int stage) {
 size_t codeLength(const char (&code)[CodeSize]);
 // Length of a name as shown: up to its NUL, at most 43 characters.
 size_t nameLength(const char (&name)[NameSize]);
+
+// A driver as the exports show them, and as the runs of a season and the organiser's decisions
+// recognise them: the code and the name from the game's code page to UTF-8.
+struct DriverIdentity {
+    std::string code;
+    std::string name;
+
+    friend bool operator==(const DriverIdentity& a, const DriverIdentity& b) {
+        return a.code == b.code && a.name == b.name;
+    }
+    friend bool operator!=(const DriverIdentity& a, const DriverIdentity& b) { return !(a == b); }
+    friend bool operator<(const DriverIdentity& a, const DriverIdentity& b) {
+        return std::tie(a.code, a.name) < std::tie(b.code, b.name);
+    }
+};
+
+DriverIdentity driverIdentity(const ParticipantRecord& record);
 
 // Fills `record` from the first 1616 bytes of a participant file image.
 // Returns false, leaving `record` untouched, when fewer bytes are given.

@@ -78,7 +78,7 @@ std::optional<Snapshot> parseGeneralSnapshot(std::string_view line) {
             if (event != nullptr && time != nullptr && hundredths && code != nullptr &&
                 name != nullptr && !snapshot.records[n]) {
                 snapshot.records[n] =
-                    RecordHolder{*time, static_cast<uint32_t>(*hundredths), *code, *name};
+                    RecordHolder{static_cast<uint32_t>(*hundredths), *code, *name};
             }
         }
     }

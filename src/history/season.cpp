@@ -3,6 +3,7 @@
 #include "data/text.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <map>
 #include <utility>
 
@@ -10,142 +11,173 @@ namespace kvr::history {
 
 namespace {
 
-// A driver across runs: the code and the name as the exports show them.
-using DriverKey = std::pair<std::string, std::string>;
-
-DriverKey driverKey(const RankingModel& model, const Standing& standing) {
-    const RankedParticipant& p = model.participants[static_cast<size_t>(standing.participantIndex)];
-    return {p.code, p.name};
+const DriverIdentity& driverOf(const RankingModel& model, const Standing& standing) {
+    return model.participants[static_cast<size_t>(standing.participantIndex)];
 }
 
-// Each driver's standings in a snapshot, in its order: a driver with several files has several.
-using StandingsByDriver = std::map<DriverKey, std::vector<const SnapshotStanding*>>;
+// Each driver's standings in a run, in its order: a driver with several files has several.
+using StandingsByDriver = std::map<uint32_t, std::vector<const RunStanding*>>;
 
-StandingsByDriver standingsOf(const Snapshot& snapshot) {
+StandingsByDriver standingsOf(const HistoryRun& run) {
     StandingsByDriver found;
-    for (const SnapshotStanding& s : snapshot.standings) {
-        found[DriverKey(s.code, s.name)].push_back(&s);
+    for (const RunStanding& s : run.standings) {
+        found[s.driver].push_back(&s);
     }
     return found;
 }
 
-// The `copy`-th standing (from 0) of `key` in a snapshot; nothing when it has fewer.
-const SnapshotStanding* standingOf(const StandingsByDriver& standings, const DriverKey& key,
-                                   size_t copy) {
-    auto found = standings.find(key);
+// The `copy`-th standing (from 0) of a driver in a run; nothing when it has fewer, or when the
+// driver is in no run (no number).
+const RunStanding* standingOf(const StandingsByDriver& standings,
+                              const std::optional<uint32_t>& driver, size_t copy) {
+    auto found = driver ? standings.find(*driver) : standings.end();
     return found != standings.end() && copy < found->second.size() ? found->second[copy] : nullptr;
 }
 
-// For each standing of this run, which copy of its driver it is: the k-th standing of a
-// driver is compared with the k-th standing of the same driver in an earlier run.
-std::vector<size_t> copyNumbers(const RankingModel& model) {
-    std::map<DriverKey, size_t> seen;
-    std::vector<size_t> copies;
-    copies.reserve(model.standings.size());
+// Each standing of this run: its driver's number in the history, and which copy of its driver
+// it is: the k-th standing of a driver is compared with the k-th standing of the same driver in
+// an earlier run.
+struct ThisRunsDriver {
+    std::optional<uint32_t> number;
+    size_t copy;
+};
+
+std::vector<ThisRunsDriver> driversOf(const HistoryDigest& history, const RankingModel& model) {
+    std::map<DriverIdentity, size_t> seen;
+    std::vector<ThisRunsDriver> drivers;
+    drivers.reserve(model.standings.size());
     for (const Standing& standing : model.standings) {
-        copies.push_back(seen[driverKey(model, standing)]++);
+        const DriverIdentity& driver = driverOf(model, standing);
+        drivers.push_back({history.driverNumber(driver), seen[driver]++});
     }
-    return copies;
+    return drivers;
 }
 
 // A record read from the history, made safe to show as the exports' own texts are.
 RecordHolder shown(const RecordHolder& read) {
-    return {safeText(read.time), read.hundredths, safeText(read.code), safeText(read.name)};
+    return {read.hundredths, safeText(read.code), safeText(read.name)};
 }
 
 bool sameHolder(const RecordHolder& a, const RecordHolder& b) {
     return a.hundredths == b.hundredths && a.code == b.code && a.name == b.name;
 }
 
-} // namespace
-
-SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& model) {
-    SeasonChanges season;
-    season.runs = history.snapshots + 1;
-    season.skippedLines = history.skipped;
-    const Snapshot* previous = history.recent.empty() ? nullptr : &history.recent.back();
-    season.hasPrevious = previous != nullptr;
-    if (previous != nullptr && previous->at) {
-        season.previousAt = safeText(*previous->at);
-    }
-    const std::string now = formatIsoTime(model.time);
-
-    // Movement in the standings.
-    const std::vector<size_t> copies = copyNumbers(model);
+// Each standing's place at the previous run, and how far it moved since.
+std::vector<StandingMovement> movements(const HistoryRun* previous, const RankingModel& model,
+                                        const std::vector<ThisRunsDriver>& drivers) {
     StandingsByDriver before;
     if (previous != nullptr) {
         before = standingsOf(*previous);
     }
+    std::vector<StandingMovement> found;
     for (size_t i = 0; i < model.standings.size(); ++i) {
-        const Standing& standing = model.standings[i];
         StandingMovement move;
-        if (const SnapshotStanding* was =
-                standingOf(before, driverKey(model, standing), copies[i])) {
+        if (const RunStanding* was = standingOf(before, drivers[i].number, drivers[i].copy)) {
             move.previousPlace = was->place;
-            move.movement = was->place - standing.place;
+            move.movement = was->place - model.standings[i].place;
         }
-        season.movements.push_back(move);
+        found.push_back(move);
     }
+    return found;
+}
 
-    // New records and each record's progression, in the report's order.
+// The listed event's record against the previous run's: new when faster, or when that run
+// had none.
+void addNewRecord(const HistoryDigest& history, const HistoryRun& previous, const Event* event,
+                  const RecordHolder& holder, SeasonChanges& season) {
+    const std::optional<RunRecord>& was = previous.records[static_cast<size_t>(event->number)];
+    if (!was || holder.hundredths < was->hundredths) {
+        NewRecord record{event, holder, std::nullopt, std::nullopt};
+        if (was) {
+            const DriverIdentity& driver = history.driver(was->driver);
+            record.previous = shown({was->hundredths, driver.code, driver.name});
+            record.marginHundredths = was->hundredths - holder.hundredths;
+        }
+        season.newRecords.push_back(std::move(record));
+    }
+}
+
+// The holders of an event's record over the runs, this run's last.
+RecordProgression progressionOf(const HistoryDigest& history, const Event* event,
+                                const RecordHolder& holder, const std::string& now) {
+    RecordProgression progression{event, {}};
+    for (const RecordChangeRead& change : history.recordLog[static_cast<size_t>(event->number)]) {
+        progression.changes.push_back(
+            {change.at ? safeText(*change.at) : std::string(), shown(change.holder)});
+    }
+    if (progression.changes.empty() || !sameHolder(progression.changes.back().holder, holder)) {
+        progression.changes.push_back({now, holder});
+    }
+    for (size_t k = 1; k < progression.changes.size(); ++k) {
+        progression.changes[k].annulled =
+            progression.changes[k].holder.hundredths > progression.changes[k - 1].holder.hundredths;
+    }
+    return progression;
+}
+
+// New records and each record's progression, in the report's order.
+void recordChanges(const HistoryDigest& history, const RankingModel& model, const std::string& now,
+                   SeasonChanges& season) {
+    const HistoryRun* previous = history.runs.empty() ? nullptr : &history.runs.back();
     for (const auto* listings : {&model.stages, &model.arcade}) {
         for (const EventListing& listed : *listings) {
-            const Event* event = listed.event;
-            const auto n = static_cast<size_t>(event->number);
             const ListedResult& first = listed.results.front();
             const RankedParticipant& p =
                 model.participants[static_cast<size_t>(first.participantIndex)];
-            const RecordHolder holder{formatTime(first.time), first.time, p.code, p.name};
+            const RecordHolder holder{first.time, p.code, p.name};
             if (previous != nullptr) {
-                const std::optional<RecordHolder>& was = previous->records[n];
-                if (!was || holder.hundredths < was->hundredths) {
-                    NewRecord record{event, holder, std::nullopt, std::nullopt};
-                    if (was) {
-                        record.previous = shown(*was);
-                        record.marginHundredths = was->hundredths - holder.hundredths;
-                    }
-                    season.newRecords.push_back(std::move(record));
-                }
+                addNewRecord(history, *previous, listed.event, holder, season);
             }
-            RecordProgression progression{event, {}};
-            for (const RecordChangeRead& change : history.recordLog[n]) {
-                progression.changes.push_back(
-                    {change.at ? safeText(*change.at) : std::string(), shown(change.holder)});
-            }
-            if (progression.changes.empty() ||
-                !sameHolder(progression.changes.back().holder, holder)) {
-                progression.changes.push_back({now, holder});
-            }
-            for (size_t k = 1; k < progression.changes.size(); ++k) {
-                progression.changes[k].annulled = progression.changes[k].holder.hundredths >
-                                                  progression.changes[k - 1].holder.hundredths;
-            }
-            season.recordLog.push_back(std::move(progression));
+            season.recordLog.push_back(progressionOf(history, listed.event, holder, now));
         }
     }
+}
 
-    // The leading drivers' points over the last runs, none where a driver had none.
-    if (history.snapshots == 0) {
-        return season;
-    }
+// The leading drivers' points over the last ChartRunCount runs, this one included; none
+// where a driver had none.
+void pointsOverRuns(const HistoryDigest& history, const RankingModel& model,
+                    const std::vector<ThisRunsDriver>& drivers, const std::string& now,
+                    SeasonChanges& season) {
+    const size_t earlier = std::min(history.runs.size(), ChartRunCount - 1);
     std::vector<StandingsByDriver> runs;
-    for (const Snapshot& snapshot : history.recent) {
-        runs.push_back(standingsOf(snapshot));
-        season.chartRuns.push_back(snapshot.at ? safeText(*snapshot.at) : std::string());
+    for (auto run = history.runs.end() - static_cast<std::ptrdiff_t>(earlier);
+         run != history.runs.end(); ++run) {
+        runs.push_back(standingsOf(*run));
+        season.chartRuns.push_back(run->at ? safeText(*run->at) : std::string());
     }
     season.chartRuns.push_back(now);
-    const size_t drivers = std::min(model.standings.size(), SeasonChartDriverCount);
-    for (size_t i = 0; i < drivers; ++i) {
+    const size_t charted = std::min(model.standings.size(), SeasonChartDriverCount);
+    for (size_t i = 0; i < charted; ++i) {
         const Standing& standing = model.standings[i];
-        const DriverKey key = driverKey(model, standing);
         PointsOverRuns line{standing.participantIndex, {}};
         for (const StandingsByDriver& run : runs) {
-            const SnapshotStanding* had = standingOf(run, key, copies[i]);
+            const RunStanding* had = standingOf(run, drivers[i].number, drivers[i].copy);
             line.points.push_back(had != nullptr ? std::optional<int32_t>(had->points)
                                                  : std::nullopt);
         }
         line.points.push_back(standing.points);
         season.chart.push_back(std::move(line));
+    }
+}
+
+} // namespace
+
+SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& model) {
+    SeasonChanges season;
+    season.runs = history.runs.size() + 1;
+    season.skippedLines = history.skipped;
+    const HistoryRun* previous = history.runs.empty() ? nullptr : &history.runs.back();
+    season.hasPrevious = previous != nullptr;
+    if (previous != nullptr && previous->at) {
+        season.previousAt = safeText(*previous->at);
+    }
+    const std::string now = formatIsoTime(model.time);
+    const std::vector<ThisRunsDriver> drivers = driversOf(history, model);
+    season.movements = movements(previous, model, drivers);
+    recordChanges(history, model, now, season);
+    // Charted only with an earlier run to draw from.
+    if (!history.runs.empty()) {
+        pointsOverRuns(history, model, drivers, now, season);
     }
     return season;
 }

@@ -11,6 +11,8 @@ namespace kvr::history {
 
 // The drivers the points-over-runs chart follows: the first of this run's standings.
 constexpr size_t SeasonChartDriverCount = 10;
+// The runs the chart shows, this one included: the last of the season.
+constexpr size_t ChartRunCount = 20;
 
 SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& model);
 

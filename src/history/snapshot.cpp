@@ -48,10 +48,10 @@ std::string snapshotLine(const RankingModel& model) {
               {"standings", std::move(standings)},
               {"records", std::move(records)}};
     // Which of the league's decisions the run was decided by: the season keeps the trail.
-    if (!model.decisionMatched.empty()) {
+    if (!model.decisionEffects.empty()) {
         Json decisions = Json::array();
-        for (size_t d = 0; d < model.decisionMatched.size(); ++d) {
-            if (model.decisionMatched[d]) {
+        for (size_t d = 0; d < model.decisionEffects.size(); ++d) {
+            if (model.decisionEffects[d].matched) {
                 decisions.push_back(d + 1);
             }
         }
@@ -83,9 +83,58 @@ bool beginsAsHistory(std::string_view head, bool whole) {
     return parseSnapshot(line).has_value();
 }
 
+std::optional<uint32_t> HistoryDigest::driverNumber(const DriverIdentity& driver) const {
+    const auto found = numbers_.find(driver);
+    return found != numbers_.end() ? std::optional<uint32_t>(found->second) : std::nullopt;
+}
+
+uint32_t HistoryDigest::number(std::string&& code, std::string&& name) {
+    const auto next = static_cast<uint32_t>(drivers_.size());
+    const auto [at, added] =
+        numbers_.try_emplace(DriverIdentity{std::move(code), std::move(name)}, next);
+    if (added) {
+        drivers_.push_back(&at->first);
+    }
+    return at->second;
+}
+
+void HistoryDigest::add(Snapshot&& snapshot) {
+    HistoryRun run;
+    run.at = std::move(snapshot.at);
+    run.standings.reserve(snapshot.standings.size());
+    for (SnapshotStanding& s : snapshot.standings) {
+        run.standings.push_back({s.place, s.points, number(std::move(s.code), std::move(s.name))});
+    }
+    for (size_t n = 0; n < snapshot.records.size(); ++n) {
+        if (std::optional<RecordHolder>& record = snapshot.records[n]) {
+            run.records[n] = RunRecord{record->hundredths,
+                                       number(std::move(record->code), std::move(record->name))};
+        }
+    }
+    run.decisions = std::move(snapshot.decisions);
+    runs.push_back(std::move(run));
+}
+
+Snapshot HistoryDigest::snapshot(size_t run) const {
+    const HistoryRun& from = runs[run];
+    Snapshot made;
+    made.at = from.at;
+    for (const RunStanding& s : from.standings) {
+        const DriverIdentity& driver = this->driver(s.driver);
+        made.standings.push_back({s.place, driver.code, driver.name, s.points});
+    }
+    for (size_t n = 0; n < from.records.size(); ++n) {
+        if (const std::optional<RunRecord>& record = from.records[n]) {
+            const DriverIdentity& driver = this->driver(record->driver);
+            made.records[n] = RecordHolder{record->hundredths, driver.code, driver.name};
+        }
+    }
+    made.decisions = from.decisions;
+    return made;
+}
+
 HistoryDigest readHistory(std::string_view text) {
     HistoryDigest digest;
-    const size_t kept = ChartRunCount - 1;
     size_t from = 0;
     size_t number = 0;
     while (from < text.size()) {
@@ -106,7 +155,6 @@ HistoryDigest readHistory(std::string_view text) {
             digest.skipped.push_back({number, torn ? CutShortSnapshot : NotASnapshot});
             continue;
         }
-        ++digest.snapshots;
         for (size_t n = 0; n < snapshot->records.size(); ++n) {
             const std::optional<RecordHolder>& record = snapshot->records[n];
             std::vector<RecordChangeRead>& log = digest.recordLog[n];
@@ -116,10 +164,7 @@ HistoryDigest readHistory(std::string_view text) {
                 log.push_back({snapshot->at, *record});
             }
         }
-        if (digest.recent.size() == kept) {
-            digest.recent.pop_front();
-        }
-        digest.recent.push_back(std::move(*snapshot));
+        digest.add(std::move(*snapshot));
     }
     return digest;
 }

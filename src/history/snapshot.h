@@ -10,7 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,7 +31,8 @@ struct SnapshotStanding {
 struct Snapshot {
     std::optional<std::string> at;
     std::vector<SnapshotStanding> standings;
-    std::array<std::optional<RecordHolder>, EventCount> records; // by event number
+    // By event number. A line's "time" text is checked, not kept: the hundredths say it.
+    std::array<std::optional<RecordHolder>, EventCount> records;
     std::vector<int32_t> decisions; // the league's decisions that matched in that run, from 1
 };
 
@@ -52,26 +53,66 @@ std::string textToAppend(std::string_view existing, const std::string& line);
 // program writes one.
 bool beginsAsHistory(std::string_view head, bool whole);
 
-// The runs that matter of the read history.
-constexpr size_t ChartRunCount = 20; // the runs the points chart shows, this one included
-
 struct RecordChangeRead {
     std::optional<std::string> at;
     RecordHolder holder;
 };
 
-struct HistoryDigest {
-    size_t snapshots = 0; // lines that are snapshots
+// A run of the history as numbers: each driver by their number in the digest's table, so that
+// a long season of large fields holds every name once.
+struct RunStanding {
+    int32_t place = 0;
+    int32_t points = 0;
+    uint32_t driver = 0;
+};
+
+struct RunRecord {
+    uint32_t hundredths = 0;
+    uint32_t driver = 0;
+};
+
+struct HistoryRun {
+    std::optional<std::string> at;
+    std::vector<RunStanding> standings;                       // in the line's order
+    std::array<std::optional<RunRecord>, EventCount> records; // by event number
+    std::vector<int32_t> decisions;
+};
+
+// What a history file holds. Moved, never copied: the driver table refers into itself.
+class HistoryDigest {
+  public:
+    HistoryDigest() = default;
+    HistoryDigest(HistoryDigest&&) = default;
+    HistoryDigest& operator=(HistoryDigest&&) = default;
+    HistoryDigest(const HistoryDigest&) = delete;
+    HistoryDigest& operator=(const HistoryDigest&) = delete;
+
+    // Every run, in file order: the last is the previous run.
+    std::vector<HistoryRun> runs;
     // Lines that are neither snapshots nor empty, in file order, with why.
     std::vector<SkippedLine> skipped;
     bool tornSnapshot = false; // a skipped line that begins as a snapshot does
-    // The last ChartRunCount - 1 snapshots, oldest first: the last is the previous run.
-    std::deque<Snapshot> recent;
     // Each event's record whenever it changed, in file order.
     std::array<std::vector<RecordChangeRead>, EventCount> recordLog;
 
     // A file with lines of its own but no snapshot, not even a torn one, is no history.
-    bool isHistory() const { return snapshots > 0 || skipped.empty() || tornSnapshot; }
+    bool isHistory() const { return !runs.empty() || skipped.empty() || tornSnapshot; }
+
+    // The drivers the runs name, each once, numbered in the order first named.
+    const DriverIdentity& driver(uint32_t number) const { return *drivers_[number]; }
+    // The number of a driver; nothing for a driver no run names.
+    std::optional<uint32_t> driverNumber(const DriverIdentity& driver) const;
+    // A run as its line said it, with the drivers' texts.
+    Snapshot snapshot(size_t run) const;
+
+    // Adds a snapshot as the last run.
+    void add(Snapshot&& snapshot);
+
+  private:
+    uint32_t number(std::string&& code, std::string&& name);
+
+    std::map<DriverIdentity, uint32_t> numbers_;
+    std::vector<const DriverIdentity*> drivers_; // the keys of numbers_, by number
 };
 
 // Reads every line of a history file's text ("\n" line ends; a "\r" before one is allowed).

@@ -58,13 +58,12 @@ class LeadingItems {
     std::vector<RankingItem> items_;
 };
 
-struct RankedParticipant {
-    // As the exports show them, converted once: the file name with each ill-formed part as
-    // U+FFFD, the code and the name from the game's code page to UTF-8.
+// The driver's identity (code and name as the exports show them, converted once), and the rest
+// of the file as the outputs show it.
+struct RankedParticipant : DriverIdentity {
+    // The file name with each ill-formed part as U+FFFD.
     std::string file; // "" when unknown
-    std::string code;
-    std::string name;
-    int year = 0; // the date as stored: year, month and day, unchecked
+    int year = 0;     // the date as stored: year, month and day, unchecked
     int month = 0;
     int day = 0;
     int points = 0;     // the total earned on the listings, under the league's rules
@@ -140,7 +139,13 @@ struct DriverSummary {
     std::vector<DriverResult> results; // every event with a result, in the report's order
 };
 
-// A listing whose place 1 is faster than 80% of place 2.
+// A listing's place 1 worth a second look: faster than this share of place 2's time, in percent.
+constexpr uint32_t OutlierPercent = 80;
+constexpr bool isOutlier(uint32_t first, uint32_t second) {
+    return 100u * uint64_t{first} < OutlierPercent * uint64_t{second};
+}
+
+// A listing whose place 1 is an outlier.
 struct Outlier {
     const Event* event;
     int32_t participantIndex; // place 1
@@ -179,8 +184,7 @@ struct RankingModel {
     Checks checks;                     // empty unless asked for
     std::vector<ClassRanking> classes; // one per class of the league, in its order
     // One per decision of the league, in its order: whether it matched, and what it did.
-    std::vector<bool> decisionMatched;
-    std::vector<std::string> decisionEffects;
+    std::vector<DecisionEffect> decisionEffects;
     std::vector<ChangedTime> changedTimes; // the times decisions acted on, by participant
 };
 

@@ -1,6 +1,6 @@
 // What changed since the earlier runs of the season: plain data computed beside the ranking
-// model from the history, and shown by the exports as it is. Codes, names and times are the
-// exports' texts (UTF-8, "mm:ss.hh").
+// model from the history, and shown by the exports as they word it. Codes and names are the
+// exports' texts (UTF-8); times are hundredths.
 #pragma once
 
 #include "data/events.h"
@@ -15,7 +15,6 @@ namespace kvr {
 
 // Place 1 of an event in one run.
 struct RecordHolder {
-    std::string time;
     uint32_t hundredths = 0;
     std::string code;
     std::string name;

@@ -1,6 +1,8 @@
 // Times as the outputs show them: a result's time, a run's date and time, a participant's date.
 #pragma once
 
+#include "data/participant.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,9 +18,6 @@ struct ReportTime {
     int minute = 0;
     int second = 0;
 };
-
-// A shown time in hundredths of a second: the stored time word minus one.
-constexpr uint32_t NoTime = 0xFFFFFFFFu; // no result (a stored word can never show as this)
 
 // A time, a gap or a sum of them as "mm:ss.hh": minutes with at least two digits, never cut.
 // writeTime puts it into `out`, which must hold TimeTextCapacity bytes, and returns the length.

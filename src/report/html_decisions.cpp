@@ -1,5 +1,6 @@
 #include "report/html_decisions.h"
 
+#include "report/decision_text.h"
 #include "report/html_text.h"
 
 namespace kvr {
@@ -19,22 +20,6 @@ std::string penaltyText(uint32_t hundredths) {
                                : (rest < 10 ? ".0" : ".") + std::to_string(rest);
     }
     return text + " s";
-}
-
-const char* actionWords(DecisionAction action) {
-    switch (action) {
-    case DecisionAction::ExcludeFile:
-        return "Exclude file";
-    case DecisionAction::ExcludeDriver:
-        return "Exclude driver";
-    case DecisionAction::ExcludeTime:
-        return "Exclude time";
-    case DecisionAction::AddTime:
-        return "Time penalty";
-    case DecisionAction::AddPoints:
-        return "Points";
-    }
-    return "";
 }
 
 } // namespace
@@ -102,17 +87,17 @@ void renderDecisions(const RankingModel& model, OutputSink& out) {
                 out.put("<tr id=\"" + decisionId(index) + "\">");
                 htmlNumberCell(out, index);
                 htmlCell(out, formatDate(decision.year, decision.month, decision.day));
-                htmlCell(out, actionWords(decision.action));
+                htmlCell(out, decisionActionInfo(decision.action).title);
                 htmlCell(out, decision.namesDriver() ? escapeHtml(decision.name) + " (" +
                                                            escapeHtml(decision.code) + ")"
                                                      : fileNameHtml(decision.file));
                 htmlCell(out, decision.event != nullptr ? escapeHtml(decision.event->title())
                                                         : std::string());
                 htmlCell(out, escapeHtml(decision.reason));
-                htmlCell(out, model.decisionMatched[d]
-                                  ? escapeHtml(model.decisionEffects[d])
-                                  : std::string("<span class=\"note\">Matched nothing: "
-                                                "changed nothing.</span>"));
+                const DecisionEffect& effect = model.decisionEffects[d];
+                htmlCell(out, effect.matched ? escapeHtml(decisionEffectText(decision, effect))
+                                             : std::string("<span class=\"note\">Matched nothing: "
+                                                           "changed nothing.</span>"));
                 out.put("</tr>\n");
             }
         });

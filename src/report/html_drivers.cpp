@@ -43,7 +43,7 @@ void rivals(OutputSink& out, const RankingModel& model, const DriverSummary& dri
                escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")</a>";
     };
     auto points = [](int count) {
-        return std::to_string(count) + (count == 1 ? " point " : " points ");
+        return countText(static_cast<size_t>(count), "point", "points") + " ";
     };
     out.put(" ");
     if (driver.ahead) {
@@ -161,8 +161,8 @@ struct Check {
     CheckKind kind;
     const char* id;      // of the heading
     const char* tableId; // of the table
-    const char* heading;
-    const char* none; // the line shown when it found nothing
+    std::string heading;
+    std::string none; // the line shown when it found nothing
     size_t found;
     const char* one; // the summary's words after the count
     const char* many;
@@ -170,6 +170,7 @@ struct Check {
 
 std::vector<Check> checksOf(const RunResults& run) {
     const Checks& checks = run.ranking.checks;
+    const std::string outlierShare = std::to_string(OutlierPercent) + "%";
     std::vector<Check> list = {
         {CheckKind::NotImported, "check-not-imported", "not-imported", "Files not imported",
          "Every participant file was imported.", run.notImported.size(), "file not imported",
@@ -177,9 +178,10 @@ std::vector<Check> checksOf(const RunResults& run) {
         {CheckKind::Duplicates, "check-duplicates", "duplicates",
          "Same code and name in more than one file", "No two files have the same code and name.",
          checks.duplicates.size(), "duplicate", "duplicates"},
-        {CheckKind::Outliers, "check-outliers", "outliers", "Place 1 faster than 80% of place 2",
-         "No place 1 is faster than 80% of place 2.", checks.outliers.size(), "outlier",
-         "outliers"},
+        {CheckKind::Outliers, "check-outliers", "outliers",
+         "Place 1 faster than " + outlierShare + " of place 2",
+         "No place 1 is faster than " + outlierShare + " of place 2.", checks.outliers.size(),
+         "outlier", "outliers"},
     };
     if (run.season != nullptr) {
         list.push_back({CheckKind::History, "check-history", "skipped-lines",
@@ -216,6 +218,86 @@ void renderCheckSummary(const RunResults& run, OutputSink& out) {
     out.put("</p>\n");
 }
 
+namespace {
+
+void notImportedTable(const RunResults& run, const Check& check, const std::string& attributes,
+                      OutputSink& out) {
+    htmlTable(out, attributes, "", {{"File"}, {"Reason"}}, check.found, [&] {
+        for (const NotImported& file : run.notImported) {
+            out.put("<tr>");
+            htmlCell(out, fileNameHtml(file.file));
+            htmlCell(out, escapeHtml(file.reason));
+            out.put("</tr>\n");
+        }
+    });
+}
+
+// With decisions, a last column links the decision that acted on the files.
+void duplicatesTable(const RankingModel& model, const Check& check, const std::string& attributes,
+                     bool decided, OutputSink& out) {
+    std::vector<HtmlColumn> columns = {{"Code"}, {"Name"}, {"Files"}};
+    if (decided) {
+        columns.push_back({"Decision"});
+    }
+    htmlTable(out, attributes, "", columns, check.found, [&] {
+        for (size_t g = 0; g < model.checks.duplicates.size(); ++g) {
+            const std::vector<int32_t>& group = model.checks.duplicates[g];
+            const RankedParticipant& first = participant(model, group.front());
+            out.put("<tr>");
+            htmlCell(out, escapeHtml(first.code));
+            htmlCell(out, escapeHtml(first.name));
+            std::string files;
+            for (int32_t index : group) {
+                files += files.empty() ? "" : ", ";
+                files += fileNameHtml(participant(model, index).file);
+            }
+            htmlCell(out, files);
+            if (decided) {
+                htmlCheckDecisionCell(out, model.checks.duplicateDecisions[g]);
+            }
+            out.put("</tr>\n");
+        }
+    });
+}
+
+void outliersTable(const RankingModel& model, const Check& check, const std::string& attributes,
+                   bool decided, OutputSink& out) {
+    std::vector<HtmlColumn> columns = {
+        {"Event"}, {"Driver"}, {"File"}, {"Time", "n"}, {"Second's time", "n"}};
+    if (decided) {
+        columns.push_back({"Decision"});
+    }
+    htmlTable(out, attributes, "", columns, check.found, [&] {
+        for (const Outlier& outlier : model.checks.outliers) {
+            const RankedParticipant& p = participant(model, outlier.participantIndex);
+            out.put("<tr>");
+            htmlCell(out, escapeHtml(outlier.event->title()));
+            htmlCell(out, escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")");
+            htmlCell(out, fileNameHtml(p.file));
+            htmlTimeCell(out, outlier.time);
+            htmlTimeCell(out, outlier.secondTime);
+            if (decided) {
+                htmlCheckDecisionCell(out, outlier.decision);
+            }
+            out.put("</tr>\n");
+        }
+    });
+}
+
+void skippedLinesTable(const SeasonChanges& season, const Check& check,
+                       const std::string& attributes, OutputSink& out) {
+    htmlTable(out, attributes, "", {{"Line", "n"}, {"Reason"}}, check.found, [&] {
+        for (const SkippedLine& line : season.skippedLines) {
+            out.put("<tr>");
+            htmlNumberCell(out, static_cast<long long>(line.line));
+            htmlCell(out, escapeHtml(line.reason));
+            out.put("</tr>\n");
+        }
+    });
+}
+
+} // namespace
+
 void renderChecks(const RunResults& run, OutputSink& out) {
     const RankingModel& model = run.ranking;
     const bool decided = !model.league.decisions.empty();
@@ -235,69 +317,19 @@ void renderChecks(const RunResults& run, OutputSink& out) {
             continue;
         }
         const std::string attributes = std::string("id=\"") + check.tableId + "\"";
-        if (check.kind == CheckKind::NotImported) {
-            htmlTable(out, attributes, "", {{"File"}, {"Reason"}}, check.found, [&] {
-                for (const NotImported& file : run.notImported) {
-                    out.put("<tr>");
-                    htmlCell(out, fileNameHtml(file.file));
-                    htmlCell(out, escapeHtml(file.reason));
-                    out.put("</tr>\n");
-                }
-            });
-        } else if (check.kind == CheckKind::Duplicates) {
-            std::vector<HtmlColumn> columns = {{"Code"}, {"Name"}, {"Files"}};
-            if (decided) {
-                columns.push_back({"Decision"});
-            }
-            htmlTable(out, attributes, "", columns, check.found, [&] {
-                for (size_t g = 0; g < model.checks.duplicates.size(); ++g) {
-                    const std::vector<int32_t>& group = model.checks.duplicates[g];
-                    const RankedParticipant& first = participant(model, group.front());
-                    out.put("<tr>");
-                    htmlCell(out, escapeHtml(first.code));
-                    htmlCell(out, escapeHtml(first.name));
-                    std::string files;
-                    for (int32_t index : group) {
-                        files += files.empty() ? "" : ", ";
-                        files += fileNameHtml(participant(model, index).file);
-                    }
-                    htmlCell(out, files);
-                    if (decided) {
-                        htmlCheckDecisionCell(out, model.checks.duplicateDecisions[g]);
-                    }
-                    out.put("</tr>\n");
-                }
-            });
-        } else if (check.kind == CheckKind::Outliers) {
-            std::vector<HtmlColumn> columns = {
-                {"Event"}, {"Driver"}, {"File"}, {"Time", "n"}, {"Second's time", "n"}};
-            if (decided) {
-                columns.push_back({"Decision"});
-            }
-            htmlTable(out, attributes, "", columns, check.found, [&] {
-                for (const Outlier& outlier : model.checks.outliers) {
-                    const RankedParticipant& p = participant(model, outlier.participantIndex);
-                    out.put("<tr>");
-                    htmlCell(out, escapeHtml(outlier.event->title()));
-                    htmlCell(out, escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")");
-                    htmlCell(out, fileNameHtml(p.file));
-                    htmlTimeCell(out, outlier.time);
-                    htmlTimeCell(out, outlier.secondTime);
-                    if (decided) {
-                        htmlCheckDecisionCell(out, outlier.decision);
-                    }
-                    out.put("</tr>\n");
-                }
-            });
-        } else {
-            htmlTable(out, attributes, "", {{"Line", "n"}, {"Reason"}}, check.found, [&] {
-                for (const SkippedLine& line : run.season->skippedLines) {
-                    out.put("<tr>");
-                    htmlNumberCell(out, static_cast<long long>(line.line));
-                    htmlCell(out, escapeHtml(line.reason));
-                    out.put("</tr>\n");
-                }
-            });
+        switch (check.kind) {
+        case CheckKind::NotImported:
+            notImportedTable(run, check, attributes, out);
+            break;
+        case CheckKind::Duplicates:
+            duplicatesTable(model, check, attributes, decided, out);
+            break;
+        case CheckKind::Outliers:
+            outliersTable(model, check, attributes, decided, out);
+            break;
+        case CheckKind::History:
+            skippedLinesTable(*run.season, check, attributes, out);
+            break;
         }
     }
     out.put("</section>\n");

@@ -155,42 +155,42 @@ std::vector<bool> fittingLabels(const std::vector<long long>& xs, const std::vec
     return shown;
 }
 
-// A line per leading driver over the charted runs, with round points on a grid, a tick per
-// run, and a legend that goes under the plot on a narrow screen.
-void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputSink& out) {
-    const size_t runs = season.chartRuns.size();
-    int64_t most = 0;
-    for (const PointsOverRuns& line : season.chart) {
-        for (const std::optional<int32_t>& points : line.points) {
-            most = std::max<int64_t>(most, points.value_or(0));
+// Where the chart puts a run (x) and a number of points (y).
+struct ChartScale {
+    std::vector<long long> xs; // by charted run
+    std::vector<int64_t> ticks;
+
+    ChartScale(const SeasonChanges& season) {
+        const size_t runs = season.chartRuns.size();
+        int64_t most = 0;
+        for (const PointsOverRuns& line : season.chart) {
+            for (const std::optional<int32_t>& points : line.points) {
+                most = std::max<int64_t>(most, points.value_or(0));
+            }
+        }
+        ticks = chartTicks(most);
+        for (size_t run = 0; run < runs; ++run) {
+            xs.push_back(runs < 2
+                             ? (PlotLeft + PlotRight) / 2
+                             : PlotLeft + static_cast<long long>(run) * (PlotRight - PlotLeft) /
+                                              static_cast<long long>(runs - 1));
         }
     }
-    const std::vector<int64_t> ticks = chartTicks(most);
-    const long long top = ticks.back();
-    std::vector<long long> xs;
-    for (size_t run = 0; run < runs; ++run) {
-        xs.push_back(runs < 2 ? (PlotLeft + PlotRight) / 2
-                              : PlotLeft + static_cast<long long>(run) * (PlotRight - PlotLeft) /
-                                               static_cast<long long>(runs - 1));
-    }
-    auto y = [&](long long points) {
+    long long y(long long points) const {
+        const long long top = ticks.back();
         return PlotBottom - std::clamp<long long>(points, 0, top) * PlotHeight / top;
-    };
+    }
+};
 
+// Round points with light lines across the plot, and the axes with their titles.
+void chartGrid(const ChartScale& scale, OutputSink& out) {
     char text[320];
-    out.put("<section id=\"season\">\n<h2>Points over the runs</h2>\n<figure class=\"chart\">\n");
-    std::snprintf(text, sizeof text,
-                  "<svg id=\"points-over-runs\" viewBox=\"0 0 %d %d\" role=\"img\" "
-                  "aria-label=\"Points of the first %zu drivers over the last %zu runs\">\n",
-                  ChartWidth, ChartHeight, season.chart.size(), runs);
-    out.put(text);
-    // Round points with light lines across the plot.
-    for (int64_t tick : ticks) {
+    for (int64_t tick : scale.ticks) {
         std::snprintf(text, sizeof text,
                       "<path class=\"grid\" d=\"M%d %lld H%d\"/>"
                       "<text class=\"y-tick\" x=\"%d\" y=\"%lld\" text-anchor=\"end\">%lld"
                       "</text>\n",
-                      PlotLeft, y(tick), PlotRight, PlotLeft - 8, y(tick) + 5,
+                      PlotLeft, scale.y(tick), PlotRight, PlotLeft - 8, scale.y(tick) + 5,
                       static_cast<long long>(tick));
         out.put(text);
     }
@@ -203,9 +203,13 @@ void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputS
         PlotLeft, PlotTop, PlotBottom, PlotRight, -(PlotTop + PlotHeight / 2),
         (PlotLeft + PlotRight) / 2, ChartHeight - 6);
     out.put(text);
+}
 
-    // A tick per run, its number under it as far as the numbers fit, and the date under the
-    // first, the last and each run on a new day as far as the dates fit.
+// A tick per run, its number under it as far as the numbers fit, and the date under the first,
+// the last and each run on a new day as far as the dates fit.
+void runTicks(const SeasonChanges& season, const ChartScale& scale, OutputSink& out) {
+    const size_t runs = season.chartRuns.size();
+    const std::vector<long long>& xs = scale.xs;
     const size_t firstRun = season.runs >= runs ? season.runs - runs + 1 : 1;
     std::vector<double> numberWidths, dateWidths;
     std::vector<bool> everyRun(runs, true), newDay(runs, false);
@@ -220,6 +224,7 @@ void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputS
     }
     const std::vector<bool> numbered = fittingLabels(xs, everyRun, numberWidths);
     const std::vector<bool> dated = fittingLabels(xs, newDay, dateWidths);
+    char text[320];
     for (size_t run = 0; run < runs; ++run) {
         std::snprintf(text, sizeof text, "<path class=\"axis\" d=\"M%lld %d v6\"/>", xs[run],
                       PlotBottom);
@@ -241,38 +246,41 @@ void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputS
         }
         out.put('\n');
     }
+}
 
-    // The lines: a run without the driver breaks the line, and a mark on every point keeps a
-    // point between two gaps in sight.
-    std::vector<std::string> names;
-    for (size_t i = 0; i < season.chart.size(); ++i) {
-        const PointsOverRuns& line = season.chart[i];
-        const RankedParticipant& p = model.participants[static_cast<size_t>(line.participantIndex)];
-        names.push_back(escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")");
-        const size_t series = i % ChartSeriesCount;
-        std::snprintf(text, sizeof text, "<path class=\"line s%zu\" d=\"", series);
-        out.put(text);
-        bool drawing = false;
-        for (size_t run = 0; run < line.points.size() && run < runs; ++run) {
-            if (line.points[run]) {
-                std::snprintf(text, sizeof text, "%s%lld %lld", drawing ? " L" : "M", xs[run],
-                              y(*line.points[run]));
-                out.put(text);
-            }
-            drawing = line.points[run].has_value();
+// One driver's line: a run without the driver breaks it, and a mark on every point keeps a
+// point between two gaps in sight.
+void driverLine(const PointsOverRuns& line, size_t series, const ChartScale& scale,
+                OutputSink& out) {
+    const size_t runs = scale.xs.size();
+    char text[320];
+    std::snprintf(text, sizeof text, "<path class=\"line s%zu\" d=\"", series);
+    out.put(text);
+    bool drawing = false;
+    for (size_t run = 0; run < line.points.size() && run < runs; ++run) {
+        if (line.points[run]) {
+            std::snprintf(text, sizeof text, "%s%lld %lld", drawing ? " L" : "M", scale.xs[run],
+                          scale.y(*line.points[run]));
+            out.put(text);
         }
-        out.put("\"/>");
-        for (size_t run = 0; run < line.points.size() && run < runs; ++run) {
-            if (line.points[run]) {
-                std::snprintf(text, sizeof text,
-                              "<circle class=\"s%zu\" cx=\"%lld\" cy=\"%lld\" r=\"4\"/>", series,
-                              xs[run], y(*line.points[run]));
-                out.put(text);
-            }
-        }
-        out.put('\n');
+        drawing = line.points[run].has_value();
     }
-    out.put("</svg>\n<ol class=\"legend\">\n");
+    out.put("\"/>");
+    for (size_t run = 0; run < line.points.size() && run < runs; ++run) {
+        if (line.points[run]) {
+            std::snprintf(text, sizeof text,
+                          "<circle class=\"s%zu\" cx=\"%lld\" cy=\"%lld\" r=\"4\"/>", series,
+                          scale.xs[run], scale.y(*line.points[run]));
+            out.put(text);
+        }
+    }
+    out.put('\n');
+}
+
+// The drivers' names by the look of their lines, under the plot on a narrow screen.
+void chartLegend(const std::vector<std::string>& names, OutputSink& out) {
+    char text[320];
+    out.put("<ol class=\"legend\">\n");
     for (size_t i = 0; i < names.size(); ++i) {
         std::snprintf(text, sizeof text,
                       "<li><svg viewBox=\"0 0 28 10\" aria-hidden=\"true\"><path class=\"line "
@@ -283,7 +291,32 @@ void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputS
         out.put(names[i]);
         out.put("</li>\n");
     }
-    out.put("</ol>\n</figure>\n</section>\n");
+    out.put("</ol>\n");
+}
+
+// A line per leading driver over the charted runs, with round points on a grid, a tick per
+// run, and a legend.
+void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputSink& out) {
+    const ChartScale scale(season);
+    char text[320];
+    out.put("<section id=\"season\">\n<h2>Points over the runs</h2>\n<figure class=\"chart\">\n");
+    std::snprintf(text, sizeof text,
+                  "<svg id=\"points-over-runs\" viewBox=\"0 0 %d %d\" role=\"img\" "
+                  "aria-label=\"Points of the first %zu drivers over the last %zu runs\">\n",
+                  ChartWidth, ChartHeight, season.chart.size(), season.chartRuns.size());
+    out.put(text);
+    chartGrid(scale, out);
+    runTicks(season, scale, out);
+    std::vector<std::string> names;
+    for (size_t i = 0; i < season.chart.size(); ++i) {
+        const PointsOverRuns& line = season.chart[i];
+        const RankedParticipant& p = model.participants[static_cast<size_t>(line.participantIndex)];
+        names.push_back(escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")");
+        driverLine(line, i % ChartSeriesCount, scale, out);
+    }
+    out.put("</svg>\n");
+    chartLegend(names, out);
+    out.put("</figure>\n</section>\n");
 }
 
 } // namespace

@@ -69,13 +69,6 @@ void htmlTimeCell(OutputSink& out, uint64_t hundredths, const char* prefix) {
     out.put("</td>");
 }
 
-std::string countText(size_t count, std::string_view one, std::string_view many) {
-    std::string text = std::to_string(count);
-    text += ' ';
-    text += count == 1 ? one : many;
-    return text;
-}
-
 void htmlFoldStart(OutputSink& out, std::string_view cls, std::string_view summaryHtml,
                    std::string_view id) {
     out.put("<details class=\"");

@@ -1,6 +1,7 @@
 // Pieces shared by the sections of the HTML page.
 #pragma once
 
+#include "report/count_text.h"
 #include "report/output_sink.h"
 
 #include <cstddef>
@@ -27,9 +28,6 @@ void htmlNumberCell(OutputSink& out, long long value);
 // right-aligned cell holding one after `prefix`.
 void htmlTime(OutputSink& out, uint64_t hundredths);
 void htmlTimeCell(OutputSink& out, uint64_t hundredths, const char* prefix = "");
-
-// "1 file", "2 files": a count and the noun that fits it.
-std::string countText(size_t count, std::string_view one, std::string_view many);
 
 // A folded part of the page: a <details> of `cls` whose <summary> shows `summaryHtml`, with
 // its content in an element of id `id`. A link to that id opens the fold.

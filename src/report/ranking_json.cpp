@@ -1,120 +1,11 @@
 #include "report/ranking_json.h"
 
-#include <nlohmann/json.hpp>
-
-#include <cstdio>
+#include "report/decision_text.h"
+#include "report/json_writer.h"
 
 namespace kvr {
 
 namespace {
-
-// Keys in the documented order.
-using Json = nlohmann::ordered_json;
-
-// Writes one JSON document element by element, in the layout of nlohmann's dump with an
-// indent of 2, so that only one element is ever held in memory.
-class JsonWriter {
-  public:
-    explicit JsonWriter(OutputSink& out) : out_(out) {}
-
-    void beginObject(const char* key = nullptr) { open(key, '{'); }
-    void beginArray(const char* key = nullptr) { open(key, '['); }
-    void end() {
-        Level level = levels_.back();
-        levels_.pop_back();
-        if (level.count > 0) {
-            out_.put('\n');
-            indent();
-        }
-        out_.put(level.closing);
-        if (levels_.empty()) {
-            out_.put('\n');
-        }
-    }
-    // A whole value: an array element, or an object member when `key` is given.
-    void value(const Json& element, const char* key = nullptr) {
-        next(key);
-        std::string text = element.dump(2, ' ', false, Json::error_handler_t::replace);
-        size_t from = 0;
-        for (size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', from)) {
-            out_.put(std::string_view(text).substr(from, at + 1 - from));
-            indent();
-            from = at + 1;
-        }
-        out_.put(std::string_view(text).substr(from));
-    }
-
-    // Scalars written straight, in the layout dump gives them: for the long lists, where
-    // building a document per element would cost more than the whole rest of the export.
-    // `text` must be UTF-8.
-    void string(const char* key, std::string_view text) {
-        next(key);
-        out_.put('"');
-        size_t from = 0;
-        for (size_t i = 0; i < text.size(); ++i) {
-            const auto c = static_cast<unsigned char>(text[i]);
-            if (c >= 0x20 && c != '"' && c != '\\') {
-                continue;
-            }
-            out_.put(text.substr(from, i - from));
-            from = i + 1;
-            out_.put('\\');
-            static constexpr std::string_view Escaped = "\"\\\b\f\n\r\t", Letters = "\"\\bfnrt";
-            const size_t letter = Escaped.find(static_cast<char>(c));
-            if (letter != std::string_view::npos) {
-                out_.put(Letters[letter]);
-            } else {
-                static constexpr char Hex[] = "0123456789abcdef";
-                out_.put("u00");
-                out_.put(Hex[c >> 4]);
-                out_.put(Hex[c & 15]);
-            }
-        }
-        out_.put(text.substr(from));
-        out_.put('"');
-    }
-    void number(const char* key, long long value) {
-        next(key);
-        out_.putNumber(value);
-    }
-    void null(const char* key) {
-        next(key);
-        out_.put("null");
-    }
-
-  private:
-    struct Level {
-        char closing;
-        size_t count;
-    };
-
-    void indent() {
-        for (size_t i = 0; i < levels_.size(); ++i) {
-            out_.put("  ");
-        }
-    }
-    // Keys are the format's own names: nothing in them needs escaping.
-    void next(const char* key) {
-        if (levels_.empty()) {
-            return;
-        }
-        out_.put(levels_.back().count++ > 0 ? ",\n" : "\n");
-        indent();
-        if (key != nullptr) {
-            out_.put('"');
-            out_.put(key);
-            out_.put("\": ");
-        }
-    }
-    void open(const char* key, char opening) {
-        next(key);
-        out_.put(opening);
-        levels_.push_back({opening == '{' ? '}' : ']', 0});
-    }
-
-    OutputSink& out_;
-    std::vector<Level> levels_;
-};
 
 class JsonRenderer {
   public:
@@ -413,8 +304,8 @@ class JsonRenderer {
                                      ? Json(static_cast<double>(decision.hundredths) / 100.0)
                                      : Json()},
                      {"points", decision.points != 0 ? Json(decision.points) : Json()},
-                     {"matched", static_cast<bool>(model_.decisionMatched[d])},
-                     {"effect", model_.decisionEffects[d]}});
+                     {"matched", model_.decisionEffects[d].matched},
+                     {"effect", decisionEffectText(decision, model_.decisionEffects[d])}});
         }
         out_.end();
     }
@@ -452,7 +343,7 @@ class JsonRenderer {
     // {"event", "time", "hundredths", "code", "name"}, without the event when none is given.
     static Json holder(const RecordHolder& h, const std::string& event = std::string()) {
         Json entry = event.empty() ? Json::object() : Json{{"event", event}};
-        entry["time"] = h.time;
+        entry["time"] = formatTime(h.hundredths);
         entry["hundredths"] = h.hundredths;
         entry["code"] = h.code;
         entry["name"] = h.name;

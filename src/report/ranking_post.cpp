@@ -1,6 +1,7 @@
 #include "report/ranking_post.h"
 
 #include "model/time_text.h"
+#include "report/count_text.h"
 #include "report/movement_text.h"
 
 #include <algorithm>
@@ -17,10 +18,6 @@ size_t codePoints(std::string_view text) {
     return static_cast<size_t>(std::count_if(text.begin(), text.end(), [](char c) {
         return (static_cast<unsigned char>(c) & 0xC0) != 0x80;
     }));
-}
-
-std::string counted(size_t count, const char* one, const char* many) {
-    return std::to_string(count) + " " + (count == 1 ? one : many);
 }
 
 // "Aino Karlsson (AKA)"
@@ -70,9 +67,9 @@ class PostWriter {
         const ReportTime& t = model_.time;
         lines_.push_back("**Dustline Rally 2.0: ranking of " + formatDate(t.year, t.month, t.day) +
                          "**");
-        std::string summary = counted(model_.participants.size(), "driver", "drivers");
+        std::string summary = countText(model_.participants.size(), "driver", "drivers");
         if (season_ != nullptr && season_->hasPrevious) {
-            summary += ", " + counted(brokenRecords().size(), "record broken", "records broken");
+            summary += ", " + countText(brokenRecords().size(), "record broken", "records broken");
         } else if (season_ != nullptr) {
             summary += ", first run of the season";
         }
@@ -147,7 +144,7 @@ class PostWriter {
         lines_.push_back("**Records broken**");
         for (size_t i = 0; i < std::min(broken.size(), ListedMost); ++i) {
             const NewRecord& r = *broken[i];
-            lines_.push_back(r.event->title() + ": " + r.now.time + " by " +
+            lines_.push_back(r.event->title() + ": " + formatTime(r.now.hundredths) + " by " +
                              driverText(r.now.name, r.now.code) + ", " +
                              secondsText(*r.marginHundredths) + " faster than " +
                              driverText(r.previous->name, r.previous->code));
