@@ -12,7 +12,7 @@ if (($# != 4)); then
     echo "usage: $0 OLD_KVRRANK NEW_KVRRANK KVRSAMPLE WORK_DIR" >&2
     exit 2
 fi
-old=$1 new=$2 sample=$3 work=$4
+old=$(realpath "$1") new=$(realpath "$2") sample=$(realpath "$3") work=$4
 mkdir -p "$work"
 if [[ -n $(ls -A "$work") ]]; then
     echo "$0: $work is not empty" >&2
