@@ -4,6 +4,7 @@
 #include "app/league_file.h"
 #include "app/output_clash.h"
 #include "app/run.h"
+#include "app/watch.h"
 #include "data/text.h"
 #include "platform/console.h"
 #include "platform/fs.h"
@@ -54,6 +55,9 @@ struct Given {
     PerOutput<std::string> files;
     std::string league;
     std::string gameFolder;
+    bool watch = false;
+    std::string serve;
+    bool lan = false;
 };
 
 // Every option, the outputs' from the table.
@@ -80,6 +84,17 @@ void describe(CLI::App& app, Given& given) {
                    "in the game folder, when it is there); the command line wins")
         ->type_name("FILE")
         ->check(nonEmpty("file"));
+    app.add_flag("--watch", given.watch,
+                 "keep running: run again whenever a file in kvr/ or the league file\n"
+                 "changes, until Ctrl+C; the season gets one line when it ends");
+    app.add_option("--serve", given.serve,
+                   "watch, and serve the page live at http://127.0.0.1:PORT/ (the\n"
+                   "standings for a stream overlay at /overlay)")
+        ->type_name("[ADDRESS:]PORT")
+        ->check(nonEmpty("port"));
+    app.add_flag("--lan", given.lan,
+                 "with --serve: let the whole network reach it (every interface, or\n"
+                 "the ADDRESS given), not only this machine");
     app.add_flag("--new-league", given.newLeague,
                  "write a kvrrank.toml to start from into the game folder and exit;\n"
                  "an existing one is left alone");
@@ -98,7 +113,12 @@ const char* optionBesideNewLeague(const CLI::App& app) {
             return kind.option;
         }
     }
-    return app.count("--league") > 0 ? "--league" : nullptr;
+    for (const char* option : {"--league", "--watch", "--serve", "--lan"}) {
+        if (app.count(option) > 0) {
+            return option;
+        }
+    }
+    return nullptr;
 }
 
 // The run's options from what was given: paths resolved once, here. Exports are taken from
@@ -172,7 +192,8 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     // The league's outputs join the command line's before anything is touched.
     const std::string leaguePath =
         given.league.empty() ? given.league : platform::absolutePath(given.league);
-    if (!applyLeagueFile(env, leaguePath, given.league, options, errors)) {
+    LeagueLive live;
+    if (!applyLeagueFile(env, leaguePath, given.league, options, errors, &live)) {
         return ExitUsage;
     }
     // A slip of the keyboard must not replace the season, the report or the game's files.
@@ -180,7 +201,44 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
         platform::writeConsole(errors, "kvrrank: " + safeText(*clash) + "\n");
         return ExitUsage;
     }
-    return runKvrRank(env, console, errors, options);
+    // The live board: the command line, or the league file's [live].
+    const std::string serve = !given.serve.empty() ? given.serve : live.serve.value_or("");
+    const bool lan = given.lan || live.lan.value_or(false);
+    if (lan && serve.empty()) {
+        platform::writeConsole(errors, "kvrrank: --lan serves nothing without --serve PORT "
+                                       "(see kvrrank --help)\n");
+        return ExitUsage;
+    }
+    if (!given.watch && !live.watch.value_or(false) && serve.empty()) {
+        return runKvrRank(env, console, errors, options);
+    }
+    WatchSettings watch;
+    if (!serve.empty()) {
+        ServeAddress address;
+        std::string error;
+        if (!parseServeAddress(serve, lan, address, error)) {
+            platform::writeConsole(errors, "kvrrank: --serve " + safeText(error) + "\n");
+            return ExitUsage;
+        }
+        watch.serve = address;
+    }
+    watch.leagueFile = leaguePath.empty() ? options.game.path(LeagueFileName) : leaguePath;
+    const bool folderGiven = app.count("GAME_FOLDER") > 0;
+    watch.reloadLeague = [&env, given, folderGiven, leaguePath](RunOptions& fresh,
+                                                                std::string& error) {
+        if (!resolve(given, folderGiven, fresh, nullptr) ||
+            !applyLeagueFile(env, leaguePath, given.league, fresh, error)) {
+            return false;
+        }
+        if (std::optional<std::string> clash = findOutputClash(env, fresh)) {
+            error = *clash;
+            return false;
+        }
+        return true;
+    };
+    watch.options = std::move(options);
+    platform::catchStopRequests();
+    return watchGameFolder(env, console, errors, std::move(watch));
 }
 
 } // namespace kvr

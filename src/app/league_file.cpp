@@ -8,7 +8,17 @@
 namespace kvr {
 
 bool applyLeagueFile(platform::Env& env, const std::string& path, const std::string& named,
-                     RunOptions& options, std::FILE* errors) {
+                     RunOptions& options, std::FILE* errors, LeagueLive* live) {
+    std::string error;
+    if (!applyLeagueFile(env, path, named, options, error, live)) {
+        platform::writeConsole(errors, "kvrrank: " + safeText(error) + "\n");
+        return false;
+    }
+    return true;
+}
+
+bool applyLeagueFile(platform::Env& env, const std::string& path, const std::string& named,
+                     RunOptions& options, std::string& error, LeagueLive* live) {
     const std::string file = path.empty() ? options.game.path(LeagueFileName) : path;
     const std::string shown = path.empty() ? LeagueFileName : named;
     std::string text;
@@ -17,17 +27,18 @@ bool applyLeagueFile(platform::Env& env, const std::string& path, const std::str
         if (path.empty() && platform::isMissingFile(read)) {
             return true; // no league file: the fixed rules
         }
-        complain(errors, shown, read.reason());
+        error = shown + ": " + read.reason();
         return false;
     }
     LeagueFile league;
-    std::string error;
     if (!parseLeagueFile(text, shown, league, error)) {
-        platform::writeConsole(errors, "kvrrank: " + safeText(error) + "\n");
         return false;
     }
     if (league.empty) {
         return true;
+    }
+    if (live != nullptr) {
+        *live = league.live;
     }
     league.rules.file = shown;
     options.league = std::move(league.rules);

@@ -27,9 +27,17 @@ struct LeagueOutputs {
     std::optional<bool> records;
 };
 
+// The [live] table: a board that a double-click starts.
+struct LeagueLive {
+    std::optional<bool> watch;
+    std::optional<std::string> serve; // "[ADDRESS:]PORT" as written
+    std::optional<bool> lan;
+};
+
 struct LeagueFile {
     LeagueRules rules; // rules.file is left empty
     LeagueOutputs outputs;
+    LeagueLive live;
     bool empty = true; // no key at all: the same as no league file
 };
 
@@ -44,9 +52,12 @@ bool parseLeagueFile(std::string_view text, const std::string& name, LeagueFile&
 // game folder, which need not exist. The command line wins: an output it gives keeps its
 // path, and --no-records keeps the records file alone. The file's paths are taken from its
 // folder. False, with the line told on `errors`, when the file cannot be read or is not a good
-// league file.
+// league file. Its [live] table goes to `live` when asked for.
 bool applyLeagueFile(platform::Env& env, const std::string& path, const std::string& named,
-                     RunOptions& options, std::FILE* errors);
+                     RunOptions& options, std::FILE* errors, LeagueLive* live = nullptr);
+// The same, with the line kept in `error` instead of told.
+bool applyLeagueFile(platform::Env& env, const std::string& path, const std::string& named,
+                     RunOptions& options, std::string& error, LeagueLive* live = nullptr);
 
 // The starting league file that --new-league writes: every key, commented out, with a line
 // of explanation each. Lines end in "\n".

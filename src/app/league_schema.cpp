@@ -53,6 +53,8 @@ class LeagueChecker {
                 table(key, node, "outputs", [this](auto& k, auto& n) { output(k, n); });
             } else if (key == "points") {
                 table(key, node, "points", [this](auto& k, auto& n) { points(k, n); });
+            } else if (key == "live") {
+                table(key, node, "live", [this](auto& k, auto& n) { live(k, n); });
             } else if (key == "class") {
                 eachTable(node, "class", [this](auto& t) { vehicleClass(t); });
             } else if (key == "decision") {
@@ -145,6 +147,32 @@ class LeagueChecker {
             return;
         }
         unknown(key, node, "outputs");
+    }
+
+    // [live]: the board a double-click starts.
+    void live(const toml::key& key, const toml::node& node) {
+        LeagueLive& board = league_.live;
+        if (key == "watch" || key == "lan") {
+            const auto* flag = node.as_boolean();
+            if (flag == nullptr) {
+                problem(node.source(), quoted(key.str()) + " in [live] must be true or false");
+            } else {
+                (key == "watch" ? board.watch : board.lan) = flag->get();
+            }
+        } else if (key == "serve") {
+            // A port alone, or "ADDRESS:PORT" in quotes.
+            if (std::optional<int> port = wholeNumber(node, 0, 65535)) {
+                board.serve = std::to_string(*port);
+            } else if (const auto* text = node.as_string();
+                       text != nullptr && !text->get().empty()) {
+                board.serve = text->get();
+            } else {
+                problem(node.source(), "\"serve\" in [live] must be a port from 0 to 65535, or "
+                                       "\"ADDRESS:PORT\" in quotes");
+            }
+        } else {
+            unknown(key, node, "live");
+        }
     }
 
     // A whole number from `low` to `high`, or nothing.

@@ -51,6 +51,8 @@ struct RunOptions {
     LeagueRules league;
     // The league file read (absolute), empty when none.
     std::string leagueFilePath;
+    // A live board shows the page: the drivers' results are worked out whatever is written.
+    bool live = false;
     // How long a run waits for a season that another run holds.
     std::chrono::milliseconds seasonWait{10000};
 

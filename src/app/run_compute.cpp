@@ -21,17 +21,9 @@ void say(std::FILE* console, const std::string& text) {
     platform::writeConsole(console, text);
 }
 
-// The participant files read, in listing order.
-struct Imported {
-    std::vector<ParticipantRecord> records;
-    std::vector<std::string> files; // the bare file name of each participant
-    std::vector<NotImported> notImported;
-    size_t fileEntries = 0; // entries that are not folders
-};
-
 // Lists and reads the participant folder. False, with the reason told, when it has no
 // participant file.
-bool importParticipants(platform::Env& env, const RunOptions& options, Imported& imported,
+bool importParticipants(platform::Env& env, const RunOptions& options, ImportedFolder& imported,
                         std::FILE* console, std::FILE* errors) {
     std::vector<platform::FolderEntry> entries;
     platform::Status listed = platform::listFolder(
@@ -84,10 +76,15 @@ void compareWithSeason(const SeasonRead& history, ComputedRun& run) {
 
 std::optional<ComputedRun> computeRun(platform::Env& env, const RunOptions& options,
                                       std::FILE* console, std::FILE* errors) {
-    Imported imported;
+    ImportedFolder imported;
     if (!importParticipants(env, options, imported, console, errors)) {
         return std::nullopt;
     }
+    return computeImported(options, std::move(imported), errors);
+}
+
+std::optional<ComputedRun> computeImported(const RunOptions& options, ImportedFolder imported,
+                                           std::FILE* errors) {
     // Nothing imported: neither the records file nor the report is touched.
     if (imported.records.empty()) {
         complain(errors, options.game.shownParticipantFolder(),
@@ -112,7 +109,7 @@ std::optional<ComputedRun> computeRun(platform::Env& env, const RunOptions& opti
 
     // The drivers' results and the checks are worked out only for the outputs that show them.
     RankingOptions ranking;
-    ranking.driverResults = false;
+    ranking.driverResults = options.live;
     for (const OutputKind& kind : outputTable()) {
         ranking.driverResults = ranking.driverResults ||
                                 (kind.showsDriverResults && !options.file(kind.output).empty());

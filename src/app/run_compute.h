@@ -46,11 +46,24 @@ struct ComputedRun {
     }
 };
 
+// The participant files read, in listing order.
+struct ImportedFolder {
+    std::vector<ParticipantRecord> records;
+    std::vector<std::string> files; // the bare file name of each participant
+    std::vector<NotImported> notImported;
+    size_t fileEntries = 0; // entries that are not folders
+};
+
 // Imports every participant file of the game folder, telling each on `console` (and each
 // failure on `errors`), applies the league's decisions, chooses the best times and computes the
 // model. Nothing, with the reason told, when there is nothing to import.
 std::optional<ComputedRun> computeRun(platform::Env& env, const RunOptions& options,
                                       std::FILE* console, std::FILE* errors);
+
+// The run of participants already read (by computeRun, or by a watch that keeps them). Nothing,
+// with the reason told, when none could be imported.
+std::optional<ComputedRun> computeImported(const RunOptions& options, ImportedFolder imported,
+                                           std::FILE* errors);
 
 // Adds to `run` the season's changes since the runs of `history`, and what this run adds to
 // the history; or why the history cannot be used.

@@ -45,21 +45,34 @@ platform::Status SeasonHold::append(const std::string& entry) {
 
 namespace {
 
+// Tells a failure on the error stream, and keeps it for the caller when it asks.
+struct Failures {
+    std::FILE* errors;
+    PublishOutcome* outcome;
+
+    void operator()(const std::string& path, const std::string& reason) const {
+        complain(errors, path, reason);
+        if (outcome != nullptr) {
+            outcome->problems.push_back(path + ": " + reason);
+        }
+    }
+};
+
 bool updateGameRecords(platform::Env& env, const ComputedRun& run, const RunOptions& options,
-                       std::FILE* console, std::FILE* errors) {
+                       std::FILE* console, const Failures& fail) {
     platform::writeConsole(console, std::string("updateing ") + GameRecordsPath);
     platform::Status written = writeGameRecords(
         env, run.records, options.game.path(GameRecordsPath).c_str(), options.game.folder);
     platform::writeConsole(console, written ? "... ok!\n" : "... failed!\n");
     if (!written) {
-        complain(errors, GameRecordsPath, written.reason());
+        fail(GameRecordsPath, written.reason());
     }
     return written.ok();
 }
 
 // Streams each export asked for into its file, in the table's order.
 bool writeExports(platform::Env& env, const ComputedRun& run, const RunOptions& options,
-                  std::FILE* errors) {
+                  const Failures& fail) {
     const RunResults results = run.results();
     // The post names the page by its bare file name, as the group sees it where it is shared.
     const std::string& page = options.file(Output::Html);
@@ -75,7 +88,7 @@ bool writeExports(platform::Env& env, const ComputedRun& run, const RunOptions& 
         platform::Status written = writeRendering(
             env, path.c_str(), [&](OutputSink& out) { kind.render(results, pageName, out); });
         if (!written) {
-            complain(errors, path, written.reason());
+            fail(path, written.reason());
             ok = false;
         }
     }
@@ -85,28 +98,35 @@ bool writeExports(platform::Env& env, const ComputedRun& run, const RunOptions& 
 } // namespace
 
 int publishRun(platform::Env& env, const ComputedRun& run, const RunOptions& options,
-               SeasonHold* season, std::FILE* console, std::FILE* errors) {
-    if (options.updateRecords && !updateGameRecords(env, run, options, console, errors)) {
+               SeasonHold* season, std::FILE* console, std::FILE* errors, PublishOutcome* outcome) {
+    const Failures fail{errors, outcome};
+    if (options.updateRecords && !updateGameRecords(env, run, options, console, fail)) {
         return ExitFailure;
+    }
+    if (outcome != nullptr) {
+        outcome->recordsUpdated = options.updateRecords;
     }
     bool ok = true;
     const std::string& historyPath = options.file(Output::History);
     if (!historyPath.empty() && !run.seasonProblem.empty()) {
-        complain(errors, historyPath, run.seasonProblem);
+        fail(historyPath, run.seasonProblem);
         ok = false;
     }
     platform::Status reported =
         writeRankingReport(env, run.model, options.game.path(RankingReportPath).c_str());
     if (!reported) {
-        complain(errors, RankingReportPath, reported.reason());
+        fail(RankingReportPath, reported.reason());
         ok = false;
     }
-    ok = writeExports(env, run, options, errors) && ok;
+    if (outcome != nullptr) {
+        outcome->reported = reported.ok();
+    }
+    ok = writeExports(env, run, options, fail) && ok;
     // Last, so that a run counts in the season only once its outputs are out.
     if (season != nullptr && season->held() && run.season && reported) {
         platform::Status appended = season->append(run.historyEntry);
         if (!appended) {
-            complain(errors, historyPath, appended.reason());
+            fail(historyPath, appended.reason());
             ok = false;
         }
     }

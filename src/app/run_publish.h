@@ -10,6 +10,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace kvr {
 
@@ -33,11 +34,19 @@ class SeasonHold {
     SeasonRead read_;
 };
 
+// What publishing a run came to, for a caller that shows it beyond the error stream.
+struct PublishOutcome {
+    bool recordsUpdated = false;       // the records file has this run's best times
+    bool reported = false;             // ranking.txt is this run's
+    std::vector<std::string> problems; // "PATH: reason", one for each failure
+};
+
 // Writes the run out: the records file (unless switched off; a failed update stops here),
 // ranking.txt, each export, and the history's line into `season` when it is held. Each file is
 // attempted on its own: a failed one keeps its earlier version, says why, and fails the run.
 // Returns the exit status.
 int publishRun(platform::Env& env, const ComputedRun& run, const RunOptions& options,
-               SeasonHold* season, std::FILE* console, std::FILE* errors);
+               SeasonHold* season, std::FILE* console, std::FILE* errors,
+               PublishOutcome* outcome = nullptr);
 
 } // namespace kvr

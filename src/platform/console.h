@@ -8,7 +8,8 @@
 
 namespace kvr::platform {
 
-// Writes UTF-8 text ("\n" line ends) to a console stream and flushes it. The result is not
+// Writes UTF-8 text ("\n" line ends) to a console stream and flushes it; nothing when the
+// stream is null. The result is not
 // reported: the console is a courtesy, and a reader that has gone changes nothing.
 void writeConsole(std::FILE* stream, const std::string& text);
 

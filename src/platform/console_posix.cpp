@@ -7,6 +7,9 @@
 namespace kvr::platform {
 
 void writeConsole(std::FILE* stream, const std::string& text) {
+    if (stream == nullptr) {
+        return; // a run told to keep quiet
+    }
     std::fwrite(text.data(), 1, text.size(), stream);
     std::fflush(stream);
 }

@@ -28,6 +28,9 @@ bool isConsole(HANDLE handle) {
 } // namespace
 
 void writeConsole(std::FILE* stream, const std::string& text) {
+    if (stream == nullptr) {
+        return; // a run told to keep quiet
+    }
     HANDLE handle = streamHandle(stream);
     if (!isConsole(handle)) {
         // A file or a pipe gets UTF-8; the stream's text mode makes the line ends CR LF.

@@ -92,8 +92,8 @@ const char* const DarkStyle =
 
 class HtmlRenderer {
   public:
-    HtmlRenderer(const RunResults& run, OutputSink& out)
-        : run_(run), model_(run.ranking), season_(run.season), out_(out) {}
+    HtmlRenderer(const RunResults& run, OutputSink& out, const LivePageParts* live)
+        : run_(run), model_(run.ranking), season_(run.season), out_(out), live_(live) {}
 
     void head() {
         const std::string when = formatRunTime(model_.time, RunTimeStyle::Page);
@@ -105,11 +105,18 @@ class HtmlRenderer {
         out_.put(Style);
         out_.put(DriverStyle);
         out_.put(DarkStyle);
-        out_.put("</style>\n</head>\n<body>\n<header>\n"
+        out_.put("</style>\n");
+        if (live_ != nullptr) {
+            out_.put("<script src=\"/live.js\" defer></script>\n");
+        }
+        out_.put("</head>\n<body>\n<header>\n"
                  "<h1>Dustline Rally 2.0 - KVR Ranking System 1.0alpha2</h1>\n"
                  "<p class=\"when\">Ranking at ");
         out_.put(when);
         out_.put("</p>\n");
+        if (live_ != nullptr) {
+            liveStatus();
+        }
         renderCheckSummary(run_, out_);
         navigation();
         out_.put("</header>\n<main>\n");
@@ -187,6 +194,23 @@ class HtmlRenderer {
     }
 
     // Links to the sections that follow.
+    // The live board's line: when the results last changed, and what is wrong until mended.
+    void liveStatus() {
+        out_.put("<div id=\"live\" data-run=\"");
+        out_.putNumber(static_cast<long long>(live_->run));
+        out_.put("\" role=\"status\">\n<p class=\"when\">Live: results last changed at ");
+        out_.put(escapeHtml(live_->changedAt));
+        out_.put(" (run ");
+        out_.putNumber(static_cast<long long>(live_->run));
+        out_.put(")</p>\n");
+        for (const std::string& problem : live_->problems) {
+            out_.put("<p class=\"attention\">");
+            out_.put(escapeHtml(problem));
+            out_.put("</p>\n");
+        }
+        out_.put("</div>\n");
+    }
+
     void navigation() {
         out_.put("<nav><a href=\"#drivers\">Drivers</a>\n<a href=\"#points\">Points by Rally</a>");
         if (season_ != nullptr) {
@@ -287,12 +311,17 @@ class HtmlRenderer {
     const RankingModel& model_;
     const SeasonChanges* season_;
     OutputSink& out_;
+    const LivePageParts* live_;
 };
 
 } // namespace
 
-void renderHtml(const RunResults& run, OutputSink& out) {
-    HtmlRenderer renderer(run, out);
+std::string htmlPageStyle() {
+    return std::string(Style) + DriverStyle + DarkStyle;
+}
+
+void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* live) {
+    HtmlRenderer renderer(run, out, live);
     renderer.head();
     renderer.standings();
     renderPointsGrid(run.ranking, out);
@@ -305,6 +334,10 @@ void renderHtml(const RunResults& run, OutputSink& out) {
     renderChecks(run, out);
     renderDecisions(run.ranking, out);
     renderer.tail();
+}
+
+void renderHtml(const RunResults& run, OutputSink& out) {
+    renderHtml(run, out, nullptr);
 }
 
 std::string renderHtml(const RunResults& run) {

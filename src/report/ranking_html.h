@@ -6,15 +6,28 @@
 #include "model/run_results.h"
 #include "report/output_sink.h"
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kvr {
 
 // How many drivers the bar chart of the standings shows at most.
 constexpr size_t StandingsChartDriverCount = 20;
 
+// What a live board adds to the page: its script (/live.js), and a line at the top on when the
+// results last changed, with what is wrong meanwhile.
+struct LivePageParts {
+    uint64_t run = 0;
+    std::string changedAt;             // the local time of day, "20:14:03"
+    std::vector<std::string> problems; // told until they are mended
+};
+
 // The page of the run. The model must hold the drivers' results.
 void renderHtml(const RunResults& run, OutputSink& out);
+void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* live);
+// The page's one style element, as a policy names it by its hash.
+std::string htmlPageStyle();
 std::string renderHtml(const RunResults& run);
 
 } // namespace kvr

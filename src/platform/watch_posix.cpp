@@ -1,0 +1,169 @@
+// The watch's look, wake and stop requests on POSIX: stat per entry, inotify on Linux, signals.
+#include "platform/watch.h"
+
+#include "platform/env.h"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#ifdef __linux__
+#include <sys/inotify.h>
+#endif
+
+namespace kvr::platform {
+
+namespace {
+
+std::atomic<bool> stopAsked{false};
+
+extern "C" void onStopSignal(int) {
+    stopAsked.store(true);
+}
+
+FileStamp stampFrom(const struct stat& info) {
+    FileStamp stamp;
+    stamp.size = static_cast<uint64_t>(info.st_size);
+    stamp.modified = static_cast<int64_t>(info.st_mtim.tv_sec) * 1000000000 +
+                     static_cast<int64_t>(info.st_mtim.tv_nsec);
+    return stamp;
+}
+
+} // namespace
+
+Status lookAtFolder(const char* folder, const char* extension, std::vector<StampedEntry>& entries) {
+    entries.clear();
+    DIR* dir = opendir(folder);
+    if (dir == nullptr) {
+        return systemError(errno);
+    }
+    const int fd = dirfd(dir);
+    for (;;) {
+        errno = 0;
+        const dirent* entry = readdir(dir);
+        if (entry == nullptr) {
+            const int error = errno;
+            closedir(dir);
+            return error == 0 ? Status() : systemError(error);
+        }
+        const std::string name = entry->d_name;
+        if (name == "." || name == ".." || !nameHasExtension(name, extension)) {
+            continue;
+        }
+        struct stat info;
+        if (fstatat(fd, entry->d_name, &info, 0) != 0) {
+            continue; // gone since the listing, or a link to nothing: the import will tell
+        }
+        StampedEntry stamped;
+        stamped.name = name;
+        stamped.isFolder = S_ISDIR(info.st_mode);
+        if (!stamped.isFolder) {
+            stamped.stamp = stampFrom(info);
+        }
+        entries.push_back(std::move(stamped));
+    }
+}
+
+Status stampOf(const char* path, FileStamp& stamp) {
+    struct stat info;
+    if (stat(path, &info) != 0) {
+        return systemError(errno);
+    }
+    stamp = stampFrom(info);
+    return Status();
+}
+
+struct FolderWake::State {
+    int fd = -1;
+};
+
+FolderWake::FolderWake() : state_(std::make_unique<State>()) {}
+
+FolderWake::~FolderWake() {
+    if (state_->fd >= 0) {
+        close(state_->fd);
+    }
+}
+
+bool FolderWake::watch(const std::string& folder) {
+#ifdef __linux__
+    if (state_->fd >= 0) {
+        close(state_->fd);
+    }
+    state_->fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (state_->fd < 0) {
+        return false;
+    }
+    constexpr uint32_t Changes = IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE |
+                                 IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF |
+                                 IN_MOVE_SELF;
+    if (inotify_add_watch(state_->fd, folder.c_str(), Changes) < 0) {
+        close(state_->fd);
+        state_->fd = -1;
+        return false;
+    }
+    return true;
+#else
+    (void)folder;
+    return false;
+#endif
+}
+
+bool FolderWake::wait(std::chrono::milliseconds timeout) {
+    // Waited in short slices, so that a stop request is seen soon whatever thread its signal
+    // reached.
+    constexpr std::chrono::milliseconds Slice{100};
+    const auto until = std::chrono::steady_clock::now() + timeout;
+    for (;;) {
+        if (stopAsked.load()) {
+            return false;
+        }
+        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+            until - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            return false;
+        }
+        const int slice = static_cast<int>(std::min(left, Slice).count());
+        if (state_->fd < 0) {
+            poll(nullptr, 0, slice);
+            continue;
+        }
+        pollfd waiting{state_->fd, POLLIN, 0};
+        if (poll(&waiting, 1, slice) > 0) {
+            // Drained whole: one wake for any number of events.
+            alignas(8) char buffer[4096];
+            while (read(state_->fd, buffer, sizeof buffer) > 0) {
+            }
+            return true;
+        }
+    }
+}
+
+void catchStopRequests() {
+    struct sigaction action;
+    std::memset(&action, 0, sizeof action);
+    action.sa_handler = onStopSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGHUP, &action, nullptr);
+}
+
+bool stopRequested() {
+    return stopAsked.load();
+}
+
+void requestStop() {
+    stopAsked.store(true);
+}
+
+void stopDone() {}
+
+} // namespace kvr::platform
