@@ -32,7 +32,6 @@ namespace {
 constexpr size_t HeadLimit = 8 * 1024;
 constexpr size_t ConnectionLimit = 64;
 constexpr size_t StreamLimit = 32;
-constexpr auto HeadTimeout = std::chrono::seconds(10);
 constexpr auto KeepOpenEvery = std::chrono::seconds(15);
 constexpr size_t DefaultOverlayRows = 10;
 constexpr size_t MostOverlayRows = 100;
@@ -135,6 +134,7 @@ struct LiveServer::Impl {
     std::string overlayPolicy;
     std::string hostName;
     std::string url;
+    std::chrono::milliseconds headTimeout;
     net::io_context ioc{1};
     tcp::acceptor acceptor{ioc};
     std::thread thread;
@@ -208,7 +208,7 @@ class Session : public std::enable_shared_from_this<Session> {
         since_ = std::chrono::steady_clock::now();
         parser_.emplace();
         parser_->header_limit(HeadLimit);
-        stream_.expires_after(HeadTimeout);
+        stream_.expires_after(server_.headTimeout);
         http::async_read_header(
             stream_, buffer_, *parser_,
             [self = shared_from_this()](beast::error_code ec, size_t) { self->onHead(ec); });
@@ -331,7 +331,7 @@ class Session : public std::enable_shared_from_this<Session> {
             response->body() = std::move(body);
         }
         response->content_length(length);
-        stream_.expires_after(HeadTimeout);
+        stream_.expires_after(server_.headTimeout);
         http::async_write(stream_, *response,
                           [self = shared_from_this(), response](beast::error_code ec, size_t) {
                               if (ec || !response->keep_alive()) {
@@ -495,7 +495,9 @@ void LiveServer::Impl::admit(tcp::socket socket) {
     std::make_shared<Session>(*this, std::move(socket))->start();
 }
 
-LiveServer::LiveServer() : impl_(std::make_unique<Impl>()) {}
+LiveServer::LiveServer(std::chrono::milliseconds headTimeout) : impl_(std::make_unique<Impl>()) {
+    impl_->headTimeout = headTimeout;
+}
 
 LiveServer::~LiveServer() {
     stop();

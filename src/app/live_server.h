@@ -2,6 +2,7 @@
 // threads never touch a model; each run publishes one immutable LiveContent.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -33,7 +34,8 @@ bool parseServeAddress(const std::string& text, bool lan, ServeAddress& address,
 
 class LiveServer {
   public:
-    LiveServer();
+    // A request head must arrive within `headTimeout` of the connection or the last answer.
+    explicit LiveServer(std::chrono::milliseconds headTimeout = std::chrono::seconds(10));
     ~LiveServer(); // stops it
     LiveServer(const LiveServer&) = delete;
     LiveServer& operator=(const LiveServer&) = delete;

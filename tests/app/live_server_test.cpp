@@ -1,0 +1,270 @@
+// The live board's server as a stranger meets it: every request over a real loopback socket.
+#include "app/live_server.h"
+
+#include <boost/asio/connect.hpp>
+#include <boost/asio/ip/tcp.hpp>
+#include <boost/asio/write.hpp>
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <thread>
+
+namespace {
+
+using namespace kvr;
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+using namespace std::chrono_literals;
+
+std::shared_ptr<const LiveContent> content(uint64_t run) {
+    auto made = std::make_shared<LiveContent>();
+    made->run = run;
+    made->page = "<!DOCTYPE html><title>page " + std::to_string(run) + "</title>";
+    made->json = "{\"run\":" + std::to_string(run) + "}";
+    made->overlayHead = "<head>";
+    made->overlayRows = {"<1>", "<2>", "<3>"};
+    made->overlayTail = "</tail>";
+    return made;
+}
+
+struct Server {
+    LiveServer server;
+    uint16_t port = 0;
+
+    explicit Server(std::chrono::milliseconds headTimeout = 10s) : server(headTimeout) {
+        server.publish(content(1));
+        ServeAddress address;
+        std::string error;
+        EXPECT_TRUE(server.start(address, error)) << error;
+        const std::string url = server.url();
+        port = static_cast<uint16_t>(std::stoi(url.substr(url.rfind(':') + 1)));
+    }
+};
+
+// A connection of the test's own: sends, and reads what comes within a time.
+struct Client {
+    net::io_context ioc;
+    tcp::socket socket{ioc};
+    std::string received;
+    bool closed = false;
+
+    explicit Client(uint16_t port) { socket.connect({net::ip::make_address("127.0.0.1"), port}); }
+
+    void send(const std::string& text) { net::write(socket, net::buffer(text)); }
+
+    // Reads until the server closes, `enough` holds, or `limit` passes.
+    const std::string& read(std::chrono::milliseconds limit,
+                            std::function<bool(const std::string&)> enough = nullptr) {
+        char buffer[16384];
+        std::function<void()> more = [&] {
+            socket.async_read_some(net::buffer(buffer),
+                                   [&](boost::system::error_code ec, size_t n) {
+                                       received.append(buffer, n);
+                                       if (ec) {
+                                           closed = true;
+                                           ioc.stop();
+                                       } else if (enough && enough(received)) {
+                                           ioc.stop();
+                                       } else {
+                                           more();
+                                       }
+                                   });
+        };
+        more();
+        ioc.restart();
+        ioc.run_for(limit);
+        return received;
+    }
+};
+
+int statusOf(const std::string& reply) {
+    return reply.size() > 12 && reply.compare(0, 9, "HTTP/1.1 ") == 0
+               ? std::stoi(reply.substr(9, 3))
+               : 0;
+}
+
+std::string headerOf(const std::string& reply, const std::string& name) {
+    const size_t at = reply.find("\r\n" + name + ": ");
+    if (at == std::string::npos || at > reply.find("\r\n\r\n")) {
+        return "(none)";
+    }
+    const size_t from = at + name.size() + 4;
+    return reply.substr(from, reply.find("\r\n", from) - from);
+}
+
+std::string bodyOf(const std::string& reply) {
+    const size_t end = reply.find("\r\n\r\n");
+    return end == std::string::npos ? std::string() : reply.substr(end + 4);
+}
+
+std::string get(const std::string& target, const std::string& host = "127.0.0.1") {
+    return "GET " + target + " HTTP/1.1\r\nHost: " + host + "\r\nConnection: close\r\n\r\n";
+}
+
+TEST(LiveServer, AnswersOnlyItsRoutesToItsOwnNamesWithTheStatusEachRequestEarns) {
+    Server s;
+    const std::string big(64 * 1024, 'x');
+    const struct {
+        std::string request;
+        int status;
+        const char* header;
+        const char* value;
+        const char* body;
+    } cases[] = {
+        {get("/"), 200, "Content-Type", "text/html; charset=utf-8", "<!DOCTYPE html><title>page 1"},
+        {get("/ranking.json", "localhost:8080"), 200, "Content-Type", "application/json",
+         "{\"run\":1}"},
+        {get("/overlay?top=2"), 200, nullptr, nullptr, "<head><1><2></tail>"},
+        {get("/overlay"), 200, nullptr, nullptr, "<head><1><2><3></tail>"},
+        {get("/overlay?top=x"), 200, nullptr, nullptr, "<head><1><2><3></tail>"},
+        {get("/live.js"), 200, "Content-Type", "text/javascript; charset=utf-8", nullptr},
+        {get("/", "[::1]:80"), 200, "X-Content-Type-Options", "nosniff", nullptr},
+        {get("/", "LOCALHOST"), 200, "Referrer-Policy", "no-referrer", nullptr},
+        {"HEAD / HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n", 200, "Content-Length",
+         "36", ""},
+        {"POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 3\r\n\r\nabc", 405, "Allow",
+         "GET, HEAD", nullptr},
+        {"PUT /ranking.json HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Length: 0\r\n"
+         "Connection: close\r\n\r\n",
+         405, "Allow", "GET, HEAD", nullptr},
+        {"DELETE / HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n", 405, nullptr, nullptr,
+         nullptr},
+        {get("/../etc/passwd"), 404, "Cache-Control", "no-store", nullptr},
+        {get("/%2e%2e/"), 404, nullptr, nullptr, nullptr},
+        {get("/ranking.txt"), 404, nullptr, nullptr, nullptr},
+        {get("/index.html"), 404, nullptr, nullptr, nullptr},
+        {get("/", "evil.example"), 421, nullptr, nullptr, nullptr},
+        {get("/", "evil.example:8080"), 421, nullptr, nullptr, nullptr},
+        {get("/", "10.11.12.13"), 421, nullptr, nullptr, nullptr},
+        {"GET / HTTP/1.1\r\nConnection: close\r\n\r\n", 421, nullptr, nullptr, nullptr},
+        {"GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Big: " + big + "\r\n\r\n", 431, nullptr, nullptr,
+         nullptr},
+        {"HELLO\r\n\r\n", 400, nullptr, nullptr, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.request.substr(0, 60));
+        Client client(s.port);
+        client.send(c.request);
+        const std::string& reply = client.read(5s);
+        EXPECT_EQ(statusOf(reply), c.status) << reply.substr(0, 200);
+        EXPECT_TRUE(client.closed) << "the connection is closed after a request that says so";
+        if (c.header != nullptr) {
+            EXPECT_EQ(headerOf(reply, c.header), c.value);
+        }
+        if (c.body != nullptr) {
+            EXPECT_EQ(bodyOf(reply).substr(0, std::string(c.body).size()), c.body);
+        }
+        if (c.status == 200) {
+            EXPECT_NE(headerOf(reply, "Content-Security-Policy").find("default-src 'none'"),
+                      std::string::npos);
+        }
+    }
+}
+
+TEST(LiveServer, ThePagesPolicyAllowsOnlyItsOwnScriptAndItsOwnStyle) {
+    Server s;
+    Client client(s.port);
+    client.send(get("/"));
+    const std::string policy = headerOf(client.read(5s), "Content-Security-Policy");
+    EXPECT_NE(policy.find("script-src 'self'"), std::string::npos) << policy;
+    EXPECT_NE(policy.find("style-src 'sha256-"), std::string::npos) << policy;
+    EXPECT_EQ(policy.find("unsafe"), std::string::npos) << policy;
+}
+
+TEST(LiveServer, KeepsAnsweringWhileStrangersHoldConnectionsOrSendAHeadByteByByte) {
+    Server s(1500ms);
+    // A head sent one byte at a time is cut off when its time is up.
+    Client slow(s.port);
+    const std::string head = get("/");
+    std::thread dribble([&] {
+        for (size_t i = 0; i < head.size() && i < 6; ++i) {
+            boost::system::error_code ec;
+            net::write(slow.socket, net::buffer(&head[i], 1), ec);
+            std::this_thread::sleep_for(400ms);
+        }
+    });
+    // 100 connections that send nothing.
+    std::vector<std::unique_ptr<Client>> idle;
+    for (int i = 0; i < 100; ++i) {
+        idle.push_back(std::make_unique<Client>(s.port));
+    }
+    for (int round = 0; round < 3; ++round) {
+        Client normal(s.port);
+        normal.send(get("/"));
+        EXPECT_EQ(statusOf(normal.read(5s)), 200) << "round " << round;
+        std::this_thread::sleep_for(300ms);
+    }
+    dribble.join();
+    slow.read(3s);
+    EXPECT_TRUE(slow.closed);
+    EXPECT_EQ(slow.received.find("200 OK"), std::string::npos);
+}
+
+TEST(LiveServer, EventStreamsTellEachRunAndTheThirtyThirdIsToldToComeBack) {
+    Server s;
+    std::vector<std::unique_ptr<Client>> streams;
+    for (int i = 0; i < 32; ++i) {
+        streams.push_back(std::make_unique<Client>(s.port));
+        streams.back()->send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        streams.back()->read(5s, [](const std::string& got) {
+            return got.find("data: 1\n\n") != std::string::npos;
+        });
+        ASSERT_NE(streams.back()->received.find("data: 1\n\n"), std::string::npos) << i;
+    }
+    EXPECT_EQ(headerOf(streams[0]->received, "Content-Type"), "text/event-stream");
+    EXPECT_EQ(headerOf(streams[0]->received, "Transfer-Encoding"), "chunked");
+
+    Client refused(s.port);
+    refused.send(get("/events"));
+    const std::string& reply = refused.read(5s);
+    EXPECT_EQ(statusOf(reply), 503);
+    EXPECT_EQ(headerOf(reply, "Retry-After"), "5");
+
+    s.server.publish(content(2));
+    for (auto& stream : streams) {
+        stream->read(5s, [](const std::string& got) {
+            return got.find("data: 2\n\n") != std::string::npos;
+        });
+        EXPECT_NE(stream->received.find("data: 2\n\n"), std::string::npos);
+    }
+    // A stream that goes away frees its place.
+    streams.pop_back();
+    std::this_thread::sleep_for(200ms);
+    Client again(s.port);
+    again.send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    again.read(5s, [](const std::string& got) { return got.find("data: 2") != std::string::npos; });
+    EXPECT_EQ(statusOf(again.received), 200);
+}
+
+TEST(ServeAddress, APortOrAnAddressWithAPortAndOnlyLoopbackWithoutLan) {
+    const struct {
+        const char* text;
+        bool lan;
+        const char* expected; // "host|port|lan", or the start of the error
+    } cases[] = {
+        {"8080", false, "|8080|0"},
+        {"0", false, "|0|0"},
+        {"127.0.0.1:9000", false, "127.0.0.1|9000|0"},
+        {"[::1]:9000", false, "::1|9000|0"},
+        {"8080", true, "|8080|1"},
+        {"192.168.1.5:8080", true, "192.168.1.5|8080|1"},
+        {"192.168.1.5:8080", false, "\"192.168.1.5\" can be reached from the network"},
+        {"65536", false, "\"65536\": the port must be"},
+        {"80a", false, "\"80a\": the port must be"},
+        {"host:80", false, "\"host\" is not an IP address"},
+        {"::1:80", false, "::1|80|0"},
+        {"[::1", false, "\"[::1\": write an IPv6 address as"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        ServeAddress address;
+        std::string error;
+        const bool ok = parseServeAddress(c.text, c.lan, address, error);
+        const std::string got =
+            ok ? address.host + "|" + std::to_string(address.port) + "|" + (address.lan ? "1" : "0")
+               : error;
+        EXPECT_EQ(got.substr(0, std::string(c.expected).size()), c.expected) << got;
+    }
+}
+
+} // namespace
