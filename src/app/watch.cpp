@@ -73,6 +73,10 @@ WatchedFolder::Look WatchedFolder::look(const std::vector<platform::StampedEntry
     }
     order_ = std::move(order);
     folders_ = folders;
+    if (everything) {
+        // Read and told in the order a normal run imports them.
+        std::sort(found.toRead.begin(), found.toRead.end(), platform::folderNameLess);
+    }
     return found;
 }
 
@@ -106,7 +110,18 @@ ImportedFolder WatchedFolder::imported() const {
     imported.fileEntries = order_.size();
     imported.records.reserve(order_.size());
     imported.files.reserve(order_.size());
+    // A participant's place in the list breaks ties, as in a normal run: the folder's sorted
+    // order, whatever order the looks list it in.
+    std::vector<const std::string*> sorted;
+    sorted.reserve(order_.size());
     for (const std::string& name : order_) {
+        sorted.push_back(&name);
+    }
+    std::sort(sorted.begin(), sorted.end(), [](const std::string* a, const std::string* b) {
+        return platform::folderNameLess(*a, *b);
+    });
+    for (const std::string* each : sorted) {
+        const std::string& name = *each;
         const Known& known = files_.at(name);
         if (!known.held) {
             continue; // not settled yet

@@ -51,7 +51,7 @@ class WatchedFolder {
     void read(const std::string& name, const platform::Status& status,
               const ParticipantRecord& record);
 
-    // The files that count, in the folder's listing order.
+    // The files that count, in the order of a normal run's listing.
     ImportedFolder imported() const;
     // A changed file counts as new when nothing of it was read before.
     bool wasRead(const std::string& name) const;

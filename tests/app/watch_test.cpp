@@ -101,23 +101,23 @@ TEST(WatchedFolder, AFileIsReadOnlyOnceTwoLooksASecondApartSawItWholeAndUnchange
     }
 }
 
-TEST(WatchedFolder, TheRunCountsReadFilesInListingOrderAndKeepsFailuresUntilTheyChange) {
+TEST(WatchedFolder, TheRunCountsReadFilesInTheFoldersSortedOrderAndKeepsFailuresUntilTheyChange) {
     WatchedFolder folder;
     const Clock::time_point t0{};
     const auto at = [&](int ms) { return t0 + std::chrono::milliseconds(ms); };
     std::vector<StampedEntry> entries = {file("c.kvr", Full, 1), file("a.kvr", Full, 1),
                                          file("bad.kvr", Full, 1)};
     WatchedFolder::Look look = folder.look(entries, at(0), true);
-    ASSERT_EQ(joined(look.toRead), "c.kvr a.kvr bad.kvr");
+    ASSERT_EQ(joined(look.toRead), "a.kvr bad.kvr c.kvr");
     folder.read("c.kvr", platform::Status(), recordOf("CCC"));
     folder.read("a.kvr", platform::Status(), recordOf("AAA"));
     folder.read("bad.kvr", platform::Status::failure("not a participant file"), {});
 
     ImportedFolder imported = folder.imported();
     ASSERT_EQ(imported.records.size(), 2u);
-    EXPECT_STREQ(imported.records[0].code, "CCC");
-    EXPECT_STREQ(imported.records[1].code, "AAA");
-    EXPECT_EQ(joined(imported.files), "c.kvr a.kvr");
+    EXPECT_STREQ(imported.records[0].code, "AAA");
+    EXPECT_STREQ(imported.records[1].code, "CCC");
+    EXPECT_EQ(joined(imported.files), "a.kvr c.kvr");
     ASSERT_EQ(imported.notImported.size(), 1u);
     EXPECT_EQ(imported.notImported[0].file, "bad.kvr");
 
@@ -129,7 +129,7 @@ TEST(WatchedFolder, TheRunCountsReadFilesInListingOrderAndKeepsFailuresUntilThey
     EXPECT_TRUE(folder.wasRead("bad.kvr"));
     folder.read("bad.kvr", platform::Status(), recordOf("BBB"));
     imported = folder.imported();
-    EXPECT_EQ(joined(imported.files), "c.kvr a.kvr bad.kvr");
+    EXPECT_EQ(joined(imported.files), "a.kvr bad.kvr c.kvr");
     EXPECT_TRUE(imported.notImported.empty());
 
     // A changed file that has not settled keeps its last record in the run.

@@ -199,9 +199,13 @@ struct Scenario {
 };
 
 // The run in `game`, ended at its k-th file operation (exit status 0: it has fewer).
-kvrtest::ProcessResult crashAt(const GameFolder& game, long k) {
+// With `watch`, the run is a watch's first, asked to stop at once: it ends after that run.
+kvrtest::ProcessResult crashAt(const GameFolder& game, long k, bool watch = false) {
     std::vector<std::string> crashArguments = {std::to_string(k)};
     crashArguments.insert(crashArguments.end(), Arguments.begin(), Arguments.end());
+    if (watch) {
+        crashArguments.push_back("--watch");
+    }
     return kvrtest::runProgram(KVRCRASH_BINARY, game.path(), crashArguments);
 }
 
@@ -276,13 +280,14 @@ class CrashSweep : public ::testing::TestWithParam<int> {};
 
 TEST_P(CrashSweep, ACrashAtAnyOperationIsMendedByTheNextRun) {
     const Scenario s;
+    const bool watch = GetParam() >= Shards; // the second set of shards sweeps a watch
     int crashes = 0, leftovers = 0, byPhase[3] = {0, 0, 0};
-    for (long k = GetParam() + 1;; k += Shards) {
+    for (long k = GetParam() % Shards + 1;; k += Shards) {
         ASSERT_LT(k, 1000) << "the sweep does not end";
         SCOPED_TRACE("crash at operation " + std::to_string(k));
         GameFolder game(s.recordsBefore.size());
         s.prepare(game);
-        const kvrtest::ProcessResult crashed = crashAt(game, k);
+        const kvrtest::ProcessResult crashed = crashAt(game, k, watch);
         if (crashed.exitStatus == 0) {
             break; // past the run's last operation
         }
@@ -302,12 +307,13 @@ TEST_P(CrashSweep, ACrashAtAnyOperationIsMendedByTheNextRun) {
     EXPECT_GT(byPhase[1], 0) << "no crash while updating the records file";
     EXPECT_GT(byPhase[2], 0) << "no crash while writing the report and exports";
     EXPECT_GT(leftovers, 0) << "no crash left a temporary file";
-    std::cout << "[ crashes  ] " << crashes << " crash points (" << byPhase[0] << " import, "
-              << byPhase[1] << " update, " << byPhase[2] << " report and exports); " << leftovers
+    std::cout << "[ crashes  ] " << (watch ? "watch: " : "") << crashes << " crash points ("
+              << byPhase[0] << " import, " << byPhase[1] << " update, " << byPhase[2]
+              << " report and exports); " << leftovers
               << " left a temporary file, removed by the next run\n";
 }
 
-INSTANTIATE_TEST_SUITE_P(Shard, CrashSweep, ::testing::Range(0, Shards));
+INSTANTIATE_TEST_SUITE_P(Shard, CrashSweep, ::testing::Range(0, 2 * Shards));
 
 // The run's last operations come after its snapshot is out: a crash at the very last one
 // leaves the snapshot added, and the next run still adds one of its own.

@@ -1,6 +1,8 @@
-// kvrcrash K [ARGUMENTS...]: kvrrank, ending at once before its K-th file step.
+// kvrcrash K [ARGUMENTS...]: kvrrank, ending at once before its K-th file step. A watch is
+// asked to stop before it starts: it makes its first run, adds its season line and ends.
 #include "app/command_line.h"
 #include "platform/console.h"
+#include "platform/watch.h"
 #include "support/faulty_env.h"
 
 #include <cstdio>
@@ -16,6 +18,7 @@ int main(int argc, char** argv) {
     kvr::platform::prepareConsole();
     kvrtest::FaultyEnv env;
     env.crashAt(std::atol(argv[1]));
+    kvr::platform::requestStop();
     return kvr::kvrRankMain(std::vector<std::string>(argv + 2, argv + argc), stdout, stderr,
                             nullptr, env);
 }

@@ -1,0 +1,282 @@
+// The watch and the live board on the built binary: files arriving in halves, the page over
+// HTTP, and the ways it is stopped. POSIX: the tests signal the program as a terminal would.
+#include "support/game_folder.h"
+
+#include <gtest/gtest.h>
+
+#ifndef _WIN32
+
+#include <arpa/inet.h>
+#include <csignal>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iostream>
+#include <set>
+#include <thread>
+
+namespace {
+
+using kvrtest::GameFolder;
+using kvrtest::ParticipantFileBuilder;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+namespace fs = std::filesystem;
+
+// kvrrank running in the background, its output going to files.
+class Background {
+  public:
+    Background(const fs::path& folder, const std::vector<std::string>& arguments)
+        : out_(capture_ / "stdout"), err_(capture_ / "stderr") {
+        kvrtest::writeText(out_, "");
+        kvrtest::writeText(err_, "");
+        std::vector<std::string> all = {KVRRANK_BINARY};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            std::vector<char*> argv;
+            for (std::string& a : all) {
+                argv.push_back(a.data());
+            }
+            argv.push_back(nullptr);
+            const int out = ::open(out_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = ::open(err_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            if (out < 0 || err < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
+                ::chdir(folder.c_str()) != 0) {
+                ::_exit(127);
+            }
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+    }
+    ~Background() {
+        if (pid_ > 0 && status_ < 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+    }
+
+    std::string output() const { return kvrtest::readText(out_); }
+    std::string errors() const { return kvrtest::readText(err_); }
+
+    // Waits until the output holds `text`; false after `limit`.
+    bool waitFor(const std::string& text, std::chrono::milliseconds limit = 20s) const {
+        const auto until = Clock::now() + limit;
+        while (output().find(text) == std::string::npos) {
+            if (Clock::now() > until) {
+                return false;
+            }
+            std::this_thread::sleep_for(20ms);
+        }
+        return true;
+    }
+
+    // Sends `signal` and waits for the end: the exit status, or -1 when it did not end within
+    // `limit`; `took` how long it did take.
+    int stop(int signal, std::chrono::milliseconds limit, std::chrono::milliseconds* took) {
+        const auto start = Clock::now();
+        ::kill(pid_, signal);
+        for (;;) {
+            int status = 0;
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+                *took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+                return status_;
+            }
+            if (Clock::now() - start > limit) {
+                return -1;
+            }
+            std::this_thread::sleep_for(10ms);
+        }
+    }
+
+  private:
+    kvrtest::TempFolder capture_;
+    fs::path out_;
+    fs::path err_;
+    pid_t pid_ = -1;
+    int status_ = -1;
+};
+
+// One GET on loopback; the whole reply, or "" when nobody answers.
+std::string httpGet(uint16_t port, const std::string& target) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::string reply;
+    if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) {
+        const std::string request =
+            "GET " + target + " HTTP/1.1\r\nHost: localhost\r\nConnection: close\r\n\r\n";
+        if (::write(fd, request.data(), request.size()) == static_cast<ssize_t>(request.size())) {
+            char buffer[65536];
+            ssize_t n;
+            while ((n = ::read(fd, buffer, sizeof buffer)) > 0) {
+                reply.append(buffer, static_cast<size_t>(n));
+            }
+        }
+    }
+    ::close(fd);
+    return reply;
+}
+
+uint16_t portIn(const std::string& output) {
+    const std::string marker = "Live page: http://127.0.0.1:";
+    const size_t at = output.find(marker);
+    return at == std::string::npos
+               ? 0
+               : static_cast<uint16_t>(std::stoi(output.substr(at + marker.size())));
+}
+
+ParticipantFileBuilder driver(const std::string& code, const std::string& name, uint32_t time) {
+    ParticipantFileBuilder image;
+    image.code(code).name(name).stage(0, 0, 0x03, time).arcade(0, 0x41, time + 100);
+    return image;
+}
+
+size_t linesOf(const fs::path& path) {
+    const std::string text = kvrtest::readText(path);
+    return static_cast<size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+std::set<std::string> namesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+void writeBytes(const fs::path& path, const std::vector<uint8_t>& bytes, size_t from, size_t to,
+                bool append) {
+    std::ofstream out(path, std::ios::binary | (append ? std::ios::app : std::ios::trunc));
+    out.write(reinterpret_cast<const char*>(bytes.data() + from),
+              static_cast<std::streamsize>(to - from));
+    ASSERT_TRUE(out.good());
+}
+
+TEST(Watch, AFileCopiedInHalvesCountsOnlyWhenWholeAndTheEveningIsOneRunOfTheSeason) {
+    GameFolder game;
+    game.addParticipant("anna.kvr", driver("ABE", "Anna Berg", 30000));
+    game.addParticipant("olaf.kvr", driver("OLA", "Olaf Lind", 31000));
+    ASSERT_EQ(
+        kvrtest::runProgram(KVRRANK_BINARY, game.path(), {"--history", "season.jsonl"}).exitStatus,
+        0);
+    const size_t historyBefore = linesOf(game / "season.jsonl");
+
+    Background board(game.path(), {"--serve", "0", "--history", "season.jsonl"});
+    ASSERT_TRUE(board.waitFor(" run 1: 2 files; 2 drivers; leader Anna Berg (ABE)"))
+        << board.output() << board.errors();
+    const uint16_t port = portIn(board.output());
+    ASSERT_NE(port, 0) << board.output();
+    EXPECT_NE(httpGet(port, "/ranking.json").find("Olaf Lind"), std::string::npos);
+
+    const std::vector<uint8_t> nina = driver("NNE", "Nina Nemec", 29000).bytes();
+    writeBytes(game / "kvr" / "nina.kvr", nina, 0, nina.size() / 2, false);
+    std::this_thread::sleep_for(3s);
+    EXPECT_EQ(httpGet(port, "/ranking.json").find("Nina Nemec"), std::string::npos);
+    EXPECT_NE(board.output().find("waiting for kvr/nina.kvr to finish copying\n"),
+              std::string::npos)
+        << board.output();
+
+    writeBytes(game / "kvr" / "nina.kvr", nina, nina.size() / 2, nina.size(), true);
+    const auto whole = Clock::now();
+    while (httpGet(port, "/ranking.json").find("Nina Nemec") == std::string::npos &&
+           Clock::now() - whole < 5s) {
+        std::this_thread::sleep_for(50ms);
+    }
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - whole);
+    EXPECT_LE(took.count(), 3000) << "the new driver showed after " << took.count() << " ms";
+    std::cout << "[ watch    ] the new driver in /ranking.json " << took.count()
+              << " ms after the second half\n";
+    EXPECT_TRUE(board.waitFor(" run 2: 1 file new; 3 drivers; leader Nina Nemec (NNE)"))
+        << board.output();
+    // The page is the same page, with the line on its last change.
+    const std::string page = httpGet(port, "/");
+    EXPECT_NE(page.find("<div id=\"live\" data-run=\"2\""), std::string::npos);
+    EXPECT_NE(page.find("<script src=\"/live.js\" defer></script>"), std::string::npos);
+
+    // A removed file leaves the standings at the next run.
+    fs::remove(game / "kvr" / "olaf.kvr");
+    EXPECT_TRUE(board.waitFor(" run 3: 1 removed; 2 drivers;")) << board.output();
+    EXPECT_EQ(httpGet(port, "/ranking.json").find("Olaf Lind"), std::string::npos);
+
+    std::chrono::milliseconds stopped{};
+    EXPECT_EQ(board.stop(SIGINT, 5s, &stopped), 0) << board.errors();
+    EXPECT_LE(stopped.count(), 2000);
+    EXPECT_EQ(board.errors(), "");
+    EXPECT_EQ(linesOf(game / "season.jsonl"), historyBefore + 1);
+    EXPECT_NE(kvrtest::readText(game / "season.jsonl").find("NNE"), std::string::npos);
+    EXPECT_EQ(namesIn(game.path()),
+              (std::set<std::string>{"Configuration", "kvr", "ranking.txt", "season.jsonl"}));
+    EXPECT_EQ(httpGet(port, "/"), "") << "the server is closed";
+}
+
+TEST(Watch, ABadLeagueFileKeepsTheLastGoodRulesAndIsShownUntilMended) {
+    GameFolder game;
+    game.addParticipant("anna.kvr", driver("ABE", "Anna Berg", 30000));
+    game.addParticipant("olaf.kvr", driver("OLA", "Olaf Lind", 31000));
+    kvrtest::writeText(game / "kvrrank.toml", "[points]\nplaces = [10, 5]\n");
+    Background board(game.path(), {"--serve", "0", "--no-records"});
+    ASSERT_TRUE(board.waitFor("leader Anna Berg (ABE), 20 points")) << board.output();
+    const uint16_t port = portIn(board.output());
+
+    std::this_thread::sleep_for(1100ms); // a new time stamp, on any file system
+    kvrtest::writeText(game / "kvrrank.toml", "[points]\nplaces = [10, 5]\nbogus = 1\n");
+    const auto until = Clock::now() + 5s;
+    while (board.errors().find("kvrrank.toml:3:1:") == std::string::npos && Clock::now() < until) {
+        std::this_thread::sleep_for(50ms);
+    }
+    EXPECT_NE(board.errors().find("kvrrank: kvrrank.toml:3:1: unknown key \"bogus\" in [points] "
+                                  "(the last good rules stay)"),
+              std::string::npos)
+        << board.errors();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_NE(httpGet(port, "/").find("kvrrank.toml:3:1: unknown key"), std::string::npos);
+
+    std::this_thread::sleep_for(1100ms);
+    kvrtest::writeText(game / "kvrrank.toml", "[points]\nplaces = [7, 5]\n");
+    EXPECT_TRUE(board.waitFor("league file read again; 2 drivers; leader Anna Berg (ABE), 14 "
+                              "points"))
+        << board.output();
+    std::this_thread::sleep_for(300ms);
+    EXPECT_EQ(httpGet(port, "/").find("kvrrank.toml:3:1"), std::string::npos);
+    std::chrono::milliseconds stopped{};
+    EXPECT_EQ(board.stop(SIGTERM, 5s, &stopped), 0);
+}
+
+TEST(Watch, AStopWhileARunIsUnderWayFinishesItAndAddsOneSeasonLine) {
+    GameFolder game;
+    for (int i = 0; i < 1500; ++i) {
+        game.addParticipant("p" + std::to_string(i) + ".kvr",
+                            driver("P" + std::to_string(i % 100), "Driver " + std::to_string(i),
+                                   static_cast<uint32_t>(30000 + i * 7)));
+    }
+    for (int round = 0; round < 20; ++round) {
+        SCOPED_TRACE("round " + std::to_string(round));
+        const size_t before =
+            fs::exists(game / "season.jsonl") ? linesOf(game / "season.jsonl") : 0;
+        Background board(game.path(), {"--watch", "--history", "season.jsonl"});
+        ASSERT_TRUE(board.waitFor("importing ")) << board.errors();
+        std::this_thread::sleep_for(std::chrono::milliseconds(round * 15));
+        std::chrono::milliseconds stopped{};
+        ASSERT_EQ(board.stop(round % 2 == 0 ? SIGINT : SIGTERM, 5s, &stopped), 0)
+            << board.output().substr(board.output().size() > 300 ? board.output().size() - 300 : 0)
+            << board.errors();
+        EXPECT_LE(stopped.count(), 2000);
+        EXPECT_NE(board.output().find(" run 1: 1500 files;"), std::string::npos);
+        EXPECT_EQ(linesOf(game / "season.jsonl"), before + 1);
+        EXPECT_EQ(namesIn(game.path()),
+                  (std::set<std::string>{"Configuration", "kvr", "ranking.txt", "season.jsonl"}));
+    }
+}
+
+} // namespace
+
+#endif
