@@ -102,6 +102,16 @@ TEST(League, EveryKindOfBadLeagueFileTouchesNothing) {
         {"/", " not a regular file", nullptr}, // cannot be read
         {"", "Configuration/x.toml:1:1: unknown key \"x\"", "Configuration/x.toml"},
         {"", "missing.toml: ", "missing.toml"},
+        // [live]: the board a double-click starts.
+        {"[live]\nwatch = \"yes\"\n", "2:9: \"watch\" in [live] must be true or false", nullptr},
+        {"[live]\nserve = 70000\n",
+         "2:9: \"serve\" in [live] must be a port from 0 to 65535, or \"ADDRESS:PORT\" in quotes",
+         nullptr},
+        {"[live]\nport = 8080\n", "2:1: unknown key \"port\" in [live]", nullptr},
+        {"[live]\nserve = \"8o80\"\n", "--serve \"8o80\": the port must be", ""},
+        {"[live]\nserve = \"192.168.1.5:8080\"\n",
+         "--serve \"192.168.1.5\" can be reached from the network: add --lan to serve there", ""},
+        {"[live]\nlan = true\n", "--lan serves nothing without --serve PORT", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -116,7 +126,7 @@ TEST(League, EveryKindOfBadLeagueFileTouchesNothing) {
             kvrtest::writeText(game / "kvrrank.toml", c.text);
         }
         std::vector<std::string> arguments = {"--html", "r.html"};
-        if (c.named != nullptr) {
+        if (c.named != nullptr && *c.named != '\0') {
             arguments.insert(arguments.end(), {"--league", c.named});
         }
         const auto before = snapshot(game.path());
@@ -286,14 +296,15 @@ TEST(League, NewLeagueStartsAFileAndNeverReplacesOne) {
               platformText("kvrrank: kvrrank.toml: already exists; nothing written\n"));
     EXPECT_EQ(snapshot(game.path()), before);
     // It is no run: every output option, and --league, beside it is a bad command line.
-    std::vector<std::vector<std::string>> beside = {{"--league", "kvrrank.toml"}};
+    std::vector<std::vector<std::string>> beside = {
+        {"--league", "kvrrank.toml"}, {"--watch"}, {"--serve", "8080"}, {"--lan"}};
     for (const kvr::OutputKind& kind : kvr::outputTable()) {
         if (kind.option != nullptr) {
             beside.push_back(kind.takesFile ? std::vector<std::string>{kind.option, "out.file"}
                                             : std::vector<std::string>{kind.option});
         }
     }
-    ASSERT_EQ(beside.size(), 7u); // --league and the six outputs a command line names
+    ASSERT_EQ(beside.size(), 10u); // --league, the live board's three, and the six outputs
     for (std::vector<std::string> arguments : beside) {
         SCOPED_TRACE(arguments.front());
         const std::string option = arguments.front();

@@ -222,13 +222,15 @@ TEST(Watch, ABadLeagueFileKeepsTheLastGoodRulesAndIsShownUntilMended) {
     GameFolder game;
     game.addParticipant("anna.kvr", driver("ABE", "Anna Berg", 30000));
     game.addParticipant("olaf.kvr", driver("OLA", "Olaf Lind", 31000));
-    kvrtest::writeText(game / "kvrrank.toml", "[points]\nplaces = [10, 5]\n");
-    Background board(game.path(), {"--serve", "0", "--no-records"});
+    // As a double-click starts it: the league file asks for the board.
+    kvrtest::writeText(game / "kvrrank.toml", "[points]\nplaces = [10, 5]\n[live]\nserve = 0\n");
+    Background board(game.path(), {"--no-records"});
     ASSERT_TRUE(board.waitFor("leader Anna Berg (ABE), 20 points")) << board.output();
     const uint16_t port = portIn(board.output());
 
     std::this_thread::sleep_for(1100ms); // a new time stamp, on any file system
     kvrtest::writeText(game / "kvrrank.toml", "[points]\nplaces = [10, 5]\nbogus = 1\n");
+    ASSERT_NE(port, 0) << board.output();
     const auto until = Clock::now() + 5s;
     while (board.errors().find("kvrrank.toml:3:1:") == std::string::npos && Clock::now() < until) {
         std::this_thread::sleep_for(50ms);
