@@ -8,7 +8,7 @@ cd "$(dirname "$0")/.."
 root="$PWD"
 
 tools/install-packages.sh cmake ninja-build g++ ccache libcli11-dev nlohmann-json3-dev \
-    libtomlplusplus-dev help2man
+    libtomlplusplus-dev libboost1.81-dev help2man
 echo "== building (release preset)"
 cmake --workflow --preset release >/dev/null
 
