@@ -155,9 +155,10 @@ struct Changes {
     size_t added = 0;
     size_t changed = 0;
     size_t removed = 0;
-    bool league = false;
+    bool league = false;      // the league file was read again
+    bool leagueWrong = false; // it was changed into a bad one
 
-    bool any() const { return added + changed + removed > 0 || league; }
+    bool any() const { return added + changed + removed > 0 || league || leagueWrong; }
     std::string text(bool first, size_t files) const {
         if (first) {
             return countText(files, "file", "files");
@@ -174,6 +175,9 @@ struct Changes {
         }
         if (league) {
             parts.push_back("league file read again");
+        }
+        if (leagueWrong) {
+            parts.push_back("the league file has a mistake, the last good rules stay");
         }
         std::string joined;
         for (const std::string& part : parts) {
@@ -253,7 +257,9 @@ class Watch {
             season_.emplace();
             if (!season_->take(env_, historyPath, options.seasonWait)) {
                 complain(errors_, historyPath,
-                         std::string(platform::HeldByAnotherProgram) + ", nothing written");
+                         std::string(platform::HeldByAnotherProgram) + ": waited " +
+                             std::to_string(options.seasonWait.count() / 1000) +
+                             " s, nothing written");
                 return ExitFailure;
             }
         }
@@ -319,7 +325,7 @@ class Watch {
             Changes changes;
             changes.removed = look.removed;
             readFiles(look.toRead, first, changes);
-            changes.league = leagueChanged();
+            leagueChanged(changes);
             if (first || changes.any()) {
                 publish(first, changes, entries.empty() && looked.ok());
                 first = false;
@@ -368,15 +374,16 @@ class Watch {
         }
     }
 
-    // Reads the league file again when it changed. A bad one keeps the last good rules.
-    bool leagueChanged() {
+    // Reads the league file again when it changed. A bad one keeps the last good rules; it
+    // is run again only for the page, which tells the mistake.
+    void leagueChanged(Changes& changes) {
         if (settings_.leagueFile.empty() || !settings_.reloadLeague) {
-            return false;
+            return;
         }
         platform::FileStamp stamp;
         const bool there = platform::stampOf(settings_.leagueFile.c_str(), stamp).ok();
         if (there == leagueThere_ && (!there || stamp == leagueStamp_)) {
-            return false;
+            return;
         }
         leagueThere_ = there;
         leagueStamp_ = stamp;
@@ -385,7 +392,8 @@ class Watch {
         if (!settings_.reloadLeague(options, error)) {
             leagueError_ = error + " (the last good rules stay)";
             platform::writeConsole(errors_, "kvrrank: " + safeText(leagueError_) + "\n");
-            return !settings_.serve ? false : true; // the page tells it
+            changes.leagueWrong = settings_.serve.has_value();
+            return;
         }
         leagueError_.clear();
         // The season stays the one held since the start.
@@ -393,7 +401,7 @@ class Watch {
         options.live = settings_.options.live;
         options.seasonWait = settings_.options.seasonWait;
         settings_.options = std::move(options);
-        return true;
+        changes.league = true;
     }
 
     void publish(bool first, const Changes& changes, bool folderEmpty) {

@@ -3,6 +3,8 @@
 #include "history/season.h"
 #include "history/snapshot.h"
 #include "report/html_season.h"
+#include "report/html_text.h"
+#include "report/live_board.h"
 #include "report/ranking_html.h"
 #include "report/ranking_json.h"
 #include "support/participant_builder.h"
@@ -518,6 +520,56 @@ TEST(HtmlTimes, ThePageShowsOneDateFormAndHoursWhereTheExportsShowMinutes) {
     EXPECT_NE(page.find("time to gain 2:46:28.81."), std::string::npos);
     // The JSON keeps its own form.
     EXPECT_NE(renderJson(RunResults(model)).find("\"166:38.81\""), std::string::npos);
+}
+
+// The live board's page is the page itself plus its script and its status line, nothing else;
+// the overlay lists the standings' first drivers as the model has them.
+TEST(LiveBoard, ThePageGainsOnlyItsScriptAndStatusAndTheOverlayFollowsTheStandings) {
+    std::vector<ParticipantRecord> participants =
+        participantsOf({{"AA", "Ann <b>", {{0, 1000}, {1, 1000}}},
+                        {"BB", "Bob & Co", {{0, 1100}}},
+                        {"C", "Cid", {{0, 1200}}}});
+    const RankingModel model = computeRankingModel(participants.data(), 3, {}, Noon);
+    const RunResults results(model);
+    LivePageParts live;
+    live.run = 7;
+    live.changedAt = "20:14:03";
+    live.problems = {"Configuration/gameinfo.rcf: held by <another> program"};
+    StringSink sink;
+    renderHtml(results, sink, &live);
+    std::string page = sink.take();
+    const std::string script = "<script src=\"/live.js\" defer></script>\n";
+    const std::string status =
+        "<div id=\"live\" data-run=\"7\" role=\"status\">\n<p class=\"when\">Live: results last "
+        "changed at 20:14:03 (run 7)</p>\n<p class=\"attention\">Configuration/gameinfo.rcf: "
+        "held by &lt;another&gt; program</p>\n</div>\n";
+    for (const std::string& part : {script, status}) {
+        const size_t at = page.find(part);
+        ASSERT_NE(at, std::string::npos) << part;
+        page.erase(at, part.size());
+    }
+    EXPECT_EQ(page, renderHtml(results));
+    EXPECT_EQ(htmlPageStyle().find("</style>"), std::string::npos);
+    EXPECT_NE(renderHtml(results).find("<style>" + htmlPageStyle() + "</style>"),
+              std::string::npos);
+
+    for (size_t limit : {size_t{2}, size_t{10}}) {
+        const OverlayParts overlay = renderOverlay(results, 7, limit);
+        ASSERT_EQ(overlay.rows.size(), std::min(limit, model.standings.size()));
+        for (size_t i = 0; i < overlay.rows.size(); ++i) {
+            const Standing& s = model.standings[i];
+            const RankedParticipant& p =
+                model.participants[static_cast<size_t>(s.participantIndex)];
+            EXPECT_EQ(overlay.rows[i], "<tr><td>" + std::to_string(s.place) + "</td><td>" +
+                                           escapeHtml(p.name) + "<span class=\"code\">" +
+                                           escapeHtml(p.code) + "</span></td><td>" +
+                                           std::to_string(s.points) + "</td></tr>\n");
+        }
+        EXPECT_NE(overlay.head.find("<style>" + overlayStyle() + "</style>"), std::string::npos);
+        EXPECT_NE(overlay.head.find("data-run=\"7\""), std::string::npos);
+    }
+    EXPECT_NE(renderOverlay(results, 7, 10).rows[0].find("Ann &lt;b&gt;"), std::string::npos);
+    EXPECT_NE(overlayStyle().find("background:transparent"), std::string::npos);
 }
 
 } // namespace
