@@ -327,7 +327,7 @@ class Watch {
             readFiles(look.toRead, first, changes);
             leagueChanged(changes);
             if (first || changes.any()) {
-                publish(first, changes, entries.empty() && looked.ok());
+                publish(first, changes, looked.ok());
                 first = false;
             }
             if (platform::stopRequested()) {
@@ -404,18 +404,28 @@ class Watch {
         changes.league = true;
     }
 
-    void publish(bool first, const Changes& changes, bool folderEmpty) {
+    // Runs on the files that count. With none, the first run says so as a normal run does
+    // (a folder that cannot be listed has been told already); later ones only count it.
+    void publish(bool first, const Changes& changes, bool listed) {
         const RunOptions& options = settings_.options;
         ImportedFolder imported = folder_.imported();
-        if (first && folderEmpty) {
-            say(console_, "not found kvr file\n");
-        }
         const size_t files = imported.fileEntries;
-        std::optional<ComputedRun> run = computeImported(options, std::move(imported), errors_);
+        std::optional<ComputedRun> run;
+        if (!imported.records.empty()) {
+            run = computeImported(options, std::move(imported), errors_);
+        } else if (first && files == 0) {
+            say(console_, "not found kvr file\n");
+            if (listed) {
+                complain(errors_, options.game.shownParticipantFolder(),
+                         "no .kvr file in this folder");
+            }
+        } else if (first) {
+            complain(errors_, options.game.shownParticipantFolder(),
+                     "no participant file could be imported, nothing updated");
+        }
         ++runs_;
-        const std::string when = timeOfDay(currentLocalTime());
         if (!run) {
-            say(console_, when + " run " + std::to_string(runs_) + ": " +
+            say(console_, timeOfDay(currentLocalTime()) + " run " + std::to_string(runs_) + ": " +
                               changes.text(first, files) + "; nobody to rank yet\n");
             return;
         }

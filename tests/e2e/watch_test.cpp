@@ -253,6 +253,40 @@ TEST(Watch, ABadLeagueFileKeepsTheLastGoodRulesAndIsShownUntilMended) {
     EXPECT_EQ(board.stop(SIGTERM, 5s, &stopped), 0);
 }
 
+TEST(Watch, ARecordsFileTheGameHoldsIsToldOnThePageAndUpdatedAtTheNextChange) {
+    GameFolder game;
+    game.addParticipant("anna.kvr", driver("ABE", "Anna Berg", 30000));
+    Background board(game.path(), {"--serve", "0"});
+    ASSERT_TRUE(board.waitFor(" run 1: 1 file; 1 driver;")) << board.output() << board.errors();
+    const uint16_t port = portIn(board.output());
+    const std::vector<uint8_t> first = game.records();
+    {
+        kvrtest::ExclusiveHolder theGame(game.recordsPath());
+        ASSERT_TRUE(theGame.holding());
+        game.addParticipant("olaf.kvr", driver("OLA", "Olaf Lind", 20000));
+        EXPECT_TRUE(board.waitFor(" run 2: 1 file new; 2 drivers; leader Olaf Lind (OLA)"))
+            << board.output() << board.errors();
+        EXPECT_NE(board.errors().find("kvrrank: Configuration/gameinfo.rcf: held by another "
+                                      "program\n"),
+                  std::string::npos)
+            << board.errors();
+        std::this_thread::sleep_for(200ms);
+        EXPECT_NE(httpGet(port, "/").find("<p class=\"attention\">Configuration/gameinfo.rcf: "
+                                          "held by another program</p>"),
+                  std::string::npos);
+        EXPECT_NE(httpGet(port, "/ranking.json").find("Olaf Lind"), std::string::npos)
+            << "the page goes on";
+    }
+    EXPECT_EQ(game.records(), first);
+    game.addParticipant("nina.kvr", driver("NNE", "Nina Nemec", 40000));
+    EXPECT_TRUE(board.waitFor(" run 3: 1 file new; 3 drivers;")) << board.output();
+    EXPECT_NE(game.records(), first) << "updated at the next change";
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(httpGet(port, "/").find("held by another program"), std::string::npos);
+    std::chrono::milliseconds stopped{};
+    EXPECT_EQ(board.stop(SIGINT, 5s, &stopped), 0);
+}
+
 TEST(Watch, AStopWhileARunIsUnderWayFinishesItAndAddsOneSeasonLine) {
     GameFolder game;
     for (int i = 0; i < 1500; ++i) {
