@@ -241,7 +241,8 @@ class Session : public std::enable_shared_from_this<Session> {
             return false;
         }
         const std::string host = lowered(hostOf(found->value()));
-        if (host == "localhost" || (!server_.hostName.empty() && host == server_.hostName)) {
+        const std::string& name = server_.hostName;
+        if (host == "localhost" || (!name.empty() && (host == name || host == name + ".local"))) {
             return true;
         }
         boost::system::error_code ec;

@@ -2,6 +2,7 @@
 #include "app/live_server.h"
 
 #include <boost/asio/connect.hpp>
+#include <boost/asio/ip/host_name.hpp>
 #include <boost/asio/ip/tcp.hpp>
 #include <boost/asio/write.hpp>
 #include <gtest/gtest.h>
@@ -158,6 +159,15 @@ TEST(LiveServer, AnswersOnlyItsRoutesToItsOwnNamesWithTheStatusEachRequestEarns)
             EXPECT_NE(headerOf(reply, "Content-Security-Policy").find("default-src 'none'"),
                       std::string::npos);
         }
+    }
+}
+
+TEST(LiveServer, AnswersToThisMachinesOwnName) {
+    Server s;
+    for (const std::string& host : {net::ip::host_name(), net::ip::host_name() + ".local:8080"}) {
+        Client client(s.port);
+        client.send(get("/ranking.json", host));
+        EXPECT_EQ(statusOf(client.read(5s)), 200) << host;
     }
 }
 
