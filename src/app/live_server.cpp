@@ -221,13 +221,13 @@ class Session : public std::enable_shared_from_this<Session> {
         }
         if (ec == http::error::header_limit) {
             return answer(http::status::request_header_fields_too_large, "request head too large\n",
-                          "text/plain; charset=utf-8", PlainPolicy, false);
+                          nullptr, "text/plain; charset=utf-8", PlainPolicy, false);
         }
         if (ec) {
             if (ec != beast::error::timeout && ec != http::error::end_of_stream &&
                 ec != net::error::operation_aborted && ec != net::error::connection_reset &&
                 ec != net::error::eof && buffer_.size() > 0) {
-                return answer(http::status::bad_request, "bad request\n",
+                return answer(http::status::bad_request, "bad request\n", nullptr,
                               "text/plain; charset=utf-8", PlainPolicy, false);
             }
             return close();
@@ -268,14 +268,14 @@ class Session : public std::enable_shared_from_this<Session> {
                      (!parser_->content_length() || *parser_->content_length() == 0);
         head_ = request.method() == http::verb::head;
         if (request.method() != http::verb::get && !head_) {
-            return answer(http::status::method_not_allowed, "only GET and HEAD\n",
+            return answer(http::status::method_not_allowed, "only GET and HEAD\n", nullptr,
                           "text/plain; charset=utf-8", PlainPolicy, keepAlive_, true);
         }
         if (!hostIsOurs(request)) {
             return answer(http::status::misdirected_request,
                           "this server answers only to its own "
                           "names\n",
-                          "text/plain; charset=utf-8", PlainPolicy, false);
+                          nullptr, "text/plain; charset=utf-8", PlainPolicy, false);
         }
         const std::string_view target(request.target().data(), request.target().size());
         const size_t question = target.find('?');
@@ -284,25 +284,25 @@ class Session : public std::enable_shared_from_this<Session> {
             question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
         const std::shared_ptr<const LiveContent> content = server_.current();
         if (path == "/") {
-            return answer(http::status::ok, content->page, "text/html; charset=utf-8",
+            return answer(http::status::ok, content->page, content, "text/html; charset=utf-8",
                           server_.pagePolicy, keepAlive_);
         }
         if (path == "/live.js") {
-            return answer(http::status::ok, LiveScript, "text/javascript; charset=utf-8",
+            return answer(http::status::ok, LiveScript, nullptr, "text/javascript; charset=utf-8",
                           PlainPolicy, keepAlive_);
         }
         if (path == "/ranking.json") {
-            return answer(http::status::ok, content->json, "application/json", PlainPolicy,
+            return answer(http::status::ok, content->json, content, "application/json", PlainPolicy,
                           keepAlive_);
         }
         if (path == "/overlay") {
-            std::string page = content->overlayHead;
+            auto page = std::make_shared<std::string>(content->overlayHead);
             const size_t rows = std::min(overlayRows(query), content->overlayRows.size());
             for (size_t i = 0; i < rows; ++i) {
-                page += content->overlayRows[i];
+                *page += content->overlayRows[i];
             }
-            page += content->overlayTail;
-            return answer(http::status::ok, std::move(page), "text/html; charset=utf-8",
+            *page += content->overlayTail;
+            return answer(http::status::ok, *page, page, "text/html; charset=utf-8",
                           server_.overlayPolicy, keepAlive_);
         }
         if (path == "/events") {
@@ -311,13 +311,16 @@ class Session : public std::enable_shared_from_this<Session> {
             }
             return startStream();
         }
-        answer(http::status::not_found, "not found\n", "text/plain; charset=utf-8", PlainPolicy,
-               keepAlive_);
+        answer(http::status::not_found, "not found\n", nullptr, "text/plain; charset=utf-8",
+               PlainPolicy, keepAlive_);
     }
 
-    void answer(http::status status, std::string body, const char* type, const std::string& policy,
-                bool keepAlive, bool allow = false) {
-        auto response = std::make_shared<http::response<http::string_body>>(status, 11);
+    // Answers with `body`, which stays alive as long as `keep` (or for good, without one): a run's
+    // page and JSON go out from the published content itself, never copied.
+    void answer(http::status status, std::string_view body, std::shared_ptr<const void> keep,
+                const char* type, const std::string& policy, bool keepAlive, bool allow = false) {
+        using Body = http::span_body<char const>;
+        auto response = std::make_shared<http::response<Body>>(status, 11);
         response->set(http::field::content_type, type);
         secure(*response, policy);
         if (allow) {
@@ -327,23 +330,23 @@ class Session : public std::enable_shared_from_this<Session> {
             response->set(http::field::retry_after, "5");
         }
         response->keep_alive(keepAlive);
-        const size_t length = body.size();
         if (!head_) {
-            response->body() = std::move(body);
+            response->body() = Body::value_type(body.data(), body.size());
         }
-        response->content_length(length);
+        response->content_length(body.size());
         stream_.expires_after(server_.headTimeout);
-        http::async_write(stream_, *response,
-                          [self = shared_from_this(), response](beast::error_code ec, size_t) {
-                              if (ec || !response->keep_alive()) {
-                                  return self->close();
-                              }
-                              self->readHead();
-                          });
+        http::async_write(
+            stream_, *response,
+            [self = shared_from_this(), response, keep](beast::error_code ec, size_t) {
+                if (ec || !response->keep_alive()) {
+                    return self->close();
+                }
+                self->readHead();
+            });
     }
 
     void busy() {
-        answer(http::status::service_unavailable, "too many connections, try again soon\n",
+        answer(http::status::service_unavailable, "too many connections, try again soon\n", nullptr,
                "text/plain; charset=utf-8", PlainPolicy, false);
     }
 
