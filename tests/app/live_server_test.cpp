@@ -7,6 +7,7 @@
 #include <boost/asio/write.hpp>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <functional>
 #include <thread>
 
@@ -244,6 +245,45 @@ TEST(LiveServer, EventStreamsTellEachRunAndTheThirtyThirdIsToldToComeBack) {
     again.send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
     again.read(5s, [](const std::string& got) { return got.find("data: 2") != std::string::npos; });
     EXPECT_EQ(statusOf(again.received), 200);
+}
+
+TEST(LiveServer, UnderABoundedLoadEveryRequestIsAnsweredWhole) {
+    Server s;
+    auto big = std::make_shared<LiveContent>(*content(2));
+    big->json = "[" + std::string(300 * 1024, '7') + "]";
+    s.server.publish(big);
+    std::vector<std::unique_ptr<Client>> streams;
+    for (int i = 0; i < 32; ++i) {
+        streams.push_back(std::make_unique<Client>(s.port));
+        streams.back()->send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    }
+    const auto start = std::chrono::steady_clock::now();
+    std::atomic<int> whole{0};
+    std::vector<std::thread> clients;
+    for (int t = 0; t < 4; ++t) {
+        clients.emplace_back([&] {
+            for (int i = 0; i < 500; ++i) {
+                Client client(s.port);
+                client.send(get("/ranking.json"));
+                const std::string& reply = client.read(5s);
+                whole += statusOf(reply) == 200 && bodyOf(reply) == big->json;
+            }
+        });
+    }
+    for (std::thread& t : clients) {
+        t.join();
+    }
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(whole.load(), 2000);
+    EXPECT_LT(took, 10s);
+    // The streams are still there, and still told.
+    s.server.publish(content(3));
+    for (auto& stream : streams) {
+        stream->read(5s, [](const std::string& got) {
+            return got.find("data: 3\n\n") != std::string::npos;
+        });
+        EXPECT_NE(stream->received.find("data: 3\n\n"), std::string::npos);
+    }
 }
 
 TEST(ServeAddress, APortOrAnAddressWithAPortAndOnlyLoopbackWithoutLan) {
