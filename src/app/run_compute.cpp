@@ -7,6 +7,7 @@
 #include "platform/console.h"
 #include "platform/fs.h"
 
+#include <map>
 #include <utility>
 
 namespace kvr {
@@ -73,7 +74,9 @@ void compareWithSeason(const SeasonRead& history, ComputedRun& run) {
         run.seasonProblem = history.problem;
         return;
     }
-    const history::HistoryDigest digest = history::readHistory(history.content);
+    // Earlier lines name a renamed driver as they were written: read as the roster names them.
+    const std::map<DriverIdentity, DriverIdentity> aliases = run.model.league.roster.aliases();
+    const history::HistoryDigest digest = history::readHistory(history.content, &aliases);
     if (!digest.isHistory()) {
         run.seasonProblem = NotAHistory;
         return;
@@ -107,6 +110,9 @@ std::optional<ComputedRun> computeRun(platform::Env& env, const RunOptions& opti
     }
     run.decided =
         applyDecisions(options.league.decisions, std::move(imported.records), imported.files);
+    // A driver's files become one participant before the best times are chosen, so that the
+    // records file names the driver as the roster does.
+    mergeDrivers(options.league.roster, run.decided.records);
     const std::vector<ParticipantRecord>& participants = run.decided.records;
     selectBestTimes(participants.data(), static_cast<int32_t>(participants.size()), run.records);
 

@@ -1,0 +1,204 @@
+// The league's roster on the built binary: a renamed driver and a copied file are one driver,
+// across the runs of a season; a bad roster or team touches nothing.
+#include "support/game_folder.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+namespace {
+
+using kvrtest::GameFolder;
+using kvrtest::ParticipantFileBuilder;
+using Json = nlohmann::json;
+namespace fs = std::filesystem;
+
+// Stored times (shown one hundredth less) in the first four arcade events; 0 for none.
+ParticipantFileBuilder arcadeDriver(const std::string& code, const std::string& name,
+                                    std::vector<uint32_t> times) {
+    ParticipantFileBuilder image;
+    image.code(code).name(name);
+    for (size_t e = 0; e < times.size(); ++e) {
+        if (times[e] != 0) {
+            image.arcade(static_cast<int>(e), 0x02, times[e]);
+        }
+    }
+    return image;
+}
+
+Json runForJson(const GameFolder& game, kvrtest::ProcessResult* process = nullptr) {
+    kvrtest::ProcessResult result = kvrtest::runProgram(
+        KVRRANK_BINARY, game.path(), {"--no-records", "--json", "r.json", "--html", "r.html"});
+    EXPECT_EQ(result.exitStatus, 0) << result.errors;
+    if (process != nullptr) {
+        *process = result;
+    }
+    return Json::parse(kvrtest::readText(game / "r.json"));
+}
+
+// "place CODE Name points previous_place movement" of every standing; "-" for null or absent.
+std::vector<std::string> standings(const Json& json) {
+    std::vector<std::string> rows;
+    for (const Json& s : json["standings"]) {
+        auto text = [&s](const char* key) {
+            return s.contains(key) && !s[key].is_null() ? s[key].dump() : std::string("-");
+        };
+        rows.push_back(text("place") + " " + s["code"].get<std::string>() + " " +
+                       s["name"].get<std::string>() + " " + text("points") + " " +
+                       text("previous_place") + " " + text("movement"));
+    }
+    return rows;
+}
+
+const std::string Points = "[outputs]\nhistory = \"season.jsonl\"\n[points]\nplaces = [10, 5, 1]\n";
+const std::string Roster = "[[driver]]\ncode = \"PFE\"\nname = \"Pia Fors\"\n"
+                           "also = [{ code = \"PFE\", name = \"Pia Frs\" }]\n";
+
+// Pia writes her name "Pia Frs" in the first run, fixes it before the second, and a copy of her
+// old file comes back in the third. Places 10-5-1.
+//  run 1: Italy PFE 999, ABE 1099, CDA 1199; Sweden PFE 1800, ABE 1900, CDA 2000;
+//         arcade 4 PFE alone: PFE 30, ABE 10, CDA 2.
+//  run 2: ABE 899 and 1700: ABE 20 = PFE 20, ABE first in file order ("ab.kvr"), PFE 1 -> 2.
+//  run 3: the old file's arcade 3 499 beats CDA's 599: PFE 30, ABE 20, CDA 2 + 5 = 7.
+// Arcade 4's record is Pia's 999 throughout: one change in its log, under her roster name.
+TEST(Roster, ARenamedDriverKeepsOneStandingTheirMovementAndTheirRecordLog) {
+    GameFolder game;
+    kvrtest::writeText(game / "kvrrank.toml", Points);
+    game.addParticipant("pf.kvr", arcadeDriver("PFE", "Pia Frs", {1000, 1801, 0, 1000}));
+    game.addParticipant("ab.kvr", arcadeDriver("ABE", "Anna Berg", {1100, 1901}));
+    game.addParticipant("cd.kvr", arcadeDriver("CDA", "Carl Dahl", {1200, 2001}));
+    EXPECT_EQ(standings(runForJson(game)),
+              (std::vector<std::string>{"1 PFE Pia Frs 30 - -", "2 ABE Anna Berg 10 - -",
+                                        "3 CDA Carl Dahl 2 - -"}));
+
+    kvrtest::writeText(game / "kvrrank.toml", Points + Roster);
+    game.addParticipant("pf.kvr", arcadeDriver("PFE", "Pia Fors", {1000, 1801, 0, 1000}));
+    game.addParticipant("ab.kvr", arcadeDriver("ABE", "Anna Berg", {900, 1701}));
+    EXPECT_EQ(standings(runForJson(game)),
+              (std::vector<std::string>{"1 ABE Anna Berg 20 2 1", "2 PFE Pia Fors 20 1 -1",
+                                        "3 CDA Carl Dahl 2 3 0"}));
+
+    game.addParticipant("pf-old.kvr", arcadeDriver("PFE", "Pia Frs", {0, 0, 500}));
+    game.addParticipant("cd.kvr", arcadeDriver("CDA", "Carl Dahl", {1200, 2001, 600}));
+    const Json json = runForJson(game);
+    EXPECT_EQ(standings(json),
+              (std::vector<std::string>{"1 PFE Pia Fors 30 2 1", "2 ABE Anna Berg 20 1 -1",
+                                        "3 CDA Carl Dahl 7 3 0"}));
+    std::vector<std::string> log;
+    for (const Json& progression : json["history"]["record_log"]) {
+        if (progression["event"] == "arcade-4") {
+            for (const Json& change : progression["changes"]) {
+                log.push_back(change["code"].get<std::string>() + " " +
+                              change["name"].get<std::string>() + " " +
+                              change["hundredths"].dump());
+            }
+        }
+    }
+    EXPECT_EQ(log, std::vector<std::string>{"PFE Pia Fors 999"});
+    // The listings show Pia once, under her roster name, with the old file's time.
+    ASSERT_EQ(json["arcade"][2]["results"].size(), 2u);
+    EXPECT_EQ(json["arcade"][2]["results"][0]["name"], "Pia Fors");
+    EXPECT_EQ(json["arcade"][2]["results"][0]["hundredths"], 499);
+    const std::string history = kvrtest::readText(game / "season.jsonl");
+    const std::string lastLine = history.substr(history.rfind('\n', history.size() - 2) + 1);
+    EXPECT_NE(lastLine.find("Pia Fors"), std::string::npos);
+    EXPECT_EQ(lastLine.find("Pia Frs"), std::string::npos);
+}
+
+// A copy of a file under the same code and name: two drivers, unless copies merge; the checks
+// list the copy either way. Places 10-5-1:
+//  Italy PFE 999, ABE 1099, copy 1199; Sweden copy 1499, ABE 1799, PFE 1999.
+//  Apart: PFE 11, copy 11, ABE 10. Merged: PFE 999 and 1499, 20; ABE 10.
+TEST(Roster, ACopiedFileIsOneDriverOnlyWhenCopiesMerge) {
+    const struct {
+        const char* points;
+        std::vector<std::string> standings;
+        size_t italyListed;
+    } cases[] = {
+        {"", {"1 PFE Pia Fors 11 - -", "2 PFE Pia Fors 11 - -", "3 ABE Anna Berg 10 - -"}, 3},
+        {"merge_copies = false\n",
+         {"1 PFE Pia Fors 11 - -", "2 PFE Pia Fors 11 - -", "3 ABE Anna Berg 10 - -"},
+         3},
+        {"merge_copies = true\n", {"1 PFE Pia Fors 20 - -", "2 ABE Anna Berg 10 - -"}, 2},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.points);
+        GameFolder game;
+        kvrtest::writeText(game / "kvrrank.toml",
+                           "[points]\nplaces = [10, 5, 1]\n" + std::string(c.points));
+        game.addParticipant("PFE.kvr", arcadeDriver("PFE", "Pia Fors", {1000, 2000}));
+        game.addParticipant("PFE (old).kvr", arcadeDriver("PFE", "Pia Fors", {1200, 1500}));
+        game.addParticipant("ABE.kvr", arcadeDriver("ABE", "Anna Berg", {1100, 1800}));
+        const Json json = runForJson(game);
+        EXPECT_EQ(standings(json), c.standings);
+        EXPECT_EQ(json["arcade"][0]["results"].size(), c.italyListed);
+        ASSERT_EQ(json["checks"]["duplicates"].size(), 1u);
+        EXPECT_EQ(json["checks"]["duplicates"][0]["files"].size(), 2u);
+        EXPECT_EQ(json["participants"].size(), 3u);
+    }
+}
+
+TEST(Roster, EveryKindOfBadRosterOrTeamTouchesNothing) {
+    const struct {
+        const char* text;
+        const char* error; // after "kvrrank: kvrrank.toml:"
+    } cases[] = {
+        {"[[driver]]\nname = \"A B\"\n", "1:1: a [[driver]] needs a code"},
+        {"[[driver]]\ncode = \"ABCD\"\nname = \"A B\"\n",
+         "2:8: \"code\" in [[driver]] must be 1 to 3 letters"},
+        {"[[driver]]\ncode = \"AB\"\nname = \"\xCE\xA9mega\"\n",
+         "3:8: \"name\" in [[driver]] must be 1 to 43 letters"},
+        {"[[driver]]\ncode = \"AB\"\nname = \"A B\"\nnick = \"x\"\n",
+         "4:1: unknown key \"nick\" in [[driver]]"},
+        {"[[driver]]\ncode = \"AB\"\nname = \"A B\"\nalso = \"AB2\"\n",
+         "4:8: \"also\" in [[driver]] must be a list"},
+        {"[[driver]]\ncode = \"AB\"\nname = \"A B\"\nalso = [{ code = \"AB\" }]\n",
+         "4:9: a \"also\" needs a name"},
+        // A file that would match two drivers: the same identity twice, or an alias that is
+        // another driver.
+        {"[[driver]]\ncode = \"AB\"\nname = \"A B\"\n[[driver]]\ncode = \"AB\"\nname = \"A B\"\n",
+         "4:1: \"AB\" \"A B\" is already the driver A B (AB)"},
+        {"[[driver]]\ncode = \"AB\"\nname = \"A B\"\n[[driver]]\ncode = \"CD\"\nname = \"C D\"\n"
+         "also = [{ code = \"AB\", name = \"A B\" }]\n",
+         "7:9: \"AB\" \"A B\" is already the driver A B (AB)"},
+        {"[[driver]]\ncode = \"AB\"\nname = \"A B\"\nalso = [{ code = \"X\", name = \"Y\" }]\n"
+         "[[driver]]\ncode = \"CD\"\nname = \"C D\"\nalso = [{ code = \"X\", name = \"Y\" }]\n",
+         "8:9: \"X\" \"Y\" is already the driver A B (AB)"},
+        {"[points]\nmerge_copies = 1\n",
+         "2:16: \"merge_copies\" in [points] must be true or false"},
+        {"[[team]]\ncounted = 2\n", "1:1: a [[team]] needs a name"},
+        {"[[team]]\nname = \"Red\"\ncounted = 0\n",
+         "3:11: \"counted\" in [[team]] must be a whole number from 1 to 100"},
+        {"[[team]]\nname = \"Red\"\nmembers = \"AB\"\n",
+         "3:11: \"members\" in [[team]] must be a list"},
+        {"[[team]]\nname = \"Red\"\n[[team]]\nname = \"Red\"\n",
+         "4:8: two teams are named \"Red\""},
+        {"[[driver]]\ncode = \"AB\"\nname = \"A B\"\nteam = \"Blue\"\n[[team]]\nname = \"Red\"\n",
+         "4:8: no [[team]] is named \"Blue\""},
+        {"[[team]]\nname = \"Red\"\nmembers = [\"AB\"]\n[[team]]\nname = \"Blue\"\n"
+         "members = [\"CD\", \"AB\"]\n",
+         "6:18: the driver \"AB\" is in the team \"Red\" already"},
+        {"[[driver]]\ncode = \"AB\"\nname = \"A B\"\nteam = \"Red\"\n[[team]]\nname = \"Red\"\n"
+         "[[team]]\nname = \"Blue\"\nmembers = [\"AB\"]\n",
+         "9:12: the driver \"AB\" is in the team \"Red\" already"},
+        {"[archive]\nseasons = \"2025.jsonl\"\n", "2:11: \"seasons\" in [archive] must be a list"},
+        {"[archive]\nseasons = [\"\"]\n", "2:12: a season in [archive] is a history file"},
+        {"[archive]\nseason = [\"a.jsonl\"]\n", "2:1: unknown key \"season\" in [archive]"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        GameFolder game;
+        game.addParticipant("ab.kvr", arcadeDriver("AB", "A B", {1000}));
+        kvrtest::writeText(game / "ranking.txt", "earlier\n");
+        kvrtest::writeText(game / "kvrrank.toml", c.text);
+        const auto before = kvrtest::snapshot(game.path());
+        kvrtest::ProcessResult result =
+            kvrtest::runProgram(KVRRANK_BINARY, game.path(), {"--html", "r.html"});
+        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_EQ(result.output, "");
+        EXPECT_EQ(result.errors.rfind(std::string("kvrrank: kvrrank.toml:") + c.error, 0), 0u)
+            << result.errors;
+        EXPECT_EQ(kvrtest::snapshot(game.path()), before);
+    }
+}
+
+} // namespace
