@@ -112,7 +112,7 @@ std::optional<ComputedRun> computeRun(platform::Env& env, const RunOptions& opti
         applyDecisions(options.league.decisions, std::move(imported.records), imported.files);
     // A driver's files become one participant before the best times are chosen, so that the
     // records file names the driver as the roster does.
-    mergeDrivers(options.league.roster, run.decided.records);
+    const MergedDrivers merged = mergeDrivers(options.league.roster, run.decided.records);
     const std::vector<ParticipantRecord>& participants = run.decided.records;
     selectBestTimes(participants.data(), static_cast<int32_t>(participants.size()), run.records);
 
@@ -125,6 +125,11 @@ std::optional<ComputedRun> computeRun(platform::Env& env, const RunOptions& opti
     }
     ranking.checks = ranking.driverResults;
     ranking.league = options.league;
+    for (size_t i = 0; i < merged.primary.size(); ++i) {
+        ranking.mergedFiles += merged.primary[i] != static_cast<int32_t>(i) ? 1 : 0;
+    }
+    ranking.headToHead = !options.league.roster.drivers.empty() ||
+                         !options.league.roster.teams.empty() || !options.archive.empty();
     if (decisions) {
         ranking.decided = &run.decided;
         ranking.imported = run.imported.data();

@@ -2,6 +2,7 @@
 
 #include "report/html_classes.h"
 #include "report/html_decisions.h"
+#include "report/html_league.h"
 #include "report/html_text.h"
 
 #include <algorithm>
@@ -120,6 +121,7 @@ void renderDriverSections(const RankingModel& model, OutputSink& out) {
         htmlTime(out, driver.timeToGain);
         out.put(".");
         rivals(out, model, driver);
+        htmlClosestRival(model, s, out);
         out.put("</p>\n");
         htmlTable(
             out, "class=\"driver-results\"", "", columns, driver.results.size(),

@@ -23,6 +23,8 @@ class JsonRenderer {
         arcade();
         standings();
         drivers();
+        teams();
+        headToHead();
         if (model_.league.inUse()) {
             classes();
         }
@@ -165,6 +167,9 @@ class JsonRenderer {
                 }
                 entry["counted_rallies"] = std::move(counted);
             }
+            if (!model_.teamOf.empty()) {
+                entry["team"] = teamName(standing.participantIndex);
+            }
             if (season_ != nullptr) {
                 const StandingMovement& move = season_->movements[i];
                 entry["previous_place"] = optional(move.previousPlace);
@@ -214,6 +219,53 @@ class JsonRenderer {
             }
             out_.end();
             out_.end();
+        }
+        out_.end();
+    }
+
+    // The participant's team's name; null for none.
+    Json teamName(int32_t participant) const {
+        const int32_t team = model_.teamOf[static_cast<size_t>(participant)];
+        return team < 0 ? Json() : Json(model_.league.roster.teams[static_cast<size_t>(team)].name);
+    }
+
+    void teams() {
+        if (model_.league.roster.teams.empty()) {
+            return;
+        }
+        out_.beginArray("teams");
+        for (const TeamStanding& t : model_.teams) {
+            Json members = Json::array();
+            for (int32_t m : t.members) {
+                const RankedParticipant& p = participant(m);
+                members.push_back(Json{{"code", p.code}, {"name", p.name}});
+            }
+            out_.value(Json{{"name", model_.league.roster.teams[t.team].name},
+                            {"place", t.place},
+                            {"points", t.points},
+                            {"members", std::move(members)},
+                            {"rally_points", t.rallyPoints},
+                            {"arcade_points", t.arcadePoints}});
+        }
+        out_.end();
+    }
+
+    void headToHead() {
+        if (model_.headToHead.empty() && model_.closestRivals.empty()) {
+            return;
+        }
+        out_.beginArray("head_to_head");
+        for (const HeadToHead& pair : model_.headToHead) {
+            const RankedParticipant& a = participant(pair.a);
+            const RankedParticipant& b = participant(pair.b);
+            out_.value(Json{{"a", Json{{"code", a.code}, {"name", a.name}}},
+                            {"b", Json{{"code", b.code}, {"name", b.name}}},
+                            {"events", pair.events},
+                            {"a_faster", pair.aFaster},
+                            {"b_faster", pair.bFaster},
+                            {"equal", pair.equal},
+                            {"a_points", pair.aPoints},
+                            {"b_points", pair.bPoints}});
         }
         out_.end();
     }

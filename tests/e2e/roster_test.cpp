@@ -137,6 +137,50 @@ TEST(Roster, ACopiedFileIsOneDriverOnlyWhenCopiesMerge) {
     }
 }
 
+// Two teams over four drivers and a copy, as the page, the JSON and the post show them.
+// Places 10-5-1, two counted: Italy AVI 999, BOT 1099, CAR 1199, DAN 1299 (the copy's 899 is
+// AVI's); Sweden DAN, CAR, BOT, AVI. AVI 10 + 0, BOT 5 + 1, CAR 1 + 5, DAN 0 + 10.
+// Foxes (AVI, BOT): 10 + 5, 1 = 16; Hares (CAR by the roster, DAN by code): 1, 5 + 10 = 16;
+// each with a win, a second and a third counted: equal on count-back too, so in the league
+// file's order, Hares first.
+TEST(Roster, TeamsStandOnThePageInTheJsonAndInThePost) {
+    GameFolder game;
+    kvrtest::writeText(game / "kvrrank.toml",
+                       "[outputs]\npost = \"week.md\"\n[points]\nplaces = [10, 5, 1]\n"
+                       "tie_break = \"count-back\"\n"
+                       "[[driver]]\ncode = \"CAR\"\nname = \"Cara Rask\"\nteam = \"Hares\"\n"
+                       "[[driver]]\ncode = \"AVI\"\nname = \"Anton Virta\"\n"
+                       "[[team]]\nname = \"Hares\"\nmembers = [\"DAN\"]\n"
+                       "[[team]]\nname = \"Foxes\"\nmembers = [\"AVI\", \"BOT\"]\n");
+    game.addParticipant("a.kvr", arcadeDriver("AVI", "Anton Virta", {1000, 1501}));
+    game.addParticipant("a2.kvr", arcadeDriver("AVI", "Anton Virta", {900}));
+    game.addParticipant("b.kvr", arcadeDriver("BOT", "Bo Tell", {1100, 1401}));
+    game.addParticipant("c.kvr", arcadeDriver("CAR", "Cara Rask", {1200, 1301}));
+    game.addParticipant("d.kvr", arcadeDriver("DAN", "Dan Nyl", {1300, 1201}));
+    kvrtest::ProcessResult process;
+    const Json json = runForJson(game, &process);
+    std::vector<std::string> rows;
+    for (const Json& t : json["teams"]) {
+        std::string members;
+        for (const Json& m : t["members"]) {
+            members += " " + m["code"].get<std::string>();
+        }
+        rows.push_back(t["place"].dump() + " " + t["name"].get<std::string>() + " " +
+                       t["points"].dump() + members);
+    }
+    EXPECT_EQ(rows, (std::vector<std::string>{"1 Hares 16 DAN CAR", "2 Foxes 16 AVI BOT"}));
+    EXPECT_EQ(json["standings"][0]["team"], "Foxes"); // AVI
+    EXPECT_EQ(json["standings"][3]["team"], "Hares"); // CAR, by the roster
+    const std::string post = kvrtest::readText(game / "week.md");
+    EXPECT_NE(post.find("4 drivers\n"), std::string::npos) << post;
+    EXPECT_NE(post.find("\nTeams: 1. Hares 16, 2. Foxes 16\n"), std::string::npos) << post;
+    const std::string page = kvrtest::readText(game / "r.html");
+    EXPECT_NE(page.find("<section id=\"teams\">"), std::string::npos);
+    EXPECT_NE(page.find("<section id=\"head-to-head\">"), std::string::npos);
+    EXPECT_NE(page.find("Closest rival: against"), std::string::npos);
+    EXPECT_EQ(json["head_to_head"].size(), 6u);
+}
+
 TEST(Roster, EveryKindOfBadRosterOrTeamTouchesNothing) {
     const struct {
         const char* text;
