@@ -53,6 +53,7 @@ struct Given {
     bool noRecords = false;
     PerOutput<std::string> files;
     std::string league;
+    std::vector<std::string> archive;
     std::string gameFolder;
 };
 
@@ -80,6 +81,12 @@ void describe(CLI::App& app, Given& given) {
                    "in the game folder, when it is there); the command line wins")
         ->type_name("FILE")
         ->check(nonEmpty("file"));
+    app.add_option("--archive", given.archive,
+                   "an earlier season's history file for the all-time table, read only;\n"
+                   "give it once per season, oldest first (replaces [archive] in the\n"
+                   "league file)")
+        ->type_name("FILE")
+        ->check(nonEmpty("file"));
     app.add_flag("--new-league", given.newLeague,
                  "write a kvrrank.toml to start from into the game folder and exit;\n"
                  "an existing one is left alone");
@@ -98,7 +105,9 @@ const char* optionBesideNewLeague(const CLI::App& app) {
             return kind.option;
         }
     }
-    return app.count("--league") > 0 ? "--league" : nullptr;
+    return app.count("--league") > 0    ? "--league"
+           : app.count("--archive") > 0 ? "--archive"
+                                        : nullptr;
 }
 
 // The run's options from what was given: paths resolved once, here. Exports are taken from
@@ -106,6 +115,10 @@ const char* optionBesideNewLeague(const CLI::App& app) {
 // the game folder cannot be entered.
 bool resolve(const Given& given, bool folderGiven, RunOptions& options, std::FILE* errors) {
     options.updateRecords = !given.noRecords;
+    for (const std::string& season : given.archive) {
+        options.archive.push_back(platform::absolutePath(season));
+        options.archiveShown.push_back(season);
+    }
     for (size_t i = 0; i < OutputCount; ++i) {
         if (!given.files[i].empty()) {
             options.files[i] = platform::absolutePath(given.files[i]);

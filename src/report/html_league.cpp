@@ -29,6 +29,9 @@ void htmlLeagueNavigation(const RunResults& run, OutputSink& out) {
     if (!model.headToHead.empty()) {
         out.put("\n<a href=\"#head-to-head\">Head to Head</a>");
     }
+    if (run.allTime != nullptr) {
+        out.put("\n<a href=\"#all-time\">All Time</a>");
+    }
 }
 
 std::string htmlTeamName(const RankingModel& model, int32_t participant) {
@@ -100,7 +103,7 @@ void renderHeadToHead(const RankingModel& model, OutputSink& out) {
     out.put("<section id=\"head-to-head\">\n<h2>Head to Head</h2>\n");
     std::vector<std::string> codes;
     for (int32_t d : drivers) {
-        codes.push_back(escapeHtml(participant(model, d).code));
+        codes.push_back(participant(model, d).code);
     }
     std::vector<HtmlColumn> columns = {{"Driver"}};
     for (const std::string& code : codes) {
@@ -126,6 +129,64 @@ void renderHeadToHead(const RankingModel& model, OutputSink& out) {
                       out.put("</tr>\n");
                   }
               });
+    out.put("</section>\n");
+}
+
+namespace {
+
+std::string identityHtml(const DriverIdentity& driver) {
+    return escapeHtml(driver.name) + " (" + escapeHtml(driver.code) + ")";
+}
+
+} // namespace
+
+void renderAllTime(const RunResults& run, OutputSink& out) {
+    if (run.allTime == nullptr) {
+        return;
+    }
+    const AllTime& table = *run.allTime;
+    out.put("<section id=\"all-time\">\n<h2>All Time</h2>\n");
+    htmlTable(out, "id=\"all-time-seasons\"", "Champions", {{"Season"}, {"Champion"}},
+              table.seasons.size(), [&] {
+                  for (const AllTimeSeason& season : table.seasons) {
+                      out.put("<tr>");
+                      htmlCell(out,
+                               escapeHtml(season.name) +
+                                   (season.current ? " <span class=\"note\">(so far)</span>" : ""));
+                      htmlCell(out, season.champion ? identityHtml(*season.champion) : "");
+                      out.put("</tr>\n");
+                  }
+              });
+    std::vector<HtmlColumn> columns = {
+        {"Driver"}, {"Seasons", "n"}, {"Titles", "n"}, {"Podiums", "n"}, {"Best place", "n"}};
+    for (const AllTimeSeason& season : table.seasons) {
+        columns.push_back({season.name.c_str(), "n"});
+    }
+    columns.push_back({"Points", "n"});
+    htmlTable(out, "id=\"all-time-drivers\"", "Drivers over every season", columns,
+              table.drivers.size(), [&] {
+                  for (const AllTimeDriver& d : table.drivers) {
+                      out.put("<tr>");
+                      htmlCell(out, identityHtml(d.driver));
+                      htmlNumberCell(out, d.seasons);
+                      htmlNumberCell(out, d.titles);
+                      htmlNumberCell(out, d.podiums);
+                      htmlNumberCell(out, d.bestPlace);
+                      for (const std::optional<int32_t>& points : d.seasonPoints) {
+                          if (points) {
+                              htmlNumberCell(out, *points);
+                          } else {
+                              out.put("<td class=\"n\"></td>");
+                          }
+                      }
+                      htmlNumberCell(out, d.points);
+                      out.put("</tr>\n");
+                  }
+              });
+    for (const UnreadSeason& season : table.unread) {
+        out.put("<p class=\"note\">Not read: " + fileNameHtml(season.file) + ": " +
+                escapeHtml(season.reason) + ".</p>\n");
+    }
     out.put("</section>\n");
 }
 

@@ -24,6 +24,9 @@ void renderTeams(const RankingModel& model, OutputSink& out);
 // The head-to-head table: a row's driver against a column's, "wins-losses" in each cell.
 void renderHeadToHead(const RankingModel& model, OutputSink& out);
 
+// The all-time table over the archived seasons and this one, and each season's champion.
+void renderAllTime(const RunResults& run, OutputSink& out);
+
 // " Closest rival: against Anna Berg (ABE): 12 to 9." for a standing; nothing without one.
 void htmlClosestRival(const RankingModel& model, size_t standing, OutputSink& out);
 

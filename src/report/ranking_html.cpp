@@ -306,6 +306,7 @@ void renderHtml(const RunResults& run, OutputSink& out) {
     renderPointsGrid(run.ranking, out);
     renderTeams(run.ranking, out);
     renderHeadToHead(run.ranking, out);
+    renderAllTime(run, out);
     if (run.season != nullptr) {
         htmlSeasonSections(run.ranking, *run.season, out);
     }

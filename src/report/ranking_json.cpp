@@ -10,7 +10,8 @@ namespace {
 class JsonRenderer {
   public:
     JsonRenderer(const RunResults& run, OutputSink& out)
-        : model_(run.ranking), season_(run.season), notImported_(run.notImported), out_(out) {}
+        : model_(run.ranking), season_(run.season), notImported_(run.notImported),
+          allTime_(run.allTime), out_(out) {}
 
     void render() {
         out_.beginObject();
@@ -25,6 +26,7 @@ class JsonRenderer {
         drivers();
         teams();
         headToHead();
+        allTime();
         if (model_.league.inUse()) {
             classes();
         }
@@ -250,6 +252,47 @@ class JsonRenderer {
         out_.end();
     }
 
+    static Json identity(const DriverIdentity& driver) {
+        return Json{{"code", driver.code}, {"name", driver.name}};
+    }
+
+    void allTime() {
+        if (allTime_ == nullptr) {
+            return;
+        }
+        out_.beginObject("all_time");
+        Json seasons = Json::array();
+        for (const AllTimeSeason& season : allTime_->seasons) {
+            seasons.push_back(
+                Json{{"name", season.name},
+                     {"champion", season.champion ? identity(*season.champion) : Json()},
+                     {"current", season.current}});
+        }
+        out_.value(seasons, "seasons");
+        out_.beginArray("drivers");
+        for (const AllTimeDriver& d : allTime_->drivers) {
+            Json points = Json::array();
+            for (const std::optional<int32_t>& p : d.seasonPoints) {
+                points.push_back(optional(p));
+            }
+            Json entry = identity(d.driver);
+            entry.update(Json{{"seasons", d.seasons},
+                              {"titles", d.titles},
+                              {"podiums", d.podiums},
+                              {"best_place", d.bestPlace},
+                              {"season_points", std::move(points)},
+                              {"points", d.points}});
+            out_.value(entry);
+        }
+        out_.end();
+        Json unread = Json::array();
+        for (const UnreadSeason& season : allTime_->unread) {
+            unread.push_back(Json{{"file", season.file}, {"reason", season.reason}});
+        }
+        out_.value(unread, "unread");
+        out_.end();
+    }
+
     void headToHead() {
         if (model_.headToHead.empty() && model_.closestRivals.empty()) {
             return;
@@ -325,6 +368,13 @@ class JsonRenderer {
             out_.beginArray("history_skipped");
             for (const SkippedLine& skipped : season_->skippedLines) {
                 out_.value(Json{{"line", skipped.line}, {"reason", skipped.reason}});
+            }
+            out_.end();
+        }
+        if (allTime_ != nullptr) {
+            out_.beginArray("archive_unread");
+            for (const UnreadSeason& season : allTime_->unread) {
+                out_.value(Json{{"file", season.file}, {"reason", season.reason}});
             }
             out_.end();
         }
@@ -441,6 +491,7 @@ class JsonRenderer {
     const RankingModel& model_;
     const SeasonChanges* season_;
     const std::vector<NotImported>& notImported_;
+    const AllTime* allTime_;
     JsonWriter out_;
 };
 

@@ -181,6 +181,78 @@ TEST(Roster, TeamsStandOnThePageInTheJsonAndInThePost) {
     EXPECT_EQ(json["head_to_head"].size(), 6u);
 }
 
+// Three seasons, places 10-5-1, one arcade event each; the archive names a season that is gone
+// and the second season's file ends in a torn line.
+//  a: Pia (as "Pia Frs") 10, ABE 5, CDA 1.  b: ABE 10, CDA 5, Pia 1.  c (this one): Pia 10,
+//  CDA 5, EDI 1.
+// Pia: 3 seasons, 2 titles, 3 podiums, best 1, 10 + 1 + 10 = 21; ABE: 2, 1, 2, best 1, 15;
+// CDA: 3, 0, 3, best 2, 11; EDI: 1, 0, 1, best 3, 1.
+TEST(Roster, TheAllTimeTableOverThreeSeasonsWithOneMissing) {
+    GameFolder game;
+    auto season = [&game](const char* history, std::vector<ParticipantFileBuilder> drivers) {
+        fs::remove_all(game / "kvr");
+        for (size_t i = 0; i < drivers.size(); ++i) {
+            game.addParticipant("d" + std::to_string(i) + ".kvr", drivers[i]);
+        }
+        kvrtest::ProcessResult result = kvrtest::runProgram(KVRRANK_BINARY, game.path(),
+                                                            {"--no-records", "--history", history});
+        ASSERT_EQ(result.exitStatus, 0) << result.errors;
+    };
+    kvrtest::writeText(game / "kvrrank.toml", "[points]\nplaces = [10, 5, 1]\n");
+    season("a.jsonl",
+           {arcadeDriver("PFE", "Pia Frs", {1000}), arcadeDriver("ABE", "Anna Berg", {1100}),
+            arcadeDriver("CDA", "Carl Dahl", {1200})});
+    season("b.jsonl",
+           {arcadeDriver("ABE", "Anna Berg", {1000}), arcadeDriver("CDA", "Carl Dahl", {1100}),
+            arcadeDriver("PFE", "Pia Frs", {1200})});
+    kvrtest::writeText(game / "b.jsonl",
+                       kvrtest::readText(game / "b.jsonl") + "{\"kvrrank_history\":1,\"at\"");
+    const std::string a = kvrtest::readText(game / "a.jsonl");
+    const std::string b = kvrtest::readText(game / "b.jsonl");
+    kvrtest::writeText(game / "kvrrank.toml",
+                       "[outputs]\njson = \"r.json\"\nhtml = \"r.html\"\n"
+                       "[points]\nplaces = [10, 5, 1]\n"
+                       "[archive]\nseasons = [\"a.jsonl\", \"gone.jsonl\", \"b.jsonl\"]\n" +
+                           Roster);
+    fs::remove_all(game / "kvr");
+    game.addParticipant("p.kvr", arcadeDriver("PFE", "Pia Fors", {1000}));
+    game.addParticipant("c.kvr", arcadeDriver("CDA", "Carl Dahl", {1100}));
+    game.addParticipant("e.kvr", arcadeDriver("EDI", "Eva Dinh", {1200}));
+    kvrtest::ProcessResult result =
+        kvrtest::runProgram(KVRRANK_BINARY, game.path(), {"--no-records", "--history", "c.jsonl"});
+    EXPECT_EQ(result.exitStatus, 0);
+    EXPECT_EQ(result.errors.rfind("kvrrank: gone.jsonl: ", 0), 0u) << result.errors;
+    EXPECT_NE(result.errors.find("; left out of the all-time table\n"), std::string::npos);
+    const Json json = Json::parse(kvrtest::readText(game / "r.json"));
+    const Json& table = json["all_time"];
+    std::vector<std::string> seasons;
+    for (const Json& s : table["seasons"]) {
+        seasons.push_back(s["name"].get<std::string>() + " " +
+                          s["champion"]["code"].get<std::string>() + " " + s["current"].dump());
+    }
+    EXPECT_EQ(seasons, (std::vector<std::string>{"a PFE false", "b ABE false", "c PFE true"}));
+    std::vector<std::string> drivers;
+    for (const Json& d : table["drivers"]) {
+        drivers.push_back(d["name"].get<std::string>() + " " + d["seasons"].dump() + " " +
+                          d["titles"].dump() + " " + d["podiums"].dump() + " " +
+                          d["best_place"].dump() + " " + d["season_points"].dump() + " " +
+                          d["points"].dump());
+    }
+    EXPECT_EQ(drivers, (std::vector<std::string>{
+                           "Pia Fors 3 2 3 1 [10,1,10] 21", "Anna Berg 2 1 2 1 [5,10,null] 15",
+                           "Carl Dahl 3 0 3 2 [1,5,5] 11", "Eva Dinh 1 0 1 3 [null,null,1] 1"}));
+    ASSERT_EQ(table["unread"].size(), 1u);
+    EXPECT_EQ(table["unread"][0]["file"], "gone.jsonl");
+    EXPECT_EQ(json["checks"]["archive_unread"], table["unread"]);
+    const std::string page = kvrtest::readText(game / "r.html");
+    EXPECT_NE(page.find("<section id=\"all-time\">"), std::string::npos);
+    EXPECT_NE(page.find("<h3 id=\"check-archive\">"), std::string::npos);
+    // The archive is read, never written.
+    EXPECT_EQ(kvrtest::readText(game / "a.jsonl"), a);
+    EXPECT_EQ(kvrtest::readText(game / "b.jsonl"), b);
+    EXPECT_FALSE(fs::exists(game / "gone.jsonl"));
+}
+
 TEST(Roster, EveryKindOfBadRosterOrTeamTouchesNothing) {
     const struct {
         const char* text;
