@@ -55,7 +55,7 @@ RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t 
     }
     if (!model.league.roster.teams.empty()) {
         model.teamOf = teamsOfParticipants(model);
-        model.teams = rankTeams(model);
+        model.teams = rankTeams(model, model.teamOf);
     }
     if (options.driverResults && options.headToHead) {
         model.headToHead = headToHead(model);

@@ -1,6 +1,10 @@
 #include "model/roster.h"
 
+#include "data/text.h"
+
+#include <algorithm>
 #include <cstring>
+#include <set>
 #include <utility>
 
 namespace kvr {
@@ -73,46 +77,139 @@ void rename(ParticipantRecord& record, const DriverIdentity& identity) {
 
 } // namespace
 
+namespace {
+
+// A byte of a code or name as its shown text tells it: the conversion to UTF-8 makes every
+// control byte '?' and each undefined byte U+FFFD, and keeps every other byte apart.
+char shownAlike(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    if (isControlByte(u)) {
+        return '?';
+    }
+    return u == 0x8D || u == 0x8F || u == 0x90 || u == 0x9D ? static_cast<char>(0x81) : c;
+}
+
+// Whether two files show the same code and name, from their bytes.
+bool sameShownIdentity(const ParticipantRecord& a, const ParticipantRecord& b) {
+    const size_t code = codeLength(a.code);
+    const size_t name = nameLength(a.name);
+    if (code != codeLength(b.code) || name != nameLength(b.name)) {
+        return false;
+    }
+    for (size_t k = 0; k < code; ++k) {
+        if (shownAlike(a.code[k]) != shownAlike(b.code[k])) {
+            return false;
+        }
+    }
+    for (size_t k = 0; k < name; ++k) {
+        if (shownAlike(a.name[k]) != shownAlike(b.name[k])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// FNV-1a of the shown identity's bytes, folded to 32 bits.
+uint32_t shownIdentityHash(const ParticipantRecord& r) {
+    uint64_t hash = 14695981039346656037u;
+    auto add = [&hash](char c) {
+        hash = (hash ^ static_cast<unsigned char>(shownAlike(c))) * 1099511628211u;
+    };
+    std::for_each(r.code, r.code + codeLength(r.code), add);
+    add('\0');
+    std::for_each(r.name, r.name + nameLength(r.name), add);
+    return static_cast<uint32_t>(hash ^ hash >> 32);
+}
+
+// Merges the files of `candidates` that show the same code and name, each group into its first
+// file. A hash of the identity above the file's index, 8 bytes a file: sorted, the files of one
+// identity stand together in file order, with no string made for any of them.
+void mergeCopiesOf(std::vector<ParticipantRecord>& records, const std::vector<int32_t>& candidates,
+                   MergedDrivers& result) {
+    std::vector<uint64_t> byHash;
+    byHash.reserve(candidates.size());
+    for (int32_t i : candidates) {
+        byHash.push_back(uint64_t{shownIdentityHash(records[static_cast<size_t>(i)])} << 32 |
+                         static_cast<uint32_t>(i));
+    }
+    std::sort(byHash.begin(), byHash.end());
+    std::vector<int32_t> leaders; // of the identities met in one run of equal hashes
+    for (size_t run = 0; run < byHash.size();) {
+        size_t end = run + 1;
+        while (end < byHash.size() && byHash[end] >> 32 == byHash[run] >> 32) {
+            ++end;
+        }
+        leaders.clear();
+        for (size_t k = run; k < end && end - run > 1; ++k) {
+            const auto i = static_cast<int32_t>(byHash[k] & 0xFFFFFFFFu);
+            ParticipantRecord& record = records[static_cast<size_t>(i)];
+            const auto leader = std::find_if(leaders.begin(), leaders.end(), [&](int32_t l) {
+                return sameShownIdentity(records[static_cast<size_t>(l)], record);
+            });
+            if (leader == leaders.end()) {
+                leaders.push_back(i);
+                continue;
+            }
+            result.primary[static_cast<size_t>(i)] = *leader;
+            mergeInto(records[static_cast<size_t>(*leader)], record);
+            result.merged = true;
+        }
+        run = end;
+    }
+}
+
+} // namespace
+
 MergedDrivers mergeDrivers(const Roster& roster, std::vector<ParticipantRecord>& records) {
     MergedDrivers result;
     result.primary.resize(records.size());
+    for (size_t i = 0; i < records.size(); ++i) {
+        result.primary[i] = static_cast<int32_t>(i);
+    }
+    if (roster.drivers.empty() && !roster.mergeCopies) {
+        return result;
+    }
     std::map<DriverIdentity, size_t> driverOf; // every roster identity to its driver
+    std::set<std::string> codes;               // and their codes, to pass over other files fast
     for (size_t d = 0; d < roster.drivers.size(); ++d) {
         driverOf.emplace(roster.drivers[d].identity, d);
+        codes.insert(roster.drivers[d].identity.code);
         for (const DriverIdentity& alias : roster.drivers[d].also) {
             driverOf.emplace(alias, d);
+            codes.insert(alias.code);
         }
     }
-    // The first file of each roster driver, and of each identity that copies merge by.
     std::vector<int32_t> firstOfDriver(roster.drivers.size(), -1);
-    std::map<DriverIdentity, int32_t> firstOfIdentity;
+    std::vector<int32_t> unmatched; // files of no roster driver, when copies merge
     for (size_t i = 0; i < records.size(); ++i) {
         const auto self = static_cast<int32_t>(i);
-        result.primary[i] = self;
-        if (driverOf.empty() && !roster.mergeCopies) {
+        ParticipantRecord& record = records[i];
+        auto found = driverOf.end();
+        if (codes.count(windows1252ToUtf8(record.code, codeLength(record.code))) > 0) {
+            found = driverOf.find(driverIdentity(record));
+        }
+        if (found == driverOf.end()) {
+            if (roster.mergeCopies) {
+                unmatched.push_back(self);
+            }
             continue;
         }
-        DriverIdentity identity = driverIdentity(records[i]);
-        const auto found = driverOf.find(identity);
-        int32_t* first = nullptr;
-        if (found != driverOf.end()) {
-            first = &firstOfDriver[found->second];
-            if (*first < 0 && identity != roster.drivers[found->second].identity) {
-                rename(records[i], roster.drivers[found->second].identity);
+        int32_t& first = firstOfDriver[found->second];
+        if (first < 0) {
+            first = self;
+            const DriverIdentity& identity = roster.drivers[found->second].identity;
+            if (found->first != identity) {
+                rename(record, identity);
                 result.merged = true;
             }
-        } else if (roster.mergeCopies) {
-            first = &firstOfIdentity.try_emplace(std::move(identity), -1).first->second;
-        } else {
             continue;
         }
-        if (*first < 0) {
-            *first = self;
-            continue;
-        }
-        result.primary[i] = *first;
-        mergeInto(records[static_cast<size_t>(*first)], records[i]);
+        result.primary[i] = first;
+        mergeInto(records[static_cast<size_t>(first)], record);
         result.merged = true;
+    }
+    if (roster.mergeCopies) {
+        mergeCopiesOf(records, unmatched, result);
     }
     return result;
 }

@@ -76,9 +76,8 @@ void countListing(const EventListing& listed, const std::vector<int32_t>& teamOf
 
 } // namespace
 
-std::vector<TeamStanding> rankTeams(const RankingModel& model) {
+std::vector<TeamStanding> rankTeams(const RankingModel& model, const std::vector<int32_t>& teamOf) {
     const Roster& roster = model.league.roster;
-    const std::vector<int32_t> teamOf = teamsOfParticipants(model);
     std::vector<TeamTally> tallies(roster.teams.size());
     for (size_t t = 0; t < tallies.size(); ++t) {
         tallies[t].standing.team = t;

@@ -27,6 +27,7 @@ std::vector<int32_t> teamsOfParticipants(const RankingModel& model);
 
 // Every team of the league, most points first; equal totals in the league's tie-break: more
 // counted wins first, then more second places and so on, or the league file's order.
-std::vector<TeamStanding> rankTeams(const RankingModel& model);
+// `teamOf` is teamsOfParticipants(model).
+std::vector<TeamStanding> rankTeams(const RankingModel& model, const std::vector<int32_t>& teamOf);
 
 } // namespace kvr
