@@ -28,14 +28,16 @@ std::vector<int32_t> teamsOfParticipants(const RankingModel& model) {
             byDriver.emplace(driver.identity, team->second);
         }
     }
+    // Only drivers with points count for a team or stand beside one: at a million files,
+    // a thousand at most.
     std::vector<int32_t> teamOf(model.participants.size(), -1);
-    for (size_t i = 0; i < teamOf.size(); ++i) {
-        const RankedParticipant& p = model.participants[i];
+    for (const Standing& s : model.standings) {
+        const RankedParticipant& p = model.participants[static_cast<size_t>(s.participantIndex)];
         const auto driver = byDriver.find(p);
         const auto code = byCode.find(p.code);
-        teamOf[i] = driver != byDriver.end() ? driver->second
-                    : code != byCode.end()   ? code->second
-                                             : -1;
+        teamOf[static_cast<size_t>(s.participantIndex)] = driver != byDriver.end() ? driver->second
+                                                          : code != byCode.end()   ? code->second
+                                                                                   : -1;
     }
     return teamOf;
 }

@@ -21,8 +21,9 @@ struct TeamStanding {
     std::vector<int32_t> members; // participants in the team with a standing, in its order
 };
 
-// The team of each participant (by the roster's identity, or a team's member codes), in the
-// league's teams; -1 for none. Empty when the league has no teams.
+// The team of each participant with a standing (by the roster's identity, or a team's member
+// codes), in the league's teams; -1 for none and for every participant without points. Empty
+// when the league has no teams.
 std::vector<int32_t> teamsOfParticipants(const RankingModel& model);
 
 // Every team of the league, most points first; equal totals in the league's tie-break: more

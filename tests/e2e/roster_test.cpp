@@ -251,6 +251,14 @@ TEST(Roster, TheAllTimeTableOverThreeSeasonsWithOneMissing) {
     EXPECT_EQ(kvrtest::readText(game / "a.jsonl"), a);
     EXPECT_EQ(kvrtest::readText(game / "b.jsonl"), b);
     EXPECT_FALSE(fs::exists(game / "gone.jsonl"));
+    // No output may be an archived season.
+    const auto before = kvrtest::snapshot(game.path());
+    const kvrtest::ProcessResult clash =
+        kvrtest::runProgram(KVRRANK_BINARY, game.path(), {"--no-records", "--history", "b.jsonl"});
+    EXPECT_EQ(clash.exitStatus, 2);
+    EXPECT_NE(clash.errors.find(": the same file as the archived season "), std::string::npos)
+        << clash.errors;
+    EXPECT_EQ(kvrtest::snapshot(game.path()), before);
 }
 
 TEST(Roster, EveryKindOfBadRosterOrTeamTouchesNothing) {

@@ -84,6 +84,26 @@ TEST(Roster, FilesOfOneDriverMergeIntoTheFirstWithTheBestOfEachTime) {
     EXPECT_EQ(apart[1].arcadeResults[0].time, 2u);
 }
 
+// Copies merge by the code and name the outputs show: bytes that show alike are alike.
+TEST(Roster, CopiesMergeByTheirShownIdentity) {
+    Roster copies;
+    copies.mergeCopies = true;
+    std::vector<ParticipantRecord> records = {
+        driver("X", "Bo\x01", {500}),       driver("X", "Bo\x02", {0, 400}),
+        driver("X", "Bo\x8D", {0, 0, 300}), driver("X", "Bo\x9D", {0, 0, 200}),
+        driver("X", "Bo", {100}),           driver("X", "Bo\x01", {0, 0, 0, 50}),
+    };
+    const MergedDrivers merged = mergeDrivers(copies, records);
+    // "Bo?" thrice, "Bo\uFFFD" twice, "Bo" once.
+    EXPECT_EQ(merged.primary, (std::vector<int32_t>{0, 0, 2, 2, 4, 0}));
+    EXPECT_EQ(records[0].arcadeResults[0].time, 500u);
+    EXPECT_EQ(records[0].arcadeResults[1].time, 400u);
+    EXPECT_EQ(records[0].arcadeResults[3].time, 50u);
+    EXPECT_EQ(records[2].arcadeResults[2].time, 200u);
+    EXPECT_EQ(records[4].arcadeResults[0].time, 100u);
+    EXPECT_EQ(identity(records[1]), identity(records[0]));
+}
+
 TEST(Roster, GameTextTakesPrintableLatin1Only) {
     const struct {
         const char* utf8;
