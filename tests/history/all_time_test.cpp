@@ -52,18 +52,4 @@ TEST(AllTime, AnArchivedSeasonIsItsLastRun) {
     }
 }
 
-TEST(AllTime, SeasonNamesFromTheirFiles) {
-    const struct {
-        const char* path;
-        const char* name;
-    } cases[] = {{"2025.jsonl", "2025"},
-                 {"../old/2026-spring.jsonl", "2026-spring"},
-                 {"C:\\league\\autumn.jsonl", "autumn"},
-                 {"season.txt", "season.txt"},
-                 {".jsonl", ".jsonl"}};
-    for (const auto& c : cases) {
-        EXPECT_EQ(history::seasonName(c.path), c.name);
-    }
-}
-
 } // namespace
