@@ -202,6 +202,9 @@ class JsonRenderer {
             out_.number("podiums", driver.podiums);
             out_.number("time_to_gain_hundredths", static_cast<long long>(driver.timeToGain));
             out_.value(rivals(driver), "rivals");
+            if (!model_.closestRivals.empty()) {
+                out_.value(closestRival(s), "closest_rival");
+            }
             out_.beginArray("results");
             for (const DriverResult& r : driver.results) {
                 out_.beginObject();
@@ -223,6 +226,22 @@ class JsonRenderer {
             out_.end();
         }
         out_.end();
+    }
+
+    // {"code", "name", "won", "lost"} of the standing's closest rival by the head-to-head; null
+    // for none.
+    Json closestRival(size_t standing) const {
+        const int32_t pair = model_.closestRivals[standing];
+        if (pair < 0) {
+            return Json();
+        }
+        const HeadToHead& h = model_.headToHead[static_cast<size_t>(pair)];
+        const bool first = h.a == model_.standings[standing].participantIndex;
+        const RankedParticipant& p = participant(first ? h.b : h.a);
+        return Json{{"code", p.code},
+                    {"name", p.name},
+                    {"won", first ? h.aFaster : h.bFaster},
+                    {"lost", first ? h.bFaster : h.aFaster}};
     }
 
     // The participant's team's name; null for none.

@@ -179,6 +179,10 @@ TEST(Roster, TeamsStandOnThePageInTheJsonAndInThePost) {
     EXPECT_NE(page.find("<section id=\"head-to-head\">"), std::string::npos);
     EXPECT_NE(page.find("Closest rival: against"), std::string::npos);
     EXPECT_EQ(json["head_to_head"].size(), 6u);
+    // AVI met each of the others twice and won once: the first of them in the standings, DAN
+    // (10 points, place 2), is the closest.
+    EXPECT_EQ(json["drivers"][0]["closest_rival"],
+              Json::parse(R"({"code": "DAN", "name": "Dan Nyl", "won": 1, "lost": 1})"));
 }
 
 // Three seasons, places 10-5-1, one arcade event each; the archive names a season that is gone
