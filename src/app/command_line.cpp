@@ -54,6 +54,7 @@ struct Given {
     bool noRecords = false;
     PerOutput<std::string> files;
     std::string league;
+    std::vector<std::string> archive;
     std::string gameFolder;
     bool watch = false;
     std::string serve;
@@ -95,6 +96,12 @@ void describe(CLI::App& app, Given& given) {
     app.add_flag("--lan", given.lan,
                  "with --serve: let the whole network reach it (every interface, or\n"
                  "the ADDRESS given), not only this machine");
+    app.add_option("--archive", given.archive,
+                   "an earlier season's history file for the all-time table, read only;\n"
+                   "give it once per season, oldest first (replaces [archive] in the\n"
+                   "league file)")
+        ->type_name("FILE")
+        ->check(nonEmpty("file"));
     app.add_flag("--new-league", given.newLeague,
                  "write a kvrrank.toml to start from into the game folder and exit;\n"
                  "an existing one is left alone");
@@ -113,7 +120,7 @@ const char* optionBesideNewLeague(const CLI::App& app) {
             return kind.option;
         }
     }
-    for (const char* option : {"--league", "--watch", "--serve", "--lan"}) {
+    for (const char* option : {"--league", "--archive", "--watch", "--serve", "--lan"}) {
         if (app.count(option) > 0) {
             return option;
         }
@@ -126,6 +133,10 @@ const char* optionBesideNewLeague(const CLI::App& app) {
 // the game folder cannot be entered.
 bool resolve(const Given& given, bool folderGiven, RunOptions& options, std::FILE* errors) {
     options.updateRecords = !given.noRecords;
+    for (const std::string& season : given.archive) {
+        options.archive.push_back(platform::absolutePath(season));
+        options.archiveShown.push_back(season);
+    }
     for (size_t i = 0; i < OutputCount; ++i) {
         if (!given.files[i].empty()) {
             options.files[i] = platform::absolutePath(given.files[i]);

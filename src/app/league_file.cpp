@@ -51,6 +51,13 @@ bool applyLeagueFile(platform::Env& env, const std::string& path, const std::str
             options.namedBy[i] = std::string(kind.leagueKey) + " in " + shown;
         }
     }
+    // The command line's --archive replaces the file's seasons.
+    if (options.archive.empty()) {
+        for (const std::string& season : league.archive) {
+            options.archive.push_back(platform::absolutePathBeside(file, season));
+            options.archiveShown.push_back(season);
+        }
+    }
     // --no-records has already cleared updateRecords, and wins over the file.
     if (outputs.records && options.updateRecords) {
         options.updateRecords = *outputs.records;

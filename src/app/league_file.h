@@ -11,6 +11,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kvr {
 
@@ -38,7 +39,8 @@ struct LeagueFile {
     LeagueRules rules; // rules.file is left empty
     LeagueOutputs outputs;
     LeagueLive live;
-    bool empty = true; // no key at all: the same as no league file
+    std::vector<std::string> archive; // earlier seasons' history files, as written
+    bool empty = true;                // no key at all: the same as no league file
 };
 
 // Parses and checks the text of a league file. On failure returns false with one message

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
+#include <map>
 #include <vector>
 
 // toml++ 3.3 (Debian 12) marks as unreachable the branches of its generated character tests
@@ -59,10 +60,17 @@ class LeagueChecker {
                 eachTable(node, "class", [this](auto& t) { vehicleClass(t); });
             } else if (key == "decision") {
                 eachTable(node, "decision", [this](auto& t) { decision(t); });
+            } else if (key == "driver") {
+                eachTable(node, "driver", [this](auto& t) { driver(t); });
+            } else if (key == "team") {
+                eachTable(node, "team", [this](auto& t) { team(t); });
+            } else if (key == "archive") {
+                table(key, node, "archive", [this](auto& k, auto& n) { archive(k, n); });
             } else {
                 unknown(key, node, "");
             }
         }
+        rosterAcrossTables();
     }
 
     // The earliest problem as "LINE:COL: what"; empty when there is none.
@@ -197,6 +205,13 @@ class LeagueChecker {
             } else {
                 problem(node.source(),
                         "\"tie_break\" in [points] must be \"count-back\" or \"file-order\"");
+            }
+        } else if (key == "merge_copies") {
+            const auto* flag = node.as_boolean();
+            if (flag == nullptr) {
+                problem(node.source(), "\"merge_copies\" in [points] must be true or false");
+            } else {
+                rules.roster.mergeCopies = flag->get();
             }
         } else if (key == "best_rallies") {
             std::optional<int> best = wholeNumber(node, 1, RallyCount);
@@ -450,6 +465,9 @@ class LeagueChecker {
             }
         }
     }
+
+// The roster, teams and archive: members of this class, kept in a file of their own.
+#include "app/league_roster_checks.inc"
 
     LeagueFile& league_;
     std::vector<Problem> problems_;

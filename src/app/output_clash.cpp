@@ -63,6 +63,11 @@ std::optional<std::string> findOutputClash(platform::Env& env, const RunOptions&
             : std::optional<NamedFile>(named("the league file", options.leagueFilePath));
     const NamedFile participants =
         named("the participant folder", options.game.path(ParticipantFolder));
+    // The archive is read only: no output may be one of its seasons.
+    std::vector<NamedFile> archived;
+    for (const std::string& season : options.archive) {
+        archived.push_back(named("the archived season", season));
+    }
     for (const OutputKind& kind : outputTable()) {
         const std::string& path = options.file(kind.output);
         if (!kind.takesFile || path.empty()) {
@@ -80,6 +85,12 @@ std::optional<std::string> findOutputClash(platform::Env& env, const RunOptions&
             if (input != nullptr && platform::sameFile(output.identity, input->identity)) {
                 return shown + ": the same file as " + input->label + " " +
                        input->identity.resolved;
+            }
+        }
+        for (const NamedFile& season : archived) {
+            if (platform::sameFile(output.identity, season.identity)) {
+                return shown + ": the same file as " + season.label + " " +
+                       season.identity.resolved;
             }
         }
         if (platform::sameFile(platform::identifyFile(folderOf(output.identity.resolved)),

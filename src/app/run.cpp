@@ -72,6 +72,9 @@ int runKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
         compareWithSeason(season->read(), *run);
         season->forgetContent();
     }
+    if (!options.archive.empty()) {
+        readArchive(env, options, *run, errors);
+    }
     return publishRun(env, *run, options, season ? &*season : nullptr, console, errors);
 }
 

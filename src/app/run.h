@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace kvr {
 
@@ -49,6 +50,10 @@ struct RunOptions {
     GamePlaces game;
     // The points rules and classes of the ranking: a league file's, or the fixed ones.
     LeagueRules league;
+    // Earlier seasons' history files (absolute), read only, for the all-time table; and each
+    // as messages name it.
+    std::vector<std::string> archive;
+    std::vector<std::string> archiveShown;
     // The league file read (absolute), empty when none.
     std::string leagueFilePath;
     // A live board shows the page: the drivers' results are worked out whatever is written.

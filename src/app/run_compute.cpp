@@ -7,6 +7,7 @@
 #include "platform/console.h"
 #include "platform/fs.h"
 
+#include <map>
 #include <utility>
 
 namespace kvr {
@@ -65,7 +66,9 @@ void compareWithSeason(const SeasonRead& history, ComputedRun& run) {
         run.seasonProblem = history.problem;
         return;
     }
-    const history::HistoryDigest digest = history::readHistory(history.content);
+    // Earlier lines name a renamed driver as they were written: read as the roster names them.
+    const std::map<DriverIdentity, DriverIdentity> aliases = run.model.league.roster.aliases();
+    const history::HistoryDigest digest = history::readHistory(history.content, &aliases);
     if (!digest.isHistory()) {
         run.seasonProblem = NotAHistory;
         return;
@@ -104,6 +107,9 @@ std::optional<ComputedRun> computeImported(const RunOptions& options, ImportedFo
     }
     run.decided =
         applyDecisions(options.league.decisions, std::move(imported.records), imported.files);
+    // A driver's files become one participant before the best times are chosen, so that the
+    // records file names the driver as the roster does.
+    const MergedDrivers merged = mergeDrivers(options.league.roster, run.decided.records);
     const std::vector<ParticipantRecord>& participants = run.decided.records;
     selectBestTimes(participants.data(), static_cast<int32_t>(participants.size()), run.records);
 
@@ -116,6 +122,11 @@ std::optional<ComputedRun> computeImported(const RunOptions& options, ImportedFo
     }
     ranking.checks = ranking.driverResults;
     ranking.league = options.league;
+    for (size_t i = 0; i < merged.primary.size(); ++i) {
+        ranking.mergedFiles += merged.primary[i] != static_cast<int32_t>(i) ? 1 : 0;
+    }
+    ranking.headToHead = !options.league.roster.drivers.empty() ||
+                         !options.league.roster.teams.empty() || !options.archive.empty();
     if (decisions) {
         ranking.decided = &run.decided;
         ranking.imported = run.imported.data();

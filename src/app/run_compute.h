@@ -40,9 +40,12 @@ struct ComputedRun {
     std::optional<SeasonChanges> season; // with a history that could be used
     std::string seasonProblem;           // why the history could not be used; empty if it could
     std::string historyEntry;            // what this run adds to the history
+    std::optional<AllTime> allTime;      // with an archive of earlier seasons
 
     RunResults results() const {
-        return RunResults(model, season ? &*season : nullptr, &notImported);
+        RunResults results(model, season ? &*season : nullptr, &notImported);
+        results.allTime = allTime ? &*allTime : nullptr;
+        return results;
     }
 };
 
@@ -68,5 +71,10 @@ std::optional<ComputedRun> computeImported(const RunOptions& options, ImportedFo
 // Adds to `run` the season's changes since the runs of `history`, and what this run adds to
 // the history; or why the history cannot be used.
 void compareWithSeason(const SeasonRead& history, ComputedRun& run);
+
+// Reads the archive's seasons, read only and under a shared lock, and adds the all-time table
+// to `run`. A season that cannot be read or is no history is told on `errors` and left out.
+void readArchive(platform::Env& env, const RunOptions& options, ComputedRun& run,
+                 std::FILE* errors);
 
 } // namespace kvr

@@ -432,6 +432,10 @@ class Watch {
         if (season_) {
             compareWithSeason(season_->read(), *run);
         }
+        // An archived season that cannot be read is told once, at the first run.
+        if (!options.archive.empty()) {
+            readArchive(env_, options, *run, first ? errors_ : nullptr);
+        }
         PublishOutcome outcome;
         publishRun(env_, *run, options, nullptr, first ? console_ : nullptr, errors_, &outcome);
         if (outcome.reported && run->season) {

@@ -133,7 +133,24 @@ Snapshot HistoryDigest::snapshot(size_t run) const {
     return made;
 }
 
-HistoryDigest readHistory(std::string_view text) {
+namespace {
+
+void renameAlias(const std::map<DriverIdentity, DriverIdentity>& aliases, std::string& code,
+                 std::string& name) {
+    if (aliases.empty()) {
+        return;
+    }
+    const auto found = aliases.find(DriverIdentity{code, name});
+    if (found != aliases.end()) {
+        code = found->second.code;
+        name = found->second.name;
+    }
+}
+
+} // namespace
+
+HistoryDigest readHistory(std::string_view text,
+                          const std::map<DriverIdentity, DriverIdentity>* aliases) {
     HistoryDigest digest;
     size_t from = 0;
     size_t number = 0;
@@ -154,6 +171,16 @@ HistoryDigest readHistory(std::string_view text) {
             digest.tornSnapshot = digest.tornSnapshot || torn;
             digest.skipped.push_back({number, torn ? CutShortSnapshot : NotASnapshot});
             continue;
+        }
+        if (aliases != nullptr) {
+            for (SnapshotStanding& standing : snapshot->standings) {
+                renameAlias(*aliases, standing.code, standing.name);
+            }
+            for (std::optional<RecordHolder>& record : snapshot->records) {
+                if (record) {
+                    renameAlias(*aliases, record->code, record->name);
+                }
+            }
         }
         for (size_t n = 0; n < snapshot->records.size(); ++n) {
             const std::optional<RecordHolder>& record = snapshot->records[n];

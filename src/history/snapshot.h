@@ -116,6 +116,8 @@ class HistoryDigest {
 };
 
 // Reads every line of a history file's text ("\n" line ends; a "\r" before one is allowed).
-HistoryDigest readHistory(std::string_view text);
+// A driver that `aliases` holds is read as the identity it maps to: the roster's name for them.
+HistoryDigest readHistory(std::string_view text,
+                          const std::map<DriverIdentity, DriverIdentity>* aliases = nullptr);
 
 } // namespace kvr::history

@@ -7,6 +7,7 @@
 #include "data/championship_tables.h"
 #include "data/decisions.h"
 #include "data/participant.h"
+#include "model/roster.h"
 
 #include <array>
 #include <cstdint>
@@ -52,6 +53,7 @@ struct LeagueRules {
     int bestRallies = 0; // how many of a driver's rally totals count, the best; 0: all
     std::vector<VehicleClass> classes;
     std::vector<Decision> decisions; // the organiser's, in the file's order
+    Roster roster;                   // the league's drivers and teams
 
     bool inUse() const { return !file.empty(); }
 };

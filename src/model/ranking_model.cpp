@@ -42,6 +42,7 @@ RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t 
             participants[i], i < fileNames.size() ? std::move(fileNames[i]) : std::string()));
     }
     model.league = options.league;
+    model.mergedFiles = options.mergedFiles;
     model.league.file = validUtf8(model.league.file); // shown in the exports
     const DecidedField* decided = options.decided;
     if (decided != nullptr) {
@@ -51,6 +52,14 @@ RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t 
     ranking::buildStandings(model, decided);
     if (options.driverResults) {
         ranking::buildDriverSummaries(participants, model);
+    }
+    if (!model.league.roster.teams.empty()) {
+        model.teamOf = teamsOfParticipants(model);
+        model.teams = rankTeams(model, model.teamOf);
+    }
+    if (options.driverResults && options.headToHead) {
+        model.headToHead = headToHead(model);
+        model.closestRivals = closestRivals(model, model.headToHead);
     }
     if (options.checks) {
         ranking::buildChecks(model, decided, decided != nullptr ? options.imported : nullptr);

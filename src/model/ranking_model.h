@@ -8,7 +8,9 @@
 #include "data/decisions.h"
 #include "data/events.h"
 #include "data/participant.h"
+#include "model/head_to_head.h"
 #include "model/league_rules.h"
+#include "model/teams.h"
 #include "model/time_text.h"
 
 #include <cstddef>
@@ -186,6 +188,13 @@ struct RankingModel {
     // One per decision of the league, in its order: whether it matched, and what it did.
     std::vector<DecisionEffect> decisionEffects;
     std::vector<ChangedTime> changedTimes; // the times decisions acted on, by participant
+    size_t mergedFiles = 0; // participants whose times went to another file of their driver
+    // With the league's teams: each participant's team (-1 none), and the team standings.
+    std::vector<int32_t> teamOf;
+    std::vector<TeamStanding> teams;
+    // Asked for: the rivalries of the leading drivers, and per standing its closest (-1 none).
+    std::vector<HeadToHead> headToHead;
+    std::vector<int32_t> closestRivals;
 };
 
 // What only some outputs show, computed when asked for: the page and the JSON show both.
@@ -201,6 +210,10 @@ struct RankingOptions {
     // records; `imported` are the records as read, for the checks. Both null: no decisions.
     const DecidedField* decided = nullptr;
     const ParticipantRecord* imported = nullptr;
+    // The head-to-head of the leading drivers, with the drivers' results.
+    bool headToHead = false;
+    // Files that the roster made part of another's driver.
+    size_t mergedFiles = 0;
 };
 
 // The change decisions made to a participant's time in an event; nullptr when none.

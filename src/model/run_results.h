@@ -2,6 +2,7 @@
 // season when a history was read. Both are computed before any output and only read after.
 #pragma once
 
+#include "model/all_time.h"
 #include "model/ranking_model.h"
 #include "model/season_changes.h"
 
@@ -26,6 +27,7 @@ struct RunResults {
     const RankingModel& ranking;
     const SeasonChanges* season;                 // nullptr: no season was kept
     const std::vector<NotImported>& notImported; // in listing order
+    const AllTime* allTime = nullptr;            // nullptr: no archive was named
 
   private:
     static const std::vector<NotImported>& none() {

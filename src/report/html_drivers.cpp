@@ -2,6 +2,7 @@
 
 #include "report/html_classes.h"
 #include "report/html_decisions.h"
+#include "report/html_league.h"
 #include "report/html_text.h"
 
 #include <algorithm>
@@ -120,6 +121,7 @@ void renderDriverSections(const RankingModel& model, OutputSink& out) {
         htmlTime(out, driver.timeToGain);
         out.put(".");
         rivals(out, model, driver);
+        htmlClosestRival(model, s, out);
         out.put("</p>\n");
         htmlTable(
             out, "class=\"driver-results\"", "", columns, driver.results.size(),
@@ -155,7 +157,7 @@ namespace {
 
 // One check of the checks section: its heading, where the summary's link leads, and the
 // table of what it found.
-enum class CheckKind { NotImported, Duplicates, Outliers, History };
+enum class CheckKind { NotImported, Duplicates, Outliers, History, Archive };
 
 struct Check {
     CheckKind kind;
@@ -188,6 +190,11 @@ std::vector<Check> checksOf(const RunResults& run) {
                         "History lines that are not runs", "Every line of the history is a run.",
                         run.season->skippedLines.size(), "history line skipped",
                         "history lines skipped"});
+    }
+    if (run.allTime != nullptr) {
+        list.push_back({CheckKind::Archive, "check-archive", "unread-seasons",
+                        "Earlier seasons not read", "Every earlier season was read.",
+                        run.allTime->unread.size(), "season not read", "seasons not read"});
     }
     return list;
 }
@@ -329,6 +336,16 @@ void renderChecks(const RunResults& run, OutputSink& out) {
             break;
         case CheckKind::History:
             skippedLinesTable(*run.season, check, attributes, out);
+            break;
+        case CheckKind::Archive:
+            htmlTable(out, attributes, "", {{"File"}, {"Reason"}}, check.found, [&] {
+                for (const UnreadSeason& season : run.allTime->unread) {
+                    out.put("<tr>");
+                    htmlCell(out, fileNameHtml(season.file));
+                    htmlCell(out, escapeHtml(season.reason));
+                    out.put("</tr>\n");
+                }
+            });
             break;
         }
     }

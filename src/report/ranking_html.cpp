@@ -3,6 +3,7 @@
 #include "report/html_classes.h"
 #include "report/html_decisions.h"
 #include "report/html_drivers.h"
+#include "report/html_league.h"
 #include "report/html_season.h"
 #include "report/html_text.h"
 
@@ -125,6 +126,9 @@ class HtmlRenderer {
     void standings() {
         out_.put("<section id=\"drivers\">\n<h2>Driver Total Ranking</h2>\n");
         std::vector<HtmlColumn> columns = {{"Place", "n"}, {"Code"}, {"Name"}, {"Points", "n"}};
+        if (!model_.teamOf.empty()) {
+            columns.insert(columns.begin() + 3, {"Team"});
+        }
         if (season_ != nullptr) {
             columns.push_back(HtmlMoveColumn);
         }
@@ -138,6 +142,9 @@ class HtmlRenderer {
                 cell(escapeHtml(p.code));
                 cell("<a href=\"#" + driverSectionId(standing.participantIndex) + "\">" +
                      escapeHtml(p.name) + "</a>");
+                if (!model_.teamOf.empty()) {
+                    cell(htmlTeamName(model_, standing.participantIndex));
+                }
                 htmlStandingPointsCell(out_, standing);
                 if (season_ != nullptr) {
                     htmlMoveCell(out_, *season_, i);
@@ -213,6 +220,7 @@ class HtmlRenderer {
 
     void navigation() {
         out_.put("<nav><a href=\"#drivers\">Drivers</a>\n<a href=\"#points\">Points by Rally</a>");
+        htmlLeagueNavigation(run_, out_);
         if (season_ != nullptr) {
             htmlSeasonNavigation(*season_, out_);
         }
@@ -325,6 +333,9 @@ void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* liv
     renderer.head();
     renderer.standings();
     renderPointsGrid(run.ranking, out);
+    renderTeams(run.ranking, out);
+    renderHeadToHead(run.ranking, out);
+    renderAllTime(run, out);
     if (run.season != nullptr) {
         htmlSeasonSections(run.ranking, *run.season, out);
     }

@@ -10,7 +10,8 @@ namespace {
 class JsonRenderer {
   public:
     JsonRenderer(const RunResults& run, OutputSink& out)
-        : model_(run.ranking), season_(run.season), notImported_(run.notImported), out_(out) {}
+        : model_(run.ranking), season_(run.season), notImported_(run.notImported),
+          allTime_(run.allTime), out_(out) {}
 
     void render() {
         out_.beginObject();
@@ -23,6 +24,9 @@ class JsonRenderer {
         arcade();
         standings();
         drivers();
+        teams();
+        headToHead();
+        allTime();
         if (model_.league.inUse()) {
             classes();
         }
@@ -165,6 +169,9 @@ class JsonRenderer {
                 }
                 entry["counted_rallies"] = std::move(counted);
             }
+            if (!model_.teamOf.empty()) {
+                entry["team"] = teamName(standing.participantIndex);
+            }
             if (season_ != nullptr) {
                 const StandingMovement& move = season_->movements[i];
                 entry["previous_place"] = optional(move.previousPlace);
@@ -195,6 +202,9 @@ class JsonRenderer {
             out_.number("podiums", driver.podiums);
             out_.number("time_to_gain_hundredths", static_cast<long long>(driver.timeToGain));
             out_.value(rivals(driver), "rivals");
+            if (!model_.closestRivals.empty()) {
+                out_.value(closestRival(s), "closest_rival");
+            }
             out_.beginArray("results");
             for (const DriverResult& r : driver.results) {
                 out_.beginObject();
@@ -214,6 +224,110 @@ class JsonRenderer {
             }
             out_.end();
             out_.end();
+        }
+        out_.end();
+    }
+
+    // {"code", "name", "won", "lost"} of the standing's closest rival by the head-to-head; null
+    // for none.
+    Json closestRival(size_t standing) const {
+        const int32_t pair = model_.closestRivals[standing];
+        if (pair < 0) {
+            return Json();
+        }
+        const HeadToHead& h = model_.headToHead[static_cast<size_t>(pair)];
+        const bool first = h.a == model_.standings[standing].participantIndex;
+        const RankedParticipant& p = participant(first ? h.b : h.a);
+        return Json{{"code", p.code},
+                    {"name", p.name},
+                    {"won", first ? h.aFaster : h.bFaster},
+                    {"lost", first ? h.bFaster : h.aFaster}};
+    }
+
+    // The participant's team's name; null for none.
+    Json teamName(int32_t participant) const {
+        const int32_t team = model_.teamOf[static_cast<size_t>(participant)];
+        return team < 0 ? Json() : Json(model_.league.roster.teams[static_cast<size_t>(team)].name);
+    }
+
+    void teams() {
+        if (model_.league.roster.teams.empty()) {
+            return;
+        }
+        out_.beginArray("teams");
+        for (const TeamStanding& t : model_.teams) {
+            Json members = Json::array();
+            for (int32_t m : t.members) {
+                const RankedParticipant& p = participant(m);
+                members.push_back(Json{{"code", p.code}, {"name", p.name}});
+            }
+            out_.value(Json{{"name", model_.league.roster.teams[t.team].name},
+                            {"place", t.place},
+                            {"points", t.points},
+                            {"members", std::move(members)},
+                            {"rally_points", t.rallyPoints},
+                            {"arcade_points", t.arcadePoints}});
+        }
+        out_.end();
+    }
+
+    static Json identity(const DriverIdentity& driver) {
+        return Json{{"code", driver.code}, {"name", driver.name}};
+    }
+
+    void allTime() {
+        if (allTime_ == nullptr) {
+            return;
+        }
+        out_.beginObject("all_time");
+        Json seasons = Json::array();
+        for (const AllTimeSeason& season : allTime_->seasons) {
+            seasons.push_back(
+                Json{{"name", season.name},
+                     {"champion", season.champion ? identity(*season.champion) : Json()},
+                     {"current", season.current}});
+        }
+        out_.value(seasons, "seasons");
+        out_.beginArray("drivers");
+        for (const AllTimeDriver& d : allTime_->drivers) {
+            Json points = Json::array();
+            for (const std::optional<int32_t>& p : d.seasonPoints) {
+                points.push_back(optional(p));
+            }
+            Json entry = identity(d.driver);
+            entry.update(Json{{"seasons", d.seasons},
+                              {"titles", d.titles},
+                              {"podiums", d.podiums},
+                              {"best_place", d.bestPlace},
+                              {"season_points", std::move(points)},
+                              {"points", d.points}});
+            out_.value(entry);
+        }
+        out_.end();
+        Json unread = Json::array();
+        for (const UnreadSeason& season : allTime_->unread) {
+            unread.push_back(Json{{"file", season.file}, {"reason", season.reason}});
+        }
+        out_.value(unread, "unread");
+        out_.end();
+    }
+
+    void headToHead() {
+        if (model_.headToHead.empty() && model_.closestRivals.empty()) {
+            return;
+        }
+        out_.beginArray("head_to_head");
+        for (const HeadToHead& pair : model_.headToHead) {
+            const RankedParticipant& a = participant(pair.a);
+            const RankedParticipant& b = participant(pair.b);
+            out_.value(Json{{"a", Json{{"code", a.code}, {"name", a.name}}},
+                            {"b", Json{{"code", b.code}, {"name", b.name}}},
+                            {"events", pair.events},
+                            {"a_faster", pair.aFaster},
+                            {"b_faster", pair.bFaster},
+                            {"equal", pair.equal},
+                            {"a_points", pair.aPoints},
+                            {"b_points", pair.bPoints}});
         }
         out_.end();
     }
@@ -273,6 +387,13 @@ class JsonRenderer {
             out_.beginArray("history_skipped");
             for (const SkippedLine& skipped : season_->skippedLines) {
                 out_.value(Json{{"line", skipped.line}, {"reason", skipped.reason}});
+            }
+            out_.end();
+        }
+        if (allTime_ != nullptr) {
+            out_.beginArray("archive_unread");
+            for (const UnreadSeason& season : allTime_->unread) {
+                out_.value(Json{{"file", season.file}, {"reason", season.reason}});
             }
             out_.end();
         }
@@ -389,6 +510,7 @@ class JsonRenderer {
     const RankingModel& model_;
     const SeasonChanges* season_;
     const std::vector<NotImported>& notImported_;
+    const AllTime* allTime_;
     JsonWriter out_;
 };
 

@@ -44,6 +44,7 @@ class PostWriter {
     std::vector<std::string> lines() {
         title();
         podium();
+        teams();
         if (season_ != nullptr && season_->hasPrevious) {
             movers();
             records();
@@ -67,7 +68,8 @@ class PostWriter {
         const ReportTime& t = model_.time;
         lines_.push_back("**Dustline Rally 2.0: ranking of " + formatDate(t.year, t.month, t.day) +
                          "**");
-        std::string summary = countText(model_.participants.size(), "driver", "drivers");
+        std::string summary =
+            countText(model_.participants.size() - model_.mergedFiles, "driver", "drivers");
         if (season_ != nullptr && season_->hasPrevious) {
             summary += ", " + countText(brokenRecords().size(), "record broken", "records broken");
         } else if (season_ != nullptr) {
@@ -92,6 +94,21 @@ class PostWriter {
             }
             lines_.push_back(std::move(line));
         }
+    }
+
+    // "Teams: 1. Red Foxes 212, 2. Blue Hares 180"
+    void teams() {
+        if (model_.teams.empty()) {
+            return;
+        }
+        std::string line = "Teams:";
+        for (const TeamStanding& t : model_.teams) {
+            line += (&t == &model_.teams.front() ? " " : ", ") + std::to_string(t.place) + ". " +
+                    chatText(model_.league.roster.teams[t.team].name) + " " +
+                    std::to_string(t.points);
+        }
+        part();
+        lines_.push_back(std::move(line));
     }
 
     void movers() {

@@ -12,6 +12,7 @@
 #include "support/game_folder.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <cstdio>
 #include <cstring>
@@ -320,6 +321,86 @@ TEST(FaultSweep, TheHistoryLosesNoLine) {
     EXPECT_GT(otherFaults, 0);
     std::cout << "[ sweep    ] " << historyFaults << " history, " << importFaults << " import, "
               << otherFaults << " other fault points\n";
+}
+
+// A fault at each operation of a run with a roster, teams and an archived season: the archive
+// is never changed; a fault in reading it costs only the all-time table's season, told once on
+// stderr and named in the JSON's checks; every other fault goes as without them.
+TEST(FaultSweep, ARosterTeamsAndAnArchiveLoseNothing) {
+    const std::vector<Member> members = group();
+    const std::string archived =
+        "{\"kvrrank_history\":1,\"at\":\"2025-06-01T10:00:00\",\"standings\":[{\"place\":1,"
+        "\"code\":\"BBB\",\"name\":\"Driver 1\",\"points\":50}]}\n";
+    LeagueFile league;
+    std::string error;
+    ASSERT_TRUE(parseLeagueFile("[[driver]]\ncode = \"AAA\"\nname = \"Ann\"\nteam = \"T\"\n"
+                                "also = [{ code = \"AAA\", name = \"Driver 0\" }, "
+                                "{ code = \"BBB\", name = \"Driver 1\" }]\n"
+                                "[[team]]\nname = \"T\"\nmembers = [\"CCC\"]\n"
+                                "[[team]]\nname = \"U\"\ncounted = 1\nmembers = [\"EEE\"]\n",
+                                "kvrrank.toml", league, error))
+        << error;
+    int archiveFaults = 0, otherFaults = 0;
+    for (long k = 1;; ++k) {
+        ASSERT_LT(k, 1000) << "the sweep does not end";
+        SCOPED_TRACE("fault at operation " + std::to_string(k));
+        GameFolder game(6000);
+        fillGameFolder(game, members);
+        kvrtest::writeText(game / "old.jsonl", archived);
+        RunOptions options;
+        options.league = league.rules;
+        options.league.file = "kvrrank.toml";
+        options.archive = {"old.jsonl"};
+        options.archiveShown = {"old.jsonl"};
+        options.file(Output::Json) = "r.json";
+        kvrtest::WorkingFolder here(game.path());
+        kvrtest::FaultyEnv env;
+        env.failAt(k);
+        kvrtest::ConsoleRun run =
+            kvrtest::captureConsole([&](std::FILE* console, std::FILE* errors) {
+                return runKvrRank(env, console, errors, options);
+            });
+        const bool hit = env.operations() >= k;
+        EXPECT_EQ(kvrtest::readText(game / "old.jsonl"), archived);
+        std::set<std::string> names = namesIn(game.path());
+        names.erase("r.json");
+        EXPECT_EQ(names,
+                  (std::set<std::string>{"Configuration", "kvr", "ranking.txt", "old.jsonl"}));
+        const bool archiveFault = run.errors.find("old.jsonl: ") != std::string::npos;
+        if (fs::exists(game / "r.json") && run.status == 0) {
+            const nlohmann::json json = nlohmann::json::parse(kvrtest::readText(game / "r.json"));
+            const nlohmann::json& table = json["all_time"];
+            EXPECT_EQ(table["seasons"].size(), archiveFault ? 1u : 2u);
+            EXPECT_EQ(json["checks"]["archive_unread"].size(), archiveFault ? 1u : 0u);
+            // The archived season's BBB is the roster's Ann now, with its 50 points.
+            if (!archiveFault) {
+                const auto ann = std::find_if(
+                    table["drivers"].begin(), table["drivers"].end(),
+                    [](const nlohmann::json& d) { return d["season_points"][0] == 50; });
+                ASSERT_NE(ann, table["drivers"].end());
+                EXPECT_EQ((*ann)["name"], "Ann");
+            }
+            EXPECT_EQ(json["teams"].size(), 2u);
+        }
+        if (!hit) {
+            EXPECT_EQ(run.status, 0) << run.errors;
+            EXPECT_EQ(run.errors, "");
+            break;
+        }
+        if (archiveFault) {
+            ++archiveFaults;
+            EXPECT_EQ(run.status, 0);
+            EXPECT_EQ(countOf(run.errors, "\n"), 1u) << run.errors;
+            EXPECT_NE(run.errors.find("; left out of the all-time table"), std::string::npos);
+        } else {
+            ++otherFaults;
+        }
+    }
+    // Opening, locking, reading and closing the archived season each met a fault.
+    EXPECT_GE(archiveFaults, 3);
+    EXPECT_GT(otherFaults, 0);
+    std::cout << "[ sweep    ] " << archiveFaults << " archive, " << otherFaults
+              << " other fault points\n";
 }
 
 } // namespace

@@ -3,9 +3,11 @@
 // else of it changed, every output the earlier file or the complete new one, the history's
 // earlier lines intact with at most one snapshot added. A second run without a crash must then
 // reach exactly the state of an uninterrupted run, leftovers gone, one snapshot appended.
-// The game folder holds a league file with decisions: the sweep covers their run too.
+// The game folder holds a league file with decisions, a roster, teams and an archived season:
+// the sweep covers their run too.
 #include "app/league_file.h"
 #include "data/decisions.h"
+#include "history/all_time.h"
 #include "history/season.h"
 #include "history/snapshot.h"
 #include "model/ranking_model.h"
@@ -56,7 +58,7 @@ std::vector<std::pair<std::string, ParticipantFileBuilder>> members() {
 
 // The league file in the game folder: a decision of every kind, one matching nothing. KK's
 // only time in Finland 1 goes, and with it that stage's record; NN's best Arcade Sweden goes
-// to MM.
+// to MM. KK and LL are one driver of the roster, renamed; two teams; one archived season.
 const std::string LeagueText =
     "[[decision]]\ndate = 2026-12-01\nreason = \"r\"\naction = \"exclude-time\"\n"
     "code = \"KK\"\nname = 'Racer, \"0\"'\nevent = \"Finland 1\"\n"
@@ -67,7 +69,13 @@ const std::string LeagueText =
     "[[decision]]\ndate = 2026-12-01\nreason = \"r\"\naction = \"exclude-file\"\n"
     "file = \"gone.kvr\"\n"
     "[[decision]]\ndate = 2026-12-01\nreason = \"r\"\naction = \"add-points\"\n"
-    "code = \"MM\"\nname = 'Racer, \"2\"'\npoints = 3\n";
+    "code = \"MM\"\nname = 'Racer, \"2\"'\npoints = 3\n"
+    "[[driver]]\ncode = \"KK\"\nname = \"Racer K\"\nteam = \"Fast\"\n"
+    "also = [{ code = \"KK\", name = 'Racer, \"0\"' }, { code = \"LL\", name = 'Racer, \"1\"' }]\n"
+    "[[team]]\nname = \"Fast\"\nmembers = [\"MM\"]\n"
+    "[[team]]\nname = \"Slow\"\ncounted = 1\nmembers = [\"NN\"]\n"
+    "[archive]\nseasons = [\"old.jsonl\"]\n";
+const std::string Archived = "old.jsonl";
 
 LeagueRules leagueRules() {
     LeagueFile league;
@@ -93,17 +101,27 @@ RankingModel modelOf(const std::vector<ParticipantRecord>& imported,
 // league file's decisions, times taken out.
 std::vector<std::string> newOutputs(const std::vector<ParticipantRecord>& imported,
                                     const std::vector<std::string>& files,
-                                    const std::string& history) {
+                                    const std::string& history, const std::string& archived) {
     RankingOptions options;
     options.league = leagueRules();
-    const DecidedField decided = applyDecisions(options.league.decisions, imported, files);
+    DecidedField decided = applyDecisions(options.league.decisions, imported, files);
+    const MergedDrivers merged = mergeDrivers(options.league.roster, decided.records);
+    for (size_t i = 0; i < merged.primary.size(); ++i) {
+        options.mergedFiles += merged.primary[i] != static_cast<int32_t>(i) ? 1 : 0;
+    }
     options.decided = &decided;
     options.imported = imported.data();
+    options.headToHead = true;
     const RankingModel model =
         computeRankingModel(decided.records.data(), static_cast<int32_t>(decided.records.size()),
                             files, ReportTime{2026, 1, 2, 3, 4, 5}, options);
-    const SeasonChanges season = history::compareSeason(history::readHistory(history), model);
-    const RunResults run(model, &season);
+    const auto aliases = options.league.roster.aliases();
+    const SeasonChanges season =
+        history::compareSeason(history::readHistory(history, &aliases), model);
+    const AllTime allTime = history::buildAllTime(
+        {{"old", *history::finalStandings(archived, aliases)}}, model, "season", {});
+    RunResults run(model, &season);
+    run.allTime = &allTime;
     return {withoutTimes(platformText(renderText(model))), withoutTimes(renderHtml(run)),
             withoutTimes(renderJson(run)), withoutTimes(renderCsv(run))};
 }
@@ -159,6 +177,7 @@ struct Scenario {
     std::vector<ParticipantRecord> imported;
     std::vector<std::string> files;
     std::string earlierHistory;
+    std::string archived; // an earlier season, never changed
     std::vector<std::string> fresh;
     std::vector<uint8_t> recordsBefore = kvrtest::syntheticRecordsFile(6000);
     std::vector<uint8_t> stageNew, arcadeNew, recordsAfter;
@@ -172,9 +191,11 @@ struct Scenario {
         const std::vector<ParticipantRecord> firstTwo(imported.begin(), imported.begin() + 2);
         earlierHistory = history::snapshotLine(modelOf(firstTwo, {files[0], files[1]})) +
                          "{\"kvrrank_history\":1,\"at\":\"20";
-        fresh = newOutputs(imported, files, earlierHistory);
-        const std::vector<ParticipantRecord> decided =
+        archived = history::snapshotLine(modelOf(imported, files));
+        fresh = newOutputs(imported, files, earlierHistory, archived);
+        std::vector<ParticipantRecord> decided =
             applyDecisions(leagueRules().decisions, imported, files).records;
+        mergeDrivers(leagueRules().roster, decided);
         RecordTables tables;
         selectBestTimes(decided.data(), static_cast<int32_t>(decided.size()), tables);
         stageNew.assign(tables.stageBytes(), tables.stageBytes() + StageRecordsSize);
@@ -194,6 +215,7 @@ struct Scenario {
             kvrtest::writeText(game / output, "earlier " + output + "\n");
         }
         kvrtest::writeText(game / History, earlierHistory);
+        kvrtest::writeText(game / Archived, archived);
         kvrtest::writeText(game / "kvrrank.toml", LeagueText);
     }
 };
@@ -247,13 +269,15 @@ void expectCrashLeftOldOrNew(const Scenario& s, const GameFolder& game, Phase ph
             << Outputs[i];
     }
     expectOneSnapshotAdded(s.earlierHistory, kvrtest::readText(game / History), false);
+    EXPECT_EQ(kvrtest::readText(game / Archived), s.archived);
 }
 
 // The next run mends everything, and compares with the history as the crash left it.
 void expectNextRunMends(const Scenario& s, const GameFolder& game) {
     const std::string historyLeft = kvrtest::readText(game / History);
     const std::vector<std::string> mended =
-        historyLeft == s.earlierHistory ? s.fresh : newOutputs(s.imported, s.files, historyLeft);
+        historyLeft == s.earlierHistory ? s.fresh
+                                        : newOutputs(s.imported, s.files, historyLeft, s.archived);
     kvrtest::ProcessResult next = kvrtest::runProgram(KVRRANK_BINARY, game.path(), Arguments);
     EXPECT_EQ(next.exitStatus, 0) << next.errors;
     EXPECT_EQ(next.errors, "");
@@ -262,7 +286,9 @@ void expectNextRunMends(const Scenario& s, const GameFolder& game) {
         EXPECT_EQ(withoutTimes(kvrtest::readText(game / Outputs[i])), mended[i]) << Outputs[i];
     }
     expectOneSnapshotAdded(historyLeft, kvrtest::readText(game / History), true);
-    std::set<std::string> expectedNames = {"Configuration", "kvr", History, "kvrrank.toml"};
+    EXPECT_EQ(kvrtest::readText(game / Archived), s.archived);
+    std::set<std::string> expectedNames = {"Configuration", "kvr", History, "kvrrank.toml",
+                                           Archived};
     expectedNames.insert(Outputs.begin(), Outputs.end());
     EXPECT_EQ(namesIn(game.path()), expectedNames);
     EXPECT_EQ(namesIn(game / "Configuration"), std::set<std::string>{"gameinfo.rcf"});
@@ -296,7 +322,7 @@ TEST_P(CrashSweep, ACrashAtAnyOperationIsMendedByTheNextRun) {
         const Phase phase = phaseOf(crashed);
         ++byPhase[static_cast<int>(phase)];
         expectCrashLeftOldOrNew(s, game, phase);
-        if (namesIn(game.path()).size() > 4 + Outputs.size()) {
+        if (namesIn(game.path()).size() > 5 + Outputs.size()) {
             ++leftovers;
         }
         expectNextRunMends(s, game);

@@ -296,15 +296,19 @@ TEST(League, NewLeagueStartsAFileAndNeverReplacesOne) {
               platformText("kvrrank: kvrrank.toml: already exists; nothing written\n"));
     EXPECT_EQ(snapshot(game.path()), before);
     // It is no run: every output option, and --league, beside it is a bad command line.
-    std::vector<std::vector<std::string>> beside = {
-        {"--league", "kvrrank.toml"}, {"--watch"}, {"--serve", "8080"}, {"--lan"}};
+    std::vector<std::vector<std::string>> beside = {{"--league", "kvrrank.toml"},
+                                                    {"--archive", "2025.jsonl"},
+                                                    {"--watch"},
+                                                    {"--serve", "8080"},
+                                                    {"--lan"}};
     for (const kvr::OutputKind& kind : kvr::outputTable()) {
         if (kind.option != nullptr) {
             beside.push_back(kind.takesFile ? std::vector<std::string>{kind.option, "out.file"}
                                             : std::vector<std::string>{kind.option});
         }
     }
-    ASSERT_EQ(beside.size(), 10u); // --league, the live board's three, and the six outputs
+    // --league, --archive, the live board's three, and the six outputs.
+    ASSERT_EQ(beside.size(), 11u);
     for (std::vector<std::string> arguments : beside) {
         SCOPED_TRACE(arguments.front());
         const std::string option = arguments.front();
