@@ -1,5 +1,6 @@
 #include "app/league_file.h"
 
+#include "app/outputs.h"
 #include "app/run.h"
 #include "data/text.h"
 #include "platform/console.h"
@@ -22,7 +23,8 @@ bool applyLeagueFile(platform::Env& env, const std::string& path, const std::str
     }
     LeagueFile league;
     std::string error;
-    if (!parseLeagueFile(text, shown, league, error)) {
+    const ReportTime today = currentLocalTime();
+    if (!parseLeagueFile(text, shown, league, error, today.year != 0 ? &today : nullptr)) {
         platform::writeConsole(errors, "kvrrank: " + safeText(error) + "\n");
         return false;
     }

@@ -5,6 +5,7 @@
 
 #include "app/output_table.h"
 #include "model/league_rules.h"
+#include "model/time_text.h"
 #include "platform/env.h"
 
 #include <cstdio>
@@ -34,9 +35,10 @@ struct LeagueFile {
 };
 
 // Parses and checks the text of a league file. On failure returns false with one message
-// "NAME:LINE:COL: what", `name` being the file as it is to be shown.
+// "NAME:LINE:COL: what", `name` being the file as it is to be shown. With `today`, a decision
+// dated after it is a mistake.
 bool parseLeagueFile(std::string_view text, const std::string& name, LeagueFile& league,
-                     std::string& error);
+                     std::string& error, const ReportTime* today = nullptr);
 
 // Reads and checks the league file and merges it into `options`, before anything else
 // happens. `path` is the file that --league named, made absolute, and `named` the name as

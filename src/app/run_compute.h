@@ -52,6 +52,9 @@ struct ComputedRun {
 std::optional<ComputedRun> computeRun(platform::Env& env, const RunOptions& options,
                                       std::FILE* console, std::FILE* errors);
 
+// One console line for each decision of `league` that matched nothing in `run`, with why.
+void tellDecisionMisses(const ComputedRun& run, const LeagueRules& league, std::FILE* console);
+
 // Adds to `run` the season's changes since the runs of `history`, and what this run adds to
 // the history; or why the history cannot be used.
 void compareWithSeason(const SeasonRead& history, ComputedRun& run);

@@ -56,6 +56,7 @@ class Applier {
                                  ? a.participantIndex < b.participantIndex
                                  : a.event->number < b.event->number;
                   });
+        explainMisses(decisions_, files_, field_);
         return std::move(field_);
     }
 

@@ -64,6 +64,26 @@ struct ActedTime {
     uint32_t after;  // NoTime when excluded
 };
 
+// Why a decision matched nothing, for the organiser to mend it.
+enum class DecisionMissReason {
+    None,        // it matched
+    NoFile,      // no participant file has its name
+    NoDriver,    // no driver has its name
+    OtherCode,   // drivers have its name, none its code as well
+    TimeMissing, // the driver has no time in its event
+    Covered,     // an earlier decision already did what it asks
+};
+
+struct DecisionMiss {
+    DecisionMissReason reason = DecisionMissReason::None;
+    int coveredBy = 0; // Covered: the earlier decision (from 1)
+    // The closest driver (code and name) or file to what it names, when one is close; both
+    // empty otherwise.
+    std::string nearCode;
+    std::string nearName;
+    std::string nearFile;
+};
+
 // What one decision did, as data: the exports put it into words.
 struct DecisionEffect {
     bool matched = false; // it acted on something
@@ -71,6 +91,7 @@ struct DecisionEffect {
     size_t times = 0;     // times excluded with the files, or excluded or penalised alone
     std::vector<ActedTime> actedTimes; // a time exclusion or penalty: each time, in file order
     int points = 0;                    // a points adjustment: added to each adjusted file
+    DecisionMiss miss;                 // why it matched nothing
 };
 
 // What the decisions made of the participants, index for index.
@@ -89,6 +110,14 @@ struct DecidedField {
 DecidedField applyDecisions(const std::vector<Decision>& decisions,
                             std::vector<ParticipantRecord> participants,
                             const std::vector<std::string>& files);
+
+// Fills the `miss` of each decision of `field` that matched nothing: what it names that is not
+// there, the closest thing that is, or the earlier decision that had already done it.
+void explainMisses(const std::vector<Decision>& decisions, const std::vector<std::string>& files,
+                   DecidedField& field);
+
+// The edit distance between two texts, code point by code point, with ASCII case ignored.
+size_t foldedEditDistance(std::string_view a, std::string_view b);
 
 // Whether a decision names a driver of this identity.
 inline bool decisionNames(const Decision& decision, const DriverIdentity& driver) {

@@ -10,4 +10,9 @@ namespace kvr {
 
 std::string decisionEffectText(const Decision& decision, const DecisionEffect& effect);
 
+// The line that tells the organiser a decision matched nothing, and why: "decision 3
+// (exclude-driver, 2026-12-01) matched nothing: no driver named "Jonas Ulrik"; did you mean
+// "Jonas Ulrich" (JUL)?". `index` counts from 1.
+std::string decisionMissText(size_t index, const Decision& decision, const DecisionEffect& effect);
+
 } // namespace kvr

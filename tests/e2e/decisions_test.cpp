@@ -106,6 +106,41 @@ TEST(Decisions, EveryKindOfBadDecisionTouchesNothing) {
     files.emplace_back("[[decision]]\ndate = 2026-12-01T10:00:00\nreason = \"r\"\n" + action,
                        "2:8: \"date\" in [[decision]] must be a date");
     files.emplace_back("decision = 3\n", "1:12: \"decision\" must be one [[decision]] table");
+    // A decision dated after the run's day.
+    files.emplace_back("[[decision]]\ndate = 2999-01-01\nreason = \"r\"\n" + action,
+                       "2:8: \"date\" in [[decision]] is 2999-01-01, after today (");
+    // Numbers say what was wrong with them.
+    const std::string points = "action = \"add-points\"\ncode = \"CHT\"\nname = \"Driver CHT\"\n";
+    for (const auto& [value, fault] :
+         {std::pair("2.5", "2.5 is not a whole number"), std::pair("-1001", "-1001 is below -1000"),
+          std::pair("0", "0 changes nothing"),
+          std::pair("\"7\"", "\"7\" is a text, not a number")}) {
+        files.emplace_back(Head + points + "points = " + value + "\n",
+                           std::string("7:10: \"points\" in [[decision]] must be a whole number "
+                                       "from -1000 to 1000, not 0: ") +
+                               fault + "\n");
+    }
+    files.emplace_back("[points]\nplaces = [10, 5.5]\n",
+                       "2:15: the points of place 2 must be a whole number from 0 to 100: 5.5 is "
+                       "not a whole number\n");
+    files.emplace_back("[points]\nbest_rallies = 9\n",
+                       "2:16: \"best_rallies\" in [points] must be a whole number from 1 to 8: 9 "
+                       "is above 8\n");
+    files.emplace_back(Head + "action = \"add-time\"\n" +
+                           "code = \"CHT\"\nname = \"Driver CHT\"\n" +
+                           "event = \"arcade-1\"\nseconds = 1.005\n",
+                       "8:11: \"seconds\" in [[decision]] must be a number from 0.01 to 3600, in "
+                       "hundredths: 1.005 is finer than hundredths\n");
+    // A key under a header still commented out, or under none.
+    files.emplace_back("# The page.\n# [outputs]\n# The page.\nhtml = \"r.html\"\n",
+                       "4:1: unknown key \"html\": is the `[outputs]` line above it still "
+                       "commented out?\n");
+    files.emplace_back("# [points]\n# [[class]]\nname = \"Manual\"\n",
+                       "3:1: unknown key \"name\": is the `[[class]]` line above it still "
+                       "commented out?\n");
+    files.emplace_back("# [outputs]\ntie_break = \"count-back\"\n",
+                       "2:1: unknown key \"tie_break\": it belongs under a `[points]` line\n");
+    files.emplace_back("# [outputs]\nhtmll = \"r.html\"\n", "2:1: unknown key \"htmll\"\n");
     // A good decision before a bad one does not act either.
     files.emplace_back(Head + action + Head + "action = \"add-points\"\n",
                        "6:1: a [[decision]] with the action \"add-points\" needs \"code\"");
@@ -170,6 +205,55 @@ TEST(Decisions, AnExcludedTimeNeverReachesTheRecordsFile) {
                   "code": null, "name": null, "file": "aaa copy.kvr", "event": null,
                   "seconds": null, "points": null, "matched": true,
                   "effect": "excluded 1 file"}])"));
+}
+
+// A decision that matches nothing is told on the console after the run, with why and what is
+// close; the run goes on.
+TEST(Decisions, ADecisionThatMatchesNothingIsToldAfterTheRun) {
+    const std::string cht = "code = \"CHT\"\nname = \"Driver CHT\"\n";
+    const struct {
+        std::string decisions;
+        std::string line; // the last line of the console
+    } cases[] = {
+        {Head + "action = \"exclude-driver\"\ncode = \"CHT\"\nname = \"Driver CHD\"\n",
+         "decision 1 (exclude-driver, 2026-12-01) matched nothing: no driver named \"Driver "
+         "CHD\"; did you mean \"Driver CHT\" (CHT)?"},
+        {Head + "action = \"add-points\"\npoints = 3\ncode = \"cht\"\nname = \"Driver CHT\"\n",
+         "decision 1 (add-points, 2026-12-01) matched nothing: no driver \"Driver CHT\" has the "
+         "code \"cht\"; did you mean \"Driver CHT\" (CHT)?"},
+        {Head + "action = \"exclude-driver\"\ncode = \"QQQ\"\nname = \"Jonas Ulrik\"\n",
+         "decision 1 (exclude-driver, 2026-12-01) matched nothing: no driver named \"Jonas "
+         "Ulrik\""},
+        {Head + "action = \"exclude-file\"\nfile = \"kvr/CHT.kvr\"\n",
+         "decision 1 (exclude-file, 2026-12-01) matched nothing: no participant file named "
+         "\"kvr/CHT.kvr\" (the key takes the bare file name); did you mean \"cht.kvr\"?"},
+        {Head + "action = \"exclude-file\"\nfile = \"bbb (old).kvr\"\n",
+         "decision 1 (exclude-file, 2026-12-01) matched nothing: no participant file named "
+         "\"bbb (old).kvr\""},
+        {Head + "action = \"exclude-time\"\nevent = \"Arcade Sweden\"\ncode = \"BBB\"\n"
+                "name = \"Driver BBB\"\n",
+         "decision 1 (exclude-time, 2026-12-01) matched nothing: Driver BBB (BBB) has no time in "
+         "Arcade Sweden"},
+        {Head + "action = \"exclude-time\"\nevent = \"arcade-1\"\n" + cht + Head +
+             "action = \"exclude-time\"\nevent = \"Arcade Italy\"\n" + cht,
+         "decision 2 (exclude-time, 2026-12-01) matched nothing: already excluded by decision 1"},
+        {Head + "action = \"add-time\"\nevent = \"arcade-1\"\nseconds = 5\n" + cht + Head +
+             "action = \"exclude-driver\"\n" + cht,
+         "decision 1 (add-time, 2026-12-01) matched nothing: already excluded by decision 2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.decisions);
+        GameFolder game;
+        addGroup(game);
+        kvrtest::writeText(game / "kvrrank.toml", c.decisions);
+        kvrtest::ProcessResult result = run(game.path());
+        EXPECT_EQ(result.exitStatus, 0) << result.errors;
+        EXPECT_EQ(result.errors, "");
+        const std::string expected = "... ok!\n" + c.line + "\n";
+        ASSERT_GE(result.output.size(), expected.size());
+        EXPECT_EQ(result.output.substr(result.output.size() - expected.size()), expected)
+            << result.output;
+    }
 }
 
 // Standings as "code points adjustment" from the JSON, and the first lines of ranking.txt's
