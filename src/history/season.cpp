@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <map>
+#include <set>
 #include <utility>
 
 namespace kvr::history {
@@ -129,6 +130,13 @@ void recordChanges(const HistoryDigest& history, const RankingModel& model, cons
                 addNewRecord(history, *previous, listed.event, holder, season);
             }
             season.recordLog.push_back(progressionOf(history, listed.event, holder, now));
+            // Annulled now: a change this run added, slower than the one before.
+            const std::vector<RecordChange>& changes = season.recordLog.back().changes;
+            const size_t logged =
+                history.recordLog[static_cast<size_t>(listed.event->number)].size();
+            if (changes.size() > logged && changes.back().annulled) {
+                season.annulledNow.push_back(season.recordLog.size() - 1);
+            }
         }
     }
 }
@@ -160,6 +168,22 @@ void pointsOverRuns(const HistoryDigest& history, const RankingModel& model,
     }
 }
 
+// The decisions that match in this run and matched in none before it.
+std::vector<int> firstDecisions(const HistoryDigest& history, const RankingModel& model) {
+    std::set<int32_t> before;
+    for (const HistoryRun& run : history.runs) {
+        before.insert(run.decisions.begin(), run.decisions.end());
+    }
+    std::vector<int> first;
+    for (size_t d = 0; d < model.decisionEffects.size(); ++d) {
+        const int index = static_cast<int>(d + 1);
+        if (model.decisionEffects[d].matched && before.count(index) == 0) {
+            first.push_back(index);
+        }
+    }
+    return first;
+}
+
 } // namespace
 
 SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& model) {
@@ -175,6 +199,7 @@ SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& mo
     const std::vector<ThisRunsDriver> drivers = driversOf(history, model);
     season.movements = movements(previous, model, drivers);
     recordChanges(history, model, now, season);
+    season.firstDecisions = firstDecisions(history, model);
     // Charted only with an earlier run to draw from.
     if (!history.runs.empty()) {
         pointsOverRuns(history, model, drivers, now, season);

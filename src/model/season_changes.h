@@ -73,8 +73,12 @@ struct SeasonChanges {
     std::vector<StandingMovement> movements;  // one per standings entry, in its order
     std::vector<NewRecord> newRecords;        // in the report's order
     std::vector<RecordProgression> recordLog; // every event listed in this run, in order
-    std::vector<std::string> chartRuns;       // the charted runs' times, oldest first
-    std::vector<PointsOverRuns> chart;        // the leading drivers
+    // The recordLog entries whose record this run annulled (its last change), in its order.
+    std::vector<size_t> annulledNow;
+    // The league's decisions (from 1) that matched in this run and in no earlier one.
+    std::vector<int> firstDecisions;
+    std::vector<std::string> chartRuns; // the charted runs' times, oldest first
+    std::vector<PointsOverRuns> chart;  // the leading drivers
 };
 
 } // namespace kvr

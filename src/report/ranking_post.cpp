@@ -3,6 +3,7 @@
 #include "model/time_text.h"
 #include "report/count_text.h"
 #include "report/movement_text.h"
+#include "report/post_decisions.h"
 
 #include <algorithm>
 
@@ -39,11 +40,12 @@ std::string secondsText(uint32_t hundredths) {
 class PostWriter {
   public:
     PostWriter(const RunResults& run, const std::string& pageName)
-        : model_(run.ranking), season_(run.season), pageName_(pageName) {}
+        : run_(run), model_(run.ranking), season_(run.season), pageName_(pageName) {}
 
     std::vector<std::string> lines() {
         title();
         podium();
+        decisions();
         if (season_ != nullptr && season_->hasPrevious) {
             movers();
             records();
@@ -92,6 +94,16 @@ class PostWriter {
             }
             lines_.push_back(std::move(line));
         }
+    }
+
+    void decisions() {
+        const std::vector<std::string> told = postDecisionLines(run_);
+        if (told.empty()) {
+            return;
+        }
+        part();
+        lines_.push_back("**Decisions**");
+        lines_.insert(lines_.end(), told.begin(), told.end());
     }
 
     void movers() {
@@ -178,6 +190,7 @@ class PostWriter {
         }
     }
 
+    const RunResults& run_;
     const RankingModel& model_;
     const SeasonChanges* season_;
     const std::string& pageName_;

@@ -113,6 +113,107 @@ TEST(ChatPost, PartsFollowTheSeason) {
                       "Cid (CID): \u25B21 to place 2\n");
 }
 
+// A run decided by the league's decisions, its records as imported kept beside it.
+struct DecidedRun {
+    std::vector<ParticipantRecord> imported;
+    DecidedField decided;
+    RankingModel model;
+};
+
+void decide(DecidedRun& run, const std::vector<Entry>& entries,
+            const std::vector<Decision>& decisions) {
+    const Season read = runOf(entries);
+    run.imported = read.records;
+    std::vector<std::string> files;
+    for (const Entry& e : entries) {
+        files.push_back(e.name + ".kvr");
+    }
+    run.decided = applyDecisions(decisions, read.records, files);
+    RankingOptions options;
+    options.league.file = "kvrrank.toml";
+    options.league.decisions = decisions;
+    options.decided = &run.decided;
+    options.imported = run.imported.data();
+    run.model =
+        computeRankingModel(run.decided.records.data(),
+                            static_cast<int32_t>(run.decided.records.size()), files, Noon, options);
+}
+
+Decision decisionOf(DecisionAction action, const char* code, const char* name, const char* reason) {
+    Decision d;
+    d.year = 2026;
+    d.month = 12;
+    d.day = 1;
+    d.action = action;
+    d.code = code;
+    d.name = name;
+    d.reason = reason;
+    return d;
+}
+
+// The post's Decisions part: "" when there is none.
+std::string decisionsPart(const std::string& post) {
+    const size_t start = post.find("**Decisions**\n");
+    if (start == std::string::npos) {
+        return std::string();
+    }
+    const size_t end = post.find("\n\n", start);
+    return post.substr(start, end == std::string::npos ? end : end + 1 - start);
+}
+
+// The decisions are told once, in the run where they first act (every one that acts without a
+// season), with the records they took away.
+TEST(ChatPost, DecisionsAreToldWhenTheyFirstAct) {
+    using A = DecisionAction;
+    std::vector<Decision> decisions = {
+        decisionOf(A::ExcludeTime, "CID", "Cid", "impossible time"),
+        decisionOf(A::AddTime, "CID", "Cid", "cut the *chicane*"),
+        decisionOf(A::AddPoints, "BEA", "Bea", "late file"),
+        decisionOf(A::ExcludeFile, "", "", "a copy"),
+        decisionOf(A::ExcludeDriver, "ZZZ", "Nobody", "never here"),
+    };
+    decisions[0].event = eventOfKey("rally-1-stage-1");
+    decisions[1].event = eventOfKey("rally-1-stage-2");
+    decisions[1].hundredths = 550;
+    decisions[2].points = -3;
+    decisions[3].file = "Dan.kvr";
+    const std::vector<Entry> field = {Now[0], Now[1], Now[2], Now[3]};
+    DecidedRun now, again;
+    decide(now, field, decisions);
+    decide(again, field, decisions);
+    // The run before, undecided: Cid held Finland 1 at 00:50.00.
+    const Season before = runOf(field);
+    const SeasonChanges fresh = history::compareSeason(history::readHistory(""), now.model);
+    const SeasonChanges second = history::compareSeason(
+        history::readHistory(history::snapshotLine(before.model)), now.model);
+    // The run after: the same decisions matched before; nothing new is told.
+    const SeasonChanges third =
+        history::compareSeason(history::readHistory(history::snapshotLine(before.model) +
+                                                    history::snapshotLine(now.model)),
+                               again.model);
+    const std::string told = "**Decisions**\n"
+                             "Cid (CID), Finland 1 00:50.00 excluded (impossible time)\n"
+                             "Cid (CID) +5.50 s on Finland 2 (cut the \\*chicane\\*)\n"
+                             "Bea (BEA) -3 points (late file)\n"
+                             "file Dan.kvr of Dan (DAN) excluded (a copy)\n";
+    const struct {
+        const char* what;
+        const SeasonChanges* season;
+        std::string part;
+    } cases[] = {
+        {"no season", nullptr, told},
+        {"a new season", &fresh, told},
+        // Finland 1 goes back to Bea; Finland 2 stays Bea's, Cid's penalty changes nothing.
+        {"a second run", &second,
+         told + "Finland 1: record annulled, back to 02:30.00 by Bea (BEA)\n"},
+        {"a run after", &third, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(decisionsPart(renderPost(RunResults(now.model, c.season))), c.part);
+    }
+}
+
 // Lines are packed into messages of at most the limit, in order, never cut; blank lines do not
 // start or end a message.
 TEST(ChatPost, MessagesSplitAtLineEnds) {
