@@ -51,6 +51,7 @@ struct Given {
     bool version = false;
     bool newLeague = false;
     bool noRecords = false;
+    bool review = false;
     PerOutput<std::string> files;
     std::string league;
     std::string gameFolder;
@@ -80,6 +81,9 @@ void describe(CLI::App& app, Given& given) {
                    "in the game folder, when it is there); the command line wins")
         ->type_name("FILE")
         ->check(nonEmpty("file"));
+    app.add_flag("--review", given.review,
+                 "list the flagged results that no decision covers, each with a\n"
+                 "[[decision]] block ready to paste into the league file; writes nothing");
     app.add_flag("--new-league", given.newLeague,
                  "write a kvrrank.toml to start from into the game folder and exit;\n"
                  "an existing one is left alone");
@@ -98,7 +102,9 @@ const char* optionBesideNewLeague(const CLI::App& app) {
             return kind.option;
         }
     }
-    return app.count("--league") > 0 ? "--league" : nullptr;
+    return app.count("--league") > 0   ? "--league"
+           : app.count("--review") > 0 ? "--review"
+                                       : nullptr;
 }
 
 // The run's options from what was given: paths resolved once, here. Exports are taken from
@@ -174,6 +180,9 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
         given.league.empty() ? given.league : platform::absolutePath(given.league);
     if (!applyLeagueFile(env, leaguePath, given.league, options, errors)) {
         return ExitUsage;
+    }
+    if (given.review) {
+        return reviewKvrRank(env, console, errors, options);
     }
     // A slip of the keyboard must not replace the season, the report or the game's files.
     if (std::optional<std::string> clash = findOutputClash(env, options)) {

@@ -6,6 +6,7 @@
 #include "platform/console.h"
 #include "platform/fs.h"
 #include "report/decision_text.h"
+#include "report/review_text.h"
 
 #include <optional>
 
@@ -87,6 +88,19 @@ int runKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
     // After the run's own lines, where the organiser looks last.
     tellDecisionMisses(*run, options.league, console);
     return status;
+}
+
+int reviewKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
+                  const RunOptions& options) {
+    RunOptions looking = options;
+    looking.reviewOnly = true;
+    std::optional<ComputedRun> run = computeRun(env, looking, nullptr, errors);
+    if (!run) {
+        return ExitFailure;
+    }
+    platform::writeConsole(console, reviewListing(run->model));
+    tellDecisionMisses(*run, options.league, console);
+    return ExitSuccess;
 }
 
 } // namespace kvr

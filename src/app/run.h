@@ -51,6 +51,8 @@ struct RunOptions {
     LeagueRules league;
     // The league file read (absolute), empty when none.
     std::string leagueFilePath;
+    // Only list what is under review, each with a decision ready to paste; write nothing.
+    bool reviewOnly = false;
     // How long a run waits for a season that another run holds.
     std::chrono::milliseconds seasonWait{10000};
 
@@ -69,5 +71,11 @@ void complain(std::FILE* errors, const std::string& path, const std::string& rea
 // on `errors`. Returns 0 when the import, the update and every output succeeded, 1 otherwise.
 int runKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
                const RunOptions& options = RunOptions());
+
+// --review: imports quietly and lists on `console` each flagged result that no decision
+// covers, with a [[decision]] block ready to paste; then the decisions that matched nothing.
+// Writes no file. Returns 0, or 1 when there is nothing to import.
+int reviewKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
+                  const RunOptions& options);
 
 } // namespace kvr

@@ -18,7 +18,9 @@ constexpr const char* NotAHistory = "not a kvrrank history file";
 // Console pieces appear as they are written, so a name stands before its outcome. The console
 // is a courtesy: a write that fails (its reader has gone) is not a failure of the run.
 void say(std::FILE* console, const std::string& text) {
-    platform::writeConsole(console, text);
+    if (console != nullptr) { // none: a run that only looks
+        platform::writeConsole(console, text);
+    }
 }
 
 // The participant files read, in listing order.
@@ -117,7 +119,9 @@ std::optional<ComputedRun> computeRun(platform::Env& env, const RunOptions& opti
         ranking.driverResults = ranking.driverResults ||
                                 (kind.showsDriverResults && !options.file(kind.output).empty());
     }
-    ranking.checks = ranking.driverResults;
+    // The post tells what is under review, and --review lists it.
+    ranking.checks =
+        ranking.driverResults || !options.file(Output::Post).empty() || options.reviewOnly;
     ranking.league = options.league;
     if (decisions) {
         ranking.decided = &run.decided;

@@ -154,6 +154,16 @@ struct Outlier {
     int decision = 0; // the matched decision (from 1) that acted on this time; 0 none
 };
 
+// A flagged result that no decision covers: under review. It counts until the organiser
+// decides; `ready` is a decision that would settle it, dated the run's day.
+struct ReviewItem {
+    const Event* event = nullptr; // an outlier's event; nullptr for a duplicate's copy
+    size_t check = 0;             // its index in the checks' outliers or duplicates
+    int32_t participantIndex = 0; // the outlier's driver, or the copy
+    int32_t keptIndex = -1;       // a duplicate: the file the copy repeats
+    Decision ready;
+};
+
 // Things worth a second look in the imported files, as imported: what a decision has excluded
 // is still flagged, with that decision. They never change the ranking.
 struct Checks {
@@ -163,6 +173,8 @@ struct Checks {
     // Per group: the matched decision (from 1) that excluded one of its files; 0 none.
     std::vector<int> duplicateDecisions;
     std::vector<Outlier> outliers; // in the report's order
+    // What no decision covers: the outliers, then each duplicate group's copies, in order.
+    std::vector<ReviewItem> underReview;
 };
 
 // A league class: the listings and standings of the times set in its vehicles alone.

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <ctime>
+
 namespace {
 
 using kvrtest::GameFolder;
@@ -254,6 +256,63 @@ TEST(Decisions, ADecisionThatMatchesNothingIsToldAfterTheRun) {
         EXPECT_EQ(result.output.substr(result.output.size() - expected.size()), expected)
             << result.output;
     }
+}
+
+// Today as the league file writes a date.
+std::string today() {
+    const std::time_t now = std::time(nullptr);
+    char text[32];
+    return std::strftime(text, sizeof text, "%Y-%m-%d", std::localtime(&now)) > 0 ? text : "";
+}
+
+// --review lists each flagged result with a decision ready to paste; pasted as it stands, the
+// next run applies it: nothing is flagged without a decision, and the records file is the one
+// of a folder that never had the outlier's time nor the copy.
+TEST(Decisions, TheReviewListingPastedSettlesEveryFlag) {
+    GameFolder game;
+    addGroup(game);
+    const auto untouched = kvrtest::snapshot(game.path());
+    kvrtest::ProcessResult listed = run(game.path(), {"--review"});
+    ASSERT_EQ(listed.exitStatus, 0) << listed.errors;
+    EXPECT_EQ(listed.errors, "");
+    // --review writes nothing.
+    EXPECT_EQ(kvrtest::snapshot(game.path()), untouched);
+    EXPECT_EQ(listed.output,
+              "# Under review: 2 flagged results that no decision covers, each counting until "
+              "you decide.\n# To decide one, paste its block into the league file.\n\n"
+              "# Arcade Italy: 00:10.00 by Driver CHT (CHT) in cht.kvr, an outlier (place 2: "
+              "00:30.00)\n[[decision]]\ndate = " +
+                  today() +
+                  "\naction = \"exclude-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\n"
+                  "event = \"Arcade Italy\"\nreason = \"outlier: 00:10.00, place 2 00:30.00\" # "
+                  "say why, in your own words\n\n"
+                  "# aaa copy.kvr: Driver AAA (AAA) again, as in aaa.kvr\n[[decision]]\ndate = " +
+                  today() +
+                  "\naction = \"exclude-file\"\nfile = \"aaa copy.kvr\"\nreason = \"a copy of "
+                  "aaa.kvr\" # say why, in your own words\n");
+
+    kvrtest::writeText(game / "kvrrank.toml", listed.output);
+    kvrtest::ProcessResult decided = run(game.path(), {"--json", "r.json"});
+    ASSERT_EQ(decided.exitStatus, 0) << decided.errors;
+    EXPECT_EQ(decided.output.find("matched nothing"), std::string::npos) << decided.output;
+    const Json checks = Json::parse(kvrtest::readText(game / "r.json"))["checks"];
+    EXPECT_EQ(checks["outliers"][0]["decision"], 1);
+    EXPECT_EQ(checks["duplicates"][0]["decision"], 2);
+    EXPECT_EQ(run(game.path(), {"--review"}).output,
+              "# Nothing under review: every flagged result has a decision.\n");
+
+    // The same group without the outlier's time and without the copy.
+    GameFolder clean;
+    for (const auto& [file, code, italy, sweden] :
+         {std::tuple("cht.kvr", "CHT", 0u, 2001u), std::tuple("aaa.kvr", "AAA", 3001u, 2101u),
+          std::tuple("bbb.kvr", "BBB", 3101u, 0u)}) {
+        ParticipantFileBuilder image;
+        image.code(code).name(std::string("Driver ") + code);
+        image.arcade(0, 0x02, italy).arcade(1, 0x02, sweden);
+        clean.addParticipant(file, image);
+    }
+    ASSERT_EQ(run(clean.path()).exitStatus, 0);
+    EXPECT_EQ(game.records(), clean.records());
 }
 
 // Standings as "code points adjustment" from the JSON, and the first lines of ranking.txt's
