@@ -200,6 +200,12 @@ SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& mo
     season.movements = movements(previous, model, drivers);
     recordChanges(history, model, now, season);
     season.firstDecisions = firstDecisions(history, model);
+    // A record held by a result under review: only an outlier is place 1 of its event.
+    for (NewRecord& record : season.newRecords) {
+        for (const ReviewItem& item : model.checks.underReview) {
+            record.underReview = record.underReview || item.event == record.event;
+        }
+    }
     // Charted only with an earlier run to draw from.
     if (!history.runs.empty()) {
         pointsOverRuns(history, model, drivers, now, season);

@@ -26,6 +26,7 @@ struct NewRecord {
     RecordHolder now;
     std::optional<RecordHolder> previous;
     std::optional<uint32_t> marginHundredths; // previous minus now
+    bool underReview = false;                 // set by a flagged result that no decision covers
 };
 
 struct RecordChange {

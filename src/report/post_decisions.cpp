@@ -92,4 +92,22 @@ std::vector<std::string> postDecisionLines(const RunResults& run) {
     return lines;
 }
 
+std::vector<std::string> postReviewLines(const RankingModel& model) {
+    std::vector<std::string> lines;
+    for (const ReviewItem& item : model.checks.underReview) {
+        const RankedParticipant& p = model.participants[static_cast<size_t>(item.participantIndex)];
+        if (item.event != nullptr) {
+            const Outlier& outlier = model.checks.outliers[item.check];
+            lines.push_back(item.event->title() + ": " + formatTime(outlier.time) + " by " +
+                            driverText(p.name, p.code) +
+                            ", an outlier (place 2: " + formatTime(outlier.secondTime) + ")");
+        } else {
+            const RankedParticipant& kept = model.participants[static_cast<size_t>(item.keptIndex)];
+            lines.push_back("file " + chatText(p.file) + ": " + driverText(p.name, p.code) +
+                            " again, as in " + chatText(kept.file));
+        }
+    }
+    return lines;
+}
+
 } // namespace kvr

@@ -14,4 +14,8 @@ namespace kvr {
 // Names are made chat text. Empty when there is nothing to tell.
 std::vector<std::string> postDecisionLines(const RunResults& run);
 
+// "Finland 2: 01:02.00 by Olga Dorn (ODO), an outlier (place 2: 05:31.20)", "file odo
+// (2).kvr: Olga Dorn (ODO) again, as in odo.kvr": one line for each result under review.
+std::vector<std::string> postReviewLines(const RankingModel& model);
+
 } // namespace kvr

@@ -46,6 +46,7 @@ class PostWriter {
         title();
         podium();
         decisions();
+        underReview();
         if (season_ != nullptr && season_->hasPrevious) {
             movers();
             records();
@@ -106,6 +107,19 @@ class PostWriter {
         lines_.insert(lines_.end(), told.begin(), told.end());
     }
 
+    void underReview() {
+        const std::vector<std::string> flagged = postReviewLines(model_);
+        if (flagged.empty()) {
+            return;
+        }
+        part();
+        lines_.push_back("**Under review**");
+        for (size_t i = 0; i < std::min(flagged.size(), ListedMost); ++i) {
+            lines_.push_back(flagged[i]);
+        }
+        more(flagged.size());
+    }
+
     void movers() {
         std::vector<size_t> climbed;
         for (size_t i = 0; i < model_.standings.size(); ++i) {
@@ -159,7 +173,8 @@ class PostWriter {
             lines_.push_back(r.event->title() + ": " + formatTime(r.now.hundredths) + " by " +
                              driverText(r.now.name, r.now.code) + ", " +
                              secondsText(*r.marginHundredths) + " faster than " +
-                             driverText(r.previous->name, r.previous->code));
+                             driverText(r.previous->name, r.previous->code) +
+                             (r.underReview ? ", under review" : ""));
         }
         more(broken.size());
     }

@@ -69,6 +69,10 @@ TEST(ChatPost, PartsFollowTheSeason) {
     const SeasonChanges oneClimbs = history::compareSeason(
         history::readHistory(history::snapshotLine(before.model)), withoutBea.model);
     const std::string title = "**Dustline Rally 2.0: ranking of 2026-12-07**\n";
+    // Both of this run's records are outliers that no decision covers.
+    const std::string review = "**Under review**\n"
+                               "Finland 1: 00:50.00 by Cid (CID), an outlier (place 2: 02:30.00)\n"
+                               "Finland 2: 11:40.00 by Bea (BEA), an outlier (place 2: 16:40.00)\n";
     const struct {
         const char* what;
         const SeasonChanges* season;
@@ -76,30 +80,35 @@ TEST(ChatPost, PartsFollowTheSeason) {
         std::string post;
     } cases[] = {
         {"no history", nullptr, "",
-         title + "4 drivers\n\n"
-                 "1. Bea (BEA): 20 pts\n"
-                 "2. Cid (CID): 18 pts\n"
-                 "3. Ann (ANN): 14 pts\n"},
+         title +
+             "4 drivers\n\n"
+             "1. Bea (BEA): 20 pts\n"
+             "2. Cid (CID): 18 pts\n"
+             "3. Ann (ANN): 14 pts\n\n" +
+             review},
         {"a new history", &fresh, "week_1.html",
-         title + "4 drivers, first run of the season\n\n"
-                 "1. Bea (BEA): 20 pts\n"
-                 "2. Cid (CID): 18 pts\n"
-                 "3. Ann (ANN): 14 pts\n\n"
-                 "Full ranking: week\\_1.html\n"},
+         title +
+             "4 drivers, first run of the season\n\n"
+             "1. Bea (BEA): 20 pts\n"
+             "2. Cid (CID): 18 pts\n"
+             "3. Ann (ANN): 14 pts\n\n" +
+             review + "\nFull ranking: week\\_1.html\n"},
         {"a second run", &season, "r.html",
-         title + "4 drivers, 2 records broken\n\n"
-                 "1. Bea (BEA): 20 pts \u25B21\n"
-                 "2. Cid (CID): 18 pts \u25B21\n"
-                 "3. Ann (ANN): 14 pts \u25BC2\n\n"
-                 "**Biggest movers**\n"
-                 "Bea (BEA): \u25B21 to place 1\n"
-                 "Cid (CID): \u25B21 to place 2\n\n"
-                 "**Records broken**\n"
-                 "Finland 2: 11:40.00 by Bea (BEA), 300.00 s faster than Ann (ANN)\n"
-                 "Finland 1: 00:50.00 by Cid (CID), 50.00 s faster than Ann (ANN)\n\n"
-                 "**New in the standings**\n"
-                 "Dan (DAN): place 4, 8 pts\n\n"
-                 "Full ranking: r.html\n"},
+         title +
+             "4 drivers, 2 records broken\n\n"
+             "1. Bea (BEA): 20 pts \u25B21\n"
+             "2. Cid (CID): 18 pts \u25B21\n"
+             "3. Ann (ANN): 14 pts \u25BC2\n\n" +
+             review +
+             "\n**Biggest movers**\n"
+             "Bea (BEA): \u25B21 to place 1\n"
+             "Cid (CID): \u25B21 to place 2\n\n"
+             "**Records broken**\n"
+             "Finland 2: 11:40.00 by Bea (BEA), 300.00 s faster than Ann (ANN), under review\n"
+             "Finland 1: 00:50.00 by Cid (CID), 50.00 s faster than Ann (ANN), under review\n\n"
+             "**New in the standings**\n"
+             "Dan (DAN): place 4, 8 pts\n\n"
+             "Full ranking: r.html\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -109,6 +118,8 @@ TEST(ChatPost, PartsFollowTheSeason) {
               title + "2 drivers, 0 records broken\n\n"
                       "1. Ann (ANN): 24 pts =\n"
                       "2. Cid (CID): 16 pts \u25B21\n\n"
+                      "**Under review**\n"
+                      "Finland 1: 01:40.00 by Ann (ANN), an outlier (place 2: 05:00.00)\n\n"
                       "**Biggest movers**\n"
                       "Cid (CID): \u25B21 to place 2\n");
 }
@@ -214,6 +225,50 @@ TEST(ChatPost, DecisionsAreToldWhenTheyFirstAct) {
     }
 }
 
+// The part of the post under `heading`, to the next blank line; "" when there is none.
+std::string partOf(const std::string& post, const std::string& heading) {
+    const size_t start = post.find("**" + heading + "**\n");
+    if (start == std::string::npos) {
+        return std::string();
+    }
+    const size_t end = post.find("\n\n", start);
+    return post.substr(start, end == std::string::npos ? end : end + 1 - start);
+}
+
+// A flagged result that no decision covers is listed as under review, and so is a record it
+// set; once a decision covers it, it is neither.
+TEST(ChatPost, FlaggedResultsWithoutADecisionAreUnderReview) {
+    const std::vector<Entry> field = {
+        Before[0], Before[1], Before[2], {"ODO", "Odo", 1001, 0}, {"BEA", "Bea", 20001, 110001}};
+    const Season before = runOf(Before);
+    const std::string history = history::snapshotLine(before.model);
+    DecidedRun open, settled;
+    decide(open, field, {});
+    Decision exclude = decisionOf(DecisionAction::ExcludeTime, "ODO", "Odo", "impossible");
+    exclude.event = eventOfKey("rally-1-stage-1");
+    decide(settled, field, {exclude});
+    const SeasonChanges openSeason =
+        history::compareSeason(history::readHistory(history), open.model);
+    const SeasonChanges settledSeason =
+        history::compareSeason(history::readHistory(history), settled.model);
+    const std::string openPost = renderPost(RunResults(open.model, &openSeason));
+    // The copy is the file of the longer name: Bea's second file, in the report as "Bea.kvr"
+    // for both; the group's first file is kept.
+    EXPECT_EQ(partOf(openPost, "Under review"),
+              "**Under review**\n"
+              "Finland 1: 00:10.00 by Odo (ODO), an outlier (place 2: 01:40.00)\n"
+              "file Bea.kvr: Bea (BEA) again, as in Bea.kvr\n");
+    EXPECT_NE(openPost.find("Finland 1: 00:10.00 by Odo (ODO), 90.00 s faster than Ann (ANN), "
+                            "under review\n"),
+              std::string::npos)
+        << openPost;
+    const std::string settledPost = renderPost(RunResults(settled.model, &settledSeason));
+    EXPECT_EQ(partOf(settledPost, "Under review"),
+              "**Under review**\nfile Bea.kvr: Bea (BEA) again, as in Bea.kvr\n");
+    EXPECT_EQ(settledPost.find("under review"), std::string::npos) << settledPost;
+    EXPECT_EQ(partOf(settledPost, "Records broken"), "");
+}
+
 // Lines are packed into messages of at most the limit, in order, never cut; blank lines do not
 // start or end a message.
 TEST(ChatPost, MessagesSplitAtLineEnds) {
@@ -280,10 +335,13 @@ TEST(ChatPost, ALongSeasonSplitsIntoMessages) {
         return records;
     };
     const std::vector<ParticipantRecord> earlier = field(false), later = field(true);
-    const RankingModel first =
-        computeRankingModel(earlier.data(), static_cast<int32_t>(earlier.size()), {}, Noon);
+    // Without the checks: every stage's new time is an outlier here, which is not the point.
+    RankingOptions unchecked;
+    unchecked.checks = false;
+    const RankingModel first = computeRankingModel(
+        earlier.data(), static_cast<int32_t>(earlier.size()), {}, Noon, unchecked);
     const RankingModel second =
-        computeRankingModel(later.data(), static_cast<int32_t>(later.size()), {}, Noon);
+        computeRankingModel(later.data(), static_cast<int32_t>(later.size()), {}, Noon, unchecked);
     const SeasonChanges season =
         history::compareSeason(history::readHistory(history::snapshotLine(first)), second);
     const std::string post = renderPost(RunResults(second, &season), "page.html");
