@@ -215,6 +215,9 @@ struct RankingOptions {
     const ParticipantRecord* imported = nullptr;
 };
 
+// The outlier under review that is a participant's time in an event; nullptr when none.
+const ReviewItem* underReviewAt(const RankingModel& model, int32_t participant, const Event& event);
+
 // The change decisions made to a participant's time in an event; nullptr when none.
 const ChangedTime* changedTime(const RankingModel& model, int32_t participant, const Event& event);
 

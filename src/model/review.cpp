@@ -74,3 +74,17 @@ void buildReview(RankingModel& model) {
 }
 
 } // namespace kvr::ranking
+
+namespace kvr {
+
+const ReviewItem* underReviewAt(const RankingModel& model, int32_t participant,
+                                const Event& event) {
+    for (const ReviewItem& item : model.checks.underReview) {
+        if (item.event == &event && item.participantIndex == participant) {
+            return &item;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace kvr

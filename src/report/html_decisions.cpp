@@ -2,6 +2,7 @@
 
 #include "report/decision_text.h"
 #include "report/html_text.h"
+#include "report/review_text.h"
 
 namespace kvr {
 
@@ -40,7 +41,11 @@ std::string penaltyHtml(const RankingModel& model, int32_t participant, const Ev
 
 void htmlDecidedTimeCell(OutputSink& out, const RankingModel& model, int32_t participant,
                          const Event& event, uint32_t time) {
-    const std::string penalty = penaltyHtml(model, participant, event);
+    std::string penalty = penaltyHtml(model, participant, event);
+    if (underReviewAt(model, participant, event) != nullptr) {
+        // U+2691 BLACK FLAG, to the check that flags it.
+        penalty += " <a href=\"#check-outliers\" class=\"flag\">\xE2\x9A\x91 outlier</a>";
+    }
     if (penalty.empty()) {
         htmlTimeCell(out, time);
         return;
@@ -67,6 +72,16 @@ void htmlCheckDecisionCell(OutputSink& out, int decision) {
     htmlCell(out, decision == 0
                       ? std::string()
                       : decisionLinkHtml(decision, "Decision " + std::to_string(decision)));
+}
+
+void htmlReviewCell(OutputSink& out, const RankingModel& model, const std::vector<size_t>& items) {
+    out.put("<td><span class=\"flag\">\xE2\x9A\x91 Under review</span>");
+    for (size_t i : items) {
+        out.put("<details class=\"ready\"><summary>Decision to paste</summary><pre>");
+        out.put(escapeHtml(decisionBlock(model.checks.underReview[i].ready)));
+        out.put("</pre></details>");
+    }
+    out.put("</td>");
 }
 
 void renderDecisions(const RankingModel& model, OutputSink& out) {

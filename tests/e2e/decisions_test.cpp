@@ -291,13 +291,31 @@ TEST(Decisions, TheReviewListingPastedSettlesEveryFlag) {
                   "\naction = \"exclude-file\"\nfile = \"aaa copy.kvr\"\nreason = \"a copy of "
                   "aaa.kvr\" # say why, in your own words\n");
 
+    // The page flags the outlier where it is listed, and gives each block in the checks.
+    ASSERT_EQ(run(game.path(), {"--html", "r.html"}).exitStatus, 0);
+    const std::string flagged = kvrtest::readText(game / "r.html");
+    EXPECT_NE(flagged.find("<td class=\"n\">00:10.00 <a href=\"#check-outliers\" "
+                           "class=\"flag\">\u2691 outlier</a></td>"),
+              std::string::npos);
+    size_t blocks = 0;
+    for (size_t at = 0; (at = flagged.find("\u2691 Under review</span><details class=\"ready\">"
+                                           "<summary>Decision to paste</summary><pre>[[decision]]\n"
+                                           "date = " +
+                                               today(),
+                                           at)) != std::string::npos;
+         ++at) {
+        ++blocks;
+    }
+    EXPECT_EQ(blocks, 2u);
+
     kvrtest::writeText(game / "kvrrank.toml", listed.output);
-    kvrtest::ProcessResult decided = run(game.path(), {"--json", "r.json"});
+    kvrtest::ProcessResult decided = run(game.path(), {"--json", "r.json", "--html", "r.html"});
     ASSERT_EQ(decided.exitStatus, 0) << decided.errors;
     EXPECT_EQ(decided.output.find("matched nothing"), std::string::npos) << decided.output;
     const Json checks = Json::parse(kvrtest::readText(game / "r.json"))["checks"];
     EXPECT_EQ(checks["outliers"][0]["decision"], 1);
     EXPECT_EQ(checks["duplicates"][0]["decision"], 2);
+    EXPECT_EQ(kvrtest::readText(game / "r.html").find("\u2691"), std::string::npos);
     EXPECT_EQ(run(game.path(), {"--review"}).output,
               "# Nothing under review: every flagged result has a decision.\n");
 

@@ -639,14 +639,20 @@ TEST(RankingHtml, TablesHoldTheStandingsAndEveryListingOfTheTextReport) {
                     f.model
                         .participants[static_cast<size_t>(modelListing.results[k].participantIndex)]
                         .gameName()));
+                // An outlier that no decision covers is flagged beside its time.
+                const std::string flag =
+                    underReviewAt(f.model, modelListing.results[k].participantIndex,
+                                  *modelListing.event) != nullptr
+                        ? " \u2691 outlier"
+                        : "";
                 // The name cell holds the vehicle again, for a narrow screen.
                 const std::string gap =
                     line.gap.empty() ? "" : "+" + formatDuration(hundredths(line.gap));
-                EXPECT_EQ(results[k],
-                          std::vector<std::string>({std::to_string(line.place), line.code,
-                                                    name + line.vehicle + ", " + line.transmission,
-                                                    line.vehicle, line.transmission,
-                                                    formatDuration(hundredths(line.time)), gap}))
+                EXPECT_EQ(results[k], std::vector<std::string>(
+                                          {std::to_string(line.place), line.code,
+                                           name + line.vehicle + ", " + line.transmission,
+                                           line.vehicle, line.transmission,
+                                           formatDuration(hundredths(line.time)) + flag, gap}))
                     << event;
             }
         }
@@ -750,12 +756,20 @@ TEST(RankingHtml, DriverSectionsPointsGridAndChecksShowWhatTheJsonHolds) {
                 const Json& r = driver["results"][k];
                 const auto gap = r["gap_hundredths"].get<uint32_t>();
                 const Json& toNext = r["to_next_place_hundredths"];
-                EXPECT_EQ(results[k], std::vector<std::string>(
-                                          {columnName(r["event"]), formatDuration(r["hundredths"]),
-                                           r["place_in_field"].dump() + "/" + r["field"].dump(),
-                                           gap == 0 ? "" : "+" + formatDuration(gap),
-                                           toNext.is_null() ? "" : "-" + formatDuration(toNext),
-                                           r["points"].dump()}));
+                // Without a league, every outlier is under review and flagged beside its time.
+                std::string flag;
+                for (const Json& outlier : json["checks"]["outliers"]) {
+                    flag = outlier["event"] == r["event"] && outlier["index"] == driver["index"]
+                               ? " \u2691 outlier"
+                               : flag;
+                }
+                EXPECT_EQ(results[k],
+                          std::vector<std::string>(
+                              {columnName(r["event"]), formatDuration(r["hundredths"]) + flag,
+                               r["place_in_field"].dump() + "/" + r["field"].dump(),
+                               gap == 0 ? "" : "+" + formatDuration(gap),
+                               toNext.is_null() ? "" : "-" + formatDuration(toNext),
+                               r["points"].dump()}));
             }
         }
         EXPECT_EQ(html.find(" id=\"driver-", at), std::string::npos);
@@ -780,7 +794,12 @@ TEST(RankingHtml, DriverSectionsPointsGridAndChecksShowWhatTheJsonHolds) {
             for (const Json& file : group["files"]) {
                 files += (files.empty() ? "" : ", ") + file.get<std::string>();
             }
-            EXPECT_EQ(rows[g], std::vector<std::string>({group["code"], group["name"], files}));
+            // No league: every group is under review, its copies each with a decision to paste.
+            ASSERT_EQ(rows[g].size(), 4u);
+            EXPECT_EQ(rows[g],
+                      std::vector<std::string>({group["code"], group["name"], files, rows[g][3]}));
+            EXPECT_EQ(rows[g][3].rfind("\u2691 Under reviewDecision to paste[[decision]]\n", 0), 0u)
+                << rows[g][3];
         }
         at = 0;
         std::string outliers = between(checks, at, "<table id=\"outliers\">", "</table>");
@@ -798,7 +817,10 @@ TEST(RankingHtml, DriverSectionsPointsGridAndChecksShowWhatTheJsonHolds) {
                                     outlier["name"].get<std::string>() + " (" +
                                         outlier["code"].get<std::string>() + ")",
                                     outlier["file"], formatDuration(outlier["hundredths"]),
-                                    formatDuration(outlier["second_hundredths"])}));
+                                    formatDuration(outlier["second_hundredths"]), rows[o].back()}));
+            EXPECT_EQ(rows[o].back().rfind("\u2691 Under reviewDecision to paste[[decision]]\n", 0),
+                      0u);
+            EXPECT_NE(rows[o].back().find("action = \"exclude-time\"\n"), std::string::npos);
         }
     }
 }
