@@ -42,6 +42,7 @@ bool applyLeagueFile(platform::Env& env, const std::string& path, const std::str
             options.namedBy[i] = std::string(kind.leagueKey) + " in " + shown;
         }
     }
+    options.pageUrl = outputs.pageUrl.value_or(std::string());
     // --no-records has already cleared updateRecords, and wins over the file.
     if (outputs.records && options.updateRecords) {
         options.updateRecords = *outputs.records;

@@ -26,6 +26,7 @@ constexpr size_t LeagueFileLimit = 1024 * 1024;
 struct LeagueOutputs {
     PerOutput<std::optional<std::string>> files; // by output, for those that name a file
     std::optional<bool> records;
+    std::optional<std::string> pageUrl; // where the page is published, for the post's link
 };
 
 struct LeagueFile {

@@ -224,8 +224,28 @@ class LeagueChecker {
         }
     }
 
+    // The page's address on the web: http or https, nothing a chat would cut it at.
+    void pageUrl(const toml::node& node) {
+        const auto* text = node.as_string();
+        const std::string value = text != nullptr ? text->get() : std::string();
+        const bool web = value.rfind("https://", 0) == 0 || value.rfind("http://", 0) == 0;
+        const bool plain = std::all_of(value.begin(), value.end(), [](char c) {
+            return static_cast<unsigned char>(c) > 0x20 && c != 0x7F && c != '<' && c != '>';
+        });
+        if (!web || !plain || value.size() <= 8) {
+            problem(node.source(), "\"page_url\" in [outputs] must be a web address in quotes, "
+                                   "such as \"https://example.org/ranking.html\", without spaces");
+            return;
+        }
+        league_.outputs.pageUrl = value;
+    }
+
     void output(const toml::key& key, const toml::node& node) {
         LeagueOutputs& outputs = league_.outputs;
+        if (key == "page_url") {
+            pageUrl(node);
+            return;
+        }
         for (const OutputKind& kind : outputTable()) {
             if (kind.leagueKey == nullptr || key != kind.leagueKey) {
                 continue;

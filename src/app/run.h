@@ -49,6 +49,8 @@ struct RunOptions {
     GamePlaces game;
     // The points rules and classes of the ranking: a league file's, or the fixed ones.
     LeagueRules league;
+    // Where the page is published, which the post links; empty: no link.
+    std::string pageUrl;
     // The league file read (absolute), empty when none.
     std::string leagueFilePath;
     // Only list what is under review, each with a decision ready to paste; write nothing.

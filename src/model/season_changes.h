@@ -4,6 +4,7 @@
 #pragma once
 
 #include "data/events.h"
+#include "data/participant.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -48,6 +49,7 @@ struct RecordProgression {
 struct StandingMovement {
     std::optional<int32_t> previousPlace;
     std::optional<int32_t> movement; // previous place minus place: a climb is positive
+    bool firstPoints = false;        // in no earlier run's standings of the season
 };
 
 // One driver's points over the charted runs, oldest first; nothing for a run without them.
@@ -76,6 +78,8 @@ struct SeasonChanges {
     std::vector<RecordProgression> recordLog; // every event listed in this run, in order
     // The recordLog entries whose record this run annulled (its last change), in its order.
     std::vector<size_t> annulledNow;
+    // The drivers of the previous run's standings whose file is gone, in its order.
+    std::vector<DriverIdentity> left;
     // The league's decisions (from 1) that matched in this run and in no earlier one.
     std::vector<int> firstDecisions;
     std::vector<std::string> chartRuns; // the charted runs' times, oldest first

@@ -51,10 +51,18 @@ class PostWriter {
             movers();
             records();
             newDrivers();
+            leftDrivers();
         }
         if (!pageName_.empty()) {
             part();
-            lines_.push_back("Full ranking: " + chatText(pageName_));
+            // An autolink: its text is taken as it is, never as emphasis.
+            lines_.push_back("Full ranking: <" + pageName_ + ">");
+        }
+        // A line break alone is a space to a strict reader: two spaces make it a break.
+        for (size_t i = 0; i + 1 < lines_.size(); ++i) {
+            if (!lines_[i].empty() && !lines_[i + 1].empty()) {
+                lines_[i] += "  ";
+            }
         }
         return std::move(lines_);
     }
@@ -179,18 +187,39 @@ class PostWriter {
         more(broken.size());
     }
 
+    // Drivers not in the previous run's standings: with points for the first time in the
+    // season, or back after a run without.
     void newDrivers() {
-        std::vector<size_t> added;
-        for (size_t i = 0; i < model_.standings.size(); ++i) {
-            if (!season_->movements[i].previousPlace) {
-                added.push_back(i);
+        for (const bool first : {true, false}) {
+            std::vector<size_t> added;
+            for (size_t i = 0; i < model_.standings.size(); ++i) {
+                const StandingMovement& move = season_->movements[i];
+                if (!move.previousPlace && move.firstPoints == first) {
+                    added.push_back(i);
+                }
             }
+            standingsPart(first ? "**First points**" : "**Back in the standings**", added);
         }
+    }
+
+    void leftDrivers() {
+        if (season_->left.empty()) {
+            return;
+        }
+        part();
+        lines_.push_back("**Left**");
+        for (size_t k = 0; k < std::min(season_->left.size(), ListedMost); ++k) {
+            lines_.push_back(driverText(season_->left[k].name, season_->left[k].code));
+        }
+        more(season_->left.size());
+    }
+
+    void standingsPart(const char* heading, const std::vector<size_t>& added) {
         if (added.empty()) {
             return;
         }
         part();
-        lines_.push_back("**New in the standings**");
+        lines_.push_back(heading);
         for (size_t k = 0; k < std::min(added.size(), ListedMost); ++k) {
             const Standing& s = model_.standings[added[k]];
             lines_.push_back(driverText(model_, s.participantIndex) + ": place " +
