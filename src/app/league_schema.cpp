@@ -63,6 +63,14 @@ class LeagueChecker {
                 unknown(key, node, "");
             }
         }
+        // The classes may come after the decisions that name them.
+        for (const auto& [name, at] : classNamed_) {
+            const std::vector<VehicleClass>& classes = league_.rules.classes;
+            if (std::none_of(classes.begin(), classes.end(),
+                             [&](const VehicleClass& c) { return c.name == name; })) {
+                problem(at, "no [[class]] is named " + quoted(name));
+            }
+        }
     }
 
     // The earliest problem as "LINE:COL: what"; empty when there is none.
@@ -449,8 +457,17 @@ class LeagueChecker {
                 }
             } else if (std::find(fields.begin(), fields.end(), k) != fields.end()) {
                 decisionField(key, node, added);
+            } else if (k == "class" && added.action == DecisionAction::AddPoints) {
+                const auto* text = node.as_string();
+                if (text == nullptr || text->get().empty()) {
+                    problem(node.source(), "\"class\" in [[decision]] must be the name of a "
+                                           "[[class]] in quotes");
+                } else {
+                    added.className = text->get();
+                    classNamed_.emplace_back(added.className, node.source());
+                }
             } else if (k == "file" || k == "code" || k == "name" || k == "event" ||
-                       k == "seconds" || k == "points") {
+                       k == "seconds" || k == "points" || k == "class") {
                 problem(key.source(), quoted(k) + " does not go with the action " + actionName);
             } else {
                 unknown(key, node, "[decision]");
@@ -561,6 +578,8 @@ class LeagueChecker {
     LeagueFile& league_;
     std::string_view text_;
     const ReportTime* today_;
+    // The classes that points adjustments name, where they name them.
+    std::vector<std::pair<std::string, toml::source_region>> classNamed_;
     std::vector<Problem> problems_;
 };
 

@@ -98,6 +98,20 @@ class Applier {
         return field_.changedTimes.back();
     }
 
+    // The adjustments of one class's standings, or of every standings (`className` empty).
+    std::vector<int>& adjustmentsFor(const std::string& className) {
+        if (className.empty()) {
+            return field_.adjustments;
+        }
+        for (ClassAdjustments& named : field_.classAdjustments) {
+            if (named.className == className) {
+                return named.points;
+            }
+        }
+        field_.classAdjustments.push_back({className, std::vector<int>(field_.records.size())});
+        return field_.classAdjustments.back().points;
+    }
+
     void act(size_t d) {
         const Decision& decision = decisions_[d];
         const int index = static_cast<int>(d + 1);
@@ -142,7 +156,7 @@ class Applier {
             }
             case DecisionAction::AddPoints:
                 ++effect.files;
-                field_.adjustments[i] += decision.points;
+                adjustmentsFor(decision.className)[i] += decision.points;
                 break;
             }
         }

@@ -45,6 +45,9 @@ struct Decision {
     const Event* event = nullptr; // for a time exclusion or penalty
     uint32_t hundredths = 0;      // a time penalty
     int points = 0;               // a points adjustment
+    // A points adjustment for this league class's standings only; empty: for every standings
+    // the driver is in.
+    std::string className;
 
     bool namesDriver() const { return action != DecisionAction::ExcludeFile; }
 };
@@ -94,13 +97,20 @@ struct DecisionEffect {
     DecisionMiss miss;                 // why it matched nothing
 };
 
+// Points that decisions add in one league class's standings only, by participant.
+struct ClassAdjustments {
+    std::string className;
+    std::vector<int> points;
+};
+
 // What the decisions made of the participants, index for index.
 struct DecidedField {
     std::vector<ParticipantRecord> records; // as decided: an excluded one has no time left
     std::vector<int> excludedBy;            // the decision (from 1) that excluded each; 0 none
-    std::vector<int> adjustments;           // points added to each participant's total
-    std::vector<ChangedTime> changedTimes;  // by participant, then event
-    std::vector<DecisionEffect> effects;    // per decision, in the league's order
+    std::vector<int> adjustments;           // points added to each participant's totals
+    std::vector<ClassAdjustments> classAdjustments; // added in one class only, by class named
+    std::vector<ChangedTime> changedTimes;          // by participant, then event
+    std::vector<DecisionEffect> effects;            // per decision, in the league's order
 };
 
 // Applies `decisions` to `count` participants whose bare file names are `files`: file and

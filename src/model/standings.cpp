@@ -133,8 +133,32 @@ void buildStandings(RankingModel& model, const DecidedField* decided) {
         participant.place = standing.place;
         participant.points = standing.points;
     }
-    for (ClassRanking& ranking : model.classes) {
-        ranking.standings = rankDrivers(ranking.stages, ranking.arcade, model.league);
+    for (size_t c = 0; c < model.classes.size(); ++c) {
+        ClassRanking& ranking = model.classes[c];
+        if (decided == nullptr) {
+            ranking.standings = rankDrivers(ranking.stages, ranking.arcade, model.league);
+            continue;
+        }
+        // An adjustment for every standings counts in a class the driver is listed in; one
+        // that names the class counts there in any case.
+        std::vector<int> adjustments(decided->adjustments.size(), 0);
+        for (const auto* listings : {&ranking.stages, &ranking.arcade}) {
+            for (const EventListing& listed : *listings) {
+                for (const ListedResult& result : listed.results) {
+                    const auto i = static_cast<size_t>(result.participantIndex);
+                    adjustments[i] = decided->adjustments[i];
+                }
+            }
+        }
+        for (const ClassAdjustments& named : decided->classAdjustments) {
+            if (c < model.league.classes.size() &&
+                named.className == model.league.classes[c].name) {
+                for (size_t i = 0; i < adjustments.size(); ++i) {
+                    adjustments[i] += named.points[i];
+                }
+            }
+        }
+        ranking.standings = rankDrivers(ranking.stages, ranking.arcade, model.league, &adjustments);
     }
 }
 

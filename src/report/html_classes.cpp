@@ -108,7 +108,7 @@ void classSection(const RankingModel& model, OutputSink& out, size_t c) {
                       htmlNumberCell(out, standing.place);
                       htmlCell(out, escapeHtml(p.code));
                       htmlCell(out, escapeHtml(p.name));
-                      htmlNumberCell(out, standing.points);
+                      htmlStandingPointsCell(out, standing);
                       out.put("</tr>\n");
                   }
               });

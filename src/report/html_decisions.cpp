@@ -23,6 +23,15 @@ std::string penaltyText(uint32_t hundredths) {
     return text + " s";
 }
 
+// Which standings a points adjustment counts in, where the league has classes.
+std::string pointsScope(const RankingModel& model, const Decision& decision) {
+    if (decision.action != DecisionAction::AddPoints || model.league.classes.empty()) {
+        return std::string();
+    }
+    return decision.className.empty() ? ", in the overall and every class standings"
+                                      : ", in the " + decision.className + " standings only";
+}
+
 } // namespace
 
 std::string decisionLinkHtml(int index, const std::string& html) {
@@ -101,7 +110,9 @@ void renderDecisions(const RankingModel& model, OutputSink& out) {
                 const int index = static_cast<int>(d + 1);
                 out.put("<tr id=\"" + decisionId(index) + "\">");
                 htmlNumberCell(out, index);
-                htmlCell(out, formatDate(decision.year, decision.month, decision.day));
+                out.put("<td class=\"at\">"); // a date never wraps
+                out.put(formatDate(decision.year, decision.month, decision.day));
+                out.put("</td>");
                 htmlCell(out, decisionActionInfo(decision.action).title);
                 htmlCell(out, decision.namesDriver() ? escapeHtml(decision.name) + " (" +
                                                            escapeHtml(decision.code) + ")"
@@ -110,7 +121,8 @@ void renderDecisions(const RankingModel& model, OutputSink& out) {
                                                         : std::string());
                 htmlCell(out, escapeHtml(decision.reason));
                 const DecisionEffect& effect = model.decisionEffects[d];
-                htmlCell(out, effect.matched ? escapeHtml(decisionEffectText(decision, effect))
+                htmlCell(out, effect.matched ? escapeHtml(decisionEffectText(decision, effect) +
+                                                          pointsScope(model, decision))
                                              : std::string("<span class=\"note\">Matched nothing: "
                                                            "changed nothing.</span>"));
                 out.put("</tr>\n");

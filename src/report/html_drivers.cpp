@@ -18,7 +18,12 @@ const char* const DriverStyle =
     // A result under review, and the decision ready to copy beside it.
     ".flag{color:#b8321f;white-space:nowrap}"
     ".ready pre{margin:.25rem 0;font-size:.85rem;white-space:pre-wrap}"
-    "@media screen and (prefers-color-scheme:dark){.flag{color:#ff8a75}}";
+    "@media screen and (prefers-color-scheme:dark){.flag{color:#ff8a75}}"
+    // On a phone each decision is a block: number and date, then a line for each field.
+    "@media screen and (max-width:36rem){#decision-table thead{position:absolute;left:-9999px}"
+    "#decision-table tr{display:grid;grid-template-columns:auto 1fr;padding:.3rem 0}"
+    "#decision-table td{display:block;border:0;padding:.05rem .4rem}"
+    "#decision-table td:empty{display:none}#decision-table td:nth-child(n+3){grid-column:1/-1}}";
 
 std::string driverSectionId(int32_t participantIndex) {
     return "driver-" + std::to_string(participantIndex + 1);

@@ -54,6 +54,9 @@ std::string decisionBlock(const Decision& decision) {
             block += "event = " + tomlString(decision.event->title()) + "\n";
         } else if (field == "points") {
             block += "points = " + std::to_string(decision.points) + "\n";
+            if (!decision.className.empty()) {
+                block += "class = " + tomlString(decision.className) + "\n";
+            }
         } else if (field == "seconds") {
             std::string seconds = std::to_string(decision.hundredths / 100);
             if (decision.hundredths % 100 != 0) {

@@ -133,6 +133,12 @@ TEST(Decisions, EveryKindOfBadDecisionTouchesNothing) {
                            "event = \"arcade-1\"\nseconds = 1.005\n",
                        "8:11: \"seconds\" in [[decision]] must be a number from 0.01 to 3600, in "
                        "hundredths: 1.005 is finer than hundredths\n");
+    // A points adjustment for one class names a class of the league.
+    files.emplace_back(Head + points + "points = 3\nclass = \"Heavy\"\n" +
+                           "[[class]]\nname = \"Light\"\n",
+                       "8:9: no [[class]] is named \"Heavy\"\n");
+    files.emplace_back(Head + action + "class = \"Light\"\n[[class]]\nname = \"Light\"\n",
+                       "6:1: \"class\" does not go with the action \"exclude-file\"\n");
     // A key under a header still commented out, or under none.
     files.emplace_back("# The page.\n# [outputs]\n# The page.\nhtml = \"r.html\"\n",
                        "4:1: unknown key \"html\": is the `[outputs]` line above it still "
@@ -441,11 +447,14 @@ TEST(Decisions, ThePageShowsEachDecisionWhereItActs) {
              "href=\"#decision-1\">Decision 1</a></td>",
              "aaa.<wbr>kvr</td><td><a href=\"#decision-3\">Decision 3</a></td>",
              // The table, a decision that matched nothing in its own words.
-             "<tr id=\"decision-1\"><td class=\"n\">1</td><td>2026-12-01</td><td>Time "
+             "<tr id=\"decision-1\"><td class=\"n\">1</td><td class=\"at\">2026-12-01</td><td>Time "
              "penalty</td><td>Driver CHT (CHT)</td><td>Arcade Italy</td><td>edited</td><td>Arcade "
              "Italy: 00:10.00 to 00:30.01</td></tr>",
-             "<td>+9 points</td></tr>",
-             "<tr id=\"decision-4\"><td class=\"n\">4</td><td>2026-12-01</td><td>Exclude "
+             "<td>+9 points, in the overall and every class standings</td></tr>",
+             // The adjustment counts in the class's standings too.
+             "<td>BBB</td><td>Driver BBB</td><td class=\"n\">15 (+9)</td></tr>",
+             "<tr id=\"decision-4\"><td class=\"n\">4</td><td "
+             "class=\"at\">2026-12-01</td><td>Exclude "
              "time</td><td>Driver CHT (CHT)</td><td>Finland 1</td><td>edited</td><td><span "
              "class=\"note\">Matched nothing: changed nothing.</span></td></tr>",
          }) {
