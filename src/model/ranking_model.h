@@ -215,6 +215,10 @@ struct RankingOptions {
     const ParticipantRecord* imported = nullptr;
 };
 
+// Whether a driver of the standings other than this participant's has the same name and
+// another code: where only names are shown, theirs need the code.
+bool nameShared(const RankingModel& model, int32_t participant);
+
 // The outlier under review that is a participant's time in an event; nullptr when none.
 const ReviewItem* underReviewAt(const RankingModel& model, int32_t participant, const Event& event);
 

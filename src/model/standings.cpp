@@ -163,3 +163,16 @@ void buildStandings(RankingModel& model, const DecidedField* decided) {
 }
 
 } // namespace kvr::ranking
+
+namespace kvr {
+
+bool nameShared(const RankingModel& model, int32_t participant) {
+    const RankedParticipant& driver = model.participants[static_cast<size_t>(participant)];
+    return std::any_of(model.standings.begin(), model.standings.end(), [&](const Standing& s) {
+        const RankedParticipant& other =
+            model.participants[static_cast<size_t>(s.participantIndex)];
+        return other.name == driver.name && other.code != driver.code;
+    });
+}
+
+} // namespace kvr
