@@ -107,6 +107,8 @@ struct Standing {
     // Bit r set: rally r earned points and they count toward `points`. Only a league that
     // counts a driver's best rallies leaves out a rally with points.
     uint8_t countedRallies = 0;
+    std::array<int, RallyCount> rallyPoints{}; // earned in each rally, counted or not
+    int arcadePoints = 0;
 };
 
 // One of a driver's own results: where it stands in the whole field of its event.

@@ -118,8 +118,12 @@ std::vector<Standing> rankDrivers(const std::vector<EventListing>& stages,
     std::vector<Standing> standings;
     standings.reserve(ranked.size());
     for (size_t p = 0; p < ranked.size(); ++p) {
-        standings.push_back({static_cast<int32_t>(p + 1), ranked[p].participantIndex,
-                             ranked[p].points, ranked[p].adjustment, ranked[p].countedRallies});
+        Standing standing{static_cast<int32_t>(p + 1), ranked[p].participantIndex, ranked[p].points,
+                          ranked[p].adjustment, ranked[p].countedRallies};
+        std::copy(std::begin(ranked[p].rallyPoints), std::end(ranked[p].rallyPoints),
+                  standing.rallyPoints.begin());
+        standing.arcadePoints = ranked[p].arcadePoints;
+        standings.push_back(standing);
     }
     return standings;
 }

@@ -15,6 +15,8 @@ const char* const DriverStyle =
     // Thirteen columns: headers may wrap, names may not.
     "#points-grid th,#points-grid td{padding:.2rem .4rem}#points-grid th{white-space:normal}"
     "#points-grid td:nth-child(3){white-space:nowrap}"
+    ".class-grid th,.class-grid td{padding:.2rem .4rem}.class-grid th{white-space:normal}"
+    ".class-grid td:nth-child(3){white-space:nowrap}"
     // A result under review, and the decision ready to copy beside it.
     ".flag{color:#b8321f;white-space:nowrap}"
     ".ready pre{margin:.25rem 0;font-size:.85rem;white-space:pre-wrap}"

@@ -452,7 +452,9 @@ TEST(Decisions, ThePageShowsEachDecisionWhereItActs) {
              "Italy: 00:10.00 to 00:30.01</td></tr>",
              "<td>+9 points, in the overall and every class standings</td></tr>",
              // The adjustment counts in the class's standings too.
-             "<td>BBB</td><td>Driver BBB</td><td class=\"n\">15 (+9)</td></tr>",
+             "<td>BBB</td><td><a href=\"#driver-3\">Driver BBB</a></td><td class=\"n\">0</td>",
+             "<td class=\"n\">6</td><td class=\"n\">15 (+9)</td></tr>\n</tbody>\n</table></div>\n"
+             "<details>",
              "<tr id=\"decision-4\"><td class=\"n\">4</td><td "
              "class=\"at\">2026-12-01</td><td>Exclude "
              "time</td><td>Driver CHT (CHT)</td><td>Finland 1</td><td>edited</td><td><span "

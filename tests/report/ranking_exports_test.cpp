@@ -989,12 +989,28 @@ TEST(LeagueExports, JsonAndPageShowTheRulesTheCountedRalliesAndEachClass) {
             ASSERT_NE(at, std::string::npos) << id;
             size_t from = 0;
             Rows rows = tableRows(
-                between(section, from, "<table id=\"" + id + "-standings\">", "</table>"));
+                between(section, from, "<table id=\"" + id + "-standings\" class=\"class-grid\">",
+                        "</table>"));
             ASSERT_EQ(rows.size(), standings.size());
             for (size_t s = 0; s < rows.size(); ++s) {
-                EXPECT_EQ(rows[s], std::vector<std::string>(
-                                       {standings[s]["place"].dump(), standings[s]["code"],
-                                        standings[s]["name"], standings[s]["points"].dump()}));
+                // Place, code, name, the eight rallies, the arcade and the total.
+                ASSERT_EQ(rows[s].size(), 3u + RallyCount + 2u);
+                EXPECT_EQ(std::vector<std::string>(rows[s].begin(), rows[s].begin() + 3),
+                          std::vector<std::string>({standings[s]["place"].dump(),
+                                                    standings[s]["code"], standings[s]["name"]}));
+                EXPECT_EQ(rows[s].back(), standings[s]["points"].dump());
+                // The rallies that count and the arcade add up to the total; a struck one
+                // is left out.
+                const Standing& standing = ranking.standings[s];
+                int sum = std::stoi(rows[s][3 + RallyCount]);
+                for (int r = 0; r < RallyCount; ++r) {
+                    const std::string cell = rows[s][3 + static_cast<size_t>(r)];
+                    sum += (standing.countedRallies >> r & 1u) != 0 ? std::stoi(cell) : 0;
+                }
+                EXPECT_EQ(sum, standing.points) << id;
+                if (f.model.league.bestRallies == 0) {
+                    EXPECT_EQ(section.find("<s>"), std::string::npos) << id; // all count
+                }
             }
             size_t tables = 0;
             for (size_t t = section.find("class=\"class-listing\""); t != std::string::npos;
