@@ -62,14 +62,15 @@ std::string missReasonText(const Decision& decision, const DecisionMiss& miss) {
 } // namespace
 
 std::string decisionMissText(size_t index, const Decision& decision, const DecisionEffect& effect) {
+    const std::string why = decisionMissReason(decision, effect);
+    return "decision " + std::to_string(index) + " (" + decisionActionName(decision.action) + ", " +
+           formatDate(decision.year, decision.month, decision.day) + ") matched nothing" +
+           (why.empty() ? "" : ": " + why);
+}
+
+std::string decisionMissReason(const Decision& decision, const DecisionEffect& effect) {
     const DecisionMiss& miss = effect.miss;
-    std::string text =
-        "decision " + std::to_string(index) + " (" + decisionActionName(decision.action) + ", " +
-        formatDate(decision.year, decision.month, decision.day) + ") matched nothing";
-    const std::string why = missReasonText(decision, miss);
-    if (!why.empty()) {
-        text += ": " + why;
-    }
+    std::string text = missReasonText(decision, miss);
     if (!miss.nearFile.empty()) {
         text += "; did you mean " + quotedText(miss.nearFile) + "?";
     } else if (!miss.nearName.empty() || !miss.nearCode.empty()) {

@@ -15,4 +15,8 @@ std::string decisionEffectText(const Decision& decision, const DecisionEffect& e
 // "Jonas Ulrich" (JUL)?". `index` counts from 1.
 std::string decisionMissText(size_t index, const Decision& decision, const DecisionEffect& effect);
 
+// Why a decision matched nothing and what it may have meant, without the decision's own words:
+// "already excluded by decision 1"; empty when it matched.
+std::string decisionMissReason(const Decision& decision, const DecisionEffect& effect);
+
 } // namespace kvr

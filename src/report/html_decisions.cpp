@@ -23,6 +23,12 @@ std::string penaltyText(uint32_t hundredths) {
     return text + " s";
 }
 
+// Why a decision matched nothing, for the page: "changed nothing" when no reason is known.
+std::string missNote(const Decision& decision, const DecisionEffect& effect) {
+    const std::string why = decisionMissReason(decision, effect);
+    return why.empty() ? "changed nothing" : why;
+}
+
 // Which standings a points adjustment counts in, where the league has classes.
 std::string pointsScope(const RankingModel& model, const Decision& decision) {
     if (decision.action != DecisionAction::AddPoints || model.league.classes.empty()) {
@@ -121,10 +127,11 @@ void renderDecisions(const RankingModel& model, OutputSink& out) {
                                                         : std::string());
                 htmlCell(out, escapeHtml(decision.reason));
                 const DecisionEffect& effect = model.decisionEffects[d];
-                htmlCell(out, effect.matched ? escapeHtml(decisionEffectText(decision, effect) +
-                                                          pointsScope(model, decision))
-                                             : std::string("<span class=\"note\">Matched nothing: "
-                                                           "changed nothing.</span>"));
+                htmlCell(out, effect.matched
+                                  ? escapeHtml(decisionEffectText(decision, effect) +
+                                               pointsScope(model, decision))
+                                  : "<span class=\"note\">Matched nothing: " +
+                                        escapeHtml(missNote(decision, effect)) + ".</span>");
                 out.put("</tr>\n");
             }
         });

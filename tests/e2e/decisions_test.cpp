@@ -458,7 +458,8 @@ TEST(Decisions, ThePageShowsEachDecisionWhereItActs) {
              "<tr id=\"decision-4\"><td class=\"n\">4</td><td "
              "class=\"at\">2026-12-01</td><td>Exclude "
              "time</td><td>Driver CHT (CHT)</td><td>Finland 1</td><td>edited</td><td><span "
-             "class=\"note\">Matched nothing: changed nothing.</span></td></tr>",
+             "class=\"note\">Matched nothing: Driver CHT (CHT) has no time in Finland "
+             "1.</span></td></tr>",
          }) {
         EXPECT_NE(page.find(html), std::string::npos) << html;
     }
