@@ -64,11 +64,11 @@ class LeagueChecker {
             }
         }
         // The classes may come after the decisions that name them.
-        for (const auto& [name, at] : classNamed_) {
+        for (const auto& named : classNamed_) {
             const std::vector<VehicleClass>& classes = league_.rules.classes;
             if (std::none_of(classes.begin(), classes.end(),
-                             [&](const VehicleClass& c) { return c.name == name; })) {
-                problem(at, "no [[class]] is named " + quoted(name));
+                             [&](const VehicleClass& c) { return c.name == named.first; })) {
+                problem(named.second, "no [[class]] is named " + quoted(named.first));
             }
         }
     }
