@@ -218,9 +218,9 @@ void renderCheckSummary(const RunResults& run, OutputSink& out) {
             {CheckKind::History, "decisions", "", "", "", decisions, "decision", "decisions"});
     }
     // Only what is there: a count of nothing is no news.
-    checks.erase(std::remove_if(checks.begin(), checks.end(),
-                                [](const Check& c) { return c.found == 0; }),
-                 checks.end());
+    checks.erase(
+        std::remove_if(checks.begin(), checks.end(), [](const Check& c) { return c.found == 0; }),
+        checks.end());
     out.put("<p class=\"attention\">");
     for (size_t i = 0; i < checks.size(); ++i) {
         const Check& check = checks[i];
