@@ -52,6 +52,7 @@ struct Given {
     bool version = false;
     bool newLeague = false;
     bool noRecords = false;
+    bool review = false;
     PerOutput<std::string> files;
     std::string league;
     std::vector<std::string> archive;
@@ -102,6 +103,9 @@ void describe(CLI::App& app, Given& given) {
                    "league file)")
         ->type_name("FILE")
         ->check(nonEmpty("file"));
+    app.add_flag("--review", given.review,
+                 "list the flagged results that no decision covers, each with a\n"
+                 "[[decision]] block ready to paste into the league file; writes nothing");
     app.add_flag("--new-league", given.newLeague,
                  "write a kvrrank.toml to start from into the game folder and exit;\n"
                  "an existing one is left alone");
@@ -120,7 +124,8 @@ const char* optionBesideNewLeague(const CLI::App& app) {
             return kind.option;
         }
     }
-    for (const char* option : {"--league", "--archive", "--watch", "--serve", "--lan"}) {
+    for (const char* option :
+         {"--league", "--archive", "--review", "--watch", "--serve", "--lan"}) {
         if (app.count(option) > 0) {
             return option;
         }
@@ -206,6 +211,9 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     LeagueLive live;
     if (!applyLeagueFile(env, leaguePath, given.league, options, errors, &live)) {
         return ExitUsage;
+    }
+    if (given.review) {
+        return reviewKvrRank(env, console, errors, options);
     }
     // A slip of the keyboard must not replace the season, the report or the game's files.
     if (std::optional<std::string> clash = findOutputClash(env, options)) {

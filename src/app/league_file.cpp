@@ -1,5 +1,6 @@
 #include "app/league_file.h"
 
+#include "app/outputs.h"
 #include "app/run.h"
 #include "data/text.h"
 #include "platform/console.h"
@@ -31,7 +32,8 @@ bool applyLeagueFile(platform::Env& env, const std::string& path, const std::str
         return false;
     }
     LeagueFile league;
-    if (!parseLeagueFile(text, shown, league, error)) {
+    const ReportTime today = currentLocalTime();
+    if (!parseLeagueFile(text, shown, league, error, today.year != 0 ? &today : nullptr)) {
         return false;
     }
     if (league.empty) {
@@ -58,6 +60,7 @@ bool applyLeagueFile(platform::Env& env, const std::string& path, const std::str
             options.archiveShown.push_back(season);
         }
     }
+    options.pageUrl = outputs.pageUrl.value_or(std::string());
     // --no-records has already cleared updateRecords, and wins over the file.
     if (outputs.records && options.updateRecords) {
         options.updateRecords = *outputs.records;

@@ -5,6 +5,7 @@
 
 #include "app/output_table.h"
 #include "model/league_rules.h"
+#include "model/time_text.h"
 #include "platform/env.h"
 
 #include <cstdio>
@@ -26,6 +27,7 @@ constexpr size_t LeagueFileLimit = 1024 * 1024;
 struct LeagueOutputs {
     PerOutput<std::optional<std::string>> files; // by output, for those that name a file
     std::optional<bool> records;
+    std::optional<std::string> pageUrl; // where the page is published, for the post's link
 };
 
 // The [live] table: a board that a double-click starts.
@@ -44,9 +46,10 @@ struct LeagueFile {
 };
 
 // Parses and checks the text of a league file. On failure returns false with one message
-// "NAME:LINE:COL: what", `name` being the file as it is to be shown.
+// "NAME:LINE:COL: what", `name` being the file as it is to be shown. With `today`, a decision
+// dated after it is a mistake.
 bool parseLeagueFile(std::string_view text, const std::string& name, LeagueFile& league,
-                     std::string& error);
+                     std::string& error, const ReportTime* today = nullptr);
 
 // Reads and checks the league file and merges it into `options`, before anything else
 // happens. `path` is the file that --league named, made absolute, and `named` the name as

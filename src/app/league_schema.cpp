@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <map>
+#include <tuple>
 #include <vector>
 
 // toml++ 3.3 (Debian 12) marks as unreachable the branches of its generated character tests
@@ -45,7 +46,8 @@ bool sameLetters(std::string_view a, std::string_view b) {
 // noted with its place; the one earliest in the file is told.
 class LeagueChecker {
   public:
-    explicit LeagueChecker(LeagueFile& league) : league_(league) {}
+    LeagueChecker(LeagueFile& league, std::string_view text, const ReportTime* today)
+        : league_(league), text_(text), today_(today) {}
 
     void check(const toml::table& root) {
         league_.empty = root.empty();
@@ -71,6 +73,14 @@ class LeagueChecker {
             }
         }
         rosterAcrossTables();
+        // The classes may come after the decisions that name them.
+        for (const auto& named : classNamed_) {
+            const std::vector<VehicleClass>& classes = league_.rules.classes;
+            if (std::none_of(classes.begin(), classes.end(),
+                             [&](const VehicleClass& c) { return c.name == named.first; })) {
+                problem(named.second, "no [[class]] is named " + quoted(named.first));
+            }
+        }
     }
 
     // The earliest problem as "LINE:COL: what"; empty when there is none.
@@ -110,8 +120,101 @@ class LeagueChecker {
                                       std::string(key.str()) + "]");
         } else {
             problem(key.source(), "unknown key " + quoted(key.str()) +
-                                      (in.empty() ? std::string() : " in [" + in + "]"));
+                                      (in.empty() ? headerHint(key) : " in [" + in + "]"));
         }
+    }
+
+    // The line `line` (from 1) of the file, without its line end; empty past the end.
+    std::string_view lineOf(uint32_t line) const {
+        std::string_view rest = text_;
+        for (uint32_t n = 1; n < line && !rest.empty(); ++n) {
+            const size_t end = rest.find('\n');
+            rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+        }
+        rest = rest.substr(0, rest.find('\n'));
+        return !rest.empty() && rest.back() == '\r' ? rest.substr(0, rest.size() - 1) : rest;
+    }
+
+    // A value as the file writes it ("2.5"), when it stands on one line.
+    std::string written(const toml::node& node) const {
+        const toml::source_region& at = node.source();
+        if (at.begin.line != at.end.line || at.end.column <= at.begin.column) {
+            return std::string();
+        }
+        const std::string_view line = lineOf(at.begin.line);
+        if (at.end.column - 1 > line.size()) {
+            return std::string(); // columns count characters: a wide one before it
+        }
+        return std::string(line.substr(at.begin.column - 1, at.end.column - at.begin.column));
+    }
+
+    // What is wrong with a value that must be a whole number from `low` to `high`: ": 2.5 is
+    // not a whole number"; empty when nothing is.
+    std::string numberFault(const toml::node& node, int64_t low, int64_t high) const {
+        std::string shown = written(node);
+        if (const auto* number = node.as_integer()) {
+            shown = shown.empty() ? std::to_string(number->get()) : shown;
+            if (number->get() < low) {
+                return ": " + shown + " is below " + std::to_string(low);
+            }
+            if (number->get() > high) {
+                return ": " + shown + " is above " + std::to_string(high);
+            }
+            return std::string();
+        }
+        if (shown.empty()) {
+            return std::string();
+        }
+        if (node.is_floating_point()) {
+            return ": " + shown + " is not a whole number";
+        }
+        return ": " + shown + (node.is_string() ? " is a text, not a number" : " is not a number");
+    }
+
+    // For a key at the top of the file that belongs in a table: the table's header line above
+    // it that is still commented out, or where the key goes.
+    std::string headerHint(const toml::key& key) const {
+        const std::string_view k = key.str();
+        std::vector<std::string_view> homes; // the headers it may go under
+        for (const OutputKind& kind : outputTable()) {
+            if (kind.leagueKey != nullptr && k == kind.leagueKey) {
+                homes.emplace_back("[outputs]");
+            }
+        }
+        if (k == "places" || k == "tie_break" || k == "best_rallies") {
+            homes.emplace_back("[points]");
+        }
+        if (k == "name" || k == "transmission" || k == "vehicles") {
+            homes.emplace_back("[[class]]");
+        }
+        if (k == "action" || k == "date" || k == "reason" || k == "code" || k == "name" ||
+            k == "event" || k == "seconds" || k == "points" || k == "file") {
+            homes.emplace_back("[[decision]]");
+        }
+        if (homes.empty()) {
+            return std::string();
+        }
+        // The nearest header above the key: every one there is commented out, or the key
+        // would be in its table.
+        for (uint32_t line = key.source().begin.line; line-- > 1;) {
+            std::string_view text = lineOf(line);
+            const size_t start = text.find_first_not_of(" \t");
+            if (start == std::string_view::npos || text[start] != '#') {
+                continue;
+            }
+            text.remove_prefix(start + 1);
+            text.remove_prefix(std::min(text.size(), text.find_first_not_of(" \t")));
+            text = text.substr(0, text.find_last_not_of(" \t") + 1);
+            if (text.empty() || text.front() != '[' || text.back() != ']') {
+                continue;
+            }
+            if (std::find(homes.begin(), homes.end(), text) != homes.end()) {
+                return ": is the `" + std::string(text) + "` line above it still commented out?";
+            }
+            break;
+        }
+        return homes.size() == 1 ? ": it belongs under a `" + std::string(homes.front()) + "` line"
+                                 : std::string();
     }
 
     template <typename Member>
@@ -139,8 +242,28 @@ class LeagueChecker {
         }
     }
 
+    // The page's address on the web: http or https, nothing a chat would cut it at.
+    void pageUrl(const toml::node& node) {
+        const auto* text = node.as_string();
+        const std::string value = text != nullptr ? text->get() : std::string();
+        const bool web = value.rfind("https://", 0) == 0 || value.rfind("http://", 0) == 0;
+        const bool plain = std::all_of(value.begin(), value.end(), [](char c) {
+            return static_cast<unsigned char>(c) > 0x20 && c != 0x7F && c != '<' && c != '>';
+        });
+        if (!web || !plain || value.size() <= 8) {
+            problem(node.source(), "\"page_url\" in [outputs] must be a web address in quotes, "
+                                   "such as \"https://example.org/ranking.html\", without spaces");
+            return;
+        }
+        league_.outputs.pageUrl = value;
+    }
+
     void output(const toml::key& key, const toml::node& node) {
         LeagueOutputs& outputs = league_.outputs;
+        if (key == "page_url") {
+            pageUrl(node);
+            return;
+        }
         for (const OutputKind& kind : outputTable()) {
             if (kind.leagueKey == nullptr || key != kind.leagueKey) {
                 continue;
@@ -218,7 +341,8 @@ class LeagueChecker {
             if (!best) {
                 problem(node.source(), "\"best_rallies\" in [points] must be a whole number from "
                                        "1 to " +
-                                           std::to_string(RallyCount));
+                                           std::to_string(RallyCount) +
+                                           numberFault(node, 1, RallyCount));
             } else {
                 rules.bestRallies = *best;
             }
@@ -240,7 +364,8 @@ class LeagueChecker {
             std::optional<int> value = wholeNumber(element, 0, 100);
             if (!value) {
                 problem(element.source(), "the points of place " + std::to_string(k + 1) +
-                                              " must be a whole number from 0 to 100");
+                                              " must be a whole number from 0 to 100" +
+                                              numberFault(element, 0, 100));
                 return;
             }
             if (k > 0 && *value > points[k - 1]) {
@@ -375,8 +500,17 @@ class LeagueChecker {
                 }
             } else if (std::find(fields.begin(), fields.end(), k) != fields.end()) {
                 decisionField(key, node, added);
+            } else if (k == "class" && added.action == DecisionAction::AddPoints) {
+                const auto* text = node.as_string();
+                if (text == nullptr || text->get().empty()) {
+                    problem(node.source(), "\"class\" in [[decision]] must be the name of a "
+                                           "[[class]] in quotes");
+                } else {
+                    added.className = text->get();
+                    classNamed_.emplace_back(added.className, node.source());
+                }
             } else if (k == "file" || k == "code" || k == "name" || k == "event" ||
-                       k == "seconds" || k == "points") {
+                       k == "seconds" || k == "points" || k == "class") {
                 problem(key.source(), quoted(k) + " does not go with the action " + actionName);
             } else {
                 unknown(key, node, "[decision]");
@@ -406,6 +540,14 @@ class LeagueChecker {
         added.year = date->get().year;
         added.month = date->get().month;
         added.day = date->get().day;
+        // A decision is taken before the run that applies it: a later date is a slip.
+        if (today_ != nullptr && std::tie(added.year, added.month, added.day) >
+                                     std::tie(today_->year, today_->month, today_->day)) {
+            problem(node.source(), "\"date\" in [[decision]] is " +
+                                       formatDate(added.year, added.month, added.day) +
+                                       ", after today (" +
+                                       formatDate(today_->year, today_->month, today_->day) + ")");
+        }
     }
 
     void decisionField(const toml::key& key, const toml::node& node, Decision& added) {
@@ -420,8 +562,16 @@ class LeagueChecker {
             const double hundredths = value ? *value * 100.0 : 0.0;
             if (!value || !(hundredths >= 0.5 && hundredths <= 360000.5) ||
                 std::fabs(hundredths - std::round(hundredths)) > 1e-6) {
+                std::string shown = written(node);
+                if (!shown.empty()) {
+                    shown = !value                  ? ": " + shown + " is not a number"
+                            : hundredths < 0.5      ? ": " + shown + " is below 0.01"
+                            : hundredths > 360000.5 ? ": " + shown + " is above 3600"
+                                                    : ": " + shown + " is finer than hundredths";
+                }
                 problem(node.source(), "\"seconds\" in [[decision]] must be a number from 0.01 "
-                                       "to 3600, in hundredths");
+                                       "to 3600, in hundredths" +
+                                           shown);
             } else {
                 added.hundredths = static_cast<uint32_t>(std::lround(hundredths));
             }
@@ -430,8 +580,10 @@ class LeagueChecker {
         if (k == "points") {
             std::optional<int> points = wholeNumber(node, -1000, 1000);
             if (!points || *points == 0) {
+                const std::string fault = numberFault(node, -1000, 1000);
                 problem(node.source(), "\"points\" in [[decision]] must be a whole number from "
-                                       "-1000 to 1000, not 0");
+                                       "-1000 to 1000, not 0" +
+                                           (fault.empty() ? ": 0 changes nothing" : fault));
             } else {
                 added.points = *points;
             }
@@ -470,13 +622,17 @@ class LeagueChecker {
 #include "app/league_roster_checks.inc"
 
     LeagueFile& league_;
+    std::string_view text_;
+    const ReportTime* today_;
+    // The classes that points adjustments name, where they name them.
+    std::vector<std::pair<std::string, toml::source_region>> classNamed_;
     std::vector<Problem> problems_;
 };
 
 } // namespace
 
 bool parseLeagueFile(std::string_view text, const std::string& name, LeagueFile& league,
-                     std::string& error) {
+                     std::string& error, const ReportTime* today) {
     league = LeagueFile();
     toml::table root;
     try {
@@ -488,7 +644,7 @@ bool parseLeagueFile(std::string_view text, const std::string& name, LeagueFile&
                 safeText(std::string(failure.description()));
         return false;
     }
-    LeagueChecker checker(league);
+    LeagueChecker checker(league, text, today);
     checker.check(root);
     const std::string problem = checker.firstProblem();
     if (!problem.empty()) {

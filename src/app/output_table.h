@@ -17,7 +17,8 @@ namespace kvr {
 enum class Output { Records, Report, Html, Json, Csv, Post, History };
 constexpr size_t OutputCount = 7;
 
-// Streams one export of a run. `pageName` is the page's bare file name, which the post names.
+// Streams one export of a run. `pageName` is the page's address on the web, which the post
+// links; empty when the league gives none.
 using ExportRenderer = void (*)(const RunResults& run, const std::string& pageName,
                                 OutputSink& out);
 

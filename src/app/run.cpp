@@ -5,6 +5,8 @@
 #include "data/text.h"
 #include "platform/console.h"
 #include "platform/fs.h"
+#include "report/decision_text.h"
+#include "report/review_text.h"
 
 #include <optional>
 
@@ -50,6 +52,16 @@ std::string waited(std::chrono::milliseconds wait) {
 
 } // namespace
 
+void tellDecisionMisses(const ComputedRun& run, const LeagueRules& league, std::FILE* console) {
+    for (size_t d = 0; d < league.decisions.size() && d < run.decided.effects.size(); ++d) {
+        if (!run.decided.effects[d].matched) {
+            platform::writeConsole(console, safeText(decisionMissText(d + 1, league.decisions[d],
+                                                                      run.decided.effects[d])) +
+                                                "\n");
+        }
+    }
+}
+
 int runKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
                const RunOptions& options) {
     std::optional<ComputedRun> run = computeRun(env, options, console, errors);
@@ -75,7 +87,23 @@ int runKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
     if (!options.archive.empty()) {
         readArchive(env, options, *run, errors);
     }
-    return publishRun(env, *run, options, season ? &*season : nullptr, console, errors);
+    const int status = publishRun(env, *run, options, season ? &*season : nullptr, console, errors);
+    // After the run's own lines, where the organiser looks last.
+    tellDecisionMisses(*run, options.league, console);
+    return status;
+}
+
+int reviewKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
+                  const RunOptions& options) {
+    RunOptions looking = options;
+    looking.reviewOnly = true;
+    std::optional<ComputedRun> run = computeRun(env, looking, nullptr, errors);
+    if (!run) {
+        return ExitFailure;
+    }
+    platform::writeConsole(console, reviewListing(run->model));
+    tellDecisionMisses(*run, options.league, console);
+    return ExitSuccess;
 }
 
 } // namespace kvr

@@ -54,8 +54,12 @@ struct RunOptions {
     // as messages name it.
     std::vector<std::string> archive;
     std::vector<std::string> archiveShown;
+    // Where the page is published, which the post links; empty: no link.
+    std::string pageUrl;
     // The league file read (absolute), empty when none.
     std::string leagueFilePath;
+    // Only list what is under review, each with a decision ready to paste; write nothing.
+    bool reviewOnly = false;
     // A live board shows the page: the drivers' results are worked out whatever is written.
     bool live = false;
     // How long a run waits for a season that another run holds.
@@ -76,5 +80,11 @@ void complain(std::FILE* errors, const std::string& path, const std::string& rea
 // on `errors`. Returns 0 when the import, the update and every output succeeded, 1 otherwise.
 int runKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
                const RunOptions& options = RunOptions());
+
+// --review: imports quietly and lists on `console` each flagged result that no decision
+// covers, with a [[decision]] block ready to paste; then the decisions that matched nothing.
+// Writes no file. Returns 0, or 1 when there is nothing to import.
+int reviewKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
+                  const RunOptions& options);
 
 } // namespace kvr

@@ -19,7 +19,9 @@ constexpr const char* NotAHistory = "not a kvrrank history file";
 // Console pieces appear as they are written, so a name stands before its outcome. The console
 // is a courtesy: a write that fails (its reader has gone) is not a failure of the run.
 void say(std::FILE* console, const std::string& text) {
-    platform::writeConsole(console, text);
+    if (console != nullptr) { // none: a run that only looks
+        platform::writeConsole(console, text);
+    }
 }
 
 // Lists and reads the participant folder. False, with the reason told, when it has no
@@ -120,7 +122,9 @@ std::optional<ComputedRun> computeImported(const RunOptions& options, ImportedFo
         ranking.driverResults = ranking.driverResults ||
                                 (kind.showsDriverResults && !options.file(kind.output).empty());
     }
-    ranking.checks = ranking.driverResults;
+    // The post tells what is under review, and --review lists it.
+    ranking.checks =
+        ranking.driverResults || !options.file(Output::Post).empty() || options.reviewOnly;
     ranking.league = options.league;
     for (size_t i = 0; i < merged.primary.size(); ++i) {
         ranking.mergedFiles += merged.primary[i] != static_cast<int32_t>(i) ? 1 : 0;

@@ -68,6 +68,9 @@ std::optional<ComputedRun> computeRun(platform::Env& env, const RunOptions& opti
 std::optional<ComputedRun> computeImported(const RunOptions& options, ImportedFolder imported,
                                            std::FILE* errors);
 
+// One console line for each decision of `league` that matched nothing in `run`, with why.
+void tellDecisionMisses(const ComputedRun& run, const LeagueRules& league, std::FILE* console);
+
 // Adds to `run` the season's changes since the runs of `history`, and what this run adds to
 // the history; or why the history cannot be used.
 void compareWithSeason(const SeasonRead& history, ComputedRun& run);

@@ -4,7 +4,6 @@
 #include "platform/console.h"
 #include "records/records_file.h"
 
-#include <filesystem>
 #include <thread>
 
 namespace kvr {
@@ -74,10 +73,8 @@ bool updateGameRecords(platform::Env& env, const ComputedRun& run, const RunOpti
 bool writeExports(platform::Env& env, const ComputedRun& run, const RunOptions& options,
                   const Failures& fail) {
     const RunResults results = run.results();
-    // The post names the page by its bare file name, as the group sees it where it is shared.
-    const std::string& page = options.file(Output::Html);
-    const std::string pageName =
-        page.empty() ? std::string() : std::filesystem::u8path(page).filename().u8string();
+    // The post links the page where the group sees it: a file name means nothing in a chat.
+    const std::string& pageName = options.pageUrl;
     bool ok = true;
     for (const OutputKind& kind : outputTable()) {
         const std::string& path = options.file(kind.output);

@@ -438,6 +438,10 @@ class Watch {
         }
         PublishOutcome outcome;
         publishRun(env_, *run, options, nullptr, first ? console_ : nullptr, errors_, &outcome);
+        // A decision's mistake is told when the rules are new, not at every run.
+        if (first || changes.league) {
+            tellDecisionMisses(*run, options.league, console_);
+        }
         if (outcome.reported && run->season) {
             entry_ = run->historyEntry;
         }

@@ -56,6 +56,7 @@ class Applier {
                                  ? a.participantIndex < b.participantIndex
                                  : a.event->number < b.event->number;
                   });
+        explainMisses(decisions_, files_, field_);
         return std::move(field_);
     }
 
@@ -95,6 +96,20 @@ class Applier {
         }
         field_.changedTimes.push_back({static_cast<int32_t>(i), &event, shown, shown, {}});
         return field_.changedTimes.back();
+    }
+
+    // The adjustments of one class's standings, or of every standings (`className` empty).
+    std::vector<int>& adjustmentsFor(const std::string& className) {
+        if (className.empty()) {
+            return field_.adjustments;
+        }
+        for (ClassAdjustments& named : field_.classAdjustments) {
+            if (named.className == className) {
+                return named.points;
+            }
+        }
+        field_.classAdjustments.push_back({className, std::vector<int>(field_.records.size())});
+        return field_.classAdjustments.back().points;
     }
 
     void act(size_t d) {
@@ -141,7 +156,7 @@ class Applier {
             }
             case DecisionAction::AddPoints:
                 ++effect.files;
-                field_.adjustments[i] += decision.points;
+                adjustmentsFor(decision.className)[i] += decision.points;
                 break;
             }
         }

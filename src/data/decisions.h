@@ -45,6 +45,9 @@ struct Decision {
     const Event* event = nullptr; // for a time exclusion or penalty
     uint32_t hundredths = 0;      // a time penalty
     int points = 0;               // a points adjustment
+    // A points adjustment for this league class's standings only; empty: for every standings
+    // the driver is in.
+    std::string className;
 
     bool namesDriver() const { return action != DecisionAction::ExcludeFile; }
 };
@@ -64,6 +67,26 @@ struct ActedTime {
     uint32_t after;  // NoTime when excluded
 };
 
+// Why a decision matched nothing, for the organiser to mend it.
+enum class DecisionMissReason {
+    None,        // it matched
+    NoFile,      // no participant file has its name
+    NoDriver,    // no driver has its name
+    OtherCode,   // drivers have its name, none its code as well
+    TimeMissing, // the driver has no time in its event
+    Covered,     // an earlier decision already did what it asks
+};
+
+struct DecisionMiss {
+    DecisionMissReason reason = DecisionMissReason::None;
+    int coveredBy = 0; // Covered: the earlier decision (from 1)
+    // The closest driver (code and name) or file to what it names, when one is close; both
+    // empty otherwise.
+    std::string nearCode;
+    std::string nearName;
+    std::string nearFile;
+};
+
 // What one decision did, as data: the exports put it into words.
 struct DecisionEffect {
     bool matched = false; // it acted on something
@@ -71,15 +94,23 @@ struct DecisionEffect {
     size_t times = 0;     // times excluded with the files, or excluded or penalised alone
     std::vector<ActedTime> actedTimes; // a time exclusion or penalty: each time, in file order
     int points = 0;                    // a points adjustment: added to each adjusted file
+    DecisionMiss miss;                 // why it matched nothing
+};
+
+// Points that decisions add in one league class's standings only, by participant.
+struct ClassAdjustments {
+    std::string className;
+    std::vector<int> points;
 };
 
 // What the decisions made of the participants, index for index.
 struct DecidedField {
     std::vector<ParticipantRecord> records; // as decided: an excluded one has no time left
     std::vector<int> excludedBy;            // the decision (from 1) that excluded each; 0 none
-    std::vector<int> adjustments;           // points added to each participant's total
-    std::vector<ChangedTime> changedTimes;  // by participant, then event
-    std::vector<DecisionEffect> effects;    // per decision, in the league's order
+    std::vector<int> adjustments;           // points added to each participant's totals
+    std::vector<ClassAdjustments> classAdjustments; // added in one class only, by class named
+    std::vector<ChangedTime> changedTimes;          // by participant, then event
+    std::vector<DecisionEffect> effects;            // per decision, in the league's order
 };
 
 // Applies `decisions` to `count` participants whose bare file names are `files`: file and
@@ -89,6 +120,14 @@ struct DecidedField {
 DecidedField applyDecisions(const std::vector<Decision>& decisions,
                             std::vector<ParticipantRecord> participants,
                             const std::vector<std::string>& files);
+
+// Fills the `miss` of each decision of `field` that matched nothing: what it names that is not
+// there, the closest thing that is, or the earlier decision that had already done it.
+void explainMisses(const std::vector<Decision>& decisions, const std::vector<std::string>& files,
+                   DecidedField& field);
+
+// The edit distance between two texts, code point by code point, with ASCII case ignored.
+size_t foldedEditDistance(std::string_view a, std::string_view b);
 
 // Whether a decision names a driver of this identity.
 inline bool decisionNames(const Decision& decision, const DriverIdentity& driver) {

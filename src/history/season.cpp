@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <map>
+#include <set>
 #include <utility>
 
 namespace kvr::history {
@@ -129,6 +130,13 @@ void recordChanges(const HistoryDigest& history, const RankingModel& model, cons
                 addNewRecord(history, *previous, listed.event, holder, season);
             }
             season.recordLog.push_back(progressionOf(history, listed.event, holder, now));
+            // Annulled now: a change this run added, slower than the one before.
+            const std::vector<RecordChange>& changes = season.recordLog.back().changes;
+            const size_t logged =
+                history.recordLog[static_cast<size_t>(listed.event->number)].size();
+            if (changes.size() > logged && changes.back().annulled) {
+                season.annulledNow.push_back(season.recordLog.size() - 1);
+            }
         }
     }
 }
@@ -160,6 +168,52 @@ void pointsOverRuns(const HistoryDigest& history, const RankingModel& model,
     }
 }
 
+// The standings of drivers who had none in any earlier run.
+void markFirstPoints(const HistoryDigest& history, const std::vector<ThisRunsDriver>& drivers,
+                     SeasonChanges& season) {
+    std::set<uint32_t> scored;
+    for (const HistoryRun& run : history.runs) {
+        for (const RunStanding& standing : run.standings) {
+            scored.insert(standing.driver);
+        }
+    }
+    for (size_t i = 0; i < drivers.size(); ++i) {
+        season.movements[i].firstPoints =
+            !drivers[i].number || scored.count(*drivers[i].number) == 0;
+    }
+}
+
+// The drivers of the previous run's standings with no file in this run.
+std::vector<DriverIdentity> leftSince(const HistoryDigest& history, const HistoryRun& previous,
+                                      const RankingModel& model) {
+    std::set<DriverIdentity> present(model.participants.begin(), model.participants.end());
+    std::set<uint32_t> told;
+    std::vector<DriverIdentity> left;
+    for (const RunStanding& standing : previous.standings) {
+        const DriverIdentity& driver = history.driver(standing.driver);
+        if (present.count(driver) == 0 && told.insert(standing.driver).second) {
+            left.push_back({safeText(driver.code), safeText(driver.name)});
+        }
+    }
+    return left;
+}
+
+// The decisions that match in this run and matched in none before it.
+std::vector<int> firstDecisions(const HistoryDigest& history, const RankingModel& model) {
+    std::set<int32_t> before;
+    for (const HistoryRun& run : history.runs) {
+        before.insert(run.decisions.begin(), run.decisions.end());
+    }
+    std::vector<int> first;
+    for (size_t d = 0; d < model.decisionEffects.size(); ++d) {
+        const int index = static_cast<int>(d + 1);
+        if (model.decisionEffects[d].matched && before.count(index) == 0) {
+            first.push_back(index);
+        }
+    }
+    return first;
+}
+
 } // namespace
 
 SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& model) {
@@ -174,7 +228,18 @@ SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& mo
     const std::string now = formatIsoTime(model.time);
     const std::vector<ThisRunsDriver> drivers = driversOf(history, model);
     season.movements = movements(previous, model, drivers);
+    markFirstPoints(history, drivers, season);
+    if (previous != nullptr) {
+        season.left = leftSince(history, *previous, model);
+    }
     recordChanges(history, model, now, season);
+    season.firstDecisions = firstDecisions(history, model);
+    // A record held by a result under review: only an outlier is place 1 of its event.
+    for (NewRecord& record : season.newRecords) {
+        for (const ReviewItem& item : model.checks.underReview) {
+            record.underReview = record.underReview || item.event == record.event;
+        }
+    }
     // Charted only with an earlier run to draw from.
     if (!history.runs.empty()) {
         pointsOverRuns(history, model, drivers, now, season);

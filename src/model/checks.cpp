@@ -135,6 +135,7 @@ void buildChecks(RankingModel& model, const DecidedField* decided,
                  const ParticipantRecord* imported) {
     duplicates(model, decided);
     outliers(model, decided, imported);
+    buildReview(model);
 }
 
 } // namespace kvr::ranking

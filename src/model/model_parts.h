@@ -44,4 +44,7 @@ int decisionOn(const DecidedField* decided, int32_t participant, const Event* ev
 void buildChecks(RankingModel& model, const DecidedField* decided,
                  const ParticipantRecord* imported);
 
+// The checks that no decision covers, each with a decision ready to settle it.
+void buildReview(RankingModel& model);
+
 } // namespace kvr::ranking

@@ -109,6 +109,8 @@ struct Standing {
     // Bit r set: rally r earned points and they count toward `points`. Only a league that
     // counts a driver's best rallies leaves out a rally with points.
     uint8_t countedRallies = 0;
+    std::array<int, RallyCount> rallyPoints{}; // earned in each rally, counted or not
+    int arcadePoints = 0;
 };
 
 // One of a driver's own results: where it stands in the whole field of its event.
@@ -156,6 +158,16 @@ struct Outlier {
     int decision = 0; // the matched decision (from 1) that acted on this time; 0 none
 };
 
+// A flagged result that no decision covers: under review. It counts until the organiser
+// decides; `ready` is a decision that would settle it, dated the run's day.
+struct ReviewItem {
+    const Event* event = nullptr; // an outlier's event; nullptr for a duplicate's copy
+    size_t check = 0;             // its index in the checks' outliers or duplicates
+    int32_t participantIndex = 0; // the outlier's driver, or the copy
+    int32_t keptIndex = -1;       // a duplicate: the file the copy repeats
+    Decision ready;
+};
+
 // Things worth a second look in the imported files, as imported: what a decision has excluded
 // is still flagged, with that decision. They never change the ranking.
 struct Checks {
@@ -165,6 +177,8 @@ struct Checks {
     // Per group: the matched decision (from 1) that excluded one of its files; 0 none.
     std::vector<int> duplicateDecisions;
     std::vector<Outlier> outliers; // in the report's order
+    // What no decision covers: the outliers, then each duplicate group's copies, in order.
+    std::vector<ReviewItem> underReview;
 };
 
 // A league class: the listings and standings of the times set in its vehicles alone.
@@ -215,6 +229,13 @@ struct RankingOptions {
     // Files that the roster made part of another's driver.
     size_t mergedFiles = 0;
 };
+
+// Whether a driver of the standings other than this participant's has the same name and
+// another code: where only names are shown, theirs need the code.
+bool nameShared(const RankingModel& model, int32_t participant);
+
+// The outlier under review that is a participant's time in an event; nullptr when none.
+const ReviewItem* underReviewAt(const RankingModel& model, int32_t participant, const Event& event);
 
 // The change decisions made to a participant's time in an event; nullptr when none.
 const ChangedTime* changedTime(const RankingModel& model, int32_t participant, const Event& event);

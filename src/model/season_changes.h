@@ -4,6 +4,7 @@
 #pragma once
 
 #include "data/events.h"
+#include "data/participant.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -26,6 +27,7 @@ struct NewRecord {
     RecordHolder now;
     std::optional<RecordHolder> previous;
     std::optional<uint32_t> marginHundredths; // previous minus now
+    bool underReview = false;                 // set by a flagged result that no decision covers
 };
 
 struct RecordChange {
@@ -47,6 +49,7 @@ struct RecordProgression {
 struct StandingMovement {
     std::optional<int32_t> previousPlace;
     std::optional<int32_t> movement; // previous place minus place: a climb is positive
+    bool firstPoints = false;        // in no earlier run's standings of the season
 };
 
 // One driver's points over the charted runs, oldest first; nothing for a run without them.
@@ -73,8 +76,14 @@ struct SeasonChanges {
     std::vector<StandingMovement> movements;  // one per standings entry, in its order
     std::vector<NewRecord> newRecords;        // in the report's order
     std::vector<RecordProgression> recordLog; // every event listed in this run, in order
-    std::vector<std::string> chartRuns;       // the charted runs' times, oldest first
-    std::vector<PointsOverRuns> chart;        // the leading drivers
+    // The recordLog entries whose record this run annulled (its last change), in its order.
+    std::vector<size_t> annulledNow;
+    // The drivers of the previous run's standings whose file is gone, in its order.
+    std::vector<DriverIdentity> left;
+    // The league's decisions (from 1) that matched in this run and in no earlier one.
+    std::vector<int> firstDecisions;
+    std::vector<std::string> chartRuns; // the charted runs' times, oldest first
+    std::vector<PointsOverRuns> chart;  // the leading drivers
 };
 
 } // namespace kvr

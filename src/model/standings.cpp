@@ -118,8 +118,12 @@ std::vector<Standing> rankDrivers(const std::vector<EventListing>& stages,
     std::vector<Standing> standings;
     standings.reserve(ranked.size());
     for (size_t p = 0; p < ranked.size(); ++p) {
-        standings.push_back({static_cast<int32_t>(p + 1), ranked[p].participantIndex,
-                             ranked[p].points, ranked[p].adjustment, ranked[p].countedRallies});
+        Standing standing{static_cast<int32_t>(p + 1), ranked[p].participantIndex, ranked[p].points,
+                          ranked[p].adjustment, ranked[p].countedRallies};
+        std::copy(std::begin(ranked[p].rallyPoints), std::end(ranked[p].rallyPoints),
+                  standing.rallyPoints.begin());
+        standing.arcadePoints = ranked[p].arcadePoints;
+        standings.push_back(standing);
     }
     return standings;
 }
@@ -133,9 +137,46 @@ void buildStandings(RankingModel& model, const DecidedField* decided) {
         participant.place = standing.place;
         participant.points = standing.points;
     }
-    for (ClassRanking& ranking : model.classes) {
-        ranking.standings = rankDrivers(ranking.stages, ranking.arcade, model.league);
+    for (size_t c = 0; c < model.classes.size(); ++c) {
+        ClassRanking& ranking = model.classes[c];
+        if (decided == nullptr) {
+            ranking.standings = rankDrivers(ranking.stages, ranking.arcade, model.league);
+            continue;
+        }
+        // An adjustment for every standings counts in a class the driver is listed in; one
+        // that names the class counts there in any case.
+        std::vector<int> adjustments(decided->adjustments.size(), 0);
+        for (const auto* listings : {&ranking.stages, &ranking.arcade}) {
+            for (const EventListing& listed : *listings) {
+                for (const ListedResult& result : listed.results) {
+                    const auto i = static_cast<size_t>(result.participantIndex);
+                    adjustments[i] = decided->adjustments[i];
+                }
+            }
+        }
+        for (const ClassAdjustments& named : decided->classAdjustments) {
+            if (c < model.league.classes.size() &&
+                named.className == model.league.classes[c].name) {
+                for (size_t i = 0; i < adjustments.size(); ++i) {
+                    adjustments[i] += named.points[i];
+                }
+            }
+        }
+        ranking.standings = rankDrivers(ranking.stages, ranking.arcade, model.league, &adjustments);
     }
 }
 
 } // namespace kvr::ranking
+
+namespace kvr {
+
+bool nameShared(const RankingModel& model, int32_t participant) {
+    const RankedParticipant& driver = model.participants[static_cast<size_t>(participant)];
+    return std::any_of(model.standings.begin(), model.standings.end(), [&](const Standing& s) {
+        const RankedParticipant& other =
+            model.participants[static_cast<size_t>(s.participantIndex)];
+        return other.name == driver.name && other.code != driver.code;
+    });
+}
+
+} // namespace kvr

@@ -28,7 +28,56 @@ std::string actedTimesText(const Decision& decision, const DecisionEffect& effec
     return text;
 }
 
+std::string quotedText(const std::string& text) {
+    return "\"" + text + "\"";
+}
+
+// Why it matched nothing, after "matched nothing: ".
+std::string missReasonText(const Decision& decision, const DecisionMiss& miss) {
+    using R = DecisionMissReason;
+    switch (miss.reason) {
+    case R::None:
+        break;
+    case R::NoFile:
+        return "no participant file named " + quotedText(decision.file) +
+               (decision.file.find_first_of("/\\") != std::string::npos
+                    ? " (the key takes the bare file name)"
+                    : "");
+    case R::NoDriver:
+        return "no driver named " + quotedText(decision.name);
+    case R::OtherCode:
+        return "no driver " + quotedText(decision.name) + " has the code " +
+               quotedText(decision.code);
+    case R::TimeMissing:
+        return decision.name + " (" + decision.code + ") has no time in " +
+               (decision.event != nullptr ? decision.event->title() : std::string("it"));
+    case R::Covered:
+        return miss.coveredBy != 0
+                   ? "already excluded by decision " + std::to_string(miss.coveredBy)
+                   : "already excluded";
+    }
+    return std::string();
+}
+
 } // namespace
+
+std::string decisionMissText(size_t index, const Decision& decision, const DecisionEffect& effect) {
+    const std::string why = decisionMissReason(decision, effect);
+    return "decision " + std::to_string(index) + " (" + decisionActionName(decision.action) + ", " +
+           formatDate(decision.year, decision.month, decision.day) + ") matched nothing" +
+           (why.empty() ? "" : ": " + why);
+}
+
+std::string decisionMissReason(const Decision& decision, const DecisionEffect& effect) {
+    const DecisionMiss& miss = effect.miss;
+    std::string text = missReasonText(decision, miss);
+    if (!miss.nearFile.empty()) {
+        text += "; did you mean " + quotedText(miss.nearFile) + "?";
+    } else if (!miss.nearName.empty() || !miss.nearCode.empty()) {
+        text += "; did you mean " + quotedText(miss.nearName) + " (" + miss.nearCode + ")?";
+    }
+    return text;
+}
 
 std::string decisionEffectText(const Decision& decision, const DecisionEffect& effect) {
     if (!effect.matched) {

@@ -10,4 +10,13 @@ namespace kvr {
 
 std::string decisionEffectText(const Decision& decision, const DecisionEffect& effect);
 
+// The line that tells the organiser a decision matched nothing, and why: "decision 3
+// (exclude-driver, 2026-12-01) matched nothing: no driver named "Jonas Ulrik"; did you mean
+// "Jonas Ulrich" (JUL)?". `index` counts from 1.
+std::string decisionMissText(size_t index, const Decision& decision, const DecisionEffect& effect);
+
+// Why a decision matched nothing and what it may have meant, without the decision's own words:
+// "already excluded by decision 1"; empty when it matched.
+std::string decisionMissReason(const Decision& decision, const DecisionEffect& effect);
+
 } // namespace kvr

@@ -1,6 +1,7 @@
 #include "report/html_classes.h"
 
 #include "report/html_decisions.h"
+#include "report/html_drivers.h"
 #include "report/html_text.h"
 
 namespace kvr {
@@ -100,18 +101,43 @@ void classSection(const RankingModel& model, OutputSink& out, size_t c) {
     out.put("</h2>\n<p class=\"note\">Only the times set in ");
     out.put(escapeHtml(describeVehicleClass(vehicleClass)));
     out.put(" count here.</p>\n");
-    htmlTable(out, "id=\"" + id + "-standings\"", "",
-              {{"Place", "n"}, {"Code"}, {"Name"}, {"Points", "n"}}, ranking.standings.size(), [&] {
+    // The class's points by rally, as the whole field's grid shows them.
+    std::vector<HtmlColumn> columns = {{"Place", "n"}, {"Code"}, {"Name"}};
+    for (const char* rally : rallyNames) {
+        columns.push_back({rally, "n"});
+    }
+    columns.push_back({"Arcade", "n"});
+    columns.push_back({"Points", "n"});
+    htmlTable(out, "id=\"" + id + "-standings\" class=\"class-grid\"", "", columns,
+              ranking.standings.size(), [&] {
                   for (const Standing& standing : ranking.standings) {
                       const RankedParticipant& p = participant(model, standing.participantIndex);
                       out.put("<tr>");
                       htmlNumberCell(out, standing.place);
                       htmlCell(out, escapeHtml(p.code));
-                      htmlCell(out, escapeHtml(p.name));
-                      htmlNumberCell(out, standing.points);
+                      // A driver with points in the whole field has a section of their own.
+                      if (p.place != 0 && !model.drivers.empty()) {
+                          htmlCell(out, "<a href=\"#" + driverSectionId(standing.participantIndex) +
+                                            "\">" + escapeHtml(p.name) + "</a>");
+                      } else {
+                          htmlCell(out, escapeHtml(p.name));
+                      }
+                      for (int r = 0; r < RallyCount; ++r) {
+                          const int points = standing.rallyPoints[static_cast<size_t>(r)];
+                          if (points > 0 && (standing.countedRallies >> r & 1u) == 0) {
+                              out.put("<td class=\"n\"><s>"); // a rally that does not count
+                              out.putNumber(points);
+                              out.put("</s></td>");
+                          } else {
+                              htmlNumberCell(out, points);
+                          }
+                      }
+                      htmlNumberCell(out, standing.arcadePoints);
+                      htmlStandingPointsCell(out, standing);
                       out.put("</tr>\n");
                   }
               });
+    htmlCountedRalliesNote(model, out);
     for (auto next = ranking.stages.begin(); next != ranking.stages.end();) {
         const int rally = next->event->rally;
         auto end = next;

@@ -2,6 +2,7 @@
 
 #include "report/decision_text.h"
 #include "report/html_text.h"
+#include "report/review_text.h"
 
 namespace kvr {
 
@@ -22,6 +23,21 @@ std::string penaltyText(uint32_t hundredths) {
     return text + " s";
 }
 
+// Why a decision matched nothing, for the page: "changed nothing" when no reason is known.
+std::string missNote(const Decision& decision, const DecisionEffect& effect) {
+    const std::string why = decisionMissReason(decision, effect);
+    return why.empty() ? "changed nothing" : why;
+}
+
+// Which standings a points adjustment counts in, where the league has classes.
+std::string pointsScope(const RankingModel& model, const Decision& decision) {
+    if (decision.action != DecisionAction::AddPoints || model.league.classes.empty()) {
+        return std::string();
+    }
+    return decision.className.empty() ? ", in the overall and every class standings"
+                                      : ", in the " + decision.className + " standings only";
+}
+
 } // namespace
 
 std::string decisionLinkHtml(int index, const std::string& html) {
@@ -40,7 +56,11 @@ std::string penaltyHtml(const RankingModel& model, int32_t participant, const Ev
 
 void htmlDecidedTimeCell(OutputSink& out, const RankingModel& model, int32_t participant,
                          const Event& event, uint32_t time) {
-    const std::string penalty = penaltyHtml(model, participant, event);
+    std::string penalty = penaltyHtml(model, participant, event);
+    if (underReviewAt(model, participant, event) != nullptr) {
+        // U+2691 BLACK FLAG, to the check that flags it.
+        penalty += " <a href=\"#check-outliers\" class=\"flag\">\xE2\x9A\x91 outlier</a>";
+    }
     if (penalty.empty()) {
         htmlTimeCell(out, time);
         return;
@@ -69,6 +89,16 @@ void htmlCheckDecisionCell(OutputSink& out, int decision) {
                       : decisionLinkHtml(decision, "Decision " + std::to_string(decision)));
 }
 
+void htmlReviewCell(OutputSink& out, const RankingModel& model, const std::vector<size_t>& items) {
+    out.put("<td><span class=\"flag\">\xE2\x9A\x91 Under review</span>");
+    for (size_t i : items) {
+        out.put("<details class=\"ready\"><summary>Decision to paste</summary><pre>");
+        out.put(escapeHtml(decisionBlock(model.checks.underReview[i].ready)));
+        out.put("</pre></details>");
+    }
+    out.put("</td>");
+}
+
 void renderDecisions(const RankingModel& model, OutputSink& out) {
     const std::vector<Decision>& decisions = model.league.decisions;
     if (decisions.empty() || model.decisionEffects.size() != decisions.size()) {
@@ -86,7 +116,9 @@ void renderDecisions(const RankingModel& model, OutputSink& out) {
                 const int index = static_cast<int>(d + 1);
                 out.put("<tr id=\"" + decisionId(index) + "\">");
                 htmlNumberCell(out, index);
-                htmlCell(out, formatDate(decision.year, decision.month, decision.day));
+                out.put("<td class=\"at\">"); // a date never wraps
+                out.put(formatDate(decision.year, decision.month, decision.day));
+                out.put("</td>");
                 htmlCell(out, decisionActionInfo(decision.action).title);
                 htmlCell(out, decision.namesDriver() ? escapeHtml(decision.name) + " (" +
                                                            escapeHtml(decision.code) + ")"
@@ -95,9 +127,11 @@ void renderDecisions(const RankingModel& model, OutputSink& out) {
                                                         : std::string());
                 htmlCell(out, escapeHtml(decision.reason));
                 const DecisionEffect& effect = model.decisionEffects[d];
-                htmlCell(out, effect.matched ? escapeHtml(decisionEffectText(decision, effect))
-                                             : std::string("<span class=\"note\">Matched nothing: "
-                                                           "changed nothing.</span>"));
+                htmlCell(out, effect.matched
+                                  ? escapeHtml(decisionEffectText(decision, effect) +
+                                               pointsScope(model, decision))
+                                  : "<span class=\"note\">Matched nothing: " +
+                                        escapeHtml(missNote(decision, effect)) + ".</span>");
                 out.put("</tr>\n");
             }
         });

@@ -28,6 +28,10 @@ void htmlStandingPointsCell(OutputSink& out, const Standing& standing);
 // The cell that names the decision covering a check's entry, or an empty one.
 void htmlCheckDecisionCell(OutputSink& out, int decision);
 
+// The cell of a check's entry that no decision covers: "⚑ Under review" and the decisions
+// ready to paste, one per item of `items` (indices into the checks' underReview).
+void htmlReviewCell(OutputSink& out, const RankingModel& model, const std::vector<size_t>& items);
+
 // The Decisions section: one row per decision of the league file, with what it did; nothing
 // when the league has none.
 void renderDecisions(const RankingModel& model, OutputSink& out);

@@ -15,7 +15,18 @@ const char* const DriverStyle =
     ".driver p,.checks-note{margin:0 0 .5rem}"
     // Thirteen columns: headers may wrap, names may not.
     "#points-grid th,#points-grid td{padding:.2rem .4rem}#points-grid th{white-space:normal}"
-    "#points-grid td:nth-child(3){white-space:nowrap}";
+    "#points-grid td:nth-child(3){white-space:nowrap}"
+    ".class-grid th,.class-grid td{padding:.2rem .4rem}.class-grid th{white-space:normal}"
+    ".class-grid td:nth-child(3){white-space:nowrap}"
+    // A result under review, and the decision ready to copy beside it.
+    ".flag{color:#b8321f;white-space:nowrap}"
+    ".ready pre{margin:.25rem 0;font-size:.85rem;white-space:pre-wrap}"
+    "@media screen and (prefers-color-scheme:dark){.flag{color:#ff8a75}}"
+    // On a phone each decision is a block: number and date, then a line for each field.
+    "@media screen and (max-width:36rem){#decision-table thead{position:absolute;left:-9999px}"
+    "#decision-table tr{display:grid;grid-template-columns:auto 1fr;padding:.3rem 0}"
+    "#decision-table td{display:block;border:0;padding:.05rem .4rem}"
+    "#decision-table td:empty{display:none}#decision-table td:nth-child(n+3){grid-column:1/-1}}";
 
 std::string driverSectionId(int32_t participantIndex) {
     return "driver-" + std::to_string(participantIndex + 1);
@@ -213,6 +224,10 @@ void renderCheckSummary(const RunResults& run, OutputSink& out) {
         checks.push_back(
             {CheckKind::History, "decisions", "", "", "", decisions, "decision", "decisions"});
     }
+    // Only what is there: a count of nothing is no news.
+    checks.erase(
+        std::remove_if(checks.begin(), checks.end(), [](const Check& c) { return c.found == 0; }),
+        checks.end());
     out.put("<p class=\"attention\">");
     for (size_t i = 0; i < checks.size(); ++i) {
         const Check& check = checks[i];
@@ -239,7 +254,26 @@ void notImportedTable(const RunResults& run, const Check& check, const std::stri
     });
 }
 
-// With decisions, a last column links the decision that acted on the files.
+// The decision that covers check entry `check` (an outlier's when `event` is given, else a
+// duplicate group's), or what is under review there with the decisions ready to paste.
+void checkDecisionCell(OutputSink& out, const RankingModel& model, int decision, const Event* event,
+                       size_t check) {
+    std::vector<size_t> items;
+    for (size_t i = 0; i < model.checks.underReview.size(); ++i) {
+        const ReviewItem& item = model.checks.underReview[i];
+        if (item.event == event && item.check == check) {
+            items.push_back(i);
+        }
+    }
+    if (decision != 0 || items.empty()) {
+        htmlCheckDecisionCell(out, decision);
+    } else {
+        htmlReviewCell(out, model, items);
+    }
+}
+
+// With decisions or anything under review, a last column links the decision that acted on the
+// files, or gives one ready to paste.
 void duplicatesTable(const RankingModel& model, const Check& check, const std::string& attributes,
                      bool decided, OutputSink& out) {
     std::vector<HtmlColumn> columns = {{"Code"}, {"Name"}, {"Files"}};
@@ -260,7 +294,7 @@ void duplicatesTable(const RankingModel& model, const Check& check, const std::s
             }
             htmlCell(out, files);
             if (decided) {
-                htmlCheckDecisionCell(out, model.checks.duplicateDecisions[g]);
+                checkDecisionCell(out, model, model.checks.duplicateDecisions[g], nullptr, g);
             }
             out.put("</tr>\n");
         }
@@ -275,7 +309,8 @@ void outliersTable(const RankingModel& model, const Check& check, const std::str
         columns.push_back({"Decision"});
     }
     htmlTable(out, attributes, "", columns, check.found, [&] {
-        for (const Outlier& outlier : model.checks.outliers) {
+        for (size_t k = 0; k < model.checks.outliers.size(); ++k) {
+            const Outlier& outlier = model.checks.outliers[k];
             const RankedParticipant& p = participant(model, outlier.participantIndex);
             out.put("<tr>");
             htmlCell(out, escapeHtml(outlier.event->title()));
@@ -284,7 +319,7 @@ void outliersTable(const RankingModel& model, const Check& check, const std::str
             htmlTimeCell(out, outlier.time);
             htmlTimeCell(out, outlier.secondTime);
             if (decided) {
-                htmlCheckDecisionCell(out, outlier.decision);
+                checkDecisionCell(out, model, outlier.decision, outlier.event, k);
             }
             out.put("</tr>\n");
         }
@@ -307,7 +342,7 @@ void skippedLinesTable(const SeasonChanges& season, const Check& check,
 
 void renderChecks(const RunResults& run, OutputSink& out) {
     const RankingModel& model = run.ranking;
-    const bool decided = !model.league.decisions.empty();
+    const bool decided = !model.league.decisions.empty() || !model.checks.underReview.empty();
     out.put("<section id=\"checks\">\n<h2>Checks</h2>\n<p class=\"checks-note\">Checks only "
             "point to files worth a second look: they change nothing in the ranking, the "
             "report or the records.</p>\n");

@@ -57,7 +57,11 @@ void newRecords(const SeasonChanges& season, OutputSink& out) {
             out.put("<tr>");
             htmlCell(out, escapeHtml(record.event->title()));
             htmlTimeCell(out, record.now.hundredths);
-            htmlCell(out, escapeHtml(record.now.name) + " (" + escapeHtml(record.now.code) + ")");
+            htmlCell(out, escapeHtml(record.now.name) + " (" + escapeHtml(record.now.code) + ")" +
+                              (record.underReview ? " <a href=\"#check-outliers\" "
+                                                    "class=\"flag\">\xE2\x9A\x91 under "
+                                                    "review</a>"
+                                                  : ""));
             out.put("<td>");
             if (record.previous) {
                 htmlTime(out, record.previous->hundredths);

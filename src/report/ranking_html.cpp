@@ -305,7 +305,11 @@ class HtmlRenderer {
             std::snprintf(text, sizeof text, "<text x=\"0\" y=\"%d\">%d. ", top + 14,
                           static_cast<int>(standing.place));
             out_.put(text);
-            out_.put(escapeHtml(participant(standing.participantIndex).name));
+            const RankedParticipant& p = participant(standing.participantIndex);
+            out_.put(escapeHtml(p.name));
+            if (nameShared(model_, standing.participantIndex)) {
+                out_.put(" (" + escapeHtml(p.code) + ")");
+            }
             std::snprintf(text, sizeof text,
                           "</text><rect x=\"0\" y=\"%d\" width=\"%lld\" height=\"11\" rx=\"2\"/>"
                           "<text x=\"%lld\" y=\"%d\">%d</text>\n",

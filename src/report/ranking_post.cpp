@@ -3,6 +3,7 @@
 #include "model/time_text.h"
 #include "report/count_text.h"
 #include "report/movement_text.h"
+#include "report/post_decisions.h"
 
 #include <algorithm>
 
@@ -39,20 +40,30 @@ std::string secondsText(uint32_t hundredths) {
 class PostWriter {
   public:
     PostWriter(const RunResults& run, const std::string& pageName)
-        : model_(run.ranking), season_(run.season), pageName_(pageName) {}
+        : run_(run), model_(run.ranking), season_(run.season), pageName_(pageName) {}
 
     std::vector<std::string> lines() {
         title();
         podium();
         teams();
+        decisions();
+        underReview();
         if (season_ != nullptr && season_->hasPrevious) {
             movers();
             records();
             newDrivers();
+            leftDrivers();
         }
         if (!pageName_.empty()) {
             part();
-            lines_.push_back("Full ranking: " + chatText(pageName_));
+            // An autolink: its text is taken as it is, never as emphasis.
+            lines_.push_back("Full ranking: <" + pageName_ + ">");
+        }
+        // A line break alone is a space to a strict reader: two spaces make it a break.
+        for (size_t i = 0; i + 1 < lines_.size(); ++i) {
+            if (!lines_[i].empty() && !lines_[i + 1].empty()) {
+                lines_[i] += "  ";
+            }
         }
         return std::move(lines_);
     }
@@ -111,6 +122,29 @@ class PostWriter {
         lines_.push_back(std::move(line));
     }
 
+    void decisions() {
+        const std::vector<std::string> told = postDecisionLines(run_);
+        if (told.empty()) {
+            return;
+        }
+        part();
+        lines_.push_back("**Decisions**");
+        lines_.insert(lines_.end(), told.begin(), told.end());
+    }
+
+    void underReview() {
+        const std::vector<std::string> flagged = postReviewLines(model_);
+        if (flagged.empty()) {
+            return;
+        }
+        part();
+        lines_.push_back("**Under review**");
+        for (size_t i = 0; i < std::min(flagged.size(), ListedMost); ++i) {
+            lines_.push_back(flagged[i]);
+        }
+        more(flagged.size());
+    }
+
     void movers() {
         std::vector<size_t> climbed;
         for (size_t i = 0; i < model_.standings.size(); ++i) {
@@ -164,23 +198,45 @@ class PostWriter {
             lines_.push_back(r.event->title() + ": " + formatTime(r.now.hundredths) + " by " +
                              driverText(r.now.name, r.now.code) + ", " +
                              secondsText(*r.marginHundredths) + " faster than " +
-                             driverText(r.previous->name, r.previous->code));
+                             driverText(r.previous->name, r.previous->code) +
+                             (r.underReview ? ", under review" : ""));
         }
         more(broken.size());
     }
 
+    // Drivers not in the previous run's standings: with points for the first time in the
+    // season, or back after a run without.
     void newDrivers() {
-        std::vector<size_t> added;
-        for (size_t i = 0; i < model_.standings.size(); ++i) {
-            if (!season_->movements[i].previousPlace) {
-                added.push_back(i);
+        for (const bool first : {true, false}) {
+            std::vector<size_t> added;
+            for (size_t i = 0; i < model_.standings.size(); ++i) {
+                const StandingMovement& move = season_->movements[i];
+                if (!move.previousPlace && move.firstPoints == first) {
+                    added.push_back(i);
+                }
             }
+            standingsPart(first ? "**First points**" : "**Back in the standings**", added);
         }
+    }
+
+    void leftDrivers() {
+        if (season_->left.empty()) {
+            return;
+        }
+        part();
+        lines_.push_back("**Left**");
+        for (size_t k = 0; k < std::min(season_->left.size(), ListedMost); ++k) {
+            lines_.push_back(driverText(season_->left[k].name, season_->left[k].code));
+        }
+        more(season_->left.size());
+    }
+
+    void standingsPart(const char* heading, const std::vector<size_t>& added) {
         if (added.empty()) {
             return;
         }
         part();
-        lines_.push_back("**New in the standings**");
+        lines_.push_back(heading);
         for (size_t k = 0; k < std::min(added.size(), ListedMost); ++k) {
             const Standing& s = model_.standings[added[k]];
             lines_.push_back(driverText(model_, s.participantIndex) + ": place " +
@@ -195,6 +251,7 @@ class PostWriter {
         }
     }
 
+    const RunResults& run_;
     const RankingModel& model_;
     const SeasonChanges* season_;
     const std::string& pageName_;

@@ -24,9 +24,12 @@ std::string chatText(std::string_view text);
 // a line longer than `limit` stands alone. Blank lines at a message's edges are dropped.
 std::vector<std::string> chatMessages(const std::vector<std::string>& lines, size_t limit);
 
-// The post: the title, the podium and, with a season, the biggest movers, the records broken
-// and the new drivers, then where the page is (`pageName`, empty: no page). Messages are
-// separated by a line holding only PostMessageSeparator between blank lines.
+// The post: the title, the podium, the decisions, what is under review and, with a season,
+// the biggest movers, the records broken, the drivers with first points or back in the
+// standings and the drivers who left, then a link to the page (`pageName`, its web address;
+// empty: none). Each line followed by another ends in two spaces, a hard line break, so that
+// a CommonMark reader keeps it a line of its own. Messages are separated by a line holding
+// only PostMessageSeparator between blank lines.
 void renderPost(const RunResults& run, const std::string& pageName, OutputSink& out);
 std::string renderPost(const RunResults& run, const std::string& pageName = std::string());
 

@@ -188,11 +188,19 @@ void sweepFaults(const RunOptions& options) {
             }
         }
         std::string rest(std::istreambuf_iterator<char>(lines), {});
+        // The decisions that matched nothing are told last, after the run's own lines.
+        const size_t told = rest.find("\ndecision ");
+        const std::string misses = told != std::string::npos ? rest.substr(told + 1) : "";
+        rest.resize(told != std::string::npos ? told + 1 : rest.size());
 
         if (!hit) {
             // The sweep's end: the run as it is without faults.
             EXPECT_EQ(failedImports, 0);
             EXPECT_EQ(rest, updateLine + "... ok!\n");
+            EXPECT_EQ(misses, options.league.decisions.empty()
+                                  ? ""
+                                  : "decision 4 (exclude-driver, 2026-12-01) matched nothing: no "
+                                    "driver named \"Nobody\"\n");
             EXPECT_EQ(run.status, 0);
             EXPECT_EQ(records, withTables(recordsBefore, imported));
             EXPECT_EQ(report, completeReport(report, imported));

@@ -86,6 +86,76 @@ TEST(Decisions, EffectsAsNumbers) {
     }
 }
 
+// A decision that matched nothing says why: what it names that is not there and what is
+// close to it, or the earlier decision that had already done it.
+TEST(Decisions, MissesSayWhyAndWhatIsClose) {
+    using A = DecisionAction;
+    const std::vector<std::string> files = {"anna.kvr", "anna (2).kvr", "bert.kvr"};
+    const auto excludeFile = [](const char* file) { return decision(A::ExcludeFile, file, ""); };
+    const struct {
+        std::vector<Decision> decisions;
+        std::string expected; // the last decision's miss: "reason cover code/name/file"
+    } cases[] = {
+        {{decision(A::ExcludeDriver, "AAA", "Ana")}, "NoDriver 0 AAA/Anna/"},
+        {{decision(A::ExcludeDriver, "AAB", "anna")}, "NoDriver 0 AAA/Anna/"},
+        {{decision(A::AddPoints, "ZZZ", "Zoe Quist", nullptr, 0, 3)}, "NoDriver 0 //"},
+        // The name is right: the nearest code of that name, however far.
+        {{decision(A::ExcludeDriver, "xyz", "Bert")}, "OtherCode 0 BBB/Bert/"},
+        {{excludeFile("kvr/BERT.kvr")}, "NoFile 0 //bert.kvr"},
+        {{excludeFile("anna (3).kvr")}, "NoFile 0 //anna (2).kvr"},
+        {{excludeFile("bert (old).kvr")}, "NoFile 0 //"},
+        {{decision(A::ExcludeTime, "BBB", "Bert", "rally-1-stage-2")}, "TimeMissing 0 //"},
+        {{decision(A::ExcludeTime, "BBB", "Bert", "arcade-1"),
+          decision(A::AddTime, "BBB", "Bert", "arcade-1", 100)},
+         "Covered 1 //"},
+        {{decision(A::ExcludeTime, "BBB", "Bert", "arcade-1"),
+          decision(A::ExcludeTime, "BBB", "Bert", "arcade-1")},
+         "Covered 1 //"},
+        // Exclusions act first: a points adjustment written before one is still covered.
+        {{decision(A::AddPoints, "BBB", "Bert", nullptr, 0, 2), excludeFile("bert.kvr"),
+          decision(A::AddPoints, "BBB", "Bert", nullptr, 0, 2)},
+         "Covered 2 //"},
+        {{excludeFile("anna.kvr"), decision(A::ExcludeDriver, "AAA", "Anna"),
+          excludeFile("anna.kvr")},
+         "Covered 1 //"},
+    };
+    const char* reasons[] = {"None", "NoFile", "NoDriver", "OtherCode", "TimeMissing", "Covered"};
+    for (const auto& c : cases) {
+        const DecidedField decided = applyDecisions(c.decisions, field(), files);
+        const DecisionEffect& last = decided.effects.back();
+        EXPECT_FALSE(last.matched);
+        const DecisionMiss& miss = last.miss;
+        EXPECT_EQ(std::string(reasons[static_cast<int>(miss.reason)]) + " " +
+                      std::to_string(miss.coveredBy) + " " + miss.nearCode + "/" + miss.nearName +
+                      "/" + miss.nearFile,
+                  c.expected)
+            << c.decisions.back().name << c.decisions.back().file;
+        // A decision that matched has no miss.
+        for (const DecisionEffect& effect : decided.effects) {
+            EXPECT_EQ(effect.matched, effect.miss.reason == DecisionMissReason::None);
+        }
+    }
+}
+
+TEST(Decisions, EditDistanceCountsCodePointsAndIgnoresCase) {
+    const struct {
+        const char* a;
+        const char* b;
+        size_t distance;
+    } cases[] = {
+        {"kitten", "sitting", 3},
+        {"Jonas Ulrik", "jonas ulrich", 2},
+        {"", "abc", 3},
+        {"ODO", "odo", 0},
+        {"M\xC3\xBCller", "Muller", 1},
+        {"\xC3\x89mile", "\xC3\xA9mile", 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(foldedEditDistance(c.a, c.b), c.distance) << c.a << " " << c.b;
+        EXPECT_EQ(foldedEditDistance(c.b, c.a), c.distance) << c.b << " " << c.a;
+    }
+}
+
 // Every action once, with a name of its own: the league file reads them back by name.
 TEST(Decisions, ActionTableNamesEachActionOnce) {
     std::set<std::string> names;

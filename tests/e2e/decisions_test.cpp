@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <ctime>
+
 namespace {
 
 using kvrtest::GameFolder;
@@ -106,6 +108,47 @@ TEST(Decisions, EveryKindOfBadDecisionTouchesNothing) {
     files.emplace_back("[[decision]]\ndate = 2026-12-01T10:00:00\nreason = \"r\"\n" + action,
                        "2:8: \"date\" in [[decision]] must be a date");
     files.emplace_back("decision = 3\n", "1:12: \"decision\" must be one [[decision]] table");
+    // A decision dated after the run's day.
+    files.emplace_back("[[decision]]\ndate = 2999-01-01\nreason = \"r\"\n" + action,
+                       "2:8: \"date\" in [[decision]] is 2999-01-01, after today (");
+    // Numbers say what was wrong with them.
+    const std::string points = "action = \"add-points\"\ncode = \"CHT\"\nname = \"Driver CHT\"\n";
+    for (const auto& [value, fault] :
+         {std::pair("2.5", "2.5 is not a whole number"), std::pair("-1001", "-1001 is below -1000"),
+          std::pair("0", "0 changes nothing"),
+          std::pair("\"7\"", "\"7\" is a text, not a number")}) {
+        files.emplace_back(Head + points + "points = " + value + "\n",
+                           std::string("7:10: \"points\" in [[decision]] must be a whole number "
+                                       "from -1000 to 1000, not 0: ") +
+                               fault + "\n");
+    }
+    files.emplace_back("[points]\nplaces = [10, 5.5]\n",
+                       "2:15: the points of place 2 must be a whole number from 0 to 100: 5.5 is "
+                       "not a whole number\n");
+    files.emplace_back("[points]\nbest_rallies = 9\n",
+                       "2:16: \"best_rallies\" in [points] must be a whole number from 1 to 8: 9 "
+                       "is above 8\n");
+    files.emplace_back(Head + "action = \"add-time\"\n" +
+                           "code = \"CHT\"\nname = \"Driver CHT\"\n" +
+                           "event = \"arcade-1\"\nseconds = 1.005\n",
+                       "8:11: \"seconds\" in [[decision]] must be a number from 0.01 to 3600, in "
+                       "hundredths: 1.005 is finer than hundredths\n");
+    // A points adjustment for one class names a class of the league.
+    files.emplace_back(Head + points + "points = 3\nclass = \"Heavy\"\n" +
+                           "[[class]]\nname = \"Light\"\n",
+                       "8:9: no [[class]] is named \"Heavy\"\n");
+    files.emplace_back(Head + action + "class = \"Light\"\n[[class]]\nname = \"Light\"\n",
+                       "6:1: \"class\" does not go with the action \"exclude-file\"\n");
+    // A key under a header still commented out, or under none.
+    files.emplace_back("# The page.\n# [outputs]\n# The page.\nhtml = \"r.html\"\n",
+                       "4:1: unknown key \"html\": is the `[outputs]` line above it still "
+                       "commented out?\n");
+    files.emplace_back("# [points]\n# [[class]]\nname = \"Manual\"\n",
+                       "3:1: unknown key \"name\": is the `[[class]]` line above it still "
+                       "commented out?\n");
+    files.emplace_back("# [outputs]\ntie_break = \"count-back\"\n",
+                       "2:1: unknown key \"tie_break\": it belongs under a `[points]` line\n");
+    files.emplace_back("# [outputs]\nhtmll = \"r.html\"\n", "2:1: unknown key \"htmll\"\n");
     // A good decision before a bad one does not act either.
     files.emplace_back(Head + action + Head + "action = \"add-points\"\n",
                        "6:1: a [[decision]] with the action \"add-points\" needs \"code\"");
@@ -170,6 +213,117 @@ TEST(Decisions, AnExcludedTimeNeverReachesTheRecordsFile) {
                   "code": null, "name": null, "file": "aaa copy.kvr", "event": null,
                   "seconds": null, "points": null, "matched": true,
                   "effect": "excluded 1 file"}])"));
+}
+
+// A decision that matches nothing is told on the console after the run, with why and what is
+// close; the run goes on.
+TEST(Decisions, ADecisionThatMatchesNothingIsToldAfterTheRun) {
+    const std::string cht = "code = \"CHT\"\nname = \"Driver CHT\"\n";
+    const struct {
+        std::string decisions;
+        std::string line; // the last line of the console
+    } cases[] = {
+        {Head + "action = \"exclude-driver\"\ncode = \"CHT\"\nname = \"Driver CHD\"\n",
+         "decision 1 (exclude-driver, 2026-12-01) matched nothing: no driver named \"Driver "
+         "CHD\"; did you mean \"Driver CHT\" (CHT)?"},
+        {Head + "action = \"add-points\"\npoints = 3\ncode = \"cht\"\nname = \"Driver CHT\"\n",
+         "decision 1 (add-points, 2026-12-01) matched nothing: no driver \"Driver CHT\" has the "
+         "code \"cht\"; did you mean \"Driver CHT\" (CHT)?"},
+        {Head + "action = \"exclude-driver\"\ncode = \"QQQ\"\nname = \"Jonas Ulrik\"\n",
+         "decision 1 (exclude-driver, 2026-12-01) matched nothing: no driver named \"Jonas "
+         "Ulrik\""},
+        {Head + "action = \"exclude-file\"\nfile = \"kvr/CHT.kvr\"\n",
+         "decision 1 (exclude-file, 2026-12-01) matched nothing: no participant file named "
+         "\"kvr/CHT.kvr\" (the key takes the bare file name); did you mean \"cht.kvr\"?"},
+        {Head + "action = \"exclude-file\"\nfile = \"bbb (old).kvr\"\n",
+         "decision 1 (exclude-file, 2026-12-01) matched nothing: no participant file named "
+         "\"bbb (old).kvr\""},
+        {Head + "action = \"exclude-time\"\nevent = \"Arcade Sweden\"\ncode = \"BBB\"\n"
+                "name = \"Driver BBB\"\n",
+         "decision 1 (exclude-time, 2026-12-01) matched nothing: Driver BBB (BBB) has no time in "
+         "Arcade Sweden"},
+        {Head + "action = \"exclude-time\"\nevent = \"arcade-1\"\n" + cht + Head +
+             "action = \"exclude-time\"\nevent = \"Arcade Italy\"\n" + cht,
+         "decision 2 (exclude-time, 2026-12-01) matched nothing: already excluded by decision 1"},
+        {Head + "action = \"add-time\"\nevent = \"arcade-1\"\nseconds = 5\n" + cht + Head +
+             "action = \"exclude-driver\"\n" + cht,
+         "decision 1 (add-time, 2026-12-01) matched nothing: already excluded by decision 2"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.decisions);
+        GameFolder game;
+        addGroup(game);
+        kvrtest::writeText(game / "kvrrank.toml", c.decisions);
+        kvrtest::ProcessResult result = run(game.path());
+        EXPECT_EQ(result.exitStatus, 0) << result.errors;
+        EXPECT_EQ(result.errors, "");
+        const std::string expected = "... ok!\n" + c.line + "\n";
+        ASSERT_GE(result.output.size(), expected.size());
+        EXPECT_EQ(result.output.substr(result.output.size() - expected.size()), expected)
+            << result.output;
+    }
+}
+
+// Today as the league file writes a date.
+std::string today() {
+    const std::time_t now = std::time(nullptr);
+    char text[32];
+    return std::strftime(text, sizeof text, "%Y-%m-%d", std::localtime(&now)) > 0 ? text : "";
+}
+
+// --review lists each flagged result with a decision ready to paste; pasted as it stands, the
+// next run applies it: nothing is flagged without a decision. (The records file after it:
+// season_post_test.cpp.)
+TEST(Decisions, TheReviewListingPastedSettlesEveryFlag) {
+    GameFolder game;
+    addGroup(game);
+    const auto untouched = kvrtest::snapshot(game.path());
+    kvrtest::ProcessResult listed = run(game.path(), {"--review"});
+    ASSERT_EQ(listed.exitStatus, 0) << listed.errors;
+    EXPECT_EQ(listed.errors, "");
+    // --review writes nothing.
+    EXPECT_EQ(kvrtest::snapshot(game.path()), untouched);
+    EXPECT_EQ(listed.output,
+              "# Under review: 2 flagged results that no decision covers, each counting until "
+              "you decide.\n# To decide one, paste its block into the league file.\n\n"
+              "# Arcade Italy: 00:10.00 by Driver CHT (CHT) in cht.kvr, an outlier (place 2: "
+              "00:30.00)\n[[decision]]\ndate = " +
+                  today() +
+                  "\naction = \"exclude-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\n"
+                  "event = \"Arcade Italy\"\nreason = \"outlier: 00:10.00, place 2 00:30.00\" # "
+                  "say why, in your own words\n\n"
+                  "# aaa copy.kvr: Driver AAA (AAA) again, as in aaa.kvr\n[[decision]]\ndate = " +
+                  today() +
+                  "\naction = \"exclude-file\"\nfile = \"aaa copy.kvr\"\nreason = \"a copy of "
+                  "aaa.kvr\" # say why, in your own words\n");
+
+    // The page flags the outlier where it is listed, and gives each block in the checks.
+    ASSERT_EQ(run(game.path(), {"--html", "r.html"}).exitStatus, 0);
+    const std::string flagged = kvrtest::readText(game / "r.html");
+    EXPECT_NE(flagged.find("<td class=\"n\">00:10.00 <a href=\"#check-outliers\" "
+                           "class=\"flag\">\u2691 outlier</a></td>"),
+              std::string::npos);
+    size_t blocks = 0;
+    for (size_t at = 0; (at = flagged.find("\u2691 Under review</span><details class=\"ready\">"
+                                           "<summary>Decision to paste</summary><pre>[[decision]]\n"
+                                           "date = " +
+                                               today(),
+                                           at)) != std::string::npos;
+         ++at) {
+        ++blocks;
+    }
+    EXPECT_EQ(blocks, 2u);
+
+    kvrtest::writeText(game / "kvrrank.toml", listed.output);
+    kvrtest::ProcessResult decided = run(game.path(), {"--json", "r.json", "--html", "r.html"});
+    ASSERT_EQ(decided.exitStatus, 0) << decided.errors;
+    EXPECT_EQ(decided.output.find("matched nothing"), std::string::npos) << decided.output;
+    const Json checks = Json::parse(kvrtest::readText(game / "r.json"))["checks"];
+    EXPECT_EQ(checks["outliers"][0]["decision"], 1);
+    EXPECT_EQ(checks["duplicates"][0]["decision"], 2);
+    EXPECT_EQ(kvrtest::readText(game / "r.html").find("\u2691"), std::string::npos);
+    EXPECT_EQ(run(game.path(), {"--review"}).output,
+              "# Nothing under review: every flagged result has a decision.\n");
 }
 
 // Standings as "code points adjustment" from the JSON, and the first lines of ranking.txt's
@@ -280,13 +434,19 @@ TEST(Decisions, ThePageShowsEachDecisionWhereItActs) {
              "href=\"#decision-1\">Decision 1</a></td>",
              "aaa.<wbr>kvr</td><td><a href=\"#decision-3\">Decision 3</a></td>",
              // The table, a decision that matched nothing in its own words.
-             "<tr id=\"decision-1\"><td class=\"n\">1</td><td>2026-12-01</td><td>Time "
+             "<tr id=\"decision-1\"><td class=\"n\">1</td><td class=\"at\">2026-12-01</td><td>Time "
              "penalty</td><td>Driver CHT (CHT)</td><td>Arcade Italy</td><td>edited</td><td>Arcade "
              "Italy: 00:10.00 to 00:30.01</td></tr>",
-             "<td>+9 points</td></tr>",
-             "<tr id=\"decision-4\"><td class=\"n\">4</td><td>2026-12-01</td><td>Exclude "
+             "<td>+9 points, in the overall and every class standings</td></tr>",
+             // The adjustment counts in the class's standings too.
+             "<td>BBB</td><td><a href=\"#driver-3\">Driver BBB</a></td><td class=\"n\">0</td>",
+             "<td class=\"n\">6</td><td class=\"n\">15 (+9)</td></tr>\n</tbody>\n</table></div>\n"
+             "<details>",
+             "<tr id=\"decision-4\"><td class=\"n\">4</td><td "
+             "class=\"at\">2026-12-01</td><td>Exclude "
              "time</td><td>Driver CHT (CHT)</td><td>Finland 1</td><td>edited</td><td><span "
-             "class=\"note\">Matched nothing: changed nothing.</span></td></tr>",
+             "class=\"note\">Matched nothing: Driver CHT (CHT) has no time in Finland "
+             "1.</span></td></tr>",
          }) {
         EXPECT_NE(page.find(html), std::string::npos) << html;
     }

@@ -47,7 +47,8 @@ void addGroup(GameFolder& game) {
 
 const std::string League =
     "[outputs]\nhtml = \"ranking.html\"\njson = \"out/ranking.json\"\ncsv = \"ranking.csv\"\n"
-    "post = \"week.md\"\nhistory = \"season.jsonl\"\n[points]\nplaces = [25, 18, 15]\ntie_break = "
+    "post = \"week.md\"\nhistory = \"season.jsonl\"\npage_url = \"https://example.org/r.html\"\n"
+    "[points]\nplaces = [25, 18, 15]\ntie_break = "
     "\"count-back\"\n"
     "[[class]]\nname = \"Manual gearbox\"\ntransmission = \"MT\"\n";
 
@@ -88,6 +89,12 @@ TEST(League, EveryKindOfBadLeagueFileTouchesNothing) {
          "2:16: \"best_rallies\" in [points] must be a whole number from 1 to 8", nullptr},
         {"[outputs]\nhtml = \"r.html\"\nhtm = \"x.html\"\n",
          "3:1: unknown key \"htm\" in [outputs]", nullptr},
+        // The page's address: on the web, whole, nothing a chat would cut.
+        {"[outputs]\npage_url = \"ranking.html\"\n",
+         "2:12: \"page_url\" in [outputs] must be a web address in quotes", nullptr},
+        {"[outputs]\npage_url = \"https://e.org/a b.html\"\n", "2:12: \"page_url\"", nullptr},
+        {"[outputs]\npage_url = \"https://e.org/<b>\"\n", "2:12: \"page_url\"", nullptr},
+        {"[outputs]\npage_url = true\n", "2:12: \"page_url\"", nullptr},
         {"[[class]]\ntransmission = \"MT\"\n", "1:1: a [[class]] needs a name", nullptr},
         {"[[class]]\nname = \" \"\n", "2:8: the name of a [[class]] is empty", nullptr},
         {"[[class]]\nname = \"A\"\ntransmission = \"manual\"\n",
@@ -183,8 +190,11 @@ TEST(League, ADoubleClickRunWritesWhatTheFileNamesUnderItsRules) {
     }
     EXPECT_EQ(lines, 2u);
     EXPECT_EQ(json["standings"][0]["movement"], 0);
-    EXPECT_EQ(kvrtest::readText(game / "week.md").find("1. Driver BBB (BBB): 43 pts =\n"),
+    EXPECT_EQ(kvrtest::readText(game / "week.md").find("1. Driver BBB (BBB): 43 pts =  \n"),
               kvrtest::readText(game / "week.md").find("\n\n1. ") + 2);
+    // The post ends with a link to where the page is published.
+    const std::string post = kvrtest::readText(game / "week.md");
+    EXPECT_EQ(post.substr(post.size() - 45), "\n\nFull ranking: <https://example.org/r.html>\n");
 }
 
 // A class names vehicles from either end of the game's list, in any case, and ranks their times.
@@ -298,6 +308,7 @@ TEST(League, NewLeagueStartsAFileAndNeverReplacesOne) {
     // It is no run: every output option, and --league, beside it is a bad command line.
     std::vector<std::vector<std::string>> beside = {{"--league", "kvrrank.toml"},
                                                     {"--archive", "2025.jsonl"},
+                                                    {"--review"},
                                                     {"--watch"},
                                                     {"--serve", "8080"},
                                                     {"--lan"}};
@@ -307,8 +318,8 @@ TEST(League, NewLeagueStartsAFileAndNeverReplacesOne) {
                                             : std::vector<std::string>{kind.option});
         }
     }
-    // --league, --archive, the live board's three, and the six outputs.
-    ASSERT_EQ(beside.size(), 11u);
+    // --league, --archive, --review, the live board's three, and the six outputs.
+    ASSERT_EQ(beside.size(), 12u);
     for (std::vector<std::string> arguments : beside) {
         SCOPED_TRACE(arguments.front());
         const std::string option = arguments.front();

@@ -197,4 +197,46 @@ TEST(LeagueRanking, ClassesRankOnlyTheTimesOfTheirVehicles) {
     }
 }
 
+// Points adjustments count in every standings the driver is in, or in the one class named.
+TEST(LeagueRanking, ClassStandingsCountAdjustmentsUnderBestRallies) {
+    // A drives a hoshin arc MT, B a marlet 140 AT (both Light), C an arden vela (not Light).
+    // Finland 1: A 12, B 8, C 6; France 1: B 12, A 8; Arcade Italy: B 12, A 8. The best rally
+    // counts: A 12 + 8 = 20, B 12 + 12 = 24, C 6.
+    const std::vector<uint8_t> usual = {8, MarletAt, 0};
+    const std::vector<Finish> finishes = {
+        {&eventOf(0, 0), "ABC"}, {&eventOf(2, 0), "BA"}, {arcade(0), "BA"}};
+    LeagueRules rules;
+    rules.bestRallies = 1;
+    rules.classes = {{"Light", AnyTransmission, uint64_t{1} << 8 | uint64_t{1} << 10}};
+    std::vector<ParticipantRecord> participants;
+    ranked(finishes, rules, participants, usual);
+    // A +5 and C +2 everywhere; B -10 in Light only; C +3 in a class the league lacks.
+    DecidedField decided;
+    decided.records = participants;
+    decided.excludedBy.assign(26, 0);
+    decided.adjustments.assign(26, 0);
+    decided.adjustments[0] = 5;
+    decided.adjustments[2] = 2;
+    decided.classAdjustments = {{"Light", std::vector<int>(26, 0)},
+                                {"Heavy", std::vector<int>(26, 0)}};
+    decided.classAdjustments[0].points[1] = -10;
+    decided.classAdjustments[1].points[2] = 3;
+    RankingOptions options;
+    options.league = rules;
+    options.decided = &decided;
+    const RankingModel m =
+        computeRankingModel(decided.records.data(), 26, {}, ReportTime{}, options);
+    EXPECT_EQ(table(m.standings), "A25 B24 C8");
+    ASSERT_EQ(m.classes.size(), 1u);
+    const std::vector<Standing>& light = m.classes[0].standings;
+    // C has no Light time: its adjustment does not bring it into Light's standings.
+    EXPECT_EQ(table(light), "A25 B14");
+    ASSERT_EQ(light.size(), 2u);
+    EXPECT_EQ(light[0].adjustment, 5);
+    EXPECT_EQ(light[1].adjustment, -10);
+    // Under best-of-one, A's France and B's Finland are struck in the class too.
+    EXPECT_EQ(light[0].countedRallies, 1u);
+    EXPECT_EQ(light[1].countedRallies, 4u);
+}
+
 } // namespace

@@ -639,14 +639,20 @@ TEST(RankingHtml, TablesHoldTheStandingsAndEveryListingOfTheTextReport) {
                     f.model
                         .participants[static_cast<size_t>(modelListing.results[k].participantIndex)]
                         .gameName()));
+                // An outlier that no decision covers is flagged beside its time.
+                const std::string flag =
+                    underReviewAt(f.model, modelListing.results[k].participantIndex,
+                                  *modelListing.event) != nullptr
+                        ? " \u2691 outlier"
+                        : "";
                 // The name cell holds the vehicle again, for a narrow screen.
                 const std::string gap =
                     line.gap.empty() ? "" : "+" + formatDuration(hundredths(line.gap));
-                EXPECT_EQ(results[k],
-                          std::vector<std::string>({std::to_string(line.place), line.code,
-                                                    name + line.vehicle + ", " + line.transmission,
-                                                    line.vehicle, line.transmission,
-                                                    formatDuration(hundredths(line.time)), gap}))
+                EXPECT_EQ(results[k], std::vector<std::string>(
+                                          {std::to_string(line.place), line.code,
+                                           name + line.vehicle + ", " + line.transmission,
+                                           line.vehicle, line.transmission,
+                                           formatDuration(hundredths(line.time)) + flag, gap}))
                     << event;
             }
         }
@@ -750,12 +756,20 @@ TEST(RankingHtml, DriverSectionsPointsGridAndChecksShowWhatTheJsonHolds) {
                 const Json& r = driver["results"][k];
                 const auto gap = r["gap_hundredths"].get<uint32_t>();
                 const Json& toNext = r["to_next_place_hundredths"];
-                EXPECT_EQ(results[k], std::vector<std::string>(
-                                          {columnName(r["event"]), formatDuration(r["hundredths"]),
-                                           r["place_in_field"].dump() + "/" + r["field"].dump(),
-                                           gap == 0 ? "" : "+" + formatDuration(gap),
-                                           toNext.is_null() ? "" : "-" + formatDuration(toNext),
-                                           r["points"].dump()}));
+                // Without a league, every outlier is under review and flagged beside its time.
+                std::string flag;
+                for (const Json& outlier : json["checks"]["outliers"]) {
+                    flag = outlier["event"] == r["event"] && outlier["index"] == driver["index"]
+                               ? " \u2691 outlier"
+                               : flag;
+                }
+                EXPECT_EQ(results[k],
+                          std::vector<std::string>(
+                              {columnName(r["event"]), formatDuration(r["hundredths"]) + flag,
+                               r["place_in_field"].dump() + "/" + r["field"].dump(),
+                               gap == 0 ? "" : "+" + formatDuration(gap),
+                               toNext.is_null() ? "" : "-" + formatDuration(toNext),
+                               r["points"].dump()}));
             }
         }
         EXPECT_EQ(html.find(" id=\"driver-", at), std::string::npos);
@@ -780,7 +794,12 @@ TEST(RankingHtml, DriverSectionsPointsGridAndChecksShowWhatTheJsonHolds) {
             for (const Json& file : group["files"]) {
                 files += (files.empty() ? "" : ", ") + file.get<std::string>();
             }
-            EXPECT_EQ(rows[g], std::vector<std::string>({group["code"], group["name"], files}));
+            // No league: every group is under review, its copies each with a decision to paste.
+            ASSERT_EQ(rows[g].size(), 4u);
+            EXPECT_EQ(rows[g],
+                      std::vector<std::string>({group["code"], group["name"], files, rows[g][3]}));
+            EXPECT_EQ(rows[g][3].rfind("\u2691 Under reviewDecision to paste[[decision]]\n", 0), 0u)
+                << rows[g][3];
         }
         at = 0;
         std::string outliers = between(checks, at, "<table id=\"outliers\">", "</table>");
@@ -798,7 +817,10 @@ TEST(RankingHtml, DriverSectionsPointsGridAndChecksShowWhatTheJsonHolds) {
                                     outlier["name"].get<std::string>() + " (" +
                                         outlier["code"].get<std::string>() + ")",
                                     outlier["file"], formatDuration(outlier["hundredths"]),
-                                    formatDuration(outlier["second_hundredths"])}));
+                                    formatDuration(outlier["second_hundredths"]), rows[o].back()}));
+            EXPECT_EQ(rows[o].back().rfind("\u2691 Under reviewDecision to paste[[decision]]\n", 0),
+                      0u);
+            EXPECT_NE(rows[o].back().find("action = \"exclude-time\"\n"), std::string::npos);
         }
     }
 }
@@ -967,12 +989,28 @@ TEST(LeagueExports, JsonAndPageShowTheRulesTheCountedRalliesAndEachClass) {
             ASSERT_NE(at, std::string::npos) << id;
             size_t from = 0;
             Rows rows = tableRows(
-                between(section, from, "<table id=\"" + id + "-standings\">", "</table>"));
+                between(section, from, "<table id=\"" + id + "-standings\" class=\"class-grid\">",
+                        "</table>"));
             ASSERT_EQ(rows.size(), standings.size());
             for (size_t s = 0; s < rows.size(); ++s) {
-                EXPECT_EQ(rows[s], std::vector<std::string>(
-                                       {standings[s]["place"].dump(), standings[s]["code"],
-                                        standings[s]["name"], standings[s]["points"].dump()}));
+                // Place, code, name, the eight rallies, the arcade and the total.
+                ASSERT_EQ(rows[s].size(), 3u + RallyCount + 2u);
+                EXPECT_EQ(std::vector<std::string>(rows[s].begin(), rows[s].begin() + 3),
+                          std::vector<std::string>({standings[s]["place"].dump(),
+                                                    standings[s]["code"], standings[s]["name"]}));
+                EXPECT_EQ(rows[s].back(), standings[s]["points"].dump());
+                // The rallies that count and the arcade add up to the total; a struck one
+                // is left out.
+                const Standing& standing = ranking.standings[s];
+                int sum = std::stoi(rows[s][3 + RallyCount]);
+                for (int r = 0; r < RallyCount; ++r) {
+                    const std::string cell = rows[s][3 + static_cast<size_t>(r)];
+                    sum += (standing.countedRallies >> r & 1u) != 0 ? std::stoi(cell) : 0;
+                }
+                EXPECT_EQ(sum, standing.points) << id;
+                if (f.model.league.bestRallies == 0) {
+                    EXPECT_EQ(section.find("<s>"), std::string::npos) << id; // all count
+                }
             }
             size_t tables = 0;
             for (size_t t = section.find("class=\"class-listing\""); t != std::string::npos;

@@ -19,6 +19,8 @@ using namespace kvr;
 using kvrtest::ParticipantFileBuilder;
 
 const ReportTime Noon{2026, 12, 7, 12, 5, 9};
+// Where the organiser publishes the page.
+const std::string PageUrl = "https://example.org/league/week_1.html";
 
 // A driver: code, name and stored times of Finland 1 and 2 (0: none).
 struct Entry {
@@ -58,6 +60,16 @@ const std::vector<Entry> Now = {{"ANN", "Ann", 25001, 100001},
                                 {"CID", "Cid", 5001, 120001},
                                 {"DAN", "Dan", 40001, 130001}};
 
+// The part of the post under `heading`, to the next blank line; "" when there is none.
+std::string partOf(const std::string& post, const std::string& heading) {
+    const size_t start = post.find("**" + heading + "**");
+    if (start == std::string::npos) {
+        return std::string();
+    }
+    const size_t end = post.find("\n\n", start);
+    return post.substr(start, end == std::string::npos ? end : end + 1 - start);
+}
+
 TEST(ChatPost, PartsFollowTheSeason) {
     const Season before = runOf(Before);
     Season now = runOf(Now);
@@ -68,7 +80,13 @@ TEST(ChatPost, PartsFollowTheSeason) {
     const Season withoutBea = runOf({Before[0], Before[2]});
     const SeasonChanges oneClimbs = history::compareSeason(
         history::readHistory(history::snapshotLine(before.model)), withoutBea.model);
-    const std::string title = "**Dustline Rally 2.0: ranking of 2026-12-07**\n";
+    // Each line followed by another ends in two spaces: a hard line break.
+    const std::string title = "**Dustline Rally 2.0: ranking of 2026-12-07**  \n";
+    // Both of this run's records are outliers that no decision covers.
+    const std::string review =
+        "**Under review**  \n"
+        "Finland 1: 00:50.00 by Cid (CID), an outlier (place 2: 02:30.00)  \n"
+        "Finland 2: 11:40.00 by Bea (BEA), an outlier (place 2: 16:40.00)\n";
     const struct {
         const char* what;
         const SeasonChanges* season;
@@ -76,41 +94,205 @@ TEST(ChatPost, PartsFollowTheSeason) {
         std::string post;
     } cases[] = {
         {"no history", nullptr, "",
-         title + "4 drivers\n\n"
-                 "1. Bea (BEA): 20 pts\n"
-                 "2. Cid (CID): 18 pts\n"
-                 "3. Ann (ANN): 14 pts\n"},
-        {"a new history", &fresh, "week_1.html",
-         title + "4 drivers, first run of the season\n\n"
-                 "1. Bea (BEA): 20 pts\n"
-                 "2. Cid (CID): 18 pts\n"
-                 "3. Ann (ANN): 14 pts\n\n"
-                 "Full ranking: week\\_1.html\n"},
-        {"a second run", &season, "r.html",
-         title + "4 drivers, 2 records broken\n\n"
-                 "1. Bea (BEA): 20 pts \u25B21\n"
-                 "2. Cid (CID): 18 pts \u25B21\n"
-                 "3. Ann (ANN): 14 pts \u25BC2\n\n"
-                 "**Biggest movers**\n"
-                 "Bea (BEA): \u25B21 to place 1\n"
-                 "Cid (CID): \u25B21 to place 2\n\n"
-                 "**Records broken**\n"
-                 "Finland 2: 11:40.00 by Bea (BEA), 300.00 s faster than Ann (ANN)\n"
-                 "Finland 1: 00:50.00 by Cid (CID), 50.00 s faster than Ann (ANN)\n\n"
-                 "**New in the standings**\n"
-                 "Dan (DAN): place 4, 8 pts\n\n"
-                 "Full ranking: r.html\n"},
+         title +
+             "4 drivers\n\n"
+             "1. Bea (BEA): 20 pts  \n"
+             "2. Cid (CID): 18 pts  \n"
+             "3. Ann (ANN): 14 pts\n\n" +
+             review},
+        {"a new history", &fresh, PageUrl,
+         title +
+             "4 drivers, first run of the season\n\n"
+             "1. Bea (BEA): 20 pts  \n"
+             "2. Cid (CID): 18 pts  \n"
+             "3. Ann (ANN): 14 pts\n\n" +
+             review + "\nFull ranking: <https://example.org/league/week_1.html>\n"},
+        // Dan scores for the first time in the season.
+        {"a second run", &season, PageUrl,
+         title +
+             "4 drivers, 2 records broken\n\n"
+             "1. Bea (BEA): 20 pts \u25B21  \n"
+             "2. Cid (CID): 18 pts \u25B21  \n"
+             "3. Ann (ANN): 14 pts \u25BC2\n\n" +
+             review +
+             "\n**Biggest movers**  \n"
+             "Bea (BEA): \u25B21 to place 1  \n"
+             "Cid (CID): \u25B21 to place 2\n\n"
+             "**Records broken**  \n"
+             "Finland 2: 11:40.00 by Bea (BEA), 300.00 s faster than Ann (ANN), under review  \n"
+             "Finland 1: 00:50.00 by Cid (CID), 50.00 s faster than Ann (ANN), under review\n\n"
+             "**First points**  \n"
+             "Dan (DAN): place 4, 8 pts\n\n"
+             "Full ranking: <https://example.org/league/week_1.html>\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         EXPECT_EQ(renderPost(RunResults(now.model, c.season), c.page), c.post);
     }
+    // Bea's file is gone.
     EXPECT_EQ(renderPost(RunResults(withoutBea.model, &oneClimbs)),
               title + "2 drivers, 0 records broken\n\n"
-                      "1. Ann (ANN): 24 pts =\n"
+                      "1. Ann (ANN): 24 pts =  \n"
                       "2. Cid (CID): 16 pts \u25B21\n\n"
-                      "**Biggest movers**\n"
-                      "Cid (CID): \u25B21 to place 2\n");
+                      "**Under review**  \n"
+                      "Finland 1: 01:40.00 by Ann (ANN), an outlier (place 2: 05:00.00)\n\n"
+                      "**Biggest movers**  \n"
+                      "Cid (CID): \u25B21 to place 2\n\n"
+                      "**Left**  \n"
+                      "Bea (BEA)\n");
+}
+
+// A driver back in the standings after a run without points is told apart from one who
+// scores for the first time.
+TEST(ChatPost, FirstPointsAndBackInTheStandingsAreToldApart) {
+    const Season first = runOf(Before);
+    // Bea's and Cid's times are too slow to score: ten faster drivers.
+    std::vector<Entry> crowded = {Before[0], Before[1]};
+    for (int i = 0; i < 10; ++i) {
+        crowded.push_back({"F" + std::to_string(i), "Fast " + std::to_string(i),
+                           static_cast<uint32_t>(10002 + i), 100002});
+    }
+    crowded.push_back({"CID", "Cid", 90001, 0});
+    const Season second = runOf(crowded);
+    Season third = runOf(Now);
+    const SeasonChanges season =
+        history::compareSeason(history::readHistory(history::snapshotLine(first.model) +
+                                                    history::snapshotLine(second.model)),
+                               third.model);
+    const std::string post = renderPost(RunResults(third.model, &season));
+    EXPECT_EQ(partOf(post, "First points"), "**First points**  \nDan (DAN): place 4, 8 pts\n");
+    EXPECT_EQ(partOf(post, "Back in the standings"),
+              "**Back in the standings**  \nBea (BEA): place 1, 20 pts  \n"
+              "Cid (CID): place 2, 18 pts\n");
+    // The ten fast drivers of the run before have no file now.
+    EXPECT_NE(partOf(post, "Left").find("**Left**  \nFast 0 (F0)  \nFast 1 (F1)  \n"),
+              std::string::npos)
+        << post;
+}
+
+// A run decided by the league's decisions, its records as imported kept beside it.
+struct DecidedRun {
+    std::vector<ParticipantRecord> imported;
+    DecidedField decided;
+    RankingModel model;
+};
+
+void decide(DecidedRun& run, const std::vector<Entry>& entries,
+            const std::vector<Decision>& decisions) {
+    const Season read = runOf(entries);
+    run.imported = read.records;
+    std::vector<std::string> files;
+    for (const Entry& e : entries) {
+        files.push_back(e.name + ".kvr");
+    }
+    run.decided = applyDecisions(decisions, read.records, files);
+    RankingOptions options;
+    options.league.file = "kvrrank.toml";
+    options.league.decisions = decisions;
+    options.decided = &run.decided;
+    options.imported = run.imported.data();
+    run.model =
+        computeRankingModel(run.decided.records.data(),
+                            static_cast<int32_t>(run.decided.records.size()), files, Noon, options);
+}
+
+Decision decisionOf(DecisionAction action, const char* code, const char* name, const char* reason) {
+    Decision d;
+    d.year = 2026;
+    d.month = 12;
+    d.day = 1;
+    d.action = action;
+    d.code = code;
+    d.name = name;
+    d.reason = reason;
+    return d;
+}
+
+// The decisions are told once, in the run where they first act (every one that acts without a
+// season), with the records they took away.
+TEST(ChatPost, DecisionsAreToldWhenTheyFirstAct) {
+    using A = DecisionAction;
+    std::vector<Decision> decisions = {
+        decisionOf(A::ExcludeTime, "CID", "Cid", "impossible time"),
+        decisionOf(A::AddTime, "CID", "Cid", "cut the *chicane*"),
+        decisionOf(A::AddPoints, "BEA", "Bea", "late file"),
+        decisionOf(A::ExcludeFile, "", "", "a copy"),
+        decisionOf(A::ExcludeDriver, "ZZZ", "Nobody", "never here"),
+    };
+    decisions[0].event = eventOfKey("rally-1-stage-1");
+    decisions[1].event = eventOfKey("rally-1-stage-2");
+    decisions[1].hundredths = 550;
+    decisions[2].points = -3;
+    decisions[3].file = "Dan.kvr";
+    const std::vector<Entry> field = {Now[0], Now[1], Now[2], Now[3]};
+    DecidedRun now, again;
+    decide(now, field, decisions);
+    decide(again, field, decisions);
+    // The run before, undecided: Cid held Finland 1 at 00:50.00.
+    const Season before = runOf(field);
+    const SeasonChanges fresh = history::compareSeason(history::readHistory(""), now.model);
+    const SeasonChanges second = history::compareSeason(
+        history::readHistory(history::snapshotLine(before.model)), now.model);
+    // The run after: the same decisions matched before; nothing new is told.
+    const SeasonChanges third =
+        history::compareSeason(history::readHistory(history::snapshotLine(before.model) +
+                                                    history::snapshotLine(now.model)),
+                               again.model);
+    const std::string told = "**Decisions**  \n"
+                             "Cid (CID), Finland 1 00:50.00 excluded (impossible time)  \n"
+                             "Cid (CID) +5.50 s on Finland 2 (cut the \\*chicane\\*)  \n"
+                             "Bea (BEA) -3 points (late file)  \n"
+                             "file Dan.kvr of Dan (DAN) excluded (a copy)";
+    const struct {
+        const char* what;
+        const SeasonChanges* season;
+        std::string part;
+    } cases[] = {
+        {"no season", nullptr, told + "\n"},
+        {"a new season", &fresh, told + "\n"},
+        // Finland 1 goes back to Bea; Finland 2 stays Bea's, Cid's penalty changes nothing.
+        {"a second run", &second,
+         told + "  \nFinland 1: record annulled, back to 02:30.00 by Bea (BEA)\n"},
+        {"a run after", &third, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(partOf(renderPost(RunResults(now.model, c.season)), "Decisions"), c.part);
+    }
+}
+
+// A flagged result that no decision covers is listed as under review, and so is a record it
+// set; once a decision covers it, it is neither.
+TEST(ChatPost, FlaggedResultsWithoutADecisionAreUnderReview) {
+    const std::vector<Entry> field = {
+        Before[0], Before[1], Before[2], {"ODO", "Odo", 1001, 0}, {"BEA", "Bea", 20001, 110001}};
+    const Season before = runOf(Before);
+    const std::string history = history::snapshotLine(before.model);
+    DecidedRun open, settled;
+    decide(open, field, {});
+    Decision exclude = decisionOf(DecisionAction::ExcludeTime, "ODO", "Odo", "impossible");
+    exclude.event = eventOfKey("rally-1-stage-1");
+    decide(settled, field, {exclude});
+    const SeasonChanges openSeason =
+        history::compareSeason(history::readHistory(history), open.model);
+    const SeasonChanges settledSeason =
+        history::compareSeason(history::readHistory(history), settled.model);
+    const std::string openPost = renderPost(RunResults(open.model, &openSeason));
+    // The copy is the file of the longer name: Bea's second file, in the report as "Bea.kvr"
+    // for both; the group's first file is kept.
+    EXPECT_EQ(partOf(openPost, "Under review"),
+              "**Under review**  \n"
+              "Finland 1: 00:10.00 by Odo (ODO), an outlier (place 2: 01:40.00)  \n"
+              "file Bea.kvr: Bea (BEA) again, as in Bea.kvr\n");
+    EXPECT_NE(openPost.find("Finland 1: 00:10.00 by Odo (ODO), 90.00 s faster than Ann (ANN), "
+                            "under review"),
+              std::string::npos)
+        << openPost;
+    const std::string settledPost = renderPost(RunResults(settled.model, &settledSeason));
+    EXPECT_EQ(partOf(settledPost, "Under review"),
+              "**Under review**  \nfile Bea.kvr: Bea (BEA) again, as in Bea.kvr\n");
+    EXPECT_EQ(settledPost.find("under review"), std::string::npos) << settledPost;
+    EXPECT_EQ(partOf(settledPost, "Records broken"), "");
 }
 
 // Lines are packed into messages of at most the limit, in order, never cut; blank lines do not
@@ -179,10 +361,13 @@ TEST(ChatPost, ALongSeasonSplitsIntoMessages) {
         return records;
     };
     const std::vector<ParticipantRecord> earlier = field(false), later = field(true);
-    const RankingModel first =
-        computeRankingModel(earlier.data(), static_cast<int32_t>(earlier.size()), {}, Noon);
+    // Without the checks: every stage's new time is an outlier here, which is not the point.
+    RankingOptions unchecked;
+    unchecked.checks = false;
+    const RankingModel first = computeRankingModel(
+        earlier.data(), static_cast<int32_t>(earlier.size()), {}, Noon, unchecked);
     const RankingModel second =
-        computeRankingModel(later.data(), static_cast<int32_t>(later.size()), {}, Noon);
+        computeRankingModel(later.data(), static_cast<int32_t>(later.size()), {}, Noon, unchecked);
     const SeasonChanges season =
         history::compareSeason(history::readHistory(history::snapshotLine(first)), second);
     const std::string post = renderPost(RunResults(second, &season), "page.html");
@@ -212,7 +397,7 @@ TEST(ChatPost, ALongSeasonSplitsIntoMessages) {
         }
     }
     EXPECT_EQ(records, 10u); // ten of Finland's stages, each beaten once
-    EXPECT_EQ(messages.back().substr(messages.back().size() - 24), "Full ranking: page.html\n");
+    EXPECT_EQ(messages.back().substr(messages.back().size() - 26), "Full ranking: <page.html>\n");
 }
 
 #ifndef _WIN32
@@ -236,7 +421,7 @@ TEST(ChatPost, NamesThatTryToCommandTheChatStayPlainText) {
         const SeasonChanges season = history::compareSeason(
             history::readHistory(history::snapshotLine(before.model)), now.model);
         posts += (posts.empty() ? "" : "\n\n---\n\n") +
-                 renderPost(RunResults(now.model, &season), hostile[i] + ".html");
+                 renderPost(RunResults(now.model, &season), PageUrl);
         shown.push_back(hostile[i]);
         shown.push_back(code);
     }
@@ -245,7 +430,7 @@ TEST(ChatPost, NamesThatTryToCommandTheChatStayPlainText) {
     kvrtest::writeText(folder / "names.json", shown.dump());
     const kvrtest::ProcessResult check = kvrtest::runProgram(
         "/usr/bin/python3", folder.path(),
-        {KVR_CHAT_CHECK, (folder / "post.md").string(), (folder / "names.json").string()});
+        {KVR_CHAT_CHECK, (folder / "post.md").string(), (folder / "names.json").string(), PageUrl});
     EXPECT_EQ(check.exitStatus, 0)
         << check.output << check.errors << "(the check needs Debian's python3-markdown-it)";
     // Every hostile name is in the posts three times: on the podium, with its record and as new.

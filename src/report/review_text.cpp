@@ -1,0 +1,99 @@
+#include "report/review_text.h"
+
+#include "data/text.h"
+#include "model/time_text.h"
+#include "report/count_text.h"
+
+#include <cstdio>
+
+namespace kvr {
+
+namespace {
+
+// A TOML basic string: quotes and backslashes escaped, control characters as \uXXXX.
+std::string tomlString(const std::string& text) {
+    std::string out = "\"";
+    for (char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04X", byte);
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    return out + "\"";
+}
+
+const RankedParticipant& participant(const RankingModel& model, int32_t index) {
+    return model.participants[static_cast<size_t>(index)];
+}
+
+std::string driverText(const RankedParticipant& p) {
+    return p.name + " (" + p.code + ")";
+}
+
+} // namespace
+
+std::string decisionBlock(const Decision& decision) {
+    std::string block =
+        "[[decision]]\ndate = " + formatDate(decision.year, decision.month, decision.day) + "\n" +
+        "action = " + tomlString(decisionActionName(decision.action)) + "\n";
+    for (std::string_view field : decisionActionInfo(decision.action).fields) {
+        if (field == "file") {
+            block += "file = " + tomlString(decision.file) + "\n";
+        } else if (field == "code") {
+            block += "code = " + tomlString(decision.code) + "\n";
+        } else if (field == "name") {
+            block += "name = " + tomlString(decision.name) + "\n";
+        } else if (field == "event" && decision.event != nullptr) {
+            block += "event = " + tomlString(decision.event->title()) + "\n";
+        } else if (field == "points") {
+            block += "points = " + std::to_string(decision.points) + "\n";
+            if (!decision.className.empty()) {
+                block += "class = " + tomlString(decision.className) + "\n";
+            }
+        } else if (field == "seconds") {
+            std::string seconds = std::to_string(decision.hundredths / 100);
+            if (decision.hundredths % 100 != 0) {
+                const std::string cents = std::to_string(decision.hundredths % 100);
+                seconds += "." + std::string(cents.size() < 2 ? "0" : "") + cents;
+            }
+            block += "seconds = " + seconds + "\n";
+        }
+    }
+    return block + "reason = " + tomlString(decision.reason) + " # say why, in your own words\n";
+}
+
+std::string reviewItemText(const RankingModel& model, const ReviewItem& item) {
+    const RankedParticipant& p = participant(model, item.participantIndex);
+    if (item.event != nullptr) {
+        const Outlier& outlier = model.checks.outliers[item.check];
+        return item.event->title() + ": " + formatTime(outlier.time) + " by " + driverText(p) +
+               " in " + p.file + ", an outlier (place 2: " + formatTime(outlier.secondTime) + ")";
+    }
+    return p.file + ": " + driverText(p) + " again, as in " +
+           participant(model, item.keptIndex).file;
+}
+
+std::string reviewListing(const RankingModel& model) {
+    const std::vector<ReviewItem>& items = model.checks.underReview;
+    if (items.empty()) {
+        return "# Nothing under review: every flagged result has a decision.\n";
+    }
+    std::string text =
+        "# Under review: " + countText(items.size(), "flagged result", "flagged results") +
+        " that no decision covers, each counting until you decide.\n"
+        "# To decide one, paste its block into the league file.\n";
+    for (const ReviewItem& item : items) {
+        // A name with a line end would end the comment: control characters are shown as '?'.
+        text += "\n# " + safeText(reviewItemText(model, item)) + "\n" + decisionBlock(item.ready);
+    }
+    return text;
+}
+
+} // namespace kvr

@@ -1,0 +1,25 @@
+// What is under review, as the organiser acts on it: each flagged result that no decision
+// covers, with a [[decision]] block ready to paste into the league file.
+#pragma once
+
+#include "data/decisions.h"
+#include "model/run_results.h"
+
+#include <string>
+#include <vector>
+
+namespace kvr {
+
+// `decision` as a [[decision]] block of the league file: its lines, each ended by "\n", the
+// reason last with a comment that asks for the organiser's own words.
+std::string decisionBlock(const Decision& decision);
+
+// One line for a result under review: "Finland 2: 01:02.00 by Olga Dorn (ODO) in odo.kvr, an
+// outlier (place 2: 03:02.63)", or "odo (2).kvr: Olga Dorn (ODO) again, as in odo.kvr".
+std::string reviewItemText(const RankingModel& model, const ReviewItem& item);
+
+// The listing of --review: a comment line for each result under review followed by its block,
+// so that the whole of it can be pasted; a comment alone when nothing is under review.
+std::string reviewListing(const RankingModel& model);
+
+} // namespace kvr
