@@ -22,6 +22,14 @@ const char* const DriverStyle =
     ".flag{color:#b8321f;white-space:nowrap}"
     ".ready pre{margin:.25rem 0;font-size:.85rem;white-space:pre-wrap}"
     "@media screen and (prefers-color-scheme:dark){.flag{color:#ff8a75}}"
+    // On a phone a flag takes a line of its own under what it flags, and a check's decision,
+    // ready to paste, a row of its own under the check's other cells.
+    "@media screen and (max-width:40rem){.flag{display:block;white-space:normal;font-size:.85rem}"
+    ".ready pre{font-size:.8rem;overflow-wrap:anywhere}"
+    "#outliers tr{display:grid;grid-template-columns:1.1fr 1.3fr 1fr .9fr .9fr}"
+    "#duplicates tr{display:grid;grid-template-columns:.7fr 1.3fr 1.4fr}"
+    "#outliers tr>:nth-child(6),#duplicates tr>:nth-child(4){grid-column:1/-1}"
+    "#outliers th:nth-child(6),#duplicates th:nth-child(4){display:none}}"
     // On a phone each decision is a block: number and date, then a line for each field.
     "@media screen and (max-width:36rem){#decision-table thead{position:absolute;left:-9999px}"
     "#decision-table tr{display:grid;grid-template-columns:auto 1fr;padding:.3rem 0}"
