@@ -163,7 +163,9 @@ TEST(Decisions, EveryKindOfBadDecisionTouchesNothing) {
         EXPECT_EQ(result.exitStatus, 2);
         EXPECT_EQ(result.output, "");
         EXPECT_EQ(result.errors.find('\n'), result.errors.size() - 1) << result.errors;
-        EXPECT_EQ(result.errors.rfind("kvrrank: kvrrank.toml:" + error, 0), 0u) << result.errors;
+        EXPECT_EQ(result.errors.rfind(kvrtest::platformText("kvrrank: kvrrank.toml:" + error), 0),
+                  0u)
+            << result.errors;
         EXPECT_EQ(kvrtest::snapshot(game.path()), before);
     }
 }
@@ -257,7 +259,7 @@ TEST(Decisions, ADecisionThatMatchesNothingIsToldAfterTheRun) {
         kvrtest::ProcessResult result = run(game.path());
         EXPECT_EQ(result.exitStatus, 0) << result.errors;
         EXPECT_EQ(result.errors, "");
-        const std::string expected = "... ok!\n" + c.line + "\n";
+        const std::string expected = kvrtest::platformText("... ok!\n" + c.line + "\n");
         ASSERT_GE(result.output.size(), expected.size());
         EXPECT_EQ(result.output.substr(result.output.size() - expected.size()), expected)
             << result.output;
@@ -284,10 +286,11 @@ TEST(Decisions, TheReviewListingPastedSettlesEveryFlag) {
     // --review writes nothing.
     EXPECT_EQ(kvrtest::snapshot(game.path()), untouched);
     EXPECT_EQ(listed.output,
-              "# Under review: 2 flagged results that no decision covers, each counting until "
-              "you decide.\n# To decide one, paste its block into the league file.\n\n"
-              "# Arcade Italy: 00:10.00 by Driver CHT (CHT) in cht.kvr, an outlier (place 2: "
-              "00:30.00)\n[[decision]]\ndate = " +
+              kvrtest::platformText(
+                  "# Under review: 2 flagged results that no decision covers, each counting until "
+                  "you decide.\n# To decide one, paste its block into the league file.\n\n"
+                  "# Arcade Italy: 00:10.00 by Driver CHT (CHT) in cht.kvr, an outlier (place 2: "
+                  "00:30.00)\n[[decision]]\ndate = " +
                   today() +
                   "\naction = \"exclude-time\"\ncode = \"CHT\"\nname = \"Driver CHT\"\n"
                   "event = \"Arcade Italy\"\nreason = \"outlier: 00:10.00, place 2 00:30.00\" # "
@@ -295,7 +298,7 @@ TEST(Decisions, TheReviewListingPastedSettlesEveryFlag) {
                   "# aaa copy.kvr: Driver AAA (AAA) again, as in aaa.kvr\n[[decision]]\ndate = " +
                   today() +
                   "\naction = \"exclude-file\"\nfile = \"aaa copy.kvr\"\nreason = \"a copy of "
-                  "aaa.kvr\" # say why, in your own words\n");
+                  "aaa.kvr\" # say why, in your own words\n"));
 
     // The page flags the outlier where it is listed, and gives each block in the checks.
     ASSERT_EQ(run(game.path(), {"--html", "r.html"}).exitStatus, 0);
@@ -323,7 +326,8 @@ TEST(Decisions, TheReviewListingPastedSettlesEveryFlag) {
     EXPECT_EQ(checks["duplicates"][0]["decision"], 2);
     EXPECT_EQ(kvrtest::readText(game / "r.html").find("\u2691"), std::string::npos);
     EXPECT_EQ(run(game.path(), {"--review"}).output,
-              "# Nothing under review: every flagged result has a decision.\n");
+              kvrtest::platformText("# Nothing under review: every flagged result has a "
+                                    "decision.\n"));
 }
 
 // Standings as "code points adjustment" from the JSON, and the first lines of ranking.txt's
