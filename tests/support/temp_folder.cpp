@@ -252,9 +252,17 @@ ProcessResult runProgram(const fs::path& program, const fs::path& folder,
     startup.hStdOutput = out;
     startup.hStdError = err;
     PROCESS_INFORMATION child{};
-    BOOL started =
-        CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                       CREATE_NO_WINDOW, nullptr, workingFolder.c_str(), &startup, &child);
+    // Wine now and then fails to start a large program while others start beside it: a few
+    // tries, a moment apart, before the test gives up.
+    BOOL started = FALSE;
+    for (int attempt = 0; attempt < 5 && !started; ++attempt) {
+        if (attempt > 0) {
+            Sleep(200);
+        }
+        started =
+            CreateProcessW(application.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                           CREATE_NO_WINDOW, nullptr, workingFolder.c_str(), &startup, &child);
+    }
     CloseHandle(out);
     CloseHandle(err);
     if (!started) {
