@@ -5,7 +5,9 @@
 #include "platform/fs.h"
 #include "records/records_file.h"
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 #include <vector>
 
 namespace kvr {
@@ -34,8 +36,15 @@ std::string folderOf(const std::string& resolved) {
 std::optional<std::string> historyProblem(platform::Env& env, const std::string& path) {
     std::vector<uint8_t> head(64 * 1024);
     size_t read = 0;
-    const platform::Status status =
+    platform::Status status =
         platform::readShared(env, path.c_str(), head.data(), head.size(), read);
+    // A run holds its history for the whole run, but another run's replacement of an export
+    // holds it only for a moment (Windows): held for a second, it is held for good.
+    for (int look = 0; look < 20 && !status && status.reason() == platform::HeldByAnotherProgram;
+         ++look) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        status = platform::readShared(env, path.c_str(), head.data(), head.size(), read);
+    }
     if (!status) {
         // Held: perhaps a history in use, which a replacement would take from under its run.
         // Any other failure is told by the export's own write, if that fails.
