@@ -17,7 +17,7 @@ LIMIT = 2000
 ZWSP = "\u200b"
 SEPARATOR = "\n\n---\n\n"
 HEADINGS = ("Dustline Rally 2.0: ranking of ", "Biggest movers", "Records broken",
-            "First points", "Back in the standings", "Left", "Decisions",
+            "New drivers", "First points", "Back in the standings", "Left", "Decisions",
             "Under review")
 ALLOWED = {"paragraph_open", "paragraph_close", "inline", "text", "softbreak", "hardbreak",
            "strong_open", "strong_close", "ordered_list_open", "ordered_list_close",

@@ -75,8 +75,10 @@ void compareWithSeason(const SeasonRead& history, ComputedRun& run) {
         run.seasonProblem = NotAHistory;
         return;
     }
-    run.season = history::compareSeason(digest, run.model);
-    run.historyEntry = history::textToAppend(history.content, history::snapshotLine(run.model));
+    const history::EntrantChange entrants = history::entrantChange(digest, run.model);
+    run.season = history::compareSeason(digest, run.model, &entrants);
+    run.historyEntry =
+        history::textToAppend(history.content, history::snapshotLine(run.model, &entrants));
 }
 
 std::optional<ComputedRun> computeRun(platform::Env& env, const RunOptions& options,

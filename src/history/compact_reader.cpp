@@ -27,14 +27,17 @@ class CompactReader {
             return false;
         }
         snapshot.at = std::move(at);
-        if (!list([&] { return standing(snapshot); }) || !literal(",\"records\":[") ||
-            !list([&] { return record(snapshot); })) {
+        if (!list([&] { return standing(snapshot.standings); }) ||
+            !literal(",\"records\":[") || !list([&] { return record(snapshot); })) {
             return false;
         }
         if (literal(",\"decisions\":[") && !list([&] { return decision(snapshot); })) {
             return false;
         }
-        if (!literal("}")) {
+        if (literal(",\"classes\":[") && !list([&] { return leagueClass(snapshot); })) {
+            return false;
+        }
+        if (!entrants(snapshot) || !literal("}")) {
             return false;
         }
         return at_ == end_;
@@ -72,17 +75,47 @@ class CompactReader {
         return true;
     }
 
-    bool standing(Snapshot& snapshot) {
+    bool standing(std::vector<SnapshotStanding>& standings) {
         SnapshotStanding s;
         uint64_t place = 0, points = 0;
         if (!(literal("{\"place\":") && number(place) && literal(",\"code\":") && text(s.code) &&
-              literal(",\"name\":") && text(s.name) && literal(",\"points\":") && number(points) &&
-              literal("}") && place > 0)) {
+              literal(",\"name\":") && text(s.name) && literal(",\"points\":"))) {
+            return false;
+        }
+        // Points below zero come from a decision's adjustment.
+        const bool negative = literal("-");
+        if (!(number(points) && literal("}") && place > 0 && !(negative && points == 0))) {
             return false;
         }
         s.place = static_cast<int32_t>(place);
-        s.points = static_cast<int32_t>(points);
-        snapshot.standings.push_back(std::move(s));
+        s.points = static_cast<int32_t>(negative ? -static_cast<int64_t>(points) : points);
+        standings.push_back(std::move(s));
+        return true;
+    }
+
+    bool leagueClass(Snapshot& snapshot) {
+        ClassSnapshot& read = snapshot.classes.emplace_back();
+        return literal("{\"name\":") && text(read.name) && literal(",\"standings\":[") &&
+               list([&] { return standing(read.standings); }) && literal("}");
+    }
+
+    bool driver(std::vector<DriverIdentity>& drivers) {
+        DriverIdentity& read = drivers.emplace_back();
+        return literal("{\"code\":") && text(read.code) && literal(",\"name\":") &&
+               text(read.name) && literal("}");
+    }
+
+    // All the entrants, or what changed since the run before; neither in older lines.
+    bool entrants(Snapshot& snapshot) {
+        if (literal(",\"entrants\":[")) {
+            snapshot.entrantsHeld = EntrantsHeld::All;
+            return list([&] { return driver(snapshot.entered); });
+        }
+        if (literal(",\"entered\":[")) {
+            snapshot.entrantsHeld = EntrantsHeld::Changes;
+            return list([&] { return driver(snapshot.entered); }) && literal(",\"gone\":[") &&
+                   list([&] { return driver(snapshot.gone); });
+        }
         return true;
     }
 

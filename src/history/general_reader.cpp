@@ -30,6 +30,44 @@ std::optional<int64_t> integerMember(const nlohmann::json& object, const char* k
     return value >= low && value <= high ? std::optional<int64_t>(value) : std::nullopt;
 }
 
+// The standings entries of an array that have every member, of the right type.
+std::vector<SnapshotStanding> standingsOf(const nlohmann::json& list) {
+    std::vector<SnapshotStanding> standings;
+    for (const nlohmann::json& entry : list) {
+        if (!entry.is_object()) {
+            continue;
+        }
+        auto place = integerMember(entry, "place", 1, INT32_MAX);
+        // Points below zero come from a decision's adjustment.
+        auto points = integerMember(entry, "points", -INT32_MAX, INT32_MAX);
+        const std::string* code = stringMember(entry, "code");
+        const std::string* name = stringMember(entry, "name");
+        if (place && points && code != nullptr && name != nullptr) {
+            standings.push_back(
+                {static_cast<int32_t>(*place), *code, *name, static_cast<int32_t>(*points)});
+        }
+    }
+    return standings;
+}
+
+// The {"code", "name"} entries of a member that is an array; nothing when it is not one.
+std::optional<std::vector<DriverIdentity>> driversMember(const nlohmann::json& object,
+                                                         const char* key) {
+    auto found = object.find(key);
+    if (found == object.end() || !found->is_array()) {
+        return std::nullopt;
+    }
+    std::vector<DriverIdentity> drivers;
+    for (const nlohmann::json& entry : *found) {
+        const std::string* code = entry.is_object() ? stringMember(entry, "code") : nullptr;
+        const std::string* name = entry.is_object() ? stringMember(entry, "name") : nullptr;
+        if (code != nullptr && name != nullptr) {
+            drivers.push_back({*code, *name});
+        }
+    }
+    return drivers;
+}
+
 // Any JSON object on the line, field by field.
 } // namespace
 
@@ -48,19 +86,7 @@ std::optional<Snapshot> parseGeneralSnapshot(std::string_view line) {
     }
     auto standings = json.find("standings");
     if (standings != json.end() && standings->is_array()) {
-        for (const nlohmann::json& entry : *standings) {
-            if (!entry.is_object()) {
-                continue;
-            }
-            auto place = integerMember(entry, "place", 1, INT32_MAX);
-            auto points = integerMember(entry, "points", 0, INT32_MAX);
-            const std::string* code = stringMember(entry, "code");
-            const std::string* name = stringMember(entry, "name");
-            if (place && points && code != nullptr && name != nullptr) {
-                snapshot.standings.push_back(
-                    {static_cast<int32_t>(*place), *code, *name, static_cast<int32_t>(*points)});
-            }
-        }
+        snapshot.standings = standingsOf(*standings);
     }
     auto records = json.find("records");
     if (records != json.end() && records->is_array()) {
@@ -89,6 +115,27 @@ std::optional<Snapshot> parseGeneralSnapshot(std::string_view line) {
                 entry.get<int64_t>() <= INT32_MAX) {
                 snapshot.decisions.push_back(static_cast<int32_t>(entry.get<int64_t>()));
             }
+        }
+    }
+    auto classes = json.find("classes");
+    if (classes != json.end() && classes->is_array()) {
+        for (const nlohmann::json& entry : *classes) {
+            const std::string* name = entry.is_object() ? stringMember(entry, "name") : nullptr;
+            auto classStandings = name != nullptr ? entry.find("standings") : entry.end();
+            if (name != nullptr && classStandings != entry.end() && classStandings->is_array()) {
+                snapshot.classes.push_back({*name, standingsOf(*classStandings)});
+            }
+        }
+    }
+    std::optional<std::vector<DriverIdentity>> entered = driversMember(json, "entrants");
+    if (entered) {
+        snapshot.entrantsHeld = EntrantsHeld::All;
+        snapshot.entered = std::move(*entered);
+    } else if ((entered = driversMember(json, "entered"))) {
+        if (std::optional<std::vector<DriverIdentity>> gone = driversMember(json, "gone")) {
+            snapshot.entrantsHeld = EntrantsHeld::Changes;
+            snapshot.entered = std::move(*entered);
+            snapshot.gone = std::move(*gone);
         }
     }
     return snapshot;

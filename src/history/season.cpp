@@ -19,9 +19,9 @@ const DriverIdentity& driverOf(const RankingModel& model, const Standing& standi
 // Each driver's standings in a run, in its order: a driver with several files has several.
 using StandingsByDriver = std::map<uint32_t, std::vector<const RunStanding*>>;
 
-StandingsByDriver standingsOf(const HistoryRun& run) {
+StandingsByDriver standingsOf(const std::vector<RunStanding>& standings) {
     StandingsByDriver found;
-    for (const RunStanding& s : run.standings) {
+    for (const RunStanding& s : standings) {
         found[s.driver].push_back(&s);
     }
     return found;
@@ -43,11 +43,12 @@ struct ThisRunsDriver {
     size_t copy;
 };
 
-std::vector<ThisRunsDriver> driversOf(const HistoryDigest& history, const RankingModel& model) {
+std::vector<ThisRunsDriver> driversOf(const HistoryDigest& history, const RankingModel& model,
+                                      const std::vector<Standing>& standings) {
     std::map<DriverIdentity, size_t> seen;
     std::vector<ThisRunsDriver> drivers;
-    drivers.reserve(model.standings.size());
-    for (const Standing& standing : model.standings) {
+    drivers.reserve(standings.size());
+    for (const Standing& standing : standings) {
         const DriverIdentity& driver = driverOf(model, standing);
         drivers.push_back({history.driverNumber(driver), seen[driver]++});
     }
@@ -63,19 +64,20 @@ bool sameHolder(const RecordHolder& a, const RecordHolder& b) {
     return a.hundredths == b.hundredths && a.code == b.code && a.name == b.name;
 }
 
-// Each standing's place at the previous run, and how far it moved since.
-std::vector<StandingMovement> movements(const HistoryRun* previous, const RankingModel& model,
+// Each standing's place in the previous run's standings, and how far it moved since.
+std::vector<StandingMovement> movements(const std::vector<RunStanding>* previous,
+                                        const std::vector<Standing>& standings,
                                         const std::vector<ThisRunsDriver>& drivers) {
     StandingsByDriver before;
     if (previous != nullptr) {
         before = standingsOf(*previous);
     }
     std::vector<StandingMovement> found;
-    for (size_t i = 0; i < model.standings.size(); ++i) {
+    for (size_t i = 0; i < standings.size(); ++i) {
         StandingMovement move;
         if (const RunStanding* was = standingOf(before, drivers[i].number, drivers[i].copy)) {
             move.previousPlace = was->place;
-            move.movement = was->place - model.standings[i].place;
+            move.movement = was->place - standings[i].place;
         }
         found.push_back(move);
     }
@@ -150,7 +152,7 @@ void pointsOverRuns(const HistoryDigest& history, const RankingModel& model,
     std::vector<StandingsByDriver> runs;
     for (auto run = history.runs.end() - static_cast<std::ptrdiff_t>(earlier);
          run != history.runs.end(); ++run) {
-        runs.push_back(standingsOf(*run));
+        runs.push_back(standingsOf(run->standings));
         season.chartRuns.push_back(run->at ? safeText(*run->at) : std::string());
     }
     season.chartRuns.push_back(now);
@@ -183,12 +185,19 @@ void markFirstPoints(const HistoryDigest& history, const std::vector<ThisRunsDri
     }
 }
 
-// The drivers of the previous run's standings with no file in this run.
+// The drivers with a file in the previous run and none in this one: those the entrants say
+// (`gone`), or, when the history does not say who had a file, those of its standings.
 std::vector<DriverIdentity> leftSince(const HistoryDigest& history, const HistoryRun& previous,
-                                      const RankingModel& model) {
+                                      const RankingModel& model, const EntrantChange& entrants) {
+    std::vector<DriverIdentity> left;
+    if (!entrants.all) {
+        for (const DriverIdentity& driver : entrants.gone) {
+            left.push_back({safeText(driver.code), safeText(driver.name)});
+        }
+        return left;
+    }
     std::set<DriverIdentity> present(model.participants.begin(), model.participants.end());
     std::set<uint32_t> told;
-    std::vector<DriverIdentity> left;
     for (const RunStanding& standing : previous.standings) {
         const DriverIdentity& driver = history.driver(standing.driver);
         if (present.count(driver) == 0 && told.insert(standing.driver).second) {
@@ -196,6 +205,50 @@ std::vector<DriverIdentity> leftSince(const HistoryDigest& history, const Histor
         }
     }
     return left;
+}
+
+// The drivers with a file in this run whom no earlier run names: by place when they have
+// points, then in participant order. Known only when every earlier run says who had a file.
+std::vector<int32_t> newDrivers(const HistoryDigest& history, const RankingModel& model) {
+    std::vector<int32_t> found;
+    std::set<DriverIdentity> told;
+    for (const Standing& standing : model.standings) {
+        const DriverIdentity& driver = driverOf(model, standing);
+        if (!history.driverNumber(driver) && told.insert(driver).second) {
+            found.push_back(standing.participantIndex);
+        }
+    }
+    for (size_t p = 0; p < model.participants.size(); ++p) {
+        const RankedParticipant& driver = model.participants[p];
+        // A file a decision excluded takes no part.
+        if (driver.excludedBy == 0 && !history.driverNumber(driver) &&
+            told.insert(driver).second) {
+            found.push_back(static_cast<int32_t>(p));
+        }
+    }
+    return found;
+}
+
+// Each class's movements against the previous run's standings of the class of that name;
+// nothing for a class that run did not keep.
+std::vector<std::optional<std::vector<StandingMovement>>>
+classMovements(const HistoryDigest& history, const HistoryRun* previous,
+               const RankingModel& model) {
+    std::vector<std::optional<std::vector<StandingMovement>>> found(model.classes.size());
+    if (previous == nullptr) {
+        return found;
+    }
+    for (size_t c = 0; c < model.classes.size() && c < model.league.classes.size(); ++c) {
+        const std::string& name = model.league.classes[c].name;
+        const auto before = std::find_if(previous->classes.begin(), previous->classes.end(),
+                                         [&](const ClassRun& kept) { return kept.name == name; });
+        if (before != previous->classes.end()) {
+            const std::vector<Standing>& standings = model.classes[c].standings;
+            found[c] =
+                movements(&before->standings, standings, driversOf(history, model, standings));
+        }
+    }
+    return found;
 }
 
 // The decisions that match in this run and matched in none before it.
@@ -216,7 +269,8 @@ std::vector<int> firstDecisions(const HistoryDigest& history, const RankingModel
 
 } // namespace
 
-SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& model) {
+SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& model,
+                            const EntrantChange* entrants) {
     SeasonChanges season;
     season.runs = history.runs.size() + 1;
     season.skippedLines = history.skipped;
@@ -226,11 +280,18 @@ SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& mo
         season.previousAt = safeText(*previous->at);
     }
     const std::string now = formatIsoTime(model.time);
-    const std::vector<ThisRunsDriver> drivers = driversOf(history, model);
-    season.movements = movements(previous, model, drivers);
+    const std::vector<ThisRunsDriver> drivers = driversOf(history, model, model.standings);
+    season.movements =
+        movements(previous != nullptr ? &previous->standings : nullptr, model.standings, drivers);
+    season.classMovements = classMovements(history, previous, model);
     markFirstPoints(history, drivers, season);
     if (previous != nullptr) {
-        season.left = leftSince(history, *previous, model);
+        season.left = leftSince(history, *previous, model,
+                                entrants != nullptr ? *entrants : entrantChange(history, model));
+    }
+    season.entrantsKnown = previous != nullptr && history.everyRunHasEntrants;
+    if (season.entrantsKnown) {
+        season.newDrivers = newDrivers(history, model);
     }
     recordChanges(history, model, now, season);
     season.firstDecisions = firstDecisions(history, model);

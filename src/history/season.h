@@ -14,6 +14,9 @@ constexpr size_t SeasonChartDriverCount = 10;
 // The runs the chart shows, this one included: the last of the season.
 constexpr size_t ChartRunCount = 20;
 
-SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& model);
+// What changed since the history's runs. `entrants`: this run's against the last run, when
+// already worked out for the line (`entrantChange`).
+SeasonChanges compareSeason(const HistoryDigest& history, const RankingModel& model,
+                            const EntrantChange* entrants = nullptr);
 
 } // namespace kvr::history

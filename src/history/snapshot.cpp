@@ -4,11 +4,33 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <iterator>
+#include <set>
+
 namespace kvr::history {
 
 namespace {
 
 using Json = nlohmann::ordered_json;
+
+Json standingsJson(const RankingModel& model, const std::vector<Standing>& standings) {
+    Json list = Json::array();
+    for (const Standing& s : standings) {
+        const RankedParticipant& p = model.participants[static_cast<size_t>(s.participantIndex)];
+        list.push_back(
+            Json{{"place", s.place}, {"code", p.code}, {"name", p.name}, {"points", s.points}});
+    }
+    return list;
+}
+
+Json driversJson(const std::vector<DriverIdentity>& drivers) {
+    Json list = Json::array();
+    for (const DriverIdentity& d : drivers) {
+        list.push_back(Json{{"code", d.code}, {"name", d.name}});
+    }
+    return list;
+}
 
 } // namespace
 
@@ -20,13 +42,8 @@ std::optional<Snapshot> parseSnapshot(std::string_view line) {
     return parseGeneralSnapshot(line);
 }
 
-std::string snapshotLine(const RankingModel& model) {
-    Json standings = Json::array();
-    for (const Standing& s : model.standings) {
-        const RankedParticipant& p = model.participants[static_cast<size_t>(s.participantIndex)];
-        standings.push_back(
-            Json{{"place", s.place}, {"code", p.code}, {"name", p.name}, {"points", s.points}});
-    }
+std::string snapshotLine(const RankingModel& model, const EntrantChange* entrants) {
+    Json standings = standingsJson(model, model.standings);
     Json records = Json::array();
     for (const auto* listings : {&model.stages, &model.arcade}) {
         for (const EventListing& listed : *listings) {
@@ -56,6 +73,25 @@ std::string snapshotLine(const RankingModel& model) {
             }
         }
         line["decisions"] = std::move(decisions);
+    }
+    // Each class's standings, by name: the next run's class movements compare with them.
+    if (!model.classes.empty()) {
+        Json classes = Json::array();
+        for (size_t c = 0; c < model.classes.size() && c < model.league.classes.size(); ++c) {
+            classes.push_back(Json{{"name", model.league.classes[c].name},
+                                   {"standings", standingsJson(model, model.classes[c].standings)}});
+        }
+        line["classes"] = std::move(classes);
+    }
+    // Who had a file, so that the next run can tell new drivers and those who left: all of them
+    // when the run before is not known, else only what changed, which keeps a season of large
+    // fields small.
+    if (entrants == nullptr || entrants->all) {
+        line["entrants"] = driversJson(entrants != nullptr ? entrants->entered
+                                                           : entrantChange(HistoryDigest(), model).entered);
+    } else {
+        line["entered"] = driversJson(entrants->entered);
+        line["gone"] = driversJson(entrants->gone);
     }
     return line.dump(-1, ' ', false, Json::error_handler_t::replace) + "\n";
 }
@@ -98,13 +134,51 @@ uint32_t HistoryDigest::number(std::string&& code, std::string&& name) {
     return at->second;
 }
 
+std::vector<RunStanding> HistoryDigest::numbered(std::vector<SnapshotStanding>& standings) {
+    std::vector<RunStanding> run;
+    run.reserve(standings.size());
+    for (SnapshotStanding& s : standings) {
+        run.push_back({s.place, s.points, number(std::move(s.code), std::move(s.name))});
+    }
+    return run;
+}
+
+void HistoryDigest::addEntrants(Snapshot& snapshot) {
+    const bool builds = snapshot.entrantsHeld == EntrantsHeld::Changes && lastEntrants;
+    if (snapshot.entrantsHeld == EntrantsHeld::None ||
+        (snapshot.entrantsHeld == EntrantsHeld::Changes && !lastEntrants)) {
+        // No one can tell who had a file in this run, nor, from here on, who is new.
+        lastEntrants.reset();
+        everyRunHasEntrants = false;
+        return;
+    }
+    std::vector<uint32_t> entered;
+    for (DriverIdentity& d : snapshot.entered) {
+        entered.push_back(number(std::move(d.code), std::move(d.name)));
+    }
+    std::sort(entered.begin(), entered.end());
+    entered.erase(std::unique(entered.begin(), entered.end()), entered.end());
+    if (!builds) {
+        lastEntrants = std::move(entered);
+        return;
+    }
+    std::vector<uint32_t> gone;
+    for (DriverIdentity& d : snapshot.gone) {
+        gone.push_back(number(std::move(d.code), std::move(d.name)));
+    }
+    std::sort(gone.begin(), gone.end());
+    std::vector<uint32_t> stayed, now;
+    std::set_difference(lastEntrants->begin(), lastEntrants->end(), gone.begin(), gone.end(),
+                        std::back_inserter(stayed));
+    std::set_union(stayed.begin(), stayed.end(), entered.begin(), entered.end(),
+                   std::back_inserter(now));
+    lastEntrants = std::move(now);
+}
+
 void HistoryDigest::add(Snapshot&& snapshot) {
     HistoryRun run;
     run.at = std::move(snapshot.at);
-    run.standings.reserve(snapshot.standings.size());
-    for (SnapshotStanding& s : snapshot.standings) {
-        run.standings.push_back({s.place, s.points, number(std::move(s.code), std::move(s.name))});
-    }
+    run.standings = numbered(snapshot.standings);
     for (size_t n = 0; n < snapshot.records.size(); ++n) {
         if (std::optional<RecordHolder>& record = snapshot.records[n]) {
             run.records[n] = RunRecord{record->hundredths,
@@ -112,6 +186,10 @@ void HistoryDigest::add(Snapshot&& snapshot) {
         }
     }
     run.decisions = std::move(snapshot.decisions);
+    for (ClassSnapshot& c : snapshot.classes) {
+        run.classes.push_back({std::move(c.name), numbered(c.standings)});
+    }
+    addEntrants(snapshot);
     runs.push_back(std::move(run));
 }
 
@@ -130,6 +208,14 @@ Snapshot HistoryDigest::snapshot(size_t run) const {
         }
     }
     made.decisions = from.decisions;
+    for (const ClassRun& c : from.classes) {
+        ClassSnapshot& shown = made.classes.emplace_back();
+        shown.name = c.name;
+        for (const RunStanding& s : c.standings) {
+            const DriverIdentity& driver = this->driver(s.driver);
+            shown.standings.push_back({s.place, driver.code, driver.name, s.points});
+        }
+    }
     return made;
 }
 
@@ -144,6 +230,27 @@ void renameAlias(const std::map<DriverIdentity, DriverIdentity>& aliases, std::s
     if (found != aliases.end()) {
         code = found->second.code;
         name = found->second.name;
+    }
+}
+
+void renameAliases(const std::map<DriverIdentity, DriverIdentity>& aliases, Snapshot& snapshot) {
+    for (SnapshotStanding& standing : snapshot.standings) {
+        renameAlias(aliases, standing.code, standing.name);
+    }
+    for (std::optional<RecordHolder>& record : snapshot.records) {
+        if (record) {
+            renameAlias(aliases, record->code, record->name);
+        }
+    }
+    for (ClassSnapshot& c : snapshot.classes) {
+        for (SnapshotStanding& standing : c.standings) {
+            renameAlias(aliases, standing.code, standing.name);
+        }
+    }
+    for (auto* drivers : {&snapshot.entered, &snapshot.gone}) {
+        for (DriverIdentity& d : *drivers) {
+            renameAlias(aliases, d.code, d.name);
+        }
     }
 }
 
@@ -172,15 +279,8 @@ HistoryDigest readHistory(std::string_view text,
             digest.skipped.push_back({number, torn ? CutShortSnapshot : NotASnapshot});
             continue;
         }
-        if (aliases != nullptr) {
-            for (SnapshotStanding& standing : snapshot->standings) {
-                renameAlias(*aliases, standing.code, standing.name);
-            }
-            for (std::optional<RecordHolder>& record : snapshot->records) {
-                if (record) {
-                    renameAlias(*aliases, record->code, record->name);
-                }
-            }
+        if (aliases != nullptr && !aliases->empty()) {
+            renameAliases(*aliases, *snapshot);
         }
         for (size_t n = 0; n < snapshot->records.size(); ++n) {
             const std::optional<RecordHolder>& record = snapshot->records[n];
@@ -194,6 +294,41 @@ HistoryDigest readHistory(std::string_view text,
         digest.add(std::move(*snapshot));
     }
     return digest;
+}
+
+} // namespace kvr::history
+
+namespace kvr::history {
+
+EntrantChange entrantChange(const HistoryDigest& history, const RankingModel& model) {
+    EntrantChange change;
+    change.all = !history.lastEntrants;
+    std::set<DriverIdentity> seen;
+    std::vector<uint32_t> present;
+    for (const RankedParticipant& p : model.participants) {
+        const DriverIdentity driver{p.code, p.name};
+        if (!seen.insert(driver).second) {
+            continue; // a driver's second file
+        }
+        const std::optional<uint32_t> number = history.driverNumber(driver);
+        if (number) {
+            present.push_back(*number);
+        }
+        if (change.all || !number ||
+            !std::binary_search(history.lastEntrants->begin(), history.lastEntrants->end(),
+                                *number)) {
+            change.entered.push_back(driver);
+        }
+    }
+    if (!change.all) {
+        std::sort(present.begin(), present.end());
+        for (uint32_t number : *history.lastEntrants) {
+            if (!std::binary_search(present.begin(), present.end(), number)) {
+                change.gone.push_back(history.driver(number));
+            }
+        }
+    }
+    return change;
 }
 
 } // namespace kvr::history

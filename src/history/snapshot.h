@@ -28,12 +28,33 @@ struct SnapshotStanding {
     int32_t points = 0;
 };
 
+// A league class's standings in one run, under the class's name.
+struct ClassSnapshot {
+    std::string name;
+    std::vector<SnapshotStanding> standings;
+};
+
+// Who had a file in a run. A line holds all of them, or what changed since the run before it;
+// lines of earlier versions hold neither.
+enum class EntrantsHeld { None, All, Changes };
+
 struct Snapshot {
     std::optional<std::string> at;
     std::vector<SnapshotStanding> standings;
     // By event number. A line's "time" text is checked, not kept: the hundredths say it.
     std::array<std::optional<RecordHolder>, EventCount> records;
     std::vector<int32_t> decisions; // the league's decisions that matched in that run, from 1
+    std::vector<ClassSnapshot> classes;
+    EntrantsHeld entrantsHeld = EntrantsHeld::None;
+    std::vector<DriverIdentity> entered; // All: every entrant; Changes: those new since
+    std::vector<DriverIdentity> gone;    // Changes: the run before's entrants without a file
+};
+
+// This run's entrants against the last run of the history, as the line will hold them.
+struct EntrantChange {
+    bool all = true; // the last run's entrants are not known: `entered` is every entrant
+    std::vector<DriverIdentity> entered;
+    std::vector<DriverIdentity> gone;
 };
 
 // The snapshot on one line (without its line end); nothing when the line is not a JSON object
@@ -41,8 +62,9 @@ struct Snapshot {
 // the wrong type, are left out; so are records of unknown events, and repeats of an event.
 std::optional<Snapshot> parseSnapshot(std::string_view line);
 
-// This run's snapshot: one compact JSON line, ended by a line feed.
-std::string snapshotLine(const RankingModel& model);
+// This run's snapshot: one compact JSON line, ended by a line feed. Without `entrants`, the
+// line holds every entrant.
+std::string snapshotLine(const RankingModel& model, const EntrantChange* entrants = nullptr);
 
 // What is appended to a history that holds `existing`: `line`, after a line feed when the
 // history does not end with one, so that a torn last line stays on a line of its own.
@@ -71,11 +93,17 @@ struct RunRecord {
     uint32_t driver = 0;
 };
 
+struct ClassRun {
+    std::string name;
+    std::vector<RunStanding> standings;
+};
+
 struct HistoryRun {
     std::optional<std::string> at;
     std::vector<RunStanding> standings;                       // in the line's order
     std::array<std::optional<RunRecord>, EventCount> records; // by event number
     std::vector<int32_t> decisions;
+    std::vector<ClassRun> classes; // empty in lines of earlier versions, and without classes
 };
 
 // What a history file holds. Moved, never copied: the driver table refers into itself.
@@ -94,6 +122,11 @@ class HistoryDigest {
     bool tornSnapshot = false; // a skipped line that begins as a snapshot does
     // Each event's record whenever it changed, in file order.
     std::array<std::vector<RecordChangeRead>, EventCount> recordLog;
+    // The drivers with a file in the last run, by number, ascending; nothing when its line, or
+    // a line it builds on, does not say.
+    std::optional<std::vector<uint32_t>> lastEntrants;
+    // Every run says who had a file: a driver that no run names is then new to the season.
+    bool everyRunHasEntrants = true;
 
     // A file with lines of its own but no snapshot, not even a torn one, is no history.
     bool isHistory() const { return !runs.empty() || skipped.empty() || tornSnapshot; }
@@ -110,6 +143,8 @@ class HistoryDigest {
 
   private:
     uint32_t number(std::string&& code, std::string&& name);
+    std::vector<RunStanding> numbered(std::vector<SnapshotStanding>& standings);
+    void addEntrants(Snapshot& snapshot);
 
     std::map<DriverIdentity, uint32_t> numbers_;
     std::vector<const DriverIdentity*> drivers_; // the keys of numbers_, by number
@@ -119,5 +154,9 @@ class HistoryDigest {
 // A driver that `aliases` holds is read as the identity it maps to: the roster's name for them.
 HistoryDigest readHistory(std::string_view text,
                           const std::map<DriverIdentity, DriverIdentity>* aliases = nullptr);
+
+// This run's entrants, each driver once, against the history's last run: what changed when its
+// entrants are known, else all of them.
+EntrantChange entrantChange(const HistoryDigest& history, const RankingModel& model);
 
 } // namespace kvr::history

@@ -78,8 +78,17 @@ struct SeasonChanges {
     std::vector<RecordProgression> recordLog; // every event listed in this run, in order
     // The recordLog entries whose record this run annulled (its last change), in its order.
     std::vector<size_t> annulledNow;
-    // The drivers of the previous run's standings whose file is gone, in its order.
+    // The drivers with a file in the previous run and none now; when the history does not say
+    // who had a file, those of the previous run's standings, in its order.
     std::vector<DriverIdentity> left;
+    // Whether every earlier run says who had a file; then `newDrivers` is known.
+    bool entrantsKnown = false;
+    // Participants whose driver has a file for the first time in the season: those with points
+    // in standings order, then the others in participant order; each driver once.
+    std::vector<int32_t> newDrivers;
+    // One per league class: each class standing's movement as `movements`; nothing when the
+    // previous run kept no standings of a class by that name.
+    std::vector<std::optional<std::vector<StandingMovement>>> classMovements;
     // The league's decisions (from 1) that matched in this run and in no earlier one.
     std::vector<int> firstDecisions;
     std::vector<std::string> chartRuns; // the charted runs' times, oldest first

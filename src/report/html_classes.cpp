@@ -2,7 +2,9 @@
 
 #include "report/html_decisions.h"
 #include "report/html_drivers.h"
+#include "report/html_season.h"
 #include "report/html_text.h"
+#include "report/movement_text.h"
 
 namespace kvr {
 
@@ -92,7 +94,8 @@ void foldedListings(const RankingModel& model, OutputSink& out,
     out.put("</details>\n");
 }
 
-void classSection(const RankingModel& model, OutputSink& out, size_t c) {
+void classSection(const RankingModel& model, const SeasonChanges* season, OutputSink& out,
+                  size_t c) {
     const VehicleClass& vehicleClass = model.league.classes[c];
     const ClassRanking& ranking = model.classes[c];
     const std::string id = classSectionId(c);
@@ -108,9 +111,17 @@ void classSection(const RankingModel& model, OutputSink& out, size_t c) {
     }
     columns.push_back({"Arcade", "n"});
     columns.push_back({"Points", "n"});
+    const std::vector<StandingMovement>* moves =
+        season != nullptr && c < season->classMovements.size() && season->classMovements[c]
+            ? &*season->classMovements[c]
+            : nullptr;
+    if (moves != nullptr) {
+        columns.push_back(HtmlMoveColumn);
+    }
     htmlTable(out, "id=\"" + id + "-standings\" class=\"class-grid\"", "", columns,
               ranking.standings.size(), [&] {
-                  for (const Standing& standing : ranking.standings) {
+                  for (size_t i = 0; i < ranking.standings.size(); ++i) {
+                      const Standing& standing = ranking.standings[i];
                       const RankedParticipant& p = participant(model, standing.participantIndex);
                       out.put("<tr>");
                       htmlNumberCell(out, standing.place);
@@ -134,6 +145,9 @@ void classSection(const RankingModel& model, OutputSink& out, size_t c) {
                       }
                       htmlNumberCell(out, standing.arcadePoints);
                       htmlStandingPointsCell(out, standing);
+                      if (moves != nullptr) {
+                          out.put("<td class=\"move\">" + movementText((*moves)[i]) + "</td>");
+                      }
                       out.put("</tr>\n");
                   }
               });
@@ -163,9 +177,9 @@ void htmlClassNavigation(const RankingModel& model, OutputSink& out) {
     }
 }
 
-void renderClassSections(const RankingModel& model, OutputSink& out) {
+void renderClassSections(const RankingModel& model, const SeasonChanges* season, OutputSink& out) {
     for (size_t c = 0; c < model.classes.size() && c < model.league.classes.size(); ++c) {
-        classSection(model, out, c);
+        classSection(model, season, out, c);
     }
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "model/ranking_model.h"
+#include "model/season_changes.h"
 #include "report/output_sink.h"
 
 #include <string>
@@ -17,7 +18,8 @@ std::string classSectionId(size_t classIndex);
 void htmlClassNavigation(const RankingModel& model, OutputSink& out);
 
 // One section per class, in the league's order.
-void renderClassSections(const RankingModel& model, OutputSink& out);
+// With `season`, a class the previous run kept standings of shows each driver's movement in it.
+void renderClassSections(const RankingModel& model, const SeasonChanges* season, OutputSink& out);
 
 // The rules in force, under the points grid, when a league leaves rallies out of the totals.
 void htmlCountedRalliesNote(const RankingModel& model, OutputSink& out);

@@ -344,7 +344,7 @@ void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* liv
         htmlSeasonSections(run.ranking, *run.season, out);
     }
     renderer.listings();
-    renderClassSections(run.ranking, out);
+    renderClassSections(run.ranking, run.season, out);
     renderDriverSections(run.ranking, out);
     renderChecks(run, out);
     renderDecisions(run.ranking, out);

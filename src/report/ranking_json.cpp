@@ -2,6 +2,7 @@
 
 #include "report/decision_text.h"
 #include "report/json_writer.h"
+#include "report/review_text.h"
 
 namespace kvr {
 
@@ -127,12 +128,25 @@ class JsonRenderer {
                 out_.value(vehicles, "vehicles");
             }
             out_.beginArray("standings");
-            for (const Standing& standing : ranking.standings) {
+            // With a season, the movement in the class when the previous run kept its standings.
+            const std::optional<std::vector<StandingMovement>>* moves =
+                season_ != nullptr && c < season_->classMovements.size()
+                    ? &season_->classMovements[c]
+                    : nullptr;
+            for (size_t i = 0; i < ranking.standings.size(); ++i) {
+                const Standing& standing = ranking.standings[i];
                 const RankedParticipant& p = participant(standing.participantIndex);
-                out_.value(Json{{"place", standing.place},
-                                {"code", p.code},
-                                {"name", p.name},
-                                {"points", standing.points}});
+                Json entry{{"place", standing.place},
+                           {"code", p.code},
+                           {"name", p.name},
+                           {"points", standing.points}};
+                if (season_ != nullptr) {
+                    const StandingMovement move =
+                        moves != nullptr && *moves ? (**moves)[i] : StandingMovement();
+                    entry["previous_place"] = optional(move.previousPlace);
+                    entry["movement"] = optional(move.movement);
+                }
+                out_.value(entry);
             }
             out_.end();
             out_.beginArray("listings");
@@ -378,6 +392,7 @@ class JsonRenderer {
             out_.value(entry);
         }
         out_.end();
+        underReview();
         out_.beginArray("not_imported");
         for (const NotImported& file : notImported_) {
             out_.value(Json{{"file", file.file}, {"reason", file.reason}});
@@ -396,6 +411,25 @@ class JsonRenderer {
                 out_.value(Json{{"file", season.file}, {"reason", season.reason}});
             }
             out_.end();
+        }
+        out_.end();
+    }
+
+    // What the checks flag and no decision covers, each with a decision ready to paste.
+    void underReview() {
+        out_.beginArray("under_review");
+        for (const ReviewItem& item : model_.checks.underReview) {
+            const RankedParticipant& p = participant(item.participantIndex);
+            out_.value(Json{
+                {"check", item.event != nullptr ? "outlier" : "duplicate"},
+                {"event", item.event != nullptr ? Json(item.event->key()) : Json()},
+                {"index", item.participantIndex + 1},
+                {"code", p.code},
+                {"name", p.name},
+                {"file", p.file},
+                {"repeats", item.keptIndex >= 0 ? Json(participant(item.keptIndex).file) : Json()},
+                {"text", reviewItemText(model_, item)},
+                {"decision", decisionBlock(item.ready)}});
         }
         out_.end();
     }
@@ -441,9 +475,26 @@ class JsonRenderer {
             Json entry = holder(record.now, record.event->key());
             entry["previous"] = record.previous ? holder(*record.previous) : Json();
             entry["margin_hundredths"] = optional(record.marginHundredths);
+            entry["under_review"] = record.underReview;
             out_.value(entry);
         }
         out_.end();
+        // Who came and went: known when every earlier run of the season says who had a file.
+        if (season.entrantsKnown) {
+            Json added = Json::array();
+            for (int32_t index : season.newDrivers) {
+                const RankedParticipant& p = participant(index);
+                added.push_back(Json{{"code", p.code}, {"name", p.name}});
+            }
+            out_.value(added, "new_drivers");
+        } else {
+            out_.null("new_drivers");
+        }
+        Json left = Json::array();
+        for (const DriverIdentity& driver : season.left) {
+            left.push_back(Json{{"code", driver.code}, {"name", driver.name}});
+        }
+        out_.value(left, "left");
         out_.beginArray("record_log");
         for (const RecordProgression& progression : season.recordLog) {
             Json changes = Json::array();

@@ -6,6 +6,7 @@
 #include "report/post_decisions.h"
 
 #include <algorithm>
+#include <set>
 
 namespace kvr {
 
@@ -204,14 +205,32 @@ class PostWriter {
         more(broken.size());
     }
 
-    // Drivers not in the previous run's standings: with points for the first time in the
-    // season, or back after a run without.
+    // Drivers with a file for the first time in the season, when the season says who had one;
+    // then those in the standings who were in none of its earlier standings (first points), or
+    // back after a run without.
     void newDrivers() {
+        std::set<DriverIdentity> told;
+        if (season_->entrantsKnown && !season_->newDrivers.empty()) {
+            part();
+            lines_.push_back("**New drivers**");
+            for (size_t k = 0; k < season_->newDrivers.size(); ++k) {
+                const int32_t index = season_->newDrivers[k];
+                const RankedParticipant& p = model_.participants[static_cast<size_t>(index)];
+                told.insert(p);
+                if (k < ListedMost) {
+                    lines_.push_back(p.place > 0 ? standingText(static_cast<size_t>(p.place - 1))
+                                                 : driverText(model_, index));
+                }
+            }
+            more(season_->newDrivers.size());
+        }
         for (const bool first : {true, false}) {
             std::vector<size_t> added;
             for (size_t i = 0; i < model_.standings.size(); ++i) {
                 const StandingMovement& move = season_->movements[i];
-                if (!move.previousPlace && move.firstPoints == first) {
+                if (!move.previousPlace && move.firstPoints == first &&
+                    told.count(model_.participants[static_cast<size_t>(
+                        model_.standings[i].participantIndex)]) == 0) {
                     added.push_back(i);
                 }
             }
@@ -238,11 +257,16 @@ class PostWriter {
         part();
         lines_.push_back(heading);
         for (size_t k = 0; k < std::min(added.size(), ListedMost); ++k) {
-            const Standing& s = model_.standings[added[k]];
-            lines_.push_back(driverText(model_, s.participantIndex) + ": place " +
-                             std::to_string(s.place) + ", " + std::to_string(s.points) + " pts");
+            lines_.push_back(standingText(added[k]));
         }
         more(added.size());
+    }
+
+    // "Aino Karlsson (AKA): place 4, 12 pts"
+    std::string standingText(size_t standing) const {
+        const Standing& s = model_.standings[standing];
+        return driverText(model_, s.participantIndex) + ": place " + std::to_string(s.place) +
+               ", " + std::to_string(s.points) + " pts";
     }
 
     void more(size_t count) {

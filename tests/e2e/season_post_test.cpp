@@ -74,14 +74,16 @@ TEST(SeasonPost, FourRunsToldAsTheChatReadsThem) {
              "Finland 2: 01:02.00 by Olga Dorn (ODO), an outlier (place 2: 05:31.00)",
              "Finland 2: 01:02.00 by Olga Dorn (ODO), 269.00 s faster than Anna Berg (ABE), "
              "under review",
-             "First points",
+             "New drivers",
              "Olga Dorn (ODO): place 2, 3 pts",
          }) {
         EXPECT_NE(second.find("\n" + line + "\n"), std::string::npos) << line << "\n" << second;
     }
+    EXPECT_EQ(second.find("First points"), std::string::npos) << second;
 
     // Run 3: the outlier's block from --review is pasted, with a penalty and a bonus; Anna's
-    // file is there twice, Anton's is gone and Jonas scores at last.
+    // file is there twice, Anton's is gone, Jonas scores at last and Lena comes, too slow to
+    // score.
     const kvrtest::ProcessResult review = run(game, {"--review"});
     ASSERT_EQ(review.exitStatus, 0) << review.errors;
     kvrtest::writeText(game / "kvrrank.toml",
@@ -95,6 +97,7 @@ TEST(SeasonPost, FourRunsToldAsTheChatReadsThem) {
     fs::copy_file(game / "kvr" / "abe.kvr", game / "kvr" / "abe (2).kvr");
     fs::remove(game / "kvr" / "agr.kvr");
     addDriver(game, "jul.kvr", "JUL", "Jonas Ulrich", 40001, 34001);
+    addDriver(game, "lsu.kvr", "LSU", "Lena Sund", 45001, 45101);
     ASSERT_EQ(run(game).exitStatus, 0);
     const std::string third = readBack(game / "week.md");
     for (const std::string line : {
@@ -105,6 +108,8 @@ TEST(SeasonPost, FourRunsToldAsTheChatReadsThem) {
              "Finland 2: record annulled, back to 05:31.00 by Anna Berg (ABE)",
              "Under review",
              "file abe (2).kvr: Anna Berg (ABE) again, as in abe.kvr",
+             "New drivers",
+             "Lena Sund (LSU)",
              "First points",
              "Jonas Ulrich (JUL): place 3, 2 pts",
              "Left",
@@ -113,7 +118,9 @@ TEST(SeasonPost, FourRunsToldAsTheChatReadsThem) {
         EXPECT_NE(third.find("\n" + line + "\n"), std::string::npos) << line << "\n" << third;
     }
 
-    // Run 4: the copy's block pasted; nothing is flagged, nothing new decided but that.
+    // Run 4: the copy's block pasted; nothing is flagged, nothing new decided but that. Lena,
+    // who never scored, has gone.
+    fs::remove(game / "kvr" / "lsu.kvr");
     const kvrtest::ProcessResult copy = run(game, {"--review"});
     ASSERT_EQ(copy.exitStatus, 0) << copy.errors;
     kvrtest::writeText(game / "kvrrank.toml",
@@ -127,6 +134,8 @@ TEST(SeasonPost, FourRunsToldAsTheChatReadsThem) {
               std::string::npos)
         << fourth;
     EXPECT_EQ(fourth.find("Under review"), std::string::npos) << fourth;
+    EXPECT_NE(fourth.find("\nLeft\nLena Sund (LSU)\n"), std::string::npos) << fourth;
+    EXPECT_EQ(fourth.find("New drivers"), std::string::npos) << fourth;
     EXPECT_EQ(fourth.find("Olga Dorn (ODO), Finland 2"), std::string::npos) << fourth;
     EXPECT_EQ(run(game, {"--review"}).output,
               "# Nothing under review: every flagged result has a decision.\n");

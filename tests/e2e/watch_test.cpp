@@ -3,6 +3,7 @@
 #include "support/game_folder.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #ifndef _WIN32
 
@@ -205,7 +206,14 @@ TEST(Watch, AFileCopiedInHalvesCountsOnlyWhenWholeAndTheEveningIsOneRunOfTheSeas
     // A removed file leaves the standings at the next run.
     fs::remove(game / "kvr" / "olaf.kvr");
     EXPECT_TRUE(board.waitFor(" run 3: 1 removed; 2 drivers;")) << board.output();
-    EXPECT_EQ(httpGet(port, "/ranking.json").find("Olaf Lind"), std::string::npos);
+    // He is named only as one who left since the season's last run.
+    const std::string answer = httpGet(port, "/ranking.json");
+    const nlohmann::json json =
+        nlohmann::json::parse(answer.substr(std::min(answer.find("\r\n\r\n"), answer.size())),
+                              nullptr, false);
+    ASSERT_TRUE(json.is_object()) << answer;
+    EXPECT_EQ(json["history"]["left"], nlohmann::json::parse(R"([{"code":"OLA","name":"Olaf Lind"}])"));
+    EXPECT_EQ(answer.find("Olaf Lind"), answer.rfind("Olaf Lind")) << answer;
 
     std::chrono::milliseconds stopped{};
     EXPECT_EQ(board.stop(SIGINT, 5s, &stopped), 0) << board.errors();

@@ -280,6 +280,39 @@ TEST(RankingJson, ChecksListDuplicatesOutliersFilesNotImportedAndSkippedHistoryL
     const std::vector<NotImported> notImported = {{"short.kvr", "too short"},
                                                   {"x\xEF\xBF\xBD.kvr", "held"}};
     Json json = Json::parse(renderJson(RunResults(checked.model, nullptr, &notImported)));
+    // What is under review: the outlier, then each copy, each with the block that settles it.
+    const Json review = json["checks"]["under_review"];
+    json["checks"].erase("under_review");
+    const struct {
+        const char* check;
+        Json event;
+        const char* file;
+        Json repeats;
+        const char* decision;
+    } flagged[] = {
+        {"outlier", "rally-3-stage-4", "zo.kvr", nullptr,
+         "[[decision]]\ndate = 2026-12-07\naction = \"exclude-time\"\ncode = \"ZO\"\n"
+         "name = \"Zo\xC3\xAB\"\nevent = \"France 4\"\n"},
+        {"duplicate", nullptr, "zo (2).kvr", "zo.kvr",
+         "[[decision]]\ndate = 2026-12-07\naction = \"exclude-file\"\nfile = \"zo (2).kvr\"\n"},
+        {"duplicate", nullptr, "zo, new.kvr", "zo.kvr",
+         "[[decision]]\ndate = 2026-12-07\naction = \"exclude-file\"\nfile = \"zo, new.kvr\"\n"},
+        {"duplicate", nullptr, "ab\xEF\xBF\xBD.kvr", "ab.kvr",
+         "[[decision]]\ndate = 2026-12-07\naction = \"exclude-file\"\n"
+         "file = \"ab\xEF\xBF\xBD.kvr\"\n"},
+    };
+    ASSERT_EQ(review.size(), std::size(flagged)) << review;
+    for (size_t i = 0; i < std::size(flagged); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(review[i]["check"], flagged[i].check);
+        EXPECT_EQ(review[i]["event"], flagged[i].event);
+        EXPECT_EQ(review[i]["file"], flagged[i].file);
+        EXPECT_EQ(review[i]["repeats"], flagged[i].repeats);
+        EXPECT_EQ(review[i]["decision"].get<std::string>().rfind(flagged[i].decision, 0), 0u)
+            << review[i]["decision"];
+    }
+    EXPECT_EQ(review[0]["text"],
+              "France 4: 01:10.00 by Zo\xC3\xAB (ZO) in zo.kvr, an outlier (place 2: 01:30.00)");
     EXPECT_EQ(json["checks"], Json::parse(R"({
         "duplicates": [
             {"code": "ZO", "name": "Zoë", "files": ["zo.kvr", "zo (2).kvr", "zo, new.kvr"]},
@@ -326,7 +359,7 @@ TEST(RankingJson, EmptyListHasEveryMemberAndUnknownFileNamesAreEmpty) {
     EXPECT_EQ(json, Json::parse(R"({"generated": "0000-00-00T00:00:00", "participants": [],
                                     "stages": [], "arcade": [], "standings": [], "drivers": [],
                                     "checks": {"duplicates": [], "outliers": [],
-                                               "not_imported": []}})"));
+                                               "under_review": [], "not_imported": []}})"));
     std::vector<ParticipantRecord> one = {ParticipantFileBuilder().name("N\x9D").record()};
     json = Json::parse(renderJson(computeRankingModel(one.data(), 1, {}, Noon)));
     EXPECT_EQ(json["participants"][0]["file"], "");

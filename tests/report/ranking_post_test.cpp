@@ -107,7 +107,7 @@ TEST(ChatPost, PartsFollowTheSeason) {
              "2. Cid (CID): 18 pts  \n"
              "3. Ann (ANN): 14 pts\n\n" +
              review + "\nFull ranking: <https://example.org/league/week_1.html>\n"},
-        // Dan scores for the first time in the season.
+        // Dan comes: the season's first file of his.
         {"a second run", &season, PageUrl,
          title +
              "4 drivers, 2 records broken\n\n"
@@ -121,7 +121,7 @@ TEST(ChatPost, PartsFollowTheSeason) {
              "**Records broken**  \n"
              "Finland 2: 11:40.00 by Bea (BEA), 300.00 s faster than Ann (ANN), under review  \n"
              "Finland 1: 00:50.00 by Cid (CID), 50.00 s faster than Ann (ANN), under review\n\n"
-             "**First points**  \n"
+             "**New drivers**  \n"
              "Dan (DAN): place 4, 8 pts\n\n"
              "Full ranking: <https://example.org/league/week_1.html>\n"},
     };
@@ -143,7 +143,7 @@ TEST(ChatPost, PartsFollowTheSeason) {
 }
 
 // A driver back in the standings after a run without points is told apart from one who
-// scores for the first time.
+// scores for the first time after runs without points, and from a new driver.
 TEST(ChatPost, FirstPointsAndBackInTheStandingsAreToldApart) {
     const Season first = runOf(Before);
     // Bea's and Cid's times are too slow to score: ten faster drivers.
@@ -153,6 +153,7 @@ TEST(ChatPost, FirstPointsAndBackInTheStandingsAreToldApart) {
                            static_cast<uint32_t>(10002 + i), 100002});
     }
     crowded.push_back({"CID", "Cid", 90001, 0});
+    crowded.push_back({"DAN", "Dan", 90002, 0}); // too slow to score
     const Season second = runOf(crowded);
     Season third = runOf(Now);
     const SeasonChanges season =
@@ -161,6 +162,7 @@ TEST(ChatPost, FirstPointsAndBackInTheStandingsAreToldApart) {
                                third.model);
     const std::string post = renderPost(RunResults(third.model, &season));
     EXPECT_EQ(partOf(post, "First points"), "**First points**  \nDan (DAN): place 4, 8 pts\n");
+    EXPECT_EQ(partOf(post, "New drivers"), "");
     EXPECT_EQ(partOf(post, "Back in the standings"),
               "**Back in the standings**  \nBea (BEA): place 1, 20 pts  \n"
               "Cid (CID): place 2, 18 pts\n");
