@@ -27,8 +27,8 @@ class CompactReader {
             return false;
         }
         snapshot.at = std::move(at);
-        if (!list([&] { return standing(snapshot.standings); }) ||
-            !literal(",\"records\":[") || !list([&] { return record(snapshot); })) {
+        if (!list([&] { return standing(snapshot.standings); }) || !literal(",\"records\":[") ||
+            !list([&] { return record(snapshot); })) {
             return false;
         }
         if (literal(",\"decisions\":[") && !list([&] { return decision(snapshot); })) {

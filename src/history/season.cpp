@@ -221,8 +221,7 @@ std::vector<int32_t> newDrivers(const HistoryDigest& history, const RankingModel
     for (size_t p = 0; p < model.participants.size(); ++p) {
         const RankedParticipant& driver = model.participants[p];
         // A file a decision excluded takes no part.
-        if (driver.excludedBy == 0 && !history.driverNumber(driver) &&
-            told.insert(driver).second) {
+        if (driver.excludedBy == 0 && !history.driverNumber(driver) && told.insert(driver).second) {
             found.push_back(static_cast<int32_t>(p));
         }
     }

@@ -78,8 +78,9 @@ std::string snapshotLine(const RankingModel& model, const EntrantChange* entrant
     if (!model.classes.empty()) {
         Json classes = Json::array();
         for (size_t c = 0; c < model.classes.size() && c < model.league.classes.size(); ++c) {
-            classes.push_back(Json{{"name", model.league.classes[c].name},
-                                   {"standings", standingsJson(model, model.classes[c].standings)}});
+            classes.push_back(
+                Json{{"name", model.league.classes[c].name},
+                     {"standings", standingsJson(model, model.classes[c].standings)}});
         }
         line["classes"] = std::move(classes);
     }
@@ -87,8 +88,9 @@ std::string snapshotLine(const RankingModel& model, const EntrantChange* entrant
     // when the run before is not known, else only what changed, which keeps a season of large
     // fields small.
     if (entrants == nullptr || entrants->all) {
-        line["entrants"] = driversJson(entrants != nullptr ? entrants->entered
-                                                           : entrantChange(HistoryDigest(), model).entered);
+        line["entrants"] =
+            driversJson(entrants != nullptr ? entrants->entered
+                                            : entrantChange(HistoryDigest(), model).entered);
     } else {
         line["entered"] = driversJson(entrants->entered);
         line["gone"] = driversJson(entrants->gone);

@@ -208,11 +208,11 @@ TEST(Watch, AFileCopiedInHalvesCountsOnlyWhenWholeAndTheEveningIsOneRunOfTheSeas
     EXPECT_TRUE(board.waitFor(" run 3: 1 removed; 2 drivers;")) << board.output();
     // He is named only as one who left since the season's last run.
     const std::string answer = httpGet(port, "/ranking.json");
-    const nlohmann::json json =
-        nlohmann::json::parse(answer.substr(std::min(answer.find("\r\n\r\n"), answer.size())),
-                              nullptr, false);
+    const nlohmann::json json = nlohmann::json::parse(
+        answer.substr(std::min(answer.find("\r\n\r\n"), answer.size())), nullptr, false);
     ASSERT_TRUE(json.is_object()) << answer;
-    EXPECT_EQ(json["history"]["left"], nlohmann::json::parse(R"([{"code":"OLA","name":"Olaf Lind"}])"));
+    EXPECT_EQ(json["history"]["left"],
+              nlohmann::json::parse(R"([{"code":"OLA","name":"Olaf Lind"}])"));
     EXPECT_EQ(answer.find("Olaf Lind"), answer.rfind("Olaf Lind")) << answer;
 
     std::chrono::milliseconds stopped{};

@@ -10,7 +10,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
 #include <set>
+#include <sstream>
 
 namespace {
 
@@ -499,6 +502,211 @@ TEST(Season, CopiesOfADriverMatchInOrder) {
     ASSERT_EQ(season.chart.size(), 5u);
     EXPECT_EQ(season.chart[2].points, (std::vector<std::optional<int32_t>>{12, 6})); // first D
     EXPECT_EQ(season.chart[4].points, (std::vector<std::optional<int32_t>>{2, 2}));  // second D
+}
+
+} // namespace
+
+namespace {
+
+struct Entrant {
+    std::string code;
+    uint32_t finland1; // stored word; 0: no time
+    bool manual = true;
+};
+
+// One participant per entrant, named as coded; with a "Manual" class of the MT results.
+RankingModel classModelOf(std::vector<ParticipantRecord>& records,
+                          const std::vector<Entrant>& entrants) {
+    records.clear();
+    for (const Entrant& e : entrants) {
+        ParticipantFileBuilder image;
+        image.code(e.code).name(e.code);
+        if (e.finland1 != 0) {
+            image.stage(0, 0, static_cast<uint8_t>(e.manual ? 1 : 1 | 0x40), e.finland1);
+        }
+        records.push_back(image.record());
+    }
+    RankingOptions options;
+    options.league.classes = {VehicleClass{"Manual", 0, AnyVehicle}};
+    return computeRankingModel(records.data(), static_cast<int32_t>(records.size()), {}, Noon,
+                               options);
+}
+
+std::string codesOf(const std::vector<DriverIdentity>& drivers) {
+    std::string codes;
+    for (const DriverIdentity& d : drivers) {
+        codes += (codes.empty() ? "" : " ") + d.code;
+    }
+    return codes;
+}
+
+// A line's classes and entrants, all of them or what changed, read alike by both readers.
+TEST(Snapshot, ClassesAndEntrantsReadBackByEitherReader) {
+    std::vector<ParticipantRecord> records;
+    const RankingModel first =
+        classModelOf(records, {{"AAA", 5000}, {"BBB", 6000, false}, {"CCC", 0}});
+    const std::string firstLine = snapshotLine(first);
+    const RankingModel second =
+        classModelOf(records, {{"BBB", 4000}, {"DDD", 4500}, {"BBB", 3000}});
+    const EntrantChange change = entrantChange(readHistory(firstLine), second);
+    EXPECT_FALSE(change.all);
+    EXPECT_EQ(codesOf(change.entered), "DDD");
+    EXPECT_EQ(codesOf(change.gone), "AAA CCC");
+    const std::string secondLine = snapshotLine(second, &change);
+
+    const struct {
+        const std::string* line;
+        EntrantsHeld held;
+        std::string entered, gone, classStandings;
+    } cases[] = {
+        {&firstLine, EntrantsHeld::All, "AAA BBB CCC", "", "AAA"},
+        {&secondLine, EntrantsHeld::Changes, "DDD", "AAA CCC", "BBB BBB DDD"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(*c.line);
+        const std::string_view body(c.line->data(), c.line->size() - 1);
+        Snapshot compact;
+        ASSERT_TRUE(readCompactSnapshot(body, compact));
+        std::string spaced(body);
+        for (size_t at = spaced.find("\":"); at != std::string::npos;
+             at = spaced.find("\":", at + 3)) {
+            spaced.insert(at + 2, " ");
+        }
+        const std::optional<Snapshot> general = parseGeneralSnapshot(spaced);
+        ASSERT_TRUE(general.has_value());
+        for (const Snapshot* read : {static_cast<const Snapshot*>(&compact), &*general}) {
+            EXPECT_EQ(read->entrantsHeld, c.held);
+            EXPECT_EQ(codesOf(read->entered), c.entered);
+            EXPECT_EQ(codesOf(read->gone), c.gone);
+            ASSERT_EQ(read->classes.size(), 1u);
+            EXPECT_EQ(read->classes[0].name, "Manual");
+            std::string standings;
+            for (const SnapshotStanding& s : read->classes[0].standings) {
+                standings += (standings.empty() ? "" : " ") + s.code;
+            }
+            EXPECT_EQ(standings, c.classStandings);
+        }
+        expectSameSnapshot(compact, *general);
+    }
+}
+
+// Who had a file in the last run, line after line: all of them, or what changed since the
+// line before; a line that does not say leaves it unknown until one says all again.
+TEST(History, EntrantsFollowTheLinesThatSayThem) {
+    const auto drivers = [](const std::string& codes) {
+        std::string list;
+        std::istringstream words(codes);
+        for (std::string code; words >> code;) {
+            list += std::string(list.empty() ? "" : ",") + R"({"code":")" + code + R"(","name":")" +
+                    code + R"("})";
+        }
+        return "[" + list + "]";
+    };
+    const auto all = [&](const std::string& codes) {
+        return R"({"kvrrank_history":1,"entrants":)" + drivers(codes) + "}\n";
+    };
+    const auto changes = [&](const std::string& entered, const std::string& gone) {
+        return R"({"kvrrank_history":1,"entered":)" + drivers(entered) + R"(,"gone":)" +
+               drivers(gone) + "}\n";
+    };
+    const std::string silent = "{\"kvrrank_history\":1}\n";
+    const struct {
+        std::string what, text;
+        std::optional<std::string> last; // the codes of the last run's entrants
+        bool everyRun;
+    } cases[] = {
+        {"none yet", "", std::nullopt, true},
+        {"all", all("B A"), "A B", true},
+        {"changes", all("A B") + changes("C", "A"), "B C", true},
+        {"a driver back", all("A B") + changes("", "A") + changes("A", "B"), "A", true},
+        {"an older line", silent + all("A"), "A", false},
+        {"an older line last", all("A") + silent, std::nullopt, false},
+        {"changes on nothing known", silent + changes("A", ""), std::nullopt, false},
+        {"all again", silent + changes("A", "") + all("C"), "C", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const HistoryDigest digest = readHistory(c.text);
+        EXPECT_EQ(digest.everyRunHasEntrants, c.everyRun);
+        ASSERT_EQ(digest.lastEntrants.has_value(), c.last.has_value());
+        if (digest.lastEntrants) {
+            std::vector<DriverIdentity> last;
+            for (uint32_t number : *digest.lastEntrants) {
+                last.push_back(digest.driver(number));
+            }
+            std::sort(last.begin(), last.end());
+            EXPECT_EQ(codesOf(last), *c.last);
+        }
+    }
+    // A renamed driver's old identity is read as the roster's.
+    const std::map<DriverIdentity, DriverIdentity> aliases = {{{"A", "A"}, {"Z", "Z"}}};
+    const HistoryDigest renamed = readHistory(all("A B") + changes("", "A"), &aliases);
+    ASSERT_TRUE(renamed.lastEntrants.has_value());
+    ASSERT_EQ(renamed.lastEntrants->size(), 1u);
+    EXPECT_EQ(renamed.driver(renamed.lastEntrants->front()).code, "B");
+    EXPECT_TRUE(renamed.driverNumber({"Z", "Z"}).has_value());
+    EXPECT_FALSE(renamed.driverNumber({"A", "A"}).has_value());
+}
+
+// New drivers are those with a file for the first time in the season, with or without points;
+// a driver who took part without points before has first points, not a first file; the left
+// are every driver of the last run without a file now. Told only when every run says.
+TEST(Season, NewDriversLeftAndClassMovements) {
+    std::vector<ParticipantRecord> records;
+    // Run 1: A and B score in the class, C is there without a time, D drives AT.
+    const std::string run1 = snapshotLine(
+        classModelOf(records, {{"A", 5000}, {"B", 6000}, {"C", 0}, {"D", 4000, false}}));
+    // Now: B wins the class, C scores at last, E comes with a time, F without; A has gone.
+    const RankingModel now = classModelOf(
+        records, {{"B", 3000}, {"C", 5500}, {"D", 4000, false}, {"E", 7000}, {"F", 0}});
+    const SeasonChanges season = compareSeason(readHistory(run1), now);
+    EXPECT_TRUE(season.entrantsKnown);
+    std::string added;
+    for (int32_t index : season.newDrivers) {
+        added += (added.empty() ? "" : " ") + now.participants[static_cast<size_t>(index)].code;
+    }
+    EXPECT_EQ(added, "E F");
+    EXPECT_EQ(codesOf(season.left), "A");
+    // C scores for the first time, E too: the post tells C's first points, E as new.
+    std::string firstPoints;
+    for (size_t i = 0; i < now.standings.size(); ++i) {
+        if (season.movements[i].firstPoints) {
+            const auto& p =
+                now.participants[static_cast<size_t>(now.standings[i].participantIndex)];
+            firstPoints += (firstPoints.empty() ? "" : " ") + p.code;
+        }
+    }
+    EXPECT_EQ(firstPoints, "C E");
+    // In the class: B 2 -> 1, C new, E new; the whole field's D is no part of it.
+    ASSERT_EQ(season.classMovements.size(), 1u);
+    ASSERT_TRUE(season.classMovements[0].has_value());
+    const std::vector<StandingMovement>& moves = *season.classMovements[0];
+    ASSERT_EQ(moves.size(), now.classes[0].standings.size());
+    std::string shown;
+    for (size_t i = 0; i < moves.size(); ++i) {
+        const auto& p =
+            now.participants[static_cast<size_t>(now.classes[0].standings[i].participantIndex)];
+        shown += (shown.empty() ? "" : " ") + p.code + ":" +
+                 (moves[i].movement ? std::to_string(*moves[i].movement) : "new");
+    }
+    EXPECT_EQ(shown, "B:1 C:new E:new");
+
+    // A history whose line does not say who had a file, nor keeps the class: the left are
+    // those of its standings, no one is told as new, and the class has no movement.
+    const std::string older = R"({"kvrrank_history":1,"standings":[)"
+                              R"({"place":1,"code":"A","name":"A","points":12},)"
+                              R"({"place":2,"code":"G","name":"G","points":8}]})"
+                              "\n";
+    const SeasonChanges unsaid = compareSeason(readHistory(older), now);
+    EXPECT_FALSE(unsaid.entrantsKnown);
+    EXPECT_TRUE(unsaid.newDrivers.empty());
+    EXPECT_EQ(codesOf(unsaid.left), "A G");
+    ASSERT_EQ(unsaid.classMovements.size(), 1u);
+    EXPECT_FALSE(unsaid.classMovements[0].has_value());
+    // The line this run writes on it says all its entrants again.
+    const EntrantChange again = entrantChange(readHistory(older), now);
+    const std::string line = snapshotLine(now, &again);
+    EXPECT_NE(line.find(R"("entrants":[{"code":"B","name":"B"},)"), std::string::npos) << line;
 }
 
 } // namespace

@@ -1064,6 +1064,57 @@ TEST(LeagueExports, JsonAndPageShowTheRulesTheCountedRalliesAndEachClass) {
     }
 }
 
+// With a season, a class whose standings the previous run kept shows each driver's movement
+// in it, in the JSON and in a Move column of its table; a class it did not keep shows none.
+TEST(LeagueExports, ClassesMoveAgainstThePreviousRunsStandingsOfTheClass) {
+    const Folder f = leagueFolders()[0];
+    const std::vector<Standing>& manual = f.model.classes[0].standings;
+    ASSERT_GE(manual.size(), 3u);
+    // The previous run had the class's drivers the other way round; the other class not at all.
+    std::string before;
+    for (size_t i = manual.size(); i-- > 0;) {
+        const RankedParticipant& p =
+            f.model.participants[static_cast<size_t>(manual[i].participantIndex)];
+        before += std::string(before.empty() ? "" : ",") +
+                  "{\"place\":" + std::to_string(manual.size() - i) +
+                  ",\"code\":" + Json(p.code).dump() + ",\"name\":" + Json(p.name).dump() +
+                  ",\"points\":1}";
+    }
+    const std::string line = R"({"kvrrank_history":1,"standings":[],"classes":[{"name":)" +
+                             Json(f.model.league.classes[0].name).dump() + R"(,"standings":[)" +
+                             before + "]}]}\n";
+    const SeasonChanges season = history::compareSeason(history::readHistory(line), f.model);
+    const Json json = Json::parse(renderJson(RunResults(f.model, &season)));
+    const std::string html = renderHtml(RunResults(f.model, &season));
+    for (size_t c = 0; c < 2; ++c) {
+        SCOPED_TRACE(c);
+        const std::string id = "class-" + std::to_string(c + 1);
+        size_t at = 0;
+        const std::string section = between(html, at, "<section id=\"" + id + "\"", "</section>");
+        at = 0;
+        const Rows rows = tableRows(between(
+            section, at, "<table id=\"" + id + "-standings\" class=\"class-grid\">", "</table>"));
+        const Json& standings = json["classes"][c]["standings"];
+        ASSERT_EQ(rows.size(), standings.size());
+        for (size_t s = 0; s < rows.size(); ++s) {
+            const int place = standings[s]["place"];
+            if (c == 1) {
+                EXPECT_TRUE(standings[s]["movement"].is_null());
+                EXPECT_EQ(rows[s].size(), 3u + RallyCount + 2u); // no Move column
+                continue;
+            }
+            const int previous = static_cast<int>(manual.size() - s);
+            EXPECT_EQ(standings[s]["previous_place"], previous);
+            EXPECT_EQ(standings[s]["movement"], previous - place);
+            const int move = previous - place;
+            const std::string shown =
+                move == 0 ? "=" : (move > 0 ? "\u25B2" : "\u25BC") + std::to_string(std::abs(move));
+            ASSERT_EQ(rows[s].size(), 3u + RallyCount + 3u);
+            EXPECT_EQ(rows[s].back(), shown);
+        }
+    }
+}
+
 // Debian's tidy finds no error and no warning in a page; skipped where tidy is not installed.
 TEST(RankingHtml, PassesTidy) {
 #ifdef _WIN32
