@@ -41,9 +41,12 @@ for n in "${sizes[@]}"; do
     "$kvrrank" >/dev/null
     report_size=$(stat -c %s ranking.txt)
 
-    # A history of 100 snapshots of this group, put back before each run with it.
+    # A history of 100 snapshots of this group, put back before each run with it: the first
+    # names every entrant, the others only what changed (nothing), as a season writes them.
     "$kvrrank" --history "$work/one.jsonl" >/dev/null
-    for ((i = 0; i < 100; ++i)); do cat "$work/one.jsonl"; done >"$work/history-$n.jsonl"
+    "$kvrrank" --history "$work/one.jsonl" >/dev/null
+    { head -n 1 "$work/one.jsonl"; for ((i = 0; i < 99; ++i)); do tail -n 1 "$work/one.jsonl"; done; } \
+        >"$work/history-$n.jsonl"
     rm "$work/one.jsonl"
 
     restore="cp '$work/gameinfo-$n.rcf' Configuration/gameinfo.rcf"
@@ -193,7 +196,9 @@ game="$work/season"
 "$kvrsample" "$game" --participants 30 --seed 1 >/dev/null
 cd "$game"
 "$kvrrank" --no-records --history "$work/one.jsonl" >/dev/null
-for ((i = 0; i < 1000; ++i)); do cat "$work/one.jsonl"; done >"$work/season.jsonl"
+"$kvrrank" --no-records --history "$work/one.jsonl" >/dev/null
+{ head -n 1 "$work/one.jsonl"; for ((i = 0; i < 999; ++i)); do tail -n 1 "$work/one.jsonl"; done; } \
+    >"$work/season.jsonl"
 hyperfine --style none --warmup 2 --runs "$runs" --export-json "$work/hf-season.json" \
     --prepare "cp '$work/season.jsonl' '$work/h.jsonl'" \
     -n history "'$kvrrank' --no-records --history '$work/h.jsonl' >/dev/null" \
