@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,7 @@ void checkReadersAgree(std::string_view line) {
     require(read.has_value() == general.has_value(), "both readers take the same lines");
     if (read) {
         kvrfuzz::requireSameSnapshot(*read, *general);
+        kvrfuzz::requireSameEntrants(*read, *general);
     }
 }
 
@@ -48,6 +50,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         history::readHistory(std::string(last) + history::textToAppend(text, run.line));
     require(after.runs.size() == lastSnapshots + 1, "the appended line reads as a run");
     kvrfuzz::requireSameSnapshot(after.snapshot(after.runs.size() - 1), run.snapshot);
+    // The line names every entrant: they are the last run's, each driver once.
+    std::set<DriverIdentity> entrants(run.model.participants.begin(), run.model.participants.end());
+    require(after.lastEntrants && after.lastEntrants->size() == entrants.size(),
+            "the last run's entrants are this run's");
     const SeasonChanges again = kvrfuzz::seasonOf(after, run.model);
     require(again.hasPrevious && again.newRecords.empty(), "no record is new against itself");
     require(again.movements.size() == run.model.standings.size(), "a move per standing");

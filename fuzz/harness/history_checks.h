@@ -5,7 +5,11 @@
 
 namespace kvrfuzz {
 
-// The same time, standings and records, field by field.
+// The same time, standings, records and class standings, field by field: what a history's
+// digest gives back of a run.
 void requireSameSnapshot(const kvr::history::Snapshot& a, const kvr::history::Snapshot& b);
+
+// The same entrants, or changes of them, as two lines say them.
+void requireSameEntrants(const kvr::history::Snapshot& a, const kvr::history::Snapshot& b);
 
 } // namespace kvrfuzz

@@ -305,27 +305,26 @@ namespace kvr::history {
 EntrantChange entrantChange(const HistoryDigest& history, const RankingModel& model) {
     EntrantChange change;
     change.all = !history.lastEntrants;
-    std::set<DriverIdentity> seen;
-    std::vector<uint32_t> present;
+    // Each driver once: those the history names by their number, the others by identity.
+    std::vector<bool> present(history.driverCount(), false);
+    std::set<DriverIdentity> unnamed;
     for (const RankedParticipant& p : model.participants) {
-        const DriverIdentity driver{p.code, p.name};
-        if (!seen.insert(driver).second) {
+        const std::optional<uint32_t> number = history.driverNumber(p);
+        if (number ? present[*number] : !unnamed.insert(p).second) {
             continue; // a driver's second file
         }
-        const std::optional<uint32_t> number = history.driverNumber(driver);
         if (number) {
-            present.push_back(*number);
+            present[*number] = true;
         }
         if (change.all || !number ||
             !std::binary_search(history.lastEntrants->begin(), history.lastEntrants->end(),
                                 *number)) {
-            change.entered.push_back(driver);
+            change.entered.push_back(p);
         }
     }
     if (!change.all) {
-        std::sort(present.begin(), present.end());
         for (uint32_t number : *history.lastEntrants) {
-            if (!std::binary_search(present.begin(), present.end(), number)) {
+            if (!present[number]) {
                 change.gone.push_back(history.driver(number));
             }
         }

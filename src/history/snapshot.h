@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace kvr::history {
@@ -133,6 +134,7 @@ class HistoryDigest {
 
     // The drivers the runs name, each once, numbered in the order first named.
     const DriverIdentity& driver(uint32_t number) const { return *drivers_[number]; }
+    size_t driverCount() const { return drivers_.size(); }
     // The number of a driver; nothing for a driver no run names.
     std::optional<uint32_t> driverNumber(const DriverIdentity& driver) const;
     // A run as its line said it, with the drivers' texts.
@@ -146,7 +148,14 @@ class HistoryDigest {
     std::vector<RunStanding> numbered(std::vector<SnapshotStanding>& standings);
     void addEntrants(Snapshot& snapshot);
 
-    std::map<DriverIdentity, uint32_t> numbers_;
+    struct IdentityHash {
+        size_t operator()(const DriverIdentity& driver) const {
+            const std::hash<std::string> hash;
+            return hash(driver.code) * 31 ^ hash(driver.name);
+        }
+    };
+    // Hashed: a season of large fields names a hundred thousand drivers.
+    std::unordered_map<DriverIdentity, uint32_t, IdentityHash> numbers_;
     std::vector<const DriverIdentity*> drivers_; // the keys of numbers_, by number
 };
 
