@@ -224,18 +224,18 @@ class PostWriter {
             }
             more(season_->newDrivers.size());
         }
-        for (const bool first : {true, false}) {
-            std::vector<size_t> added;
-            for (size_t i = 0; i < model_.standings.size(); ++i) {
-                const StandingMovement& move = season_->movements[i];
-                if (!move.previousPlace && move.firstPoints == first &&
-                    told.count(model_.participants[static_cast<size_t>(
-                        model_.standings[i].participantIndex)]) == 0) {
-                    added.push_back(i);
-                }
+        // A driver's second file in the standings is a copy, flagged under review: not back.
+        std::vector<size_t> added[2];
+        for (size_t i = 0; i < model_.standings.size(); ++i) {
+            const DriverIdentity& driver =
+                model_.participants[static_cast<size_t>(model_.standings[i].participantIndex)];
+            const StandingMovement& move = season_->movements[i];
+            if (told.insert(driver).second && !move.previousPlace) {
+                added[move.firstPoints ? 0 : 1].push_back(i);
             }
-            standingsPart(first ? "**First points**" : "**Back in the standings**", added);
         }
+        standingsPart("**First points**", added[0]);
+        standingsPart("**Back in the standings**", added[1]);
     }
 
     void leftDrivers() {

@@ -117,6 +117,8 @@ TEST(SeasonPost, FourRunsToldAsTheChatReadsThem) {
          }) {
         EXPECT_NE(third.find("\n" + line + "\n"), std::string::npos) << line << "\n" << third;
     }
+    // Anna's copy stands in the standings, flagged, but she is never "back".
+    EXPECT_EQ(third.find("Back in the standings"), std::string::npos) << third;
 
     // Run 4: the copy's block pasted; nothing is flagged, nothing new decided but that. Lena,
     // who never scored, has gone.
