@@ -221,12 +221,12 @@ int main(int argc, char** argv) {
         {"spaced", bytesOf(spaced + first)},
         {"others", bytesOf(first + lineOf(others, 3))},
         {"many-runs", bytesOf(manyRuns)},
-        // What changed since the run before, a class's standings and points below zero.
+        // What changed since the run before, and a class's standings.
         {"classes-and-changes",
          bytesOf(
              first +
              R"({"kvrrank_history":1,"at":"2026-01-09T03:04:05","participants":2,"standings":)"
-             R"([{"place":1,"code":"AAA","name":"A","points":-3}],"records":[],"classes":)"
+             R"([{"place":1,"code":"AAA","name":"A","points":3}],"records":[],"classes":)"
              R"([{"name":"Manual","standings":[{"place":1,"code":"AAA","name":"A","points":4}]}],)"
              R"("entered":[{"code":"BBB","name":"B"}],"gone":[{"code":"CCC","name":"C"}]})"
              "\n")},

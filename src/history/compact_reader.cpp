@@ -79,16 +79,12 @@ class CompactReader {
         SnapshotStanding s;
         uint64_t place = 0, points = 0;
         if (!(literal("{\"place\":") && number(place) && literal(",\"code\":") && text(s.code) &&
-              literal(",\"name\":") && text(s.name) && literal(",\"points\":"))) {
-            return false;
-        }
-        // Points below zero come from a decision's adjustment.
-        const bool negative = literal("-");
-        if (!(number(points) && literal("}") && place > 0 && !(negative && points == 0))) {
+              literal(",\"name\":") && text(s.name) && literal(",\"points\":") && number(points) &&
+              literal("}") && place > 0)) {
             return false;
         }
         s.place = static_cast<int32_t>(place);
-        s.points = static_cast<int32_t>(negative ? -static_cast<int64_t>(points) : points);
+        s.points = static_cast<int32_t>(points);
         standings.push_back(std::move(s));
         return true;
     }

@@ -38,8 +38,7 @@ std::vector<SnapshotStanding> standingsOf(const nlohmann::json& list) {
             continue;
         }
         auto place = integerMember(entry, "place", 1, INT32_MAX);
-        // Points below zero come from a decision's adjustment.
-        auto points = integerMember(entry, "points", -INT32_MAX, INT32_MAX);
+        auto points = integerMember(entry, "points", 0, INT32_MAX);
         const std::string* code = stringMember(entry, "code");
         const std::string* name = stringMember(entry, "name");
         if (place && points && code != nullptr && name != nullptr) {

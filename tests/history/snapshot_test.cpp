@@ -140,13 +140,12 @@ TEST(Snapshot, WhatIsAndIsNotASnapshot) {
          "\xC3\x28"
          R"(","points":12}],"records":[]})",
          false, 0, 0},
-        // Entries that lack a field or have one of the wrong kind are left out; points below
-        // zero (an adjustment's) are kept.
+        // Entries that lack a field or have one of the wrong kind are left out.
         {R"({"kvrrank_history":1,"standings":[)" + entry +
              R"(,{"place":0,"code":"A","name":"B","points":1},{"place":2,"code":"A","points":1},)"
              R"({"place":3,"code":"A","name":"B","points":1.5},)"
              R"({"place":4,"code":"A","name":"B","points":-1},5]})",
-         true, 2, 0},
+         true, 1, 0},
         {R"({"kvrrank_history":1,"records":[)" + record +
              R"(,{"event":"arcade-9","time":"t","hundredths":1,"code":"A","name":"B"},)"
              R"({"event":"arcade-2","time":"t","hundredths":-1,"code":"A","name":"B"},)"
