@@ -6,7 +6,7 @@
 #include "app/run.h"
 #include "data/participant.h"
 #include "platform/env.h"
-#include "platform/watch.h"
+#include "platform/folder_watch.h"
 
 #include <chrono>
 #include <cstdio>

@@ -2,7 +2,7 @@
 #pragma once
 
 #include "history/snapshot.h"
-#include "model/all_time.h"
+#include "model/all_time_table.h"
 #include "model/ranking_model.h"
 
 #include <map>

@@ -2,7 +2,7 @@
 // season when a history was read. Both are computed before any output and only read after.
 #pragma once
 
-#include "model/all_time.h"
+#include "model/all_time_table.h"
 #include "model/ranking_model.h"
 #include "model/season_changes.h"
 

@@ -2,7 +2,7 @@
 // asked to stop before it starts: it makes its first run, adds its season line and ends.
 #include "app/command_line.h"
 #include "platform/console.h"
-#include "platform/watch.h"
+#include "platform/folder_watch.h"
 #include "support/faulty_env.h"
 
 #include <cstdio>

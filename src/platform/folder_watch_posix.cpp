@@ -1,5 +1,5 @@
 // The watch's look, wake and stop requests on POSIX: stat per entry, inotify on Linux, signals.
-#include "platform/watch.h"
+#include "platform/folder_watch.h"
 
 #include "platform/env.h"
 

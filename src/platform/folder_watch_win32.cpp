@@ -1,6 +1,6 @@
 // The watch's look, wake and stop requests on Win32: one folder search gives names, sizes and
 // times at once; a change notification wakes it; a console control handler asks it to stop.
-#include "platform/watch.h"
+#include "platform/folder_watch.h"
 
 #include "platform/env.h"
 #include "platform/os_file.h"
