@@ -54,6 +54,9 @@ class FolderWake {
     bool wait(std::chrono::milliseconds timeout);
 
   private:
+    // One slice of the wait, no longer than 100 ms: true when the folder may have changed.
+    bool waitSlice(std::chrono::milliseconds slice);
+
     struct State;
     std::unique_ptr<State> state_;
 };

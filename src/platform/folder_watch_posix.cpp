@@ -115,34 +115,21 @@ bool FolderWake::watch(const std::string& folder) {
 #endif
 }
 
-bool FolderWake::wait(std::chrono::milliseconds timeout) {
-    // Waited in short slices, so that a stop request is seen soon whatever thread its signal
-    // reached.
-    constexpr std::chrono::milliseconds Slice{100};
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (stopAsked.load()) {
-            return false;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            until - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return false;
-        }
-        const int slice = static_cast<int>(std::min(left, Slice).count());
-        if (state_->fd < 0) {
-            poll(nullptr, 0, slice);
-            continue;
-        }
-        pollfd waiting{state_->fd, POLLIN, 0};
-        if (poll(&waiting, 1, slice) > 0) {
-            // Drained whole: one wake for any number of events.
-            alignas(8) char buffer[4096];
-            while (read(state_->fd, buffer, sizeof buffer) > 0) {
-            }
-            return true;
-        }
+bool FolderWake::waitSlice(std::chrono::milliseconds slice) {
+    const int waited = static_cast<int>(slice.count());
+    if (state_->fd < 0) {
+        poll(nullptr, 0, waited);
+        return false;
     }
+    pollfd waiting{state_->fd, POLLIN, 0};
+    if (poll(&waiting, 1, waited) <= 0) {
+        return false;
+    }
+    // Drained whole: one wake for any number of events.
+    alignas(8) char buffer[4096];
+    while (read(state_->fd, buffer, sizeof buffer) > 0) {
+    }
+    return true;
 }
 
 void catchStopRequests() {

@@ -108,28 +108,17 @@ bool FolderWake::watch(const std::string& folder) {
     return state_->change != INVALID_HANDLE_VALUE;
 }
 
-bool FolderWake::wait(std::chrono::milliseconds timeout) {
-    constexpr std::chrono::milliseconds Slice{100};
-    const auto until = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        if (stopAsked.load()) {
-            return false;
-        }
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            until - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            return false;
-        }
-        const DWORD slice = static_cast<DWORD>(std::min(left, Slice).count());
-        if (state_->change == INVALID_HANDLE_VALUE) {
-            Sleep(slice);
-            continue;
-        }
-        if (WaitForSingleObject(state_->change, slice) == WAIT_OBJECT_0) {
-            FindNextChangeNotification(state_->change);
-            return true;
-        }
+bool FolderWake::waitSlice(std::chrono::milliseconds slice) {
+    const DWORD waited = static_cast<DWORD>(slice.count());
+    if (state_->change == INVALID_HANDLE_VALUE) {
+        Sleep(waited);
+        return false;
     }
+    if (WaitForSingleObject(state_->change, waited) != WAIT_OBJECT_0) {
+        return false;
+    }
+    FindNextChangeNotification(state_->change);
+    return true;
 }
 
 void catchStopRequests() {

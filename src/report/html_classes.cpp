@@ -133,16 +133,8 @@ void classSection(const RankingModel& model, const SeasonChanges* season, Output
                       } else {
                           htmlCell(out, escapeHtml(p.name));
                       }
-                      for (int r = 0; r < RallyCount; ++r) {
-                          const int points = standing.rallyPoints[static_cast<size_t>(r)];
-                          if (points > 0 && (standing.countedRallies >> r & 1u) == 0) {
-                              out.put("<td class=\"n\"><s>"); // a rally that does not count
-                              out.putNumber(points);
-                              out.put("</s></td>");
-                          } else {
-                              htmlNumberCell(out, points);
-                          }
-                      }
+                      htmlRallyPointsCells(out, standing.rallyPoints.data(),
+                                           standing.countedRallies);
                       htmlNumberCell(out, standing.arcadePoints);
                       htmlStandingPointsCell(out, standing);
                       if (moves != nullptr) {
@@ -180,6 +172,18 @@ void htmlClassNavigation(const RankingModel& model, OutputSink& out) {
 void renderClassSections(const RankingModel& model, const SeasonChanges* season, OutputSink& out) {
     for (size_t c = 0; c < model.classes.size() && c < model.league.classes.size(); ++c) {
         classSection(model, season, out, c);
+    }
+}
+
+void htmlRallyPointsCells(OutputSink& out, const int* points, uint8_t counted) {
+    for (int r = 0; r < RallyCount; ++r) {
+        if (points[r] > 0 && (counted >> r & 1u) == 0) {
+            out.put("<td class=\"n\"><s>");
+            out.putNumber(points[r]);
+            out.put("</s></td>");
+        } else {
+            htmlNumberCell(out, points[r]);
+        }
     }
 }
 

@@ -7,6 +7,7 @@
 #include "model/season_changes.h"
 #include "report/output_sink.h"
 
+#include <cstdint>
 #include <string>
 
 namespace kvr {
@@ -23,6 +24,10 @@ void renderClassSections(const RankingModel& model, const SeasonChanges* season,
 
 // The rules in force, under the points grid, when a league leaves rallies out of the totals.
 void htmlCountedRalliesNote(const RankingModel& model, OutputSink& out);
+
+// A standing's points of each rally, one cell each: struck through where a rally with points
+// does not count (`counted`, bit r for rally r).
+void htmlRallyPointsCells(OutputSink& out, const int* points, uint8_t counted);
 
 // The footer naming the league file and its rules.
 void renderLeagueFooter(const RankingModel& model, OutputSink& out);

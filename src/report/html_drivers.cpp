@@ -95,16 +95,7 @@ void renderPointsGrid(const RankingModel& model, OutputSink& out) {
             htmlNumberCell(out, standing.place);
             htmlCell(out, escapeHtml(participant(model, standing.participantIndex).code));
             driverLink(out, model, standing.participantIndex);
-            for (int r = 0; r < RallyCount; ++r) {
-                const int points = driver.rallyPoints[r];
-                if (points > 0 && (standing.countedRallies >> r & 1u) == 0) {
-                    out.put("<td class=\"n\"><s>"); // a rally that does not count
-                    out.putNumber(points);
-                    out.put("</s></td>");
-                } else {
-                    htmlNumberCell(out, points);
-                }
-            }
+            htmlRallyPointsCells(out, driver.rallyPoints, standing.countedRallies);
             htmlNumberCell(out, driver.arcadePoints);
             htmlStandingPointsCell(out, standing);
             out.put("</tr>\n");
