@@ -247,9 +247,6 @@ TEST(Decisions, ADecisionThatMatchesNothingIsToldAfterTheRun) {
         {Head + "action = \"exclude-time\"\nevent = \"arcade-1\"\n" + cht + Head +
              "action = \"exclude-time\"\nevent = \"Arcade Italy\"\n" + cht,
          "decision 2 (exclude-time, 2026-12-01) matched nothing: already excluded by decision 1"},
-        {Head + "action = \"add-time\"\nevent = \"arcade-1\"\nseconds = 5\n" + cht + Head +
-             "action = \"exclude-driver\"\n" + cht,
-         "decision 1 (add-time, 2026-12-01) matched nothing: already excluded by decision 2"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.decisions);
