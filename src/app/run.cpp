@@ -85,7 +85,7 @@ int runKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
         season->forgetContent();
     }
     if (!options.archive.empty()) {
-        readArchive(env, options, *run, errors);
+        addAllTime(options, readArchive(env, options, *run, errors), *run);
     }
     const int status = publishRun(env, *run, options, season ? &*season : nullptr, console, errors);
     // After the run's own lines, where the organiser looks last.

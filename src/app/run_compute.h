@@ -5,6 +5,7 @@
 #include "app/run.h"
 #include "data/decisions.h"
 #include "data/participant.h"
+#include "history/all_time.h"
 #include "model/ranking_model.h"
 #include "model/run_results.h"
 #include "model/season_changes.h"
@@ -12,6 +13,7 @@
 #include "records/record_tables.h"
 
 #include <cstdio>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -75,9 +77,23 @@ void tellDecisionMisses(const ComputedRun& run, const LeagueRules& league, std::
 // the history; or why the history cannot be used.
 void compareWithSeason(const SeasonRead& history, ComputedRun& run);
 
-// Reads the archive's seasons, read only and under a shared lock, and adds the all-time table
-// to `run`. A season that cannot be read or is no history is told on `errors` and left out.
-void readArchive(platform::Env& env, const RunOptions& options, ComputedRun& run,
-                 std::FILE* errors);
+// The archive's seasons as read: each season's final standings, or why it was left out.
+struct ArchiveRead {
+    std::vector<std::string> files;                   // as given, in the archive's order
+    std::map<DriverIdentity, DriverIdentity> aliases; // the roster's, as the seasons were read
+    std::vector<history::ArchivedSeason> seasons;
+    std::vector<UnreadSeason> unread;
+};
+
+// Reads the archive's seasons, read only and under a shared lock, with the aliases of `run`'s
+// roster. A season that cannot be read or is no history is told on `errors` and left out.
+ArchiveRead readArchive(platform::Env& env, const RunOptions& options, const ComputedRun& run,
+                        std::FILE* errors);
+
+// Whether `read` is of the archive and roster that `options` and `run` have now.
+bool archiveReadFor(const ArchiveRead& read, const RunOptions& options, const ComputedRun& run);
+
+// Adds to `run` the all-time table over the archive's seasons and this run.
+void addAllTime(const RunOptions& options, const ArchiveRead& archive, ComputedRun& run);
 
 } // namespace kvr

@@ -432,9 +432,13 @@ class Watch {
         if (season_) {
             compareWithSeason(season_->read(), *run);
         }
-        // An archived season that cannot be read is told once, at the first run.
+        // Archived seasons are put away: read again only when the league names others or
+        // renames drivers. One that cannot be read is told when read.
         if (!options.archive.empty()) {
-            readArchive(env_, options, *run, first ? errors_ : nullptr);
+            if (!archive_ || !archiveReadFor(*archive_, options, *run)) {
+                archive_ = readArchive(env_, options, *run, errors_);
+            }
+            addAllTime(options, *archive_, *run);
         }
         PublishOutcome outcome;
         publishRun(env_, *run, options, nullptr, first ? console_ : nullptr, errors_, &outcome);
@@ -465,7 +469,8 @@ class Watch {
     WatchedFolder folder_;
     LiveServer server_;
     std::optional<SeasonHold> season_;
-    std::string entry_; // the season's line of the last run that published
+    std::string entry_;                  // the season's line of the last run that published
+    std::optional<ArchiveRead> archive_; // the archive as last read
     platform::FileStamp leagueStamp_;
     bool leagueThere_ = false;
     std::string leagueError_;
