@@ -42,16 +42,6 @@ std::string RunOptions::label(Output output) const {
     return named.empty() ? std::string(outputKind(output).option) : named;
 }
 
-namespace {
-
-// "10 s", or "250 ms" for a wait of less than whole seconds.
-std::string waited(std::chrono::milliseconds wait) {
-    const auto ms = static_cast<long long>(wait.count());
-    return ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
-}
-
-} // namespace
-
 void tellDecisionMisses(const ComputedRun& run, const LeagueRules& league, std::FILE* console) {
     for (size_t d = 0; d < league.decisions.size() && d < run.decided.effects.size(); ++d) {
         if (!run.decided.effects[d].matched) {
@@ -76,9 +66,7 @@ int runKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors,
     if (!historyPath.empty()) {
         season.emplace();
         if (!season->take(env, historyPath, options.seasonWait)) {
-            complain(errors, historyPath,
-                     std::string(platform::HeldByAnotherProgram) + ": waited " +
-                         waited(options.seasonWait) + ", nothing written");
+            complain(errors, historyPath, seasonHeldReason(options.seasonWait));
             return ExitFailure;
         }
         compareWithSeason(season->read(), *run);

@@ -8,6 +8,14 @@
 
 namespace kvr {
 
+std::string seasonHeldReason(std::chrono::milliseconds wait) {
+    // "10 s", or "250 ms" for a wait of less than whole seconds.
+    const auto ms = static_cast<long long>(wait.count());
+    return std::string(platform::HeldByAnotherProgram) + ": waited " +
+           (ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms") +
+           ", nothing written";
+}
+
 bool SeasonHold::take(platform::Env& env, const std::string& path, std::chrono::milliseconds wait) {
     const auto until = std::chrono::steady_clock::now() + wait;
     for (;;) {

@@ -16,6 +16,10 @@ namespace kvr {
 
 // The season's history, held from before the run is computed until its last output is in
 // place: a second run waits for it, and never replaces an output of the run that holds it.
+// Why a run that waited `wait` for its season wrote nothing: "held by another program: waited
+// 10 s, nothing written".
+std::string seasonHeldReason(std::chrono::milliseconds wait);
+
 class SeasonHold {
   public:
     // Opens and locks the history at `path` (created when missing) and reads it. Another run

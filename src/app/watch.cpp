@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <memory>
 #include <thread>
+#include <unordered_set>
 
 namespace kvr {
 
@@ -57,11 +58,7 @@ WatchedFolder::Look WatchedFolder::look(const std::vector<platform::StampedEntry
     }
     // Files gone since the last look.
     if (files_.size() > order.size()) {
-        std::unordered_map<std::string, bool> present;
-        present.reserve(order.size());
-        for (const std::string& name : order) {
-            present.emplace(name, true);
-        }
+        const std::unordered_set<std::string> present(order.begin(), order.end());
         for (auto it = files_.begin(); it != files_.end();) {
             if (present.count(it->first) == 0) {
                 found.removed += it->second.held ? 1 : 0;
@@ -256,10 +253,7 @@ class Watch {
         if (!historyPath.empty()) {
             season_.emplace();
             if (!season_->take(env_, historyPath, options.seasonWait)) {
-                complain(errors_, historyPath,
-                         std::string(platform::HeldByAnotherProgram) + ": waited " +
-                             std::to_string(options.seasonWait.count() / 1000) +
-                             " s, nothing written");
+                complain(errors_, historyPath, seasonHeldReason(options.seasonWait));
                 return ExitFailure;
             }
         }
