@@ -174,10 +174,14 @@ struct FileIdentity {
     bool exists = false; // then `device` and `file` tell it from every other file
     uint64_t device = 0;
     uint64_t file = 0;
+    // The file held open, for no access and with every sharing allowed, while the identity
+    // lives: a file that another program replaces meanwhile cannot hand its number on to a
+    // new one, so that two identities taken one after the other still compare truly.
+    std::shared_ptr<const void> held;
 };
 
-// Looks `path` up (links followed). A query only: it opens nothing for writing, and it takes no
-// step of an Env.
+// Looks `path` up (links followed). A query only: it opens nothing for reading or writing, and
+// it takes no step of an Env.
 FileIdentity identifyFile(const std::string& path);
 
 // Whether two identities are of one file: by device and file where both exist, otherwise by

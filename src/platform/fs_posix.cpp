@@ -234,6 +234,18 @@ Status checkFolder(const char* folder) {
     return ::access(folder, X_OK) == 0 ? Status() : osError();
 }
 
+namespace {
+
+struct HeldOpen {
+    explicit HeldOpen(int opened) : fd(opened) {}
+    ~HeldOpen() { ::close(fd); }
+    HeldOpen(const HeldOpen&) = delete;
+    HeldOpen& operator=(const HeldOpen&) = delete;
+    int fd;
+};
+
+} // namespace
+
 FileIdentity identifyFile(const std::string& path) {
     FileIdentity identity;
     std::error_code error;
@@ -243,8 +255,14 @@ FileIdentity identifyFile(const std::string& path) {
         resolved = absolute.lexically_normal(); // a part that cannot be looked into
     }
     identity.resolved = resolved.empty() ? path : resolved.string();
+    // O_PATH opens without reading: a folder, a pipe or a file without read permission alike.
+    const int fd = ::open(path.c_str(), O_PATH | O_CLOEXEC);
+    if (fd < 0) {
+        return identity;
+    }
+    identity.held = std::make_shared<const HeldOpen>(fd);
     struct stat info;
-    if (::stat(path.c_str(), &info) == 0) {
+    if (::fstat(fd, &info) == 0) {
         identity.exists = true;
         identity.device = static_cast<uint64_t>(info.st_dev);
         identity.file = static_cast<uint64_t>(info.st_ino);

@@ -275,25 +275,48 @@ class Win32Env final : public Env {
 
     Status rename(const NativePath& temporary, const NativePath& target,
                   const TargetState& state) override {
-        // An existing target goes through ReplaceFileW, which keeps its ACL and refuses a
-        // read-only file; a rename that would overwrite it is never tried instead, as it would
-        // do neither.
-        if (!state.exists) {
-            return MoveFileExW(temporary.c_str(), target.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0
-                       ? Status()
-                       : lastError();
+        // Another program that reads the target, such as a second run looking at its outputs
+        // or a virus scanner, holds it for a moment: the replacement waits up to a second for
+        // it, and a target held longer is held for good.
+        DWORD error = renameOnce(temporary, target, state);
+        for (int look = 0; look < 20 && isMomentaryHold(error, state); ++look) {
+            Sleep(50);
+            error = renameOnce(temporary, target, state);
         }
-        if (ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
-                         REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0) {
+        if (error == ERROR_SUCCESS) {
             return Status();
         }
-        DWORD error = GetLastError();
         if (error == ERROR_ACCESS_DENIED && (state.bits & FILE_ATTRIBUTE_READONLY) != 0) {
             // ReplaceFileW refuses a read-only target (and leaves it as it was): say so.
             return Status::failure("read-only", static_cast<long>(error));
         }
+        if (error == ERROR_UNABLE_TO_REMOVE_REPLACED) {
+            return Status::failure(HeldByAnotherProgram, static_cast<long>(error));
+        }
         return osError(error);
+    }
+
+    // A target that another handle has open refuses its replacement with one of these; a
+    // denied access is a read-only target's own answer.
+    static bool isMomentaryHold(DWORD error, const TargetState& state) {
+        return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+               error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
+               (error == ERROR_ACCESS_DENIED && (state.bits & FILE_ATTRIBUTE_READONLY) == 0);
+    }
+
+    // One try; the system's error, ERROR_SUCCESS when the temporary file took the target's
+    // place.
+    static DWORD renameOnce(const NativePath& temporary, const NativePath& target,
+                            const TargetState& state) {
+        // An existing target goes through ReplaceFileW, which keeps its ACL and refuses a
+        // read-only file; a rename that would overwrite it is never tried instead, as it would
+        // do neither.
+        const bool done =
+            state.exists ? ReplaceFileW(target.c_str(), temporary.c_str(), nullptr,
+                                        REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0
+                         : MoveFileExW(temporary.c_str(), target.c_str(),
+                                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+        return done ? ERROR_SUCCESS : GetLastError();
     }
 
     Status openListing(const NativePath& folder, const char* extension, Listing& listing) override {
@@ -391,8 +414,11 @@ FileIdentity identifyFile(const std::string& path) {
             identity.exists = true;
             identity.device = info.dwVolumeSerialNumber;
             identity.file = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
+            identity.held = std::shared_ptr<const void>(
+                handle, [](const void* h) { CloseHandle(const_cast<void*>(h)); });
+        } else {
+            CloseHandle(handle);
         }
-        CloseHandle(handle);
     }
     return identity;
 }

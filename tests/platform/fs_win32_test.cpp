@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <memory>
 #include <thread>
 
 #include <windows.h>
@@ -217,6 +218,53 @@ TEST(ReplaceWin32, KeepsAttributesAndRefusesAReadOnlyReport) {
         EXPECT_EQ(temporariesOf(folder.path(), "ranking.txt"), std::vector<std::string>())
             << c.what;
         SetFileAttributesW(path.wstring().c_str(), FILE_ATTRIBUTE_NORMAL);
+    }
+}
+
+// A reader that holds the target for a moment, as another run looking at its outputs does,
+// delays a replacement; one that holds it for good makes it fail, the target as it was.
+TEST(ReplaceWin32, WaitsForAMomentaryReaderOnly) {
+    const DWORD all = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    struct Case {
+        const char* what;
+        DWORD access, share;
+        std::chrono::milliseconds held; // zero: for the whole replacement
+        bool replaced;
+    };
+    const Case cases[] = {
+        {"reader, read sharing, a moment", GENERIC_READ, FILE_SHARE_READ,
+         std::chrono::milliseconds(300), true},
+        {"reader, no sharing, a moment", GENERIC_READ, 0, std::chrono::milliseconds(300), true},
+        {"a look, full sharing, throughout", 0, all, std::chrono::milliseconds(0), true},
+        {"reader, read sharing, throughout", GENERIC_READ, FILE_SHARE_READ,
+         std::chrono::milliseconds(0), false},
+    };
+    for (const Case& c : cases) {
+        TempFolder folder;
+        const fs::path path = folder / "page.html";
+        kvrtest::writeText(path, "earlier");
+        Status status;
+        {
+            auto other = std::make_unique<OtherHandle>(path, c.access, c.share);
+            ASSERT_TRUE(other->open()) << c.what;
+            std::thread release;
+            if (c.held.count() > 0) {
+                release = std::thread([&] {
+                    std::this_thread::sleep_for(c.held);
+                    other.reset();
+                });
+            }
+            status = replaceFile(Env::system(), path.string().c_str(), "new", 3);
+            if (release.joinable()) {
+                release.join();
+            }
+        }
+        EXPECT_EQ(status.ok(), c.replaced) << c.what << ": " << status.reason();
+        EXPECT_EQ(kvrtest::readText(path), c.replaced ? "new" : "earlier") << c.what;
+        if (!c.replaced) {
+            EXPECT_EQ(status.reason(), HeldByAnotherProgram) << c.what;
+        }
+        EXPECT_EQ(temporariesOf(folder.path(), "page.html"), std::vector<std::string>()) << c.what;
     }
 }
 
