@@ -296,8 +296,8 @@ class Win32Env final : public Env {
         return osError(error);
     }
 
-    // A target that another handle has open refuses its replacement with one of these; a
-    // denied access is a read-only target's own answer.
+    // A target that another handle has open refuses its replacement with one of these. A denied
+    // access is one too, except on a read-only target, which refuses it for good.
     static bool isMomentaryHold(DWORD error, const TargetState& state) {
         return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
                error == ERROR_UNABLE_TO_REMOVE_REPLACED ||
