@@ -63,14 +63,21 @@ bool importParticipants(platform::Env& env, const RunOptions& options, ImportedF
 
 } // namespace
 
-void compareWithSeason(const SeasonRead& history, ComputedRun& run) {
+void compareWithSeason(const SeasonRead& history, ComputedRun& run,
+                       std::optional<SeasonDigest>* kept) {
     if (!history.problem.empty()) {
         run.seasonProblem = history.problem;
         return;
     }
     // Earlier lines name a renamed driver as they were written: read as the roster names them.
-    const std::map<DriverIdentity, DriverIdentity> aliases = run.model.league.roster.aliases();
-    const history::HistoryDigest digest = history::readHistory(history.content, &aliases);
+    std::map<DriverIdentity, DriverIdentity> aliases = run.model.league.roster.aliases();
+    std::optional<SeasonDigest> read;
+    std::optional<SeasonDigest>& season = kept != nullptr ? *kept : read;
+    if (!season || season->aliases != aliases) {
+        history::HistoryDigest digest = history::readHistory(history.content, &aliases);
+        season = SeasonDigest{std::move(aliases), std::move(digest)};
+    }
+    const history::HistoryDigest& digest = season->digest;
     if (!digest.isHistory()) {
         run.seasonProblem = NotAHistory;
         return;

@@ -6,6 +6,7 @@
 #include "data/decisions.h"
 #include "data/participant.h"
 #include "history/all_time.h"
+#include "history/snapshot.h"
 #include "model/ranking_model.h"
 #include "model/run_results.h"
 #include "model/season_changes.h"
@@ -73,9 +74,18 @@ std::optional<ComputedRun> computeImported(const RunOptions& options, ImportedFo
 // One console line for each decision of `league` that matched nothing in `run`, with why.
 void tellDecisionMisses(const ComputedRun& run, const LeagueRules& league, std::FILE* console);
 
+// A season's lines as read, with the roster's aliases they were read under.
+struct SeasonDigest {
+    std::map<DriverIdentity, DriverIdentity> aliases;
+    history::HistoryDigest digest;
+};
+
 // Adds to `run` the season's changes since the runs of `history`, and what this run adds to
-// the history; or why the history cannot be used.
-void compareWithSeason(const SeasonRead& history, ComputedRun& run);
+// the history; or why the history cannot be used. With `kept`, which holds nothing or a digest
+// of this same `history`, the digest is read only when `kept` has none read under the aliases
+// of `run`'s roster, and then kept there: a watch holds its season unchanged from run to run.
+void compareWithSeason(const SeasonRead& history, ComputedRun& run,
+                       std::optional<SeasonDigest>* kept = nullptr);
 
 // The archive's seasons as read: each season's final standings, or why it was left out.
 struct ArchiveRead {

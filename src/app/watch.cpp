@@ -424,7 +424,7 @@ class Watch {
             return;
         }
         if (season_) {
-            compareWithSeason(season_->read(), *run);
+            compareWithSeason(season_->read(), *run, &seasonDigest_);
         }
         // Archived seasons are put away: read again only when the league names others or
         // renames drivers. One that cannot be read is told when read.
@@ -463,8 +463,9 @@ class Watch {
     WatchedFolder folder_;
     LiveServer server_;
     std::optional<SeasonHold> season_;
-    std::string entry_;                  // the season's line of the last run that published
-    std::optional<ArchiveRead> archive_; // the archive as last read
+    std::optional<SeasonDigest> seasonDigest_; // the held season as read, for the next runs
+    std::string entry_;                        // the season's line of the last run that published
+    std::optional<ArchiveRead> archive_;       // the archive as last read
     platform::FileStamp leagueStamp_;
     bool leagueThere_ = false;
     std::string leagueError_;

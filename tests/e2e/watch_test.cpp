@@ -127,6 +127,13 @@ std::string httpGet(uint16_t port, const std::string& target) {
     return reply;
 }
 
+// The board's /ranking.json, parsed; discarded (not an object) when it cannot be.
+nlohmann::json rankingJson(uint16_t port) {
+    const std::string answer = httpGet(port, "/ranking.json");
+    return nlohmann::json::parse(answer.substr(std::min(answer.find("\r\n\r\n"), answer.size())),
+                                 nullptr, false);
+}
+
 uint16_t portIn(const std::string& output) {
     const std::string marker = "Live page: http://127.0.0.1:";
     const size_t at = output.find(marker);
@@ -208,8 +215,7 @@ TEST(Watch, AFileCopiedInHalvesCountsOnlyWhenWholeAndTheEveningIsOneRunOfTheSeas
     EXPECT_TRUE(board.waitFor(" run 3: 1 removed; 2 drivers;")) << board.output();
     // He is named only as one who left since the season's last run.
     const std::string answer = httpGet(port, "/ranking.json");
-    const nlohmann::json json = nlohmann::json::parse(
-        answer.substr(std::min(answer.find("\r\n\r\n"), answer.size())), nullptr, false);
+    const nlohmann::json json = rankingJson(port);
     ASSERT_TRUE(json.is_object()) << answer;
     EXPECT_EQ(json["history"]["left"],
               nlohmann::json::parse(R"([{"code":"OLA","name":"Olaf Lind"}])"));
@@ -259,6 +265,50 @@ TEST(Watch, ABadLeagueFileKeepsTheLastGoodRulesAndIsShownUntilMended) {
     EXPECT_EQ(httpGet(port, "/").find("kvrrank.toml:3:1"), std::string::npos);
     std::chrono::milliseconds stopped{};
     EXPECT_EQ(board.stop(SIGTERM, 5s, &stopped), 0);
+}
+
+// The season is read once for the evening, and again when the league's roster renames a
+// driver: the season's lines then name him as the roster does, so he neither left nor is new.
+TEST(Watch, TheSeasonIsReadAgainUnderARosterThatRenamesADriver) {
+    GameFolder game;
+    game.addParticipant("anna.kvr", driver("ABE", "Anna Berg", 30000));
+    game.addParticipant("olaf.kvr", driver("OLA", "Olaf Lind", 31000));
+    ASSERT_EQ(
+        kvrtest::runProgram(KVRRANK_BINARY, game.path(), {"--history", "season.jsonl"}).exitStatus,
+        0);
+    Background board(game.path(), {"--serve", "0", "--history", "season.jsonl", "--no-records"});
+    ASSERT_TRUE(board.waitFor(" run 1: 2 files; 2 drivers;")) << board.output() << board.errors();
+    const uint16_t port = portIn(board.output());
+    ASSERT_NE(port, 0) << board.output();
+
+    game.addParticipant("nina.kvr", driver("NNE", "Nina Nemec", 40000));
+    ASSERT_TRUE(board.waitFor(" run 2: 1 file new; 3 drivers;")) << board.output();
+    std::this_thread::sleep_for(300ms);
+    nlohmann::json json = rankingJson(port);
+    ASSERT_TRUE(json.is_object());
+    const auto codesOf = [](const nlohmann::json& drivers) {
+        std::vector<std::string> codes;
+        for (const nlohmann::json& entry : drivers) {
+            codes.push_back(entry["code"]);
+        }
+        return codes;
+    };
+    EXPECT_EQ(codesOf(json["history"]["new_drivers"]), std::vector<std::string>{"NNE"});
+    EXPECT_EQ(json["history"]["left"], nlohmann::json::array());
+
+    kvrtest::writeText(game / "kvrrank.toml",
+                       "[[driver]]\ncode = \"OLI\"\nname = \"Olaf Lindqvist\"\n"
+                       "also = [{ code = \"OLA\", name = \"Olaf Lind\" }]\n");
+    ASSERT_TRUE(board.waitFor("league file read again; 3 drivers;")) << board.output();
+    std::this_thread::sleep_for(300ms);
+    json = rankingJson(port);
+    ASSERT_TRUE(json.is_object());
+    EXPECT_EQ(codesOf(json["history"]["new_drivers"]), std::vector<std::string>{"NNE"});
+    EXPECT_EQ(json["standings"].dump().find("OLA"), std::string::npos) << "renamed everywhere";
+    EXPECT_EQ(json["history"]["left"], nlohmann::json::array());
+    std::chrono::milliseconds stopped{};
+    EXPECT_EQ(board.stop(SIGINT, 5s, &stopped), 0) << board.errors();
+    EXPECT_EQ(board.errors(), "");
 }
 
 TEST(Watch, ARecordsFileTheGameHoldsIsToldOnThePageAndUpdatedAtTheNextChange) {
