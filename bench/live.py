@@ -9,6 +9,9 @@
                               /events, at N participants (default 300 10000 100000)
   live.py idle    BUILD_DIR [SECONDS] the watch's CPU between changes with 10,000 files in kvr/
                               over SECONDS (default 60)
+  live.py season  BUILD_DIR [N] [RUNS] the same latency with a season of RUNS lines held
+                              (default 10000 participants, 100 lines), over five files that
+                              arrive one after the other: each run's time and their median
 
 Servers bind 127.0.0.1 only. Exit status 1 when a figure misses its bound."""
 import os
@@ -28,13 +31,25 @@ TICKS = os.sysconf("SC_CLK_TCK")
 class Board:
     """kvrrank --serve 0 in a fresh sample game folder of `participants` drivers."""
 
-    def __init__(self, build, participants, serve=True):
+    def __init__(self, build, participants, serve=True, season_runs=0):
         self.work = tempfile.mkdtemp(prefix="kvr-live-")
         self.game = os.path.join(self.work, "game")
         subprocess.run([os.path.join(build, "tools", "kvrsample"), "--participants",
                         str(participants), self.game], check=True, stdout=subprocess.DEVNULL)
         self.console = open(os.path.join(self.work, "console.txt"), "w+b")
         arguments = ["--serve", "0"] if serve else ["--watch"]
+        if season_runs:
+            # As a season writes them: the first line names every entrant, the others only
+            # what changed (nothing).
+            history = os.path.join(self.game, "season.jsonl")
+            for _ in range(2):
+                subprocess.run([os.path.join(build, "kvrrank"), "--no-records", "--history",
+                                history], cwd=self.game, check=True, stdout=subprocess.DEVNULL)
+            with open(history, "rb") as f:
+                first, last = f.read().splitlines(keepends=True)[:2]
+            with open(history, "wb") as f:
+                f.write(first + last * (season_runs - 1))
+            arguments += ["--history", history]
         self.process = subprocess.Popen([os.path.join(build, "kvrrank"), *arguments,
                                          "--no-records"], cwd=self.game, stdout=self.console,
                                         stderr=subprocess.STDOUT)
@@ -189,6 +204,33 @@ def latency(build, sizes):
     return failures
 
 
+def season(build, n, runs):
+    board = Board(build, n, season_runs=runs)
+    stream = open_stream(board.port)
+    stream.settimeout(120)
+    seen = b""
+    while b"data: 1\n" not in seen:
+        seen += stream.recv(4096)
+    kvr = os.path.join(board.game, "kvr")
+    with open(os.path.join(kvr, sorted(os.listdir(kvr))[0]), "rb") as f:
+        image = f.read()
+    times = []
+    for arrival in range(2, 7):
+        start = time.monotonic()
+        with open(os.path.join(kvr, f"zz-arrived-{arrival}.kvr"), "wb") as f:
+            f.write(image)
+        while f"data: {arrival}\n".encode() not in seen:
+            seen += stream.recv(4096)
+        times.append((time.monotonic() - start) * 1000)
+    stream.close()
+    status = board.stop()
+    median = sorted(times)[len(times) // 2]
+    print(f"season of {runs} lines at {n} participants: each run's event "
+          f"{', '.join(f'{t:.0f}' for t in times)} ms after its file was written, median "
+          f"{median:.0f} ms ({median - 1000:.0f} ms after it settled); exit status {status}")
+    return [] if status == 0 else [f"exit status {status}"]
+
+
 def idle(build, seconds):
     board = Board(build, 10000, serve=False)
     time.sleep(3)
@@ -202,7 +244,7 @@ def idle(build, seconds):
 
 
 def main():
-    if len(sys.argv) < 3 or sys.argv[1] not in ("load", "latency", "idle"):
+    if len(sys.argv) < 3 or sys.argv[1] not in ("load", "latency", "idle", "season"):
         print(__doc__, file=sys.stderr)
         return 2
     mode, build = sys.argv[1], os.path.abspath(sys.argv[2])
@@ -210,6 +252,9 @@ def main():
         failures = load(build)
     elif mode == "latency":
         failures = latency(build, [int(a) for a in sys.argv[3:]] or [300, 10000, 100000])
+    elif mode == "season":
+        numbers = [int(a) for a in sys.argv[3:5]]
+        failures = season(build, *(numbers + [10000, 100][len(numbers):]))
     else:
         failures = idle(build, int(sys.argv[3]) if len(sys.argv) > 3 else 60)
     for failure in failures:
