@@ -443,10 +443,7 @@ class Watch {
         if (outcome.reported && run->season) {
             entry_ = run->historyEntry;
         }
-        say(console_, timeOfDay(run->model.time) + " run " + std::to_string(runs_) + ": " +
-                          changes.text(first, files) + "; " +
-                          countText(run->model.participants.size(), "driver", "drivers") + "; " +
-                          leaderText(run->model) + "\n");
+        // The board first: the console's line then says what the board shows.
         if (settings_.serve) {
             std::vector<std::string> problems = std::move(outcome.problems);
             if (!leagueError_.empty()) {
@@ -454,6 +451,10 @@ class Watch {
             }
             server_.publish(liveContent(*run, runs_, std::move(problems)));
         }
+        say(console_, timeOfDay(run->model.time) + " run " + std::to_string(runs_) + ": " +
+                          changes.text(first, files) + "; " +
+                          countText(run->model.participants.size(), "driver", "drivers") + "; " +
+                          leaderText(run->model) + "\n");
     }
 
     platform::Env& env_;

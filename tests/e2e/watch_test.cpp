@@ -127,9 +127,8 @@ std::string httpGet(uint16_t port, const std::string& target) {
     return reply;
 }
 
-// The board's /ranking.json, parsed; discarded (not an object) when it cannot be.
-nlohmann::json rankingJson(uint16_t port) {
-    const std::string answer = httpGet(port, "/ranking.json");
+// The JSON of an answer, parsed; discarded (not an object) when it cannot be.
+nlohmann::json jsonOf(const std::string& answer) {
     return nlohmann::json::parse(answer.substr(std::min(answer.find("\r\n\r\n"), answer.size())),
                                  nullptr, false);
 }
@@ -215,7 +214,7 @@ TEST(Watch, AFileCopiedInHalvesCountsOnlyWhenWholeAndTheEveningIsOneRunOfTheSeas
     EXPECT_TRUE(board.waitFor(" run 3: 1 removed; 2 drivers;")) << board.output();
     // He is named only as one who left since the season's last run.
     const std::string answer = httpGet(port, "/ranking.json");
-    const nlohmann::json json = rankingJson(port);
+    const nlohmann::json json = jsonOf(answer);
     ASSERT_TRUE(json.is_object()) << answer;
     EXPECT_EQ(json["history"]["left"],
               nlohmann::json::parse(R"([{"code":"OLA","name":"Olaf Lind"}])"));
@@ -283,8 +282,7 @@ TEST(Watch, TheSeasonIsReadAgainUnderARosterThatRenamesADriver) {
 
     game.addParticipant("nina.kvr", driver("NNE", "Nina Nemec", 40000));
     ASSERT_TRUE(board.waitFor(" run 2: 1 file new; 3 drivers;")) << board.output();
-    std::this_thread::sleep_for(300ms);
-    nlohmann::json json = rankingJson(port);
+    nlohmann::json json = jsonOf(httpGet(port, "/ranking.json"));
     ASSERT_TRUE(json.is_object());
     const auto codesOf = [](const nlohmann::json& drivers) {
         std::vector<std::string> codes;
@@ -300,8 +298,7 @@ TEST(Watch, TheSeasonIsReadAgainUnderARosterThatRenamesADriver) {
                        "[[driver]]\ncode = \"OLI\"\nname = \"Olaf Lindqvist\"\n"
                        "also = [{ code = \"OLA\", name = \"Olaf Lind\" }]\n");
     ASSERT_TRUE(board.waitFor("league file read again; 3 drivers;")) << board.output();
-    std::this_thread::sleep_for(300ms);
-    json = rankingJson(port);
+    json = jsonOf(httpGet(port, "/ranking.json"));
     ASSERT_TRUE(json.is_object());
     EXPECT_EQ(codesOf(json["history"]["new_drivers"]), std::vector<std::string>{"NNE"});
     EXPECT_EQ(json["standings"].dump().find("OLA"), std::string::npos) << "renamed everywhere";
