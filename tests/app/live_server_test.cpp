@@ -52,7 +52,12 @@ struct Client {
 
     explicit Client(uint16_t port) { socket.connect({net::ip::make_address("127.0.0.1"), port}); }
 
-    void send(const std::string& text) { net::write(socket, net::buffer(text)); }
+    // A server may answer and close before the whole request is written (a head too large):
+    // a failed write is no failure here, the answer is read after it.
+    void send(const std::string& text) {
+        boost::system::error_code ignored;
+        net::write(socket, net::buffer(text), ignored);
+    }
 
     // Reads until the server closes, `enough` holds, or `limit` passes.
     const std::string& read(std::chrono::milliseconds limit,
