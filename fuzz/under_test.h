@@ -4,7 +4,7 @@
 // model's standings and listings and the season's changes, and call the history's readers.)
 #pragma once
 
-#include "app/league_file.h"
+#include "league/league_file.h"
 #include "data/participant.h"
 #include "history/snapshot.h"
 #include "model/ranking_model.h"

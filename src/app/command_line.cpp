@@ -1,7 +1,7 @@
 #include "app/command_line.h"
 
 #include "app/help_format.h"
-#include "app/league_file.h"
+#include "league/league_file.h"
 #include "app/output_clash.h"
 #include "app/run.h"
 #include "app/watch.h"

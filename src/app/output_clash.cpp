@@ -1,6 +1,6 @@
 #include "app/output_clash.h"
 
-#include "app/outputs.h"
+#include "output/outputs.h"
 #include "history/snapshot.h"
 #include "platform/fs.h"
 #include "records/records_file.h"

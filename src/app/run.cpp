@@ -12,36 +12,6 @@
 
 namespace kvr {
 
-void complain(std::FILE* errors, const std::string& path, const std::string& reason) {
-    platform::writeConsole(errors, "kvrrank: " + safeText(path) + ": " + safeText(reason) + "\n");
-}
-
-std::string participantPath(const std::string& name) {
-    return std::string(ParticipantFolder) + "/" + name;
-}
-
-std::string GamePlaces::path(const std::string& relative) const {
-    if (folder.empty()) {
-        return relative;
-    }
-    const char last = folder.back();
-    return folder + (last == '/' || last == platform::PathSeparator ? "" : "/") + relative;
-}
-
-std::string GamePlaces::shownParticipantFolder() const {
-    if (shown.empty()) {
-        return ParticipantFolder;
-    }
-    const char last = shown.back();
-    const bool separated = last == '/' || last == platform::PathSeparator;
-    return shown + (separated ? "" : std::string(1, platform::PathSeparator)) + ParticipantFolder;
-}
-
-std::string RunOptions::label(Output output) const {
-    const std::string& named = namedBy[indexOf(output)];
-    return named.empty() ? std::string(outputKind(output).option) : named;
-}
-
 void tellDecisionMisses(const ComputedRun& run, const LeagueRules& league, std::FILE* console) {
     for (size_t d = 0; d < league.decisions.size() && d < run.decided.effects.size(); ++d) {
         if (!run.decided.effects[d].matched) {

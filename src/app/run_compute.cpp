@@ -1,6 +1,6 @@
 #include "app/run_compute.h"
 
-#include "app/outputs.h"
+#include "output/outputs.h"
 #include "data/text.h"
 #include "history/season.h"
 #include "history/snapshot.h"

@@ -1,6 +1,6 @@
 #include "app/run_publish.h"
 
-#include "app/outputs.h"
+#include "output/outputs.h"
 #include "platform/console.h"
 #include "records/records_file.h"
 

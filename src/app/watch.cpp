@@ -1,6 +1,6 @@
 #include "app/watch.h"
 
-#include "app/outputs.h"
+#include "output/outputs.h"
 #include "app/run_compute.h"
 #include "app/run_publish.h"
 #include "data/text.h"

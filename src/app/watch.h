@@ -2,7 +2,7 @@
 // changes, publishing each run like a normal one, and optionally serving it live.
 #pragma once
 
-#include "app/live_server.h"
+#include "live/live_server.h"
 #include "app/run.h"
 #include "data/participant.h"
 #include "platform/env.h"

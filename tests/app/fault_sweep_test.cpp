@@ -1,7 +1,7 @@
 // Makes each file operation of a whole run fail in turn, and checks after every run that
 // nothing was lost: the records file holds its earlier bytes or exactly the new tables, the
 // report is the earlier one or the complete new one, and no temporary file is left.
-#include "app/league_file.h"
+#include "league/league_file.h"
 #include "app/run.h"
 
 #include "model/ranking_model.h"

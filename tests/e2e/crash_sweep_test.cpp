@@ -5,7 +5,7 @@
 // reach exactly the state of an uninterrupted run, leftovers gone, one snapshot appended.
 // The game folder holds a league file with decisions, a roster, teams and an archived season:
 // the sweep covers their run too.
-#include "app/league_file.h"
+#include "league/league_file.h"
 #include "data/decisions.h"
 #include "history/all_time.h"
 #include "history/season.h"

@@ -1,6 +1,6 @@
 // A league file on the built binary: a bad one touches nothing, a double-click run writes what
 // the file names under its rules, the command line wins, and --new-league starts one.
-#include "app/output_table.h"
+#include "output/output_table.h"
 #include "support/game_folder.h"
 
 #include <gtest/gtest.h>

@@ -2,7 +2,7 @@
 // failure at any file operation keeps the earlier file, and CSV cells cannot be formulas.
 #include "report/output_sink.h"
 
-#include "app/outputs.h"
+#include "output/outputs.h"
 #include "platform/fs.h"
 #include "report/ranking_csv.h"
 #include "report/ranking_html.h"

@@ -1,4 +1,4 @@
-#include "app/outputs.h"
+#include "output/outputs.h"
 #include "report/ranking_report.h"
 
 #include "support/participant_builder.h"

@@ -3,7 +3,7 @@
 // any file: a typo must not change results silently.
 #pragma once
 
-#include "app/output_table.h"
+#include "output/output_table.h"
 #include "model/league_rules.h"
 #include "model/time_text.h"
 #include "platform/env.h"

@@ -1,6 +1,6 @@
 // The league file's text: what a good one sets. (What a bad one gets is tested on the
 // program, with the files it leaves alone: tests/e2e/league_test.cpp.)
-#include "app/league_file.h"
+#include "league/league_file.h"
 
 #include <gtest/gtest.h>
 

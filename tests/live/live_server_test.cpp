@@ -1,5 +1,5 @@
 // The live board's server as a stranger meets it: every request over a real loopback socket.
-#include "app/live_server.h"
+#include "live/live_server.h"
 
 #include <boost/asio/connect.hpp>
 #include <boost/asio/ip/host_name.hpp>

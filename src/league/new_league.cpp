@@ -1,6 +1,6 @@
-#include "app/league_file.h"
+#include "league/league_file.h"
 
-#include "app/run.h"
+#include "output/run_options.h"
 #include "platform/console.h"
 #include "platform/fs.h"
 

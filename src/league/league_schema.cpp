@@ -1,6 +1,6 @@
-#include "app/league_file.h"
+#include "league/league_file.h"
 
-#include "app/output_table.h"
+#include "output/output_table.h"
 #include "data/events.h"
 #include "data/text.h"
 
@@ -619,7 +619,7 @@ class LeagueChecker {
     }
 
 // The roster, teams and archive: members of this class, kept in a file of their own.
-#include "app/league_roster_checks.inc"
+#include "league/league_roster_checks.inc"
 
     LeagueFile& league_;
     std::string_view text_;

@@ -1,7 +1,7 @@
 // The one source that includes Boost.Beast and Boost.Asio, so that they are compiled once.
-#include "app/live_server.h"
+#include "live/live_server.h"
 
-#include "app/content_hash.h"
+#include "live/content_hash.h"
 #include "report/live_board.h"
 #include "report/ranking_html.h"
 

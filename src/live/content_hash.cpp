@@ -1,4 +1,4 @@
-#include "app/content_hash.h"
+#include "live/content_hash.h"
 
 namespace kvr {
 

@@ -1,6 +1,6 @@
 // SHA-256 and Base64 against the published test vectors: a policy hash that is off by one bit
 // blocks the page's whole style.
-#include "app/content_hash.h"
+#include "live/content_hash.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "app/output_table.h"
+#include "output/output_table.h"
 
 #include "report/ranking_csv.h"
 #include "report/ranking_html.h"

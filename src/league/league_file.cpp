@@ -1,7 +1,7 @@
-#include "app/league_file.h"
+#include "league/league_file.h"
 
-#include "app/outputs.h"
-#include "app/run.h"
+#include "output/outputs.h"
+#include "output/run_options.h"
 #include "data/text.h"
 #include "platform/console.h"
 #include "platform/fs.h"
