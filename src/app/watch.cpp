@@ -1,9 +1,9 @@
 #include "app/watch.h"
 
-#include "output/outputs.h"
 #include "app/run_compute.h"
 #include "app/run_publish.h"
 #include "data/text.h"
+#include "output/outputs.h"
 #include "platform/console.h"
 #include "platform/fs.h"
 #include "report/count_text.h"
@@ -267,7 +267,7 @@ class Watch {
             say(console_, "Live page: " + server_.url() + "  (Ctrl+C stops)\n");
             say(console_, "Overlay for a stream: " + server_.url() + "overlay\n");
         }
-        leagueThere_ = platform::stampOf(settings_.leagueFile.c_str(), leagueStamp_).ok();
+        leagueThere_ = platform::stampOf(env_, settings_.leagueFile.c_str(), leagueStamp_).ok();
         loop();
         int status = ExitSuccess;
         if (season_ && !entry_.empty()) {
@@ -288,18 +288,18 @@ class Watch {
   private:
     void loop() {
         const std::string participants = settings_.options.game.path(ParticipantFolder);
-        platform::FolderWake wake;
+        const std::unique_ptr<platform::FolderWake> wake = env_.folderWake();
         bool watching = false;
         bool first = true;
         bool folderTold = false;
         std::vector<platform::StampedEntry> entries;
         for (;;) {
             if (!watching) {
-                watching = wake.watch(participants);
+                watching = wake->watch(participants);
             }
             const auto now = WatchedFolder::Clock::now();
             platform::Status looked =
-                platform::lookAtFolder(participants.c_str(), ParticipantExtension, entries);
+                platform::lookAtFolder(env_, participants.c_str(), ParticipantExtension, entries);
             if (!looked) {
                 if (!folderTold) {
                     complain(errors_, settings_.options.game.shownParticipantFolder(),
@@ -334,9 +334,9 @@ class Watch {
                 wait = std::clamp(untilSettled + std::chrono::milliseconds(1),
                                   std::chrono::milliseconds(20), wait);
             }
-            if (wake.wait(wait)) {
+            if (wake->wait(wait, platform::systemStopToken())) {
                 // A copy is many events: let them pass before the next look.
-                wake.wait(std::chrono::milliseconds(50));
+                wake->wait(std::chrono::milliseconds(50), platform::systemStopToken());
             }
             if (platform::stopRequested()) {
                 return;
@@ -375,7 +375,7 @@ class Watch {
             return;
         }
         platform::FileStamp stamp;
-        const bool there = platform::stampOf(settings_.leagueFile.c_str(), stamp).ok();
+        const bool there = platform::stampOf(env_, settings_.leagueFile.c_str(), stamp).ok();
         if (there == leagueThere_ && (!there || stamp == leagueStamp_)) {
             return;
         }

@@ -67,7 +67,8 @@ platform::Status readParticipantFile(platform::Env& env, const char* path,
         return status;
     }
     if (!decodeParticipant(buffer, delivered, record)) {
-        return platform::Status::failure(platform::tooShort(delivered, ParticipantFileSize));
+        return platform::Status::failure(platform::StatusKind::BadInput,
+                                         platform::tooShort(delivered, ParticipantFileSize));
     }
     return status;
 }

@@ -22,7 +22,7 @@ int writeNewLeagueFile(platform::Env& env, const GamePlaces& game, std::FILE* co
         platform::createNewFile(env, game.path(LeagueFileName).c_str(), text.data(), text.size());
     if (!written) {
         complain(errors, LeagueFileName,
-                 written.reason() == platform::AlreadyExists
+                 written.kind() == platform::StatusKind::AlreadyExists
                      ? std::string(platform::AlreadyExists) + "; nothing written"
                      : written.reason());
         return ExitFailure;

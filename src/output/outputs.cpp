@@ -1,28 +1,19 @@
 #include "output/outputs.h"
 
+#include "platform/env.h"
 #include "report/ranking_report.h"
-
-#include <ctime>
 
 namespace kvr {
 
 ReportTime currentLocalTime() {
+    const platform::LocalTime now = platform::Env::system().localNow();
     ReportTime result;
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-#ifdef _WIN32
-    bool known = now != static_cast<std::time_t>(-1) && localtime_s(&local, &now) == 0;
-#else
-    bool known = now != static_cast<std::time_t>(-1) && localtime_r(&now, &local) != nullptr;
-#endif
-    if (known) {
-        result.year = local.tm_year + 1900;
-        result.month = local.tm_mon + 1;
-        result.day = local.tm_mday;
-        result.hour = local.tm_hour;
-        result.minute = local.tm_min;
-        result.second = local.tm_sec;
-    }
+    result.year = now.year;
+    result.month = now.month;
+    result.day = now.day;
+    result.hour = now.hour;
+    result.minute = now.minute;
+    result.second = now.second;
     return result;
 }
 

@@ -1,14 +1,19 @@
 // The operating system's file steps, as one interface: every step that can fail on its own (an
 // open, a stat, a lock, a read, a write, a flush, a close, a rename, a mode change, a listing
 // and each read of it) is one virtual call. The layer's policies (fs.h) run over an Env, so a
-// test or a fuzzer can pass one that fails or ends the process at a chosen step.
+// test or a fuzzer can pass one that fails or ends the process at a chosen step. The clock,
+// sleeps and the watch's look at a folder go through it too, so that a test can fake time.
 #pragma once
 
+#include "platform/folder_watch.h"
 #include "platform/fs.h"
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace kvr::platform {
 
@@ -61,6 +66,11 @@ struct TargetState {
 // An open folder listing, the platform's own.
 struct ListingState;
 using Listing = ListingState*;
+
+// A moment in local time; all zero when the system cannot tell it.
+struct LocalTime {
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
 
 class Env {
   public:
@@ -117,6 +127,20 @@ class Env {
     virtual Status readListing(Listing listing, std::string& name, bool& isFolder, bool& known,
                                bool& end) = 0;
     virtual void closeListing(Listing listing) = 0;
+
+    // The monotonic clock, for timeouts and waits.
+    virtual std::chrono::steady_clock::time_point steadyNow() = 0;
+    // Now, in local time.
+    virtual LocalTime localNow() = 0;
+    virtual void sleepFor(std::chrono::milliseconds duration) = 0;
+
+    // The watch's look (lookAtFolder and stampOf in folder_watch.h are its entry points):
+    // UTF-8 paths, entries in any order.
+    virtual Status lookAtFolder(const std::string& folder, const char* extension,
+                                std::vector<StampedEntry>& entries) = 0;
+    virtual Status stampOf(const std::string& path, FileStamp& stamp) = 0;
+    // A new wake for one watched folder; never null.
+    virtual std::unique_ptr<FolderWake> folderWake() = 0;
 };
 
 // Forwards every step to another Env: a test overrides only the steps it needs.
@@ -166,13 +190,25 @@ class EnvWrapper : public Env {
         return target_.readListing(listing, name, isFolder, known, end);
     }
     void closeListing(Listing listing) override { target_.closeListing(listing); }
+    std::chrono::steady_clock::time_point steadyNow() override { return target_.steadyNow(); }
+    LocalTime localNow() override { return target_.localNow(); }
+    void sleepFor(std::chrono::milliseconds duration) override { target_.sleepFor(duration); }
+    Status lookAtFolder(const std::string& folder, const char* extension,
+                        std::vector<StampedEntry>& entries) override {
+        return target_.lookAtFolder(folder, extension, entries);
+    }
+    Status stampOf(const std::string& path, FileStamp& stamp) override {
+        return target_.stampOf(path, stamp);
+    }
+    std::unique_ptr<FolderWake> folderWake() override { return target_.folderWake(); }
 
   private:
     Env& target_;
 };
 
 // The failure the system reports for its error code `code` (errno or GetLastError()), with
-// the system's own text: what a step that failed with that code returns.
+// the system's own text and the kind the code means: what a step that failed with that code
+// returns.
 Status systemError(long code);
 // The code of a device that fails to read or write: EIO (POSIX), ERROR_IO_DEVICE (Win32).
 long deviceErrorCode();

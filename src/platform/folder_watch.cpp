@@ -1,16 +1,55 @@
+// The watch's look through an Env, the stop token and the system wake's sliced wait.
 #include "platform/folder_watch.h"
+
+#include "platform/env.h"
+#include "platform/watch_os.h"
 
 #include <algorithm>
 
 namespace kvr::platform {
 
-bool FolderWake::wait(std::chrono::milliseconds timeout) {
-    // Waited in short slices, so that a stop request is seen soon whatever thread its signal
-    // reached.
+namespace {
+
+// Constant-initialized, so a signal handler may reach it at any time.
+StopToken systemToken;
+
+} // namespace
+
+Status lookAtFolder(Env& env, const char* folder, const char* extension,
+                    std::vector<StampedEntry>& entries) {
+    entries.clear();
+    Status status = env.lookAtFolder(folder, extension, entries);
+    if (!status) {
+        entries.clear();
+        return status;
+    }
+    std::sort(entries.begin(), entries.end(), [](const StampedEntry& a, const StampedEntry& b) {
+        return folderNameLess(a.name, b.name);
+    });
+    return status;
+}
+
+Status stampOf(Env& env, const char* path, FileStamp& stamp) {
+    return env.stampOf(path, stamp);
+}
+
+StopToken& systemStopToken() {
+    return systemToken;
+}
+
+bool stopRequested() {
+    return systemToken.requested();
+}
+
+void requestStop() {
+    systemToken.request();
+}
+
+bool os::SlicedWake::wait(std::chrono::milliseconds timeout, const StopToken& stop) {
     constexpr std::chrono::milliseconds Slice{100};
     const auto until = std::chrono::steady_clock::now() + timeout;
     for (;;) {
-        if (stopRequested()) {
+        if (stop.requested()) {
             return false;
         }
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

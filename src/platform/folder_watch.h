@@ -1,74 +1,69 @@
 // What a watch of the game folder needs from the operating system: a cheap look at a folder's
 // files (name, size, modification time), an early wake when the folder changes, and the
-// requests to stop (Ctrl+C, a terminal or console window closed, SIGTERM). A look reads no
-// file and changes nothing, so it is not a step of an Env: the imports still go through one.
+// requests to stop (Ctrl+C, a terminal or console window closed, SIGTERM). The look and the
+// wake are steps of an Env (env.h), so a test can fake them; a look reads no file and changes
+// nothing.
 #pragma once
 
 #include "platform/fs.h"
 
+#include <atomic>
 #include <chrono>
-#include <cstdint>
-#include <memory>
 #include <string>
 #include <vector>
 
 namespace kvr::platform {
 
-// A file as one look saw it. Two looks that see the same stamp saw the same file, as far as
-// the file system tells.
-struct FileStamp {
-    uint64_t size = 0;
-    int64_t modified = 0; // in the system's own ticks
-    bool operator==(const FileStamp& other) const {
-        return size == other.size && modified == other.modified;
-    }
-    bool operator!=(const FileStamp& other) const { return !(*this == other); }
-};
+class Env;
 
-struct StampedEntry {
-    std::string name; // bare name
-    bool isFolder = false;
-    FileStamp stamp; // of a file; zero for a folder
-};
-
-// The entries of `folder` whose names end in `extension`, with their stamps, in listing order.
-// An entry that goes away during the look is left out.
-Status lookAtFolder(const char* folder, const char* extension, std::vector<StampedEntry>& entries);
+// The entries of `folder` whose names end in `extension`, with their stamps, in listing order
+// (folderNameLess). An entry that goes away during the look is left out; on failure there are
+// none.
+Status lookAtFolder(Env& env, const char* folder, const char* extension,
+                    std::vector<StampedEntry>& entries);
 
 // The stamp of one file; fails when it is missing.
-Status stampOf(const char* path, FileStamp& stamp);
+Status stampOf(Env& env, const char* path, FileStamp& stamp);
+
+// A request to stop, set from any thread or a signal handler and read by the loop it stops.
+class StopToken {
+  public:
+    constexpr StopToken() = default;
+    StopToken(const StopToken&) = delete;
+    StopToken& operator=(const StopToken&) = delete;
+
+    void request() { requested_.store(true); }
+    void clear() { requested_.store(false); }
+    bool requested() const { return requested_.load(); }
+
+  private:
+    std::atomic<bool> requested_{false};
+};
 
 // Wakes a waiting watch early when a folder's entries change. Best effort: some file systems
 // (network shares) tell nothing, so a watch still looks at the folder on its own schedule.
 class FolderWake {
   public:
-    FolderWake();
-    ~FolderWake();
-    FolderWake(const FolderWake&) = delete;
-    FolderWake& operator=(const FolderWake&) = delete;
-
+    virtual ~FolderWake() = default;
     // Starts (or restarts) watching `folder`; false when the system cannot watch it.
-    bool watch(const std::string& folder);
+    virtual bool watch(const std::string& folder) = 0;
     // Waits up to `timeout`; true when the folder may have changed. Returns early, false,
-    // when a stop is requested.
-    bool wait(std::chrono::milliseconds timeout);
-
-  private:
-    // One slice of the wait, no longer than 100 ms: true when the folder may have changed.
-    bool waitSlice(std::chrono::milliseconds slice);
-
-    struct State;
-    std::unique_ptr<State> state_;
+    // when `stop` is requested.
+    virtual bool wait(std::chrono::milliseconds timeout, const StopToken& stop) = 0;
 };
 
-// From now on Ctrl+C, SIGTERM, a closed terminal (SIGHUP) or a closed console window only ask
-// the process to stop; stopRequested() tells it. On Windows a closed console window waits
-// (a few seconds at most) for stopDone() before the process is ended.
+// The token that Ctrl+C, SIGTERM, a closed terminal (SIGHUP) or a closed console window
+// request once catchStopRequests() has run.
+StopToken& systemStopToken();
+
+// From now on those only ask the process to stop, through systemStopToken(). On Windows a
+// closed console window waits (a few seconds at most) for stopDone() before the process is
+// ended.
 void catchStopRequests();
-bool stopRequested();
-// Asks to stop as a signal would.
-void requestStop();
 // The program has finished what a stop asked for.
 void stopDone();
+// systemStopToken().requested() and .request(), as the callers of old use them.
+bool stopRequested();
+void requestStop();
 
 } // namespace kvr::platform

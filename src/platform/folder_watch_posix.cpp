@@ -2,8 +2,8 @@
 #include "platform/folder_watch.h"
 
 #include "platform/env.h"
+#include "platform/watch_os.h"
 
-#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
@@ -21,10 +21,8 @@ namespace kvr::platform {
 
 namespace {
 
-std::atomic<bool> stopAsked{false};
-
 extern "C" void onStopSignal(int) {
-    stopAsked.store(true);
+    systemStopToken().request();
 }
 
 FileStamp stampFrom(const struct stat& info) {
@@ -37,9 +35,12 @@ FileStamp stampFrom(const struct stat& info) {
 
 } // namespace
 
-Status lookAtFolder(const char* folder, const char* extension, std::vector<StampedEntry>& entries) {
+namespace os {
+
+Status lookAtFolder(const std::string& folder, const char* extension,
+                    std::vector<StampedEntry>& entries) {
     entries.clear();
-    DIR* dir = opendir(folder);
+    DIR* dir = opendir(folder.c_str());
     if (dir == nullptr) {
         return systemError(errno);
     }
@@ -70,67 +71,80 @@ Status lookAtFolder(const char* folder, const char* extension, std::vector<Stamp
     }
 }
 
-Status stampOf(const char* path, FileStamp& stamp) {
+Status stampOf(const std::string& path, FileStamp& stamp) {
     struct stat info;
-    if (stat(path, &info) != 0) {
+    if (stat(path.c_str(), &info) != 0) {
         return systemError(errno);
     }
     stamp = stampFrom(info);
     return Status();
 }
 
-struct FolderWake::State {
-    int fd = -1;
+namespace {
+
+class InotifyWake final : public SlicedWake {
+  public:
+    InotifyWake() = default;
+    ~InotifyWake() override { stop(); }
+    InotifyWake(const InotifyWake&) = delete;
+    InotifyWake& operator=(const InotifyWake&) = delete;
+
+    bool watch(const std::string& folder) override {
+        stop();
+#ifdef __linux__
+        fd_ = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd_ < 0) {
+            return false;
+        }
+        constexpr uint32_t Changes = IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE |
+                                     IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF |
+                                     IN_MOVE_SELF;
+        if (inotify_add_watch(fd_, folder.c_str(), Changes) < 0) {
+            stop();
+            return false;
+        }
+        return true;
+#else
+        (void)folder;
+        return false;
+#endif
+    }
+
+  private:
+    bool waitSlice(std::chrono::milliseconds slice) override {
+        const int waited = static_cast<int>(slice.count());
+        if (fd_ < 0) {
+            poll(nullptr, 0, waited);
+            return false;
+        }
+        pollfd waiting{fd_, POLLIN, 0};
+        if (poll(&waiting, 1, waited) <= 0) {
+            return false;
+        }
+        // Drained whole: one wake for any number of events.
+        alignas(8) char buffer[4096];
+        while (read(fd_, buffer, sizeof buffer) > 0) {
+        }
+        return true;
+    }
+
+    void stop() {
+        if (fd_ >= 0) {
+            close(fd_);
+            fd_ = -1;
+        }
+    }
+
+    int fd_ = -1;
 };
 
-FolderWake::FolderWake() : state_(std::make_unique<State>()) {}
+} // namespace
 
-FolderWake::~FolderWake() {
-    if (state_->fd >= 0) {
-        close(state_->fd);
-    }
+std::unique_ptr<FolderWake> folderWake() {
+    return std::make_unique<InotifyWake>();
 }
 
-bool FolderWake::watch(const std::string& folder) {
-#ifdef __linux__
-    if (state_->fd >= 0) {
-        close(state_->fd);
-    }
-    state_->fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (state_->fd < 0) {
-        return false;
-    }
-    constexpr uint32_t Changes = IN_CREATE | IN_DELETE | IN_MODIFY | IN_CLOSE_WRITE |
-                                 IN_MOVED_FROM | IN_MOVED_TO | IN_ATTRIB | IN_DELETE_SELF |
-                                 IN_MOVE_SELF;
-    if (inotify_add_watch(state_->fd, folder.c_str(), Changes) < 0) {
-        close(state_->fd);
-        state_->fd = -1;
-        return false;
-    }
-    return true;
-#else
-    (void)folder;
-    return false;
-#endif
-}
-
-bool FolderWake::waitSlice(std::chrono::milliseconds slice) {
-    const int waited = static_cast<int>(slice.count());
-    if (state_->fd < 0) {
-        poll(nullptr, 0, waited);
-        return false;
-    }
-    pollfd waiting{state_->fd, POLLIN, 0};
-    if (poll(&waiting, 1, waited) <= 0) {
-        return false;
-    }
-    // Drained whole: one wake for any number of events.
-    alignas(8) char buffer[4096];
-    while (read(state_->fd, buffer, sizeof buffer) > 0) {
-    }
-    return true;
-}
+} // namespace os
 
 void catchStopRequests() {
     struct sigaction action;
@@ -141,14 +155,6 @@ void catchStopRequests() {
     sigaction(SIGINT, &action, nullptr);
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
-}
-
-bool stopRequested() {
-    return stopAsked.load();
-}
-
-void requestStop() {
-    stopAsked.store(true);
 }
 
 void stopDone() {}

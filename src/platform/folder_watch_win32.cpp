@@ -4,17 +4,16 @@
 
 #include "platform/env.h"
 #include "platform/os_file.h"
+#include "platform/watch_os.h"
 #include "platform/wide_text.h"
 #include "platform/win32.h"
 
-#include <atomic>
 #include <cwchar>
 
 namespace kvr::platform {
 
 namespace {
 
-std::atomic<bool> stopAsked{false};
 HANDLE stopFinished = nullptr; // set by stopDone()
 
 int64_t ticks(FILETIME time) {
@@ -27,7 +26,7 @@ uint64_t sizeOf(DWORD high, DWORD low) {
 }
 
 BOOL WINAPI onConsoleControl(DWORD event) {
-    stopAsked.store(true);
+    systemStopToken().request();
     if (event == CTRL_CLOSE_EVENT || event == CTRL_LOGOFF_EVENT || event == CTRL_SHUTDOWN_EVENT) {
         // The process ends when this returns: let the watch finish its run and its history
         // line first. Windows allows a closing console about five seconds.
@@ -40,9 +39,12 @@ BOOL WINAPI onConsoleControl(DWORD event) {
 
 } // namespace
 
-Status lookAtFolder(const char* folder, const char* extension, std::vector<StampedEntry>& entries) {
+namespace os {
+
+Status lookAtFolder(const std::string& folder, const char* extension,
+                    std::vector<StampedEntry>& entries) {
     entries.clear();
-    std::wstring pattern = os::nativePath(folder);
+    std::wstring pattern = nativePath(folder.c_str());
     if (!pattern.empty() && pattern.back() != L'\\') {
         pattern += L'\\';
     }
@@ -75,9 +77,9 @@ Status lookAtFolder(const char* folder, const char* extension, std::vector<Stamp
     }
 }
 
-Status stampOf(const char* path, FileStamp& stamp) {
+Status stampOf(const std::string& path, FileStamp& stamp) {
     WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExW(os::nativePath(path).c_str(), GetFileExInfoStandard, &data)) {
+    if (!GetFileAttributesExW(nativePath(path.c_str()).c_str(), GetFileExInfoStandard, &data)) {
         return systemError(static_cast<long>(GetLastError()));
     }
     stamp.size = sizeOf(data.nFileSizeHigh, data.nFileSizeLow);
@@ -85,55 +87,61 @@ Status stampOf(const char* path, FileStamp& stamp) {
     return Status();
 }
 
-struct FolderWake::State {
-    HANDLE change = INVALID_HANDLE_VALUE;
+namespace {
+
+class ChangeWake final : public SlicedWake {
+  public:
+    ChangeWake() = default;
+    ~ChangeWake() override { stop(); }
+    ChangeWake(const ChangeWake&) = delete;
+    ChangeWake& operator=(const ChangeWake&) = delete;
+
+    bool watch(const std::string& folder) override {
+        stop();
+        change_ = FindFirstChangeNotificationW(
+            nativePath(folder.c_str()).c_str(), FALSE,
+            FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME | FILE_NOTIFY_CHANGE_SIZE |
+                FILE_NOTIFY_CHANGE_LAST_WRITE);
+        return change_ != INVALID_HANDLE_VALUE;
+    }
+
+  private:
+    bool waitSlice(std::chrono::milliseconds slice) override {
+        const DWORD waited = static_cast<DWORD>(slice.count());
+        if (change_ == INVALID_HANDLE_VALUE) {
+            Sleep(waited);
+            return false;
+        }
+        if (WaitForSingleObject(change_, waited) != WAIT_OBJECT_0) {
+            return false;
+        }
+        FindNextChangeNotification(change_);
+        return true;
+    }
+
+    void stop() {
+        if (change_ != INVALID_HANDLE_VALUE) {
+            FindCloseChangeNotification(change_);
+            change_ = INVALID_HANDLE_VALUE;
+        }
+    }
+
+    HANDLE change_ = INVALID_HANDLE_VALUE;
 };
 
-FolderWake::FolderWake() : state_(std::make_unique<State>()) {}
+} // namespace
 
-FolderWake::~FolderWake() {
-    if (state_->change != INVALID_HANDLE_VALUE) {
-        FindCloseChangeNotification(state_->change);
-    }
+std::unique_ptr<FolderWake> folderWake() {
+    return std::make_unique<ChangeWake>();
 }
 
-bool FolderWake::watch(const std::string& folder) {
-    if (state_->change != INVALID_HANDLE_VALUE) {
-        FindCloseChangeNotification(state_->change);
-    }
-    state_->change =
-        FindFirstChangeNotificationW(os::nativePath(folder.c_str()).c_str(), FALSE,
-                                     FILE_NOTIFY_CHANGE_FILE_NAME | FILE_NOTIFY_CHANGE_DIR_NAME |
-                                         FILE_NOTIFY_CHANGE_SIZE | FILE_NOTIFY_CHANGE_LAST_WRITE);
-    return state_->change != INVALID_HANDLE_VALUE;
-}
-
-bool FolderWake::waitSlice(std::chrono::milliseconds slice) {
-    const DWORD waited = static_cast<DWORD>(slice.count());
-    if (state_->change == INVALID_HANDLE_VALUE) {
-        Sleep(waited);
-        return false;
-    }
-    if (WaitForSingleObject(state_->change, waited) != WAIT_OBJECT_0) {
-        return false;
-    }
-    FindNextChangeNotification(state_->change);
-    return true;
-}
+} // namespace os
 
 void catchStopRequests() {
     if (stopFinished == nullptr) {
         stopFinished = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     }
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
-}
-
-bool stopRequested() {
-    return stopAsked.load();
-}
-
-void requestStop() {
-    stopAsked.store(true);
 }
 
 void stopDone() {

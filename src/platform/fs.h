@@ -15,31 +15,47 @@ namespace kvr::platform {
 
 class Env;
 
+// What kind of failure a status is, so that callers decide by it and never by the reason's text.
+enum class StatusKind {
+    Ok,            // success
+    NotFound,      // the file, or a folder on its path, does not exist
+    Held,          // another program holds the file; a later try may succeed
+    NoSpace,       // the disk or the user's quota is full
+    IoError,       // the device failed to read or write
+    BadInput,      // the file is there but not what it should be (too short, too long)
+    AlreadyExists, // a file that must be new is there already
+    NotRegular,    // a folder, a device, a pipe or a link where a file should be
+    Denied,        // not permitted, or a read-only file or file system
+    Other,
+};
+
 // The outcome of an operation: success, or why it failed. The reason is made where the failure
 // is known: the OS's text for its error code, or a reason of our own ("held by another
-// program"). Call sites read as a boolean.
+// program"); the kind tells what the failure means. Call sites read as a boolean.
 class Status {
   public:
     Status() = default; // success
-    static Status failure(std::string reason, long code = 0) {
+    static Status failure(StatusKind kind, std::string reason, long code = 0) {
         Status status;
-        status.failed_ = true;
+        status.kind_ = kind == StatusKind::Ok ? StatusKind::Other : kind;
         status.code_ = code;
         status.reason_ = std::move(reason);
         return status;
     }
-    bool ok() const { return !failed_; }
-    explicit operator bool() const { return !failed_; }
+    bool ok() const { return kind_ == StatusKind::Ok; }
+    explicit operator bool() const { return ok(); }
+    StatusKind kind() const { return kind_; }
     long code() const { return code_; } // errno or GetLastError(); 0 for a reason of our own
     const std::string& reason() const { return reason_; }
 
   private:
-    bool failed_ = false;
+    StatusKind kind_ = StatusKind::Ok;
     long code_ = 0;
     std::string reason_;
 };
 
-// Reasons of our own, the same on every platform.
+// Reasons of our own, the same on every platform, and the kinds they go with: Held,
+// NotRegular, and BadInput for tooShort.
 constexpr const char* HeldByAnotherProgram = "held by another program";
 constexpr const char* NotARegularFile = "not a regular file";
 // "too short: 2000 bytes, at least 4884 needed"
@@ -58,6 +74,23 @@ constexpr char PathSeparator = '/';
 struct FolderEntry {
     std::string name; // bare name, without the folder
     bool isFolder;    // after following symbolic links
+};
+
+// A file as one look saw it. Two looks that see the same stamp saw the same file, as far as
+// the file system tells.
+struct FileStamp {
+    uint64_t size = 0;
+    int64_t modified = 0; // in the system's own ticks
+    bool operator==(const FileStamp& other) const {
+        return size == other.size && modified == other.modified;
+    }
+    bool operator!=(const FileStamp& other) const { return !(*this == other); }
+};
+
+struct StampedEntry {
+    std::string name; // bare name
+    bool isFolder = false;
+    FileStamp stamp; // of a file; zero for a folder
 };
 
 // True when `name` ends in `extension` (for example ".kvr"), ASCII letters compared
@@ -87,12 +120,15 @@ Status readShared(Env& env, const char* path, uint8_t* buffer, size_t capacity, 
 // a shared lock as readShared does. A longer file fails without being read.
 Status readWholeShared(Env& env, const char* path, size_t limit, std::string& content);
 
-// True when `status` is the failure of a file that does not exist.
-bool isMissingFile(const Status& status);
+// True when `status` is the failure of a file that does not exist (StatusKind::NotFound).
+inline bool isMissingFile(const Status& status) {
+    return status.kind() == StatusKind::NotFound;
+}
 
 constexpr const char* AlreadyExists = "already exists";
 // Creates the file `path`, which must not exist, with `size` bytes of `data`, flushed to disk.
-// Anything already at `path`, a link included, is left alone and fails with AlreadyExists. A
+// Anything already at `path`, a link included, is left alone and fails with AlreadyExists
+// (StatusKind::AlreadyExists). A
 // write that fails removes the file again.
 Status createNewFile(Env& env, const char* path, const char* data, size_t size);
 

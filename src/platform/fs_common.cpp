@@ -1,13 +1,15 @@
-// Platform-independent parts of the file-system layer: name matching, listing order and the
-// names of temporary files.
+// Platform-independent parts of the file-system layer: name matching, listing order, the
+// names of temporary files and the local time.
 #include "platform/fs.h"
 #include "platform/fs_detail.h"
+#include "platform/watch_os.h"
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 
 namespace kvr::platform {
@@ -138,6 +140,26 @@ std::string absolutePathBeside(const std::string& file, const std::string& path)
     const std::filesystem::path folder = std::filesystem::u8path(absolutePath(file)).parent_path();
     std::string utf8 = (folder / relative).u8string();
     return utf8;
+}
+
+LocalTime os::localNow() {
+    LocalTime result;
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+#ifdef _WIN32
+    bool known = now != static_cast<std::time_t>(-1) && localtime_s(&local, &now) == 0;
+#else
+    bool known = now != static_cast<std::time_t>(-1) && localtime_r(&now, &local) != nullptr;
+#endif
+    if (known) {
+        result.year = local.tm_year + 1900;
+        result.month = local.tm_mon + 1;
+        result.day = local.tm_mday;
+        result.hour = local.tm_hour;
+        result.minute = local.tm_min;
+        result.second = local.tm_sec;
+    }
+    return result;
 }
 
 } // namespace kvr::platform

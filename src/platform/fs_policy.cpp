@@ -40,7 +40,7 @@ Status readUpTo(Env& env, File file, uint8_t* buffer, size_t capacity, size_t& d
 }
 
 // Moves exactly `size` bytes, `step(done, moved)` moving some of the rest each time; a step
-// that moves nothing fails with `stalled`.
+// that moves nothing fails with `stalled`, as a device that failed to move them.
 template <typename Step> Status transferAll(size_t size, const char* stalled, Step step) {
     size_t done = 0;
     while (done < size) {
@@ -50,7 +50,7 @@ template <typename Step> Status transferAll(size_t size, const char* stalled, St
             return status;
         }
         if (moved == 0) {
-            return Status::failure(stalled);
+            return Status::failure(StatusKind::IoError, stalled);
         }
         done += moved;
     }
@@ -77,7 +77,7 @@ Status sizeOf(Env& env, File file, uint64_t& size) {
     OpenInfo info;
     Status status = env.statOpen(file, info);
     if (status && !info.regular) {
-        return Status::failure(NotARegularFile);
+        return Status::failure(StatusKind::NotRegular, NotARegularFile);
     }
     size = status ? info.size : 0;
     return status;
@@ -102,7 +102,7 @@ Status openHeld(Env& env, const NativePath& path, Access access, uint64_t minimu
     }
     status = sizeOf(env, file, size);
     if (status && size < minimumSize) {
-        status = Status::failure(tooShort(size, minimumSize));
+        status = Status::failure(StatusKind::BadInput, tooShort(size, minimumSize));
     }
     if (!status || !os::LocksFiles) {
         return status;
@@ -197,8 +197,9 @@ Status readWholeShared(Env& env, const char* path, size_t limit, std::string& co
     uint64_t size = 0;
     Status status = openHeld(env, os::nativePath(path), Access::ReadShared, 0, file, size);
     if (status && size > limit) {
-        status = Status::failure("too long: " + std::to_string(size) + " bytes, at most " +
-                                 std::to_string(limit));
+        status =
+            Status::failure(StatusKind::BadInput, "too long: " + std::to_string(size) +
+                                                      " bytes, at most " + std::to_string(limit));
     }
     if (status) {
         content.resize(static_cast<size_t>(size));
@@ -210,17 +211,13 @@ Status readWholeShared(Env& env, const char* path, size_t limit, std::string& co
     return file == NoFile ? status : firstFailure(status, env.close(file));
 }
 
-bool isMissingFile(const Status& status) {
-    return os::isMissing(status);
-}
-
 Status createNewFile(Env& env, const char* path, const char* data, size_t size) {
     const NativePath native = os::nativePath(path);
     File file = NoFile;
     bool nameTaken = false;
     Status status = os::createTemporary(env, native, file, nameTaken);
     if (!status) {
-        return nameTaken ? Status::failure(AlreadyExists) : status;
+        return nameTaken ? Status::failure(StatusKind::AlreadyExists, AlreadyExists) : status;
     }
     status = writeAllAt(env, file, 0, reinterpret_cast<const uint8_t*>(data), size);
     status = status ? env.flush(file) : status;
@@ -275,10 +272,10 @@ Status abandon(FileReplacement::State& state, Status status) {
 
 Status notUnderway(const std::unique_ptr<FileReplacement::State>& state) {
     if (!state) {
-        return Status::failure("no replacement begun");
+        return Status::failure(StatusKind::Other, "no replacement begun");
     }
     if (state->committed) {
-        return Status::failure("replacement already committed");
+        return Status::failure(StatusKind::Other, "replacement already committed");
     }
     return state->failure;
 }
@@ -303,7 +300,7 @@ Status createTemporaryIn(Env& env, const NativePath& folder, const std::string& 
             return status;
         }
     }
-    return Status::failure("no free temporary file name");
+    return Status::failure(StatusKind::Other, "no free temporary file name");
 }
 
 } // namespace
@@ -318,7 +315,7 @@ FileReplacement::~FileReplacement() {
 
 Status FileReplacement::begin(const char* target) {
     if (state_) {
-        return Status::failure("replacement already begun");
+        return Status::failure(StatusKind::Other, "replacement already begun");
     }
     state_ = std::make_unique<State>();
     State& state = *state_;
@@ -405,7 +402,7 @@ AppendOnlyFile::~AppendOnlyFile() {
 
 Status AppendOnlyFile::open(const char* path) {
     if (state_) {
-        return Status::failure("already open");
+        return Status::failure(StatusKind::Other, "already open");
     }
     // As for reading: nothing that is not a file is opened. A missing file is created.
     const NativePath native = os::nativePath(path);
@@ -428,7 +425,7 @@ Status AppendOnlyFile::open(const char* path) {
 Status AppendOnlyFile::readAll(std::string& content) {
     content.clear();
     if (!state_ || state_->file == NoFile) {
-        return Status::failure("not open");
+        return Status::failure(StatusKind::Other, "not open");
     }
     uint64_t size = 0;
     Status status = sizeOf(env_, state_->file, size);
@@ -449,7 +446,7 @@ Status AppendOnlyFile::readAll(std::string& content) {
 
 Status AppendOnlyFile::append(const char* data, size_t size) {
     if (!state_ || state_->file == NoFile) {
-        return Status::failure("not open");
+        return Status::failure(StatusKind::Other, "not open");
     }
     // One write, unless the system takes only part of it.
     State& state = *state_;
@@ -467,7 +464,7 @@ Status AppendOnlyFile::append(const char* data, size_t size) {
 
 Status AppendOnlyFile::close() {
     if (!state_ || state_->file == NoFile) {
-        return Status::failure("not open");
+        return Status::failure(StatusKind::Other, "not open");
     }
     File file = state_->file;
     state_->file = NoFile;

@@ -4,6 +4,7 @@
 #include "platform/fs.h"
 #include "platform/fs_detail.h"
 #include "platform/os_file.h"
+#include "platform/watch_os.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,6 +14,7 @@
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 namespace kvr::platform {
@@ -201,6 +203,22 @@ class PosixEnv final : public Env {
             delete listing;
         }
     }
+
+    std::chrono::steady_clock::time_point steadyNow() override {
+        return std::chrono::steady_clock::now();
+    }
+    LocalTime localNow() override { return os::localNow(); }
+    void sleepFor(std::chrono::milliseconds duration) override {
+        std::this_thread::sleep_for(duration);
+    }
+    Status lookAtFolder(const std::string& folder, const char* extension,
+                        std::vector<StampedEntry>& entries) override {
+        return os::lookAtFolder(folder, extension, entries);
+    }
+    Status stampOf(const std::string& path, FileStamp& stamp) override {
+        return os::stampOf(path, stamp);
+    }
+    std::unique_ptr<FolderWake> folderWake() override { return os::folderWake(); }
 };
 
 } // namespace
@@ -210,11 +228,39 @@ Env& Env::system() {
     return env;
 }
 
-Status systemError(long code) {
-    if (code == EWOULDBLOCK) {
-        return Status::failure(HeldByAnotherProgram, code);
+namespace {
+
+StatusKind kindOfError(long code) {
+    switch (code) {
+    case ENOENT:
+    case ENOTDIR:
+        return StatusKind::NotFound;
+    case ENOSPC:
+    case EDQUOT:
+        return StatusKind::NoSpace;
+    case EIO:
+        return StatusKind::IoError;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return StatusKind::Denied;
+    case EEXIST:
+        return StatusKind::AlreadyExists;
+    case EISDIR:
+        return StatusKind::NotRegular;
+    default:
+        return StatusKind::Other;
     }
-    return Status::failure(std::strerror(static_cast<int>(code)), code);
+}
+
+} // namespace
+
+Status systemError(long code) {
+    // A lock that would wait: the only step that can meet another holder.
+    if (code == EWOULDBLOCK || code == EAGAIN) {
+        return Status::failure(StatusKind::Held, HeldByAnotherProgram, code);
+    }
+    return Status::failure(kindOfError(code), std::strerror(static_cast<int>(code)), code);
 }
 
 long deviceErrorCode() {
@@ -284,11 +330,11 @@ NativePath nativePath(const char* utf8) {
 }
 
 bool isMissing(const Status& status) {
-    return status.code() == ENOENT;
+    return status.kind() == StatusKind::NotFound;
 }
 
 bool isNameTaken(const Status& status) {
-    return status.code() == EEXIST;
+    return status.kind() == StatusKind::AlreadyExists;
 }
 
 Status checkBeforeOpen(Env& env, const NativePath& path) {
@@ -297,7 +343,7 @@ Status checkBeforeOpen(Env& env, const NativePath& path) {
     PathInfo info;
     Status status = env.stat(path, true, info);
     if (status && info.kind != PathKind::Regular) {
-        return Status::failure(NotARegularFile);
+        return Status::failure(StatusKind::NotRegular, NotARegularFile);
     }
     return status;
 }
@@ -314,7 +360,8 @@ Status checkInPlaceTarget(Env& env, const NativePath& path, size_t checkedFrom) 
                 return status;
             }
             if (info.kind != PathKind::Folder) {
-                return Status::failure(info.kind == PathKind::Link
+                return Status::failure(StatusKind::BadInput,
+                                       info.kind == PathKind::Link
                                            ? "a folder on the path is a link"
                                            : "a part of the path is not a folder");
             }
@@ -325,9 +372,11 @@ Status checkInPlaceTarget(Env& env, const NativePath& path, size_t checkedFrom) 
         return status;
     }
     if (info.kind == PathKind::Link) {
-        return Status::failure("a link, not the file itself");
+        return Status::failure(StatusKind::NotRegular, "a link, not the file itself");
     }
-    return info.kind == PathKind::Regular ? status : Status::failure(NotARegularFile);
+    return info.kind == PathKind::Regular
+               ? status
+               : Status::failure(StatusKind::NotRegular, NotARegularFile);
 }
 
 Status syncFolderOf(Env& env, const NativePath& path) {
@@ -385,11 +434,11 @@ Status createTemporary(Env& env, const NativePath& path, File& file, bool& nameT
         return status;
     }
     env.closeQuietly(created);
-    nameTaken = status.ok() || locked.reason() == HeldByAnotherProgram;
+    nameTaken = status.ok() || locked.kind() == StatusKind::Held;
     if (!nameTaken) {
         ::unlink(path.c_str());
     }
-    return status ? Status::failure("removed before it was held") : status;
+    return status ? Status::failure(StatusKind::Other, "removed before it was held") : status;
 }
 
 std::vector<NativePath> temporariesOf(const NativePath& folder, const std::string& base) {

@@ -1,16 +1,20 @@
-// The Win32 Env (env.h) and the per-OS parts of the file-system layer (os_file.h), the working
-// folder and file identities. Wide-character API throughout: names are UTF-8 inside the program and
-// UTF-16 at the OS, full paths carry the \\?\ prefix, so neither the ANSI code page nor the
+// The Win32 Env (env.h), the kinds of the system's errors and the wide paths that the per-OS
+// parts (fs_win32_os.cpp) share. Wide-character API throughout: names are UTF-8 inside the program
+// and UTF-16 at the OS, full paths carry the \\?\ prefix, so neither the ANSI code page nor the
 // 260-character limit applies.
 #include "platform/env.h"
 #include "platform/fs.h"
 #include "platform/fs_detail.h"
+#include "platform/fs_win32_detail.h"
 #include "platform/os_file.h"
+#include "platform/wait.h"
+#include "platform/watch_os.h"
 #include "platform/wide_text.h"
 #include "platform/win32.h"
 
 #include <algorithm>
 #include <string>
+#include <thread>
 
 namespace kvr::platform {
 
@@ -22,8 +26,13 @@ struct ListingState {
 
 namespace {
 
-// The largest request handed to one ReadFile or WriteFile call.
-constexpr size_t MaximumRequest = 1u << 30;
+bool startsWith(const std::wstring& text, const wchar_t* prefix) {
+    return text.compare(0, std::wcslen(prefix), prefix) == 0;
+}
+
+} // namespace
+
+namespace win32 {
 
 std::wstring toWide(const std::string& utf8) {
     std::u16string wide = utf16FromUtf8(utf8);
@@ -38,22 +47,6 @@ std::string fromWide(const wchar_t* wide) {
     return fromWide(wide, std::wcslen(wide));
 }
 
-// The system's text for an error code, without its closing ".\r\n".
-std::string systemMessage(DWORD code) {
-    wchar_t* text = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::string message = length > 0 && text != nullptr ? fromWide(text, length) : std::string();
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
-                                message.back() == '.' || message.back() == ' ')) {
-        message.pop_back();
-    }
-    return message.empty() ? "system error " + std::to_string(code) : message;
-}
-
-// The failure with error code `code`, normally GetLastError() of the call that just failed.
 Status osError(DWORD code) {
     return systemError(static_cast<long>(code));
 }
@@ -62,12 +55,6 @@ Status lastError() {
     return osError(GetLastError());
 }
 
-bool startsWith(const std::wstring& text, const wchar_t* prefix) {
-    return text.compare(0, std::wcslen(prefix), prefix) == 0;
-}
-
-// `path` as a full path with the \\?\ prefix (\\?\UNC\ for a share); a device path (\\.\)
-// stays as it is. Slashes become backslashes, as the prefix turns off that conversion.
 std::wstring fullPath(const std::string& path) {
     std::wstring wide = toWide(path);
     std::replace(wide.begin(), wide.end(), L'/', L'\\');
@@ -93,7 +80,6 @@ std::wstring fullPath(const std::string& path) {
     return L"\\\\?\\" + full;
 }
 
-// The folder part of a full path and its last name.
 std::wstring folderOf(const std::wstring& full) {
     return full.substr(0, full.rfind(L'\\'));
 }
@@ -102,8 +88,35 @@ std::wstring lastName(const std::wstring& full) {
     return full.substr(full.rfind(L'\\') + 1);
 }
 
-HANDLE handleOf(File file) {
-    return reinterpret_cast<HANDLE>(file);
+std::wstring searchPattern(std::wstring fullFolder, const std::string& suffix) {
+    if (!fullFolder.empty() && fullFolder.back() == L'\\') {
+        fullFolder.pop_back();
+    }
+    return fullFolder + L"\\*" + toWide(suffix);
+}
+
+} // namespace win32
+
+using namespace win32;
+
+namespace {
+
+// The largest request handed to one ReadFile or WriteFile call.
+constexpr size_t MaximumRequest = 1u << 30;
+
+// The system's text for an error code, without its closing ".\r\n".
+std::string systemMessage(DWORD code) {
+    wchar_t* text = nullptr;
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+                                      FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::string message = length > 0 && text != nullptr ? fromWide(text, length) : std::string();
+    LocalFree(text);
+    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' ||
+                                message.back() == '.' || message.back() == ' ')) {
+        message.pop_back();
+    }
+    return message.empty() ? "system error " + std::to_string(code) : message;
 }
 
 OVERLAPPED overlappedAt(uint64_t position) {
@@ -125,19 +138,6 @@ template <typename Call> Status transferOnce(size_t size, size_t& moved, Call ca
     moved = n;
     return Status();
 }
-
-// The pattern that lists `fullFolder` (a full path) for names ending in `suffix`.
-std::wstring searchPattern(std::wstring fullFolder, const std::string& suffix) {
-    if (!fullFolder.empty() && fullFolder.back() == L'\\') {
-        fullFolder.pop_back();
-    }
-    return fullFolder + L"\\*" + toWide(suffix);
-}
-
-// Attributes a replaced file keeps. Windows' replace call keeps them itself; Wine's does not,
-// so they are given to the new file before it takes the target's place.
-constexpr DWORD KeptAttributes = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                 FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 void describe(const WIN32_FIND_DATAW& found, std::string& name, bool& isFolder) {
     name = fromWide(found.cFileName);
@@ -278,20 +278,24 @@ class Win32Env final : public Env {
         // Another program that reads the target, such as a second run looking at its outputs
         // or a virus scanner, holds it for a moment: the replacement waits up to a second for
         // it, and a target held longer is held for good.
-        DWORD error = renameOnce(temporary, target, state);
-        for (int look = 0; look < 20 && isMomentaryHold(error, state); ++look) {
-            Sleep(50);
+        DWORD error = ERROR_SUCCESS;
+        retryWhileHeld(*this, std::chrono::seconds(1), [&] {
             error = renameOnce(temporary, target, state);
-        }
+            return isMomentaryHold(error, state)
+                       ? Status::failure(StatusKind::Held, HeldByAnotherProgram,
+                                         static_cast<long>(error))
+                       : Status();
+        });
         if (error == ERROR_SUCCESS) {
             return Status();
         }
         if (error == ERROR_ACCESS_DENIED && (state.bits & FILE_ATTRIBUTE_READONLY) != 0) {
             // ReplaceFileW refuses a read-only target (and leaves it as it was): say so.
-            return Status::failure("read-only", static_cast<long>(error));
+            return Status::failure(StatusKind::Denied, "read-only", static_cast<long>(error));
         }
         if (error == ERROR_UNABLE_TO_REMOVE_REPLACED) {
-            return Status::failure(HeldByAnotherProgram, static_cast<long>(error));
+            return Status::failure(StatusKind::Held, HeldByAnotherProgram,
+                                   static_cast<long>(error));
         }
         return osError(error);
     }
@@ -368,6 +372,22 @@ class Win32Env final : public Env {
         }
         delete listing;
     }
+
+    std::chrono::steady_clock::time_point steadyNow() override {
+        return std::chrono::steady_clock::now();
+    }
+    LocalTime localNow() override { return os::localNow(); }
+    void sleepFor(std::chrono::milliseconds duration) override {
+        std::this_thread::sleep_for(duration);
+    }
+    Status lookAtFolder(const std::string& folder, const char* extension,
+                        std::vector<StampedEntry>& entries) override {
+        return os::lookAtFolder(folder, extension, entries);
+    }
+    Status stampOf(const std::string& path, FileStamp& stamp) override {
+        return os::stampOf(path, stamp);
+    }
+    std::unique_ptr<FolderWake> folderWake() override { return os::folderWake(); }
 };
 
 } // namespace
@@ -377,159 +397,43 @@ Env& Env::system() {
     return env;
 }
 
+namespace {
+
+StatusKind kindOfError(DWORD error) {
+    switch (error) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+        return StatusKind::NotFound;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return StatusKind::NoSpace;
+    case ERROR_IO_DEVICE:
+    case ERROR_CRC:
+    case ERROR_READ_FAULT:
+    case ERROR_WRITE_FAULT:
+        return StatusKind::IoError;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+        return StatusKind::Denied;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+        return StatusKind::AlreadyExists;
+    default:
+        return StatusKind::Other;
+    }
+}
+
+} // namespace
+
 Status systemError(long code) {
     const auto error = static_cast<DWORD>(code);
     if (error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION) {
-        return Status::failure(HeldByAnotherProgram, code);
+        return Status::failure(StatusKind::Held, HeldByAnotherProgram, code);
     }
-    return Status::failure(systemMessage(error), code);
+    return Status::failure(kindOfError(error), systemMessage(error), code);
 }
 
 long deviceErrorCode() {
     return static_cast<long>(ERROR_IO_DEVICE);
 }
-
-Status checkFolder(const char* folder) {
-    DWORD attributes = GetFileAttributesW(fullPath(folder).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return lastError();
-    }
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-        return Status::failure("not a folder");
-    }
-    return Status();
-}
-
-FileIdentity identifyFile(const std::string& path) {
-    FileIdentity identity;
-    const std::wstring full = fullPath(path);
-    identity.resolved = fromWide(full.c_str(), full.size());
-    // No access asked for: attributes only, past any sharing mode; folders open too.
-    HANDLE handle =
-        CreateFileW(full.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        BY_HANDLE_FILE_INFORMATION info;
-        if (GetFileInformationByHandle(handle, &info)) {
-            identity.exists = true;
-            identity.device = info.dwVolumeSerialNumber;
-            identity.file = (uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow;
-            identity.held = std::shared_ptr<const void>(
-                handle, [](const void* h) { CloseHandle(const_cast<void*>(h)); });
-        } else {
-            CloseHandle(handle);
-        }
-    }
-    return identity;
-}
-
-bool sameFile(const FileIdentity& a, const FileIdentity& b) {
-    if (a.exists && b.exists) {
-        return a.device == b.device && a.file == b.file;
-    }
-    const std::wstring x = toWide(a.resolved), y = toWide(b.resolved);
-    return CompareStringOrdinal(x.c_str(), static_cast<int>(x.size()), y.c_str(),
-                                static_cast<int>(y.size()), TRUE) == CSTR_EQUAL;
-}
-
-namespace os {
-
-NativePath nativePath(const char* utf8) {
-    return fullPath(utf8);
-}
-
-bool isMissing(const Status& status) {
-    return status.code() == static_cast<long>(ERROR_FILE_NOT_FOUND);
-}
-
-bool isNameTaken(const Status& status) {
-    return status.code() == static_cast<long>(ERROR_FILE_EXISTS) ||
-           status.code() == static_cast<long>(ERROR_ALREADY_EXISTS);
-}
-
-Status checkBeforeOpen(Env& env, const NativePath& path) {
-    // A folder is refused here; anything else is judged by its handle (its size).
-    PathInfo info;
-    Status status = env.stat(path, true, info);
-    if (status && info.kind == PathKind::Folder) {
-        return Status::failure(NotARegularFile);
-    }
-    return status;
-}
-
-Status checkInPlaceTarget(Env& env, const NativePath& path, size_t) {
-    return checkBeforeOpen(env, path);
-}
-
-Status syncFolderOf(Env&, const NativePath&) {
-    return Status(); // the rename is written through; a folder cannot be flushed
-}
-
-Place placeOf(const char* target) {
-    Place place;
-    place.path = fullPath(target);
-    place.folder = folderOf(place.path);
-    place.base = fromWide(lastName(place.path).c_str());
-    return place;
-}
-
-NativePath pathIn(const NativePath& folder, const std::string& name) {
-    return folder + L"\\" + toWide(name);
-}
-
-Status inspectTarget(Env& env, const NativePath& target, TargetState& state) {
-    PathInfo info;
-    Status found = env.stat(target, false, info);
-    if (!found) {
-        return isMissing(found) ? Status() : found;
-    }
-    if (info.kind == PathKind::Folder) {
-        return Status::failure(NotARegularFile);
-    }
-    state.exists = true;
-    state.keep = (info.bits & KeptAttributes) != 0;
-    state.bits = info.bits;
-    return found;
-}
-
-Status createTemporary(Env& env, const NativePath& path, File& file, bool& nameTaken) {
-    Status status = env.open(path, Access::CreateNew, file);
-    nameTaken = !status && isNameTaken(status);
-    return status;
-}
-
-std::vector<NativePath> temporariesOf(const NativePath& folder, const std::string& base) {
-    std::vector<NativePath> paths;
-    WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW(searchPattern(folder, ".tmp").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) {
-        return paths;
-    }
-    do {
-        if (isTemporaryName(fromWide(found.cFileName), base)) {
-            paths.push_back(folder + L"\\" + found.cFileName);
-        }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-    return paths;
-}
-
-void removeIfAbandoned(const NativePath& path) {
-    // A live writer keeps its temporary file open without delete sharing, so deleting it fails
-    // with a sharing violation and it stays.
-    DeleteFileW(path.c_str());
-}
-
-void discardTemporary(File file, const NativePath& path) {
-    // Closed first: a file open without delete sharing cannot be deleted.
-    if (file != NoFile) {
-        CloseHandle(handleOf(file));
-    }
-    if (!path.empty()) {
-        DeleteFileW(path.c_str());
-    }
-}
-
-} // namespace os
-
-} // namespace kvr::platform

@@ -111,7 +111,9 @@ TEST(WatchedFolder, TheRunCountsReadFilesInTheFoldersSortedOrderAndKeepsFailures
     ASSERT_EQ(joined(look.toRead), "a.kvr bad.kvr c.kvr");
     folder.read("c.kvr", platform::Status(), recordOf("CCC"));
     folder.read("a.kvr", platform::Status(), recordOf("AAA"));
-    folder.read("bad.kvr", platform::Status::failure("not a participant file"), {});
+    folder.read("bad.kvr",
+                platform::Status::failure(platform::StatusKind::BadInput, "not a participant file"),
+                {});
 
     ImportedFolder imported = folder.imported();
     ASSERT_EQ(imported.records.size(), 2u);
@@ -143,7 +145,9 @@ TEST(WatchedFolder, AFileThatAnotherProgramHoldsIsTriedAgainAtTheNextLook) {
     const Clock::time_point t0{};
     const std::vector<StampedEntry> entries = {file("a.kvr", Full, 1)};
     ASSERT_EQ(joined(folder.look(entries, t0, true).toRead), "a.kvr");
-    folder.read("a.kvr", platform::Status::failure(platform::HeldByAnotherProgram), {});
+    folder.read(
+        "a.kvr",
+        platform::Status::failure(platform::StatusKind::Held, platform::HeldByAnotherProgram), {});
     EXPECT_FALSE(folder.wasRead("a.kvr"));
     EXPECT_TRUE(folder.imported().notImported.empty());
     EXPECT_EQ(joined(folder.look(entries, t0 + std::chrono::seconds(1)).toRead), "a.kvr");

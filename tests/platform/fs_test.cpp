@@ -209,19 +209,25 @@ TEST(FaultyEnv, AFaultAtEachStepOfAPolicyFailsItAndLeavesTheFileOldOrWhole) {
              size_t delivered = 0;
              Status status =
                  readShared(env, file.string().c_str(), buffer, sizeof buffer, delivered);
-             return status && delivered != 10 ? Status::failure("part of the file") : status;
+             return status && delivered != 10
+                        ? Status::failure(StatusKind::Other, "part of the file")
+                        : status;
          }},
         {"read whole", "0123456789", "0123456789",
          [](Env& env, const fs::path&, const fs::path& file) {
              std::string content;
              Status status = readWholeShared(env, file.string().c_str(), 100, content);
-             return status && content != "0123456789" ? Status::failure("not the file") : status;
+             return status && content != "0123456789"
+                        ? Status::failure(StatusKind::Other, "not the file")
+                        : status;
          }},
         {"list", "x", "x",
          [](Env& env, const fs::path& folder, const fs::path&) {
              std::vector<FolderEntry> entries;
              Status status = listFolder(env, folder.string().c_str(), ".kvr", entries);
-             return status && entries.size() != 1 ? Status::failure("not every entry") : status;
+             return status && entries.size() != 1
+                        ? Status::failure(StatusKind::Other, "not every entry")
+                        : status;
          }},
         {"append", "old\n", "old\nnew\n", append},
         {"append to a missing file", nullptr, "new\n", append, true},
