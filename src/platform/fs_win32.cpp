@@ -437,3 +437,5 @@ Status systemError(long code) {
 long deviceErrorCode() {
     return static_cast<long>(ERROR_IO_DEVICE);
 }
+
+} // namespace kvr::platform
