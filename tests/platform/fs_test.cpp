@@ -301,7 +301,9 @@ TEST(AppendOnlyFile, AppendsAfterWhatItReadAndHoldsTheFileUntilClosed) {
         ASSERT_TRUE(log.readAll(content));
         EXPECT_EQ(content, c.earlier);
         AppendOnlyFile second(Env::system());
-        EXPECT_EQ(second.open(path.string().c_str()).reason(), HeldByAnotherProgram);
+        const Status held = second.open(path.string().c_str());
+        EXPECT_EQ(held.reason(), HeldByAnotherProgram);
+        EXPECT_EQ(held.kind(), StatusKind::Held);
         ASSERT_TRUE(log.append("one\n", 4));
         ASSERT_TRUE(log.append("two\n", 4));
         ASSERT_TRUE(log.close());
@@ -389,6 +391,7 @@ TEST(CreateNewFile, WritesOnlyWhereNothingIsAndAFailedStepLeavesNoPartOfIt) {
     kvrtest::writeText(path, "mine\n");
     Status status = createNewFile(Env::system(), path.u8string().c_str(), "new\n", 4);
     EXPECT_EQ(status.reason(), AlreadyExists);
+    EXPECT_EQ(status.kind(), StatusKind::AlreadyExists);
     EXPECT_EQ(kvrtest::readText(path), "mine\n");
     if (kvrtest::posixFileSystem()) {
         // A link, even one that leads nowhere, is something: what it names is not created.

@@ -121,10 +121,12 @@ TEST(SharingWin32, ReadersShareWritersFailAtOnce) {
             EXPECT_EQ(delivered, c.readable ? before.size() : 0u) << c.what;
             if (!c.readable) {
                 EXPECT_EQ(read.reason(), HeldByAnotherProgram) << c.what;
+                EXPECT_EQ(read.kind(), StatusKind::Held) << c.what;
             }
             // The records update wants the file to itself, whatever the other handle does.
             Status written = writeBlocksInPlace(Env::system(), path.string().c_str(), &block, 1, 0);
             EXPECT_EQ(written.reason(), HeldByAnotherProgram) << c.what;
+            EXPECT_EQ(written.kind(), StatusKind::Held) << c.what;
             auto elapsed = std::chrono::steady_clock::now() - start;
             EXPECT_LT(elapsed, std::chrono::seconds(1)) << c.what;
         }
@@ -214,6 +216,7 @@ TEST(ReplaceWin32, KeepsAttributesAndRefusesAReadOnlyReport) {
         EXPECT_EQ(attributesOf(path) & watched, c.attributes & watched) << c.what;
         if (!c.replaced) {
             EXPECT_EQ(status.reason(), "read-only") << c.what;
+            EXPECT_EQ(status.kind(), StatusKind::Denied) << c.what;
         }
         EXPECT_EQ(temporariesOf(folder.path(), "ranking.txt"), std::vector<std::string>())
             << c.what;
@@ -263,6 +266,7 @@ TEST(ReplaceWin32, WaitsForAMomentaryReaderOnly) {
         EXPECT_EQ(kvrtest::readText(path), c.replaced ? "new" : "earlier") << c.what;
         if (!c.replaced) {
             EXPECT_EQ(status.reason(), HeldByAnotherProgram) << c.what;
+            EXPECT_EQ(status.kind(), StatusKind::Held) << c.what;
         }
         EXPECT_EQ(temporariesOf(folder.path(), "page.html"), std::vector<std::string>()) << c.what;
     }
@@ -297,6 +301,7 @@ TEST(ReasonsWin32, CarryTheSystemTextWithoutItsClosingPunctuation) {
         readShared(Env::system(), (folder / "missing.kvr").string().c_str(), buffer, 4, delivered);
     ASSERT_FALSE(missing);
     EXPECT_EQ(missing.code(), static_cast<long>(ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(isMissingFile(missing));
     EXPECT_FALSE(missing.reason().empty());
     const char last = missing.reason().back();
     EXPECT_TRUE(last != '.' && last != '\n' && last != '\r' && last != ' ') << missing.reason();
