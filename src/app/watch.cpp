@@ -1,9 +1,9 @@
 #include "app/watch.h"
 
+#include "output/outputs.h"
 #include "app/run_compute.h"
 #include "app/run_publish.h"
 #include "data/text.h"
-#include "output/outputs.h"
 #include "platform/console.h"
 #include "platform/fs.h"
 #include "report/count_text.h"

@@ -35,6 +35,7 @@ enum class StatusKind {
 class Status {
   public:
     Status() = default; // success
+    // A failure of `kind` (Ok is taken as Other: a failure never reads as success).
     static Status failure(StatusKind kind, std::string reason, long code = 0) {
         Status status;
         status.kind_ = kind == StatusKind::Ok ? StatusKind::Other : kind;
