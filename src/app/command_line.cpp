@@ -1,11 +1,12 @@
 #include "app/command_line.h"
 
 #include "app/help_format.h"
-#include "league/league_file.h"
 #include "app/output_clash.h"
 #include "app/run.h"
 #include "app/watch.h"
 #include "data/text.h"
+#include "league/league_file.h"
+#include "output/outputs.h"
 #include "platform/console.h"
 #include "platform/fs.h"
 
@@ -117,20 +118,16 @@ void describe(CLI::App& app, Given& given) {
 }
 
 // --new-league runs nothing, so an output or a league beside it is a mistake: the option it
-// meets first, in the help's order; nothing when there is none.
-const char* optionBesideNewLeague(const CLI::App& app) {
-    for (const OutputKind& kind : outputTable()) {
-        if (kind.option != nullptr && app.count(kind.option) > 0) {
-            return kind.option;
+// meets first, in the help's order; empty when there is none. --version and --help only tell.
+std::string optionBesideNewLeague(const CLI::App& app) {
+    for (const CLI::Option* option : app.get_options()) {
+        const std::string name = option->get_name();
+        if (option->nonpositional() && option->count() > 0 && name != "--new-league" &&
+            name != "--version" && name != "--help") {
+            return name;
         }
     }
-    for (const char* option :
-         {"--league", "--archive", "--review", "--watch", "--serve", "--lan"}) {
-        if (app.count(option) > 0) {
-            return option;
-        }
-    }
-    return nullptr;
+    return std::string();
 }
 
 // The run's options from what was given: paths resolved once, here. Exports are taken from
@@ -181,15 +178,14 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
         platform::writeConsole(console, app.help());
         return ExitSuccess;
     } catch (const CLI::ParseError& error) {
-        platform::writeConsole(errors,
-                               "kvrrank: " + safeText(error.what()) + " (see kvrrank --help)\n");
+        complain(errors, std::string(error.what()) + " (see kvrrank --help)");
         return ExitUsage;
     }
     if (given.newLeague) {
-        if (const char* option = optionBesideNewLeague(app)) {
-            platform::writeConsole(errors, std::string("kvrrank: --new-league runs nothing: ") +
-                                               option +
-                                               " makes no sense with it (see kvrrank --help)\n");
+        const std::string option = optionBesideNewLeague(app);
+        if (!option.empty()) {
+            complain(errors, "--new-league runs nothing: " + option +
+                                 " makes no sense with it (see kvrrank --help)");
             return ExitUsage;
         }
     }
@@ -212,31 +208,32 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     if (!applyLeagueFile(env, leaguePath, given.league, options, errors, &live)) {
         return ExitUsage;
     }
+    // The run's time, read once: every output of the run is of this moment.
+    const ReportTime now = reportTimeOf(env.localNow());
     if (given.review) {
-        return reviewKvrRank(env, console, errors, options);
+        return reviewKvrRank(env, console, errors, options, now);
     }
     // A slip of the keyboard must not replace the season, the report or the game's files.
     if (std::optional<std::string> clash = findOutputClash(env, options)) {
-        platform::writeConsole(errors, "kvrrank: " + safeText(*clash) + "\n");
+        complain(errors, *clash);
         return ExitUsage;
     }
     // The live board: the command line, or the league file's [live].
     const std::string serve = !given.serve.empty() ? given.serve : live.serve.value_or("");
     const bool lan = given.lan || live.lan.value_or(false);
     if (lan && serve.empty()) {
-        platform::writeConsole(errors, "kvrrank: --lan serves nothing without --serve PORT "
-                                       "(see kvrrank --help)\n");
+        complain(errors, "--lan serves nothing without --serve PORT (see kvrrank --help)");
         return ExitUsage;
     }
     if (!given.watch && !live.watch.value_or(false) && serve.empty()) {
-        return runKvrRank(env, console, errors, options);
+        return runKvrRank(env, console, errors, options, now);
     }
     WatchSettings watch;
     if (!serve.empty()) {
         ServeAddress address;
         std::string error;
         if (!parseServeAddress(serve, lan, address, error)) {
-            platform::writeConsole(errors, "kvrrank: --serve " + safeText(error) + "\n");
+            complain(errors, "--serve " + error);
             return ExitUsage;
         }
         watch.serve = address;
@@ -257,7 +254,7 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     };
     watch.options = std::move(options);
     platform::catchStopRequests();
-    return watchGameFolder(env, console, errors, std::move(watch));
+    return watchGameFolder(env, console, errors, std::move(watch), platform::systemStopToken());
 }
 
 } // namespace kvr

@@ -1,13 +1,13 @@
 #include "app/output_clash.h"
 
-#include "output/outputs.h"
 #include "history/snapshot.h"
+#include "output/outputs.h"
 #include "platform/fs.h"
+#include "platform/wait.h"
 #include "records/records_file.h"
 
 #include <chrono>
 #include <filesystem>
-#include <thread>
 #include <vector>
 
 namespace kvr {
@@ -29,26 +29,21 @@ std::string folderOf(const std::string& resolved) {
     return std::filesystem::u8path(resolved).parent_path().u8string();
 }
 
-// Whether the existing file at `path` is a season history: its first line is a snapshot.
 // Why the existing file at `path` must not be replaced by an export: it is a season history
 // (its first line is a snapshot), or another program holds it, as a run holds its history
 // while it appends to it. Nothing when it may be replaced.
 std::optional<std::string> historyProblem(platform::Env& env, const std::string& path) {
     std::vector<uint8_t> head(64 * 1024);
     size_t read = 0;
-    platform::Status status =
-        platform::readShared(env, path.c_str(), head.data(), head.size(), read);
     // A run holds its history for the whole run, but another run's replacement of an export
     // holds it only for a moment (Windows): held for a second, it is held for good.
-    for (int look = 0; look < 20 && !status && status.reason() == platform::HeldByAnotherProgram;
-         ++look) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        status = platform::readShared(env, path.c_str(), head.data(), head.size(), read);
-    }
+    const platform::Status status = platform::retryWhileHeld(env, std::chrono::seconds(1), [&] {
+        return platform::readShared(env, path.c_str(), head.data(), head.size(), read);
+    });
     if (!status) {
         // Held: perhaps a history in use, which a replacement would take from under its run.
         // Any other failure is told by the export's own write, if that fails.
-        if (status.reason() == platform::HeldByAnotherProgram) {
+        if (status.kind() == platform::StatusKind::Held) {
             return std::string(platform::HeldByAnotherProgram);
         }
         return std::nullopt;

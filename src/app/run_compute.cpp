@@ -1,6 +1,5 @@
 #include "app/run_compute.h"
 
-#include "output/outputs.h"
 #include "data/text.h"
 #include "history/season.h"
 #include "history/snapshot.h"
@@ -24,17 +23,34 @@ void say(std::FILE* console, const std::string& text) {
     }
 }
 
-// Lists and reads the participant folder. False, with the reason told, when it has no
-// participant file.
-bool importParticipants(platform::Env& env, const RunOptions& options, ImportedFolder& imported,
-                        std::FILE* console, std::FILE* errors) {
+} // namespace
+
+platform::Status importParticipant(platform::Env& env, const GamePlaces& game,
+                                   const std::string& name, ParticipantRecord& record,
+                                   std::FILE* console) {
+    say(console, "importing " + safeText(name));
+    platform::Status read =
+        readParticipantFile(env, game.path(participantPath(name)).c_str(), record);
+    say(console, read ? " ... ok!\n" : " ... failed!\n");
+    return read;
+}
+
+void tellNothingToImport(const GamePlaces& game, const std::string& reason, std::FILE* console,
+                         std::FILE* errors) {
+    say(console, "not found kvr file\n");
+    if (!reason.empty()) {
+        complain(errors, game.shownParticipantFolder(), reason);
+    }
+}
+
+bool importFolder(platform::Env& env, const RunOptions& options, ImportedFolder& imported,
+                  std::FILE* console, std::FILE* errors) {
     std::vector<platform::FolderEntry> entries;
     platform::Status listed = platform::listFolder(
         env, options.game.path(ParticipantFolder).c_str(), ParticipantExtension, entries);
     if (!listed || entries.empty()) {
-        say(console, "not found kvr file\n");
-        complain(errors, options.game.shownParticipantFolder(),
-                 listed ? "no .kvr file in this folder" : listed.reason());
+        tellNothingToImport(options.game, listed ? "no .kvr file in this folder" : listed.reason(),
+                            console, errors);
         return false;
     }
     imported.records.reserve(entries.size());
@@ -45,23 +61,17 @@ bool importParticipants(platform::Env& env, const RunOptions& options, ImportedF
             continue;
         }
         ++imported.fileEntries;
-        say(console, "importing " + safeText(entry.name));
-        const std::string shown = participantPath(entry.name);
-        platform::Status read = readParticipantFile(env, options.game.path(shown).c_str(), scratch);
+        platform::Status read = importParticipant(env, options.game, entry.name, scratch, console);
         if (read) {
             imported.records.push_back(scratch);
             imported.files.push_back(std::move(entry.name)); // the listing is dropped after
-        }
-        say(console, read ? " ... ok!\n" : " ... failed!\n");
-        if (!read) {
-            complain(errors, shown, read.reason());
+        } else {
+            complain(errors, participantPath(entry.name), read.reason());
             imported.notImported.push_back({validUtf8(entry.name), safeText(read.reason())});
         }
     }
     return true;
 }
-
-} // namespace
 
 void compareWithSeason(const SeasonRead& history, ComputedRun& run,
                        std::optional<SeasonDigest>* kept) {
@@ -88,17 +98,8 @@ void compareWithSeason(const SeasonRead& history, ComputedRun& run,
         history::textToAppend(history.content, history::snapshotLine(run.model, &entrants));
 }
 
-std::optional<ComputedRun> computeRun(platform::Env& env, const RunOptions& options,
-                                      std::FILE* console, std::FILE* errors) {
-    ImportedFolder imported;
-    if (!importParticipants(env, options, imported, console, errors)) {
-        return std::nullopt;
-    }
-    return computeImported(options, std::move(imported), errors);
-}
-
 std::optional<ComputedRun> computeImported(const RunOptions& options, ImportedFolder imported,
-                                           std::FILE* errors) {
+                                           const ReportTime& now, std::FILE* errors) {
     // Nothing imported: neither the records file nor the report is touched.
     if (imported.records.empty()) {
         complain(errors, options.game.shownParticipantFolder(),
@@ -145,7 +146,7 @@ std::optional<ComputedRun> computeImported(const RunOptions& options, ImportedFo
         ranking.imported = run.imported.data();
     }
     run.model = computeRankingModel(participants.data(), static_cast<int32_t>(participants.size()),
-                                    std::move(imported.files), currentLocalTime(), ranking);
+                                    std::move(imported.files), now, ranking);
     return run;
 }
 

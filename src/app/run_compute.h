@@ -2,7 +2,6 @@
 // the league's rules with no effect on any file but the reads it needs.
 #pragma once
 
-#include "app/run.h"
 #include "data/decisions.h"
 #include "data/participant.h"
 #include "history/all_time.h"
@@ -10,6 +9,8 @@
 #include "model/ranking_model.h"
 #include "model/run_results.h"
 #include "model/season_changes.h"
+#include "output/run_options.h"
+#include "output/season_hold.h"
 #include "platform/env.h"
 #include "records/record_tables.h"
 
@@ -20,12 +21,6 @@
 #include <vector>
 
 namespace kvr {
-
-// The season's history as this run read it.
-struct SeasonRead {
-    std::string content; // the whole file
-    std::string problem; // why it could not be read or used; empty when it could
-};
 
 struct ComputedRun {
     ComputedRun() = default;
@@ -52,27 +47,27 @@ struct ComputedRun {
     }
 };
 
-// The participant files read, in listing order.
-struct ImportedFolder {
-    std::vector<ParticipantRecord> records;
-    std::vector<std::string> files; // the bare file name of each participant
-    std::vector<NotImported> notImported;
-    size_t fileEntries = 0; // entries that are not folders
-};
+// Reads the participant file `name` of the game folder into `record`, telling it on `console`
+// ("importing NAME ... ok!"; null: silently).
+platform::Status importParticipant(platform::Env& env, const GamePlaces& game,
+                                   const std::string& name, ParticipantRecord& record,
+                                   std::FILE* console);
 
-// Imports every participant file of the game folder, telling each on `console` (and each
-// failure on `errors`), applies the league's decisions, chooses the best times and computes the
-// model. Nothing, with the reason told, when there is nothing to import.
-std::optional<ComputedRun> computeRun(platform::Env& env, const RunOptions& options,
-                                      std::FILE* console, std::FILE* errors);
+// What a run that finds no participant file says: "not found kvr file" on the console, and
+// why on `errors` (nothing there when `reason` is empty).
+void tellNothingToImport(const GamePlaces& game, const std::string& reason, std::FILE* console,
+                         std::FILE* errors);
 
-// The run of participants already read (by computeRun, or by a watch that keeps them). Nothing,
-// with the reason told, when none could be imported.
+// Lists and imports every participant file of the game folder, telling each on `console` and
+// each failure on `errors`. False, with the reason told, when it has no participant file.
+bool importFolder(platform::Env& env, const RunOptions& options, ImportedFolder& imported,
+                  std::FILE* console, std::FILE* errors);
+
+// The run of the participants read at the local time `now`: the league's decisions applied, the
+// best times chosen and the model computed. Nothing, with the reason told, when none could be
+// imported.
 std::optional<ComputedRun> computeImported(const RunOptions& options, ImportedFolder imported,
-                                           std::FILE* errors);
-
-// One console line for each decision of `league` that matched nothing in `run`, with why.
-void tellDecisionMisses(const ComputedRun& run, const LeagueRules& league, std::FILE* console);
+                                           const ReportTime& now, std::FILE* errors);
 
 // A season's lines as read, with the roster's aliases they were read under.
 struct SeasonDigest {

@@ -1,78 +1,19 @@
 // The watch: runs once, then runs again whenever the participant folder or the league file
-// changes, publishing each run like a normal one, and optionally serving it live.
+// changes, each run the same steps as a one-off run's, and optionally serves it live.
 #pragma once
 
 #include "live/live_server.h"
-#include "app/run.h"
-#include "data/participant.h"
+#include "output/run_options.h"
 #include "platform/env.h"
 #include "platform/folder_watch.h"
 
 #include <chrono>
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <optional>
 #include <string>
-#include <unordered_map>
-#include <vector>
 
 namespace kvr {
-
-struct ImportedFolder;
-
-// The participant folder as the watch knows it: each file's last stamp and, once it has
-// settled, its parsed record (or why it could not be read), kept by name and stamp so that a
-// run re-reads only the files that changed.
-class WatchedFolder {
-  public:
-    using Clock = std::chrono::steady_clock;
-
-    // What one look found.
-    struct Look {
-        std::vector<std::string> toRead;  // settled files that are new or changed, to read now
-        std::vector<std::string> waiting; // files seen still being copied, told once each
-        size_t removed = 0;               // files gone that had counted
-        bool pending = false;             // files that may settle at a later look
-        Clock::time_point settlesAt;      // the earliest such look
-    };
-
-    explicit WatchedFolder(std::chrono::milliseconds settle = std::chrono::seconds(1))
-        : settle_(settle) {}
-
-    // Takes a look at the folder's entries. A file is read once two looks at least `settle`
-    // apart saw the same size and time, and it is long enough to be complete; with
-    // `everything` (the first run) every file is read as it is.
-    Look look(const std::vector<platform::StampedEntry>& entries, Clock::time_point now,
-              bool everything = false);
-
-    // The result of reading a file that `look` gave. A file that another program holds is
-    // left to settle again; any other failure is kept until the file changes.
-    void read(const std::string& name, const platform::Status& status,
-              const ParticipantRecord& record);
-
-    // The files that count, in the order of a normal run's listing.
-    ImportedFolder imported() const;
-    // A changed file counts as new when nothing of it was read before.
-    bool wasRead(const std::string& name) const;
-
-  private:
-    struct Known {
-        platform::FileStamp seen; // at the last look
-        Clock::time_point since;  // the first look that saw `seen`
-        bool told = false;        // "waiting for ..." said since it last settled
-        bool held = false;        // its stamp is read, its record or failure kept
-        platform::FileStamp readStamp;
-        bool readOk = false;
-        ParticipantRecord record{};
-        std::string failure;
-    };
-
-    std::chrono::milliseconds settle_;
-    std::unordered_map<std::string, Known> files_;
-    std::vector<std::string> order_; // files of the last look
-    size_t folders_ = 0;
-};
 
 struct WatchSettings {
     // The run's options, the league applied.
@@ -86,9 +27,10 @@ struct WatchSettings {
     std::chrono::milliseconds settle{1000};
 };
 
-// Watches until a stop is requested (platform::requestStop(), Ctrl+C, SIGTERM). Returns the
-// exit status: 0 unless it could not start or the season's line could not be added.
+// Watches until `stop` is requested (the system's token: Ctrl+C, SIGTERM). The folder, its
+// files, the clock and every wait go through `env`. Returns the exit status: 0 unless it could
+// not start or the season's line could not be added.
 int watchGameFolder(platform::Env& env, std::FILE* console, std::FILE* errors,
-                    WatchSettings settings);
+                    WatchSettings settings, const platform::StopToken& stop);
 
 } // namespace kvr

@@ -2,10 +2,12 @@
 // season when a history was read. Both are computed before any output and only read after.
 #pragma once
 
+#include "data/participant.h"
 #include "model/all_time_table.h"
 #include "model/ranking_model.h"
 #include "model/season_changes.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,14 @@ namespace kvr {
 struct NotImported {
     std::string file;
     std::string reason;
+};
+
+// The participant files a run read, in listing order.
+struct ImportedFolder {
+    std::vector<ParticipantRecord> records;
+    std::vector<std::string> files; // the bare file name of each participant
+    std::vector<NotImported> notImported;
+    size_t fileEntries = 0; // entries that are not folders
 };
 
 struct RunResults {

@@ -99,4 +99,25 @@ std::string formatDate(int year, int month, int day) {
     return text;
 }
 
+ReportTime reportTimeOf(const platform::LocalTime& time) {
+    ReportTime report;
+    report.year = time.year;
+    report.month = time.month;
+    report.day = time.day;
+    report.hour = time.hour;
+    report.minute = time.minute;
+    report.second = time.second;
+    return report;
+}
+
+std::string formatTimeOfDay(const ReportTime& time) {
+    std::string text;
+    for (int part : {time.hour, time.minute, time.second}) {
+        text += text.empty() ? "" : ":";
+        text += static_cast<char>('0' + part / 10 % 10);
+        text += static_cast<char>('0' + part % 10);
+    }
+    return text;
+}
+
 } // namespace kvr

@@ -1,6 +1,8 @@
 // Times as the outputs show them: a result's time, a run's date and time, a participant's date.
 #pragma once
 
+#include "platform/env.h"
+
 #include "data/participant.h"
 
 #include <cstddef>
@@ -38,6 +40,12 @@ std::string formatRunTime(const ReportTime& time, RunTimeStyle style);
 inline std::string formatIsoTime(const ReportTime& time) {
     return formatRunTime(time, RunTimeStyle::Iso);
 }
+
+// The local time the system told, as a run's time.
+ReportTime reportTimeOf(const platform::LocalTime& time);
+
+// The time of day, "HH:MM:SS".
+std::string formatTimeOfDay(const ReportTime& time);
 
 // A date as stored, "YYYY-MM-DD".
 std::string formatDate(int year, int month, int day);

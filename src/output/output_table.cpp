@@ -1,25 +1,42 @@
 #include "output/output_table.h"
 
+#include "output/outputs.h"
+#include "platform/fs.h"
+#include "records/records_file.h"
 #include "report/ranking_csv.h"
 #include "report/ranking_html.h"
 #include "report/ranking_json.h"
 #include "report/ranking_post.h"
+#include "report/ranking_report.h"
 
 namespace kvr {
 
 namespace {
 
-void html(const RunResults& run, const std::string&, OutputSink& out) {
-    renderHtml(run, out);
+void records(const Publication& run, OutputSink& out) {
+    if (run.records != nullptr) {
+        out.put(std::string_view(reinterpret_cast<const char*>(run.records->entries[0].bytes),
+                                 RecordTablesSize));
+    }
 }
-void json(const RunResults& run, const std::string&, OutputSink& out) {
-    renderJson(run, out);
+void report(const Publication& run, OutputSink& out) {
+    renderText(run.results.ranking, out, platform::TextLineEnd);
 }
-void csv(const RunResults& run, const std::string&, OutputSink& out) {
-    renderCsv(run, out);
+void html(const Publication& run, OutputSink& out) {
+    renderHtml(run.results, out);
 }
-void post(const RunResults& run, const std::string& pageName, OutputSink& out) {
-    renderPost(run, pageName, out);
+void json(const Publication& run, OutputSink& out) {
+    renderJson(run.results, out);
+}
+void csv(const Publication& run, OutputSink& out) {
+    renderCsv(run.results, out);
+}
+void post(const Publication& run, OutputSink& out) {
+    // The post links the page where the group sees it: a file name means nothing in a chat.
+    renderPost(run.results, std::string(run.pageUrl), out);
+}
+void history(const Publication& run, OutputSink& out) {
+    out.put(run.historyEntry);
 }
 
 // clang-format off
@@ -27,23 +44,24 @@ constexpr std::array<OutputKind, OutputCount> Table = {{
     {Output::Records, "--no-records",
      "leave Configuration/gameinfo.rcf alone (it need not exist); write\n"
      "ranking.txt and the exports only",
-     "records", false, false, false, nullptr},
-    {Output::Report, nullptr, nullptr, nullptr, false, false, false, nullptr},
+     "records", false, false, FileMode::InPlace, GameRecordsPath, "updateing ", true, false, false, records},
+    {Output::Report, nullptr, nullptr, nullptr, false, false, FileMode::Replace, RankingReportPath,
+     nullptr, false, true, false, report},
     {Output::Html, "--html", "also write the ranking as a web page to FILE",
-     "html", true, true, true, html},
+     "html", true, true, FileMode::Replace, nullptr, nullptr, false, false, false, html},
     {Output::Json, "--json", "also write the ranking as JSON to FILE",
-     "json", true, true, true, json},
+     "json", true, true, FileMode::Replace, nullptr, nullptr, false, false, false, json},
     {Output::Csv, "--csv", "also write every participant's times as CSV to FILE",
-     "csv", true, false, false, csv},
+     "csv", true, false, FileMode::Replace, nullptr, nullptr, false, false, false, csv},
     {Output::Post, "--post",
      "also write a post for the group's chat to FILE (Markdown, in messages of\n"
      "at most 2,000 characters)",
-     "post", true, false, true, post},
+     "post", true, false, FileMode::Replace, nullptr, nullptr, false, false, false, post},
     {Output::History, "--history",
      "keep the season in FILE (created when missing): the web page and the\n"
      "JSON show what changed since its earlier runs, and a run that writes\n"
      "ranking.txt adds itself to it",
-     "history", true, false, false, nullptr},
+     "history", true, false, FileMode::Append, nullptr, nullptr, false, false, true, history},
 }};
 // clang-format on
 

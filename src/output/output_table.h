@@ -1,14 +1,18 @@
-// Every output of a run, described once. The command line, --new-league's refusals, the league
-// file's [outputs], the collision check and the publishing loop all go through this table, so
-// that an output added here is known to each of them.
+// Every output of a run, described once: its format (the renderer that makes its bytes) and how
+// the command line and the league file name it. The command line, --new-league's refusals, the
+// league file's [outputs], the collision check and the publishing loop all go through this
+// table, so that an output added here is known to each of them. Where the bytes go is a
+// destination's business (output/destination.h).
 #pragma once
 
 #include "model/run_results.h"
+#include "records/record_tables.h"
 #include "report/output_sink.h"
 
 #include <array>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace kvr {
 
@@ -17,10 +21,26 @@ namespace kvr {
 enum class Output { Records, Report, Html, Json, Csv, Post, History };
 constexpr size_t OutputCount = 7;
 
-// Streams one export of a run. `pageName` is the page's address on the web, which the post
-// links; empty when the league gives none.
-using ExportRenderer = void (*)(const RunResults& run, const std::string& pageName,
-                                OutputSink& out);
+// Everything a format is rendered from: the run's results and what was made of them, computed
+// before any output and only read by the renderers.
+struct Publication {
+    explicit Publication(const RunResults& runResults) : results(runResults) {}
+
+    const RunResults& results;
+    const RecordTables* records = nullptr; // the game's best times
+    std::string_view historyEntry;         // what the run adds to the season; empty: nothing
+    std::string_view pageUrl;              // the page's address on the web; empty: unknown
+};
+
+// Streams one format of a run.
+using FormatRenderer = void (*)(const Publication& run, OutputSink& out);
+
+// How a file destination puts a format's bytes in place.
+enum class FileMode {
+    InPlace, // overwrites blocks of an existing file (the game's records file)
+    Replace, // a new file put in place of the earlier one only when complete
+    Append,  // added to the end of the held season in one write
+};
 
 struct OutputKind {
     Output output;
@@ -29,8 +49,13 @@ struct OutputKind {
     const char* leagueKey;   // in the league file's [outputs]; nullptr when there is none
     bool takesFile;          // the option and the key name a file; otherwise they are a switch
     bool showsDriverResults; // shows each driver's results and the checks
-    bool showsSeason;        // shows what changed since the season's earlier runs
-    ExportRenderer render;   // an export's renderer; nullptr for the others
+    FileMode file;           // how a file receives it
+    const char* gameFile;    // the file of the game folder it is written to; nullptr: named
+    const char* announce;    // told on the console before the file is written; nullptr: silent
+    bool stopsOnFailure;     // a failure stops the run's publishing: nothing after it is written
+    bool gatesSeason;        // the season's line is added only when this output was written
+    bool needsGate;          // written only when every gating output was written
+    FormatRenderer render;
 };
 
 const std::array<OutputKind, OutputCount>& outputTable();

@@ -6,15 +6,7 @@
 namespace kvr {
 
 ReportTime currentLocalTime() {
-    const platform::LocalTime now = platform::Env::system().localNow();
-    ReportTime result;
-    result.year = now.year;
-    result.month = now.month;
-    result.day = now.day;
-    result.hour = now.hour;
-    result.minute = now.minute;
-    result.second = now.second;
-    return result;
+    return reportTimeOf(platform::Env::system().localNow());
 }
 
 platform::Status writeRankingReport(platform::Env& env, const RankingModel& model,

@@ -1,8 +1,9 @@
 // Makes each file operation of a whole run fail in turn, and checks after every run that
 // nothing was lost: the records file holds its earlier bytes or exactly the new tables, the
 // report is the earlier one or the complete new one, and no temporary file is left.
-#include "league/league_file.h"
 #include "app/run.h"
+#include "league/league_file.h"
+#include "output/outputs.h"
 
 #include "model/ranking_model.h"
 #include "platform/fs.h"
@@ -79,7 +80,7 @@ Outcome runWithFaultAt(const fs::path& folder, long k, const RunOptions& options
     env.failAt(k);
     kvrtest::ConsoleRun run =
         kvrtest::captureConsole([&options, &env](std::FILE* console, std::FILE* errors) {
-            return runKvrRank(env, console, errors, options);
+            return runKvrRank(env, console, errors, options, currentLocalTime());
         });
     return Outcome{run.status, run.console, env.operations()};
 }
@@ -288,7 +289,7 @@ TEST(FaultSweep, TheHistoryLosesNoLine) {
         env.failAt(k);
         kvrtest::ConsoleRun run =
             kvrtest::captureConsole([&](std::FILE* console, std::FILE* errors) {
-                return runKvrRank(env, console, errors, options);
+                return runKvrRank(env, console, errors, options, currentLocalTime());
             });
         const bool hit = env.operations() >= k;
 
@@ -366,7 +367,7 @@ TEST(FaultSweep, ARosterTeamsAndAnArchiveLoseNothing) {
         env.failAt(k);
         kvrtest::ConsoleRun run =
             kvrtest::captureConsole([&](std::FILE* console, std::FILE* errors) {
-                return runKvrRank(env, console, errors, options);
+                return runKvrRank(env, console, errors, options, currentLocalTime());
             });
         const bool hit = env.operations() >= k;
         EXPECT_EQ(kvrtest::readText(game / "old.jsonl"), archived);

@@ -1,4 +1,5 @@
 #include "app/run.h"
+#include "output/outputs.h"
 
 #include "data/participant.h"
 #include "records/record_tables.h"
@@ -27,7 +28,8 @@ using RunOutcome = kvrtest::ConsoleRun;
 RunOutcome runIn(const fs::path& folder) {
     kvrtest::WorkingFolder here(folder);
     return kvrtest::captureConsole([](std::FILE* console, std::FILE* errors) {
-        return runKvrRank(platform::Env::system(), console, errors);
+        return runKvrRank(platform::Env::system(), console, errors, RunOptions(),
+                          currentLocalTime());
     });
 }
 
@@ -163,7 +165,7 @@ TEST(Run, HeldSeasonPastTheWaitWritesNothing) {
     const auto start = std::chrono::steady_clock::now();
     kvrtest::WorkingFolder here(game.path());
     RunOutcome outcome = kvrtest::captureConsole([&options](std::FILE* console, std::FILE* errors) {
-        return runKvrRank(platform::Env::system(), console, errors, options);
+        return runKvrRank(platform::Env::system(), console, errors, options, currentLocalTime());
     });
     EXPECT_GE(std::chrono::steady_clock::now() - start, options.seasonWait);
     EXPECT_EQ(outcome.status, 1);

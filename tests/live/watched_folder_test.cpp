@@ -1,7 +1,6 @@
 // The watch's judgement of a participant folder over looks: which files are read, when, and
 // what the run then counts.
-#include "app/run_compute.h"
-#include "app/watch.h"
+#include "live/watched_folder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,81 @@
+#include "live/board_destination.h"
+
+#include "model/time_text.h"
+#include "report/live_board.h"
+#include "report/ranking_html.h"
+
+namespace kvr {
+
+namespace {
+
+constexpr size_t OverlayRowLimit = 100;
+
+} // namespace
+
+std::shared_ptr<const LiveContent> waitingContent() {
+    auto content = std::make_shared<LiveContent>();
+    content->page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                    "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+                    "<title>Dustline Rally 2.0 - KVR Ranking</title>\n"
+                    "<script src=\"/live.js\" defer></script>\n</head>\n<body>\n"
+                    "<main id=\"live\" data-run=\"0\">\n<h1>Dustline Rally 2.0 - KVR Ranking</h1>\n"
+                    "<p>Waiting for the first participant file in kvr/.</p>\n</main>\n"
+                    "</body>\n</html>\n";
+    content->json = "{}\n";
+    content->overlayHead = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                           "<title>KVR standings</title>\n<script src=\"/live.js\" defer>"
+                           "</script>\n</head>\n<body>\n<main id=\"overlay\" data-run=\"0\">\n";
+    content->overlayTail = "</main>\n</body>\n</html>\n";
+    return content;
+}
+
+void BoardDestination::next(uint64_t run, std::vector<std::string> told) {
+    run_ = run;
+    told_ = std::move(told);
+}
+
+OutputSink* BoardDestination::open(const OutputKind& kind) {
+    if (kind.output != Output::Json) {
+        return nullptr;
+    }
+    json_ = std::make_unique<StringSink>();
+    return json_.get();
+}
+
+platform::Status BoardDestination::close(const OutputKind&) {
+    return platform::Status();
+}
+
+std::string BoardDestination::shown(const OutputKind&) const {
+    return "the live board";
+}
+
+void BoardDestination::finish(const Publication& run, const std::vector<std::string>& problems) {
+    auto content = std::make_shared<LiveContent>();
+    content->run = run_;
+    LivePageParts parts;
+    parts.run = run_;
+    parts.changedAt = formatTimeOfDay(run.results.ranking.time);
+    parts.problems = problems;
+    parts.problems.insert(parts.problems.end(), told_.begin(), told_.end());
+    {
+        StringSink page;
+        renderHtml(run.results, page, &parts);
+        content->page = page.take();
+    }
+    if (!json_) {
+        // The files' publishing stopped before the JSON (the game holds its records file): the
+        // board still shows the run.
+        json_ = std::make_unique<StringSink>();
+        outputKind(Output::Json).render(run, *json_);
+    }
+    content->json = json_->take();
+    json_.reset();
+    OverlayParts overlay = renderOverlay(run.results, run_, OverlayRowLimit);
+    content->overlayHead = std::move(overlay.head);
+    content->overlayRows = std::move(overlay.rows);
+    content->overlayTail = std::move(overlay.tail);
+    server_.publish(std::move(content));
+}
+
+} // namespace kvr

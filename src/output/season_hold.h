@@ -1,0 +1,42 @@
+// The season's history file, held by the run that adds to it.
+#pragma once
+
+#include "platform/fs.h"
+
+#include <chrono>
+#include <memory>
+#include <string>
+
+namespace kvr {
+
+// The season's history as a run read it.
+struct SeasonRead {
+    std::string content; // the whole file
+    std::string problem; // why it could not be read or used; empty when it could
+};
+
+// Why a run that waited `wait` for its season wrote nothing: "held by another program: waited
+// 10 s, nothing written".
+std::string seasonHeldReason(std::chrono::milliseconds wait);
+
+// The season's history, held from before a run publishes until its line is added: a second run
+// waits for it, and never replaces an output of the run that holds it.
+class SeasonHold {
+  public:
+    // Opens and locks the history at `path` (created when missing) and reads it. Another run
+    // holding it is waited for, up to `wait`; false then, with nothing else done. Any other
+    // failure is kept in `read().problem` (the run goes on without the season) and gives true.
+    bool take(platform::Env& env, const std::string& path, std::chrono::milliseconds wait);
+    const SeasonRead& read() const { return read_; }
+    // Frees the history's text once the run is compared with it.
+    void forgetContent();
+    // Adds `entry` in one write and releases the lock.
+    platform::Status append(const std::string& entry);
+    bool held() const { return file_ != nullptr; }
+
+  private:
+    std::unique_ptr<platform::AppendOnlyFile> file_;
+    SeasonRead read_;
+};
+
+} // namespace kvr
