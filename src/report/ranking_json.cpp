@@ -1,8 +1,7 @@
 #include "report/ranking_json.h"
 
-#include "report/decision_text.h"
 #include "report/json_writer.h"
-#include "report/review_text.h"
+#include "report/ranking_json_season.h"
 
 namespace kvr {
 
@@ -11,8 +10,7 @@ namespace {
 class JsonRenderer {
   public:
     JsonRenderer(const RunResults& run, OutputSink& out)
-        : model_(run.ranking), season_(run.season), notImported_(run.notImported),
-          allTime_(run.allTime), out_(out) {}
+        : run_(run), model_(run.ranking), season_(run.season), out_(out) {}
 
     void render() {
         out_.beginObject();
@@ -27,16 +25,18 @@ class JsonRenderer {
         drivers();
         teams();
         headToHead();
-        allTime();
+        if (run_.allTime != nullptr) {
+            json::allTime(out_, *run_.allTime);
+        }
         if (model_.league.inUse()) {
             classes();
         }
-        checks();
+        json::checks(out_, run_);
         if (model_.league.inUse()) {
-            decisions();
+            json::decisions(out_, model_);
         }
         if (season_ != nullptr) {
-            history(*season_);
+            json::history(out_, model_, *season_);
         }
         out_.end();
     }
@@ -143,8 +143,8 @@ class JsonRenderer {
                 if (season_ != nullptr) {
                     const StandingMovement move =
                         moves != nullptr && *moves ? (**moves)[i] : StandingMovement();
-                    entry["previous_place"] = optional(move.previousPlace);
-                    entry["movement"] = optional(move.movement);
+                    entry["previous_place"] = json::optional(move.previousPlace);
+                    entry["movement"] = json::optional(move.movement);
                 }
                 out_.value(entry);
             }
@@ -188,8 +188,8 @@ class JsonRenderer {
             }
             if (season_ != nullptr) {
                 const StandingMovement& move = season_->movements[i];
-                entry["previous_place"] = optional(move.previousPlace);
-                entry["movement"] = optional(move.movement);
+                entry["previous_place"] = json::optional(move.previousPlace);
+                entry["movement"] = json::optional(move.movement);
             }
             out_.value(entry);
         }
@@ -285,47 +285,6 @@ class JsonRenderer {
         out_.end();
     }
 
-    static Json identity(const DriverIdentity& driver) {
-        return Json{{"code", driver.code}, {"name", driver.name}};
-    }
-
-    void allTime() {
-        if (allTime_ == nullptr) {
-            return;
-        }
-        out_.beginObject("all_time");
-        Json seasons = Json::array();
-        for (const AllTimeSeason& season : allTime_->seasons) {
-            seasons.push_back(
-                Json{{"name", season.name},
-                     {"champion", season.champion ? identity(*season.champion) : Json()},
-                     {"current", season.current}});
-        }
-        out_.value(seasons, "seasons");
-        out_.beginArray("drivers");
-        for (const AllTimeDriver& d : allTime_->drivers) {
-            Json points = Json::array();
-            for (const std::optional<int32_t>& p : d.seasonPoints) {
-                points.push_back(optional(p));
-            }
-            Json entry = identity(d.driver);
-            entry.update(Json{{"seasons", d.seasons},
-                              {"titles", d.titles},
-                              {"podiums", d.podiums},
-                              {"best_place", d.bestPlace},
-                              {"season_points", std::move(points)},
-                              {"points", d.points}});
-            out_.value(entry);
-        }
-        out_.end();
-        Json unread = Json::array();
-        for (const UnreadSeason& season : allTime_->unread) {
-            unread.push_back(Json{{"file", season.file}, {"reason", season.reason}});
-        }
-        out_.value(unread, "unread");
-        out_.end();
-    }
-
     void headToHead() {
         if (model_.headToHead.empty() && model_.closestRivals.empty()) {
             return;
@@ -357,173 +316,6 @@ class JsonRenderer {
         };
         return Json{{"ahead", rival(driver.ahead, "points_behind")},
                     {"behind", rival(driver.behind, "points_ahead")}};
-    }
-
-    void checks() {
-        out_.beginObject("checks");
-        out_.beginArray("duplicates");
-        for (size_t g = 0; g < model_.checks.duplicates.size(); ++g) {
-            const std::vector<int32_t>& group = model_.checks.duplicates[g];
-            const RankedParticipant& first = participant(group.front());
-            Json files = Json::array();
-            for (int32_t index : group) {
-                files.push_back(participant(index).file);
-            }
-            Json entry{{"code", first.code}, {"name", first.name}, {"files", std::move(files)}};
-            if (model_.league.inUse()) {
-                entry["decision"] = decisionIndex(model_.checks.duplicateDecisions[g]);
-            }
-            out_.value(entry);
-        }
-        out_.end();
-        out_.beginArray("outliers");
-        for (const Outlier& outlier : model_.checks.outliers) {
-            const RankedParticipant& p = participant(outlier.participantIndex);
-            Json entry{{"event", outlier.event->key()},
-                       {"index", outlier.participantIndex + 1},
-                       {"code", p.code},
-                       {"name", p.name},
-                       {"file", p.file},
-                       {"hundredths", outlier.time},
-                       {"second_hundredths", outlier.secondTime}};
-            if (model_.league.inUse()) {
-                entry["decision"] = decisionIndex(outlier.decision);
-            }
-            out_.value(entry);
-        }
-        out_.end();
-        underReview();
-        out_.beginArray("not_imported");
-        for (const NotImported& file : notImported_) {
-            out_.value(Json{{"file", file.file}, {"reason", file.reason}});
-        }
-        out_.end();
-        if (season_ != nullptr) {
-            out_.beginArray("history_skipped");
-            for (const SkippedLine& skipped : season_->skippedLines) {
-                out_.value(Json{{"line", skipped.line}, {"reason", skipped.reason}});
-            }
-            out_.end();
-        }
-        if (allTime_ != nullptr) {
-            out_.beginArray("archive_unread");
-            for (const UnreadSeason& season : allTime_->unread) {
-                out_.value(Json{{"file", season.file}, {"reason", season.reason}});
-            }
-            out_.end();
-        }
-        out_.end();
-    }
-
-    // What the checks flag and no decision covers, each with a decision ready to paste.
-    void underReview() {
-        out_.beginArray("under_review");
-        for (const ReviewItem& item : model_.checks.underReview) {
-            const RankedParticipant& p = participant(item.participantIndex);
-            out_.value(Json{
-                {"check", item.event != nullptr ? "outlier" : "duplicate"},
-                {"event", item.event != nullptr ? Json(item.event->key()) : Json()},
-                {"index", item.participantIndex + 1},
-                {"code", p.code},
-                {"name", p.name},
-                {"file", p.file},
-                {"repeats", item.keptIndex >= 0 ? Json(participant(item.keptIndex).file) : Json()},
-                {"text", reviewItemText(model_, item)},
-                {"decision", decisionBlock(item.ready)}});
-        }
-        out_.end();
-    }
-
-    static Json decisionIndex(int decision) { return decision != 0 ? Json(decision) : Json(); }
-
-    // The league's decisions in its order, each with what it did.
-    void decisions() {
-        out_.beginArray("decisions");
-        const std::vector<Decision>& decisions = model_.league.decisions;
-        for (size_t d = 0; d < decisions.size() && d < model_.decisionEffects.size(); ++d) {
-            const Decision& decision = decisions[d];
-            auto text = [](const std::string& value, bool present) {
-                return present ? Json(value) : Json();
-            };
-            const bool driver = decision.namesDriver();
-            out_.value(
-                Json{{"index", d + 1},
-                     {"date", formatDate(decision.year, decision.month, decision.day)},
-                     {"action", decisionActionName(decision.action)},
-                     {"reason", decision.reason},
-                     {"code", text(decision.code, driver)},
-                     {"name", text(decision.name, driver)},
-                     {"file", text(decision.file, !driver)},
-                     {"event", decision.event != nullptr ? Json(decision.event->key()) : Json()},
-                     {"seconds", decision.action == DecisionAction::AddTime
-                                     ? Json(static_cast<double>(decision.hundredths) / 100.0)
-                                     : Json()},
-                     {"points", decision.points != 0 ? Json(decision.points) : Json()},
-                     {"matched", model_.decisionEffects[d].matched},
-                     {"effect", decisionEffectText(decision, model_.decisionEffects[d])}});
-        }
-        out_.end();
-    }
-
-    void history(const SeasonChanges& season) {
-        out_.beginObject("history");
-        out_.value(season.runs, "runs");
-        out_.value(optional(season.previousAt), "previous_at");
-        out_.value(season.skippedLines.size(), "skipped_lines");
-        out_.beginArray("new_records");
-        for (const NewRecord& record : season.newRecords) {
-            Json entry = holder(record.now, record.event->key());
-            entry["previous"] = record.previous ? holder(*record.previous) : Json();
-            entry["margin_hundredths"] = optional(record.marginHundredths);
-            entry["under_review"] = record.underReview;
-            out_.value(entry);
-        }
-        out_.end();
-        // Who came and went: known when every earlier run of the season says who had a file.
-        if (season.entrantsKnown) {
-            Json added = Json::array();
-            for (int32_t index : season.newDrivers) {
-                const RankedParticipant& p = participant(index);
-                added.push_back(Json{{"code", p.code}, {"name", p.name}});
-            }
-            out_.value(added, "new_drivers");
-        } else {
-            out_.null("new_drivers");
-        }
-        Json left = Json::array();
-        for (const DriverIdentity& driver : season.left) {
-            left.push_back(Json{{"code", driver.code}, {"name", driver.name}});
-        }
-        out_.value(left, "left");
-        out_.beginArray("record_log");
-        for (const RecordProgression& progression : season.recordLog) {
-            Json changes = Json::array();
-            for (const RecordChange& change : progression.changes) {
-                Json entry{{"at", change.at}};
-                entry.update(holder(change.holder));
-                if (change.annulled) {
-                    entry["annulled"] = true;
-                }
-                changes.push_back(std::move(entry));
-            }
-            out_.value(Json{{"event", progression.event->key()}, {"changes", std::move(changes)}});
-        }
-        out_.end();
-        out_.end();
-    }
-
-    // {"event", "time", "hundredths", "code", "name"}, without the event when none is given.
-    static Json holder(const RecordHolder& h, const std::string& event = std::string()) {
-        Json entry = event.empty() ? Json::object() : Json{{"event", event}};
-        entry["time"] = formatTime(h.hundredths);
-        entry["hundredths"] = h.hundredths;
-        entry["code"] = h.code;
-        entry["name"] = h.name;
-        return entry;
-    }
-
-    template <typename T> static Json optional(const std::optional<T>& value) {
-        return value ? Json(*value) : Json();
     }
 
     const RankedParticipant& participant(int32_t index) const {
@@ -558,10 +350,9 @@ class JsonRenderer {
         out_.end();
     }
 
+    const RunResults& run_;
     const RankingModel& model_;
     const SeasonChanges* season_;
-    const std::vector<NotImported>& notImported_;
-    const AllTime* allTime_;
     JsonWriter out_;
 };
 

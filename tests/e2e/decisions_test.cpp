@@ -327,6 +327,60 @@ TEST(Decisions, TheReviewListingPastedSettlesEveryFlag) {
                                     "decision.\n"));
 }
 
+// A backslash in a driver's code or name, or in a file's name, is escaped in the review's
+// blocks, so that each reads back as the very name: pasted, the blocks match and settle both
+// flags. Unescaped, "\b", "\t" and "\n" would read as control characters and match nothing.
+TEST(Decisions, ABackslashInANameOrAFileNameRoundTripsThroughTheReview) {
+    GameFolder game;
+    const std::string code = "C\\b";
+    const std::string name = "C:\\temp\\new";
+    auto add = [&game](const std::string& file, const std::string& c, const std::string& n,
+                       uint32_t italy) {
+        game.addParticipant(file, ParticipantFileBuilder().code(c).name(n).arcade(0, 0x02, italy));
+    };
+    // Arcade Italy (stored words): the backslash driver 1001, far ahead of AAA 3001, BBB 3101.
+    add("cht.kvr", code, name, 1001);
+    add("aaa.kvr", "AAA", "Driver AAA", 3001);
+    add("bbb.kvr", "BBB", "Driver BBB", 3101);
+#ifndef _WIN32
+    add("aaa\\new.kvr", "AAA", "Driver AAA", 3001); // no file name on Windows holds a backslash
+#endif
+    const kvrtest::ProcessResult listed = run(game.path(), {"--review"});
+    ASSERT_EQ(listed.exitStatus, 0) << listed.errors;
+    EXPECT_NE(listed.output.find(
+                  kvrtest::platformText("\ncode = \"C\\\\b\"\nname = \"C:\\\\temp\\\\new\"\n")),
+              std::string::npos)
+        << listed.output;
+#ifndef _WIN32
+    EXPECT_NE(listed.output.find(kvrtest::platformText(
+                  "\nfile = \"aaa\\\\new.kvr\"\nreason = \"a copy of aaa.kvr\"")),
+              std::string::npos)
+        << listed.output;
+#endif
+
+    kvrtest::writeText(game / "kvrrank.toml", listed.output);
+    const kvrtest::ProcessResult decided = run(game.path(), {"--json", "r.json"});
+    ASSERT_EQ(decided.exitStatus, 0) << decided.errors;
+    EXPECT_EQ(decided.output.find("matched nothing"), std::string::npos) << decided.output;
+    const Json json = Json::parse(kvrtest::readText(game / "r.json"));
+    for (const Json& decision : json["decisions"]) {
+        EXPECT_EQ(decision["matched"], true) << decision.dump();
+    }
+    EXPECT_EQ(json["checks"]["outliers"][0]["decision"], 1);
+    EXPECT_EQ(json["checks"]["outliers"][0]["name"], name);
+#ifndef _WIN32
+    EXPECT_EQ(json["decisions"].size(), 2u);
+    EXPECT_EQ(json["checks"]["duplicates"][0]["decision"], 2);
+#else
+    EXPECT_EQ(json["decisions"].size(), 1u);
+#endif
+    // The excluded time leaves Italy to AAA.
+    EXPECT_EQ(json["arcade"][0]["results"][0]["code"], "AAA") << json["arcade"].dump();
+    EXPECT_EQ(run(game.path(), {"--review"}).output,
+              kvrtest::platformText("# Nothing under review: every flagged result has a "
+                                    "decision.\n"));
+}
+
 // Standings as "code points adjustment" from the JSON, and the first lines of ranking.txt's
 // listing of an event.
 struct Outcome {

@@ -266,6 +266,49 @@ TEST(Roster, TheAllTimeTableOverThreeSeasonsWithOneMissing) {
     EXPECT_EQ(kvrtest::snapshot(game.path()), before);
 }
 
+// An archived season whose last run lists a driver twice, two copies of a file or an old name
+// and the roster's, counts once for them, at the better place and with its points alone.
+// Places 10-5-1 in Arcade Italy: ABE 10, Pia 5 and 1 (15 with both); this season CDA alone.
+TEST(Roster, ADriverTwiceInAnArchivedSeasonCountsOnce) {
+    const struct {
+        const char* what;
+        const char* secondName; // of Pia's second file
+    } cases[] = {
+        {"two copies", "Pia Fors"},
+        {"an old name", "Pia Frs"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        GameFolder game;
+        kvrtest::writeText(game / "kvrrank.toml", "[points]\nplaces = [10, 5, 1]\n");
+        game.addParticipant("a.kvr", arcadeDriver("ABE", "Anna Berg", {1000}));
+        game.addParticipant("p.kvr", arcadeDriver("PFE", "Pia Fors", {1100}));
+        game.addParticipant("q.kvr", arcadeDriver("PFE", c.secondName, {1200}));
+        ASSERT_EQ(kvrtest::runProgram(KVRRANK_BINARY, game.path(),
+                                      {"--no-records", "--history", "old.jsonl"})
+                      .exitStatus,
+                  0);
+        fs::remove_all(game / "kvr");
+        game.addParticipant("c.kvr", arcadeDriver("CDA", "Carl Dahl", {1000}));
+        kvrtest::writeText(game / "kvrrank.toml", "[points]\nplaces = [10, 5, 1]\n" + Roster);
+        const kvrtest::ProcessResult result =
+            kvrtest::runProgram(KVRRANK_BINARY, game.path(),
+                                {"--no-records", "--archive", "old.jsonl", "--json", "r.json"});
+        ASSERT_EQ(result.exitStatus, 0) << result.errors;
+        std::vector<std::string> drivers;
+        const Json json = Json::parse(kvrtest::readText(game / "r.json"));
+        for (const Json& d : json["all_time"]["drivers"]) {
+            drivers.push_back(d["name"].get<std::string>() + " " + d["seasons"].dump() + " " +
+                              d["titles"].dump() + " " + d["podiums"].dump() + " " +
+                              d["best_place"].dump() + " " + d["season_points"].dump() + " " +
+                              d["points"].dump());
+        }
+        EXPECT_EQ(drivers, (std::vector<std::string>{"Anna Berg 1 1 1 1 [10,null] 10",
+                                                     "Carl Dahl 1 1 1 1 [null,10] 10",
+                                                     "Pia Fors 1 0 1 2 [5,null] 5"}));
+    }
+}
+
 TEST(Roster, EveryKindOfBadRosterOrTeamTouchesNothing) {
     const struct {
         const char* text;

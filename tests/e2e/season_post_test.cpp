@@ -4,6 +4,7 @@
 #include "support/game_folder.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <ctime>
 
@@ -150,6 +151,45 @@ TEST(SeasonPost, FourRunsToldAsTheChatReadsThem) {
     addDriver(clean, "odo.kvr", "ODO", "Olga Dorn", 35001, 0);
     ASSERT_EQ(run(clean).exitStatus, 0);
     EXPECT_EQ(game.records(), clean.records());
+}
+
+// A newcomer whose only file a decision excludes takes no part in the season: the post and
+// the JSON name the other newcomer alone, whether the file or the driver was excluded, with a
+// time or none.
+TEST(SeasonPost, ANewcomerWhoseOnlyFileIsExcludedIsNoNewDriver) {
+    const std::string head = "[[decision]]\ndate = 2026-12-01\nreason = \"not in the league\"\n";
+    const struct {
+        const char* what;
+        std::string decision;
+        uint32_t time; // Nils's Finland 1, stored; 0: none
+    } cases[] = {
+        {"the file excluded", head + "action = \"exclude-file\"\nfile = \"new.kvr\"\n", 36001},
+        {"the driver excluded",
+         head + "action = \"exclude-driver\"\ncode = \"NEW\"\nname = \"Nils Ewald\"\n", 36001},
+        {"a file without a time excluded", head + "action = \"exclude-file\"\nfile = \"new.kvr\"\n",
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        GameFolder game;
+        kvrtest::writeText(game / "kvrrank.toml", League);
+        addDriver(game, "abe.kvr", "ABE", "Anna Berg", 33001, 33101);
+        addDriver(game, "pfe.kvr", "PFE", "Petra Ferreira", 33501, 33601);
+        ASSERT_EQ(run(game).exitStatus, 0);
+        // Lena comes without a time; Nils comes, and is excluded.
+        addDriver(game, "lsu.kvr", "LSU", "Lena Sund", 0, 0);
+        addDriver(game, "new.kvr", "NEW", "Nils Ewald", c.time, 0);
+        kvrtest::writeText(game / "kvrrank.toml", League + c.decision);
+        const kvrtest::ProcessResult second = run(game, {"--json", "r.json"});
+        ASSERT_EQ(second.exitStatus, 0) << second.errors;
+        EXPECT_EQ(second.output.find("matched nothing"), std::string::npos) << second.output;
+        const nlohmann::json json = nlohmann::json::parse(kvrtest::readText(game / "r.json"));
+        EXPECT_EQ(json["history"]["new_drivers"],
+                  nlohmann::json::parse(R"([{"code": "LSU", "name": "Lena Sund"}])"));
+        const std::string post = readBack(game / "week.md");
+        EXPECT_NE(post.find("\nNew drivers\nLena Sund (LSU)\n"), std::string::npos) << post;
+        EXPECT_EQ(post.find("\nNils Ewald (NEW)\n"), std::string::npos) << post;
+    }
 }
 
 #endif

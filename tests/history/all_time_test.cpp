@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 using namespace kvr;
@@ -49,6 +51,56 @@ TEST(AllTime, AnArchivedSeasonIsItsLastRun) {
             }
             EXPECT_EQ(text, *c.standings);
         }
+    }
+}
+
+// A season whose last run lists a driver twice (two of their files kept apart, or an old name
+// the roster now maps to theirs) counts once for them, at the better place and with its points
+// alone, in whatever order the line lists them.
+TEST(AllTime, ADriverListedTwiceInASeasonCountsOnceAtTheBetterPlace) {
+    const std::map<DriverIdentity, DriverIdentity> aliases = {{{"P", "Pia F"}, {"P", "Pia Fors"}}};
+    const struct {
+        const char* what;
+        std::string standings;
+        int titles, podiums;
+        int32_t bestPlace;
+        long long points;
+    } cases[] = {
+        {"in place order",
+         standing(1, "B", "Bo", 12) + "," + standing(2, "P", "Pia F", 8) + "," +
+             standing(4, "P", "Pia Fors", 4),
+         0, 1, 2, 8},
+        {"the worse place first",
+         standing(4, "P", "Pia Fors", 4) + "," + standing(1, "B", "Bo", 12) + "," +
+             standing(2, "P", "Pia F", 8),
+         0, 1, 2, 8},
+        {"a title and a place off the podium",
+         standing(5, "P", "Pia F", 2) + "," + standing(1, "P", "Pia Fors", 12) + "," +
+             standing(2, "B", "Bo", 8),
+         1, 1, 1, 12},
+        {"the same name twice",
+         standing(3, "P", "Pia Fors", 6) + "," + standing(2, "P", "Pia Fors", 8) + "," +
+             standing(1, "B", "Bo", 12),
+         0, 1, 2, 8},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto read = history::finalStandings(line(c.standings) + "\n", aliases);
+        ASSERT_TRUE(read.has_value());
+        const AllTime table = history::buildAllTime({{"2025", *read}}, RankingModel{}, "2026", {});
+        const auto pia = std::find_if(table.drivers.begin(), table.drivers.end(),
+                                      [](const AllTimeDriver& d) { return d.driver.code == "P"; });
+        ASSERT_NE(pia, table.drivers.end());
+        EXPECT_EQ(pia->driver.name, "Pia Fors");
+        EXPECT_EQ(pia->seasons, 1);
+        EXPECT_EQ(pia->titles, c.titles);
+        EXPECT_EQ(pia->podiums, c.podiums);
+        EXPECT_EQ(pia->bestPlace, c.bestPlace);
+        EXPECT_EQ(pia->points, c.points);
+        ASSERT_EQ(pia->seasonPoints.size(), 2u);
+        EXPECT_EQ(pia->seasonPoints[0], std::optional<int32_t>(static_cast<int32_t>(c.points)));
+        EXPECT_EQ(pia->seasonPoints[1], std::nullopt);
+        EXPECT_EQ(table.drivers.size(), 2u);
     }
 }
 

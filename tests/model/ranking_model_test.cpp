@@ -444,6 +444,42 @@ TEST(RankingModel, ChecksFindDuplicateDriversAndOutlyingBestTimes) {
     }
 }
 
+// Of a driver's copies the review keeps the file with the shortest name, the first of names of
+// equal length, and readies each other's exclusion, dated the run's day, as a copy of it.
+TEST(RankingModel, TheReviewKeepsTheShortestFileNameAndTheFirstOfEqualLengths) {
+    const struct {
+        std::vector<std::string> files; // of one driver's copies, in participant order
+        std::string review;             // "file: reason; " per item under review
+    } cases[] = {
+        {{"odo1.kvr", "odo2.kvr"}, "odo2.kvr: a copy of odo1.kvr; "},
+        {{"odo2.kvr", "odo1.kvr"}, "odo1.kvr: a copy of odo2.kvr; "},
+        {{"odo (2).kvr", "odo.kvr"}, "odo (2).kvr: a copy of odo.kvr; "},
+        {{"odo2.kvr", "odo (2).kvr", "odo1.kvr"},
+         "odo (2).kvr: a copy of odo2.kvr; odo1.kvr: a copy of odo2.kvr; "},
+        {{"odo (2).kvr", "odo2.kvr", "odo1.kvr", "odo.kvr"},
+         "odo (2).kvr: a copy of odo.kvr; odo2.kvr: a copy of odo.kvr; odo1.kvr: a copy of "
+         "odo.kvr; "},
+    };
+    for (const auto& c : cases) {
+        std::vector<ParticipantRecord> participants(
+            c.files.size(), ParticipantFileBuilder().code("ODO").name("Olga Dorn").record());
+        const RankingModel m = model(participants, c.files);
+        ASSERT_EQ(m.checks.duplicates.size(), 1u) << c.review;
+        std::string review;
+        for (const ReviewItem& item : m.checks.underReview) {
+            const auto kept = static_cast<size_t>(item.keptIndex);
+            EXPECT_EQ(item.event, nullptr);
+            EXPECT_EQ(item.ready.action, DecisionAction::ExcludeFile);
+            EXPECT_EQ(item.ready.file, c.files[static_cast<size_t>(item.participantIndex)]);
+            EXPECT_EQ(item.ready.reason, "a copy of " + c.files.at(kept));
+            EXPECT_EQ(std::vector<int>({item.ready.year, item.ready.month, item.ready.day}),
+                      std::vector<int>({Noon.year, Noon.month, Noon.day}));
+            review += item.ready.file + ": " + item.ready.reason + "; ";
+        }
+        EXPECT_EQ(review, c.review);
+    }
+}
+
 TEST(FormatTime, ShowsMinutesSecondsAndHundredthsUncut) {
     const std::pair<uint32_t, const char*> cases[] = {
         {0, "00:00.00"},      {745, "00:07.45"},     {6000, "01:00.00"},

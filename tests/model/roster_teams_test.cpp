@@ -84,6 +84,64 @@ TEST(Roster, FilesOfOneDriverMergeIntoTheFirstWithTheBestOfEachTime) {
     EXPECT_EQ(apart[1].arcadeResults[0].time, 2u);
 }
 
+// Two files of one roster driver set a stage's time each, in different cars: the merged result
+// is the faster one with its car, the first file's on an equal time, and the driver stands in
+// that car's class alone.
+TEST(Roster, AnEqualTimeKeepsTheFirstFilesCarAndItsClassPlace) {
+    constexpr uint8_t Arc = 8;  // a hoshin arc MT
+    constexpr uint8_t Vela = 0; // an arden vela MT
+    LeagueRules rules;
+    rules.roster.drivers.push_back({{"PFE", "Pia Fors"}, {{"PF", "Pia"}}, ""});
+    rules.classes = {{"Arc", AnyTransmission, uint64_t{1} << Arc},
+                     {"Vela", AnyTransmission, uint64_t{1} << Vela}};
+    const struct {
+        const char* what;
+        uint32_t first, second; // stored words of the arc's file, then the vela's
+        uint8_t vehicle;        // of the merged result
+        std::string arc, vela;  // the class listings of the stage: "code code"
+    } cases[] = {
+        {"equal times", 5001, 5001, Arc, "PFE AGR", "ABE"},
+        {"the second file faster", 5001, 4001, Vela, "AGR", "PFE ABE"},
+        {"the first file faster", 4001, 5001, Arc, "PFE AGR", "ABE"},
+    };
+    const Event& stage = eventOf(0, 0);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<ParticipantRecord> records = {driver("PF", "Pia"), driver("PFE", "Pia Fors"),
+                                                  driver("ABE", "Anna Berg"),
+                                                  driver("AGR", "Anton Grahn")};
+        const std::pair<uint32_t, uint8_t> results[] = {
+            {c.first, Arc}, {c.second, Vela}, {6001, Vela}, {5501, Arc}};
+        for (size_t i = 0; i < records.size(); ++i) {
+            records[i].stageResults[stage.slot] = {results[i].second, {}, results[i].first};
+        }
+        ASSERT_TRUE(mergeDrivers(rules.roster, records).merged);
+        const ResultEntry& merged = stage.resultOf(records[0]);
+        EXPECT_EQ(merged.time, std::min(c.first, c.second));
+        EXPECT_EQ(int{merged.vehicle}, int{c.vehicle});
+        RankingOptions options;
+        options.league = rules;
+        const RankingModel m = computeRankingModel(
+            records.data(), static_cast<int32_t>(records.size()), {}, ReportTime{}, options);
+        ASSERT_EQ(m.classes.size(), 2u);
+        auto listed = [&](const ClassRanking& ranking) {
+            std::string codes;
+            for (const EventListing& listing : ranking.stages) {
+                if (listing.event != &stage) {
+                    continue;
+                }
+                for (const ListedResult& r : listing.results) {
+                    codes += (codes.empty() ? "" : " ") +
+                             m.participants[static_cast<size_t>(r.participantIndex)].code;
+                }
+            }
+            return codes;
+        };
+        EXPECT_EQ(listed(m.classes[0]), c.arc);
+        EXPECT_EQ(listed(m.classes[1]), c.vela);
+    }
+}
+
 // Copies merge by the code and name the outputs show: bytes that show alike are alike.
 TEST(Roster, CopiesMergeByTheirShownIdentity) {
     Roster copies;
