@@ -1,8 +1,8 @@
 #include "league/league_file.h"
 
+#include "data/text.h"
 #include "output/outputs.h"
 #include "output/run_options.h"
-#include "data/text.h"
 #include "platform/console.h"
 #include "platform/fs.h"
 

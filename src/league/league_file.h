@@ -3,9 +3,9 @@
 // any file: a typo must not change results silently.
 #pragma once
 
-#include "output/output_table.h"
 #include "model/league_rules.h"
 #include "model/time_text.h"
+#include "output/output_table.h"
 #include "platform/env.h"
 
 #include <cstdio>
