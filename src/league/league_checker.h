@@ -4,6 +4,7 @@
 #pragma once
 
 #include "league/league_file.h"
+#include "league/league_keys.h"
 
 #include <cstdint>
 #include <optional>
@@ -56,6 +57,8 @@ class LeagueChecker {
 
     // A key nobody asked for, in the table named `in` ("" at the top; "points", "[class]").
     void unknown(const toml::key& key, const toml::node& node, const std::string& in);
+    // Whether `spec` takes the key; when it does not, the key is noted as unknown.
+    bool known(const LeagueTable& spec, const toml::key& key, const toml::node& node);
 
     // The line `line` (from 1) of the file, without its line end; empty past the end.
     std::string_view lineOf(uint32_t line) const;
@@ -71,12 +74,14 @@ class LeagueChecker {
     // it that is still commented out, or where the key goes.
     std::string headerHint(const toml::key& key) const;
 
+    // A table written once, its keys checked by `member` one by one.
     template <typename Member>
-    void table(const toml::key& key, const toml::node& node, const char* name, Member member);
+    void table(const toml::key& key, const toml::node& node, const LeagueTable& spec,
+               Member member);
 
-    // `[[what]]` tables, each checked by `check`.
+    // A table written once per item, each item checked by `check`.
     template <typename Check>
-    void eachTable(const toml::node& node, const std::string& what, Check check);
+    void eachTable(const toml::node& node, const LeagueTable& spec, Check check);
 
     // A whole number from `low` to `high`, or nothing.
     static std::optional<int> wholeNumber(const toml::node& node, int low, int high);
@@ -96,15 +101,15 @@ class LeagueChecker {
     void places(const toml::node& node);
 
     // [[class]]
-    void vehicleClass(const toml::table& table);
+    void vehicleClass(const toml::table& table, const LeagueTable& spec);
     // The vehicles a list names, as a set of vehicle numbers.
     uint64_t vehicles(const toml::node& node);
 
-    // [archive]
-    void archive(const toml::key& key, const toml::node& node);
+    // [archive]: its one key, the earlier seasons' history files.
+    void seasons(const toml::node& node);
 
     // [[decision]] (league_decisions.cpp)
-    void decision(const toml::table& table);
+    void decision(const toml::table& table, const LeagueTable& spec);
     void decisionDate(const toml::node& node, Decision& added);
     void decisionField(const toml::key& key, const toml::node& node, Decision& added);
 
@@ -116,9 +121,9 @@ class LeagueChecker {
     // carry).
     std::optional<DriverIdentity> identity(const toml::table& table, const std::string& in,
                                            bool own);
-    void driver(const toml::table& table);
+    void driver(const toml::table& table, const LeagueTable& spec);
     void aliases(const toml::node& node, RosterDriver& driver, size_t number);
-    void team(const toml::table& table);
+    void team(const toml::table& table, const LeagueTable& spec);
     // What no one table shows: an identity that two roster drivers claim, a driver's team that
     // no [[team]] is, and a driver in two teams.
     void rosterAcrossTables();

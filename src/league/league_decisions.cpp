@@ -9,11 +9,13 @@
 
 namespace kvr {
 
-void LeagueChecker::decision(const toml::table& table) {
+using K = DecisionKeys;
+
+void LeagueChecker::decision(const toml::table& table, const LeagueTable& spec) {
     Decision added;
     // The action first: it says which other fields belong.
     std::optional<DecisionAction> action;
-    if (const toml::node* node = table.get("action")) {
+    if (const toml::node* node = table.get(K::Action)) {
         const auto* text = node->as_string();
         std::string names; // "\"exclude-file\", ... or \"add-points\""
         for (const DecisionActionInfo& info : decisionActions()) {
@@ -36,12 +38,12 @@ void LeagueChecker::decision(const toml::table& table) {
     const std::string actionName = quoted(decisionActionName(added.action));
     for (auto&& [key, node] : table) {
         const std::string_view k = key.str();
-        if (k == "action") {
+        if (k == K::Action || !known(spec, key, node)) {
             continue;
         }
-        if (k == "date") {
+        if (k == K::Date) {
             decisionDate(node, added);
-        } else if (k == "reason") {
+        } else if (k == K::Reason) {
             const auto* text = node.as_string();
             if (text == nullptr) {
                 problem(node.source(), "\"reason\" in [[decision]] must be a text in quotes");
@@ -52,7 +54,7 @@ void LeagueChecker::decision(const toml::table& table) {
             }
         } else if (std::find(fields.begin(), fields.end(), k) != fields.end()) {
             decisionField(key, node, added);
-        } else if (k == "class" && added.action == DecisionAction::AddPoints) {
+        } else if (k == K::Class && added.action == DecisionAction::AddPoints) {
             const auto* text = node.as_string();
             if (text == nullptr || text->get().empty()) {
                 problem(node.source(), "\"class\" in [[decision]] must be the name of a "
@@ -61,14 +63,12 @@ void LeagueChecker::decision(const toml::table& table) {
                 added.className = text->get();
                 classNamed_.emplace_back(added.className, node.source());
             }
-        } else if (k == "file" || k == "code" || k == "name" || k == "event" || k == "seconds" ||
-                   k == "points" || k == "class") {
-            problem(key.source(), quoted(k) + " does not go with the action " + actionName);
         } else {
-            unknown(key, node, "[decision]");
+            // A key of [[decision]], but of another action.
+            problem(key.source(), quoted(k) + " does not go with the action " + actionName);
         }
     }
-    for (std::string_view needed : {std::string_view("date"), std::string_view("reason")}) {
+    for (std::string_view needed : {K::Date, K::Reason}) {
         if (!table.contains(needed)) {
             problem(table.source(), "a [[decision]] needs a " + std::string(needed));
         }
@@ -103,7 +103,7 @@ void LeagueChecker::decisionDate(const toml::node& node, Decision& added) {
 
 void LeagueChecker::decisionField(const toml::key& key, const toml::node& node, Decision& added) {
     const std::string_view k = key.str();
-    if (k == "seconds") {
+    if (k == K::Seconds) {
         std::optional<double> value;
         if (const auto* real = node.as_floating_point()) {
             value = real->get();
@@ -128,7 +128,7 @@ void LeagueChecker::decisionField(const toml::key& key, const toml::node& node, 
         }
         return;
     }
-    if (k == "points") {
+    if (k == K::Points) {
         std::optional<int> points = wholeNumber(node, -1000, 1000);
         if (!points || *points == 0) {
             const std::string fault = numberFault(node, -1000, 1000);
@@ -146,15 +146,15 @@ void LeagueChecker::decisionField(const toml::key& key, const toml::node& node, 
         return;
     }
     const std::string& value = text->get();
-    if (value.empty() && k != "name") {
+    if (value.empty() && k != K::Name) {
         problem(node.source(), "the " + std::string(k) + " of a [[decision]] is empty");
-    } else if (k == "file") {
+    } else if (k == K::File) {
         added.file = value;
-    } else if (k == "code") {
+    } else if (k == K::Code) {
         added.code = value;
-    } else if (k == "name") {
+    } else if (k == K::Name) {
         added.name = value;
-    } else if (k == "event") {
+    } else if (k == K::Event) {
         added.event = eventOfKey(value);
         for (const Event& event : allEvents()) {
             added.event =

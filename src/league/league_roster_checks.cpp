@@ -29,26 +29,26 @@ std::optional<DriverIdentity> LeagueChecker::identity(const toml::table& table,
                                                       const std::string& in, bool own) {
     DriverIdentity found;
     bool complete = true;
-    for (std::string_view needed : {std::string_view("code"), std::string_view("name")}) {
+    for (std::string_view needed : {DriverKeys::Code, DriverKeys::Name}) {
         const toml::node* node = table.get(needed);
         std::optional<std::string> value;
         if (node == nullptr) {
             problem(table.source(), "a " + in + " needs a " + std::string(needed));
         } else if (own) {
-            value =
-                gameText(*node, needed, in, needed == "code" ? RosterCodeLimit : RosterNameLimit);
+            value = gameText(*node, needed, in,
+                             needed == DriverKeys::Code ? RosterCodeLimit : RosterNameLimit);
         } else if (const auto* text = node->as_string()) {
             value = text->get();
         } else {
             problem(node->source(), quoted(needed) + " in " + in + " must be a text in quotes");
         }
         complete = complete && value.has_value();
-        (needed == "code" ? found.code : found.name) = value.value_or(std::string());
+        (needed == DriverKeys::Code ? found.code : found.name) = value.value_or(std::string());
     }
     return complete ? std::optional<DriverIdentity>(found) : std::nullopt;
 }
 
-void LeagueChecker::driver(const toml::table& table) {
+void LeagueChecker::driver(const toml::table& table, const LeagueTable& spec) {
     const size_t number = league_.rules.roster.drivers.size();
     RosterDriver added;
     if (std::optional<DriverIdentity> own = identity(table, "[[driver]]", true)) {
@@ -57,10 +57,10 @@ void LeagueChecker::driver(const toml::table& table) {
     }
     toml::source_region teamAt;
     for (auto&& [key, node] : table) {
-        if (key == "code" || key == "name") {
+        if (key == DriverKeys::Code || key == DriverKeys::Name || !known(spec, key, node)) {
             continue;
         }
-        if (key == "team") {
+        if (key == DriverKeys::Team) {
             const auto* text = node.as_string();
             if (text == nullptr || text->get().find_first_not_of(" \t") == std::string::npos) {
                 problem(node.source(), "\"team\" in [[driver]] must be a team's name");
@@ -68,10 +68,8 @@ void LeagueChecker::driver(const toml::table& table) {
                 added.team = text->get();
                 teamAt = node.source();
             }
-        } else if (key == "also") {
+        } else if (key == DriverKeys::Also) {
             aliases(node, added, number);
-        } else {
-            unknown(key, node, "[driver]");
         }
     }
     driverTeamAt_.push_back(teamAt);
@@ -93,7 +91,7 @@ void LeagueChecker::aliases(const toml::node& node, RosterDriver& driver, size_t
             continue;
         }
         for (auto&& [key, value] : *alias) {
-            if (key != "code" && key != "name") {
+            if (key != DriverKeys::Code && key != DriverKeys::Name) {
                 unknown(key, value, "[driver].also");
             }
         }
@@ -104,12 +102,15 @@ void LeagueChecker::aliases(const toml::node& node, RosterDriver& driver, size_t
     }
 }
 
-void LeagueChecker::team(const toml::table& table) {
+void LeagueChecker::team(const toml::table& table, const LeagueTable& spec) {
     Team added;
     std::vector<toml::source_region> members;
     bool named = false;
     for (auto&& [key, node] : table) {
-        if (key == "name") {
+        if (!known(spec, key, node)) {
+            continue;
+        }
+        if (key == TeamKeys::Name) {
             const auto* text = node.as_string();
             if (text == nullptr || text->get().find_first_not_of(" \t") == std::string::npos) {
                 problem(node.source(), "\"name\" in [[team]] must be a name in quotes");
@@ -122,7 +123,7 @@ void LeagueChecker::team(const toml::table& table) {
                 added.name = text->get();
             }
             named = true;
-        } else if (key == "counted") {
+        } else if (key == TeamKeys::Counted) {
             std::optional<int> counted = wholeNumber(node, 1, 100);
             if (!counted) {
                 problem(node.source(),
@@ -130,7 +131,7 @@ void LeagueChecker::team(const toml::table& table) {
             } else {
                 added.counted = *counted;
             }
-        } else if (key == "members") {
+        } else if (key == TeamKeys::Members) {
             const toml::array* list = node.as_array();
             if (list == nullptr) {
                 problem(node.source(), "\"members\" in [[team]] must be a list of drivers' "
@@ -147,8 +148,6 @@ void LeagueChecker::team(const toml::table& table) {
                 added.memberCodes.push_back(code->get());
                 members.push_back(element.source());
             }
-        } else {
-            unknown(key, node, "[team]");
         }
     }
     if (!named) {

@@ -23,53 +23,78 @@ bool sameLetters(std::string_view a, std::string_view b) {
     return true;
 }
 
+namespace {
+
+// How an unknown key's message names the table it is in: "points" for [points], "[class]" for
+// [[class]].
+std::string within(const LeagueTable& spec) {
+    return std::string(spec.header.substr(1, spec.header.size() - 2));
+}
+
+} // namespace
+
 template <typename Member>
-void LeagueChecker::table(const toml::key& key, const toml::node& node, const char* name,
+void LeagueChecker::table(const toml::key& key, const toml::node& node, const LeagueTable& spec,
                           Member member) {
     const toml::table* members = node.as_table();
     if (members == nullptr) {
-        problem(node.source(), quoted(key.str()) + " must be a table: write [" + std::string(name) +
-                                   "] on a line of its own");
+        problem(node.source(), quoted(key.str()) + " must be a table: write " +
+                                   std::string(spec.header) + " on a line of its own");
         return;
     }
     for (auto&& [k, n] : *members) {
-        member(k, n);
+        if (known(spec, k, n)) {
+            member(k, n);
+        }
     }
 }
 
 template <typename Check>
-void LeagueChecker::eachTable(const toml::node& node, const std::string& what, Check check) {
+void LeagueChecker::eachTable(const toml::node& node, const LeagueTable& spec, Check check) {
     const toml::array* list = node.as_array();
     if (list == nullptr || !list->is_array_of_tables()) {
+        const std::string what(spec.name());
         problem(node.source(), "\"" + what + "\" must be one [[" + what + "]] table per " + what);
         return;
     }
     for (const toml::node& element : *list) {
-        check(*element.as_table());
+        check(*element.as_table(), spec);
     }
 }
 
 void LeagueChecker::check(const toml::table& root) {
     league_.empty = root.empty();
     for (auto&& [key, node] : root) {
-        if (key == "outputs") {
-            table(key, node, "outputs", [this](auto& k, auto& n) { output(k, n); });
-        } else if (key == "points") {
-            table(key, node, "points", [this](auto& k, auto& n) { points(k, n); });
-        } else if (key == "live") {
-            table(key, node, "live", [this](auto& k, auto& n) { live(k, n); });
-        } else if (key == "class") {
-            eachTable(node, "class", [this](auto& t) { vehicleClass(t); });
-        } else if (key == "decision") {
-            eachTable(node, "decision", [this](auto& t) { decision(t); });
-        } else if (key == "driver") {
-            eachTable(node, "driver", [this](auto& t) { driver(t); });
-        } else if (key == "team") {
-            eachTable(node, "team", [this](auto& t) { team(t); });
-        } else if (key == "archive") {
-            table(key, node, "archive", [this](auto& k, auto& n) { archive(k, n); });
-        } else {
+        const LeagueTable* spec = leagueTableNamed(key.str());
+        if (spec == nullptr) {
             unknown(key, node, "");
+            continue;
+        }
+        switch (spec->kind) {
+        case LeagueTableKind::Outputs:
+            table(key, node, *spec, [this](auto& k, auto& n) { output(k, n); });
+            break;
+        case LeagueTableKind::Live:
+            table(key, node, *spec, [this](auto& k, auto& n) { live(k, n); });
+            break;
+        case LeagueTableKind::Points:
+            table(key, node, *spec, [this](auto& k, auto& n) { points(k, n); });
+            break;
+        case LeagueTableKind::Class:
+            eachTable(node, *spec, [this](auto& t, auto& s) { vehicleClass(t, s); });
+            break;
+        case LeagueTableKind::Decision:
+            eachTable(node, *spec, [this](auto& t, auto& s) { decision(t, s); });
+            break;
+        case LeagueTableKind::Driver:
+            eachTable(node, *spec, [this](auto& t, auto& s) { driver(t, s); });
+            break;
+        case LeagueTableKind::Team:
+            eachTable(node, *spec, [this](auto& t, auto& s) { team(t, s); });
+            break;
+        case LeagueTableKind::Archive:
+            table(key, node, *spec, [this](auto&, auto& n) { seasons(n); });
+            break;
         }
     }
     rosterAcrossTables();
@@ -110,6 +135,14 @@ void LeagueChecker::unknown(const toml::key& key, const toml::node& node, const 
         problem(key.source(), "unknown key " + quoted(key.str()) +
                                   (in.empty() ? headerHint(key) : " in [" + in + "]"));
     }
+}
+
+bool LeagueChecker::known(const LeagueTable& spec, const toml::key& key, const toml::node& node) {
+    if (spec.takes(key.str())) {
+        return true;
+    }
+    unknown(key, node, within(spec));
+    return false;
 }
 
 std::string_view LeagueChecker::lineOf(uint32_t line) const {
@@ -158,20 +191,10 @@ std::string LeagueChecker::numberFault(const toml::node& node, int64_t low, int6
 std::string LeagueChecker::headerHint(const toml::key& key) const {
     const std::string_view k = key.str();
     std::vector<std::string_view> homes; // the headers it may go under
-    for (const OutputKind& kind : outputTable()) {
-        if (kind.leagueKey != nullptr && k == kind.leagueKey) {
-            homes.emplace_back("[outputs]");
+    for (const LeagueTable& table : leagueTables()) {
+        if (table.takes(k)) {
+            homes.push_back(table.header);
         }
-    }
-    if (k == "places" || k == "tie_break" || k == "best_rallies") {
-        homes.emplace_back("[points]");
-    }
-    if (k == "name" || k == "transmission" || k == "vehicles") {
-        homes.emplace_back("[[class]]");
-    }
-    if (k == "action" || k == "date" || k == "reason" || k == "code" || k == "name" ||
-        k == "event" || k == "seconds" || k == "points" || k == "file") {
-        homes.emplace_back("[[decision]]");
     }
     if (homes.empty()) {
         return std::string();
@@ -228,7 +251,7 @@ void LeagueChecker::pageUrl(const toml::node& node) {
 
 void LeagueChecker::output(const toml::key& key, const toml::node& node) {
     LeagueOutputs& outputs = league_.outputs;
-    if (key == "page_url") {
+    if (key == OutputsKeys::PageUrl) {
         pageUrl(node);
         return;
     }
@@ -245,19 +268,18 @@ void LeagueChecker::output(const toml::key& key, const toml::node& node) {
         }
         return;
     }
-    unknown(key, node, "outputs");
 }
 
 void LeagueChecker::live(const toml::key& key, const toml::node& node) {
     LeagueLive& board = league_.live;
-    if (key == "watch" || key == "lan") {
+    if (key == LiveKeys::Watch || key == LiveKeys::Lan) {
         const auto* flag = node.as_boolean();
         if (flag == nullptr) {
             problem(node.source(), quoted(key.str()) + " in [live] must be true or false");
         } else {
-            (key == "watch" ? board.watch : board.lan) = flag->get();
+            (key == LiveKeys::Watch ? board.watch : board.lan) = flag->get();
         }
-    } else if (key == "serve") {
+    } else if (key == LiveKeys::Serve) {
         // A port alone, or "ADDRESS:PORT" in quotes.
         if (std::optional<int> port = wholeNumber(node, 0, 65535)) {
             board.serve = std::to_string(*port);
@@ -267,8 +289,6 @@ void LeagueChecker::live(const toml::key& key, const toml::node& node) {
             problem(node.source(), "\"serve\" in [live] must be a port from 0 to 65535, or "
                                    "\"ADDRESS:PORT\" in quotes");
         }
-    } else {
-        unknown(key, node, "live");
     }
 }
 
@@ -282,9 +302,9 @@ std::optional<int> LeagueChecker::wholeNumber(const toml::node& node, int low, i
 
 void LeagueChecker::points(const toml::key& key, const toml::node& node) {
     LeagueRules& rules = league_.rules;
-    if (key == "places") {
+    if (key == PointsKeys::Places) {
         places(node);
-    } else if (key == "tie_break") {
+    } else if (key == PointsKeys::TieBreak) {
         const auto* text = node.as_string();
         if (text != nullptr && text->get() == "count-back") {
             rules.tieBreak = TieBreak::CountBack;
@@ -294,14 +314,14 @@ void LeagueChecker::points(const toml::key& key, const toml::node& node) {
             problem(node.source(),
                     "\"tie_break\" in [points] must be \"count-back\" or \"file-order\"");
         }
-    } else if (key == "merge_copies") {
+    } else if (key == PointsKeys::MergeCopies) {
         const auto* flag = node.as_boolean();
         if (flag == nullptr) {
             problem(node.source(), "\"merge_copies\" in [points] must be true or false");
         } else {
             rules.roster.mergeCopies = flag->get();
         }
-    } else if (key == "best_rallies") {
+    } else if (key == PointsKeys::BestRallies) {
         std::optional<int> best = wholeNumber(node, 1, RallyCount);
         if (!best) {
             problem(node.source(), "\"best_rallies\" in [points] must be a whole number from "
@@ -311,8 +331,6 @@ void LeagueChecker::points(const toml::key& key, const toml::node& node) {
         } else {
             rules.bestRallies = *best;
         }
-    } else {
-        unknown(key, node, "points");
     }
 }
 
@@ -345,11 +363,14 @@ void LeagueChecker::places(const toml::node& node) {
     league_.rules.places = points;
 }
 
-void LeagueChecker::vehicleClass(const toml::table& table) {
+void LeagueChecker::vehicleClass(const toml::table& table, const LeagueTable& spec) {
     VehicleClass added;
     bool named = false;
     for (auto&& [key, node] : table) {
-        if (key == "name") {
+        if (!known(spec, key, node)) {
+            continue;
+        }
+        if (key == ClassKeys::Name) {
             const auto* text = node.as_string();
             if (text == nullptr) {
                 problem(node.source(), "\"name\" in [[class]] must be a text in quotes");
@@ -358,7 +379,7 @@ void LeagueChecker::vehicleClass(const toml::table& table) {
             }
             added.name = text != nullptr ? text->get() : std::string();
             named = true;
-        } else if (key == "transmission") {
+        } else if (key == ClassKeys::Transmission) {
             const auto* text = node.as_string();
             if (text != nullptr && sameLetters(text->get(), "MT")) {
                 added.transmission = 0;
@@ -367,10 +388,8 @@ void LeagueChecker::vehicleClass(const toml::table& table) {
             } else {
                 problem(node.source(), "\"transmission\" in [[class]] must be \"MT\" or \"AT\"");
             }
-        } else if (key == "vehicles") {
+        } else if (key == ClassKeys::Vehicles) {
             added.vehicles = vehicles(node);
-        } else {
-            unknown(key, node, "[class]");
         }
     }
     if (!named) {
@@ -406,11 +425,7 @@ uint64_t LeagueChecker::vehicles(const toml::node& node) {
     return set;
 }
 
-void LeagueChecker::archive(const toml::key& key, const toml::node& node) {
-    if (key != "seasons") {
-        unknown(key, node, "archive");
-        return;
-    }
+void LeagueChecker::seasons(const toml::node& node) {
     const toml::array* list = node.as_array();
     if (list == nullptr) {
         problem(node.source(), "\"seasons\" in [archive] must be a list of history files "
