@@ -6,6 +6,7 @@
 #include "app/run.h"
 #include "app/watch.h"
 #include "data/text.h"
+#include "output/outputs.h"
 #include "platform/console.h"
 #include "platform/fs.h"
 
@@ -209,7 +210,8 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     const std::string leaguePath =
         given.league.empty() ? given.league : platform::absolutePath(given.league);
     LeagueLive live;
-    if (!applyLeagueFile(env, leaguePath, given.league, options, errors, &live)) {
+    if (!applyLeagueFile(env, leaguePath, given.league, options, errors, currentLocalTime(),
+                         &live)) {
         return ExitUsage;
     }
     if (given.review) {
@@ -246,7 +248,7 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     watch.reloadLeague = [&env, given, folderGiven, leaguePath](RunOptions& fresh,
                                                                 std::string& error) {
         if (!resolve(given, folderGiven, fresh, nullptr) ||
-            !applyLeagueFile(env, leaguePath, given.league, fresh, error)) {
+            !applyLeagueFile(env, leaguePath, given.league, fresh, error, currentLocalTime())) {
             return false;
         }
         if (std::optional<std::string> clash = findOutputClash(env, fresh)) {

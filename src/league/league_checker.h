@@ -36,7 +36,8 @@ bool sameLetters(std::string_view a, std::string_view b);
 // noted with its place; the one earliest in the file is told.
 class LeagueChecker {
   public:
-    LeagueChecker(LeagueFile& league, std::string_view text, const ReportTime* today)
+    // A `today` of all zeros is unknown: no decision's date is checked against it.
+    LeagueChecker(LeagueFile& league, std::string_view text, const ReportTime& today)
         : league_(league), text_(text), today_(today) {}
 
     void check(const toml::table& root);
@@ -130,7 +131,7 @@ class LeagueChecker {
 
     LeagueFile& league_;
     std::string_view text_;
-    const ReportTime* today_;
+    ReportTime today_;
     // The classes that points adjustments name, where they name them.
     std::vector<std::pair<std::string, toml::source_region>> classNamed_;
     std::vector<Problem> problems_;

@@ -93,11 +93,11 @@ void LeagueChecker::decisionDate(const toml::node& node, Decision& added) {
     added.month = date->get().month;
     added.day = date->get().day;
     // A decision is taken before the run that applies it: a later date is a slip.
-    if (today_ != nullptr && std::tie(added.year, added.month, added.day) >
-                                 std::tie(today_->year, today_->month, today_->day)) {
+    if (today_.year != 0 && std::tie(added.year, added.month, added.day) >
+                                std::tie(today_.year, today_.month, today_.day)) {
         problem(node.source(),
                 "\"date\" in [[decision]] is " + formatDate(added.year, added.month, added.day) +
-                    ", after today (" + formatDate(today_->year, today_->month, today_->day) + ")");
+                    ", after today (" + formatDate(today_.year, today_.month, today_.day) + ")");
     }
 }
 

@@ -444,7 +444,7 @@ void LeagueChecker::seasons(const toml::node& node) {
 }
 
 bool parseLeagueFile(std::string_view text, const std::string& name, LeagueFile& league,
-                     std::string& error, const ReportTime* today) {
+                     std::string& error, const ReportTime& today) {
     league = LeagueFile();
     toml::table root;
     try {

@@ -2,7 +2,9 @@
 // program, with the files it leaves alone: tests/e2e/league_test.cpp.)
 #include "league/league_file.h"
 #include "league/league_keys.h"
+#include "output/run_options.h"
 #include "report/review_text.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -285,6 +287,41 @@ TEST(LeagueFile, ADecisionBlockReadsBackAsItsDecision) {
                   std::tie(d.year, d.month, d.day, d.reason, d.action, d.file, d.code, d.name,
                            d.event, d.hundredths, d.points, d.className))
             << text;
+    }
+}
+
+// The run's day is given, not read from the clock: a decision dated after it is refused, one
+// dated that day or before is taken; with no day known, no date is checked.
+TEST(LeagueFile, ADecisionDatedAfterTheDayGivenIsRefused) {
+    const ReportTime day{2026, 3, 15, 23, 59, 59};
+    const char* after = "kvrrank.toml:2:8: \"date\" in [[decision]] is ";
+    const struct {
+        ReportTime today;
+        const char* date;
+        std::string error; // empty: taken
+    } cases[] = {
+        {day, "2026-03-15", ""},
+        {day, "2026-03-14", ""},
+        {day, "2025-12-31", ""},
+        {day, "2026-03-16", after + std::string("2026-03-16, after today (2026-03-15)")},
+        {day, "2026-04-01", after + std::string("2026-04-01, after today (2026-03-15)")},
+        {day, "2027-01-01", after + std::string("2027-01-01, after today (2026-03-15)")},
+        {ReportTime{}, "2999-01-01", ""},
+    };
+    kvrtest::TempFolder folder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.date);
+        kvrtest::writeText(folder / "kvrrank.toml",
+                           std::string("[[decision]]\ndate = ") + c.date +
+                               "\nreason = \"r\"\naction = \"exclude-file\"\nfile = \"a.kvr\"\n");
+        RunOptions options;
+        options.game.folder = folder.path().string();
+        std::string error;
+        const bool taken =
+            applyLeagueFile(platform::Env::system(), "", "", options, error, c.today);
+        EXPECT_EQ(taken, c.error.empty());
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(options.league.decisions.size(), taken ? 1u : 0u);
     }
 }
 
