@@ -1,8 +1,6 @@
 #include "league/league_file.h"
 
-#include "data/text.h"
 #include "output/run_options.h"
-#include "platform/console.h"
 #include "platform/fs.h"
 
 namespace kvr {
@@ -12,7 +10,7 @@ bool applyLeagueFile(platform::Env& env, const std::string& path, const std::str
                      LeagueLive* live) {
     std::string error;
     if (!applyLeagueFile(env, path, named, options, error, today, live)) {
-        platform::writeConsole(errors, "kvrrank: " + safeText(error) + "\n");
+        complain(errors, error);
         return false;
     }
     return true;
