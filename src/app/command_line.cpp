@@ -6,7 +6,7 @@
 #include "app/watch.h"
 #include "data/text.h"
 #include "league/league_file.h"
-#include "output/outputs.h"
+#include "model/time_text.h"
 #include "platform/console.h"
 #include "platform/fs.h"
 
@@ -205,11 +205,12 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     const std::string leaguePath =
         given.league.empty() ? given.league : platform::absolutePath(given.league);
     LeagueLive live;
-    if (!applyLeagueFile(env, leaguePath, given.league, options, errors, &live)) {
+    // The run's time, read once: the league's decisions are checked against this day, and
+    // every output of the run is of this moment.
+    const ReportTime now = reportTimeOf(env.localNow());
+    if (!applyLeagueFile(env, leaguePath, given.league, options, errors, now, &live)) {
         return ExitUsage;
     }
-    // The run's time, read once: every output of the run is of this moment.
-    const ReportTime now = reportTimeOf(env.localNow());
     if (given.review) {
         return reviewKvrRank(env, console, errors, options, now);
     }
@@ -243,7 +244,8 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     watch.reloadLeague = [&env, given, folderGiven, leaguePath](RunOptions& fresh,
                                                                 std::string& error) {
         if (!resolve(given, folderGiven, fresh, nullptr) ||
-            !applyLeagueFile(env, leaguePath, given.league, fresh, error)) {
+            !applyLeagueFile(env, leaguePath, given.league, fresh, error,
+                             reportTimeOf(env.localNow()))) {
             return false;
         }
         if (std::optional<std::string> clash = findOutputClash(env, fresh)) {

@@ -7,12 +7,13 @@ namespace kvr {
 
 const std::vector<DecisionActionInfo>& decisionActions() {
     using A = DecisionAction;
+    using K = DecisionKeys;
     static const std::vector<DecisionActionInfo> actions = {
-        {A::ExcludeFile, "exclude-file", "Exclude file", {"file"}},
-        {A::ExcludeDriver, "exclude-driver", "Exclude driver", {"code", "name"}},
-        {A::ExcludeTime, "exclude-time", "Exclude time", {"code", "name", "event"}},
-        {A::AddTime, "add-time", "Time penalty", {"code", "name", "event", "seconds"}},
-        {A::AddPoints, "add-points", "Points", {"code", "name", "points"}},
+        {A::ExcludeFile, "exclude-file", "Exclude file", {K::File}},
+        {A::ExcludeDriver, "exclude-driver", "Exclude driver", {K::Code, K::Name}},
+        {A::ExcludeTime, "exclude-time", "Exclude time", {K::Code, K::Name, K::Event}},
+        {A::AddTime, "add-time", "Time penalty", {K::Code, K::Name, K::Event, K::Seconds}},
+        {A::AddPoints, "add-points", "Points", {K::Code, K::Name, K::Points}},
     };
     return actions;
 }

@@ -17,6 +17,22 @@ namespace kvr {
 
 enum class DecisionAction { ExcludeFile, ExcludeDriver, ExcludeTime, AddTime, AddPoints };
 
+// A decision as the league file writes it: its table's header and its keys. The checker reads
+// these and the review listing writes them, so that a block it prints reads back.
+struct DecisionKeys {
+    static constexpr std::string_view Header = "[[decision]]";
+    static constexpr std::string_view Action = "action";
+    static constexpr std::string_view Date = "date";
+    static constexpr std::string_view Reason = "reason";
+    static constexpr std::string_view File = "file";
+    static constexpr std::string_view Code = "code";
+    static constexpr std::string_view Name = "name";
+    static constexpr std::string_view Event = "event";
+    static constexpr std::string_view Seconds = "seconds";
+    static constexpr std::string_view Points = "points";
+    static constexpr std::string_view Class = "class"; // with Points: for one class only
+};
+
 // Everything said about an action, in one place: its word in the league file and the exports,
 // its title on the page, and the fields it takes in the league file besides date and reason.
 struct DecisionActionInfo {

@@ -1,25 +1,24 @@
 #include "league/league_file.h"
 
-#include "output/outputs.h"
 #include "output/run_options.h"
-#include "data/text.h"
-#include "platform/console.h"
 #include "platform/fs.h"
 
 namespace kvr {
 
 bool applyLeagueFile(platform::Env& env, const std::string& path, const std::string& named,
-                     RunOptions& options, std::FILE* errors, LeagueLive* live) {
+                     RunOptions& options, std::FILE* errors, const ReportTime& today,
+                     LeagueLive* live) {
     std::string error;
-    if (!applyLeagueFile(env, path, named, options, error, live)) {
-        platform::writeConsole(errors, "kvrrank: " + safeText(error) + "\n");
+    if (!applyLeagueFile(env, path, named, options, error, today, live)) {
+        complain(errors, error);
         return false;
     }
     return true;
 }
 
 bool applyLeagueFile(platform::Env& env, const std::string& path, const std::string& named,
-                     RunOptions& options, std::string& error, LeagueLive* live) {
+                     RunOptions& options, std::string& error, const ReportTime& today,
+                     LeagueLive* live) {
     const std::string file = path.empty() ? options.game.path(LeagueFileName) : path;
     const std::string shown = path.empty() ? LeagueFileName : named;
     std::string text;
@@ -32,8 +31,7 @@ bool applyLeagueFile(platform::Env& env, const std::string& path, const std::str
         return false;
     }
     LeagueFile league;
-    const ReportTime today = currentLocalTime();
-    if (!parseLeagueFile(text, shown, league, error, today.year != 0 ? &today : nullptr)) {
+    if (!parseLeagueFile(text, shown, league, error, today)) {
         return false;
     }
     if (league.empty) {

@@ -3,9 +3,9 @@
 // any file: a typo must not change results silently.
 #pragma once
 
-#include "output/output_table.h"
 #include "model/league_rules.h"
 #include "model/time_text.h"
+#include "output/output_table.h"
 #include "platform/env.h"
 
 #include <cstdio>
@@ -46,10 +46,10 @@ struct LeagueFile {
 };
 
 // Parses and checks the text of a league file. On failure returns false with one message
-// "NAME:LINE:COL: what", `name` being the file as it is to be shown. With `today`, a decision
-// dated after it is a mistake.
+// "NAME:LINE:COL: what", `name` being the file as it is to be shown. A decision dated after
+// `today` is a mistake; a `today` of all zeros is unknown, and no date is checked.
 bool parseLeagueFile(std::string_view text, const std::string& name, LeagueFile& league,
-                     std::string& error, const ReportTime* today = nullptr);
+                     std::string& error, const ReportTime& today = ReportTime());
 
 // Reads and checks the league file and merges it into `options`, before anything else
 // happens. `path` is the file that --league named, made absolute, and `named` the name as
@@ -57,12 +57,15 @@ bool parseLeagueFile(std::string_view text, const std::string& name, LeagueFile&
 // game folder, which need not exist. The command line wins: an output it gives keeps its
 // path, and --no-records keeps the records file alone. The file's paths are taken from its
 // folder. False, with the line told on `errors`, when the file cannot be read or is not a good
-// league file. Its [live] table goes to `live` when asked for.
+// league file. Its decisions are checked against `today` as parseLeagueFile does: the caller
+// reads the clock. Its [live] table goes to `live` when asked for.
 bool applyLeagueFile(platform::Env& env, const std::string& path, const std::string& named,
-                     RunOptions& options, std::FILE* errors, LeagueLive* live = nullptr);
+                     RunOptions& options, std::FILE* errors, const ReportTime& today,
+                     LeagueLive* live = nullptr);
 // The same, with the line kept in `error` instead of told.
 bool applyLeagueFile(platform::Env& env, const std::string& path, const std::string& named,
-                     RunOptions& options, std::string& error, LeagueLive* live = nullptr);
+                     RunOptions& options, std::string& error, const ReportTime& today,
+                     LeagueLive* live = nullptr);
 
 // The starting league file that --new-league writes: every key, commented out, with a line
 // of explanation each. Lines end in "\n".

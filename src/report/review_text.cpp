@@ -40,33 +40,39 @@ std::string driverText(const RankedParticipant& p) {
 } // namespace
 
 std::string decisionBlock(const Decision& decision) {
-    std::string block =
-        "[[decision]]\ndate = " + formatDate(decision.year, decision.month, decision.day) + "\n" +
-        "action = " + tomlString(decisionActionName(decision.action)) + "\n";
+    using K = DecisionKeys;
+    // "key = value" on a line of its own.
+    auto line = [](std::string_view key, const std::string& value) {
+        return std::string(key) + " = " + value + "\n";
+    };
+    std::string block = std::string(K::Header) + "\n" +
+                        line(K::Date, formatDate(decision.year, decision.month, decision.day)) +
+                        line(K::Action, tomlString(decisionActionName(decision.action)));
     for (std::string_view field : decisionActionInfo(decision.action).fields) {
-        if (field == "file") {
-            block += "file = " + tomlString(decision.file) + "\n";
-        } else if (field == "code") {
-            block += "code = " + tomlString(decision.code) + "\n";
-        } else if (field == "name") {
-            block += "name = " + tomlString(decision.name) + "\n";
-        } else if (field == "event" && decision.event != nullptr) {
-            block += "event = " + tomlString(decision.event->title()) + "\n";
-        } else if (field == "points") {
-            block += "points = " + std::to_string(decision.points) + "\n";
+        if (field == K::File) {
+            block += line(field, tomlString(decision.file));
+        } else if (field == K::Code) {
+            block += line(field, tomlString(decision.code));
+        } else if (field == K::Name) {
+            block += line(field, tomlString(decision.name));
+        } else if (field == K::Event && decision.event != nullptr) {
+            block += line(field, tomlString(decision.event->title()));
+        } else if (field == K::Points) {
+            block += line(field, std::to_string(decision.points));
             if (!decision.className.empty()) {
-                block += "class = " + tomlString(decision.className) + "\n";
+                block += line(K::Class, tomlString(decision.className));
             }
-        } else if (field == "seconds") {
+        } else if (field == K::Seconds) {
             std::string seconds = std::to_string(decision.hundredths / 100);
             if (decision.hundredths % 100 != 0) {
                 const std::string cents = std::to_string(decision.hundredths % 100);
                 seconds += "." + std::string(cents.size() < 2 ? "0" : "") + cents;
             }
-            block += "seconds = " + seconds + "\n";
+            block += line(field, seconds);
         }
     }
-    return block + "reason = " + tomlString(decision.reason) + " # say why, in your own words\n";
+    return block + std::string(K::Reason) + " = " + tomlString(decision.reason) +
+           " # say why, in your own words\n";
 }
 
 std::string reviewItemText(const RankingModel& model, const ReviewItem& item) {

@@ -1,8 +1,15 @@
 // The league file's text: what a good one sets. (What a bad one gets is tested on the
 // program, with the files it leaves alone: tests/e2e/league_test.cpp.)
 #include "league/league_file.h"
+#include "league/league_keys.h"
+#include "output/run_options.h"
+#include "report/review_text.h"
+#include "support/temp_folder.h"
 
 #include <gtest/gtest.h>
+
+#include <map>
+#include <tuple>
 
 namespace {
 
@@ -136,6 +143,185 @@ TEST(LeagueFile, DecisionsReadAsWrittenInTheirOrder) {
         }
         EXPECT_EQ(read[0], expected);
         EXPECT_EQ(read[1], "2026-12-01 add-points why Z/Z 7");
+    }
+}
+
+// The message a league file gets, after "kvrrank.toml:"; empty when it is a good one.
+std::string errorOf(const std::string& text) {
+    LeagueFile league;
+    std::string error;
+    if (parseLeagueFile(text, "kvrrank.toml", league, error)) {
+        return std::string();
+    }
+    EXPECT_EQ(error.rfind("kvrrank.toml:", 0), 0u) << error;
+    return error.substr(std::string("kvrrank.toml:").size());
+}
+
+// Every key of every table, written at the top of a file below its table's header line still
+// commented out, is told to look at that line. A key that is itself a table's name ("points",
+// "class", "team") is read as that table there, and told so instead.
+TEST(LeagueFile, AKeyBelowItsCommentedOutHeaderIsToldToLookAtIt) {
+    size_t keys = 0;
+    for (const LeagueTable& table : leagueTables()) {
+        for (std::string_view key : table.keys) {
+            const std::string k(key);
+            if (leagueTableNamed(key) != nullptr) {
+                EXPECT_EQ(
+                    errorOf(std::string("# ") + std::string(table.header) + "\n" + k + " = 1\n")
+                        .find("unknown"),
+                    std::string::npos)
+                    << k;
+                continue;
+            }
+            const std::string text = "# A comment.\n  #   " + std::string(table.header) +
+                                     "  \n\n# Its key:\n" + k + " = 1\n";
+            EXPECT_EQ(errorOf(text), "5:1: unknown key \"" + k + "\": is the `" +
+                                         std::string(table.header) +
+                                         "` line above it still commented out?")
+                << text;
+            ++keys;
+        }
+    }
+    EXPECT_GE(keys, 30u);
+}
+
+// Under no header, or below another table's, a key with one home is told where it goes; one
+// that several tables take is told nothing more, as is a key no table takes.
+TEST(LeagueFile, AKeyAtTheTopIsToldTheOneTableItBelongsTo) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"merge_copies", "[points]"},
+        {"best_rallies", "[points]"},
+        {"page_url", "[outputs]"},
+        {"history", "[outputs]"},
+        {"records", "[outputs]"},
+        {"watch", "[live]"},
+        {"serve", "[live]"},
+        {"lan", "[live]"},
+        {"vehicles", "[[class]]"},
+        {"seconds", "[[decision]]"},
+        {"reason", "[[decision]]"},
+        {"also", "[[driver]]"},
+        {"counted", "[[team]]"},
+        {"members", "[[team]]"},
+        {"seasons", "[archive]"},
+        {"name", ""},
+        {"code", ""},
+        {"report", ""},
+        {"htmll", ""},
+    };
+    for (const auto& [key, home] : cases) {
+        const std::string hint =
+            *home == '\0' ? "" : std::string(": it belongs under a `") + home + "` line";
+        const std::string message = std::string("unknown key \"") + key + "\"" + hint;
+        EXPECT_EQ(errorOf(std::string(key) + " = 1\n"), "1:1: " + message);
+        EXPECT_EQ(errorOf(std::string("# [[other]]\n") + key + " = 1\n"), "2:1: " + message);
+    }
+}
+
+// Each key a table lists is read there: given a value no key takes, it is refused for its
+// value, never as unknown. (The lines before it make the rest of the table good.)
+TEST(LeagueFile, EveryKeyATableListsIsReadInThatTable) {
+    const std::map<std::string_view, std::string> good = {
+        {"[[class]]", "name = \"C\"\n"},
+        {"[[decision]]", "action = \"add-points\"\ndate = 2026-01-01\nreason = \"r\"\n"
+                         "code = \"A\"\nname = \"B\"\npoints = 1\n"},
+        {"[[driver]]", "code = \"A\"\nname = \"B\"\n"},
+        {"[[team]]", "name = \"T\"\n"},
+    };
+    for (const LeagueTable& table : leagueTables()) {
+        const std::string header = std::string(table.header) + "\n";
+        const auto lines = good.find(table.header);
+        const std::string before = lines != good.end() ? lines->second : "";
+        EXPECT_EQ(errorOf(header + before), "") << header;
+        for (std::string_view key : table.keys) {
+            const std::string k(key);
+            if (before.find("\n" + k + " = ") != std::string::npos ||
+                before.rfind(k + " = ", 0) == 0) {
+                continue; // read in the good table
+            }
+            const std::string error = errorOf(header + before + k + " = { x = 1 }\n");
+            EXPECT_NE(error, "") << table.header << " " << k;
+            EXPECT_EQ(error.find("unknown"), std::string::npos) << error;
+        }
+    }
+}
+
+// A block that the review listing writes, for any action and every field, reads back as the
+// decision it was made of.
+TEST(LeagueFile, ADecisionBlockReadsBackAsItsDecision) {
+    const auto decided = [](DecisionAction action) {
+        Decision d;
+        d.year = 2026;
+        d.month = 11;
+        d.day = 30;
+        d.reason = "said \"so\"";
+        d.action = action;
+        return d;
+    };
+    std::vector<Decision> cases;
+    cases.push_back(decided(DecisionAction::ExcludeFile));
+    cases.back().file = "a (2).kvr";
+    for (DecisionAction action :
+         {DecisionAction::ExcludeDriver, DecisionAction::ExcludeTime, DecisionAction::AddTime,
+          DecisionAction::AddPoints, DecisionAction::AddPoints}) {
+        cases.push_back(decided(action));
+        cases.back().code = "ZT";
+        cases.back().name = "Zeno";
+    }
+    cases[2].event = &allEvents()[3];
+    cases[3].event = eventOfKey("rally-1-stage-2");
+    cases[3].hundredths = 1005;
+    cases[4].points = -3;
+    cases[5].points = 12;
+    cases[5].className = "Light";
+    for (const Decision& d : cases) {
+        const std::string text = decisionBlock(d) + "[[class]]\nname = \"Light\"\n";
+        LeagueFile league;
+        std::string error;
+        ASSERT_TRUE(parseLeagueFile(text, "kvrrank.toml", league, error)) << text << error;
+        ASSERT_EQ(league.rules.decisions.size(), 1u);
+        const Decision& read = league.rules.decisions[0];
+        EXPECT_EQ(std::tie(read.year, read.month, read.day, read.reason, read.action, read.file,
+                           read.code, read.name, read.event, read.hundredths, read.points,
+                           read.className),
+                  std::tie(d.year, d.month, d.day, d.reason, d.action, d.file, d.code, d.name,
+                           d.event, d.hundredths, d.points, d.className))
+            << text;
+    }
+}
+
+// The run's day is given, not read from the clock: a decision dated after it is refused, one
+// dated that day or before is taken; with no day known, no date is checked.
+TEST(LeagueFile, ADecisionDatedAfterTheDayGivenIsRefused) {
+    const ReportTime day{2026, 3, 15, 23, 59, 59};
+    const char* after = "kvrrank.toml:2:8: \"date\" in [[decision]] is ";
+    const struct {
+        ReportTime today;
+        const char* date;
+        std::string error; // empty: taken
+    } cases[] = {
+        {day, "2026-03-15", ""},
+        {day, "2026-03-14", ""},
+        {day, "2025-12-31", ""},
+        {day, "2026-03-16", after + std::string("2026-03-16, after today (2026-03-15)")},
+        {day, "2026-04-01", after + std::string("2026-04-01, after today (2026-03-15)")},
+        {day, "2027-01-01", after + std::string("2027-01-01, after today (2026-03-15)")},
+        {ReportTime{}, "2999-01-01", ""},
+    };
+    kvrtest::TempFolder folder;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.date);
+        kvrtest::writeText(folder / "kvrrank.toml",
+                           std::string("[[decision]]\ndate = ") + c.date +
+                               "\nreason = \"r\"\naction = \"exclude-file\"\nfile = \"a.kvr\"\n");
+        RunOptions options;
+        options.game.folder = folder.path().string();
+        std::string error;
+        const bool taken =
+            applyLeagueFile(platform::Env::system(), "", "", options, error, c.today);
+        EXPECT_EQ(taken, c.error.empty());
+        EXPECT_EQ(error, c.error);
+        EXPECT_EQ(options.league.decisions.size(), taken ? 1u : 0u);
     }
 }
 
