@@ -140,7 +140,7 @@ fetch() {
             printf '\n'
             cat -- "$work/body" 2>/dev/null || true
         } >"$into/fetched/$step.$shown"
-        rm -f -- "$work/head" "$work/body"
+        rm -f -- "$work/head" "$work/body" "$work/curl.err"
     done
 }
 
