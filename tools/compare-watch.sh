@@ -37,8 +37,9 @@ command -v curl >/dev/null || missing+=(curl)
 if ((${#missing[@]})); then
     "$(dirname -- "$0")/install-packages.sh" "${missing[@]}" >&2
 fi
-# The library faketime(1) preloads, preloaded here without it: the pid is then kvrrank's
-# own, Ctrl+C reaches it, and its exit status is not relayed.
+# The library faketime(1) preloads, preloaded here without faketime in between: the pid is
+# then kvrrank's own, Ctrl+C reaches it, and its exit status comes as it is (faketime relays
+# a death by a signal as 1).
 faketime_lib=
 for candidate in /usr/lib/*/faketime/libfaketime.so.1 /usr/lib/faketime/libfaketime.so.1; do
     if [ -f "$candidate" ]; then
@@ -146,7 +147,7 @@ fetch() {
 
 # The evening. A step that does not come stops it; what was left is still compared.
 evening() {
-    local out=$into/stdout err=$into/stderr half
+    local out=$into/stdout err=$into/stderr half size
     await 1-first "$out" "run 1:" || return 0
     fetch 1-first
 
@@ -156,10 +157,11 @@ evening() {
 
     # Copied in two halves: told once that it is still coming, read once it is whole.
     half=$(basename -- "${arrivals[1]}")
-    dd if="${arrivals[1]}" of="$game/kvr/$half" bs=808 count=1 status=none
+    size=$(($(stat -c %s -- "${arrivals[1]}") / 2))
+    dd if="${arrivals[1]}" of="$game/kvr/$half" bs="$size" count=1 status=none
     sleep 1.5
     await 3-halves "$out" "waiting for kvr/$half to finish copying" || return 0
-    dd if="${arrivals[1]}" of="$game/kvr/$half" bs=808 skip=1 seek=1 conv=notrunc status=none
+    dd if="${arrivals[1]}" of="$game/kvr/$half" bs="$size" skip=1 seek=1 conv=notrunc status=none
     await 3-halves "$out" "run 3:" || return 0
     fetch 3-halves
 
