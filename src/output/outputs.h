@@ -14,18 +14,11 @@ namespace kvr {
 
 constexpr const char* RankingReportPath = "ranking.txt";
 
-// Now, in local time; all zero when the clock or the time zone cannot tell.
-ReportTime currentLocalTime();
-
 // Writes the report of `model` to `path` with the platform's line ends, replacing any earlier
 // report only once the new one is complete. On any failure the earlier report is left as it
 // was.
 platform::Status writeRankingReport(platform::Env& env, const RankingModel& model,
                                     const char* path);
-
-// The same for the participant list at the current local time.
-platform::Status writeRankingReport(platform::Env& env, const ParticipantRecord* participants,
-                                    int32_t count, const char* path);
 
 // Streams a rendering into a file replacement; `status()` tells why a hand-on failed.
 class ReplacementSink final : public OutputSink {

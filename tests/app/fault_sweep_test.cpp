@@ -3,7 +3,6 @@
 // report is the earlier one or the complete new one, and no temporary file is left.
 #include "app/run.h"
 #include "league/league_file.h"
-#include "output/outputs.h"
 
 #include "model/ranking_model.h"
 #include "platform/fs.h"
@@ -22,6 +21,9 @@
 #include <sstream>
 
 namespace {
+
+// The time every run of these tests is of.
+const kvr::ReportTime TestNow{2026, 12, 10, 20, 0, 0};
 
 using namespace kvr;
 using kvrtest::GameFolder;
@@ -80,7 +82,7 @@ Outcome runWithFaultAt(const fs::path& folder, long k, const RunOptions& options
     env.failAt(k);
     kvrtest::ConsoleRun run =
         kvrtest::captureConsole([&options, &env](std::FILE* console, std::FILE* errors) {
-            return runKvrRank(env, console, errors, options, currentLocalTime());
+            return runKvrRank(env, console, errors, options, TestNow);
         });
     return Outcome{run.status, run.console, env.operations()};
 }
@@ -289,7 +291,7 @@ TEST(FaultSweep, TheHistoryLosesNoLine) {
         env.failAt(k);
         kvrtest::ConsoleRun run =
             kvrtest::captureConsole([&](std::FILE* console, std::FILE* errors) {
-                return runKvrRank(env, console, errors, options, currentLocalTime());
+                return runKvrRank(env, console, errors, options, TestNow);
             });
         const bool hit = env.operations() >= k;
 
@@ -367,7 +369,7 @@ TEST(FaultSweep, ARosterTeamsAndAnArchiveLoseNothing) {
         env.failAt(k);
         kvrtest::ConsoleRun run =
             kvrtest::captureConsole([&](std::FILE* console, std::FILE* errors) {
-                return runKvrRank(env, console, errors, options, currentLocalTime());
+                return runKvrRank(env, console, errors, options, TestNow);
             });
         const bool hit = env.operations() >= k;
         EXPECT_EQ(kvrtest::readText(game / "old.jsonl"), archived);

@@ -1,5 +1,4 @@
 #include "app/run.h"
-#include "output/outputs.h"
 
 #include "data/participant.h"
 #include "records/record_tables.h"
@@ -17,6 +16,9 @@
 
 namespace {
 
+// The time every run of these tests is of.
+const kvr::ReportTime TestNow{2026, 12, 10, 20, 0, 0};
+
 using namespace kvr;
 using kvrtest::GameFolder;
 using kvrtest::ParticipantFileBuilder;
@@ -28,8 +30,7 @@ using RunOutcome = kvrtest::ConsoleRun;
 RunOutcome runIn(const fs::path& folder) {
     kvrtest::WorkingFolder here(folder);
     return kvrtest::captureConsole([](std::FILE* console, std::FILE* errors) {
-        return runKvrRank(platform::Env::system(), console, errors, RunOptions(),
-                          currentLocalTime());
+        return runKvrRank(platform::Env::system(), console, errors, RunOptions(), TestNow);
     });
 }
 
@@ -165,7 +166,7 @@ TEST(Run, HeldSeasonPastTheWaitWritesNothing) {
     const auto start = std::chrono::steady_clock::now();
     kvrtest::WorkingFolder here(game.path());
     RunOutcome outcome = kvrtest::captureConsole([&options](std::FILE* console, std::FILE* errors) {
-        return runKvrRank(platform::Env::system(), console, errors, options, currentLocalTime());
+        return runKvrRank(platform::Env::system(), console, errors, options, TestNow);
     });
     EXPECT_GE(std::chrono::steady_clock::now() - start, options.seasonWait);
     EXPECT_EQ(outcome.status, 1);

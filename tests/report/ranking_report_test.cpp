@@ -1,3 +1,4 @@
+#include "model/time_text.h"
 #include "output/outputs.h"
 #include "report/ranking_report.h"
 
@@ -229,8 +230,11 @@ TEST(RankingReport, RankingAtLineUsesLocalTimeWhenWritten) {
     auto path = folder / "ranking.txt";
     std::vector<ParticipantRecord> participants = {
         ParticipantFileBuilder().code("T").name("Tee").stage(0, 0, 0, 10).record()};
-    ASSERT_TRUE(
-        writeRankingReport(platform::Env::system(), participants.data(), 1, path.string().c_str()));
+    // The time a run is of is read from the system's clock at its edge.
+    const ReportTime now = reportTimeOf(platform::Env::system().localNow());
+    ASSERT_TRUE(writeRankingReport(platform::Env::system(),
+                                   computeRankingModel(participants.data(), 1, {}, now),
+                                   path.string().c_str()));
     std::string text = kvrtest::readText(path);
     std::regex pattern(kvrtest::platformText(
         "Dustline Rally 2\\.0 - KVR Ranking System 1\\.0alpha2\n\n"
@@ -242,7 +246,8 @@ TEST(RankingReport, UnwritableReportLeavesTheEarlierOne) {
     kvrtest::TempFolder folder;
     auto path = folder / "ranking.txt";
     std::filesystem::create_directory(path);
-    EXPECT_FALSE(writeRankingReport(platform::Env::system(), nullptr, 0, path.string().c_str()));
+    EXPECT_FALSE(writeRankingReport(
+        platform::Env::system(), computeRankingModel(nullptr, 0, {}, Noon), path.string().c_str()));
     EXPECT_TRUE(std::filesystem::is_directory(path));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder.path()),
                             std::filesystem::directory_iterator()),
