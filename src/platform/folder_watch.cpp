@@ -37,14 +37,6 @@ StopToken& systemStopToken() {
     return systemToken;
 }
 
-bool stopRequested() {
-    return systemToken.requested();
-}
-
-void requestStop() {
-    systemToken.request();
-}
-
 bool os::SlicedWake::wait(std::chrono::milliseconds timeout, const StopToken& stop) {
     constexpr std::chrono::milliseconds Slice{100};
     const auto until = std::chrono::steady_clock::now() + timeout;

@@ -62,8 +62,5 @@ StopToken& systemStopToken();
 void catchStopRequests();
 // The program has finished what a stop asked for.
 void stopDone();
-// systemStopToken().requested() and .request(), as the callers of old use them.
-bool stopRequested();
-void requestStop();
 
 } // namespace kvr::platform

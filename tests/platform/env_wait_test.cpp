@@ -180,14 +180,6 @@ TEST(StopToken, IsRequestedUntilCleared) {
     EXPECT_TRUE(token.requested());
     token.clear();
     EXPECT_FALSE(token.requested());
-
-    // The old calls are the system token's.
-    ASSERT_FALSE(systemStopToken().requested());
-    requestStop();
-    EXPECT_TRUE(systemStopToken().requested());
-    EXPECT_TRUE(stopRequested());
-    systemStopToken().clear();
-    EXPECT_FALSE(stopRequested());
 }
 
 TEST(FolderWake, TheSystemsWaitEndsEarlyOnAStopFromAnotherThread) {

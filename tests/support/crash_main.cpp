@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
     kvr::platform::prepareConsole();
     kvrtest::FaultyEnv env;
     env.crashAt(std::atol(argv[1]));
-    kvr::platform::requestStop();
+    kvr::platform::systemStopToken().request();
     return kvr::kvrRankMain(std::vector<std::string>(argv + 2, argv + argc), stdout, stderr,
                             nullptr, env);
 }
