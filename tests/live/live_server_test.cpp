@@ -166,6 +166,74 @@ TEST(LiveServer, AnswersOnlyItsRoutesToItsOwnNamesWithTheStatusEachRequestEarns)
     }
 }
 
+std::string headOf(const std::string& reply) {
+    return reply.substr(0, reply.find("\r\n\r\n") + 4);
+}
+
+TEST(LiveServer, HeadAnswersWithTheHeadersOfGetAndNoBody) {
+    Server s;
+    for (const char* target : {"/", "/ranking.json", "/overlay", "/overlay?top=2"}) {
+        SCOPED_TRACE(target);
+        Client get(s.port);
+        get.send("GET " + std::string(target) +
+                 " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+        const std::string& full = get.read(5s);
+        Client head(s.port);
+        head.send("HEAD " + std::string(target) +
+                  " HTTP/1.1\r\nHost: 127.0.0.1\r\nConnection: close\r\n\r\n");
+        const std::string& bare = head.read(5s);
+        ASSERT_EQ(statusOf(full), 200);
+        EXPECT_EQ(headerOf(full, "Content-Length"), std::to_string(bodyOf(full).size()));
+        EXPECT_NE(bodyOf(full), "");
+        EXPECT_EQ(headOf(bare), headOf(full));
+        EXPECT_EQ(bodyOf(bare), "");
+        EXPECT_TRUE(head.closed);
+    }
+    // On a kept connection, the next answer follows the bodiless one at once.
+    Client kept(s.port);
+    kept.send("HEAD / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n" + get("/ranking.json"));
+    const std::string& both = kept.read(5s);
+    const std::string second = both.substr(headOf(both).size());
+    EXPECT_EQ(statusOf(second), 200) << both;
+    EXPECT_EQ(bodyOf(second), "{\"run\":1}");
+}
+
+TEST(LiveServer, AtSixtyFourConnectionsTheOneThatWaitedLongestGivesWay) {
+    Server s;
+    // 64 connections that send nothing, each accepted before the next.
+    std::vector<std::unique_ptr<Client>> idle;
+    for (int i = 0; i < 64; ++i) {
+        idle.push_back(std::make_unique<Client>(s.port));
+        std::this_thread::sleep_for(5ms);
+    }
+    std::this_thread::sleep_for(200ms);
+    const auto stillOpen = [](Client& client) {
+        client.read(30ms);
+        return !client.closed;
+    };
+    for (int newer = 0; newer < 2; ++newer) {
+        SCOPED_TRACE(newer);
+        // A 65th (and a 66th) is answered, and stays open for its next request.
+        auto more = std::make_unique<Client>(s.port);
+        more->send("GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+        more->read(5s, [](const std::string& got) { return got.find("</title>") != got.npos; });
+        EXPECT_EQ(statusOf(more->received), 200);
+        EXPECT_FALSE(more->closed);
+        // The oldest idle one was closed without a word; every other one is open.
+        idle[0]->read(2s);
+        EXPECT_TRUE(idle[0]->closed);
+        EXPECT_EQ(idle[0]->received, "");
+        idle.erase(idle.begin());
+        size_t open = 0;
+        for (auto& client : idle) {
+            open += stillOpen(*client);
+        }
+        EXPECT_EQ(open, 63U);
+        // The one just answered waits now too, as the newest.
+        idle.push_back(std::move(more));
+    }
+}
+
 TEST(LiveServer, KeepsAnsweringWhileStrangersHoldConnectionsOrSendAHeadByteByByte) {
     Server s(1500ms);
     // A head sent one byte at a time is cut off when its time is up.
