@@ -309,7 +309,6 @@ class Session : public std::enable_shared_from_this<Session> {
     bool closed_ = false;
     bool streaming_ = false;
     bool writing_ = false;
-    bool keepAlive_ = false;
     bool head_ = false;
 };
 
