@@ -1,6 +1,6 @@
 // Writes the seed corpora of the fuzz targets, built with the test fixture builder:
 // make_seeds FOLDER creates FOLDER/participant, FOLDER/pipeline, FOLDER/exports,
-// FOLDER/history, FOLDER/season and FOLDER/league.
+// FOLDER/history, FOLDER/season, FOLDER/league and FOLDER/live_routes.
 #include "harness/history_run.h"
 #include "harness/participant_input.h"
 #include "support/participant_builder.h"
@@ -262,11 +262,34 @@ int main(int argc, char** argv) {
         {"syntax", bytesOf("[points\nplaces = [1,\n")},
     };
 
+    // Live board requests: flags, open streams, then method, target and Host on lines of their
+    // own (live_routes_fuzz.cpp). Every address and answer, and Hosts of each kind.
+    const auto request = [](uint8_t flags, uint8_t streams, const std::string& lines) {
+        std::vector<uint8_t> bytes = {flags, streams};
+        bytes.insert(bytes.end(), lines.begin(), lines.end());
+        return bytes;
+    };
+    const Corpus requests = {
+        {"page", request(1, 0, "GET\n/\nlocalhost")},
+        {"head-json", request(1, 0, "HEAD\n/ranking.json\n127.0.0.1:8080")},
+        {"overlay-top", request(1, 0, "GET\n/overlay?a=1&top=25\n[::1]:80")},
+        {"overlay-few", request(9, 0, "GET\n/overlay?top=100\n[::ffff:127.0.0.1]")},
+        {"script", request(0, 0, "GET\n/live.js?v=1\nkart-pc.local")},
+        {"events", request(1, 31, "GET\n/events\nKART-PC:8080")},
+        {"events-full", request(1, 32, "HEAD\n/events\nlocalhost")},
+        {"not-found", request(1, 0, "GET\n/../kvr/a.kvr\n10.0.0.2")},
+        {"post-body", request(3, 0, "POST\n/\nlocalhost")},
+        {"odd-method", request(1, 0, "get\n*\nlocalhost")},
+        {"stranger", request(1, 0, "GET\n/\nkart-pc.evil.example")},
+        {"no-host", request(5, 0, "GET\n/\n")},
+        {"nameless", request(17, 0, "GET\n/\n.local")},
+    };
+
     const bool written =
         writeCorpus(folder / "participant", singles) && writeCorpus(folder / "pipeline", groups) &&
         writeCorpus(folder / "exports", forEachExport(exports, {"page", "json", "csv", "post"})) &&
         writeCorpus(folder / "history", histories) &&
         writeCorpus(folder / "season", forEachExport(histories, {"page", "json", "post"})) &&
-        writeCorpus(folder / "league", leagues);
+        writeCorpus(folder / "league", leagues) && writeCorpus(folder / "live_routes", requests);
     return written ? 0 : 1;
 }

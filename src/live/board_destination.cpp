@@ -1,30 +1,27 @@
 #include "live/board_destination.h"
 
+#include "live/live_routes.h"
 #include "model/time_text.h"
 #include "report/live_board.h"
 #include "report/ranking_html.h"
 
 namespace kvr {
 
-namespace {
-
-constexpr size_t OverlayRowLimit = 100;
-
-} // namespace
-
 std::shared_ptr<const LiveContent> waitingContent() {
     auto content = std::make_shared<LiveContent>();
     content->page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                     "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-                    "<title>Dustline Rally 2.0 - KVR Ranking</title>\n"
-                    "<script src=\"/live.js\" defer></script>\n</head>\n<body>\n"
+                    "<title>Dustline Rally 2.0 - KVR Ranking</title>\n" +
+                    liveScriptElement() +
+                    "</head>\n<body>\n"
                     "<main id=\"live\" data-run=\"0\">\n<h1>Dustline Rally 2.0 - KVR Ranking</h1>\n"
                     "<p>Waiting for the first participant file in kvr/.</p>\n</main>\n"
                     "</body>\n</html>\n";
     content->json = "{}\n";
     content->overlayHead = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                           "<title>KVR standings</title>\n<script src=\"/live.js\" defer>"
-                           "</script>\n</head>\n<body>\n<main id=\"overlay\" data-run=\"0\">\n";
+                           "<title>KVR standings</title>\n" +
+                           liveScriptElement() +
+                           "</head>\n<body>\n<main id=\"overlay\" data-run=\"0\">\n";
     content->overlayTail = "</main>\n</body>\n</html>\n";
     return content;
 }
@@ -71,7 +68,7 @@ void BoardDestination::finish(const Publication& run, const std::vector<std::str
     }
     content->json = json_->take();
     json_.reset();
-    OverlayParts overlay = renderOverlay(run.results, run_, OverlayRowLimit);
+    OverlayParts overlay = renderOverlay(run.results, run_, MostOverlayRows);
     content->overlayHead = std::move(overlay.head);
     content->overlayRows = std::move(overlay.rows);
     content->overlayTail = std::move(overlay.tail);

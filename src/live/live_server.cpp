@@ -1,9 +1,8 @@
-// The one source that includes Boost.Beast and Boost.Asio, so that they are compiled once.
+// The live board's transport, and the one source that includes Boost.Beast: connections,
+// request heads, limits and event streams. What each request gets is live_routes.cpp's.
 #include "live/live_server.h"
 
-#include "live/content_hash.h"
-#include "report/live_board.h"
-#include "report/ranking_html.h"
+#include "live/live_routes.h"
 
 #include <boost/asio/dispatch.hpp>
 #include <boost/asio/ip/host_name.hpp>
@@ -31,10 +30,7 @@ namespace {
 
 constexpr size_t HeadLimit = 8 * 1024;
 constexpr size_t ConnectionLimit = 64;
-constexpr size_t StreamLimit = 32;
 constexpr auto KeepOpenEvery = std::chrono::seconds(15);
-constexpr size_t DefaultOverlayRows = 10;
-constexpr size_t MostOverlayRows = 100;
 
 std::string lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -42,85 +38,7 @@ std::string lowered(std::string text) {
     return text;
 }
 
-// The host of a Host header, without its port and brackets.
-std::string hostOf(std::string_view header) {
-    if (!header.empty() && header.front() == '[') {
-        const size_t end = header.find(']');
-        return end == std::string_view::npos ? std::string()
-                                             : std::string(header.substr(1, end - 1));
-    }
-    const size_t colon = header.rfind(':');
-    return std::string(colon == std::string_view::npos ? header : header.substr(0, colon));
-}
-
-// `?top=N` of the overlay: 1 to MostOverlayRows, DefaultOverlayRows otherwise.
-size_t overlayRows(std::string_view query) {
-    size_t at = 0;
-    while (at <= query.size()) {
-        const size_t end = std::min(query.find('&', at), query.size());
-        const std::string_view part = query.substr(at, end - at);
-        if (part.substr(0, 4) == "top=" && part.size() > 4 && part.size() <= 7) {
-            size_t n = 0;
-            bool digits = true;
-            for (char c : part.substr(4)) {
-                digits = digits && std::isdigit(static_cast<unsigned char>(c)) != 0;
-                n = n * 10 + static_cast<size_t>(c - '0');
-            }
-            if (digits && n >= 1) {
-                return std::min(n, MostOverlayRows);
-            }
-        }
-        at = end + 1;
-    }
-    return DefaultOverlayRows;
-}
-
 } // namespace
-
-bool parseServeAddress(const std::string& text, bool lan, ServeAddress& address,
-                       std::string& error) {
-    std::string host;
-    std::string port = text;
-    if (!text.empty() && text.front() == '[') {
-        const size_t end = text.find("]:");
-        if (end == std::string::npos) {
-            error = "\"" + text + "\": write an IPv6 address as [ADDRESS]:PORT";
-            return false;
-        }
-        host = text.substr(1, end - 1);
-        port = text.substr(end + 2);
-    } else if (const size_t colon = text.rfind(':'); colon != std::string::npos) {
-        host = text.substr(0, colon);
-        port = text.substr(colon + 1);
-    }
-    unsigned long value = 0;
-    const bool digits =
-        !port.empty() && port.size() <= 5 &&
-        std::all_of(port.begin(), port.end(), [](unsigned char c) { return std::isdigit(c) != 0; });
-    if (digits) {
-        value = std::stoul(port);
-    }
-    if (!digits || value > 65535) {
-        error = "\"" + text + "\": the port must be a number from 0 to 65535";
-        return false;
-    }
-    if (!host.empty()) {
-        boost::system::error_code ec;
-        const net::ip::address ip = net::ip::make_address(host, ec);
-        if (ec) {
-            error = "\"" + host + "\" is not an IP address";
-            return false;
-        }
-        if (!ip.is_loopback() && !lan) {
-            error = "\"" + host + "\" can be reached from the network: add --lan to serve there";
-            return false;
-        }
-    }
-    address.host = host;
-    address.port = static_cast<uint16_t>(value);
-    address.lan = lan;
-    return true;
-}
 
 class Session;
 
@@ -130,8 +48,6 @@ struct LiveServer::Impl {
     std::vector<Session*> sessions;
     std::mutex mutex; // guards `content`
     std::shared_ptr<const LiveContent> content;
-    std::string pagePolicy;
-    std::string overlayPolicy;
     std::string hostName;
     std::string url;
     std::chrono::milliseconds headTimeout;
@@ -150,15 +66,35 @@ struct LiveServer::Impl {
 
 namespace {
 
+using AnswerBody = http::span_body<char const>;
+
 // The headers every answer has.
-template <typename Body> void secure(http::response<Body>& response, const std::string& policy) {
-    response.set("Content-Security-Policy", policy);
+template <typename Body> void secure(http::response<Body>& response, LivePolicy policy) {
+    response.set("Content-Security-Policy", policyText(policy));
     response.set("X-Content-Type-Options", "nosniff");
     response.set("Referrer-Policy", "no-referrer");
     response.set(http::field::cache_control, "no-store");
 }
 
-const char* const PlainPolicy = "default-src 'none'; frame-ancestors 'none'";
+// `answer` as a response; its body is a view of the answer's, which must outlive it.
+http::response<AnswerBody> responseOf(const LiveAnswer& answer) {
+    http::response<AnswerBody> response(static_cast<http::status>(answer.status), 11);
+    response.set(http::field::content_type, answer.type);
+    secure(response, answer.policy);
+    if (!answer.allow.empty()) {
+        response.set(http::field::allow, answer.allow);
+    }
+    if (!answer.retryAfter.empty()) {
+        response.set(http::field::retry_after, answer.retryAfter);
+    }
+    response.keep_alive(answer.keepAlive);
+    const std::string_view body = answer.body();
+    if (!answer.head) {
+        response.body() = AnswerBody::value_type(body.data(), body.size());
+    }
+    response.content_length(body.size());
+    return response;
+}
 
 } // namespace
 
@@ -220,124 +156,61 @@ class Session : public std::enable_shared_from_this<Session> {
             return;
         }
         if (ec == http::error::header_limit) {
-            return answer(http::status::request_header_fields_too_large, "request head too large\n",
-                          nullptr, "text/plain; charset=utf-8", PlainPolicy, false);
+            return refuse(headTooLarge());
         }
         if (ec) {
             if (ec != beast::error::timeout && ec != http::error::end_of_stream &&
                 ec != net::error::operation_aborted && ec != net::error::connection_reset &&
                 ec != net::error::eof && buffer_.size() > 0) {
-                return answer(http::status::bad_request, "bad request\n", nullptr,
-                              "text/plain; charset=utf-8", PlainPolicy, false);
+                return refuse(badRequest());
             }
             return close();
         }
         handle(parser_->get());
     }
 
-    bool hostIsOurs(const http::request<http::empty_body>& request) const {
-        const auto found = request.find(http::field::host);
-        if (found == request.end()) {
-            return false;
-        }
-        const std::string host = lowered(hostOf(found->value()));
-        const std::string& name = server_.hostName;
-        if (host == "localhost" || (!name.empty() && (host == name || host == name + ".local"))) {
-            return true;
-        }
-        boost::system::error_code ec;
-        net::ip::address ip = net::ip::make_address(host, ec);
-        if (ec) {
-            return false;
-        }
-        if (ip.is_v6() && ip.to_v6().is_v4_mapped()) {
-            ip = net::ip::make_address_v4(net::ip::v4_mapped, ip.to_v6());
-        }
-        if (ip.is_loopback()) {
-            return true;
-        }
-        net::ip::address local = stream_.socket().local_endpoint(ec).address();
-        if (!ec && local.is_v6() && local.to_v6().is_v4_mapped()) {
-            local = net::ip::make_address_v4(net::ip::v4_mapped, local.to_v6());
-        }
-        return !ec && ip == local;
-    }
-
     void handle(const http::request<http::empty_body>& request) {
-        keepAlive_ = request.keep_alive() && !parser_->chunked() &&
-                     (!parser_->content_length() || *parser_->content_length() == 0);
-        head_ = request.method() == http::verb::head;
-        if (request.method() != http::verb::get && !head_) {
-            return answer(http::status::method_not_allowed, "only GET and HEAD\n", nullptr,
-                          "text/plain; charset=utf-8", PlainPolicy, keepAlive_, true);
+        LiveRequest asked;
+        asked.method = request.method_string();
+        asked.target = request.target();
+        if (const auto host = request.find(http::field::host); host != request.end()) {
+            asked.host = host->value();
         }
-        if (!hostIsOurs(request)) {
-            return answer(http::status::misdirected_request,
-                          "this server answers only to its own "
-                          "names\n",
-                          nullptr, "text/plain; charset=utf-8", PlainPolicy, false);
+        asked.keepAlive = request.keep_alive();
+        asked.body =
+            parser_->chunked() || (parser_->content_length() && *parser_->content_length() != 0);
+        LiveNames names;
+        names.hostName = server_.hostName;
+        beast::error_code ec;
+        const net::ip::address local = stream_.socket().local_endpoint(ec).address();
+        if (!ec) {
+            names.localAddress = local.to_string();
         }
-        const std::string_view target(request.target().data(), request.target().size());
-        const size_t question = target.find('?');
-        const std::string_view path = target.substr(0, question);
-        const std::string_view query =
-            question == std::string_view::npos ? std::string_view() : target.substr(question + 1);
-        const std::shared_ptr<const LiveContent> content = server_.current();
-        if (path == "/") {
-            return answer(http::status::ok, content->page, content, "text/html; charset=utf-8",
-                          server_.pagePolicy, keepAlive_);
+        std::shared_ptr<const LiveContent> content = server_.current();
+        LiveAnswer routed = routeRequest(asked, *content, names, server_.streams());
+        head_ = routed.head;
+        if (routed.eventStream) {
+            return startStream(routed);
         }
-        if (path == "/live.js") {
-            return answer(http::status::ok, LiveScript, nullptr, "text/javascript; charset=utf-8",
-                          PlainPolicy, keepAlive_);
-        }
-        if (path == "/ranking.json") {
-            return answer(http::status::ok, content->json, content, "application/json", PlainPolicy,
-                          keepAlive_);
-        }
-        if (path == "/overlay") {
-            auto page = std::make_shared<std::string>(content->overlayHead);
-            const size_t rows = std::min(overlayRows(query), content->overlayRows.size());
-            for (size_t i = 0; i < rows; ++i) {
-                *page += content->overlayRows[i];
-            }
-            *page += content->overlayTail;
-            return answer(http::status::ok, *page, page, "text/html; charset=utf-8",
-                          server_.overlayPolicy, keepAlive_);
-        }
-        if (path == "/events") {
-            if (server_.streams() >= StreamLimit) {
-                return busy();
-            }
-            return startStream();
-        }
-        answer(http::status::not_found, "not found\n", nullptr, "text/plain; charset=utf-8",
-               PlainPolicy, keepAlive_);
+        answer(std::move(routed), std::move(content));
     }
 
-    // Answers with `body`, which stays alive as long as `keep` (or for good, without one): a run's
-    // page and JSON go out from the published content itself, never copied.
-    void answer(http::status status, std::string_view body, std::shared_ptr<const void> keep,
-                const char* type, const std::string& policy, bool keepAlive, bool allow = false) {
-        using Body = http::span_body<char const>;
-        auto response = std::make_shared<http::response<Body>>(status, 11);
-        response->set(http::field::content_type, type);
-        secure(*response, policy);
-        if (allow) {
-            response->set(http::field::allow, "GET, HEAD");
-        }
-        if (status == http::status::service_unavailable) {
-            response->set(http::field::retry_after, "5");
-        }
-        response->keep_alive(keepAlive);
-        if (!head_) {
-            response->body() = Body::value_type(body.data(), body.size());
-        }
-        response->content_length(body.size());
+    // A head that cannot be read. After a HEAD on this connection, the answer goes without its
+    // body too.
+    void refuse(LiveAnswer given) {
+        given.head = head_;
+        answer(std::move(given), nullptr);
+    }
+
+    // Sends `given`, whose body views `content` (or text that lives for good, or its own): a
+    // run's page and JSON go out from the published content itself, never copied.
+    void answer(LiveAnswer given, std::shared_ptr<const LiveContent> content) {
+        auto routed = std::make_shared<const LiveAnswer>(std::move(given));
+        auto response = std::make_shared<http::response<AnswerBody>>(responseOf(*routed));
         stream_.expires_after(server_.headTimeout);
         http::async_write(
             stream_, *response,
-            [self = shared_from_this(), response, keep](beast::error_code ec, size_t) {
+            [self = shared_from_this(), response, routed, content](beast::error_code ec, size_t) {
                 if (ec || !response->keep_alive()) {
                     return self->close();
                 }
@@ -345,19 +218,14 @@ class Session : public std::enable_shared_from_this<Session> {
             });
     }
 
-    void busy() {
-        answer(http::status::service_unavailable, "too many connections, try again soon\n", nullptr,
-               "text/plain; charset=utf-8", PlainPolicy, false);
-    }
-
     // Server-Sent Events: the header, then one event per run and a comment now and then, each
     // a chunk of its own.
-    void startStream() {
+    void startStream(const LiveAnswer& routed) {
         streaming_ = true;
         stream_.expires_never();
-        header_.emplace(http::status::ok, 11);
-        header_->set(http::field::content_type, "text/event-stream");
-        secure(*header_, PlainPolicy);
+        header_.emplace(static_cast<http::status>(routed.status), 11);
+        header_->set(http::field::content_type, routed.type);
+        secure(*header_, routed.policy);
         header_->chunked(true);
         serializer_.emplace(*header_);
         writing_ = true;
@@ -441,7 +309,6 @@ class Session : public std::enable_shared_from_this<Session> {
     bool closed_ = false;
     bool streaming_ = false;
     bool writing_ = false;
-    bool keepAlive_ = false;
     bool head_ = false;
 };
 
@@ -478,20 +345,15 @@ void LiveServer::Impl::admit(tcp::socket socket) {
     }
     if (counted >= ConnectionLimit) {
         if (oldest == nullptr) {
-            auto response = std::make_shared<http::response<http::string_body>>(
-                http::status::service_unavailable, 11);
-            response->set(http::field::content_type, "text/plain; charset=utf-8");
-            secure(*response, PlainPolicy);
-            response->set(http::field::retry_after, "5");
-            response->keep_alive(false);
-            response->body() = "too many connections, try again soon\n";
-            response->prepare_payload();
+            auto busy = std::make_shared<const LiveAnswer>(tooBusy());
+            auto response = std::make_shared<http::response<AnswerBody>>(responseOf(*busy));
             auto refused = std::make_shared<tcp::socket>(std::move(socket));
-            http::async_write(*refused, *response, [refused, response](beast::error_code, size_t) {
-                beast::error_code ignored;
-                refused->shutdown(tcp::socket::shutdown_both, ignored);
-                refused->close(ignored);
-            });
+            http::async_write(*refused, *response,
+                              [refused, response, busy](beast::error_code, size_t) {
+                                  beast::error_code ignored;
+                                  refused->shutdown(tcp::socket::shutdown_both, ignored);
+                                  refused->close(ignored);
+                              });
             return;
         }
         oldest->close();
@@ -509,13 +371,6 @@ LiveServer::~LiveServer() {
 
 bool LiveServer::start(const ServeAddress& address, std::string& error) {
     Impl& impl = *impl_;
-    impl.pagePolicy = "default-src 'none'; script-src 'self'; style-src " +
-                      cspHashSource(htmlPageStyle()) +
-                      "; connect-src 'self'; base-uri 'none'; form-action 'none'; "
-                      "frame-ancestors 'none'";
-    impl.overlayPolicy = "default-src 'none'; script-src 'self'; style-src " +
-                         cspHashSource(overlayStyle()) +
-                         "; connect-src 'self'; base-uri 'none'; form-action 'none'";
     boost::system::error_code ec;
     impl.hostName = lowered(net::ip::host_name(ec));
     const std::string host =

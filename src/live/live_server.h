@@ -2,35 +2,14 @@
 // threads never touch a model; each run publishes one immutable LiveContent.
 #pragma once
 
+#include "live/live_content.h"
+#include "live/serve_address.h"
+
 #include <chrono>
-#include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace kvr {
-
-// Everything the server hands out for one run.
-struct LiveContent {
-    uint64_t run = 0;
-    std::string page; // the page with its live parts
-    std::string json; // the --json document
-    std::string overlayHead;
-    std::vector<std::string> overlayRows; // one standing each
-    std::string overlayTail;
-};
-
-// Where to serve: "[ADDRESS:]PORT" as given, and whether the network may reach it.
-struct ServeAddress {
-    std::string host; // empty: 127.0.0.1, or every interface with `lan`
-    uint16_t port = 0;
-    bool lan = false;
-};
-
-// Reads "[ADDRESS:]PORT" ("8080", "127.0.0.1:8080", "[::1]:8080"). False with the reason.
-// An address that is not a loopback one needs `lan`.
-bool parseServeAddress(const std::string& text, bool lan, ServeAddress& address,
-                       std::string& error);
 
 class LiveServer {
   public:

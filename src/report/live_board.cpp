@@ -20,6 +20,10 @@ const char* const OverlayStyle =
 
 } // namespace
 
+std::string liveScriptElement() {
+    return "<script src=\"" + std::string(LiveScriptPath) + "\" defer></script>\n";
+}
+
 std::string overlayStyle() {
     return OverlayStyle;
 }
@@ -30,8 +34,8 @@ OverlayParts renderOverlay(const RunResults& run, uint64_t runNumber, size_t row
     const std::string number = std::to_string(runNumber);
     parts.head = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                  "<title>KVR standings</title>\n<style>" +
-                 std::string(OverlayStyle) +
-                 "</style>\n<script src=\"/live.js\" defer></script>\n</head>\n<body>\n"
+                 std::string(OverlayStyle) + "</style>\n" + liveScriptElement() +
+                 "</head>\n<body>\n"
                  "<main id=\"overlay\" data-run=\"" +
                  number + "\">\n<table>\n<caption>Standings</caption>\n<tbody>\n";
     const size_t rows = std::min(rowLimit, model.standings.size());

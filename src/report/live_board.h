@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kvr {
@@ -24,6 +25,12 @@ struct OverlayParts {
 OverlayParts renderOverlay(const RunResults& run, uint64_t runNumber, size_t rowLimit);
 // The overlay's one style element.
 std::string overlayStyle();
+
+// Where a live board serves LiveScript, which its page and its overlay load.
+constexpr std::string_view LiveScriptPath = "/live.js";
+
+// The element that loads LiveScript, for a page's head.
+std::string liveScriptElement();
 
 // /live.js: on each new run told by /events, fetches its page again and puts the new content
 // in place, keeping the reader's scroll position and the sections they opened.

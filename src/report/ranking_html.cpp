@@ -6,6 +6,7 @@
 #include "report/html_league.h"
 #include "report/html_season.h"
 #include "report/html_text.h"
+#include "report/live_board.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -108,7 +109,7 @@ class HtmlRenderer {
         out_.put(DarkStyle);
         out_.put("</style>\n");
         if (live_ != nullptr) {
-            out_.put("<script src=\"/live.js\" defer></script>\n");
+            out_.put(liveScriptElement());
         }
         out_.put("</head>\n<body>\n<header>\n"
                  "<h1>Dustline Rally 2.0 - KVR Ranking System 1.0alpha2</h1>\n"

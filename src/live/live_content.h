@@ -1,0 +1,20 @@
+// What the live board hands out for one run: made by the watch, read by the server's threads.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kvr {
+
+// Everything the server hands out for one run.
+struct LiveContent {
+    uint64_t run = 0;
+    std::string page; // the page with its live parts
+    std::string json; // the --json document
+    std::string overlayHead;
+    std::vector<std::string> overlayRows; // one standing each
+    std::string overlayTail;
+};
+
+} // namespace kvr
