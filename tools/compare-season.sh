@@ -46,7 +46,7 @@ dec.append(('exclude-file', None, {"file": d[6]["file"]}))
 dec.append(('exclude-file', None, {"file": "nobody.kvr"}))
 dec.append(('add-points', {"code": "ZZZ", "name": "Nobody"}, {"points": 1}))
 for i, (action, who, extra) in enumerate(dec):
-    print('[[decision]]\ndate = 2026-12-0%d\nreason = "reason %d: <checked> & \\"quoted\\""\naction = "%s"' % (i % 9 + 1, i, action))
+    print('[[decision]]\ndate = 2026-10-0%d\nreason = "reason %d: <checked> & \\"quoted\\""\naction = "%s"' % (i % 9 + 1, i, action))
     if who is not None:
         print('code = %s\nname = %s' % (q(who["code"]), q(who["name"])))
     for k, v in extra.items():
