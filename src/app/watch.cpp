@@ -23,26 +23,29 @@ void say(std::FILE* console, const std::string& text) {
 
 // What changed since the last run, in words: "2 files new, 1 changed".
 struct Changes {
-    size_t added = 0;
-    size_t changed = 0;
-    size_t removed = 0;
+    std::vector<std::string> added; // bare names, in listing order
+    std::vector<std::string> changed;
+    std::vector<std::string> removed;
     bool league = false;      // the league file was read again
     bool leagueWrong = false; // it was changed into a bad one
 
-    bool any() const { return added + changed + removed > 0 || league || leagueWrong; }
+    bool any() const {
+        return !added.empty() || !changed.empty() || !removed.empty() || league || leagueWrong;
+    }
+    // "2 files new (anna.kvr, bert.kvr), 1 changed (carl.kvr)": the files named, up to three.
     std::string text(bool first, size_t files) const {
         if (first) {
             return countText(files, "file", "files");
         }
         std::vector<std::string> parts;
-        if (added > 0) {
-            parts.push_back(countText(added, "file", "files") + " new");
+        if (!added.empty()) {
+            parts.push_back(countText(added.size(), "file", "files") + " new" + named(added));
         }
-        if (changed > 0) {
-            parts.push_back(std::to_string(changed) + " changed");
+        if (!changed.empty()) {
+            parts.push_back(std::to_string(changed.size()) + " changed" + named(changed));
         }
-        if (removed > 0) {
-            parts.push_back(std::to_string(removed) + " removed");
+        if (!removed.empty()) {
+            parts.push_back(std::to_string(removed.size()) + " removed" + named(removed));
         }
         if (league) {
             parts.push_back("league file read again");
@@ -55,6 +58,19 @@ struct Changes {
             joined += (joined.empty() ? "" : ", ") + part;
         }
         return joined;
+    }
+
+  private:
+    static std::string named(const std::vector<std::string>& names) {
+        constexpr size_t Shown = 3;
+        std::string text;
+        for (size_t i = 0; i < names.size() && i < Shown; ++i) {
+            text += (i == 0 ? " (" : ", ") + safeText(names[i]);
+        }
+        if (names.size() > Shown) {
+            text += " and " + std::to_string(names.size() - Shown) + " more";
+        }
+        return text + ")";
     }
 };
 
@@ -172,13 +188,16 @@ class Watch {
             } else {
                 folderTold = false;
             }
-            WatchedFolder::Look look = folder_.look(entries, now, first);
+            wake->takeNews(news_);
+            folder_.heard(news_);
+            WatchedFolder::Look look =
+                folder_.look(entries, now, first, watching && wake->tellsCloses());
             for (const std::string& name : look.waiting) {
                 say(console_,
                     "waiting for " + safeText(participantPath(name)) + " to finish copying\n");
             }
             Changes changes;
-            changes.removed = look.removed;
+            changes.removed = std::move(look.removed);
             readFiles(look.toRead, first, changes);
             leagueChanged(changes);
             if (first || changes.any()) {
@@ -218,7 +237,7 @@ class Watch {
             if (!read) {
                 complain(errors_, participantPath(name), read.reason());
             }
-            ++(before ? changes.changed : changes.added);
+            (before ? changes.changed : changes.added).push_back(name);
         }
     }
 
@@ -309,6 +328,7 @@ class Watch {
     SeasonLine seasonLine_;
     std::optional<SeasonHold> season_;
     RunMemory memory_;
+    std::vector<platform::FileNews> news_;
     platform::FileStamp leagueStamp_;
     bool leagueThere_ = false;
     std::string leagueError_;

@@ -8,8 +8,14 @@
 
 namespace kvr {
 
+void WatchedFolder::heard(const std::vector<platform::FileNews>& news) {
+    for (const platform::FileNews& each : news) {
+        writers_[each.name] = each.done ? Writer::Done : Writer::Writing;
+    }
+}
+
 WatchedFolder::Look WatchedFolder::look(const std::vector<platform::StampedEntry>& entries,
-                                        Clock::time_point now, bool everything) {
+                                        Clock::time_point now, bool everything, bool closesTold) {
     Look found;
     std::vector<std::string> order;
     order.reserve(entries.size());
@@ -31,15 +37,23 @@ WatchedFolder::Look WatchedFolder::look(const std::vector<platform::StampedEntry
         if (known.held && known.readStamp == entry.stamp) {
             continue; // read as it is
         }
-        const bool complete = entry.stamp.size >= ParticipantFileSize;
-        const bool settled = now - known.since >= settle_;
-        if (everything || (settled && complete)) {
+        // Where the system tells a writer's close, a file is settled at its close and never
+        // while a writer holds it, whatever its size; elsewhere, once two looks a second apart
+        // saw it the same. A settled file is read even when short: a cut file is told.
+        const auto writer = closesTold ? writers_.find(entry.name) : writers_.end();
+        const Writer state = writer != writers_.end() ? writer->second : Writer::Unknown;
+        const bool settled =
+            state == Writer::Done || (state == Writer::Unknown && now - known.since >= settle_);
+        if (everything || settled) {
             found.toRead.push_back(entry.name);
             continue;
         }
-        if ((restless || (settled && !complete)) && !known.told) {
+        if ((restless || state == Writer::Writing) && !known.told) {
             found.waiting.push_back(entry.name);
             known.told = true;
+        }
+        if (state == Writer::Writing) {
+            continue; // its close wakes the watch
         }
         const Clock::time_point settles = known.since + settle_;
         if (!found.pending || settles < found.settlesAt) {
@@ -52,7 +66,10 @@ WatchedFolder::Look WatchedFolder::look(const std::vector<platform::StampedEntry
         const std::unordered_set<std::string> present(order.begin(), order.end());
         for (auto it = files_.begin(); it != files_.end();) {
             if (present.count(it->first) == 0) {
-                found.removed += it->second.held ? 1 : 0;
+                if (it->second.held) {
+                    found.removed.push_back(it->first);
+                }
+                writers_.erase(it->first);
                 it = files_.erase(it);
             } else {
                 ++it;
@@ -61,10 +78,9 @@ WatchedFolder::Look WatchedFolder::look(const std::vector<platform::StampedEntry
     }
     order_ = std::move(order);
     folders_ = folders;
-    if (everything) {
-        // Read and told in the order a normal run imports them.
-        std::sort(found.toRead.begin(), found.toRead.end(), platform::folderNameLess);
-    }
+    // Read and told in the order a normal run imports them.
+    std::sort(found.toRead.begin(), found.toRead.end(), platform::folderNameLess);
+    std::sort(found.removed.begin(), found.removed.end(), platform::folderNameLess);
     return found;
 }
 

@@ -24,7 +24,7 @@ class WatchedFolder {
     struct Look {
         std::vector<std::string> toRead;  // settled files that are new or changed, to read now
         std::vector<std::string> waiting; // files seen still being copied, told once each
-        size_t removed = 0;               // files gone that had counted
+        std::vector<std::string> removed; // files gone that had counted
         bool pending = false;             // files that may settle at a later look
         Clock::time_point settlesAt;      // the earliest such look
     };
@@ -32,11 +32,16 @@ class WatchedFolder {
     explicit WatchedFolder(std::chrono::milliseconds settle = std::chrono::seconds(1))
         : settle_(settle) {}
 
-    // Takes a look at the folder's entries. A file is read once two looks at least `settle`
-    // apart saw the same size and time, and it is long enough to be complete; with
-    // `everything` (the first run) every file is read as it is.
+    // What the system told of writers since the last look.
+    void heard(const std::vector<platform::FileNews>& news);
+
+    // Takes a look at the folder's entries. With `closesTold` (the system tells a writer's
+    // close), a file is read once its writer closed it, never while one writes it; otherwise
+    // once two looks at least `settle` apart saw the same size and time. A short file that
+    // settled is read too, so that it is told as cut. With `everything` (the first run) every
+    // file is read as it is.
     Look look(const std::vector<platform::StampedEntry>& entries, Clock::time_point now,
-              bool everything = false);
+              bool everything = false, bool closesTold = false);
 
     // The result of reading a file that `look` gave. A file that another program holds is
     // left to settle again; any other failure is kept until the file changes.
@@ -60,9 +65,12 @@ class WatchedFolder {
         std::string failure;
     };
 
+    enum class Writer { Unknown, Writing, Done };
+
     std::chrono::milliseconds settle_;
     std::unordered_map<std::string, Known> files_;
-    std::vector<std::string> order_; // files of the last look
+    std::unordered_map<std::string, Writer> writers_; // by the system's news
+    std::vector<std::string> order_;                  // files of the last look
     size_t folders_ = 0;
 };
 

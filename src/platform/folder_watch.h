@@ -42,6 +42,13 @@ class StopToken {
 
 // Wakes a waiting watch early when a folder's entries change. Best effort: some file systems
 // (network shares) tell nothing, so a watch still looks at the folder on its own schedule.
+// What the notifications told of one file of the watched folder: a writer changed it (it may
+// still hold it open), or the last writer closed it, or it was moved in whole.
+struct FileNews {
+    std::string name;  // bare name
+    bool done = false; // closed after writing, or moved in; false: being written
+};
+
 class FolderWake {
   public:
     virtual ~FolderWake() = default;
@@ -50,6 +57,11 @@ class FolderWake {
     // Waits up to `timeout`; true when the folder may have changed. Returns early, false,
     // when `stop` is requested.
     virtual bool wait(std::chrono::milliseconds timeout, const StopToken& stop) = 0;
+    // Whether the notifications tell when a writer closes a file (inotify on a local folder);
+    // where they do not, only two looks can tell that a file has settled.
+    virtual bool tellsCloses() const { return false; }
+    // The news of files since the last call, oldest first; moved out of the wake.
+    virtual void takeNews(std::vector<FileNews>& news) { news.clear(); }
 };
 
 // The token that Ctrl+C, SIGTERM, a closed terminal (SIGHUP) or a closed console window

@@ -110,6 +110,17 @@ class InotifyWake final : public SlicedWake {
 #endif
     }
 
+    bool tellsCloses() const override {
+        return fd_ >= 0 && !overflowed_;
+    }
+
+    void takeNews(std::vector<FileNews>& news) override {
+        drain();
+        news = std::move(news_);
+        news_.clear();
+        // After a lost event nothing can be told of closes until the next watch.
+    }
+
   private:
     bool waitSlice(std::chrono::milliseconds slice) override {
         const int waited = static_cast<int>(slice.count());
@@ -122,10 +133,43 @@ class InotifyWake final : public SlicedWake {
             return false;
         }
         // Drained whole: one wake for any number of events.
-        alignas(8) char buffer[4096];
-        while (read(fd_, buffer, sizeof buffer) > 0) {
-        }
+        drain();
         return true;
+    }
+
+    // Reads every event waiting, keeping what it tells of files.
+    void drain() {
+#ifdef __linux__
+        if (fd_ < 0) {
+            return;
+        }
+        alignas(inotify_event) char buffer[4096];
+        for (;;) {
+            const ssize_t got = read(fd_, buffer, sizeof buffer);
+            if (got <= 0) {
+                return;
+            }
+            for (size_t at = 0; at + sizeof(inotify_event) <= static_cast<size_t>(got);) {
+                inotify_event event;
+                std::memcpy(&event, buffer + at, sizeof event);
+                const char* name = buffer + at + sizeof event;
+                at += sizeof event + event.len;
+                if ((event.mask & IN_Q_OVERFLOW) != 0) {
+                    overflowed_ = true;
+                    continue;
+                }
+                if (event.len == 0) {
+                    continue;
+                }
+                const std::string file(name, strnlen(name, event.len));
+                if ((event.mask & (IN_CLOSE_WRITE | IN_MOVED_TO)) != 0) {
+                    news_.push_back({file, true});
+                } else if ((event.mask & (IN_CREATE | IN_MODIFY)) != 0) {
+                    news_.push_back({file, false});
+                }
+            }
+        }
+#endif
     }
 
     void stop() {
@@ -133,9 +177,13 @@ class InotifyWake final : public SlicedWake {
             close(fd_);
             fd_ = -1;
         }
+        overflowed_ = false;
+        news_.clear();
     }
 
     int fd_ = -1;
+    bool overflowed_ = false;
+    std::vector<FileNews> news_;
 };
 
 } // namespace

@@ -16,6 +16,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <fstream>
 #include <iostream>
 #include <set>
@@ -177,7 +178,7 @@ void seasonOfTwo(GameFolder& game) {
         0);
 }
 
-TEST(Watch, AFileCopiedInHalvesCountsOnlyWhenWholeAndTheEveningIsOneRunOfTheSeason) {
+TEST(Watch, AFileCopiedInHalvesIsToldAsCutThenCountsWhenWholeAndTheEveningIsOneRunOfTheSeason) {
     GameFolder game;
     ASSERT_NO_FATAL_FAILURE(seasonOfTwo(game));
     const size_t historyBefore = linesOf(game / "season.jsonl");
@@ -189,34 +190,39 @@ TEST(Watch, AFileCopiedInHalvesCountsOnlyWhenWholeAndTheEveningIsOneRunOfTheSeas
     ASSERT_NE(port, 0) << board.output();
     EXPECT_NE(httpGet(port, "/ranking.json").find("Olaf Lind"), std::string::npos);
 
+    // The first half, closed: a cut file, told as a plain run tells it until it changes.
     const std::vector<uint8_t> nina = driver("NNE", "Nina Nemec", 29000).bytes();
     writeBytes(game / "kvr" / "nina.kvr", nina, 0, nina.size() / 2, false);
-    std::this_thread::sleep_for(3s);
-    EXPECT_EQ(httpGet(port, "/ranking.json").find("Nina Nemec"), std::string::npos);
-    EXPECT_NE(board.output().find("waiting for kvr/nina.kvr to finish copying\n"),
-              std::string::npos)
-        << board.output();
+    EXPECT_TRUE(board.waitFor(" run 2: 1 file new (nina.kvr); 2 drivers; leader Anna Berg (ABE)"))
+        << board.output() << board.errors();
+    const std::string cut = "kvrrank: kvr/nina.kvr: too short: 808 bytes, at least 1616 needed\n";
+    EXPECT_EQ(board.errors(), cut);
+    std::this_thread::sleep_for(200ms);
+    const nlohmann::json halfway = jsonOf(httpGet(port, "/ranking.json"));
+    ASSERT_TRUE(halfway.is_object());
+    EXPECT_EQ(halfway["checks"]["not_imported"].size(), 1u) << halfway["checks"];
+    EXPECT_EQ(halfway.dump().find("Nina Nemec"), std::string::npos);
 
     writeBytes(game / "kvr" / "nina.kvr", nina, nina.size() / 2, nina.size(), true);
     const auto whole = Clock::now();
     while (httpGet(port, "/ranking.json").find("Nina Nemec") == std::string::npos &&
            Clock::now() - whole < 5s) {
-        std::this_thread::sleep_for(50ms);
+        std::this_thread::sleep_for(20ms);
     }
     const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - whole);
     EXPECT_LE(took.count(), 3000) << "the new driver showed after " << took.count() << " ms";
     std::cout << "[ watch    ] the new driver in /ranking.json " << took.count()
               << " ms after the second half\n";
-    EXPECT_TRUE(board.waitFor(" run 2: 1 file new; 3 drivers; leader Nina Nemec (NNE)"))
+    EXPECT_TRUE(board.waitFor(" run 3: 1 changed (nina.kvr); 3 drivers; leader Nina Nemec (NNE)"))
         << board.output();
     // The page is the same page, with the line on its last change.
     const std::string page = httpGet(port, "/");
-    EXPECT_NE(page.find("<div id=\"live\" data-run=\"2\""), std::string::npos);
+    EXPECT_NE(page.find("<div id=\"live\" data-run=\"3\""), std::string::npos);
     EXPECT_NE(page.find("<script src=\"/live.js\" defer></script>"), std::string::npos);
 
     // A removed file leaves the standings at the next run.
     fs::remove(game / "kvr" / "olaf.kvr");
-    EXPECT_TRUE(board.waitFor(" run 3: 1 removed; 2 drivers;")) << board.output();
+    EXPECT_TRUE(board.waitFor(" run 4: 1 removed (olaf.kvr); 2 drivers;")) << board.output();
     // He is named only as one who left since the season's last run.
     const std::string answer = httpGet(port, "/ranking.json");
     const nlohmann::json json = jsonOf(answer);
@@ -224,17 +230,66 @@ TEST(Watch, AFileCopiedInHalvesCountsOnlyWhenWholeAndTheEveningIsOneRunOfTheSeas
     EXPECT_EQ(json["history"]["left"],
               nlohmann::json::parse(R"([{"code":"OLA","name":"Olaf Lind"}])"));
     EXPECT_EQ(answer.find("Olaf Lind"), answer.rfind("Olaf Lind")) << answer;
+    EXPECT_TRUE(json["checks"]["not_imported"].empty()) << json["checks"];
 
     std::chrono::milliseconds stopped{};
     EXPECT_EQ(board.stop(SIGINT, 5s, &stopped), 0) << board.errors();
     EXPECT_LE(stopped.count(), 2000);
-    EXPECT_EQ(board.errors(), "");
+    EXPECT_EQ(board.errors(), cut);
     EXPECT_EQ(linesOf(game / "season.jsonl"), historyBefore + 1);
     EXPECT_NE(kvrtest::readText(game / "season.jsonl").find("NNE"), std::string::npos);
     EXPECT_EQ(namesIn(game.path()),
               (std::set<std::string>{"Configuration", "kvr", "ranking.txt", "season.jsonl"}));
     EXPECT_EQ(httpGet(port, "/"), "") << "the server is closed";
 }
+
+#ifdef __linux__
+// A copier that makes the file at its full size first and writes it in place while it holds it
+// open: the file never counts before its writer closes it, and counts soon after.
+TEST(Watch, AWholeSizedFileItsWriterHoldsOpenCountsOnlyAfterItsClose) {
+    GameFolder game;
+    game.addParticipant("anna.kvr", driver("ABE", "Anna Berg", 30000));
+    Background board(game.path(), {"--serve", "0", "--no-records"});
+    ASSERT_TRUE(board.waitFor(" run 1: 1 file; 1 driver;")) << board.output() << board.errors();
+    const uint16_t port = portIn(board.output());
+    ASSERT_NE(port, 0);
+
+    const std::vector<uint8_t> nina = driver("NNE", "Nina Nemec", 29000).bytes();
+    {
+        std::FILE* copier = std::fopen((game / "kvr" / "nina.kvr").string().c_str(), "wb");
+        ASSERT_NE(copier, nullptr);
+        std::vector<uint8_t> zeros(nina.size(), 0);
+        ASSERT_EQ(std::fwrite(zeros.data(), 1, zeros.size(), copier), zeros.size());
+        ASSERT_EQ(std::fflush(copier), 0);
+        ASSERT_EQ(std::fseek(copier, 0, SEEK_SET), 0);
+        ASSERT_EQ(std::fwrite(nina.data(), 1, nina.size() / 2, copier), nina.size() / 2);
+        ASSERT_EQ(std::fflush(copier), 0);
+        std::this_thread::sleep_for(4s);
+        EXPECT_EQ(board.output().find(" run 2:"), std::string::npos)
+            << "counted while its writer held it: " << board.output();
+        EXPECT_NE(board.output().find("waiting for kvr/nina.kvr to finish copying"),
+                  std::string::npos)
+            << board.output();
+        ASSERT_EQ(
+            std::fwrite(nina.data() + nina.size() / 2, 1, nina.size() - nina.size() / 2, copier),
+            nina.size() - nina.size() / 2);
+        ASSERT_EQ(std::fclose(copier), 0);
+    }
+    const auto closedAt = Clock::now();
+    while (httpGet(port, "/ranking.json").find("Nina Nemec") == std::string::npos &&
+           Clock::now() - closedAt < 5s) {
+        std::this_thread::sleep_for(10ms);
+    }
+    const auto took =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - closedAt);
+    EXPECT_LE(took.count(), 1500) << "counted " << took.count() << " ms after its close";
+    EXPECT_TRUE(board.waitFor(" run 2: 1 file new (nina.kvr); 2 drivers; leader Nina Nemec (NNE)"))
+        << board.output();
+    EXPECT_EQ(board.errors(), "");
+    std::chrono::milliseconds stopped{};
+    EXPECT_EQ(board.stop(SIGINT, 5s, &stopped), 0);
+}
+#endif
 
 TEST(Watch, ABadLeagueFileKeepsTheLastGoodRulesAndIsShownUntilMended) {
     GameFolder game;
@@ -306,7 +361,8 @@ TEST(Watch, ARecordsFileTheGameHoldsIsToldOnThePageAndUpdatedAtTheNextChange) {
         kvrtest::ExclusiveHolder theGame(game.recordsPath());
         ASSERT_TRUE(theGame.holding());
         game.addParticipant("olaf.kvr", driver("OLA", "Olaf Lind", 20000));
-        EXPECT_TRUE(board.waitFor(" run 2: 1 file new; 2 drivers; leader Olaf Lind (OLA)"))
+        EXPECT_TRUE(
+            board.waitFor(" run 2: 1 file new (olaf.kvr); 2 drivers; leader Olaf Lind (OLA)"))
             << board.output() << board.errors();
         EXPECT_NE(board.errors().find("kvrrank: Configuration/gameinfo.rcf: held by another "
                                       "program\n"),
@@ -321,7 +377,7 @@ TEST(Watch, ARecordsFileTheGameHoldsIsToldOnThePageAndUpdatedAtTheNextChange) {
     }
     EXPECT_EQ(game.records(), first);
     game.addParticipant("nina.kvr", driver("NNE", "Nina Nemec", 40000));
-    EXPECT_TRUE(board.waitFor(" run 3: 1 file new; 3 drivers;")) << board.output();
+    EXPECT_TRUE(board.waitFor(" run 3: 1 file new (nina.kvr); 3 drivers;")) << board.output();
     EXPECT_NE(game.records(), first) << "updated at the next change";
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(httpGet(port, "/").find("held by another program"), std::string::npos);

@@ -34,52 +34,108 @@ ParticipantRecord recordOf(const char* code) {
 
 constexpr uint64_t Full = ParticipantFileSize;
 
-// One look: at `ms` after the start, the folder holds `entries`; the files read are told as
-// `read`, those said to be still copying as `waiting`.
+// One look: at `ms` after the start, after the system told `news`, the folder holds `entries`;
+// the files read are told as `read`, those said to be still copying as `waiting`, the files
+// gone that had counted as `removed`.
 struct Step {
     int ms;
     std::vector<StampedEntry> entries;
     const char* read;
     const char* waiting;
-    size_t removed;
+    const char* removed = "";
+    std::vector<platform::FileNews> news = {};
 };
 
-TEST(WatchedFolder, AFileIsReadOnlyOnceTwoLooksASecondApartSawItWholeAndUnchanged) {
+platform::FileNews writing(const char* name) {
+    return {name, false};
+}
+platform::FileNews closed(const char* name) {
+    return {name, true};
+}
+
+TEST(WatchedFolder, AFileIsReadOnceItSettledByTwoLooksOrByItsWritersClose) {
     const struct {
         const char* name;
+        bool closesTold; // the system tells a writer's close
         std::vector<Step> steps;
     } cases[] = {
         {"the first run reads everything as it is",
-         {{0, {file("a.kvr", Full, 1), file("half.kvr", 800, 1)}, "a.kvr half.kvr", "", 0}}},
+         false,
+         {{0, {file("a.kvr", Full, 1), file("half.kvr", 800, 1)}, "a.kvr half.kvr", ""}}},
         {"a new whole file waits for a second look a second later",
-         {{0, {file("a.kvr", Full, 1)}, "a.kvr", "", 0},
-          {100, {file("a.kvr", Full, 1), file("b.kvr", Full, 5)}, "", "", 0},
-          {900, {file("a.kvr", Full, 1), file("b.kvr", Full, 5)}, "", "", 0},
-          {1100, {file("a.kvr", Full, 1), file("b.kvr", Full, 5)}, "b.kvr", "", 0},
-          {2200, {file("a.kvr", Full, 1), file("b.kvr", Full, 5)}, "", "", 0}}},
-        {"a file copied in two halves is told once and read only when whole",
-         {{0, {}, "", "", 0},
-          {100, {file("b.kvr", 808, 5)}, "", "", 0},
-          {1200, {file("b.kvr", 808, 5)}, "", "b.kvr", 0},
-          {2300, {file("b.kvr", 808, 5)}, "", "", 0},
-          {3000, {file("b.kvr", Full, 9)}, "", "", 0},
-          {3500, {file("b.kvr", Full, 9)}, "", "", 0},
-          {4000, {file("b.kvr", Full, 9)}, "b.kvr", "", 0}}},
+         false,
+         {{0, {file("a.kvr", Full, 1)}, "a.kvr", ""},
+          {100, {file("a.kvr", Full, 1), file("b.kvr", Full, 5)}, "", ""},
+          {900, {file("a.kvr", Full, 1), file("b.kvr", Full, 5)}, "", ""},
+          {1100, {file("a.kvr", Full, 1), file("b.kvr", Full, 5)}, "b.kvr", ""},
+          {2200, {file("a.kvr", Full, 1), file("b.kvr", Full, 5)}, "", ""}}},
+        {"a half that settles is read, to be told as cut, and read again when whole",
+         false,
+         {{0, {}, "", ""},
+          {100, {file("b.kvr", 808, 5)}, "", ""},
+          {1200, {file("b.kvr", 808, 5)}, "b.kvr", ""},
+          {2300, {file("b.kvr", 808, 5)}, "", ""},
+          {3000, {file("b.kvr", Full, 9)}, "", "b.kvr"},
+          {3500, {file("b.kvr", Full, 9)}, "", ""},
+          {4000, {file("b.kvr", Full, 9)}, "b.kvr", ""}}},
         {"a file that keeps changing is told once, then read when it stops",
-         {{0, {file("a.kvr", Full, 1)}, "a.kvr", "", 0},
-          {1000, {file("a.kvr", Full, 2)}, "", "a.kvr", 0},
-          {2000, {file("a.kvr", Full, 3)}, "", "", 0},
-          {3000, {file("a.kvr", Full, 3)}, "a.kvr", "", 0},
-          {4000, {file("a.kvr", Full, 4)}, "", "a.kvr", 0}}},
-        {"an empty file is never read",
-         {{0, {}, "", "", 0},
-          {100, {file("e.kvr", 0, 5)}, "", "", 0},
-          {1200, {file("e.kvr", 0, 5)}, "", "e.kvr", 0},
-          {5000, {file("e.kvr", 0, 5)}, "", "", 0}}},
+         false,
+         {{0, {file("a.kvr", Full, 1)}, "a.kvr", ""},
+          {1000, {file("a.kvr", Full, 2)}, "", "a.kvr"},
+          {2000, {file("a.kvr", Full, 3)}, "", ""},
+          {3000, {file("a.kvr", Full, 3)}, "a.kvr", ""},
+          {4000, {file("a.kvr", Full, 4)}, "", "a.kvr"}}},
+        {"an empty file that settles is read once, to be told as cut",
+         false,
+         {{0, {}, "", ""},
+          {100, {file("e.kvr", 0, 5)}, "", ""},
+          {1200, {file("e.kvr", 0, 5)}, "e.kvr", ""},
+          {5000, {file("e.kvr", 0, 5)}, "", ""}}},
         {"a removed file counts as removed only once it counted",
-         {{0, {file("a.kvr", Full, 1)}, "a.kvr", "", 0},
-          {100, {file("a.kvr", Full, 1), file("b.kvr", Full, 5)}, "", "", 0},
-          {500, {}, "", "", 1}}},
+         false,
+         {{0, {file("a.kvr", Full, 1)}, "a.kvr", ""},
+          {100, {file("a.kvr", Full, 1), file("b.kvr", Full, 5)}, "", ""},
+          {500, {}, "", "", "a.kvr"}}},
+        {"a file its writer closed is read at once, a short one too",
+         true,
+         {{0, {}, "", ""},
+          {100, {file("b.kvr", 808, 5)}, "", "b.kvr", "", {writing("b.kvr")}},
+          {150, {file("b.kvr", 808, 5)}, "b.kvr", "", "", {closed("b.kvr")}},
+          {300, {file("b.kvr", Full, 6)}, "", "b.kvr", "", {writing("b.kvr")}},
+          {350, {file("b.kvr", Full, 7)}, "b.kvr", "", "", {writing("b.kvr"), closed("b.kvr")}}}},
+        {"a whole file its writer holds open is never read, however long, until its close",
+         true,
+         {{0, {file("a.kvr", Full, 1)}, "a.kvr", ""},
+          {100,
+           {file("a.kvr", Full, 1), file("h.kvr", Full, 5)},
+           "",
+           "h.kvr",
+           "",
+           {writing("h.kvr")}},
+          {1200, {file("a.kvr", Full, 1), file("h.kvr", Full, 5)}, "", ""},
+          {5000, {file("a.kvr", Full, 1), file("h.kvr", Full, 6)}, "", "", "", {writing("h.kvr")}},
+          {5100,
+           {file("a.kvr", Full, 1), file("h.kvr", Full, 6)},
+           "h.kvr",
+           "",
+           "",
+           {closed("h.kvr")}}}},
+        {"a file moved in is read at once; one the news never named settles by two looks",
+         true,
+         {{0, {}, "", ""},
+          {100,
+           {file("m.kvr", Full, 5), file("x.kvr", Full, 5)},
+           "m.kvr",
+           "",
+           "",
+           {closed("m.kvr")}},
+          {600, {file("m.kvr", Full, 5), file("x.kvr", Full, 5)}, "", ""},
+          {1100, {file("m.kvr", Full, 5), file("x.kvr", Full, 5)}, "x.kvr", ""}}},
+        {"without the system's closes, the news is not believed",
+         false,
+         {{0, {}, "", ""},
+          {100, {file("h.kvr", Full, 5)}, "", "", "", {writing("h.kvr")}},
+          {1100, {file("h.kvr", Full, 5)}, "h.kvr", ""}}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -88,11 +144,12 @@ TEST(WatchedFolder, AFileIsReadOnlyOnceTwoLooksASecondApartSawItWholeAndUnchange
         for (size_t i = 0; i < c.steps.size(); ++i) {
             const Step& step = c.steps[i];
             SCOPED_TRACE("look " + std::to_string(i + 1));
-            WatchedFolder::Look look =
-                folder.look(step.entries, start + std::chrono::milliseconds(step.ms), i == 0);
+            folder.heard(step.news);
+            WatchedFolder::Look look = folder.look(
+                step.entries, start + std::chrono::milliseconds(step.ms), i == 0, c.closesTold);
             EXPECT_EQ(joined(look.toRead), step.read);
             EXPECT_EQ(joined(look.waiting), step.waiting);
-            EXPECT_EQ(look.removed, step.removed);
+            EXPECT_EQ(joined(look.removed), step.removed);
             for (const std::string& name : look.toRead) {
                 folder.read(name, platform::Status(), recordOf("X"));
             }
