@@ -61,6 +61,7 @@ struct Given {
     bool watch = false;
     std::string serve;
     bool lan = false;
+    bool once = false;
 };
 
 // Every option, the outputs' from the table.
@@ -98,6 +99,9 @@ void describe(CLI::App& app, Given& given) {
     app.add_flag("--lan", given.lan,
                  "with --serve: let the whole network reach it (every interface, or\n"
                  "the ADDRESS given), not only this machine");
+    app.add_flag("--once", given.once,
+                 "run once and exit, even when the league file's [live] asks for the\n"
+                 "board: for a scheduled or scripted run");
     app.add_option("--archive", given.archive,
                    "an earlier season's history file for the all-time table, read only;\n"
                    "give it once per season, oldest first (replaces [archive] in the\n"
@@ -189,6 +193,14 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
             return ExitUsage;
         }
     }
+    if (given.once && (given.watch || !given.serve.empty() || given.lan)) {
+        complain(errors, std::string("--once runs once: ") +
+                             (given.watch            ? "--watch"
+                              : !given.serve.empty() ? "--serve"
+                                                     : "--lan") +
+                             " makes no sense with it (see kvrrank --help)");
+        return ExitUsage;
+    }
     if (given.version) {
         tellOnly(onlyInformation);
         platform::writeConsole(console, "kvrrank " KVR_VERSION "\n");
@@ -219,7 +231,10 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
         complain(errors, *clash);
         return ExitUsage;
     }
-    // The live board: the command line, or the league file's [live].
+    // The live board: the command line, or the league file's [live] unless --once.
+    if (given.once) {
+        live = LeagueLive();
+    }
     const std::string serve = !given.serve.empty() ? given.serve : live.serve.value_or("");
     const bool lan = given.lan || live.lan.value_or(false);
     if (lan && serve.empty()) {

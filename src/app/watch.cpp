@@ -109,14 +109,8 @@ class Watch {
     int run() {
         const RunOptions& options = settings_.options;
         const std::string& historyPath = options.file(Output::History);
-        if (!historyPath.empty()) {
-            season_.emplace();
-            if (!season_->take(env_, historyPath, options.seasonWait)) {
-                complain(errors_, historyPath, seasonHeldReason(options.seasonWait));
-                return ExitFailure;
-            }
-            memory_.season = &*season_;
-        }
+        // The port first: a board that cannot serve leaves no file created or touched, the
+        // season's included.
         if (settings_.serve) {
             std::string error;
             server_.publish(waitingContent());
@@ -126,6 +120,14 @@ class Watch {
             }
             say(console_, "Live page: " + server_.url() + "  (Ctrl+C stops)\n");
             say(console_, "Overlay for a stream: " + server_.url() + "overlay\n");
+        }
+        if (!historyPath.empty()) {
+            season_.emplace();
+            if (!season_->take(env_, historyPath, options.seasonWait)) {
+                complain(errors_, historyPath, seasonHeldReason(options.seasonWait));
+                return ExitFailure;
+            }
+            memory_.season = &*season_;
         }
         leagueThere_ = platform::stampOf(env_, settings_.leagueFile.c_str(), leagueStamp_).ok();
         loop();

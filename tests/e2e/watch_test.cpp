@@ -329,6 +329,82 @@ TEST(Watch, ARecordsFileTheGameHoldsIsToldOnThePageAndUpdatedAtTheNextChange) {
     EXPECT_EQ(board.stop(SIGINT, 5s, &stopped), 0);
 }
 
+// A scheduled run in the folder of an evening: the league file asks for the board, --once
+// runs once all the same, and says nothing of a board.
+TEST(Watch, OnceRunsOnceInALeagueFolderThatAsksForTheBoard) {
+    GameFolder game;
+    game.addParticipant("anna.kvr", driver("ABE", "Anna Berg", 30000));
+    kvrtest::writeText(game / "kvrrank.toml",
+                       "[outputs]\nhistory = \"season.jsonl\"\n[live]\nwatch = true\nserve = 0\n");
+    kvrtest::ProcessLimits limits;
+    limits.hangSeconds = 20;
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE("run " + std::to_string(round));
+        const kvrtest::ProcessResult run =
+            kvrtest::runProgram(KVRRANK_BINARY, game.path(), {"--once"}, limits);
+        ASSERT_EQ(run.exitStatus, 0) << run.output << run.errors;
+        EXPECT_EQ(run.errors, "");
+        EXPECT_EQ(run.output.find("Live page"), std::string::npos) << run.output;
+        EXPECT_EQ(linesOf(game / "season.jsonl"), static_cast<size_t>(round));
+    }
+    // The command line's own board contradicts it.
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--once", "--watch"},
+                                                      {"--serve", "0", "--once"},
+                                                      {"--once", "--lan"}}) {
+        const kvrtest::ProcessResult run =
+            kvrtest::runProgram(KVRRANK_BINARY, game.path(), arguments, limits);
+        EXPECT_EQ(run.exitStatus, 2) << arguments[1];
+        EXPECT_NE(run.errors.find("kvrrank: --once runs once: "), std::string::npos) << run.errors;
+    }
+    EXPECT_EQ(linesOf(game / "season.jsonl"), 2u);
+}
+
+// A board whose port another program has: told before the season is taken, so that no file is
+// created or touched, from the command line or the league file.
+TEST(Watch, ABoardOnATakenPortLeavesEveryFileAsItWas) {
+    const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(taken, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(taken, 1), 0);
+    ASSERT_EQ(::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string port = std::to_string(ntohs(address.sin_port));
+
+    GameFolder game;
+    ASSERT_NO_FATAL_FAILURE(seasonOfTwo(game));
+    kvrtest::ProcessLimits limits;
+    limits.hangSeconds = 20;
+    struct Case {
+        const char* what;
+        std::string league; // empty: none
+        std::vector<std::string> arguments;
+    };
+    const std::vector<Case> cases = {
+        {"a new season", "", {"--serve", port, "--history", "other.jsonl", "--html", "p.html"}},
+        {"the running season", "", {"--serve", port, "--history", "season.jsonl"}},
+        {"the league's board",
+         "[outputs]\nhistory = \"other.jsonl\"\n[live]\nserve = " + port + "\n",
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(game / "kvrrank.toml");
+        if (!c.league.empty()) {
+            kvrtest::writeText(game / "kvrrank.toml", c.league);
+        }
+        const auto before = kvrtest::snapshot(game.path());
+        const kvrtest::ProcessResult run =
+            kvrtest::runProgram(KVRRANK_BINARY, game.path(), c.arguments, limits);
+        EXPECT_EQ(run.exitStatus, 1) << run.output << run.errors;
+        EXPECT_NE(run.errors.find("kvrrank: --serve: "), std::string::npos) << run.errors;
+        EXPECT_EQ(kvrtest::snapshot(game.path()), before);
+    }
+    ::close(taken);
+}
+
 TEST(Watch, AStopWhileARunIsUnderWayFinishesItAndAddsOneSeasonLine) {
     GameFolder game;
     for (int i = 0; i < 1500; ++i) {
