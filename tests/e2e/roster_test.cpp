@@ -176,6 +176,16 @@ TEST(Roster, TeamsStandOnThePageInTheJsonAndInThePost) {
     EXPECT_NE(post.find("\nTeams: 1. Hares 16, 2. Foxes 16\n"), std::string::npos) << post;
     const std::string page = kvrtest::readText(game / "r.html");
     EXPECT_NE(page.find("<section id=\"teams\">"), std::string::npos);
+    // Members last, the 13th column: the one a phone keeps beside the first three.
+    const size_t table = page.find("<table id=\"team-standings\">");
+    ASSERT_NE(table, std::string::npos);
+    const std::string head = page.substr(table, page.find("</thead>", table) - table);
+    size_t columns = 0;
+    for (size_t at = head.find("<th"); at != std::string::npos; at = head.find("<th", at + 1)) {
+        columns += head.compare(at, 6, "<thead") != 0 ? 1 : 0;
+    }
+    EXPECT_EQ(columns, 13u);
+    EXPECT_EQ(head.substr(head.size() - 21), "<th>Members</th></tr>") << head;
     EXPECT_NE(page.find("<section id=\"head-to-head\">"), std::string::npos);
     EXPECT_NE(page.find("Closest rival: against"), std::string::npos);
     EXPECT_EQ(json["head_to_head"].size(), 6u);
