@@ -160,6 +160,31 @@ bool resolve(const Given& given, bool folderGiven, RunOptions& options, std::FIL
     return true;
 }
 
+// What a league file read again asks of the board that only a restart gives: empty when
+// nothing. The command line's --serve and --lan win over the file, and a watch without a board
+// has no address to change.
+std::string restartNote(const Given& given, const LeagueLive& started, const LeagueLive& now,
+                        const std::string& shown) {
+    if (!given.serve.empty() || !started.serve) {
+        if (given.serve.empty() && now.serve) {
+            return shown + ": serve added as " + *now.serve + ": restart kvrrank to serve there";
+        }
+        return std::string();
+    }
+    if (!now.serve) {
+        return shown + ": serve removed: the board serves until kvrrank is restarted";
+    }
+    if (*now.serve != *started.serve) {
+        return shown + ": serve changed to " + *now.serve + ": restart kvrrank to serve there";
+    }
+    const bool lan = now.lan.value_or(false);
+    if (!given.lan && lan != started.lan.value_or(false)) {
+        return shown + ": lan changed to " + (lan ? "true" : "false") + ": restart kvrrank to " +
+               (lan ? "let the network in" : "serve this machine only");
+    }
+    return std::string();
+}
+
 void tellOnly(bool* onlyInformation) {
     if (onlyInformation != nullptr) {
         *onlyInformation = true;
@@ -256,17 +281,20 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     }
     watch.leagueFile = leaguePath.empty() ? options.game.path(LeagueFileName) : leaguePath;
     const bool folderGiven = app.count("GAME_FOLDER") > 0;
-    watch.reloadLeague = [&env, given, folderGiven, leaguePath](RunOptions& fresh,
-                                                                std::string& error) {
+    const std::string leagueShown = given.league.empty() ? LeagueFileName : given.league;
+    watch.reloadLeague = [&env, given, folderGiven, leaguePath, live, leagueShown](
+                             RunOptions& fresh, std::string& error, std::string& restart) {
+        LeagueLive asked;
         if (!resolve(given, folderGiven, fresh, nullptr) ||
             !applyLeagueFile(env, leaguePath, given.league, fresh, error,
-                             reportTimeOf(env.localNow()))) {
+                             reportTimeOf(env.localNow()), &asked)) {
             return false;
         }
         if (std::optional<std::string> clash = findOutputClash(env, fresh)) {
             error = *clash;
             return false;
         }
+        restart = restartNote(given, live, asked, leagueShown);
         return true;
     };
     watch.options = std::move(options);

@@ -239,13 +239,19 @@ class Watch {
         leagueStamp_ = stamp;
         RunOptions options;
         std::string error;
-        if (!settings_.reloadLeague(options, error)) {
+        std::string restart;
+        if (!settings_.reloadLeague(options, error, restart)) {
             leagueError_ = error + " (the last good rules stay)";
             complain(errors_, leagueError_);
             changes.leagueWrong = settings_.serve.has_value();
             return;
         }
         leagueError_.clear();
+        // The board keeps its address: a change to it is told once, and stays on the page.
+        if (!restart.empty() && restart != restartNote_) {
+            say(console_, safeText(restart) + "\n");
+        }
+        restartNote_ = std::move(restart);
         // The season stays the one held since the start.
         options.file(Output::History) = settings_.options.file(Output::History);
         options.live = settings_.options.live;
@@ -280,8 +286,13 @@ class Watch {
         }
         std::vector<Destination*> more;
         if (settings_.serve) {
-            board_.next(runs_, leagueError_.empty() ? std::vector<std::string>()
-                                                    : std::vector<std::string>{leagueError_});
+            std::vector<std::string> problems;
+            for (const std::string* problem : {&leagueError_, &restartNote_}) {
+                if (!problem->empty()) {
+                    problems.push_back(*problem);
+                }
+            }
+            board_.next(runs_, std::move(problems));
             more.push_back(&board_);
         }
         if (season_) {
@@ -314,6 +325,7 @@ class Watch {
     platform::FileStamp leagueStamp_;
     bool leagueThere_ = false;
     std::string leagueError_;
+    std::string restartNote_; // what the league file asks that waits for a restart
     uint64_t runs_ = 0;
 };
 

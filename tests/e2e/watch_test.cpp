@@ -271,6 +271,51 @@ TEST(Watch, ABadLeagueFileKeepsTheLastGoodRulesAndIsShownUntilMended) {
     EXPECT_EQ(board.stop(SIGTERM, 5s, &stopped), 0);
 }
 
+// The board's address is taken at the start: a league file that changes it is told, on the
+// console and the page, until it is changed back; the board keeps serving where it was.
+TEST(Watch, ALeagueFileThatMovesTheBoardIsToldToWaitForARestart) {
+    GameFolder game;
+    game.addParticipant("anna.kvr", driver("ABE", "Anna Berg", 30000));
+    kvrtest::writeText(game / "kvrrank.toml", "[live]\nserve = 0\n");
+    Background board(game.path(), {"--no-records"});
+    ASSERT_TRUE(board.waitFor(" run 1: 1 file; 1 driver;")) << board.output() << board.errors();
+    const uint16_t port = portIn(board.output());
+    ASSERT_NE(port, 0) << board.output();
+
+    const struct {
+        const char* league;
+        const char* told; // empty: nothing waits for a restart
+        const char* run;
+    } steps[] = {
+        {"[live]\nserve = 8081\n",
+         "kvrrank.toml: serve changed to 8081: restart kvrrank to serve there", " run 2: "},
+        {"[live]\nserve = 0\nlan = true\n",
+         "kvrrank.toml: lan changed to true: restart kvrrank to let the network in", " run 3: "},
+        {"[points]\nplaces = [9]\n",
+         "kvrrank.toml: serve removed: the board serves until kvrrank is restarted", " run 4: "},
+        {"[live]\nserve = 0\n", "", " run 5: "},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.league);
+        std::this_thread::sleep_for(1100ms); // a new time stamp, on any file system
+        kvrtest::writeText(game / "kvrrank.toml", step.league);
+        ASSERT_TRUE(board.waitFor(std::string(step.run) + "league file read again;"))
+            << board.output();
+        const std::string page = httpGet(port, "/");
+        ASSERT_NE(page, "") << "the board serves where it started";
+        if (*step.told != '\0') {
+            EXPECT_NE(board.output().find(std::string(step.told) + "\n"), std::string::npos)
+                << board.output();
+            EXPECT_NE(page.find(step.told), std::string::npos);
+        } else {
+            EXPECT_EQ(page.find("restart kvrrank"), std::string::npos);
+        }
+    }
+    std::chrono::milliseconds stopped{};
+    EXPECT_EQ(board.stop(SIGINT, 5s, &stopped), 0);
+    EXPECT_EQ(board.errors(), "");
+}
+
 // The season is read once for the evening, and again when the league's roster renames a
 // driver: the season's lines then name him as the roster does, so he neither left nor is new.
 TEST(Watch, TheSeasonIsReadAgainUnderARosterThatRenamesADriver) {
