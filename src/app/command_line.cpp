@@ -61,6 +61,7 @@ struct Given {
     bool watch = false;
     std::string serve;
     bool lan = false;
+    bool once = false;
 };
 
 // Every option, the outputs' from the table.
@@ -98,6 +99,9 @@ void describe(CLI::App& app, Given& given) {
     app.add_flag("--lan", given.lan,
                  "with --serve: let the whole network reach it (every interface, or\n"
                  "the ADDRESS given), not only this machine");
+    app.add_flag("--once", given.once,
+                 "run once and exit, even when the league file's [live] asks for the\n"
+                 "board: for a scheduled or scripted run");
     app.add_option("--archive", given.archive,
                    "an earlier season's history file for the all-time table, read only;\n"
                    "give it once per season, oldest first (replaces [archive] in the\n"
@@ -156,6 +160,31 @@ bool resolve(const Given& given, bool folderGiven, RunOptions& options, std::FIL
     return true;
 }
 
+// What a league file read again asks of the board that only a restart gives: empty when
+// nothing. The command line's --serve and --lan win over the file, and a watch without a board
+// has no address to change.
+std::string restartNote(const Given& given, const LeagueLive& started, const LeagueLive& now,
+                        const std::string& shown) {
+    if (!given.serve.empty() || !started.serve) {
+        if (given.serve.empty() && now.serve) {
+            return shown + ": serve added as " + *now.serve + ": restart kvrrank to serve there";
+        }
+        return std::string();
+    }
+    if (!now.serve) {
+        return shown + ": serve removed: the board serves until kvrrank is restarted";
+    }
+    if (*now.serve != *started.serve) {
+        return shown + ": serve changed to " + *now.serve + ": restart kvrrank to serve there";
+    }
+    const bool lan = now.lan.value_or(false);
+    if (!given.lan && lan != started.lan.value_or(false)) {
+        return shown + ": lan changed to " + (lan ? "true" : "false") + ": restart kvrrank to " +
+               (lan ? "let the network in" : "serve this machine only");
+    }
+    return std::string();
+}
+
 void tellOnly(bool* onlyInformation) {
     if (onlyInformation != nullptr) {
         *onlyInformation = true;
@@ -189,6 +218,14 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
             return ExitUsage;
         }
     }
+    if (given.once && (given.watch || !given.serve.empty() || given.lan)) {
+        complain(errors, std::string("--once runs once: ") +
+                             (given.watch            ? "--watch"
+                              : !given.serve.empty() ? "--serve"
+                                                     : "--lan") +
+                             " makes no sense with it (see kvrrank --help)");
+        return ExitUsage;
+    }
     if (given.version) {
         tellOnly(onlyInformation);
         platform::writeConsole(console, "kvrrank " KVR_VERSION "\n");
@@ -219,7 +256,10 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
         complain(errors, *clash);
         return ExitUsage;
     }
-    // The live board: the command line, or the league file's [live].
+    // The live board: the command line, or the league file's [live] unless --once.
+    if (given.once) {
+        live = LeagueLive();
+    }
     const std::string serve = !given.serve.empty() ? given.serve : live.serve.value_or("");
     const bool lan = given.lan || live.lan.value_or(false);
     if (lan && serve.empty()) {
@@ -241,17 +281,20 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     }
     watch.leagueFile = leaguePath.empty() ? options.game.path(LeagueFileName) : leaguePath;
     const bool folderGiven = app.count("GAME_FOLDER") > 0;
-    watch.reloadLeague = [&env, given, folderGiven, leaguePath](RunOptions& fresh,
-                                                                std::string& error) {
+    const std::string leagueShown = given.league.empty() ? LeagueFileName : given.league;
+    watch.reloadLeague = [&env, given, folderGiven, leaguePath, live, leagueShown](
+                             RunOptions& fresh, std::string& error, std::string& restart) {
+        LeagueLive asked;
         if (!resolve(given, folderGiven, fresh, nullptr) ||
             !applyLeagueFile(env, leaguePath, given.league, fresh, error,
-                             reportTimeOf(env.localNow()))) {
+                             reportTimeOf(env.localNow()), &asked)) {
             return false;
         }
         if (std::optional<std::string> clash = findOutputClash(env, fresh)) {
             error = *clash;
             return false;
         }
+        restart = restartNote(given, live, asked, leagueShown);
         return true;
     };
     watch.options = std::move(options);

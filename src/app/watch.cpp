@@ -125,14 +125,8 @@ class Watch {
     int run() {
         const RunOptions& options = settings_.options;
         const std::string& historyPath = options.file(Output::History);
-        if (!historyPath.empty()) {
-            season_.emplace();
-            if (!season_->take(env_, historyPath, options.seasonWait)) {
-                complain(errors_, historyPath, seasonHeldReason(options.seasonWait));
-                return ExitFailure;
-            }
-            memory_.season = &*season_;
-        }
+        // The port first: a board that cannot serve leaves no file created or touched, the
+        // season's included.
         if (settings_.serve) {
             std::string error;
             server_.publish(waitingContent());
@@ -142,6 +136,14 @@ class Watch {
             }
             say(console_, "Live page: " + server_.url() + "  (Ctrl+C stops)\n");
             say(console_, "Overlay for a stream: " + server_.url() + "overlay\n");
+        }
+        if (!historyPath.empty()) {
+            season_.emplace();
+            if (!season_->take(env_, historyPath, options.seasonWait)) {
+                complain(errors_, historyPath, seasonHeldReason(options.seasonWait));
+                return ExitFailure;
+            }
+            memory_.season = &*season_;
         }
         leagueThere_ = platform::stampOf(env_, settings_.leagueFile.c_str(), leagueStamp_).ok();
         loop();
@@ -256,13 +258,19 @@ class Watch {
         leagueStamp_ = stamp;
         RunOptions options;
         std::string error;
-        if (!settings_.reloadLeague(options, error)) {
+        std::string restart;
+        if (!settings_.reloadLeague(options, error, restart)) {
             leagueError_ = error + " (the last good rules stay)";
             complain(errors_, leagueError_);
             changes.leagueWrong = settings_.serve.has_value();
             return;
         }
         leagueError_.clear();
+        // The board keeps its address: a change to it is told once, and stays on the page.
+        if (!restart.empty() && restart != restartNote_) {
+            say(console_, safeText(restart) + "\n");
+        }
+        restartNote_ = std::move(restart);
         // The season stays the one held since the start.
         options.file(Output::History) = settings_.options.file(Output::History);
         options.live = settings_.options.live;
@@ -297,8 +305,13 @@ class Watch {
         }
         std::vector<Destination*> more;
         if (settings_.serve) {
-            board_.next(runs_, leagueError_.empty() ? std::vector<std::string>()
-                                                    : std::vector<std::string>{leagueError_});
+            std::vector<std::string> problems;
+            for (const std::string* problem : {&leagueError_, &restartNote_}) {
+                if (!problem->empty()) {
+                    problems.push_back(*problem);
+                }
+            }
+            board_.next(runs_, std::move(problems));
             more.push_back(&board_);
         }
         if (season_) {
@@ -332,6 +345,7 @@ class Watch {
     platform::FileStamp leagueStamp_;
     bool leagueThere_ = false;
     std::string leagueError_;
+    std::string restartNote_; // what the league file asks that waits for a restart
     uint64_t runs_ = 0;
 };
 

@@ -19,9 +19,11 @@ struct WatchSettings {
     // The run's options, the league applied.
     RunOptions options;
     // The league file to watch (absolute), and how to read it again over the command line's
-    // options: false with the message ("kvrrank.toml:12:3: ...") when it is not good.
+    // options: false with the message ("kvrrank.toml:12:3: ...") when it is not good. The
+    // third string gets what the file now asks of the board that only a restart gives ("...:
+    // serve changed to 8081: restart kvrrank to serve there"), empty when nothing.
     std::string leagueFile;
-    std::function<bool(RunOptions&, std::string&)> reloadLeague;
+    std::function<bool(RunOptions&, std::string&, std::string&)> reloadLeague;
     std::optional<ServeAddress> serve;
     std::chrono::milliseconds lookEvery{1000};
     std::chrono::milliseconds settle{1000};

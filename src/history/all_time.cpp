@@ -56,9 +56,11 @@ class Table {
   public:
     explicit Table(size_t seasons) : seasons_(seasons) {}
 
-    // A driver's final standing in season `season`; a driver with several (copies kept apart)
-    // counts once, at the best of them.
-    void add(size_t season, const DriverIdentity& driver, int32_t place, int32_t points) {
+    // A driver's final standing in season `season`, or their standing so far in the running
+    // one, which gives no title; a driver with several (copies kept apart) counts once, at the
+    // best of them.
+    void add(size_t season, const DriverIdentity& driver, int32_t place, int32_t points,
+             bool finished) {
         const auto [at, added] = rows_.try_emplace(driver, drivers_.size());
         if (added) {
             AllTimeDriver row;
@@ -73,7 +75,7 @@ class Table {
         }
         lastSeason_[at->second] = season;
         ++row.seasons;
-        row.titles += place == 1 ? 1 : 0;
+        row.titles += finished && place == 1 ? 1 : 0;
         row.podiums += place >= 1 && place <= 3 ? 1 : 0;
         row.bestPlace = row.bestPlace == 0 ? place : std::min(row.bestPlace, place);
         row.points += points;
@@ -119,7 +121,8 @@ AllTime buildAllTime(const std::vector<ArchivedSeason>& archived, const RankingM
         // A line written by hand may list its standings in any order.
         std::stable_sort(standings.begin(), standings.end(),
                          [](const auto* a, const auto* b) { return a->place < b->place; });
-        AllTimeSeason season{archived[s].name, std::nullopt, false};
+        AllTimeSeason season;
+        season.name = archived[s].name;
         for (const SnapshotStanding* standing : standings) {
             if (standing->place < 1) {
                 continue;
@@ -128,18 +131,20 @@ AllTime buildAllTime(const std::vector<ArchivedSeason>& archived, const RankingM
             if (standing->place == 1 && !season.champion) {
                 season.champion = driver;
             }
-            rows.add(s, driver, standing->place, standing->points);
+            rows.add(s, driver, standing->place, standing->points, true);
         }
         table.seasons.push_back(std::move(season));
     }
-    AllTimeSeason current{currentName, std::nullopt, true};
+    AllTimeSeason current;
+    current.name = currentName;
+    current.current = true;
     for (const Standing& standing : model.standings) {
         const DriverIdentity& driver =
             model.participants[static_cast<size_t>(standing.participantIndex)];
-        if (standing.place == 1) {
-            current.champion = driver;
+        if (standing.place == 1 && !current.leader) {
+            current.leader = driver;
         }
-        rows.add(archived.size(), driver, standing.place, standing.points);
+        rows.add(archived.size(), driver, standing.place, standing.points, false);
     }
     table.seasons.push_back(std::move(current));
     table.drivers = std::move(rows).ranked();

@@ -31,6 +31,10 @@ namespace {
 constexpr size_t HeadLimit = 8 * 1024;
 constexpr size_t ConnectionLimit = 64;
 constexpr auto KeepOpenEvery = std::chrono::seconds(15);
+// After an error answer, how long and how much of the rest of the request is read and dropped
+// before the connection closes.
+constexpr auto LingerFor = std::chrono::seconds(1);
+constexpr size_t LingerBytes = 64 * 1024;
 
 std::string lowered(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(),
@@ -199,22 +203,59 @@ class Session : public std::enable_shared_from_this<Session> {
     // body too.
     void refuse(LiveAnswer given) {
         given.head = head_;
-        answer(std::move(given), nullptr);
+        answer(std::move(given), nullptr, true);
     }
 
     // Sends `given`, whose body views `content` (or text that lives for good, or its own): a
     // run's page and JSON go out from the published content itself, never copied.
-    void answer(LiveAnswer given, std::shared_ptr<const LiveContent> content) {
+    // A refusal lingers before it closes: the request may not have been read to its end.
+    void answer(LiveAnswer given, std::shared_ptr<const LiveContent> content,
+                bool refusal = false) {
         auto routed = std::make_shared<const LiveAnswer>(std::move(given));
         auto response = std::make_shared<http::response<AnswerBody>>(responseOf(*routed));
         stream_.expires_after(server_.headTimeout);
-        http::async_write(
-            stream_, *response,
-            [self = shared_from_this(), response, routed, content](beast::error_code ec, size_t) {
-                if (ec || !response->keep_alive()) {
+        http::async_write(stream_, *response,
+                          [self = shared_from_this(), response, routed, content,
+                           refusal](beast::error_code ec, size_t) {
+                              if (!ec && refusal) {
+                                  return self->lingerThenClose();
+                              }
+                              if (ec || !response->keep_alive()) {
+                                  return self->close();
+                              }
+                              self->readHead();
+                          });
+    }
+
+    // Closing with unread bytes of the request would reset the connection, and a client still
+    // sending would lose the answer it has not read yet. So the answer is followed by the end
+    // of sending, and the rest of the request is read and dropped, up to a second or 64 KiB,
+    // before the close.
+    void lingerThenClose() {
+        if (closed_) {
+            return;
+        }
+        beast::error_code ignored;
+        stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+        stream_.expires_never();
+        timer_.expires_after(LingerFor);
+        timer_.async_wait([self = shared_from_this()](beast::error_code ec) {
+            if (!ec) {
+                self->close();
+            }
+        });
+        lingered_ = 0;
+        dropRest();
+    }
+
+    void dropRest() {
+        stream_.socket().async_read_some(
+            net::buffer(drain_), [self = shared_from_this()](beast::error_code ec, size_t n) {
+                self->lingered_ += n;
+                if (ec || self->lingered_ >= LingerBytes) {
                     return self->close();
                 }
-                self->readHead();
+                self->dropRest();
             });
     }
 
@@ -304,6 +345,7 @@ class Session : public std::enable_shared_from_this<Session> {
     std::string sending_;
     char drain_[512];
     uint64_t told_ = 0;
+    size_t lingered_ = 0; // bytes dropped after a refusal
     std::chrono::steady_clock::time_point since_;
     bool waiting_ = false;
     bool closed_ = false;

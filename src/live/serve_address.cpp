@@ -35,6 +35,13 @@ bool parseServeAddress(const std::string& text, bool lan, ServeAddress& address,
         error = "\"" + text + "\": the port must be a number from 0 to 65535";
         return false;
     }
+    // "localhost" is this machine's loopback: 127.0.0.1, whatever a resolver would say.
+    std::string lower = host;
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    if (lower == "localhost") {
+        host = "127.0.0.1";
+    }
     if (!host.empty()) {
         boost::system::error_code ec;
         const boost::asio::ip::address ip = boost::asio::ip::make_address(host, ec);

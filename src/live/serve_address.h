@@ -13,8 +13,8 @@ struct ServeAddress {
     bool lan = false;
 };
 
-// Reads "[ADDRESS:]PORT" ("8080", "127.0.0.1:8080", "[::1]:8080"). False with the reason.
-// An address that is not a loopback one needs `lan`.
+// Reads "[ADDRESS:]PORT" ("8080", "127.0.0.1:8080", "[::1]:8080", "localhost:8080", which is
+// 127.0.0.1). False with the reason. An address that is not a loopback one needs `lan`.
 bool parseServeAddress(const std::string& text, bool lan, ServeAddress& address,
                        std::string& error);
 

@@ -13,14 +13,15 @@ namespace kvr {
 
 struct AllTimeSeason {
     std::string name;                       // the history file's name without ".jsonl"
-    std::optional<DriverIdentity> champion; // place 1 at the season's last run
-    bool current = false;                   // this run's season, the last
+    std::optional<DriverIdentity> champion; // a finished season's place 1 at its last run
+    std::optional<DriverIdentity> leader;   // the running season's place 1 so far
+    bool current = false;                   // this run's season, the last, still running
 };
 
 struct AllTimeDriver {
     DriverIdentity driver;                            // as the roster names them
     int seasons = 0;                                  // seasons with a final standing
-    int titles = 0;                                   // final place 1
+    int titles = 0;                                   // place 1 of a finished season
     int podiums = 0;                                  // final place 1 to 3
     int32_t bestPlace = 0;                            // the best final place
     long long points = 0;                             // over every season

@@ -18,6 +18,11 @@ const char* const DriverStyle =
     "#points-grid td:nth-child(3){white-space:nowrap}"
     ".class-grid th,.class-grid td{padding:.2rem .4rem}.class-grid th{white-space:normal}"
     ".class-grid td:nth-child(3){white-space:nowrap}"
+    // The Teams table: its headers wrap and its members wrap within a width of their own, so
+    // that the whole table fits the page beside its eleven columns of numbers.
+    "#team-standings th,#team-standings td{padding:.2rem .4rem}#team-standings "
+    "th{white-space:normal}"
+    "#team-standings td:last-child{min-width:9rem;white-space:normal}"
     // A result under review, and the decision ready to copy beside it.
     ".flag{color:#b8321f;white-space:nowrap}"
     ".ready pre{margin:.25rem 0;font-size:.85rem;white-space:pre-wrap}"
@@ -25,6 +30,10 @@ const char* const DriverStyle =
     // On a phone a flag takes a line of its own under what it flags, and a check's decision,
     // ready to paste, a row of its own under the check's other cells.
     "@media screen and (max-width:40rem){.flag{display:block;white-space:normal;font-size:.85rem}"
+    // A phone shows a team's total, not its rallies and arcade, so that its members fit.
+    "#team-standings th:nth-child(n+4):nth-child(-n+12),"
+    "#team-standings td:nth-child(n+4):nth-child(-n+12){display:none}"
+    "#team-standings td:last-child{min-width:0}"
     ".ready pre{font-size:.8rem;overflow-wrap:anywhere}"
     "#outliers tr{display:grid;grid-template-columns:1.1fr 1.3fr 1fr .9fr .9fr}"
     "#duplicates tr{display:grid;grid-template-columns:.7fr 1.3fr 1.4fr}"

@@ -153,7 +153,15 @@ void renderAllTime(const RunResults& run, OutputSink& out) {
                       htmlCell(out,
                                escapeHtml(season.name) +
                                    (season.current ? " <span class=\"note\">(so far)</span>" : ""));
-                      htmlCell(out, season.champion ? identityHtml(*season.champion) : "");
+                      if (season.champion) {
+                          htmlCell(out, identityHtml(*season.champion));
+                      } else if (season.leader) {
+                          // The running season has a leader, not yet a champion.
+                          htmlCell(out, identityHtml(*season.leader) +
+                                            " <span class=\"note\">(leading)</span>");
+                      } else {
+                          htmlCell(out, "");
+                      }
                       out.put("</tr>\n");
                   }
               });

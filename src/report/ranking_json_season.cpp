@@ -57,6 +57,7 @@ void allTime(JsonWriter& out, const AllTime& table) {
     for (const AllTimeSeason& season : table.seasons) {
         seasons.push_back(Json{{"name", season.name},
                                {"champion", season.champion ? identity(*season.champion) : Json()},
+                               {"leader", season.leader ? identity(*season.leader) : Json()},
                                {"current", season.current}});
     }
     out.value(seasons, "seasons");

@@ -96,13 +96,22 @@ class PostWriter {
             return;
         }
         part();
+        // A place kept is "(=)" beside lines that moved, and nothing when none did: a bare "="
+        // reads as a sum left unfinished.
+        const bool moves =
+            season_ != nullptr && season_->hasPrevious &&
+            std::any_of(season_->movements.begin(),
+                        season_->movements.begin() + static_cast<long>(shown),
+                        [](const StandingMovement& m) { return !m.movement || *m.movement != 0; });
         for (size_t i = 0; i < shown; ++i) {
             const Standing& s = model_.standings[i];
             std::string line = std::to_string(s.place) + ". " +
                                driverText(model_, s.participantIndex) + ": " +
                                std::to_string(s.points) + " pts";
-            if (season_ != nullptr && season_->hasPrevious) {
-                line += " " + movementText(season_->movements[i]);
+            if (moves) {
+                const StandingMovement& move = season_->movements[i];
+                line += " " + (move.movement && *move.movement == 0 ? std::string("(=)")
+                                                                    : movementText(move));
             }
             lines_.push_back(std::move(line));
         }

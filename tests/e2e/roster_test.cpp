@@ -176,6 +176,16 @@ TEST(Roster, TeamsStandOnThePageInTheJsonAndInThePost) {
     EXPECT_NE(post.find("\nTeams: 1. Hares 16, 2. Foxes 16\n"), std::string::npos) << post;
     const std::string page = kvrtest::readText(game / "r.html");
     EXPECT_NE(page.find("<section id=\"teams\">"), std::string::npos);
+    // Members last, the 13th column: the one a phone keeps beside the first three.
+    const size_t table = page.find("<table id=\"team-standings\">");
+    ASSERT_NE(table, std::string::npos);
+    const std::string head = page.substr(table, page.find("</thead>", table) - table);
+    size_t columns = 0;
+    for (size_t at = head.find("<th"); at != std::string::npos; at = head.find("<th", at + 1)) {
+        columns += head.compare(at, 6, "<thead") != 0 ? 1 : 0;
+    }
+    EXPECT_EQ(columns, 13u);
+    EXPECT_EQ(head.substr(head.size() - 21), "<th>Members</th></tr>") << head;
     EXPECT_NE(page.find("<section id=\"head-to-head\">"), std::string::npos);
     EXPECT_NE(page.find("Closest rival: against"), std::string::npos);
     EXPECT_EQ(json["head_to_head"].size(), 6u);
@@ -189,7 +199,8 @@ TEST(Roster, TeamsStandOnThePageInTheJsonAndInThePost) {
 // and the second season's file ends in a torn line.
 //  a: Pia (as "Pia Frs") 10, ABE 5, CDA 1.  b: ABE 10, CDA 5, Pia 1.  c (this one): Pia 10,
 //  CDA 5, EDI 1.
-// Pia: 3 seasons, 2 titles, 3 podiums, best 1, 10 + 1 + 10 = 21; ABE: 2, 1, 2, best 1, 15;
+// Pia: 3 seasons, 1 title (c is running: she leads it), 3 podiums, best 1, 10 + 1 + 10 = 21;
+// ABE: 2, 1, 2, best 1, 15;
 // CDA: 3, 0, 3, best 2, 11; EDI: 1, 0, 1, best 3, 1.
 TEST(Roster, TheAllTimeTableOverThreeSeasonsWithOneMissing) {
     GameFolder game;
@@ -232,10 +243,14 @@ TEST(Roster, TheAllTimeTableOverThreeSeasonsWithOneMissing) {
     const Json& table = json["all_time"];
     std::vector<std::string> seasons;
     for (const Json& s : table["seasons"]) {
-        seasons.push_back(s["name"].get<std::string>() + " " +
-                          s["champion"]["code"].get<std::string>() + " " + s["current"].dump());
+        const auto code = [](const Json& who) {
+            return who.is_null() ? std::string("-") : who["code"].get<std::string>();
+        };
+        seasons.push_back(s["name"].get<std::string>() + " " + code(s["champion"]) + " " +
+                          code(s["leader"]) + " " + s["current"].dump());
     }
-    EXPECT_EQ(seasons, (std::vector<std::string>{"a PFE false", "b ABE false", "c PFE true"}));
+    EXPECT_EQ(seasons,
+              (std::vector<std::string>{"a PFE - false", "b ABE - false", "c - PFE true"}));
     std::vector<std::string> drivers;
     for (const Json& d : table["drivers"]) {
         drivers.push_back(d["name"].get<std::string>() + " " + d["seasons"].dump() + " " +
@@ -244,7 +259,7 @@ TEST(Roster, TheAllTimeTableOverThreeSeasonsWithOneMissing) {
                           d["points"].dump());
     }
     EXPECT_EQ(drivers, (std::vector<std::string>{
-                           "Pia Fors 3 2 3 1 [10,1,10] 21", "Anna Berg 2 1 2 1 [5,10,null] 15",
+                           "Pia Fors 3 1 3 1 [10,1,10] 21", "Anna Berg 2 1 2 1 [5,10,null] 15",
                            "Carl Dahl 3 0 3 2 [1,5,5] 11", "Eva Dinh 1 0 1 3 [null,null,1] 1"}));
     ASSERT_EQ(table["unread"].size(), 1u);
     EXPECT_EQ(table["unread"][0]["file"], "gone.jsonl");
@@ -252,6 +267,8 @@ TEST(Roster, TheAllTimeTableOverThreeSeasonsWithOneMissing) {
     const std::string page = kvrtest::readText(game / "r.html");
     EXPECT_NE(page.find("<section id=\"all-time\">"), std::string::npos);
     EXPECT_NE(page.find("<h3 id=\"check-archive\">"), std::string::npos);
+    EXPECT_NE(page.find("<td>Pia Fors (PFE) <span class=\"note\">(leading)</span></td>"),
+              std::string::npos);
     // The archive is read, never written.
     EXPECT_EQ(kvrtest::readText(game / "a.jsonl"), a);
     EXPECT_EQ(kvrtest::readText(game / "b.jsonl"), b);
@@ -304,7 +321,7 @@ TEST(Roster, ADriverTwiceInAnArchivedSeasonCountsOnce) {
                               d["points"].dump());
         }
         EXPECT_EQ(drivers, (std::vector<std::string>{"Anna Berg 1 1 1 1 [10,null] 10",
-                                                     "Carl Dahl 1 1 1 1 [null,10] 10",
+                                                     "Carl Dahl 1 0 1 1 [null,10] 10",
                                                      "Pia Fors 1 0 1 2 [5,null] 5"}));
     }
 }

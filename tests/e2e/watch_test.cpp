@@ -326,6 +326,51 @@ TEST(Watch, ABadLeagueFileKeepsTheLastGoodRulesAndIsShownUntilMended) {
     EXPECT_EQ(board.stop(SIGTERM, 5s, &stopped), 0);
 }
 
+// The board's address is taken at the start: a league file that changes it is told, on the
+// console and the page, until it is changed back; the board keeps serving where it was.
+TEST(Watch, ALeagueFileThatMovesTheBoardIsToldToWaitForARestart) {
+    GameFolder game;
+    game.addParticipant("anna.kvr", driver("ABE", "Anna Berg", 30000));
+    kvrtest::writeText(game / "kvrrank.toml", "[live]\nserve = 0\n");
+    Background board(game.path(), {"--no-records"});
+    ASSERT_TRUE(board.waitFor(" run 1: 1 file; 1 driver;")) << board.output() << board.errors();
+    const uint16_t port = portIn(board.output());
+    ASSERT_NE(port, 0) << board.output();
+
+    const struct {
+        const char* league;
+        const char* told; // empty: nothing waits for a restart
+        const char* run;
+    } steps[] = {
+        {"[live]\nserve = 8081\n",
+         "kvrrank.toml: serve changed to 8081: restart kvrrank to serve there", " run 2: "},
+        {"[live]\nserve = 0\nlan = true\n",
+         "kvrrank.toml: lan changed to true: restart kvrrank to let the network in", " run 3: "},
+        {"[points]\nplaces = [9]\n",
+         "kvrrank.toml: serve removed: the board serves until kvrrank is restarted", " run 4: "},
+        {"[live]\nserve = 0\n", "", " run 5: "},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.league);
+        std::this_thread::sleep_for(1100ms); // a new time stamp, on any file system
+        kvrtest::writeText(game / "kvrrank.toml", step.league);
+        ASSERT_TRUE(board.waitFor(std::string(step.run) + "league file read again;"))
+            << board.output();
+        const std::string page = httpGet(port, "/");
+        ASSERT_NE(page, "") << "the board serves where it started";
+        if (*step.told != '\0') {
+            EXPECT_NE(board.output().find(std::string(step.told) + "\n"), std::string::npos)
+                << board.output();
+            EXPECT_NE(page.find(step.told), std::string::npos);
+        } else {
+            EXPECT_EQ(page.find("restart kvrrank"), std::string::npos);
+        }
+    }
+    std::chrono::milliseconds stopped{};
+    EXPECT_EQ(board.stop(SIGINT, 5s, &stopped), 0);
+    EXPECT_EQ(board.errors(), "");
+}
+
 // The season is read once for the evening, and again when the league's roster renames a
 // driver: the season's lines then name him as the roster does, so he neither left nor is new.
 TEST(Watch, TheSeasonIsReadAgainUnderARosterThatRenamesADriver) {
@@ -383,6 +428,82 @@ TEST(Watch, ARecordsFileTheGameHoldsIsToldOnThePageAndUpdatedAtTheNextChange) {
     EXPECT_EQ(httpGet(port, "/").find("held by another program"), std::string::npos);
     std::chrono::milliseconds stopped{};
     EXPECT_EQ(board.stop(SIGINT, 5s, &stopped), 0);
+}
+
+// A scheduled run in the folder of an evening: the league file asks for the board, --once
+// runs once all the same, and says nothing of a board.
+TEST(Watch, OnceRunsOnceInALeagueFolderThatAsksForTheBoard) {
+    GameFolder game;
+    game.addParticipant("anna.kvr", driver("ABE", "Anna Berg", 30000));
+    kvrtest::writeText(game / "kvrrank.toml",
+                       "[outputs]\nhistory = \"season.jsonl\"\n[live]\nwatch = true\nserve = 0\n");
+    kvrtest::ProcessLimits limits;
+    limits.hangSeconds = 20;
+    for (int round = 1; round <= 2; ++round) {
+        SCOPED_TRACE("run " + std::to_string(round));
+        const kvrtest::ProcessResult run =
+            kvrtest::runProgram(KVRRANK_BINARY, game.path(), {"--once"}, limits);
+        ASSERT_EQ(run.exitStatus, 0) << run.output << run.errors;
+        EXPECT_EQ(run.errors, "");
+        EXPECT_EQ(run.output.find("Live page"), std::string::npos) << run.output;
+        EXPECT_EQ(linesOf(game / "season.jsonl"), static_cast<size_t>(round));
+    }
+    // The command line's own board contradicts it.
+    for (const std::vector<std::string>& arguments : {std::vector<std::string>{"--once", "--watch"},
+                                                      {"--serve", "0", "--once"},
+                                                      {"--once", "--lan"}}) {
+        const kvrtest::ProcessResult run =
+            kvrtest::runProgram(KVRRANK_BINARY, game.path(), arguments, limits);
+        EXPECT_EQ(run.exitStatus, 2) << arguments[1];
+        EXPECT_NE(run.errors.find("kvrrank: --once runs once: "), std::string::npos) << run.errors;
+    }
+    EXPECT_EQ(linesOf(game / "season.jsonl"), 2u);
+}
+
+// A board whose port another program has: told before the season is taken, so that no file is
+// created or touched, from the command line or the league file.
+TEST(Watch, ABoardOnATakenPortLeavesEveryFileAsItWas) {
+    const int taken = ::socket(AF_INET, SOCK_STREAM, 0);
+    ASSERT_GE(taken, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ASSERT_EQ(::bind(taken, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(taken, 1), 0);
+    ASSERT_EQ(::getsockname(taken, reinterpret_cast<sockaddr*>(&address), &length), 0);
+    const std::string port = std::to_string(ntohs(address.sin_port));
+
+    GameFolder game;
+    ASSERT_NO_FATAL_FAILURE(seasonOfTwo(game));
+    kvrtest::ProcessLimits limits;
+    limits.hangSeconds = 20;
+    struct Case {
+        const char* what;
+        std::string league; // empty: none
+        std::vector<std::string> arguments;
+    };
+    const std::vector<Case> cases = {
+        {"a new season", "", {"--serve", port, "--history", "other.jsonl", "--html", "p.html"}},
+        {"the running season", "", {"--serve", port, "--history", "season.jsonl"}},
+        {"the league's board",
+         "[outputs]\nhistory = \"other.jsonl\"\n[live]\nserve = " + port + "\n",
+         {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove(game / "kvrrank.toml");
+        if (!c.league.empty()) {
+            kvrtest::writeText(game / "kvrrank.toml", c.league);
+        }
+        const auto before = kvrtest::snapshot(game.path());
+        const kvrtest::ProcessResult run =
+            kvrtest::runProgram(KVRRANK_BINARY, game.path(), c.arguments, limits);
+        EXPECT_EQ(run.exitStatus, 1) << run.output << run.errors;
+        EXPECT_NE(run.errors.find("kvrrank: --serve: "), std::string::npos) << run.errors;
+        EXPECT_EQ(kvrtest::snapshot(game.path()), before);
+    }
+    ::close(taken);
 }
 
 TEST(Watch, AStopWhileARunIsUnderWayFinishesItAndAddsOneSeasonLine) {

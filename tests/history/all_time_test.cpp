@@ -104,4 +104,40 @@ TEST(AllTime, ADriverListedTwiceInASeasonCountsOnceAtTheBetterPlace) {
     }
 }
 
+// A title is a finished season's place 1: the running season has a leader, who takes no title
+// for it, however many runs it has had.
+TEST(AllTime, TheRunningSeasonHasALeaderNotAChampion) {
+    const auto read = history::finalStandings(
+        line(standing(1, "A", "Ann", 10) + "," + standing(2, "B", "Bo", 5)) + "\n", {});
+    ASSERT_TRUE(read.has_value());
+    RankingModel model;
+    RankedParticipant ann;
+    ann.code = "A";
+    ann.name = "Ann";
+    RankedParticipant bo;
+    bo.code = "B";
+    bo.name = "Bo";
+    model.participants = {ann, bo};
+    model.standings = {Standing{1, 1, 12}, Standing{2, 0, 8}};
+    const AllTime table = history::buildAllTime({{"2025", *read}}, model, "2026", {});
+
+    ASSERT_EQ(table.seasons.size(), 2u);
+    EXPECT_FALSE(table.seasons[0].current);
+    ASSERT_TRUE(table.seasons[0].champion.has_value());
+    EXPECT_EQ(table.seasons[0].champion->code, "A");
+    EXPECT_FALSE(table.seasons[0].leader.has_value());
+    EXPECT_TRUE(table.seasons[1].current);
+    EXPECT_FALSE(table.seasons[1].champion.has_value());
+    ASSERT_TRUE(table.seasons[1].leader.has_value());
+    EXPECT_EQ(table.seasons[1].leader->code, "B");
+
+    std::vector<std::string> rows;
+    for (const AllTimeDriver& d : table.drivers) {
+        rows.push_back(d.driver.code + " " + std::to_string(d.seasons) + " " +
+                       std::to_string(d.titles) + " " + std::to_string(d.podiums) + " " +
+                       std::to_string(d.points));
+    }
+    EXPECT_EQ(rows, (std::vector<std::string>{"A 2 1 2 18", "B 2 0 2 17"}));
+}
+
 } // namespace

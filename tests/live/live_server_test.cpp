@@ -263,6 +263,52 @@ TEST(LiveServer, KeepsAnsweringWhileStrangersHoldConnectionsOrSendAHeadByteByByt
     EXPECT_EQ(slow.received.find("200 OK"), std::string::npos);
 }
 
+// A client still writing its request when the server refuses it reads the refusal, not a
+// reset: the server stops sending and drops the rest of the request before it closes, for a
+// second at most.
+TEST(LiveServer, AClientStillWritingARefusedRequestReadsTheAnswer) {
+    Server s;
+    const struct {
+        const char* what;
+        std::string head;
+        int status;
+    } cases[] = {
+        {"a head too large",
+         "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Pad: " + std::string(20 * 1024, 'x') + "\r\n\r\n",
+         431},
+        {"a bad head",
+         "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\nno colon here\r\nX-Pad: " +
+             std::string(20 * 1024, 'x') + "\r\n\r\n",
+         400},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Client client(s.port);
+        // 1 KiB every 20 ms: the refusal comes while most of the head is still to be sent, and
+        // the rest goes out without a reset.
+        boost::system::error_code sent;
+        for (size_t at = 0; at < c.head.size() && !sent; at += 1024) {
+            net::write(client.socket, net::buffer(c.head.substr(at, 1024)), sent);
+            std::this_thread::sleep_for(20ms);
+        }
+        EXPECT_FALSE(sent) << sent.message();
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(statusOf(client.read(5s)), c.status) << client.received;
+        EXPECT_TRUE(client.closed);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    }
+    // One that never stops sending is closed after 64 KiB or a second.
+    Client endless(s.port);
+    endless.send("GET / HTTP/1.1\r\nX-Pad: " + std::string(16 * 1024, 'x'));
+    const auto start = std::chrono::steady_clock::now();
+    boost::system::error_code ec;
+    while (!ec && std::chrono::steady_clock::now() - start < 5s) {
+        net::write(endless.socket, net::buffer(std::string(4096, 'y')), ec);
+        std::this_thread::sleep_for(5ms);
+    }
+    EXPECT_TRUE(ec) << "still open after 5 s";
+}
+
 TEST(LiveServer, EventStreamsTellEachRunAndTheThirtyThirdIsToldToComeBack) {
     Server s;
     std::vector<std::unique_ptr<Client>> streams;

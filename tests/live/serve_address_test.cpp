@@ -24,6 +24,9 @@ TEST(ServeAddress, APortOrAnAddressWithAPortAndOnlyLoopbackWithoutLan) {
         {"65536", false, "\"65536\": the port must be"},
         {"80a", false, "\"80a\": the port must be"},
         {"host:80", false, "\"host\" is not an IP address"},
+        {"localhost:8080", false, "127.0.0.1|8080|0"},
+        {"LocalHost:8080", true, "127.0.0.1|8080|1"},
+        {"localhost.example:80", false, "\"localhost.example\" is not an IP address"},
         {"::1:80", false, "::1|80|0"},
         {"[::1", false, "\"[::1\": write an IPv6 address as"},
     };

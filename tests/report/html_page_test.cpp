@@ -545,6 +545,69 @@ TEST(HtmlTimes, ThePageShowsOneDateFormAndHoursWhereTheExportsShowMinutes) {
 
 // The live board's page is the page itself plus its script and its status line, nothing else;
 // the overlay lists the standings' first drivers as the model has them.
+// Each rule of a style sheet: the @media condition it is under ("" when none), its selectors
+// and its declarations.
+struct StyleRule {
+    std::string media;
+    std::string selectors;
+    std::string declarations;
+};
+
+std::vector<StyleRule> styleRules(const std::string& style) {
+    std::vector<StyleRule> rules;
+    std::string media;
+    size_t at = 0;
+    while (at < style.size()) {
+        const size_t open = style.find('{', at);
+        const size_t close = style.find('}', at);
+        if (close < open) { // the end of an @media block
+            media.clear();
+            at = close + 1;
+            continue;
+        }
+        if (open == std::string::npos) {
+            break;
+        }
+        const std::string head = style.substr(at, open - at);
+        if (head.rfind("@media", 0) == 0) {
+            media = head;
+            at = open + 1;
+            continue;
+        }
+        const size_t end = style.find('}', open);
+        rules.push_back({media, head, style.substr(open + 1, end - open - 1)});
+        at = end + 1;
+    }
+    return rules;
+}
+
+// The Teams table's last column, its members, wraps within the page: no rule keeps it on one
+// line, it has a width of its own to wrap in, and on a phone the rally columns give way to it.
+TEST(HtmlStyle, TheTeamsMembersWrapWithinThePage) {
+    const std::vector<StyleRule> rules = styleRules(htmlPageStyle());
+    ASSERT_GT(rules.size(), 50u);
+    bool wraps = false;
+    bool phoneDropsRallies = false;
+    for (const StyleRule& rule : rules) {
+        if (rule.selectors.find("#team-standings") == std::string::npos) {
+            continue;
+        }
+        SCOPED_TRACE(rule.media + " " + rule.selectors);
+        EXPECT_EQ(rule.declarations.find("nowrap"), std::string::npos);
+        if (rule.media.empty() && rule.selectors == "#team-standings td:last-child") {
+            wraps = rule.declarations.find("white-space:normal") != std::string::npos &&
+                    rule.declarations.find("min-width:") != std::string::npos;
+        }
+        if (rule.media.find("(max-width:40rem)") != std::string::npos &&
+            rule.selectors.find("#team-standings td:nth-child(n+4):nth-child(-n+12)") !=
+                std::string::npos) {
+            phoneDropsRallies = rule.declarations == "display:none";
+        }
+    }
+    EXPECT_TRUE(wraps);
+    EXPECT_TRUE(phoneDropsRallies);
+}
+
 TEST(LiveBoard, ThePageGainsOnlyItsScriptAndStatusAndTheOverlayFollowsTheStandings) {
     std::vector<ParticipantRecord> participants =
         participantsOf({{"AA", "Ann <b>", {{0, 1000}, {1, 1000}}},

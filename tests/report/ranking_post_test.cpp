@@ -11,6 +11,7 @@
 #include <nlohmann/json.hpp>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -132,7 +133,7 @@ TEST(ChatPost, PartsFollowTheSeason) {
     // Bea's file is gone.
     EXPECT_EQ(renderPost(RunResults(withoutBea.model, &oneClimbs)),
               title + "2 drivers, 0 records broken\n\n"
-                      "1. Ann (ANN): 24 pts =  \n"
+                      "1. Ann (ANN): 24 pts (=)  \n"
                       "2. Cid (CID): 16 pts \u25B21\n\n"
                       "**Under review**  \n"
                       "Finland 1: 01:40.00 by Ann (ANN), an outlier (place 2: 05:00.00)\n\n"
@@ -140,6 +141,39 @@ TEST(ChatPost, PartsFollowTheSeason) {
                       "Cid (CID): \u25B21 to place 2\n\n"
                       "**Left**  \n"
                       "Bea (BEA)\n");
+}
+
+// A podium that did not change shows no movement at all: a kept place is "(=)" only beside one
+// that moved.
+TEST(ChatPost, AnUnchangedPodiumShowsNoMovement) {
+    const Season before = runOf(Before);
+    const Season again = runOf(Before);
+    const SeasonChanges same = history::compareSeason(
+        history::readHistory(history::snapshotLine(before.model)), again.model);
+    // Dan scores below the podium: the podium's places are kept, his is new.
+    std::vector<Entry> withDan = Before;
+    withDan.push_back({"DAN", "Dan", 40001, 130001});
+    const Season belowPodium = runOf(withDan);
+    const SeasonChanges newBelow = history::compareSeason(
+        history::readHistory(history::snapshotLine(before.model)), belowPodium.model);
+    for (const auto& [what, run, season] :
+         {std::tuple{"the same run", &again, &same},
+          std::tuple{"a new driver 4th", &belowPodium, &newBelow}}) {
+        SCOPED_TRACE(what);
+        const std::string post = renderPost(RunResults(run->model, season));
+        const size_t start = post.find("\n\n1. ");
+        ASSERT_NE(start, std::string::npos) << post;
+        const std::string podium = post.substr(start + 2, post.find("\n\n", start + 2) - start - 2);
+        size_t lines = 0;
+        for (size_t from = 0; from < podium.size(); ++lines) {
+            const size_t end = std::min(podium.find('\n', from), podium.size());
+            std::string line = podium.substr(from, end - from);
+            line.erase(line.find_last_not_of(' ') + 1);
+            EXPECT_EQ(line.substr(line.size() - 4), " pts") << line;
+            from = end + 1;
+        }
+        EXPECT_EQ(lines, 3u) << podium;
+    }
 }
 
 // A driver back in the standings after a run without points is told apart from one who
