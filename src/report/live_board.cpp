@@ -18,6 +18,15 @@ const char* const OverlayStyle =
     "td:last-child{border-radius:0 8px 8px 0;text-align:right}"
     ".code{font-size:28px;font-weight:400;color:#c8d0da;margin-left:12px}";
 
+// The overlay up to its standings: the one style element whatever the overlay shows.
+std::string overlayStart(uint64_t runNumber) {
+    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+           "<title>KVR standings</title>\n<style>" +
+           std::string(OverlayStyle) + "</style>\n" + liveScriptElement() +
+           "</head>\n<body>\n<main id=\"overlay\" data-run=\"" + std::to_string(runNumber) +
+           "\">\n";
+}
+
 } // namespace
 
 std::string liveScriptElement() {
@@ -31,13 +40,7 @@ std::string overlayStyle() {
 OverlayParts renderOverlay(const RunResults& run, uint64_t runNumber, size_t rowLimit) {
     const RankingModel& model = run.ranking;
     OverlayParts parts;
-    const std::string number = std::to_string(runNumber);
-    parts.head = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                 "<title>KVR standings</title>\n<style>" +
-                 std::string(OverlayStyle) + "</style>\n" + liveScriptElement() +
-                 "</head>\n<body>\n"
-                 "<main id=\"overlay\" data-run=\"" +
-                 number + "\">\n<table>\n<caption>Standings</caption>\n<tbody>\n";
+    parts.head = overlayStart(runNumber) + "<table>\n<caption>Standings</caption>\n<tbody>\n";
     const size_t rows = std::min(rowLimit, model.standings.size());
     parts.rows.reserve(rows);
     for (size_t i = 0; i < rows; ++i) {
@@ -49,6 +52,13 @@ OverlayParts renderOverlay(const RunResults& run, uint64_t runNumber, size_t row
                              "</span></td><td>" + std::to_string(standing.points) + "</td></tr>\n");
     }
     parts.tail = "</tbody>\n</table>\n</main>\n</body>\n</html>\n";
+    return parts;
+}
+
+OverlayParts renderWaitingOverlay() {
+    OverlayParts parts;
+    parts.head = overlayStart(0);
+    parts.tail = "</main>\n</body>\n</html>\n";
     return parts;
 }
 

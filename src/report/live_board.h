@@ -23,6 +23,8 @@ struct OverlayParts {
 // The standings for a stream: transparent background and large type, for a browser source of
 // 1920x1080. At most `rowLimit` rows.
 OverlayParts renderOverlay(const RunResults& run, uint64_t runNumber, size_t rowLimit);
+// The overlay before the first run: its head and style, no standings.
+OverlayParts renderWaitingOverlay();
 // The overlay's one style element.
 std::string overlayStyle();
 
