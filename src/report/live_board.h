@@ -35,7 +35,8 @@ constexpr std::string_view LiveScriptPath = "/live.js";
 std::string liveScriptElement();
 
 // /live.js: on each new run told by /events, fetches its page again and puts the new content
-// in place, keeping the reader's scroll position and the sections they opened.
+// in place, keeping what the reader was looking at where it was and the sections they opened;
+// when the board stops, marks the page or overlay offline and keeps the last results.
 extern const char* const LiveScript;
 
 } // namespace kvr
