@@ -148,7 +148,16 @@ const char* const LiveScript = R"js("use strict";
     });
   }
 
-  function shows(box) {
+  // Whether `node` is on the screen: not folded away (a browser may still give a size to what
+  // a closed fold holds), and with a size.
+  function visible(node, box) {
+    for (var fold = node.closest("details"); fold;
+      fold = fold.parentElement && fold.parentElement.closest("details")) {
+      var summary = fold.open ? null : fold.querySelector("summary");
+      if (!fold.open && !(summary && summary.contains(node))) {
+        return false;
+      }
+    }
     return box.width > 0 || box.height > 0;
   }
 
@@ -163,7 +172,7 @@ const char* const LiveScript = R"js("use strict";
     var above = null;
     for (var i = 0; i < all.length; i++) {
       var box = all[i].node.getBoundingClientRect();
-      if (!shows(box)) {
+      if (!visible(all[i].node, box)) {
         continue;
       }
       var here = { key: all[i].key, top: box.top };
@@ -196,7 +205,7 @@ const char* const LiveScript = R"js("use strict";
     for (var i = 0; i < where.length; i++) {
       var node = byKey[where[i].key];
       var box = node ? node.getBoundingClientRect() : null;
-      if (box && shows(box)) {
+      if (box && visible(node, box)) {
         window.scrollBy(0, box.top - where[i].top);
         return;
       }
