@@ -82,8 +82,10 @@ async function main() {
         let looked = null;
         const seen = () => tab.evaluate((text) => {
             const plain = (h) => h.textContent.replace(/[0-9]+/g, '#');
+            // Not what a closed fold holds, which may still have a size.
             const headings = [...document.querySelectorAll('h2,h3,caption,summary')]
-                .filter((h) => h.getClientRects().length > 0);
+                .filter((h) => h.getClientRects().length > 0 &&
+                    !(h.closest('details:not([open])') && h.tagName !== 'SUMMARY'));
             const heading = text === null
                 ? headings.find((h) => h.getBoundingClientRect().top >= 0)
                 : headings.find((h) => plain(h) === text);
