@@ -133,6 +133,13 @@ async function main() {
                 }
             });
             await tab.setViewport({ width, height });
+            // The page's live line, or nothing when it has none.
+            await tab.evaluateOnNewDocument(() => {
+                window.lineText = () => {
+                    const line = document.querySelector('#live .when');
+                    return line ? line.textContent : '';
+                };
+            });
             await tab.goto(address, { waitUntil: 'load' });
             // A value of the reader's own: gone if the tab reloads.
             await tab.evaluate(() => { window.readerMark = 'still here'; });
@@ -144,7 +151,7 @@ async function main() {
 
         // The first minute: nothing to show yet, and both already in their own style.
         const early = await page.evaluate(() => ({
-            line: document.querySelector('#live .when').textContent,
+            line: lineText(),
             rules: [...document.styleSheets].reduce((n, sheet) => n + sheet.cssRules.length, 0),
             h1: parseFloat(getComputedStyle(document.querySelector('h1')).fontSize),
         }));
@@ -172,7 +179,7 @@ async function main() {
 
         // A page first served without its style (as by an older board) gets it with the
         // next update: the script brings a head's style along when it differs.
-        await page.evaluate(() => document.querySelector('head style').remove());
+        await page.evaluate(() => document.querySelectorAll('head style').forEach((style) => style.remove()));
 
         // The first drivers arrive: one run, and both have their style.
         const first = [];
@@ -283,11 +290,10 @@ async function main() {
         const killed = Date.now();
         board.kill('SIGKILL');
         const offline = await waitFor(() => page.evaluate(() =>
-            /^Offline since \d\d:\d\d:\d\d: /.test(document.querySelector('#live .when')
-                .textContent)), 5000);
+            /^Offline since \d\d:\d\d:\d\d: /.test(lineText())), 5000);
         const overlayOffline = await waitFor(async () => (await overlayLook()).offline,
             Math.max(0, 5000 - (Date.now() - killed)));
-        const line = await page.evaluate(() => document.querySelector('#live .when').textContent);
+        const line = await page.evaluate(() => lineText());
         const kept = await page.evaluate(() =>
             document.querySelectorAll('#standings tbody tr').length);
         if (!offline.value) {
@@ -314,14 +320,13 @@ async function main() {
         const restarted = Date.now();
         board = await startBoard(port);
         const back = await waitFor(() => page.evaluate(() =>
-            document.querySelector('#live').getAttribute('data-run') === '1' &&
-            /^Live: results last changed at /.test(document.querySelector('#live .when')
-                .textContent)), 15000);
+            document.querySelector('[data-run]').getAttribute('data-run') === '1' &&
+            /^Live: results last changed at /.test(lineText())), 15000);
         const overlayBack = await waitFor(async () => !(await overlayLook()).offline &&
             await runOf(overlay) === 1, Math.max(0, 15000 - (Date.now() - restarted)));
         const again = await page.evaluate(() => ({
             mark: window.readerMark,
-            line: document.querySelector('#live .when').textContent,
+            line: lineText(),
             rows: document.querySelectorAll('#standings tbody tr').length,
         }));
         const overlayMark = await overlay.evaluate(() => window.readerMark);
@@ -345,7 +350,7 @@ async function main() {
         // SIGHUP, as a closed terminal sends: the board ends well, and the page says offline.
         board.kill('SIGHUP');
         const hung = await waitFor(() => page.evaluate(() =>
-            document.querySelector('#live .when').textContent.startsWith('Offline since')), 5000);
+            lineText().startsWith('Offline since')), 5000);
         const ended = await Promise.race([board.ended, sleep(5000).then(() => null)]);
         if (!hung.value) {
             fail('5 s after SIGHUP the page does not say offline');
