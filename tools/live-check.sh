@@ -2,7 +2,9 @@
 # CI's look at the live board in a real browser: a sample game folder of 24 drivers served by
 # `kvrrank --serve 0`, then tools/browser/live-check.js in Debian's headless chromium (a file
 # arriving in halves, the page updating in place, the overlay), then Ctrl+C: the board must end
-# with exit status 0 within two seconds. Screenshots stay in BUILD_DIR/live.
+# with exit status 0 within two seconds. Then tools/browser/live-evening-check.js takes a board
+# through an evening: started on an empty kvr/, files arriving, killed and started again.
+# Screenshots stay in BUILD_DIR/live.
 # Usage: tools/live-check.sh [BUILD_DIR]   (default build/release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -48,3 +50,7 @@ if ((status != 0 || took > 2000)); then
     exit 1
 fi
 echo "live-check: Ctrl+C ended the board with status 0 after $took ms"
+"$build/tools/kvrsample" --participants 17 --seed 5 "$work/evening" >/dev/null
+mkdir -- "$work/arriving"
+mv -- "$work/evening/kvr/"*.kvr "$work/arriving/"
+node tools/browser/live-evening-check.js "$build/kvrrank" "$work/evening" "$work/arriving" "$out"

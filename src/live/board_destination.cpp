@@ -9,20 +9,15 @@ namespace kvr {
 
 std::shared_ptr<const LiveContent> waitingContent() {
     auto content = std::make_shared<LiveContent>();
-    content->page = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                    "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-                    "<title>Dustline Rally 2.0 - KVR Ranking</title>\n" +
-                    liveScriptElement() +
-                    "</head>\n<body>\n"
-                    "<main id=\"live\" data-run=\"0\">\n<h1>Dustline Rally 2.0 - KVR Ranking</h1>\n"
-                    "<p>Waiting for the first participant file in kvr/.</p>\n</main>\n"
-                    "</body>\n</html>\n";
+    {
+        StringSink page;
+        renderWaitingHtml(LivePageParts(), page);
+        content->page = page.take();
+    }
     content->json = "{}\n";
-    content->overlayHead = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                           "<title>KVR standings</title>\n" +
-                           liveScriptElement() +
-                           "</head>\n<body>\n<main id=\"overlay\" data-run=\"0\">\n";
-    content->overlayTail = "</main>\n</body>\n</html>\n";
+    OverlayParts overlay = renderWaitingOverlay();
+    content->overlayHead = std::move(overlay.head);
+    content->overlayTail = std::move(overlay.tail);
     return content;
 }
 

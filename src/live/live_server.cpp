@@ -17,6 +17,7 @@
 #include <cctype>
 #include <chrono>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace kvr {
@@ -294,7 +295,7 @@ class Session : public std::enable_shared_from_this<Session> {
         if (content->run != told_) {
             told_ = content->run;
             outgoing_ +=
-                "id: " + std::to_string(told_) + "\ndata: " + std::to_string(told_) + "\n\n";
+                "id: " + std::to_string(*told_) + "\ndata: " + std::to_string(*told_) + "\n\n";
         }
         if (outgoing_.empty()) {
             return keepOpenLater();
@@ -344,7 +345,10 @@ class Session : public std::enable_shared_from_this<Session> {
     std::string outgoing_;
     std::string sending_;
     char drain_[512];
-    uint64_t told_ = 0;
+    // The run this stream told last; none at first, so that a stream starts with the board's
+    // run even before the first one (0): a page that comes back to a board started anew learns
+    // at once what it shows.
+    std::optional<uint64_t> told_;
     size_t lingered_ = 0; // bytes dropped after a refusal
     std::chrono::steady_clock::time_point since_;
     bool waiting_ = false;

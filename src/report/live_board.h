@@ -23,6 +23,8 @@ struct OverlayParts {
 // The standings for a stream: transparent background and large type, for a browser source of
 // 1920x1080. At most `rowLimit` rows.
 OverlayParts renderOverlay(const RunResults& run, uint64_t runNumber, size_t rowLimit);
+// The overlay before the first run: its head and style, no standings.
+OverlayParts renderWaitingOverlay();
 // The overlay's one style element.
 std::string overlayStyle();
 
@@ -33,7 +35,8 @@ constexpr std::string_view LiveScriptPath = "/live.js";
 std::string liveScriptElement();
 
 // /live.js: on each new run told by /events, fetches its page again and puts the new content
-// in place, keeping the reader's scroll position and the sections they opened.
+// in place, keeping what the reader was looking at where it was and the sections they opened;
+// when the board stops, marks the page or overlay offline and keeps the last results.
 extern const char* const LiveScript;
 
 } // namespace kvr

@@ -92,6 +92,43 @@ const char* const DarkStyle =
     ".s6{stroke:#d4a373;fill:#d4a373}.s7{stroke:#ff8ad8;fill:#ff8ad8}"
     ".s8{stroke:#c0c4c8;fill:#c0c4c8}.s9{stroke:#e0e060;fill:#e0e060}}";
 
+constexpr std::string_view PageHeading = "Dustline Rally 2.0 - KVR Ranking System 1.0alpha2";
+
+// The document up to its body: one style element, the same whatever the page shows, so that a
+// live page keeps its look when its body is replaced; and the live board's script.
+void pageStart(OutputSink& out, std::string_view title, bool live) {
+    out.put("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+            "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>");
+    out.put(title);
+    out.put("</title>\n<style>");
+    out.put(Style);
+    out.put(DriverStyle);
+    out.put(DarkStyle);
+    out.put("</style>\n");
+    if (live) {
+        out.put(liveScriptElement());
+    }
+    out.put("</head>\n<body>\n");
+}
+
+// The live board's line: `said` (HTML), and what is wrong until mended. The script turns the
+// line into the offline note when the board stops; the time of the run is kept for it.
+void liveStatus(OutputSink& out, const LivePageParts& live, const std::string& said) {
+    out.put("<div id=\"live\" data-run=\"");
+    out.putNumber(static_cast<long long>(live.run));
+    out.put("\" data-changed=\"");
+    out.put(escapeHtml(live.changedAt));
+    out.put("\" role=\"status\">\n<p class=\"when\">");
+    out.put(said);
+    out.put("</p>\n");
+    for (const std::string& problem : live.problems) {
+        out.put("<p class=\"attention\">");
+        out.put(escapeHtml(problem));
+        out.put("</p>\n");
+    }
+    out.put("</div>\n");
+}
+
 class HtmlRenderer {
   public:
     HtmlRenderer(const RunResults& run, OutputSink& out, const LivePageParts* live)
@@ -99,25 +136,15 @@ class HtmlRenderer {
 
     void head() {
         const std::string when = formatRunTime(model_.time, RunTimeStyle::Page);
-        out_.put("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                 "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-                 "<title>Dustline Rally 2.0 - KVR Ranking at ");
-        out_.put(when);
-        out_.put("</title>\n<style>");
-        out_.put(Style);
-        out_.put(DriverStyle);
-        out_.put(DarkStyle);
-        out_.put("</style>\n");
-        if (live_ != nullptr) {
-            out_.put(liveScriptElement());
-        }
-        out_.put("</head>\n<body>\n<header>\n"
-                 "<h1>Dustline Rally 2.0 - KVR Ranking System 1.0alpha2</h1>\n"
-                 "<p class=\"when\">Ranking at ");
+        pageStart(out_, "Dustline Rally 2.0 - KVR Ranking at " + when, live_ != nullptr);
+        out_.put("<header>\n<h1>" + std::string(PageHeading) +
+                 "</h1>\n<p class=\"when\">Ranking at ");
         out_.put(when);
         out_.put("</p>\n");
         if (live_ != nullptr) {
-            liveStatus();
+            liveStatus(out_, *live_,
+                       "Live: results last changed at " + escapeHtml(live_->changedAt) + " (run " +
+                           std::to_string(live_->run) + ")");
         }
         renderCheckSummary(run_, out_);
         navigation();
@@ -202,23 +229,6 @@ class HtmlRenderer {
     }
 
     // Links to the sections that follow.
-    // The live board's line: when the results last changed, and what is wrong until mended.
-    void liveStatus() {
-        out_.put("<div id=\"live\" data-run=\"");
-        out_.putNumber(static_cast<long long>(live_->run));
-        out_.put("\" role=\"status\">\n<p class=\"when\">Live: results last changed at ");
-        out_.put(escapeHtml(live_->changedAt));
-        out_.put(" (run ");
-        out_.putNumber(static_cast<long long>(live_->run));
-        out_.put(")</p>\n");
-        for (const std::string& problem : live_->problems) {
-            out_.put("<p class=\"attention\">");
-            out_.put(escapeHtml(problem));
-            out_.put("</p>\n");
-        }
-        out_.put("</div>\n");
-    }
-
     void navigation() {
         out_.put("<nav><a href=\"#drivers\">Drivers</a>\n<a href=\"#points\">Points by Rally</a>");
         htmlLeagueNavigation(run_, out_);
@@ -350,6 +360,13 @@ void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* liv
     renderChecks(run, out);
     renderDecisions(run.ranking, out);
     renderer.tail();
+}
+
+void renderWaitingHtml(const LivePageParts& live, OutputSink& out) {
+    pageStart(out, "Dustline Rally 2.0 - KVR Ranking", true);
+    out.put("<header>\n<h1>" + std::string(PageHeading) + "</h1>\n");
+    liveStatus(out, live, "Live: waiting for the first participant file in kvr/.");
+    out.put("</header>\n<main>\n</main>\n</body>\n</html>\n");
 }
 
 void renderHtml(const RunResults& run, OutputSink& out) {

@@ -26,6 +26,9 @@ struct LivePageParts {
 // The page of the run. The model must hold the drivers' results.
 void renderHtml(const RunResults& run, OutputSink& out);
 void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* live);
+// The live board's page before the first run: the page's head and style, its heading and the
+// live line, no results.
+void renderWaitingHtml(const LivePageParts& live, OutputSink& out);
 // The page's one style element, as a policy names it by its hash.
 std::string htmlPageStyle();
 std::string renderHtml(const RunResults& run);

@@ -1,12 +1,16 @@
 // The live board's answers without a socket: each request of a stranger, a browser or OBS
 // against what it must get. The transport's own part (headers on the wire, limits on
 // connections and heads) is tested over real sockets in live_server_test.cpp.
+#include "live/board_destination.h"
 #include "live/content_hash.h"
 #include "live/live_routes.h"
 #include "report/live_board.h"
 #include "report/ranking_html.h"
+#include "support/participant_builder.h"
 
 #include <gtest/gtest.h>
+
+#include <vector>
 
 namespace {
 
@@ -261,6 +265,77 @@ TEST(LiveRoutes, TheAnswersOfTheTransportAndThePolicies) {
         EXPECT_EQ(text.find("frame-ancestors 'none'") != std::string::npos,
                   policy != LivePolicy::Overlay);
     }
+}
+
+// The inline style elements of `html`, in order.
+std::vector<std::string> stylesOf(std::string_view html) {
+    std::vector<std::string> styles;
+    for (size_t at = html.find("<style>"); at != std::string_view::npos;
+         at = html.find("<style>", at)) {
+        at += 7;
+        const size_t end = html.find("</style>", at);
+        styles.emplace_back(html.substr(at, end - at));
+    }
+    return styles;
+}
+
+// The live script replaces only the body: a page or overlay first served before any
+// participant file must already carry the style of a run's, and its policy must allow it.
+TEST(LiveRoutes, TheWaitingPageAndOverlayCarryARunsStyleWhichTheirPolicyAllows) {
+    std::vector<ParticipantRecord> participants;
+    for (const char* code : {"AA", "BB"}) {
+        kvrtest::ParticipantFileBuilder file;
+        file.code(code)
+            .name(std::string("Driver ") + code)
+            .stage(0, 0, 0, code[0] == 'A' ? 900 : 1000);
+        participants.push_back(file.record());
+    }
+    const RankingModel model =
+        computeRankingModel(participants.data(), 2, {}, ReportTime{2026, 12, 7, 21, 14, 3});
+    const RunResults results(model);
+    LiveContent ran;
+    ran.run = 3;
+    LivePageParts parts;
+    parts.run = 3;
+    parts.changedAt = "21:14:03";
+    StringSink page;
+    renderHtml(results, page, &parts);
+    ran.page = page.take();
+    OverlayParts overlay = renderOverlay(results, 3, MostOverlayRows);
+    ran.overlayHead = overlay.head;
+    ran.overlayRows = overlay.rows;
+    ran.overlayTail = overlay.tail;
+    const std::shared_ptr<const LiveContent> waiting = waitingContent();
+
+    LiveRequest request;
+    request.method = "GET";
+    request.host = "localhost";
+    for (const char* target : {"/", "/overlay"}) {
+        request.target = target;
+        const LiveAnswer before = routeRequest(request, *waiting, Ours, 0);
+        const LiveAnswer after = routeRequest(request, ran, Ours, 0);
+        for (const LiveAnswer* answer : {&before, &after}) {
+            SCOPED_TRACE(std::string(target) + (answer == &before ? " waiting" : " run 3"));
+            const std::vector<std::string> styles = stylesOf(answer->body());
+            ASSERT_EQ(styles.size(), 1U);
+            EXPECT_NE(
+                policyText(answer->policy).find("style-src " + cspHashSource(styles[0]) + ";"),
+                std::string::npos);
+            // A style attribute would be refused by the policy.
+            EXPECT_EQ(answer->body().find(" style="), std::string_view::npos);
+            EXPECT_NE(answer->body().find("<script src=\"/live.js\" defer></script>"),
+                      std::string_view::npos);
+        }
+        EXPECT_EQ(stylesOf(before.body()), stylesOf(after.body())) << target;
+        EXPECT_EQ(before.policy, after.policy) << target;
+    }
+    // The waiting page's live line is where a run's is, for the script to mark it offline.
+    EXPECT_NE(waiting->page.find("<div id=\"live\" data-run=\"0\" data-changed=\"\" "
+                                 "role=\"status\">\n<p class=\"when\">Live: waiting for the "
+                                 "first participant file in kvr/.</p>"),
+              std::string::npos);
+    EXPECT_NE(waiting->overlayHead.find("<main id=\"overlay\" data-run=\"0\">"), std::string::npos);
+    EXPECT_TRUE(waiting->overlayRows.empty());
 }
 
 } // namespace

@@ -309,6 +309,24 @@ TEST(LiveServer, AClientStillWritingARefusedRequestReadsTheAnswer) {
     EXPECT_TRUE(ec) << "still open after 5 s";
 }
 
+// A page that comes back to a board started anew must learn at once which run the board has,
+// even before its first: so every stream starts with the current run, 0 included.
+TEST(LiveServer, AStreamStartsWithTheBoardsRunEvenBeforeTheFirst) {
+    Server s;
+    s.server.publish(content(0));
+    Client stream(s.port);
+    stream.send("GET /events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n");
+    stream.read(5s, [](const std::string& got) {
+        return got.find("\n\n", got.find("data: ")) != std::string::npos;
+    });
+    EXPECT_NE(stream.received.find("id: 0\ndata: 0\n\n"), std::string::npos) << stream.received;
+    s.server.publish(content(1));
+    stream.read(
+        5s, [](const std::string& got) { return got.find("data: 1\n\n") != std::string::npos; });
+    EXPECT_NE(stream.received.find("id: 1\ndata: 1\n\n"), std::string::npos);
+    EXPECT_EQ(stream.received.find("data: 0\n\n"), stream.received.rfind("data: 0\n\n"));
+}
+
 TEST(LiveServer, EventStreamsTellEachRunAndTheThirtyThirdIsToldToComeBack) {
     Server s;
     std::vector<std::unique_ptr<Client>> streams;

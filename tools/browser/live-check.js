@@ -5,8 +5,8 @@
 // - a reader opens a driver's section and scrolls down; a new participant file is written in
 //   two halves three seconds apart (by the caller, on a signal through the files below): the
 //   half is never imported, and after the second half the page shows one more driver without
-//   a reload (a value set on `window` before is still there), with the scroll position within
-//   50 px and the section still open;
+//   a reload (a value set on `window` before is still there), with the heading at the top of
+//   the window within 50 px of where it was and the section still open;
 // - the overlay's background is transparent.
 // Screenshots of the page before and after, and of the overlay at 1920x1080, stay in OUT_DIR.
 // Usage: node live-check.js URL OUT_DIR HALF_FILE WHOLE_FILE TARGET
@@ -76,6 +76,23 @@ async function main() {
         await tab.evaluate(() => window.scrollTo(0, 1400));
         await sleep(200);
         const scrolled = await tab.evaluate(() => window.scrollY);
+        // The heading nearest the top of the window, which the reader is looking at: by its
+        // text without numbers (a driver's points change), since the page's nodes are new
+        // after an update.
+        let looked = null;
+        const seen = () => tab.evaluate((text) => {
+            const plain = (h) => h.textContent.replace(/[0-9]+/g, '#');
+            // Not what a closed fold holds, which may still have a size.
+            const headings = [...document.querySelectorAll('h2,h3,caption,summary')]
+                .filter((h) => h.getClientRects().length > 0 &&
+                    !(h.closest('details:not([open])') && h.tagName !== 'SUMMARY'));
+            const heading = text === null
+                ? headings.find((h) => h.getBoundingClientRect().top >= 0)
+                : headings.find((h) => plain(h) === text);
+            return heading ? { text: plain(heading), top: heading.getBoundingClientRect().top }
+                : null;
+        }, looked && looked.text);
+        looked = await seen();
 
         fs.writeFileSync(target, fs.readFileSync(halfFile));
         await sleep(3000);
@@ -94,6 +111,7 @@ async function main() {
         } else if (took > 2000) {
             fail(`the new driver showed ${took} ms after the file was whole, more than 2000`);
         }
+        const nowSeen = await seen();
         const state = await tab.evaluate((id) => ({
             mark: window.readerMark,
             y: window.scrollY,
@@ -103,8 +121,9 @@ async function main() {
         if (state.mark !== 'still here') {
             fail('the page was reloaded: the reader\'s own value is gone');
         }
-        if (Math.abs(state.y - scrolled) > 50) {
-            fail(`the scroll position moved from ${scrolled} to ${state.y}`);
+        if (!looked || !nowSeen || Math.abs(nowSeen.top - looked.top) > 50) {
+            fail(`the heading the reader looked at moved in the window: ` +
+                `${JSON.stringify(looked)} -> ${JSON.stringify(nowSeen)}`);
         }
         if (!state.open) {
             fail(`the section ${opened} the reader opened is folded again`);
@@ -138,7 +157,8 @@ async function main() {
             fail(`the browser refused: ${text}`);
         }
         console.log(`live-check: ${before} -> ${after} drivers, shown ${took} ms after the file ` +
-            `was whole; scroll ${scrolled} -> ${state.y}; section open: ${state.open}; ` +
+            `was whole; scroll ${scrolled} -> ${state.y}, "${looked && looked.text}" at ` +
+            `${looked && looked.top} -> ${nowSeen && nowSeen.top} px; section open: ${state.open}; ` +
             `"${state.line}"; overlay ${look.rows} rows, ${look.size} px, background ${look.html}`);
     } finally {
         await browser.close();
