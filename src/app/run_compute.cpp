@@ -139,6 +139,9 @@ std::optional<ComputedRun> computeImported(const RunOptions& options, ImportedFo
     for (size_t i = 0; i < merged.primary.size(); ++i) {
         ranking.mergedFiles += merged.primary[i] != static_cast<int32_t>(i) ? 1 : 0;
     }
+    if (merged.merged) {
+        ranking.driverFile = merged.primary;
+    }
     ranking.headToHead = !options.league.roster.drivers.empty() ||
                          !options.league.roster.teams.empty() || !options.archive.empty();
     if (decisions) {

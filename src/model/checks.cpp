@@ -21,10 +21,29 @@ uint32_t identityHash(const DriverIdentity& driver) {
     return static_cast<uint32_t>(hash ^ hash >> 32);
 }
 
+// The files of `group` with the first of each driver's files only: files that the roster made
+// one driver (`driverFile`, empty when none) are that driver's, not copies.
+std::vector<int32_t> oneFilePerDriver(const std::vector<int32_t>& group,
+                                      const std::vector<int32_t>& driverFile) {
+    if (driverFile.empty()) {
+        return group;
+    }
+    std::vector<int32_t> kept;
+    std::vector<int32_t> drivers;
+    for (int32_t member : group) {
+        const int32_t driver = driverFile[static_cast<size_t>(member)];
+        if (std::find(drivers.begin(), drivers.end(), driver) == drivers.end()) {
+            drivers.push_back(driver);
+            kept.push_back(member);
+        }
+    }
+    return kept;
+}
+
 // Groups the participants of byName[run, end), whose hashes are equal, by the identity itself:
 // almost always one group.
 void duplicateGroups(RankingModel& model, const std::vector<uint64_t>& byName, size_t run,
-                     size_t end) {
+                     size_t end, const std::vector<int32_t>& driverFile) {
     std::vector<std::pair<const DriverIdentity*, int32_t>> same;
     for (size_t k = run; k < end; ++k) {
         const auto participant = static_cast<uint32_t>(byName[k]);
@@ -42,14 +61,18 @@ void duplicateGroups(RankingModel& model, const std::vector<uint64_t>& byName, s
             for (size_t m = k; m < last; ++m) {
                 group.push_back(same[m].second);
             }
-            model.checks.duplicates.push_back(std::move(group));
+            group = oneFilePerDriver(group, driverFile);
+            if (group.size() > 1) {
+                model.checks.duplicates.push_back(std::move(group));
+            }
         }
         k = last;
     }
 }
 
 // Participants with the same identity, and the decision that excluded a file of each group.
-void duplicates(RankingModel& model, const DecidedField* decided) {
+void duplicates(RankingModel& model, const DecidedField* decided,
+                const std::vector<int32_t>& driverFile) {
     // A 32-bit hash of the identity above the participant's index, 8 bytes a participant:
     // sorted, equal hashes stand together in participant order.
     std::vector<uint64_t> byName(model.participants.size());
@@ -63,7 +86,7 @@ void duplicates(RankingModel& model, const DecidedField* decided) {
             ++end;
         }
         if (end - run > 1) {
-            duplicateGroups(model, byName, run, end);
+            duplicateGroups(model, byName, run, end, driverFile);
         }
         run = end;
     }
@@ -131,10 +154,15 @@ void outliers(RankingModel& model, const DecidedField* decided, const Participan
 
 } // namespace
 
-void buildChecks(RankingModel& model, const DecidedField* decided,
-                 const ParticipantRecord* imported) {
-    duplicates(model, decided);
-    outliers(model, decided, imported);
+void buildChecks(RankingModel& model, const ParticipantRecord* /*participants*/,
+                 const RankingOptions& options) {
+    const DecidedField* decided = options.decided;
+    // A list of another size is no roster's.
+    const std::vector<int32_t> oneEach;
+    duplicates(model, decided,
+               options.driverFile.size() == model.participants.size() ? options.driverFile
+                                                                      : oneEach);
+    outliers(model, decided, decided != nullptr ? options.imported : nullptr);
     buildReview(model);
 }
 

@@ -172,7 +172,8 @@ struct ReviewItem {
 // is still flagged, with that decision. They never change the ranking.
 struct Checks {
     // Participants with the same shown code and name, two or more per group, in participant
-    // order; groups ordered by their first participant.
+    // order; groups ordered by their first participant. Files that the roster made one driver
+    // are not copies of each other: a group holds one file of each driver.
     std::vector<std::vector<int32_t>> duplicates;
     // Per group: the matched decision (from 1) that excluded one of its files; 0 none.
     std::vector<int> duplicateDecisions;
@@ -228,6 +229,9 @@ struct RankingOptions {
     bool headToHead = false;
     // Files that the roster made part of another's driver.
     size_t mergedFiles = 0;
+    // Per participant, the file that holds its driver's times (mergeDrivers' `primary`); empty
+    // when each file is its own driver.
+    std::vector<int32_t> driverFile{};
 };
 
 // Whether a driver of the standings other than this participant's has the same name and

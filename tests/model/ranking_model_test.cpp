@@ -490,6 +490,40 @@ TEST(FormatTime, ShowsMinutesSecondsAndHundredthsUncut) {
     }
 }
 
+// Files that the roster made one driver are that driver's, not copies: a group keeps the first
+// file of each driver, and is no group with one left.
+TEST(RankingModel, FilesOfOneRosterDriverAreNoCopies) {
+    const struct {
+        const char* what;
+        std::vector<int32_t> driverFile;
+        std::vector<std::vector<int32_t>> duplicates;
+        std::vector<std::string> review; // the files readied for exclusion
+    } cases[] = {
+        {"no roster", {}, {{0, 1, 2}}, {"b.kvr", "c.kvr"}},
+        {"two files of one driver", {0, 0, 2}, {{0, 2}}, {"c.kvr"}},
+        {"the second and third one driver", {0, 1, 1}, {{0, 1}}, {"b.kvr"}},
+        {"all three one driver", {0, 0, 0}, {}, {}},
+        {"a list of another size", {0, 0}, {{0, 1, 2}}, {"b.kvr", "c.kvr"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<ParticipantRecord> participants(
+            3, ParticipantFileBuilder().code("ODO").name("Olga Dorn").arcade(0, 2, 3001).record());
+        RankingOptions options;
+        options.driverFile = c.driverFile;
+        const RankingModel m =
+            computeRankingModel(participants.data(), 3, {"a.kvr", "b.kvr", "c.kvr"}, Noon, options);
+        EXPECT_EQ(m.checks.duplicates, c.duplicates);
+        EXPECT_EQ(m.checks.duplicateDecisions.size(), c.duplicates.size());
+        std::vector<std::string> review;
+        for (const ReviewItem& item : m.checks.underReview) {
+            EXPECT_EQ(item.event, nullptr);
+            review.push_back(item.ready.file);
+        }
+        EXPECT_EQ(review, c.review);
+    }
+}
+
 } // namespace
 
 namespace {
