@@ -1,5 +1,7 @@
 #include "model/model_parts.h"
 
+#include "data/text.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -152,9 +154,22 @@ void outliers(RankingModel& model, const DecidedField* decided, const Participan
     }
 }
 
+// Implausible files, as found before a driver's files were merged when the options have them.
+void implausible(RankingModel& model, const DecidedField* decided,
+                 const ParticipantRecord* participants, const RankingOptions& options) {
+    const auto count = static_cast<int32_t>(model.participants.size());
+    std::vector<Implausible>& found = model.checks.implausible;
+    found = options.implausible           ? *options.implausible
+            : options.imported != nullptr ? implausibleFiles(options.imported, count)
+                                          : implausibleFiles(participants, count);
+    for (Implausible& file : found) {
+        file.decision = decisionOn(decided, file.participantIndex, nullptr);
+    }
+}
+
 } // namespace
 
-void buildChecks(RankingModel& model, const ParticipantRecord* /*participants*/,
+void buildChecks(RankingModel& model, const ParticipantRecord* participants,
                  const RankingOptions& options) {
     const DecidedField* decided = options.decided;
     // A list of another size is no roster's.
@@ -163,7 +178,45 @@ void buildChecks(RankingModel& model, const ParticipantRecord* /*participants*/,
                options.driverFile.size() == model.participants.size() ? options.driverFile
                                                                       : oneEach);
     outliers(model, decided, decided != nullptr ? options.imported : nullptr);
+    implausible(model, decided, participants, options);
     buildReview(model);
 }
 
 } // namespace kvr::ranking
+
+namespace kvr {
+
+std::optional<Implausible> implausibleFile(const ParticipantRecord& record, int32_t index) {
+    Implausible found;
+    found.participantIndex = index;
+    auto control = [](const char* text, size_t length) {
+        return std::any_of(text, text + length,
+                           [](char c) { return isControlByte(static_cast<unsigned char>(c)); });
+    };
+    found.controlBytes = control(record.code, codeLength(record.code)) ||
+                         control(record.name, nameLength(record.name));
+    for (const Event& event : allEvents()) {
+        const uint32_t stored = event.resultOf(record).time;
+        if (stored != 0 && stored - 1u >= ImplausibleTime) {
+            found.event = &event;
+            found.time = stored - 1u;
+            break;
+        }
+    }
+    if (!found.controlBytes && found.event == nullptr) {
+        return std::nullopt;
+    }
+    return found;
+}
+
+std::vector<Implausible> implausibleFiles(const ParticipantRecord* records, int32_t count) {
+    std::vector<Implausible> found;
+    for (int32_t i = 0; i < count; ++i) {
+        if (std::optional<Implausible> file = implausibleFile(records[i], i)) {
+            found.push_back(*file);
+        }
+    }
+    return found;
+}
+
+} // namespace kvr
