@@ -176,6 +176,20 @@ TEST(Roster, ADriversFilesAreNoCopiesUnderReview) {
     EXPECT_NE(kvrtest::readText(game / "week.md").find("Under review"), std::string::npos);
 }
 
+// A ten-hour time in a driver's other file moves to the driver's first file when the files
+// merge: the check still names the file it came from.
+TEST(Roster, AnImplausibleTimeIsTheFileItCameFrom) {
+    GameFolder game;
+    kvrtest::writeText(game / "kvrrank.toml", "[points]\nplaces = [10, 5, 1]\n" + Roster);
+    game.addParticipant("PFE.kvr", arcadeDriver("PFE", "Pia Fors", {1000}));
+    game.addParticipant("PFE2.kvr", arcadeDriver("PFE", "Pia Frs", {0, 3600001}));
+    const Json json = runForJson(game);
+    EXPECT_EQ(json["arcade"][1]["results"][0]["hundredths"], 3600000);
+    ASSERT_EQ(json["checks"]["implausible"].size(), 1u);
+    EXPECT_EQ(json["checks"]["implausible"][0]["file"], "PFE2.kvr");
+    EXPECT_EQ(json["checks"]["implausible"][0]["event"], "arcade-2");
+}
+
 // Two teams over four drivers and a copy, as the page, the JSON and the post show them.
 // Places 10-5-1, two counted: Italy AVI 999, BOT 1099, CAR 1199, DAN 1299 (the copy's 899 is
 // AVI's); Sweden DAN, CAR, BOT, AVI. AVI 10 + 0, BOT 5 + 1, CAR 1 + 5, DAN 0 + 10.
