@@ -119,9 +119,17 @@ std::optional<ComputedRun> computeImported(const RunOptions& options, ImportedFo
     }
     run.decided =
         applyDecisions(options.league.decisions, std::move(imported.records), imported.files);
+    // Merging a driver's files moves one file's times to another: the checks find implausible
+    // files in the records as imported, kept above with decisions, else found here before.
+    const Roster& roster = options.league.roster;
+    std::optional<std::vector<Implausible>> implausible;
+    if (!decisions && (!roster.drivers.empty() || roster.mergeCopies)) {
+        implausible = implausibleFiles(run.decided.records.data(),
+                                       static_cast<int32_t>(run.decided.records.size()));
+    }
     // A driver's files become one participant before the best times are chosen, so that the
     // records file names the driver as the roster does.
-    const MergedDrivers merged = mergeDrivers(options.league.roster, run.decided.records);
+    const MergedDrivers merged = mergeDrivers(roster, run.decided.records);
     const std::vector<ParticipantRecord>& participants = run.decided.records;
     selectBestTimes(participants.data(), static_cast<int32_t>(participants.size()), run.records);
 
@@ -139,6 +147,10 @@ std::optional<ComputedRun> computeImported(const RunOptions& options, ImportedFo
     for (size_t i = 0; i < merged.primary.size(); ++i) {
         ranking.mergedFiles += merged.primary[i] != static_cast<int32_t>(i) ? 1 : 0;
     }
+    if (merged.merged) {
+        ranking.driverFile = merged.primary;
+    }
+    ranking.implausible = std::move(implausible);
     ranking.headToHead = !options.league.roster.drivers.empty() ||
                          !options.league.roster.teams.empty() || !options.archive.empty();
     if (decisions) {

@@ -1,5 +1,7 @@
 #include "model/model_parts.h"
 
+#include "data/text.h"
+
 #include <algorithm>
 #include <utility>
 
@@ -21,10 +23,29 @@ uint32_t identityHash(const DriverIdentity& driver) {
     return static_cast<uint32_t>(hash ^ hash >> 32);
 }
 
+// The files of `group` with the first of each driver's files only: files that the roster made
+// one driver (`driverFile`, empty when none) are that driver's, not copies.
+std::vector<int32_t> oneFilePerDriver(const std::vector<int32_t>& group,
+                                      const std::vector<int32_t>& driverFile) {
+    if (driverFile.empty()) {
+        return group;
+    }
+    std::vector<int32_t> kept;
+    std::vector<int32_t> drivers;
+    for (int32_t member : group) {
+        const int32_t driver = driverFile[static_cast<size_t>(member)];
+        if (std::find(drivers.begin(), drivers.end(), driver) == drivers.end()) {
+            drivers.push_back(driver);
+            kept.push_back(member);
+        }
+    }
+    return kept;
+}
+
 // Groups the participants of byName[run, end), whose hashes are equal, by the identity itself:
 // almost always one group.
 void duplicateGroups(RankingModel& model, const std::vector<uint64_t>& byName, size_t run,
-                     size_t end) {
+                     size_t end, const std::vector<int32_t>& driverFile) {
     std::vector<std::pair<const DriverIdentity*, int32_t>> same;
     for (size_t k = run; k < end; ++k) {
         const auto participant = static_cast<uint32_t>(byName[k]);
@@ -42,14 +63,18 @@ void duplicateGroups(RankingModel& model, const std::vector<uint64_t>& byName, s
             for (size_t m = k; m < last; ++m) {
                 group.push_back(same[m].second);
             }
-            model.checks.duplicates.push_back(std::move(group));
+            group = oneFilePerDriver(group, driverFile);
+            if (group.size() > 1) {
+                model.checks.duplicates.push_back(std::move(group));
+            }
         }
         k = last;
     }
 }
 
 // Participants with the same identity, and the decision that excluded a file of each group.
-void duplicates(RankingModel& model, const DecidedField* decided) {
+void duplicates(RankingModel& model, const DecidedField* decided,
+                const std::vector<int32_t>& driverFile) {
     // A 32-bit hash of the identity above the participant's index, 8 bytes a participant:
     // sorted, equal hashes stand together in participant order.
     std::vector<uint64_t> byName(model.participants.size());
@@ -63,7 +88,7 @@ void duplicates(RankingModel& model, const DecidedField* decided) {
             ++end;
         }
         if (end - run > 1) {
-            duplicateGroups(model, byName, run, end);
+            duplicateGroups(model, byName, run, end, driverFile);
         }
         run = end;
     }
@@ -129,13 +154,69 @@ void outliers(RankingModel& model, const DecidedField* decided, const Participan
     }
 }
 
+// Implausible files, as found before a driver's files were merged when the options have them.
+void implausible(RankingModel& model, const DecidedField* decided,
+                 const ParticipantRecord* participants, const RankingOptions& options) {
+    const auto count = static_cast<int32_t>(model.participants.size());
+    std::vector<Implausible>& found = model.checks.implausible;
+    found = options.implausible           ? *options.implausible
+            : options.imported != nullptr ? implausibleFiles(options.imported, count)
+                                          : implausibleFiles(participants, count);
+    for (Implausible& file : found) {
+        file.decision = decisionOn(decided, file.participantIndex, nullptr);
+    }
+}
+
 } // namespace
 
-void buildChecks(RankingModel& model, const DecidedField* decided,
-                 const ParticipantRecord* imported) {
-    duplicates(model, decided);
-    outliers(model, decided, imported);
+void buildChecks(RankingModel& model, const ParticipantRecord* participants,
+                 const RankingOptions& options) {
+    const DecidedField* decided = options.decided;
+    // A list of another size is no roster's.
+    const std::vector<int32_t> oneEach;
+    duplicates(model, decided,
+               options.driverFile.size() == model.participants.size() ? options.driverFile
+                                                                      : oneEach);
+    outliers(model, decided, decided != nullptr ? options.imported : nullptr);
+    implausible(model, decided, participants, options);
     buildReview(model);
 }
 
 } // namespace kvr::ranking
+
+namespace kvr {
+
+std::optional<Implausible> implausibleFile(const ParticipantRecord& record, int32_t index) {
+    Implausible found;
+    found.participantIndex = index;
+    auto control = [](const char* text, size_t length) {
+        return std::any_of(text, text + length,
+                           [](char c) { return isControlByte(static_cast<unsigned char>(c)); });
+    };
+    found.controlBytes = control(record.code, codeLength(record.code)) ||
+                         control(record.name, nameLength(record.name));
+    for (const Event& event : allEvents()) {
+        const uint32_t stored = event.resultOf(record).time;
+        if (stored != 0 && stored - 1u >= ImplausibleTime) {
+            found.event = &event;
+            found.time = stored - 1u;
+            break;
+        }
+    }
+    if (!found.controlBytes && found.event == nullptr) {
+        return std::nullopt;
+    }
+    return found;
+}
+
+std::vector<Implausible> implausibleFiles(const ParticipantRecord* records, int32_t count) {
+    std::vector<Implausible> found;
+    for (int32_t i = 0; i < count; ++i) {
+        if (std::optional<Implausible> file = implausibleFile(records[i], i)) {
+            found.push_back(*file);
+        }
+    }
+    return found;
+}
+
+} // namespace kvr

@@ -39,10 +39,10 @@ void markDecisions(RankingModel& model, const DecidedField& decided);
 // 0 none.
 int decisionOn(const DecidedField* decided, int32_t participant, const Event* event);
 
-// Duplicates by the drivers' identities, and outliers among the times as imported
-// (`imported`, or the listings when null).
-void buildChecks(RankingModel& model, const DecidedField* decided,
-                 const ParticipantRecord* imported);
+// Duplicates by the drivers' identities, outliers among the times as imported (the options'
+// `imported` under decisions, else the listings), and implausible files.
+void buildChecks(RankingModel& model, const ParticipantRecord* participants,
+                 const RankingOptions& options);
 
 // The checks that no decision covers, each with a decision ready to settle it.
 void buildReview(RankingModel& model);

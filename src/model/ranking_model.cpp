@@ -62,7 +62,7 @@ RankingModel computeRankingModel(const ParticipantRecord* participants, int32_t 
         model.closestRivals = closestRivals(model, model.headToHead);
     }
     if (options.checks) {
-        ranking::buildChecks(model, decided, decided != nullptr ? options.imported : nullptr);
+        ranking::buildChecks(model, participants, options);
     }
     return model;
 }

@@ -158,12 +158,37 @@ struct Outlier {
     int decision = 0; // the matched decision (from 1) that acted on this time; 0 none
 };
 
+// Ten hours, in hundredths: no stage or arcade event of the game takes that long.
+constexpr uint32_t ImplausibleTime = 10u * 60u * 60u * 100u;
+
+// A file that the game would not have written: a control byte in its code or name, or a shown
+// time of ten hours or more. Random bytes read as a participant file look like this.
+struct Implausible {
+    int32_t participantIndex = 0;
+    bool controlBytes = false;    // below 0x20, or 0x7F, in the code or the name
+    const Event* event = nullptr; // the first event, in event order, with such a time; or none
+    uint32_t time = 0;            // that shown time
+    int decision = 0;             // the matched decision (from 1) that excluded the file; 0 none
+};
+
+// What makes a participant's file implausible; nothing when it is not.
+std::optional<Implausible> implausibleFile(const ParticipantRecord& record, int32_t index);
+
+// The implausible files among `count` records, in order.
+std::vector<Implausible> implausibleFiles(const ParticipantRecord* records, int32_t count);
+
+// What makes the file implausible: "control bytes in the code or name, Finland 2 in 10:00:00.00".
+std::string implausibleWhat(const Implausible& file);
+
+enum class ReviewKind { Outlier, Duplicate, Implausible };
+
 // A flagged result that no decision covers: under review. It counts until the organiser
 // decides; `ready` is a decision that would settle it, dated the run's day.
 struct ReviewItem {
-    const Event* event = nullptr; // an outlier's event; nullptr for a duplicate's copy
-    size_t check = 0;             // its index in the checks' outliers or duplicates
-    int32_t participantIndex = 0; // the outlier's driver, or the copy
+    ReviewKind kind = ReviewKind::Outlier;
+    const Event* event = nullptr; // an outlier's event; nullptr for a file
+    size_t check = 0;             // its index in the checks' outliers, duplicates or implausible
+    int32_t participantIndex = 0; // the outlier's driver, the copy or the implausible file
     int32_t keptIndex = -1;       // a duplicate: the file the copy repeats
     Decision ready;
 };
@@ -172,12 +197,15 @@ struct ReviewItem {
 // is still flagged, with that decision. They never change the ranking.
 struct Checks {
     // Participants with the same shown code and name, two or more per group, in participant
-    // order; groups ordered by their first participant.
+    // order; groups ordered by their first participant. Files that the roster made one driver
+    // are not copies of each other: a group holds one file of each driver.
     std::vector<std::vector<int32_t>> duplicates;
     // Per group: the matched decision (from 1) that excluded one of its files; 0 none.
     std::vector<int> duplicateDecisions;
-    std::vector<Outlier> outliers; // in the report's order
-    // What no decision covers: the outliers, then each duplicate group's copies, in order.
+    std::vector<Outlier> outliers;        // in the report's order
+    std::vector<Implausible> implausible; // in participant order
+    // What no decision covers: the outliers, then each duplicate group's copies, then the
+    // implausible files, in order.
     std::vector<ReviewItem> underReview;
 };
 
@@ -228,6 +256,12 @@ struct RankingOptions {
     bool headToHead = false;
     // Files that the roster made part of another's driver.
     size_t mergedFiles = 0;
+    // Per participant, the file that holds its driver's times (mergeDrivers' `primary`); empty
+    // when each file is its own driver.
+    std::vector<int32_t> driverFile{};
+    // The implausible files among the records as read, when found before a driver's files were
+    // merged; none given: found in `imported` when given, else in the participants.
+    std::optional<std::vector<Implausible>> implausible{};
 };
 
 // Whether a driver of the standings other than this participant's has the same name and

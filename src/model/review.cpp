@@ -39,6 +39,7 @@ void buildReview(RankingModel& model) {
         const RankedParticipant& driver =
             model.participants[static_cast<size_t>(outlier.participantIndex)];
         ReviewItem item;
+        item.kind = ReviewKind::Outlier;
         item.event = outlier.event;
         item.check = k;
         item.participantIndex = outlier.participantIndex;
@@ -61,6 +62,7 @@ void buildReview(RankingModel& model) {
                 continue;
             }
             ReviewItem item;
+            item.kind = ReviewKind::Duplicate;
             item.check = g;
             item.participantIndex = member;
             item.keptIndex = kept;
@@ -71,11 +73,33 @@ void buildReview(RankingModel& model) {
             review.push_back(std::move(item));
         }
     }
+    for (size_t k = 0; k < model.checks.implausible.size(); ++k) {
+        const Implausible& file = model.checks.implausible[k];
+        if (file.decision != 0) {
+            continue;
+        }
+        ReviewItem item;
+        item.kind = ReviewKind::Implausible;
+        item.check = k;
+        item.participantIndex = file.participantIndex;
+        item.ready = readyDecision(model, DecisionAction::ExcludeFile,
+                                   "implausible: " + implausibleWhat(file));
+        item.ready.file = model.participants[static_cast<size_t>(file.participantIndex)].file;
+        review.push_back(std::move(item));
+    }
 }
 
 } // namespace kvr::ranking
 
 namespace kvr {
+
+std::string implausibleWhat(const Implausible& file) {
+    std::string what = file.controlBytes ? "control bytes in the code or name" : "";
+    if (file.event != nullptr) {
+        what += (what.empty() ? "" : ", ") + file.event->title() + " in " + formatTime(file.time);
+    }
+    return what;
+}
 
 const ReviewItem* underReviewAt(const RankingModel& model, int32_t participant,
                                 const Event& event) {

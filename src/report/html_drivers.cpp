@@ -36,9 +36,11 @@ const char* const DriverStyle =
     "#team-standings td:last-child{min-width:0}"
     ".ready pre{font-size:.8rem;overflow-wrap:anywhere}"
     "#outliers tr{display:grid;grid-template-columns:1.1fr 1.3fr 1fr .9fr .9fr}"
-    "#duplicates tr{display:grid;grid-template-columns:.7fr 1.3fr 1.4fr}"
-    "#outliers tr>:nth-child(6),#duplicates tr>:nth-child(4){grid-column:1/-1}"
-    "#outliers th:nth-child(6),#duplicates th:nth-child(4){display:none}}"
+    "#duplicates tr,#implausible tr{display:grid;grid-template-columns:.7fr 1.3fr 1.4fr}"
+    "#outliers tr>:nth-child(6),#duplicates tr>:nth-child(4),#implausible tr>:nth-child(4)"
+    "{grid-column:1/-1}"
+    "#outliers th:nth-child(6),#duplicates th:nth-child(4),#implausible th:nth-child(4)"
+    "{display:none}}"
     // On a phone each decision is a block: number and date, then a line for each field.
     "@media screen and (max-width:36rem){#decision-table thead{position:absolute;left:-9999px}"
     "#decision-table tr{display:grid;grid-template-columns:auto 1fr;padding:.3rem 0}"
@@ -176,7 +178,7 @@ namespace {
 
 // One check of the checks section: its heading, where the summary's link leads, and the
 // table of what it found.
-enum class CheckKind { NotImported, Duplicates, Outliers, History, Archive };
+enum class CheckKind { NotImported, Duplicates, Outliers, Implausible, History, Archive };
 
 struct Check {
     CheckKind kind;
@@ -203,6 +205,10 @@ std::vector<Check> checksOf(const RunResults& run) {
          "Place 1 faster than " + outlierShare + " of place 2",
          "No place 1 is faster than " + outlierShare + " of place 2.", checks.outliers.size(),
          "outlier", "outliers"},
+        {CheckKind::Implausible, "check-implausible", "implausible",
+         "Control bytes in a code or name, or a time of 10 hours or more",
+         "No file has a control byte in its code or name, or a time of 10 hours or more.",
+         checks.implausible.size(), "implausible file", "implausible files"},
     };
     if (run.season != nullptr) {
         list.push_back({CheckKind::History, "check-history", "skipped-lines",
@@ -262,14 +268,14 @@ void notImportedTable(const RunResults& run, const Check& check, const std::stri
     });
 }
 
-// The decision that covers check entry `check` (an outlier's when `event` is given, else a
-// duplicate group's), or what is under review there with the decisions ready to paste.
-void checkDecisionCell(OutputSink& out, const RankingModel& model, int decision, const Event* event,
+// The decision that covers entry `check` of a kind of check, or what is under review there with
+// the decisions ready to paste.
+void checkDecisionCell(OutputSink& out, const RankingModel& model, int decision, ReviewKind kind,
                        size_t check) {
     std::vector<size_t> items;
     for (size_t i = 0; i < model.checks.underReview.size(); ++i) {
         const ReviewItem& item = model.checks.underReview[i];
-        if (item.event == event && item.check == check) {
+        if (item.kind == kind && item.check == check) {
             items.push_back(i);
         }
     }
@@ -302,7 +308,8 @@ void duplicatesTable(const RankingModel& model, const Check& check, const std::s
             }
             htmlCell(out, files);
             if (decided) {
-                checkDecisionCell(out, model, model.checks.duplicateDecisions[g], nullptr, g);
+                checkDecisionCell(out, model, model.checks.duplicateDecisions[g],
+                                  ReviewKind::Duplicate, g);
             }
             out.put("</tr>\n");
         }
@@ -327,7 +334,29 @@ void outliersTable(const RankingModel& model, const Check& check, const std::str
             htmlTimeCell(out, outlier.time);
             htmlTimeCell(out, outlier.secondTime);
             if (decided) {
-                checkDecisionCell(out, model, outlier.decision, outlier.event, k);
+                checkDecisionCell(out, model, outlier.decision, ReviewKind::Outlier, k);
+            }
+            out.put("</tr>\n");
+        }
+    });
+}
+
+void implausibleTable(const RankingModel& model, const Check& check, const std::string& attributes,
+                      bool decided, OutputSink& out) {
+    std::vector<HtmlColumn> columns = {{"Driver"}, {"File"}, {"Found"}};
+    if (decided) {
+        columns.push_back({"Decision"});
+    }
+    htmlTable(out, attributes, "", columns, check.found, [&] {
+        for (size_t k = 0; k < model.checks.implausible.size(); ++k) {
+            const Implausible& file = model.checks.implausible[k];
+            const RankedParticipant& p = participant(model, file.participantIndex);
+            out.put("<tr>");
+            htmlCell(out, escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")");
+            htmlCell(out, fileNameHtml(p.file));
+            htmlCell(out, escapeHtml(implausibleWhat(file)));
+            if (decided) {
+                checkDecisionCell(out, model, file.decision, ReviewKind::Implausible, k);
             }
             out.put("</tr>\n");
         }
@@ -376,6 +405,9 @@ void renderChecks(const RunResults& run, OutputSink& out) {
             break;
         case CheckKind::Outliers:
             outliersTable(model, check, attributes, decided, out);
+            break;
+        case CheckKind::Implausible:
+            implausibleTable(model, check, attributes, decided, out);
             break;
         case CheckKind::History:
             skippedLinesTable(*run.season, check, attributes, out);

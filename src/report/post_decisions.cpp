@@ -96,11 +96,15 @@ std::vector<std::string> postReviewLines(const RankingModel& model) {
     std::vector<std::string> lines;
     for (const ReviewItem& item : model.checks.underReview) {
         const RankedParticipant& p = model.participants[static_cast<size_t>(item.participantIndex)];
-        if (item.event != nullptr) {
+        if (item.kind == ReviewKind::Outlier) {
             const Outlier& outlier = model.checks.outliers[item.check];
             lines.push_back(item.event->title() + ": " + formatTime(outlier.time) + " by " +
                             driverText(p.name, p.code) +
                             ", an outlier (place 2: " + formatTime(outlier.secondTime) + ")");
+        } else if (item.kind == ReviewKind::Implausible) {
+            lines.push_back(
+                "file " + chatText(p.file) + ": " + driverText(p.name, p.code) +
+                ", implausible: " + implausibleWhat(model.checks.implausible[item.check]));
         } else {
             const RankedParticipant& kept = model.participants[static_cast<size_t>(item.keptIndex)];
             lines.push_back("file " + chatText(p.file) + ": " + driverText(p.name, p.code) +

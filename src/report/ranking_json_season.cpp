@@ -19,13 +19,25 @@ Json decisionIndex(int decision) {
     return decision != 0 ? Json(decision) : Json();
 }
 
+const char* checkName(ReviewKind kind) {
+    switch (kind) {
+    case ReviewKind::Outlier:
+        return "outlier";
+    case ReviewKind::Duplicate:
+        return "duplicate";
+    case ReviewKind::Implausible:
+        return "implausible";
+    }
+    return "";
+}
+
 // What the checks flag and no decision covers, each with a decision ready to paste.
 void underReview(JsonWriter& out, const RankingModel& model) {
     out.beginArray("under_review");
     for (const ReviewItem& item : model.checks.underReview) {
         const RankedParticipant& p = participant(model, item.participantIndex);
         out.value(
-            Json{{"check", item.event != nullptr ? "outlier" : "duplicate"},
+            Json{{"check", checkName(item.kind)},
                  {"event", item.event != nullptr ? Json(item.event->key()) : Json()},
                  {"index", item.participantIndex + 1},
                  {"code", p.code},
@@ -115,6 +127,22 @@ void checks(JsonWriter& out, const RunResults& run) {
                    {"second_hundredths", outlier.secondTime}};
         if (model.league.inUse()) {
             entry["decision"] = decisionIndex(outlier.decision);
+        }
+        out.value(entry);
+    }
+    out.end();
+    out.beginArray("implausible");
+    for (const Implausible& file : model.checks.implausible) {
+        const RankedParticipant& p = participant(model, file.participantIndex);
+        Json entry{{"index", file.participantIndex + 1},
+                   {"code", p.code},
+                   {"name", p.name},
+                   {"file", p.file},
+                   {"control_bytes", file.controlBytes},
+                   {"event", file.event != nullptr ? Json(file.event->key()) : Json()},
+                   {"hundredths", file.event != nullptr ? Json(file.time) : Json()}};
+        if (model.league.inUse()) {
+            entry["decision"] = decisionIndex(file.decision);
         }
         out.value(entry);
     }

@@ -18,8 +18,9 @@ template <typename T> Json optional(const std::optional<T>& value) {
 // "all_time": the seasons, every driver over them and the archived seasons that were not read.
 void allTime(JsonWriter& out, const AllTime& table);
 
-// "checks": the duplicates, the outliers, what is under review, the files not imported, and the
-// history's skipped lines and the unread archived seasons when they were asked for.
+// "checks": the duplicates, the outliers, the implausible files, what is under review, the files
+// not imported, and the history's skipped lines and the unread archived seasons when they were
+// asked for.
 void checks(JsonWriter& out, const RunResults& run);
 
 // "decisions": the league's decisions in its order, each with what it did.

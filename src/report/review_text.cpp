@@ -77,10 +77,14 @@ std::string decisionBlock(const Decision& decision) {
 
 std::string reviewItemText(const RankingModel& model, const ReviewItem& item) {
     const RankedParticipant& p = participant(model, item.participantIndex);
-    if (item.event != nullptr) {
+    if (item.kind == ReviewKind::Outlier) {
         const Outlier& outlier = model.checks.outliers[item.check];
         return item.event->title() + ": " + formatTime(outlier.time) + " by " + driverText(p) +
                " in " + p.file + ", an outlier (place 2: " + formatTime(outlier.secondTime) + ")";
+    }
+    if (item.kind == ReviewKind::Implausible) {
+        return p.file + ": " + driverText(p) +
+               ", implausible: " + implausibleWhat(model.checks.implausible[item.check]);
     }
     return p.file + ": " + driverText(p) + " again, as in " +
            participant(model, item.keptIndex).file;

@@ -5,11 +5,11 @@
 // reach exactly the state of an uninterrupted run, leftovers gone, one snapshot appended.
 // The game folder holds a league file with decisions, a roster, teams and an archived season:
 // the sweep covers their run too.
-#include "league/league_file.h"
 #include "data/decisions.h"
 #include "history/all_time.h"
 #include "history/season.h"
 #include "history/snapshot.h"
+#include "league/league_file.h"
 #include "model/ranking_model.h"
 #include "platform/fs.h"
 #include "records/record_tables.h"
@@ -109,6 +109,7 @@ std::vector<std::string> newOutputs(const std::vector<ParticipantRecord>& import
     for (size_t i = 0; i < merged.primary.size(); ++i) {
         options.mergedFiles += merged.primary[i] != static_cast<int32_t>(i) ? 1 : 0;
     }
+    options.driverFile = merged.primary;
     options.decided = &decided;
     options.imported = imported.data();
     options.headToHead = true;

@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include <ctime>
+#include <random>
 
 namespace {
 
@@ -376,6 +377,58 @@ TEST(Decisions, ABackslashInANameOrAFileNameRoundTripsThroughTheReview) {
 #endif
     // The excluded time leaves Italy to AAA.
     EXPECT_EQ(json["arcade"][0]["results"][0]["code"], "AAA") << json["arcade"].dump();
+    EXPECT_EQ(run(game.path(), {"--review"}).output,
+              kvrtest::platformText("# Nothing under review: every flagged result has a "
+                                    "decision.\n"));
+}
+
+// A file of random bytes is imported and counts, but the checks flag it: the JSON, the post and
+// --review, with an exclude-file block that, pasted, settles it.
+TEST(Decisions, ARandomFileIsUnderReviewUntilADecisionExcludesIt) {
+    GameFolder game;
+    game.addParticipant(
+        "aaa.kvr", ParticipantFileBuilder().code("AAA").name("Driver AAA").arcade(0, 0x02, 3001));
+    game.addParticipant(
+        "bbb.kvr", ParticipantFileBuilder().code("BBB").name("Driver BBB").arcade(0, 0x02, 3101));
+    std::mt19937 random(20261208);
+    std::vector<uint8_t> noise(1616);
+    for (uint8_t& byte : noise) {
+        byte = static_cast<uint8_t>(random());
+    }
+    kvrtest::writeBytes(game / "kvr" / "noise.kvr", noise);
+    kvrtest::writeText(game / "kvrrank.toml", "[outputs]\npost = \"week.md\"\n");
+
+    const kvrtest::ProcessResult listed = run(game.path(), {"--review"});
+    ASSERT_EQ(listed.exitStatus, 0) << listed.errors;
+    EXPECT_NE(listed.output.find(kvrtest::platformText(
+                  "# Under review: 1 flagged result that no decision covers")),
+              std::string::npos)
+        << listed.output;
+    EXPECT_NE(listed.output.find(kvrtest::platformText("\n# noise.kvr: ")), std::string::npos)
+        << listed.output;
+    EXPECT_NE(listed.output.find(kvrtest::platformText(
+                  "\naction = \"exclude-file\"\nfile = \"noise.kvr\"\nreason = \"implausible: ")),
+              std::string::npos)
+        << listed.output;
+
+    // Until decided, it counts, and the JSON and the post point at it.
+    ASSERT_EQ(run(game.path(), {"--json", "r.json"}).exitStatus, 0);
+    Json json = Json::parse(kvrtest::readText(game / "r.json"));
+    EXPECT_EQ(json["standings"].size(), 3u);
+    ASSERT_EQ(json["checks"]["under_review"].size(), 1u);
+    EXPECT_EQ(json["checks"]["under_review"][0]["check"], "implausible");
+    EXPECT_EQ(json["checks"]["under_review"][0]["file"], "noise.kvr");
+    EXPECT_NE(kvrtest::readText(game / "week.md").find("\nfile noise.kvr: "), std::string::npos);
+
+    kvrtest::writeText(game / "kvrrank.toml", "[outputs]\npost = \"week.md\"\n" + listed.output);
+    const kvrtest::ProcessResult decided = run(game.path(), {"--json", "r.json"});
+    ASSERT_EQ(decided.exitStatus, 0) << decided.errors;
+    EXPECT_EQ(decided.output.find("matched nothing"), std::string::npos) << decided.output;
+    json = Json::parse(kvrtest::readText(game / "r.json"));
+    EXPECT_EQ(json["standings"].size(), 2u);
+    EXPECT_EQ(json["checks"]["implausible"][0]["decision"], 1);
+    EXPECT_EQ(json["checks"]["under_review"], Json::array());
+    EXPECT_EQ(kvrtest::readText(game / "week.md").find("Under review"), std::string::npos);
     EXPECT_EQ(run(game.path(), {"--review"}).output,
               kvrtest::platformText("# Nothing under review: every flagged result has a "
                                     "decision.\n"));

@@ -105,7 +105,7 @@ TEST(Roster, ARenamedDriverKeepsOneStandingTheirMovementAndTheirRecordLog) {
 }
 
 // A copy of a file under the same code and name: two drivers, unless copies merge; the checks
-// list the copy either way. Places 10-5-1:
+// list the copy only while it is another driver. Places 10-5-1:
 //  Italy PFE 999, ABE 1099, copy 1199; Sweden copy 1499, ABE 1799, PFE 1999.
 //  Apart: PFE 11, copy 11, ABE 10. Merged: PFE 999 and 1499, 20; ABE 10.
 TEST(Roster, ACopiedFileIsOneDriverOnlyWhenCopiesMerge) {
@@ -113,12 +113,14 @@ TEST(Roster, ACopiedFileIsOneDriverOnlyWhenCopiesMerge) {
         const char* points;
         std::vector<std::string> standings;
         size_t italyListed;
+        size_t duplicates;
     } cases[] = {
-        {"", {"1 PFE Pia Fors 11 - -", "2 PFE Pia Fors 11 - -", "3 ABE Anna Berg 10 - -"}, 3},
+        {"", {"1 PFE Pia Fors 11 - -", "2 PFE Pia Fors 11 - -", "3 ABE Anna Berg 10 - -"}, 3, 1},
         {"merge_copies = false\n",
          {"1 PFE Pia Fors 11 - -", "2 PFE Pia Fors 11 - -", "3 ABE Anna Berg 10 - -"},
-         3},
-        {"merge_copies = true\n", {"1 PFE Pia Fors 20 - -", "2 ABE Anna Berg 10 - -"}, 2},
+         3,
+         1},
+        {"merge_copies = true\n", {"1 PFE Pia Fors 20 - -", "2 ABE Anna Berg 10 - -"}, 2, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.points);
@@ -131,10 +133,61 @@ TEST(Roster, ACopiedFileIsOneDriverOnlyWhenCopiesMerge) {
         const Json json = runForJson(game);
         EXPECT_EQ(standings(json), c.standings);
         EXPECT_EQ(json["arcade"][0]["results"].size(), c.italyListed);
-        ASSERT_EQ(json["checks"]["duplicates"].size(), 1u);
-        EXPECT_EQ(json["checks"]["duplicates"][0]["files"].size(), 2u);
+        ASSERT_EQ(json["checks"]["duplicates"].size(), c.duplicates);
+        if (c.duplicates > 0) {
+            EXPECT_EQ(json["checks"]["duplicates"][0]["files"].size(), 2u);
+        }
+        EXPECT_EQ(json["checks"]["under_review"].size(), c.duplicates);
         EXPECT_EQ(json["participants"].size(), 3u);
     }
+}
+
+// A driver's two files, both under the name the roster gives, and an old one under the roster's
+// other name: one driver, and no copy under review on the page, in the JSON, in the post or in
+// --review. Another driver's copy is still one.
+TEST(Roster, ADriversFilesAreNoCopiesUnderReview) {
+    GameFolder game;
+    kvrtest::writeText(game / "kvrrank.toml",
+                       "[outputs]\npost = \"week.md\"\n[points]\nplaces = [10, 5, 1]\n" + Roster);
+    game.addParticipant("PFE.kvr", arcadeDriver("PFE", "Pia Fors", {1000, 2000}));
+    game.addParticipant("PFE (old).kvr", arcadeDriver("PFE", "Pia Fors", {1200, 1500}));
+    game.addParticipant("PFE older.kvr", arcadeDriver("PFE", "Pia Frs", {0, 0, 700}));
+    game.addParticipant("ABE.kvr", arcadeDriver("ABE", "Anna Berg", {1100, 1800}));
+    const Json json = runForJson(game);
+    EXPECT_EQ(standings(json),
+              (std::vector<std::string>{"1 PFE Pia Fors 30 - -", "2 ABE Anna Berg 10 - -"}));
+    EXPECT_EQ(json["checks"]["duplicates"], Json::array());
+    EXPECT_EQ(json["checks"]["under_review"], Json::array());
+    const std::string page = kvrtest::readText(game / "r.html");
+    EXPECT_NE(page.find("No two files have the same code and name."), std::string::npos);
+    EXPECT_EQ(page.find("Under review"), std::string::npos);
+    EXPECT_EQ(kvrtest::readText(game / "week.md").find("Under review"), std::string::npos);
+    EXPECT_EQ(kvrtest::runProgram(KVRRANK_BINARY, game.path(), {"--review"}).output,
+              kvrtest::platformText("# Nothing under review: every flagged result has a "
+                                    "decision.\n"));
+
+    // Anna's copy is another file of no roster driver: a copy under review.
+    game.addParticipant("ABE (2).kvr", arcadeDriver("ABE", "Anna Berg", {1100, 1800}));
+    const Json copied = runForJson(game);
+    ASSERT_EQ(copied["checks"]["duplicates"].size(), 1u);
+    EXPECT_EQ(copied["checks"]["duplicates"][0]["files"], (Json{"ABE (2).kvr", "ABE.kvr"}));
+    ASSERT_EQ(copied["checks"]["under_review"].size(), 1u);
+    EXPECT_EQ(copied["checks"]["under_review"][0]["file"], "ABE (2).kvr");
+    EXPECT_NE(kvrtest::readText(game / "week.md").find("Under review"), std::string::npos);
+}
+
+// A ten-hour time in a driver's other file moves to the driver's first file when the files
+// merge: the check still names the file it came from.
+TEST(Roster, AnImplausibleTimeIsTheFileItCameFrom) {
+    GameFolder game;
+    kvrtest::writeText(game / "kvrrank.toml", "[points]\nplaces = [10, 5, 1]\n" + Roster);
+    game.addParticipant("PFE.kvr", arcadeDriver("PFE", "Pia Fors", {1000}));
+    game.addParticipant("PFE2.kvr", arcadeDriver("PFE", "Pia Frs", {0, 3600001}));
+    const Json json = runForJson(game);
+    EXPECT_EQ(json["arcade"][1]["results"][0]["hundredths"], 3600000);
+    ASSERT_EQ(json["checks"]["implausible"].size(), 1u);
+    EXPECT_EQ(json["checks"]["implausible"][0]["file"], "PFE2.kvr");
+    EXPECT_EQ(json["checks"]["implausible"][0]["event"], "arcade-2");
 }
 
 // Two teams over four drivers and a copy, as the page, the JSON and the post show them.

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <numeric>
+#include <random>
 
 namespace {
 
@@ -488,6 +489,146 @@ TEST(FormatTime, ShowsMinutesSecondsAndHundredthsUncut) {
     for (const auto& c : cases) {
         EXPECT_EQ(formatTime(c.first), c.second);
     }
+}
+
+// Files that the roster made one driver are that driver's, not copies: a group keeps the first
+// file of each driver, and is no group with one left.
+TEST(RankingModel, FilesOfOneRosterDriverAreNoCopies) {
+    const struct {
+        const char* what;
+        std::vector<int32_t> driverFile;
+        std::vector<std::vector<int32_t>> duplicates;
+        std::vector<std::string> review; // the files readied for exclusion
+    } cases[] = {
+        {"no roster", {}, {{0, 1, 2}}, {"b.kvr", "c.kvr"}},
+        {"two files of one driver", {0, 0, 2}, {{0, 2}}, {"c.kvr"}},
+        {"the second and third one driver", {0, 1, 1}, {{0, 1}}, {"b.kvr"}},
+        {"all three one driver", {0, 0, 0}, {}, {}},
+        {"a list of another size", {0, 0}, {{0, 1, 2}}, {"b.kvr", "c.kvr"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<ParticipantRecord> participants(
+            3, ParticipantFileBuilder().code("ODO").name("Olga Dorn").arcade(0, 2, 3001).record());
+        RankingOptions options;
+        options.driverFile = c.driverFile;
+        const RankingModel m =
+            computeRankingModel(participants.data(), 3, {"a.kvr", "b.kvr", "c.kvr"}, Noon, options);
+        EXPECT_EQ(m.checks.duplicates, c.duplicates);
+        EXPECT_EQ(m.checks.duplicateDecisions.size(), c.duplicates.size());
+        std::vector<std::string> review;
+        for (const ReviewItem& item : m.checks.underReview) {
+            EXPECT_EQ(item.kind, ReviewKind::Duplicate);
+            review.push_back(item.ready.file);
+        }
+        EXPECT_EQ(review, c.review);
+    }
+}
+
+// A file is implausible by a control byte in its code or name as the game stores them (up to
+// their NUL), or by a shown time of ten hours or more in any stage or arcade event.
+TEST(RankingModel, ImplausibleFilesByControlBytesOrTenHourTimes) {
+    const auto driver = [] { return ParticipantFileBuilder().code("ODO").name("Olga Dorn"); };
+    const struct {
+        const char* what;
+        ParticipantRecord record;
+        bool flagged;
+        bool controlBytes;
+        std::string event; // key of the first ten-hour time; "" none
+        std::string reason;
+    } cases[] = {
+        {"a normal file", driver().stage(0, 0, 2, 30001).arcade(1, 2, 6001).record(), false, false,
+         "", ""},
+        {"Latin-1 letters", driver().name("Ol\xE9 D\xF6rn").record(), false, false, "", ""},
+        {"a control byte in the name",
+         driver()
+             .name("Olga\x01"
+                   "Dorn")
+             .record(),
+         true, true, "", "implausible: control bytes in the code or name"},
+        {"a tab in the name", driver().name("Olga\tDorn").record(), true, true, "",
+         "implausible: control bytes in the code or name"},
+        {"DEL in the name", driver().name("Olga\x7F").record(), true, true, "",
+         "implausible: control bytes in the code or name"},
+        {"a control byte in the code",
+         driver()
+             .code("O\x1F"
+                   "D")
+             .record(),
+         true, true, "", "implausible: control bytes in the code or name"},
+        {"a stage of 10:00:00.00", driver().stage(2, 3, 2, 3600001).record(), true, false,
+         "rally-3-stage-4", "implausible: France 4 in 600:00.00"},
+        {"an arcade time far beyond", driver().arcade(7, 2, 0xF0000000u).record(), true, false,
+         "arcade-8", ""},
+        {"9:59:59.99 and a control byte in the code",
+         driver().code("\x02").stage(0, 0, 2, 3600000).record(), true, true, "", ""},
+        {"9:59:59.99", driver().stage(0, 0, 2, 3600000).arcade(0, 2, 3600000).record(), false,
+         false, "", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        // A clean driver before it, so that its index is not 0.
+        std::vector<ParticipantRecord> participants = {driver().code("AAA").record(), c.record};
+        const RankingModel m = model(participants, {"aaa.kvr", "odd.kvr"});
+        ASSERT_EQ(m.checks.implausible.size(), c.flagged ? 1u : 0u);
+        ASSERT_EQ(m.checks.underReview.size(), c.flagged ? 1u : 0u);
+        if (!c.flagged) {
+            continue;
+        }
+        const Implausible& found = m.checks.implausible[0];
+        EXPECT_EQ(found.participantIndex, 1);
+        EXPECT_EQ(found.controlBytes, c.controlBytes);
+        EXPECT_EQ(found.event != nullptr ? found.event->key() : "", c.event);
+        if (found.event != nullptr) {
+            EXPECT_EQ(found.time, found.event->resultOf(c.record).time - 1u);
+        }
+        const ReviewItem& item = m.checks.underReview[0];
+        EXPECT_EQ(item.kind, ReviewKind::Implausible);
+        EXPECT_EQ(item.participantIndex, 1);
+        EXPECT_EQ(item.ready.action, DecisionAction::ExcludeFile);
+        EXPECT_EQ(item.ready.file, "odd.kvr");
+        if (!c.reason.empty()) {
+            EXPECT_EQ(item.ready.reason, c.reason);
+        }
+        // It points, it does not decide: the file still counts.
+        EXPECT_EQ(m.participants[1].excludedBy, 0);
+    }
+}
+
+// A control byte past the name's NUL is no part of the name.
+TEST(RankingModel, BytesPastTheNameAreNotImplausible) {
+    ParticipantRecord record = ParticipantFileBuilder().code("ODO").name("Olga").record();
+    record.name[10] = '\x01';
+    record.code[3] = '\x01'; // past a code's three characters
+    EXPECT_FALSE(implausibleFile(record, 0).has_value());
+    record.name[2] = '\x1B';
+    EXPECT_TRUE(implausibleFile(record, 0).has_value());
+}
+
+// Random bytes read as participant files, as a broken download or a wrong file makes them: each
+// one is flagged, with a decision ready that excludes it.
+TEST(RankingModel, RandomFilesAreImplausible) {
+    std::mt19937 random(1616);
+    std::vector<ParticipantRecord> participants(50);
+    std::vector<std::string> files;
+    for (ParticipantRecord& record : participants) {
+        std::vector<uint8_t> bytes(ParticipantFileSize);
+        for (uint8_t& byte : bytes) {
+            byte = static_cast<uint8_t>(random());
+        }
+        ASSERT_TRUE(decodeParticipant(bytes.data(), bytes.size(), record));
+        files.push_back("noise" + std::to_string(files.size()) + ".kvr");
+    }
+    const RankingModel m = model(participants, files);
+    ASSERT_EQ(m.checks.implausible.size(), participants.size());
+    std::vector<std::string> readied;
+    for (const ReviewItem& item : m.checks.underReview) {
+        if (item.kind == ReviewKind::Implausible) {
+            EXPECT_EQ(item.ready.action, DecisionAction::ExcludeFile);
+            readied.push_back(item.ready.file);
+        }
+    }
+    EXPECT_EQ(readied, files);
 }
 
 } // namespace

@@ -5,10 +5,12 @@
 #include "history/season.h"
 #include "history/snapshot.h"
 #include "report/html_text.h"
+#include "report/post_decisions.h"
 #include "report/ranking_csv.h"
 #include "report/ranking_html.h"
 #include "report/ranking_json.h"
 #include "report/ranking_report.h"
+#include "report/review_text.h"
 #include "support/participant_builder.h"
 #include "support/random_folder.h"
 #include "support/temp_folder.h"
@@ -320,6 +322,7 @@ TEST(RankingJson, ChecksListDuplicatesOutliersFilesNotImportedAndSkippedHistoryL
         "outliers": [
             {"event": "rally-3-stage-4", "index": 1, "code": "ZO", "name": "Zoë",
              "file": "zo.kvr", "hundredths": 7000, "second_hundredths": 9000}],
+        "implausible": [],
         "not_imported": [{"file": "short.kvr", "reason": "too short"},
                          {"file": "x\ufffd.kvr", "reason": "held"}]})"));
     // With a season, its skipped lines by their line numbers.
@@ -354,12 +357,69 @@ TEST(RankingJson, FileNamesOfEveryByteAreEscapedAsJsonWritersDo) {
     }
 }
 
+// An implausible file as the JSON, the page, the post and --review tell it: what was found, and
+// the exclude-file block that settles it.
+TEST(RankingJson, ImplausibleFilesInTheChecksThePageThePostAndTheReview) {
+    const Folder f = folder({ParticipantFileBuilder().code("AB").name("Ab").record(),
+                             ParticipantFileBuilder()
+                                 .code("OD")
+                                 .name("O\x01"
+                                       "d")
+                                 .record(),
+                             ParticipantFileBuilder()
+                                 .code("LT")
+                                 .name("Late")
+                                 .arcade(1, 2, 1000)
+                                 .arcade(2, 2, 360000001)
+                                 .arcade(3, 2, 3600001)
+                                 .record()},
+                            {"ab.kvr", "od.kvr", "late.kvr"});
+    const Json json = Json::parse(renderJson(f.run()));
+    EXPECT_EQ(json["checks"]["implausible"], Json::parse(R"([
+        {"index": 2, "code": "OD", "name": "O?d", "file": "od.kvr", "control_bytes": true,
+         "event": null, "hundredths": null},
+        {"index": 3, "code": "LT", "name": "Late", "file": "late.kvr", "control_bytes": false,
+         "event": "arcade-3", "hundredths": 360000000}])"));
+    const std::string arcade3 = allEvents()[static_cast<size_t>(StageCount + 2)].title();
+    const Json review = json["checks"]["under_review"];
+    ASSERT_EQ(review.size(), 2u);
+    EXPECT_EQ(review[0]["check"], "implausible");
+    EXPECT_EQ(review[0]["text"],
+              "od.kvr: O?d (OD), implausible: control bytes in the code or name");
+    EXPECT_EQ(review[1]["text"],
+              "late.kvr: Late (LT), implausible: " + arcade3 + " in 60000:00.00");
+    EXPECT_EQ(review[1]["decision"],
+              "[[decision]]\ndate = 2026-12-07\naction = \"exclude-file\"\nfile = \"late.kvr\"\n"
+              "reason = \"implausible: " +
+                  arcade3 + " in 60000:00.00\" # say why, in your own words\n");
+    EXPECT_NE(reviewListing(f.model).find("\n# late.kvr: Late (LT), implausible: "),
+              std::string::npos)
+        << reviewListing(f.model);
+
+    const std::string page = renderHtml(f.run());
+    const size_t table = page.find("<table id=\"implausible\"");
+    ASSERT_NE(table, std::string::npos);
+    const std::string rows = page.substr(table, page.find("</table>", table) - table);
+    EXPECT_NE(rows.find("<td>O?d (OD)</td><td>od.<wbr>kvr</td><td>control bytes in the code or "
+                        "name</td>"),
+              std::string::npos)
+        << rows;
+    EXPECT_NE(rows.find("file = &quot;late.kvr&quot;"), std::string::npos) << rows;
+    EXPECT_NE(page.find("<a href=\"#check-implausible\">2 implausible files</a>"),
+              std::string::npos);
+
+    const std::vector<std::string> post = postReviewLines(f.model);
+    ASSERT_EQ(post.size(), 2u);
+    EXPECT_EQ(post[0], "file od.kvr: O?d (OD), implausible: control bytes in the code or name");
+}
+
 TEST(RankingJson, EmptyListHasEveryMemberAndUnknownFileNamesAreEmpty) {
     Json json = Json::parse(renderJson(computeRankingModel(nullptr, 0, {}, ReportTime{})));
     EXPECT_EQ(json, Json::parse(R"({"generated": "0000-00-00T00:00:00", "participants": [],
                                     "stages": [], "arcade": [], "standings": [], "drivers": [],
                                     "checks": {"duplicates": [], "outliers": [],
-                                               "under_review": [], "not_imported": []}})"));
+                                               "implausible": [], "under_review": [],
+                                               "not_imported": []}})"));
     std::vector<ParticipantRecord> one = {ParticipantFileBuilder().name("N\x9D").record()};
     json = Json::parse(renderJson(computeRankingModel(one.data(), 1, {}, Noon)));
     EXPECT_EQ(json["participants"][0]["file"], "");
