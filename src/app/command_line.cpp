@@ -281,7 +281,8 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     }
     watch.leagueFile = leaguePath.empty() ? options.game.path(LeagueFileName) : leaguePath;
     const bool folderGiven = app.count("GAME_FOLDER") > 0;
-    const std::string leagueShown = given.league.empty() ? LeagueFileName : given.league;
+    const std::string leagueShown =
+        given.league.empty() ? options.game.shownPath(LeagueFileName) : given.league;
     watch.reloadLeague = [&env, given, folderGiven, leaguePath, live, leagueShown](
                              RunOptions& fresh, std::string& error, std::string& restart) {
         LeagueLive asked;

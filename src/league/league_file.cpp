@@ -20,7 +20,7 @@ bool applyLeagueFile(platform::Env& env, const std::string& path, const std::str
                      RunOptions& options, std::string& error, const ReportTime& today,
                      LeagueLive* live) {
     const std::string file = path.empty() ? options.game.path(LeagueFileName) : path;
-    const std::string shown = path.empty() ? LeagueFileName : named;
+    const std::string shown = path.empty() ? options.game.shownPath(LeagueFileName) : named;
     std::string text;
     platform::Status read = platform::readWholeShared(env, file.c_str(), LeagueFileLimit, text);
     if (!read) {
@@ -40,7 +40,8 @@ bool applyLeagueFile(platform::Env& env, const std::string& path, const std::str
     if (live != nullptr) {
         *live = league.live;
     }
-    league.rules.file = shown;
+    // The page and the JSON name it as the league knows it; messages with its folder.
+    league.rules.file = path.empty() ? std::string(LeagueFileName) : named;
     options.league = std::move(league.rules);
     const LeagueOutputs& outputs = league.outputs;
     options.leagueFilePath = platform::absolutePath(file);

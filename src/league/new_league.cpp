@@ -21,13 +21,13 @@ int writeNewLeagueFile(platform::Env& env, const GamePlaces& game, std::FILE* co
     platform::Status written =
         platform::createNewFile(env, game.path(LeagueFileName).c_str(), text.data(), text.size());
     if (!written) {
-        complain(errors, LeagueFileName,
+        complain(errors, game.shownPath(LeagueFileName),
                  written.kind() == platform::StatusKind::AlreadyExists
                      ? std::string(platform::AlreadyExists) + "; nothing written"
                      : written.reason());
         return ExitFailure;
     }
-    platform::writeConsole(console, std::string(LeagueFileName) +
+    platform::writeConsole(console, game.shownPath(LeagueFileName) +
                                         " written: remove the # before the lines you want.\n");
     return ExitSuccess;
 }

@@ -26,13 +26,13 @@ std::string GamePlaces::path(const std::string& relative) const {
     return folder + (last == '/' || last == platform::PathSeparator ? "" : "/") + relative;
 }
 
-std::string GamePlaces::shownParticipantFolder() const {
+std::string GamePlaces::shownPath(const std::string& relative) const {
     if (shown.empty()) {
-        return ParticipantFolder;
+        return relative;
     }
     const char last = shown.back();
     const bool separated = last == '/' || last == platform::PathSeparator;
-    return shown + (separated ? "" : std::string(1, platform::PathSeparator)) + ParticipantFolder;
+    return shown + (separated ? "" : std::string(1, platform::PathSeparator)) + relative;
 }
 
 std::string RunOptions::label(Output output) const {

@@ -38,8 +38,11 @@ struct GamePlaces {
 
     // A file or folder of the game folder, as it is opened; `relative` is how messages name it.
     std::string path(const std::string& relative) const;
-    // The participant folder as the user knows it: under the game folder they named.
-    std::string shownParticipantFolder() const;
+    // A file or folder of the game folder as the user knows it: under the game folder they
+    // named, or as it is when they named none ("kvrrank.toml", "games/dl/kvrrank.toml").
+    std::string shownPath(const std::string& relative) const;
+    // The participant folder as the user knows it.
+    std::string shownParticipantFolder() const { return shownPath(ParticipantFolder); }
 };
 
 // What a run writes beyond the import, and under which rules.

@@ -334,3 +334,30 @@ TEST(League, NewLeagueStartsAFileAndNeverReplacesOne) {
 }
 
 } // namespace
+
+// A run given the game folder names its league file as the user knows it, under that folder;
+// one started in the game folder names it alone.
+TEST(League, MessagesNameTheLeagueFileWithTheGameFolderGiven) {
+    kvrtest::TempFolder top;
+    fs::create_directories(top / "dl" / "kvr");
+    kvrtest::writeText(top / "dl" / "kvrrank.toml", "[points]\npionts = 3\n");
+    const std::string sep(1, fs::path::preferred_separator);
+    const struct {
+        fs::path from;
+        std::vector<std::string> arguments;
+        std::string named;
+    } cases[] = {
+        {top.path(), {"dl"}, "dl" + sep + "kvrrank.toml"},
+        {top.path(), {"dl/"}, "dl/kvrrank.toml"},
+        {top / "dl", {}, "kvrrank.toml"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.named);
+        const kvrtest::ProcessResult result =
+            kvrtest::runProgram(KVRRANK_BINARY, c.from, c.arguments);
+        EXPECT_EQ(result.exitStatus, 2);
+        EXPECT_EQ(result.errors,
+                  kvrtest::platformText("kvrrank: " + c.named +
+                                        ":2:1: unknown key \"pionts\" in [points]\n"));
+    }
+}
