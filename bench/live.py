@@ -5,8 +5,9 @@
                               at 300 participants: every request answered, the 99th percentile
                               of their times, the server's memory growth, and its CPU once
                               every client is gone
-  live.py latency BUILD_DIR [N ...]  from a whole file written into kvr/ to the run's event on
-                              /events, at N participants (default 300 10000 100000)
+  live.py latency BUILD_DIR [N ...]  from a whole file written into kvr/ and closed to the run's
+                              event on /events, at N participants (default 300 10000 100000);
+                              at most 250 ms at 300 on an idle Linux machine
   live.py idle    BUILD_DIR [SECONDS] the watch's CPU between changes with 10,000 files in kvr/
                               over SECONDS (default 60)
   live.py season  BUILD_DIR [N] [RUNS] the same latency with a season of RUNS lines held
@@ -197,9 +198,9 @@ def latency(build, sizes):
         board.wait_for(r" run 2: ", 60)
         status = board.stop()
         print(f"latency at {n} participants: the run's event {took:.0f} ms after the file was "
-              f"written, {took - 1000:.0f} ms after it settled (two looks 1 s apart); exit "
-              f"status {status}")
-        if n <= 10000 and took > 2000:
+              f"written and closed; exit status {status}")
+        # A closed local file counts at its close (inotify), not a second later.
+        if (n <= 300 and took > 250) or (n <= 10000 and took > 2000):
             failures.append(f"{n} participants: {took:.0f} ms")
     return failures
 
