@@ -7,8 +7,9 @@
 #   tools/compare-watch.sh OLD/kvrrank NEW/kvrrank [KVRSAMPLE]
 # Two scenarios: "watch" (--watch) and "serve" (--serve 127.0.0.1:PORT, one free port for
 # both binaries, so that the addresses it prints compare too). The evening, in steps: the
-# first run on 12 participants; a file copied in whole; a file copied in two halves 1.5 s
-# apart; a cut file of 1000 bytes; a file removed; a league file with its own points; then a
+# first run on 12 participants; a file copied in whole; a file copied in two halves by two
+# writers (the closed half told as cut, then whole); a cut file of 1000 bytes; a file removed;
+# a league file with its own points; then a
 # broken league file. Each step waits for the console line it causes (at most 15 s), never
 # for a fixed time. The wall clock is frozen (libfaketime) and the steady clock left alone,
 # so that files still settle.
@@ -155,40 +156,45 @@ evening() {
     await 2-copied "$out" "run 2:" || return 0
     fetch 2-copied
 
-    # Copied in two halves: told once that it is still coming, read once it is whole.
+    # Copied in two halves by two writers: the closed half is told as cut, then read whole.
     half=$(basename -- "${arrivals[1]}")
     size=$(($(stat -c %s -- "${arrivals[1]}") / 2))
-    dd if="${arrivals[1]}" of="$game/kvr/$half" bs="$size" count=1 status=none
-    sleep 1.5
-    await 3-halves "$out" "waiting for kvr/$half to finish copying" || return 0
+    # Each piece is written by one process that opens, writes and closes it at once (or moved
+    # in whole), so that no look can fall between a file's creation and its bytes: whether the
+    # console tells "waiting for ..." must not depend on the machine's speed.
+    dd if="${arrivals[1]}" of="$game/half.part" bs="$size" count=1 status=none
+    mv -- "$game/half.part" "$game/kvr/$half"
+    await 3-half "$out" "run 3:" || return 0
+    fetch 3-half
     dd if="${arrivals[1]}" of="$game/kvr/$half" bs="$size" skip=1 seek=1 conv=notrunc status=none
-    await 3-halves "$out" "run 3:" || return 0
-    fetch 3-halves
+    await 4-whole "$out" "run 4:" || return 0
+    fetch 4-whole
 
-    # Too short ever to count: it waits, and no run comes of it.
-    head -c 1000 -- "${arrivals[2]}" >"$game/kvr/cut.kvr"
-    await 4-cut "$out" "waiting for kvr/cut.kvr to finish copying" || return 0
-    fetch 4-cut
+    # Too short ever to count: told as a plain run tells it.
+    head -c 1000 -- "${arrivals[2]}" >"$game/cut.part"
+    mv -- "$game/cut.part" "$game/kvr/cut.kvr"
+    await 5-cut "$out" "run 5:" || return 0
+    fetch 5-cut
 
     rm -- "$game/kvr/$leaving"
-    await 5-removed "$out" "run 4:" || return 0
-    fetch 5-removed
+    await 6-removed "$out" "run 6:" || return 0
+    fetch 6-removed
 
     # League files are written beside and renamed in, as an editor saves: the watch never
     # sees one half written.
     printf '[points]\nplaces = [10, 6, 4, 3, 2, 1]\n' >"$game/league.part"
     mv -- "$game/league.part" "$game/kvrrank.toml"
-    await 6-league "$out" "run 5:" || return 0
-    fetch 6-league
+    await 7-league "$out" "run 7:" || return 0
+    fetch 7-league
 
     # A mistake: the last good rules stay. Only the board makes a run of it.
     printf '[points]\nplaces = [10, 6, 4, 3, 2, 1\n' >"$game/league.part"
     mv -- "$game/league.part" "$game/kvrrank.toml"
-    await 7-broken "$err" "(the last good rules stay)" || return 0
+    await 8-broken "$err" "(the last good rules stay)" || return 0
     if [ "$name" = serve ]; then
-        await 7-broken "$out" "run 6:" || return 0
+        await 8-broken "$out" "run 8:" || return 0
     fi
-    fetch 7-broken
+    fetch 8-broken
 }
 
 # Ctrl+C, then at most $timeout_s seconds to end.

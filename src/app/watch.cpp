@@ -217,8 +217,13 @@ class Watch {
                                   std::chrono::milliseconds(20), wait);
             }
             if (wake->wait(wait, stop_)) {
-                // A copy is many events: let them pass before the next look.
-                wake->wait(std::chrono::milliseconds(50), stop_);
+                // A copy is many events: let them pass (50 ms of quiet, half a second at most)
+                // before the next look, so that a file copied at once is seen closed, not
+                // half written.
+                const auto until = env_.steadyNow() + std::chrono::milliseconds(500);
+                while (wake->wait(std::chrono::milliseconds(50), stop_) &&
+                       env_.steadyNow() < until) {
+                }
             }
             if (stop_.requested()) {
                 return;
