@@ -61,11 +61,11 @@ std::string FileDestination::shown(const OutputKind& kind) const {
 }
 
 OutputSink* FileDestination::open(const OutputKind& kind) {
-    // A switch (--no-records) turns its game file off; an output named by a file is written
-    // when it names one.
-    const bool wanted = kind.gameFile != nullptr
-                            ? kind.option == nullptr || kind.takesFile || options_.updateRecords
-                            : !options_.file(kind.output).empty();
+    // A file of the game folder is written unless its switch (--no-records) turns it off; an
+    // output named by a file, when it names one.
+    const bool switchedOff = kind.option != nullptr && !kind.takesFile && !options_.updateRecords;
+    const bool wanted =
+        kind.gameFile != nullptr ? !switchedOff : !options_.file(kind.output).empty();
     if (!wanted || (kind.file == FileMode::Append && (season_ == nullptr || !season_->held()))) {
         return nullptr;
     }
