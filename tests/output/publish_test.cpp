@@ -48,8 +48,9 @@ class Recorder final : public Destination {
     }
     platform::Status close(const OutputKind& kind) override {
         received[kind.output] = sink_->take();
-        return fails_.count(kind.output) != 0 ? platform::Status::failure(platform::StatusKind::IoError, "disk on fire")
-                                              : platform::Status();
+        return fails_.count(kind.output) != 0
+                   ? platform::Status::failure(platform::StatusKind::IoError, "disk on fire")
+                   : platform::Status();
     }
     std::string shown(const OutputKind& kind) const override {
         return "out" + std::to_string(indexOf(kind.output));
