@@ -157,19 +157,19 @@ class HtmlRenderer {
         if (live_ == nullptr) {
             return;
         }
-        const Tonight& tonight = live_->tonight;
+        const Tonight& since = live_->tonight;
         out_.put("<section id=\"tonight\">\n<h2>Tonight</h2>\n");
-        if (!tonight.changed) {
+        if (!since.changed) {
             out_.put("<p>Nothing has changed yet tonight.</p>\n</section>\n");
             return;
         }
-        if (tonight.arrivals.empty() && tonight.records.empty() && tonight.moves.empty()) {
+        if (since.arrivals.empty() && since.records.empty() && since.moves.empty()) {
             out_.put("<p>No arrivals, records or moves since the board started.</p>\n");
         }
-        if (!tonight.arrivals.empty()) {
+        if (!since.arrivals.empty()) {
             htmlTable(out_, "class=\"arrivals\"", "Arrived", {{"At"}, {"Code"}, {"Name"}},
-                      tonight.arrivals.size(), [&] {
-                          for (const Arrival& arrival : tonight.arrivals) {
+                      since.arrivals.size(), [&] {
+                          for (const Arrival& arrival : since.arrivals) {
                               out_.put("<tr>");
                               cell(escapeHtml(arrival.at));
                               cell(escapeHtml(arrival.driver.code));
@@ -178,11 +178,10 @@ class HtmlRenderer {
                           }
                       });
         }
-        if (!tonight.records.empty()) {
+        if (!since.records.empty()) {
             htmlTable(out_, "class=\"records\"", "Records broken",
-                      {{"Event"}, {"Time", "n"}, {"Holder"}, {"Beat"}}, tonight.records.size(),
-                      [&] {
-                          for (const BrokenRecord& record : tonight.records) {
+                      {{"Event"}, {"Time", "n"}, {"Holder"}, {"Beat"}}, since.records.size(), [&] {
+                          for (const BrokenRecord& record : since.records) {
                               out_.put("<tr>");
                               cell(escapeHtml(record.eventTitle));
                               htmlTimeCell(out_, record.time);
@@ -199,26 +198,26 @@ class HtmlRenderer {
                           }
                       });
         }
-        if (!tonight.moves.empty()) {
-            htmlTable(
-                out_, "class=\"moves\"", "Biggest moves",
-                {{"Move", "n"}, {"Code"}, {"Name"}, {"Place", "n"}}, tonight.moves.size(), [&] {
-                    for (const TonightMove& move : tonight.moves) {
-                        const int32_t places = move.places();
-                        out_.put("<tr>");
-                        out_.put("<td class=\"n\">");
-                        out_.put(places > 0 ? "\xE2\x96\xB2" : "\xE2\x96\xBC"); // U+25B2, U+25BC
-                        out_.putNumber(std::abs(static_cast<long long>(places)));
-                        out_.put("</td>");
-                        cell(escapeHtml(move.driver.code));
-                        cell(escapeHtml(move.driver.name));
-                        out_.put("<td class=\"n\">");
-                        out_.putNumber(move.from);
-                        out_.put(" \xE2\x86\x92 "); // U+2192
-                        out_.putNumber(move.to);
-                        out_.put("</td></tr>\n");
-                    }
-                });
+        if (!since.moves.empty()) {
+            htmlTable(out_, "class=\"moves\"", "Biggest moves",
+                      {{"Move", "n"}, {"Code"}, {"Name"}, {"Place", "n"}}, since.moves.size(), [&] {
+                          for (const TonightMove& move : since.moves) {
+                              const int32_t places = move.places();
+                              out_.put("<tr>");
+                              out_.put("<td class=\"n\">");
+                              out_.put(places > 0 ? "\xE2\x96\xB2"
+                                                  : "\xE2\x96\xBC"); // U+25B2, U+25BC
+                              out_.putNumber(std::abs(static_cast<long long>(places)));
+                              out_.put("</td>");
+                              cell(escapeHtml(move.driver.code));
+                              cell(escapeHtml(move.driver.name));
+                              out_.put("<td class=\"n\">");
+                              out_.putNumber(move.from);
+                              out_.put(" \xE2\x86\x92 "); // U+2192
+                              out_.putNumber(move.to);
+                              out_.put("</td></tr>\n");
+                          }
+                      });
         }
         out_.put("</section>\n");
     }
