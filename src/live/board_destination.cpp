@@ -50,6 +50,15 @@ void BoardDestination::finish(const Publication& run, const std::vector<std::str
     parts.changedAt = formatTimeOfDay(run.results.ranking.time);
     parts.problems = problems;
     parts.problems.insert(parts.problems.end(), told_.begin(), told_.end());
+    const RankingModel& model = run.results.ranking;
+    if (!start_) {
+        start_ = summarizeBoardStart(model);
+    } else {
+        for (DriverIdentity& driver : newDrivers(*start_, arrivals_, model)) {
+            arrivals_.push_back({std::move(driver), parts.changedAt});
+        }
+        parts.tonight = compareTonight(*start_, model, arrivals_);
+    }
     {
         StringSink page;
         renderHtml(run.results, page, &parts);

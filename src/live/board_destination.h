@@ -3,11 +3,13 @@
 #pragma once
 
 #include "live/live_server.h"
+#include "model/tonight.h"
 #include "output/destination.h"
 #include "report/output_sink.h"
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +37,9 @@ class BoardDestination final : public Destination {
     uint64_t run_ = 0;
     std::vector<std::string> told_;
     std::unique_ptr<StringSink> json_;
+    // The board's first run as the page's "Tonight" compares with it, and who arrived since.
+    std::optional<BoardStart> start_;
+    std::vector<Arrival> arrivals_;
 };
 
 } // namespace kvr

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
 namespace kvr {
 
@@ -149,6 +150,76 @@ class HtmlRenderer {
         renderCheckSummary(run_, out_);
         navigation();
         out_.put("</header>\n<main>\n");
+    }
+
+    // What changed since the board's first run: arrivals, broken records and the biggest moves.
+    void tonight() {
+        if (live_ == nullptr) {
+            return;
+        }
+        const Tonight& since = live_->tonight;
+        out_.put("<section id=\"tonight\">\n<h2>Tonight</h2>\n");
+        if (!since.changed) {
+            out_.put("<p>Nothing has changed yet tonight.</p>\n</section>\n");
+            return;
+        }
+        if (since.arrivals.empty() && since.records.empty() && since.moves.empty()) {
+            out_.put("<p>No arrivals, records or moves since the board started.</p>\n");
+        }
+        if (!since.arrivals.empty()) {
+            htmlTable(out_, "class=\"arrivals\"", "Arrived", {{"At"}, {"Code"}, {"Name"}},
+                      since.arrivals.size(), [&] {
+                          for (const Arrival& arrival : since.arrivals) {
+                              out_.put("<tr>");
+                              cell(escapeHtml(arrival.at));
+                              cell(escapeHtml(arrival.driver.code));
+                              cell(escapeHtml(arrival.driver.name));
+                              out_.put("</tr>\n");
+                          }
+                      });
+        }
+        if (!since.records.empty()) {
+            htmlTable(out_, "class=\"records\"", "Records broken",
+                      {{"Event"}, {"Time", "n"}, {"Holder"}, {"Beat"}}, since.records.size(), [&] {
+                          for (const BrokenRecord& record : since.records) {
+                              out_.put("<tr>");
+                              cell(escapeHtml(record.eventTitle));
+                              htmlTimeCell(out_, record.time);
+                              cell(escapeHtml(record.holder.name));
+                              out_.put("<td>");
+                              if (record.hadRecord) {
+                                  htmlTime(out_, record.beatenTime);
+                                  out_.put(" " + escapeHtml(record.beatenHolder.name));
+                              } else {
+                                  out_.put("first time");
+                              }
+                              out_.put("</td>");
+                              out_.put("</tr>\n");
+                          }
+                      });
+        }
+        if (!since.moves.empty()) {
+            htmlTable(out_, "class=\"moves\"", "Biggest moves",
+                      {{"Move", "n"}, {"Code"}, {"Name"}, {"Place", "n"}}, since.moves.size(), [&] {
+                          for (const TonightMove& move : since.moves) {
+                              const int32_t places = move.places();
+                              out_.put("<tr>");
+                              out_.put("<td class=\"n\">");
+                              out_.put(places > 0 ? "\xE2\x96\xB2"
+                                                  : "\xE2\x96\xBC"); // U+25B2, U+25BC
+                              out_.putNumber(std::abs(static_cast<long long>(places)));
+                              out_.put("</td>");
+                              cell(escapeHtml(move.driver.code));
+                              cell(escapeHtml(move.driver.name));
+                              out_.put("<td class=\"n\">");
+                              out_.putNumber(move.from);
+                              out_.put(" \xE2\x86\x92 "); // U+2192
+                              out_.putNumber(move.to);
+                              out_.put("</td></tr>\n");
+                          }
+                      });
+        }
+        out_.put("</section>\n");
     }
 
     void standings() {
@@ -346,6 +417,7 @@ std::string htmlPageStyle() {
 void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* live) {
     HtmlRenderer renderer(run, out, live);
     renderer.head();
+    renderer.tonight();
     renderer.standings();
     renderPointsGrid(run.ranking, out);
     renderTeams(run.ranking, out);

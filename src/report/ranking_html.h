@@ -4,6 +4,7 @@
 #pragma once
 
 #include "model/run_results.h"
+#include "model/tonight.h"
 #include "report/output_sink.h"
 
 #include <cstdint>
@@ -16,11 +17,12 @@ namespace kvr {
 constexpr size_t StandingsChartDriverCount = 20;
 
 // What a live board adds to the page: its script (/live.js), and a line at the top on when the
-// results last changed, with what is wrong meanwhile.
+// results last changed, with what is wrong meanwhile; and what changed since the board started.
 struct LivePageParts {
     uint64_t run = 0;
     std::string changedAt;             // the local time of day, "20:14:03"
     std::vector<std::string> problems; // told until they are mended
+    Tonight tonight;
 };
 
 // The page of the run. The model must hold the drivers' results.

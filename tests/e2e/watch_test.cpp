@@ -291,6 +291,53 @@ TEST(Watch, AWholeSizedFileItsWriterHoldsOpenCountsOnlyAfterItsClose) {
 }
 #endif
 
+// The page's "Tonight" section: from the board's first run on, who arrived, which records fell
+// and who moved.
+std::string tonightOf(const std::string& page) {
+    const size_t from = page.find("<section id=\"tonight\">");
+    return from == std::string::npos ? std::string()
+                                     : page.substr(from, page.find("</section>", from) - from);
+}
+
+TEST(Watch, TonightNamesTheArrivalTheRecordItBrokeAndTheMovesSinceTheBoardStarted) {
+    GameFolder game;
+    game.addParticipant("anna.kvr", driver("ABE", "Anna Berg", 30000));
+    game.addParticipant("olaf.kvr", driver("OLA", "Olaf Lind", 31000));
+    Background board(game.path(), {"--serve", "0", "--no-records", "--html", "page.html"});
+    ASSERT_TRUE(board.waitFor(" run 1: 2 files; 2 drivers;")) << board.output() << board.errors();
+    const uint16_t port = portIn(board.output());
+    ASSERT_NE(port, 0) << board.output();
+    const std::string before = tonightOf(httpGet(port, "/"));
+    EXPECT_NE(before.find("<h2>Tonight</h2>"), std::string::npos) << before;
+    EXPECT_NE(before.find("Nothing has changed yet tonight."), std::string::npos) << before;
+
+    game.addParticipant("nina.kvr", driver("NNE", "Nina <Nemec>", 29000));
+    ASSERT_TRUE(board.waitFor(" run 2: 1 file new (nina.kvr); 3 drivers; leader Nina <Nemec>"))
+        << board.output() << board.errors();
+    const std::string page = httpGet(port, "/");
+    const std::string tonight = tonightOf(page);
+    ASSERT_FALSE(tonight.empty()) << page;
+    EXPECT_LT(page.find("<div id=\"live\""), page.find(tonight));
+    EXPECT_LT(page.find(tonight), page.find("<section id=\"drivers\">"));
+    EXPECT_EQ(tonight.find("Nothing has changed"), std::string::npos) << tonight;
+    // Nina arrived, broke Anna's records (the stage and the arcade event), and moved both down.
+    for (const char* shown : {"Nina &lt;Nemec&gt;", "<td>Anna Berg</td>", "4:59.99 Anna Berg",
+                              "\xE2\x96\xBC"
+                              "1</td><td>ABE</td>",
+                              "\xE2\x96\xBC"
+                              "1</td><td>OLA</td>"}) {
+        EXPECT_NE(tonight.find(shown), std::string::npos) << shown << "\n" << tonight;
+    }
+    EXPECT_EQ(tonight.find("Nina <Nemec>"), std::string::npos) << tonight;
+    EXPECT_EQ(tonight.find("NNE</td><td>Nina &lt;Nemec&gt;</td><td class=\"n\">"),
+              std::string::npos)
+        << "an arrival is no move: " << tonight;
+    // The file the board writes is the page without the live parts.
+    EXPECT_EQ(kvrtest::readText(game / "page.html").find("id=\"tonight\""), std::string::npos);
+    std::chrono::milliseconds stopped{};
+    EXPECT_EQ(board.stop(SIGINT, 5s, &stopped), 0) << board.errors();
+}
+
 TEST(Watch, ABadLeagueFileKeepsTheLastGoodRulesAndIsShownUntilMended) {
     GameFolder game;
     game.addParticipant("anna.kvr", driver("ABE", "Anna Berg", 30000));

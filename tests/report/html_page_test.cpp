@@ -628,7 +628,9 @@ TEST(LiveBoard, ThePageGainsOnlyItsScriptAndStatusAndTheOverlayFollowsTheStandin
         "class=\"when\">Live: results last "
         "changed at 20:14:03 (run 7)</p>\n<p class=\"attention\">Configuration/gameinfo.rcf: "
         "held by &lt;another&gt; program</p>\n</div>\n";
-    for (const std::string& part : {script, status}) {
+    const std::string tonight = "<section id=\"tonight\">\n<h2>Tonight</h2>\n<p>Nothing has "
+                                "changed yet tonight.</p>\n</section>\n";
+    for (const std::string& part : {script, status, tonight}) {
         const size_t at = page.find(part);
         ASSERT_NE(at, std::string::npos) << part;
         page.erase(at, part.size());
@@ -655,6 +657,78 @@ TEST(LiveBoard, ThePageGainsOnlyItsScriptAndStatusAndTheOverlayFollowsTheStandin
     }
     EXPECT_NE(renderOverlay(results, 7, 10).rows[0].find("Ann &lt;b&gt;"), std::string::npos);
     EXPECT_NE(overlayStyle().find("background:transparent"), std::string::npos);
+}
+
+// The section between the live line and the standings, as the page shows it.
+std::string tonightSection(const std::string& page) {
+    const size_t from = page.find("<section id=\"tonight\">");
+    const size_t to = page.find("</section>\n", from);
+    if (from == std::string::npos || to == std::string::npos) {
+        return {};
+    }
+    return page.substr(from, to + 11 - from);
+}
+
+TEST(LiveBoard, TonightShowsArrivalsRecordsAndMovesEscapedAndOnlyOnTheLivePage) {
+    std::vector<ParticipantRecord> participants =
+        participantsOf({{"AA", "Ann <b>", {{0, 1000}}}, {"BB", "Bob & Co", {{0, 1100}}}});
+    const RankingModel model = computeRankingModel(participants.data(), 2, {}, Noon);
+    const RunResults results(model);
+    const std::string filePage = renderHtml(results);
+    LivePageParts live;
+    live.run = 3;
+    live.changedAt = "21:00:00";
+    live.tonight.changed = true;
+    live.tonight.arrivals = {{{"AA", "Ann <b>"}, "20:31:07"}};
+    BrokenRecord broken;
+    broken.event = 0;
+    broken.eventTitle = "Finland 1";
+    broken.time = 999;
+    broken.holder = {"AA", "Ann <b>"};
+    broken.hadRecord = true;
+    broken.beatenTime = 1099;
+    broken.beatenHolder = {"BB", "Bob & Co"};
+    BrokenRecord first = broken;
+    first.eventTitle = "Arcade <1>";
+    first.hadRecord = false;
+    live.tonight.records = {broken, first};
+    live.tonight.moves = {{{"CC", "Cid"}, 4, 2}, {{"BB", "Bob & Co"}, 1, 2}};
+
+    StringSink sink;
+    renderHtml(results, sink, &live);
+    std::string page = sink.take();
+    const std::string section = tonightSection(page);
+    ASSERT_FALSE(section.empty()) << page;
+    EXPECT_LT(page.find("<div id=\"live\""), page.find(section));
+    EXPECT_LT(page.find(section), page.find("<section id=\"drivers\">"));
+    EXPECT_NE(section.find("<h2>Tonight</h2>"), std::string::npos);
+    EXPECT_EQ(section.find("<b>"), std::string::npos) << section;
+    EXPECT_EQ(section.find("Arcade <1>"), std::string::npos) << section;
+    for (const char* shown : {"20:31:07", "Ann &lt;b&gt;", "Finland 1", "Arcade &lt;1&gt;",
+                              "first time", "Bob &amp; Co",
+                              "\xE2\x96\xB2"
+                              "2",
+                              "\xE2\x96\xBC"
+                              "1",
+                              "4 \xE2\x86\x92 2"}) {
+        EXPECT_NE(section.find(shown), std::string::npos) << shown << "\n" << section;
+    }
+    EXPECT_EQ(section.find("Nothing has changed"), std::string::npos);
+
+    // Without the live parts the page is the file page, byte for byte.
+    EXPECT_EQ(filePage.find("id=\"tonight\""), std::string::npos);
+    page.erase(page.find(section), section.size());
+    const std::string script = "<script src=\"/live.js\" defer></script>\n";
+    page.erase(page.find(script), script.size());
+    const size_t status = page.find("<div id=\"live\"");
+    page.erase(status, page.find("</div>\n", status) + 7 - status);
+    EXPECT_EQ(page, filePage);
+
+    live.tonight = Tonight{true, {}, {}, {}};
+    StringSink quiet;
+    renderHtml(results, quiet, &live);
+    EXPECT_NE(tonightSection(quiet.take()).find("<p>No arrivals, records or moves"),
+              std::string::npos);
 }
 
 } // namespace
