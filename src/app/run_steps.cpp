@@ -33,6 +33,7 @@ RunDone runSteps(platform::Env& env, const RunOptions& options, RunRequest reque
         compareWithSeason(memory.season->read(), run, &memory.seasonDigest);
     } else if (!historyPath.empty()) {
         ownSeason.emplace();
+        ownSeason->announce(SeasonHolder::Run, console);
         if (!ownSeason->take(env, historyPath, options.seasonWait)) {
             complain(errors, historyPath, seasonHeldReason(options.seasonWait));
             return done;

@@ -139,6 +139,7 @@ class Watch {
         }
         if (!historyPath.empty()) {
             season_.emplace();
+            season_->announce(SeasonHolder::Board, console_);
             if (!season_->take(env_, historyPath, options.seasonWait)) {
                 complain(errors_, historyPath, seasonHeldReason(options.seasonWait));
                 return ExitFailure;

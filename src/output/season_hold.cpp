@@ -1,5 +1,6 @@
 #include "output/season_hold.h"
 
+#include "platform/console.h"
 #include "platform/wait.h"
 
 namespace kvr {
@@ -12,7 +13,22 @@ std::string seasonHeldReason(std::chrono::milliseconds wait) {
            ", nothing written";
 }
 
+SeasonHold::~SeasonHold() {
+    dropOwner();
+}
+
+void SeasonHold::dropOwner() {
+    if (ownerWritten_) {
+        // A record left behind is not believed once this process ends.
+        (void)removeSeasonOwner(*env_, path_);
+        ownerWritten_ = false;
+    }
+}
+
 bool SeasonHold::take(platform::Env& env, const std::string& path, std::chrono::milliseconds wait) {
+    env_ = &env;
+    path_ = path;
+    bool looked = false;
     const platform::Status status = platform::retryWhileHeld(env, wait, [&] {
         file_ = std::make_unique<platform::AppendOnlyFile>(env);
         read_.content.clear();
@@ -22,11 +38,21 @@ bool SeasonHold::take(platform::Env& env, const std::string& path, std::chrono::
             file_.reset();
             read_.content.clear();
         }
+        // Told once, at the first refusal, so that the organiser knows at once what to close.
+        if (opened.kind() == platform::StatusKind::Held && !looked) {
+            looked = true;
+            const std::optional<SeasonOwner> owner = readSeasonOwner(env, path);
+            if (owner && console_ != nullptr) {
+                platform::writeConsole(console_, seasonHolderLine(path, *owner, wait) + "\n");
+            }
+        }
         return opened;
     });
     if (status.kind() == platform::StatusKind::Held) {
         return false;
     }
+    // Only a run that holds the season names itself; failing to do so changes nothing else.
+    ownerWritten_ = file_ != nullptr && writeSeasonOwner(env, path, kind_);
     read_.problem = status ? std::string() : status.reason();
     return true;
 }
@@ -38,6 +64,9 @@ void SeasonHold::forgetContent() {
 
 platform::Status SeasonHold::append(const std::string& entry) {
     platform::Status appended = file_->append(entry.data(), entry.size());
+    // The record goes while the season is still held, so that it never removes the next
+    // holder's.
+    dropOwner();
     appended = appended ? file_->close() : appended;
     file_.reset();
     return appended;

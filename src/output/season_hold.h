@@ -1,7 +1,10 @@
 // The season's history file, held by the run that adds to it.
 #pragma once
 
+#include "output/season_owner.h"
 #include "platform/fs.h"
+
+#include <cstdio>
 
 #include <chrono>
 #include <memory>
@@ -23,6 +26,18 @@ std::string seasonHeldReason(std::chrono::milliseconds wait);
 // waits for it, and never replaces an output of the run that holds it.
 class SeasonHold {
   public:
+    SeasonHold() = default;
+    // Lets go of the season, its owner record first.
+    ~SeasonHold();
+    SeasonHold(const SeasonHold&) = delete;
+    SeasonHold& operator=(const SeasonHold&) = delete;
+
+    // What the owner record says of this holder, and where a run that finds the season held by
+    // another kvrrank tells so before it waits (nowhere when null).
+    void announce(SeasonHolder kind, std::FILE* console) {
+        kind_ = kind;
+        console_ = console;
+    }
     // Opens and locks the history at `path` (created when missing) and reads it. Another run
     // holding it is waited for, up to `wait`; false then, with nothing else done. Any other
     // failure is kept in `read().problem` (the run goes on without the season) and gives true.
@@ -35,6 +50,13 @@ class SeasonHold {
     bool held() const { return file_ != nullptr; }
 
   private:
+    void dropOwner();
+
+    platform::Env* env_ = nullptr;
+    std::string path_;
+    SeasonHolder kind_ = SeasonHolder::Run;
+    std::FILE* console_ = nullptr;
+    bool ownerWritten_ = false;
     std::unique_ptr<platform::AppendOnlyFile> file_;
     SeasonRead read_;
 };

@@ -141,6 +141,13 @@ class Env {
     virtual Status stampOf(const std::string& path, FileStamp& stamp) = 0;
     // A new wake for one watched folder; never null.
     virtual std::unique_ptr<FolderWake> folderWake() = 0;
+
+    // This process's id.
+    virtual long processId() = 0;
+    // Whether a process with id `pid` runs now; false when it is gone or the system cannot tell.
+    virtual bool processRuns(long pid) = 0;
+    // Takes the name `path` away from its file.
+    virtual Status removeFile(const NativePath& path) = 0;
 };
 
 // Forwards every step to another Env: a test overrides only the steps it needs.
@@ -201,6 +208,9 @@ class EnvWrapper : public Env {
         return target_.stampOf(path, stamp);
     }
     std::unique_ptr<FolderWake> folderWake() override { return target_.folderWake(); }
+    long processId() override { return target_.processId(); }
+    bool processRuns(long pid) override { return target_.processRuns(pid); }
+    Status removeFile(const NativePath& path) override { return target_.removeFile(path); }
 
   private:
     Env& target_;

@@ -154,6 +154,8 @@ Status writeBlocksInPlace(Env& env, const char* path, const WriteBlock* blocks, 
 // bits; a symbolic link at `target` is replaced itself, its destination is never written. On
 // failure the temporary file is removed and `target` is left as it was.
 Status replaceFile(Env& env, const char* target, const char* data, size_t size);
+// Removes the file `path`.
+Status removeFile(Env& env, const char* path);
 
 // The same replacement for output made in pieces: begin(), any number of write()s that append,
 // then commit(). Until commit() succeeds the target is untouched; a replacement destroyed

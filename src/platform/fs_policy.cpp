@@ -211,6 +211,10 @@ Status readWholeShared(Env& env, const char* path, size_t limit, std::string& co
     return file == NoFile ? status : firstFailure(status, env.close(file));
 }
 
+Status removeFile(Env& env, const char* path) {
+    return env.removeFile(os::nativePath(path));
+}
+
 Status createNewFile(Env& env, const char* path, const char* data, size_t size) {
     const NativePath native = os::nativePath(path);
     File file = NoFile;

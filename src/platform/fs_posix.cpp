@@ -11,6 +11,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <filesystem>
+#include <signal.h>
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -219,6 +220,14 @@ class PosixEnv final : public Env {
         return os::stampOf(path, stamp);
     }
     std::unique_ptr<FolderWake> folderWake() override { return os::folderWake(); }
+    long processId() override { return static_cast<long>(::getpid()); }
+    bool processRuns(long pid) override {
+        // A process of another user answers EPERM: it runs all the same.
+        return pid > 0 && (::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM);
+    }
+    Status removeFile(const NativePath& path) override {
+        return ::unlink(path.c_str()) == 0 ? Status() : systemError(errno);
+    }
 };
 
 } // namespace

@@ -388,6 +388,25 @@ class Win32Env final : public Env {
         return os::stampOf(path, stamp);
     }
     std::unique_ptr<FolderWake> folderWake() override { return os::folderWake(); }
+    long processId() override { return static_cast<long>(GetCurrentProcessId()); }
+    bool processRuns(long pid) override {
+        if (pid <= 0) {
+            return false;
+        }
+        HANDLE process =
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(pid));
+        if (process == nullptr) {
+            return false;
+        }
+        DWORD code = 0;
+        const bool runs = GetExitCodeProcess(process, &code) && code == STILL_ACTIVE;
+        CloseHandle(process);
+        return runs;
+    }
+    Status removeFile(const NativePath& path) override {
+        return DeleteFileW(path.c_str()) ? Status()
+                                         : systemError(static_cast<long>(GetLastError()));
+    }
 };
 
 } // namespace

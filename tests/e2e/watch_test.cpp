@@ -65,6 +65,7 @@ class Background {
 
     std::string output() const { return kvrtest::readText(out_); }
     std::string errors() const { return kvrtest::readText(err_); }
+    pid_t pid() const { return pid_; }
 
     // Waits until the output holds `text`; false after `limit`.
     bool waitFor(const std::string& text, std::chrono::milliseconds limit = 20s) const {
@@ -82,7 +83,9 @@ class Background {
     // `limit`; `took` how long it did take.
     int stop(int signal, std::chrono::milliseconds limit, std::chrono::milliseconds* took) {
         const auto start = Clock::now();
-        ::kill(pid_, signal);
+        if (signal != 0) {
+            ::kill(pid_, signal);
+        }
         for (;;) {
             int status = 0;
             if (::waitpid(pid_, &status, WNOHANG) == pid_) {
@@ -176,6 +179,77 @@ void seasonOfTwo(GameFolder& game) {
     ASSERT_EQ(
         kvrtest::runProgram(KVRRANK_BINARY, game.path(), {"--history", "season.jsonl"}).exitStatus,
         0);
+}
+
+// The id of a process that has ended and been reaped.
+pid_t endedProcess() {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::_exit(0);
+    }
+    ::waitpid(child, nullptr, 0);
+    return child;
+}
+
+// The wait's failure, told of the season by its full path.
+bool seasonWaitedFor(const std::string& errors) {
+    const std::string end =
+        "/season.jsonl: held by another program: waited 10 s, nothing written\n";
+    return errors.rfind("kvrrank: ", 0) == 0 && errors.size() > end.size() &&
+           errors.compare(errors.size() - end.size(), end.size(), end) == 0 &&
+           errors.find('\n') == errors.size() - 1;
+}
+
+TEST(Watch, ARunBesideTheBoardSaysAtOnceThatTheBoardHoldsTheSeasonThenWaitsAsBefore) {
+    GameFolder game;
+    ASSERT_NO_FATAL_FAILURE(seasonOfTwo(game));
+    Background board(game.path(), {"--serve", "0", "--history", "season.jsonl"});
+    ASSERT_TRUE(board.waitFor(" run 1: 2 files;")) << board.output() << board.errors();
+    const std::string record = kvrtest::readText(game / "season.jsonl.owner");
+    EXPECT_EQ(record.rfind(std::to_string(board.pid()) + " board ", 0), 0u) << record;
+
+    Background second(game.path(), {"--history", "season.jsonl", "--no-records"});
+    const std::string told = "/season.jsonl is held by the kvrrank board (process " +
+                             std::to_string(board.pid()) + ") since ";
+    EXPECT_TRUE(second.waitFor(told, 1s)) << second.output() << second.errors();
+    const std::string output = second.output();
+    // The first line after the files' imports, the season being taken once they are read.
+    const size_t line = output.find(told);
+    ASSERT_NE(line, std::string::npos) << output;
+    const std::string imports = "importing anna.kvr ... ok!\nimporting olaf.kvr ... ok!\n";
+    EXPECT_EQ(output.substr(0, imports.size()), imports) << output;
+    EXPECT_EQ(output.find('\n', imports.size()), output.find('\n', line)) << output;
+    EXPECT_NE(output.find("; waiting up to 10 s\n"), std::string::npos) << output;
+    std::chrono::milliseconds took{};
+    EXPECT_EQ(second.stop(0, 20s, &took), 1);
+    EXPECT_GE(took, 8s);
+    EXPECT_TRUE(seasonWaitedFor(second.errors())) << second.errors();
+
+    // The board's record goes with the board.
+    EXPECT_EQ(board.stop(SIGINT, 10s, &took), 0) << board.errors();
+    EXPECT_FALSE(fs::exists(game / "season.jsonl.owner"));
+}
+
+TEST(Watch, ARecordOfAProcessThatHasEndedIsNotBelievedAndIsReplaced) {
+    GameFolder game;
+    ASSERT_NO_FATAL_FAILURE(seasonOfTwo(game));
+    const std::string stale = std::to_string(endedProcess()) + " board 19:30:00\n";
+    kvrtest::writeText(game / "season.jsonl.owner", stale);
+    {
+        // Held by a program that is not kvrrank and names nobody: the old silent wait.
+        kvrtest::ExclusiveHolder other(game / "season.jsonl");
+        const kvrtest::ProcessResult held = kvrtest::runProgram(
+            KVRRANK_BINARY, game.path(), {"--history", "season.jsonl", "--no-records"});
+        EXPECT_EQ(held.exitStatus, 1);
+        EXPECT_EQ(held.output.find("is held by"), std::string::npos) << held.output;
+        EXPECT_TRUE(seasonWaitedFor(held.errors)) << held.errors;
+        EXPECT_EQ(kvrtest::readText(game / "season.jsonl.owner"), stale);
+    }
+    // A run that takes the season replaces the stale record with its own, and removes that.
+    const kvrtest::ProcessResult free = kvrtest::runProgram(
+        KVRRANK_BINARY, game.path(), {"--history", "season.jsonl", "--no-records"});
+    EXPECT_EQ(free.exitStatus, 0) << free.errors;
+    EXPECT_FALSE(fs::exists(game / "season.jsonl.owner"));
 }
 
 TEST(Watch, AFileCopiedInHalvesIsToldAsCutThenCountsWhenWholeAndTheEveningIsOneRunOfTheSeason) {
