@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Lists every include in src/ that runs back up a floor, and fails when there is one. The
-# floors, lowest first: platform, data, records, model, report, history, output, league, live, app. A file may
-# include its own floor and the floors below it.
+# floors, lowest first: platform, data, image, records, model, report, history, output, league,
+# live, app. A file may include its own floor and the floors below it.
 set -euo pipefail
 cd "${1:-$(dirname "$0")/../src}"
-floors=(platform data records model report history output league live app)
+floors=(platform data image records model report history output league live app)
 declare -A level
 for i in "${!floors[@]}"; do
     level[${floors[$i]}]=$i
