@@ -10,6 +10,10 @@ namespace kvr {
 int runKvrRank(platform::Env& env, std::FILE* console, std::FILE* errors, const RunOptions& options,
                const ReportTime& now) {
     RunRequest request;
+    // A season held by another kvrrank is the first thing said, before the files' lines.
+    const std::string& season = options.file(Output::History);
+    request.holderTold =
+        !season.empty() && tellSeasonHolder(env, season, options.seasonWait, console);
     if (!importFolder(env, options, request.imported, console, errors)) {
         return ExitFailure;
     }

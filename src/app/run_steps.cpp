@@ -33,7 +33,7 @@ RunDone runSteps(platform::Env& env, const RunOptions& options, RunRequest reque
         compareWithSeason(memory.season->read(), run, &memory.seasonDigest);
     } else if (!historyPath.empty()) {
         ownSeason.emplace();
-        ownSeason->announce(SeasonHolder::Run, console);
+        ownSeason->announce(SeasonHolder::Run, request.holderTold ? nullptr : console);
         if (!ownSeason->take(env, historyPath, options.seasonWait)) {
             complain(errors, historyPath, seasonHeldReason(options.seasonWait));
             return done;
@@ -54,6 +54,9 @@ RunDone runSteps(platform::Env& env, const RunOptions& options, RunRequest reque
     publication.records = &run.records;
     publication.historyEntry = run.historyEntry;
     publication.pageUrl = options.pageUrl;
+    const std::string cardUrl = options.cardUrl();
+    publication.cardUrl = cardUrl;
+    publication.card = &options.card;
     FileDestination files(env, options, ownSeason ? &*ownSeason : nullptr);
     std::vector<Destination*> destinations{&files};
     destinations.insert(destinations.end(), more.begin(), more.end());

@@ -19,6 +19,7 @@ struct RunRequest {
     ReportTime now;          // the local time the run is of
     bool tellUpdate = true;  // the console hears the records file's update
     bool tellMisses = true;  // the console hears the decisions that matched nothing
+    bool holderTold = false; // the season's holder was told before the files were read
 };
 
 // What a trigger keeps from one run to the next; a one-off run's is fresh.

@@ -13,6 +13,16 @@ std::string seasonHeldReason(std::chrono::milliseconds wait) {
            ", nothing written";
 }
 
+bool tellSeasonHolder(platform::Env& env, const std::string& path, std::chrono::milliseconds wait,
+                      std::FILE* console) {
+    const std::optional<SeasonOwner> owner = readSeasonOwner(env, path);
+    if (!owner || console == nullptr) {
+        return false;
+    }
+    platform::writeConsole(console, seasonHolderLine(path, *owner, wait) + "\n");
+    return true;
+}
+
 SeasonHold::~SeasonHold() {
     dropOwner();
 }
@@ -41,10 +51,7 @@ bool SeasonHold::take(platform::Env& env, const std::string& path, std::chrono::
         // Told once, at the first refusal, so that the organiser knows at once what to close.
         if (opened.kind() == platform::StatusKind::Held && !looked) {
             looked = true;
-            const std::optional<SeasonOwner> owner = readSeasonOwner(env, path);
-            if (owner && console_ != nullptr) {
-                platform::writeConsole(console_, seasonHolderLine(path, *owner, wait) + "\n");
-            }
+            (void)tellSeasonHolder(env, path, wait, console_);
         }
         return opened;
     });

@@ -22,6 +22,12 @@ struct SeasonRead {
 // 10 s, nothing written".
 std::string seasonHeldReason(std::chrono::milliseconds wait);
 
+// Tells on `console` who holds the season at `path`, when its owner record names a kvrrank
+// that still runs: a run looks before it reads its files, so that this is its first line.
+// True when told.
+bool tellSeasonHolder(platform::Env& env, const std::string& path, std::chrono::milliseconds wait,
+                      std::FILE* console);
+
 // The season's history, held from before a run publishes until its line is added: a second run
 // waits for it, and never replaces an output of the run that holds it.
 class SeasonHold {
