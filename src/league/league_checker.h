@@ -96,6 +96,7 @@ class LeagueChecker {
 
     // [live]: the board a double-click starts.
     void live(const toml::key& key, const toml::node& node);
+    void card(const toml::key& key, const toml::node& node);
 
     // [points]
     void points(const toml::key& key, const toml::node& node);

@@ -60,6 +60,7 @@ bool applyLeagueFile(platform::Env& env, const std::string& path, const std::str
         }
     }
     options.pageUrl = outputs.pageUrl.value_or(std::string());
+    options.card = league.card;
     // --no-records has already cleared updateRecords, and wins over the file.
     if (outputs.records && options.updateRecords) {
         options.updateRecords = *outputs.records;

@@ -41,6 +41,7 @@ struct LeagueFile {
     LeagueRules rules; // rules.file is left empty
     LeagueOutputs outputs;
     LeagueLive live;
+    CardSettings card;
     std::vector<std::string> archive; // earlier seasons' history files, as written
     bool empty = true;                // no key at all: the same as no league file
 };

@@ -36,6 +36,7 @@ const std::vector<LeagueTable>& leagueTables() {
     static const std::vector<LeagueTable> tables = {
         {T::Outputs, "[outputs]", outputsKeys()},
         {T::Live, "[live]", {LiveKeys::Watch, LiveKeys::Serve, LiveKeys::Lan}},
+        {T::Card, "[card]", {CardKeys::Title, CardKeys::Theme}},
         {T::Points,
          "[points]",
          {PointsKeys::Places, PointsKeys::TieBreak, PointsKeys::MergeCopies,

@@ -15,6 +15,11 @@ struct OutputsKeys {
     static constexpr std::string_view PageUrl = "page_url";
 };
 
+struct CardKeys {
+    static constexpr std::string_view Title = "title";
+    static constexpr std::string_view Theme = "theme";
+};
+
 struct PointsKeys {
     static constexpr std::string_view Places = "places";
     static constexpr std::string_view TieBreak = "tie_break";
@@ -53,7 +58,7 @@ struct ArchiveKeys {
     static constexpr std::string_view Seasons = "seasons";
 };
 
-enum class LeagueTableKind { Outputs, Live, Points, Class, Decision, Driver, Team, Archive };
+enum class LeagueTableKind { Outputs, Live, Card, Points, Class, Decision, Driver, Team, Archive };
 
 struct LeagueTable {
     LeagueTableKind kind;

@@ -77,6 +77,9 @@ void LeagueChecker::check(const toml::table& root) {
         case LeagueTableKind::Live:
             table(key, node, *spec, [this](auto& k, auto& n) { live(k, n); });
             break;
+        case LeagueTableKind::Card:
+            table(key, node, *spec, [this](auto& k, auto& n) { card(k, n); });
+            break;
         case LeagueTableKind::Points:
             table(key, node, *spec, [this](auto& k, auto& n) { points(k, n); });
             break;
@@ -288,6 +291,24 @@ void LeagueChecker::live(const toml::key& key, const toml::node& node) {
         } else {
             problem(node.source(), "\"serve\" in [live] must be a port from 0 to 65535, or "
                                    "\"ADDRESS:PORT\" in quotes");
+        }
+    }
+}
+
+void LeagueChecker::card(const toml::key& key, const toml::node& node) {
+    const auto* text = node.as_string();
+    if (key == CardKeys::Title) {
+        if (text == nullptr || text->get().empty() || text->get().size() > 200) {
+            problem(node.source(), "\"title\" in [card] must be a text in quotes, "
+                                   "of 1 to 200 bytes");
+        } else {
+            league_.card.title = text->get();
+        }
+    } else if (key == CardKeys::Theme) {
+        if (text != nullptr && (text->get() == "dark" || text->get() == "light")) {
+            league_.card.theme = text->get() == "dark" ? CardTheme::Dark : CardTheme::Light;
+        } else {
+            problem(node.source(), "\"theme\" in [card] must be \"dark\" or \"light\"");
         }
     }
 }

@@ -23,7 +23,7 @@ void report(const Publication& run, OutputSink& out) {
     renderText(run.results.ranking, out, platform::TextLineEnd);
 }
 void html(const Publication& run, OutputSink& out) {
-    renderHtml(run.results, out);
+    renderHtml(run.results, out, nullptr, run.cardUrl);
 }
 void json(const Publication& run, OutputSink& out) {
     renderJson(run.results, out);
@@ -33,7 +33,12 @@ void csv(const Publication& run, OutputSink& out) {
 }
 void post(const Publication& run, OutputSink& out) {
     // The post links the page where the group sees it: a file name means nothing in a chat.
-    renderPost(run.results, std::string(run.pageUrl), out);
+    renderPost(run.results, std::string(run.pageUrl), out, std::string(run.cardUrl));
+}
+void card(const Publication& run, OutputSink& out) {
+    static const CardSettings defaults;
+    renderCard(run.results, run.card != nullptr ? *run.card : defaults, std::string(run.pageUrl),
+               out);
 }
 void history(const Publication& run, OutputSink& out) {
     out.put(run.historyEntry);
@@ -57,6 +62,10 @@ constexpr std::array<OutputKind, OutputCount> Table = {{
      "also write a post for the group's chat to FILE (Markdown, in messages of\n"
      "at most 2,000 characters)",
      "post", true, false, FileMode::Replace, nullptr, nullptr, false, false, false, post},
+    {Output::Card, "--card",
+     "also write the standings as a picture for a chat to FILE (PNG, 1200\n"
+     "pixels wide)",
+     "card", true, false, FileMode::Replace, nullptr, nullptr, false, false, false, card},
     {Output::History, "--history",
      "keep the season in FILE (created when missing): the web page and the\n"
      "JSON show what changed since its earlier runs, and a run that writes\n"

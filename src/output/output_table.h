@@ -8,6 +8,7 @@
 #include "model/run_results.h"
 #include "records/record_tables.h"
 #include "report/output_sink.h"
+#include "report/standings_card.h"
 
 #include <array>
 #include <cstddef>
@@ -18,8 +19,8 @@ namespace kvr {
 
 // In publishing order: the records file first (a failed update stops the run), the history
 // last (a run counts in the season only once its other outputs are out).
-enum class Output { Records, Report, Html, Json, Csv, Post, History };
-constexpr size_t OutputCount = 7;
+enum class Output { Records, Report, Html, Json, Csv, Post, Card, History };
+constexpr size_t OutputCount = 8;
 
 // Everything a format is rendered from: the run's results and what was made of them, computed
 // before any output and only read by the renderers.
@@ -30,6 +31,8 @@ struct Publication {
     const RecordTables* records = nullptr; // the game's best times
     std::string_view historyEntry;         // what the run adds to the season; empty: nothing
     std::string_view pageUrl;              // the page's address on the web; empty: unknown
+    std::string_view cardUrl;              // the card's address on the web; empty: none
+    const CardSettings* card = nullptr;    // the card's title and theme; nullptr: the defaults
 };
 
 // Streams one format of a run.

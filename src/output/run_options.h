@@ -64,6 +64,8 @@ struct RunOptions {
     std::vector<std::string> archiveShown;
     // Where the page is published, which the post links; empty: no link.
     std::string pageUrl;
+    // The card's title and theme.
+    CardSettings card;
     // The league file read (absolute), empty when none.
     std::string leagueFilePath;
     // Only list what is under review, each with a decision ready to paste; write nothing.
@@ -77,6 +79,9 @@ struct RunOptions {
     std::string& file(Output output) { return files[indexOf(output)]; }
     // The output as messages name it: "--html", or what gave it ("html in kvrrank.toml").
     std::string label(Output output) const;
+    // Where the card is on the web: the page's folder and the card's file name; empty without
+    // a page address or a card.
+    std::string cardUrl() const;
 };
 
 } // namespace kvr

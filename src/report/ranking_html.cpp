@@ -97,11 +97,23 @@ constexpr std::string_view PageHeading = "Dustline Rally 2.0 - KVR Ranking Syste
 
 // The document up to its body: one style element, the same whatever the page shows, so that a
 // live page keeps its look when its body is replaced; and the live board's script.
-void pageStart(OutputSink& out, std::string_view title, bool live) {
+void pageStart(OutputSink& out, std::string_view title, bool live,
+               std::string_view cardUrl = std::string_view()) {
     out.put("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
             "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>");
     out.put(title);
-    out.put("</title>\n<style>");
+    out.put("</title>\n");
+    if (!cardUrl.empty()) {
+        // A chat shows the card under a link to the page.
+        out.put("<meta property=\"og:title\" content=\"");
+        out.put(escapeHtml(std::string(title)));
+        out.put("\">\n<meta property=\"og:type\" content=\"website\">\n"
+                "<meta property=\"og:image\" content=\"");
+        out.put(escapeHtml(std::string(cardUrl)));
+        out.put("\">\n<meta property=\"og:image:width\" content=\"1200\">\n"
+                "<meta name=\"twitter:card\" content=\"summary_large_image\">\n");
+    }
+    out.put("<style>");
     out.put(Style);
     out.put(DriverStyle);
     out.put(DarkStyle);
@@ -132,12 +144,14 @@ void liveStatus(OutputSink& out, const LivePageParts& live, const std::string& s
 
 class HtmlRenderer {
   public:
-    HtmlRenderer(const RunResults& run, OutputSink& out, const LivePageParts* live)
-        : run_(run), model_(run.ranking), season_(run.season), out_(out), live_(live) {}
+    HtmlRenderer(const RunResults& run, OutputSink& out, const LivePageParts* live,
+                 std::string_view cardUrl)
+        : run_(run), model_(run.ranking), season_(run.season), out_(out), live_(live),
+          cardUrl_(cardUrl) {}
 
     void head() {
         const std::string when = formatRunTime(model_.time, RunTimeStyle::Page);
-        pageStart(out_, "Dustline Rally 2.0 - KVR Ranking at " + when, live_ != nullptr);
+        pageStart(out_, "Dustline Rally 2.0 - KVR Ranking at " + when, live_ != nullptr, cardUrl_);
         out_.put("<header>\n<h1>" + std::string(PageHeading) +
                  "</h1>\n<p class=\"when\">Ranking at ");
         out_.put(when);
@@ -406,6 +420,7 @@ class HtmlRenderer {
     const SeasonChanges* season_;
     OutputSink& out_;
     const LivePageParts* live_;
+    std::string_view cardUrl_;
 };
 
 } // namespace
@@ -414,8 +429,9 @@ std::string htmlPageStyle() {
     return std::string(Style) + DriverStyle + DarkStyle;
 }
 
-void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* live) {
-    HtmlRenderer renderer(run, out, live);
+void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* live,
+                std::string_view cardUrl) {
+    HtmlRenderer renderer(run, out, live, cardUrl);
     renderer.head();
     renderer.tonight();
     renderer.standings();

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kvr {
@@ -27,7 +28,9 @@ struct LivePageParts {
 
 // The page of the run. The model must hold the drivers' results.
 void renderHtml(const RunResults& run, OutputSink& out);
-void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* live);
+// With `cardUrl`, the standings card's address on the web, a link to the page shows the card.
+void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* live,
+                std::string_view cardUrl = std::string_view());
 // The live board's page before the first run: the page's head and style, its heading and the
 // live line, no results.
 void renderWaitingHtml(const LivePageParts& live, OutputSink& out);

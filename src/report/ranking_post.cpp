@@ -40,8 +40,9 @@ std::string secondsText(uint32_t hundredths) {
 
 class PostWriter {
   public:
-    PostWriter(const RunResults& run, const std::string& pageName)
-        : run_(run), model_(run.ranking), season_(run.season), pageName_(pageName) {}
+    PostWriter(const RunResults& run, const std::string& pageName, const std::string& cardUrl)
+        : run_(run), model_(run.ranking), season_(run.season), pageName_(pageName),
+          cardUrl_(cardUrl) {}
 
     std::vector<std::string> lines() {
         title();
@@ -59,6 +60,11 @@ class PostWriter {
             part();
             // An autolink: its text is taken as it is, never as emphasis.
             lines_.push_back("Full ranking: <" + pageName_ + ">");
+        }
+        if (!cardUrl_.empty()) {
+            // Bare, on its own line, so that the chat shows the picture under the post.
+            part();
+            lines_.push_back(cardUrl_);
         }
         // A line break alone is a space to a strict reader: two spaces make it a break.
         for (size_t i = 0; i + 1 < lines_.size(); ++i) {
@@ -288,6 +294,7 @@ class PostWriter {
     const RankingModel& model_;
     const SeasonChanges* season_;
     const std::string& pageName_;
+    const std::string& cardUrl_;
     std::vector<std::string> lines_;
 };
 
@@ -358,9 +365,10 @@ std::vector<std::string> chatMessages(const std::vector<std::string>& lines, siz
     return messages;
 }
 
-void renderPost(const RunResults& run, const std::string& pageName, OutputSink& out) {
+void renderPost(const RunResults& run, const std::string& pageName, OutputSink& out,
+                const std::string& cardUrl) {
     const std::vector<std::string> messages =
-        chatMessages(PostWriter(run, pageName).lines(), PostMessageLimit);
+        chatMessages(PostWriter(run, pageName, cardUrl).lines(), PostMessageLimit);
     for (size_t i = 0; i < messages.size(); ++i) {
         if (i > 0) {
             // A blank line first: "---" under a line of text would underline it as a heading.

@@ -30,7 +30,9 @@ std::vector<std::string> chatMessages(const std::vector<std::string>& lines, siz
 // empty: none). Each line followed by another ends in two spaces, a hard line break, so that
 // a CommonMark reader keeps it a line of its own. Messages are separated by a line holding
 // only PostMessageSeparator between blank lines.
-void renderPost(const RunResults& run, const std::string& pageName, OutputSink& out);
+// With `cardUrl`, the standings card's address, the post ends with it on a line of its own.
+void renderPost(const RunResults& run, const std::string& pageName, OutputSink& out,
+                const std::string& cardUrl = std::string());
 std::string renderPost(const RunResults& run, const std::string& pageName = std::string());
 
 } // namespace kvr

@@ -95,6 +95,10 @@ TEST(League, EveryKindOfBadLeagueFileTouchesNothing) {
         {"[outputs]\npage_url = \"https://e.org/a b.html\"\n", "2:12: \"page_url\"", nullptr},
         {"[outputs]\npage_url = \"https://e.org/<b>\"\n", "2:12: \"page_url\"", nullptr},
         {"[outputs]\npage_url = true\n", "2:12: \"page_url\"", nullptr},
+        {"[card]\ntheme = \"blue\"\n",
+         "2:9: \"theme\" in [card] must be \"dark\" or \"light\"", nullptr},
+        {"[card]\ntitle = \"\"\n", "2:9: \"title\" in [card] must be a text in quotes", nullptr},
+        {"[card]\ntitle = 7\n", "2:9: \"title\" in [card]", nullptr},
         {"[[class]]\ntransmission = \"MT\"\n", "1:1: a [[class]] needs a name", nullptr},
         {"[[class]]\nname = \" \"\n", "2:8: the name of a [[class]] is empty", nullptr},
         {"[[class]]\nname = \"A\"\ntransmission = \"manual\"\n",
@@ -319,8 +323,8 @@ TEST(League, NewLeagueStartsAFileAndNeverReplacesOne) {
                                             : std::vector<std::string>{kind.option});
         }
     }
-    // --league, --archive, --review, the live board's three, and the six outputs.
-    ASSERT_EQ(beside.size(), 12u);
+    // --league, --archive, --review, the live board's three, and the seven outputs.
+    ASSERT_EQ(beside.size(), 13u);
     for (std::vector<std::string> arguments : beside) {
         SCOPED_TRACE(arguments.front());
         const std::string option = arguments.front();

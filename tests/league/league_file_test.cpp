@@ -42,6 +42,8 @@ std::string setting(const LeagueFile& league) {
         text += path ? std::string(" ") + kind.leagueKey + "=" + *path : "";
     }
     text += o.records ? std::string(" records=") + (*o.records ? "true" : "false") : "";
+    text += league.card.title.empty() ? "" : " card-title=" + league.card.title;
+    text += league.card.theme == CardTheme::Light ? " light" : "";
     for (const Decision& d : rules.decisions) {
         text += std::string(" ") + decisionActionName(d.action);
     }
@@ -66,6 +68,8 @@ TEST(LeagueFile, AGoodFileSetsWhatItSaysAndNothingElse) {
         {"\xEF\xBB\xBF[outputs]\r\nhtml = \"web/r.html\"\r\nhistory = 'C:\\h.jsonl'\r\n"
          "records = false\r\n",
          "set html=web/r.html history=C:\\h.jsonl records=false"},
+        {"[card]\ntitle = \"Tuesday \xE2\x80\x94 League\"\ntheme = \"light\"\n[outputs]\ncard = \"c.png\"\n",
+         "set card=c.png card-title=Tuesday \xE2\x80\x94 League light"},
     };
     for (const auto& [text, expected] : cases) {
         LeagueFile league;
@@ -89,8 +93,8 @@ TEST(LeagueFile, TheStartingFileSetsNothingUntilItsLinesAreSwitchedOn) {
     for (const auto& [file, expected] :
          {std::pair{text, "empty"},
           {on, "set best 8 class Manual gearbox/MT/hoshin arc;marlet 140; html=ranking.html "
-               "json=ranking.json csv=ranking.csv post=week.md history=season.jsonl records=true "
-               "exclude-time"}}) {
+               "json=ranking.json csv=ranking.csv post=week.md card=standings.png "
+               "history=season.jsonl records=true card-title=Tuesday League exclude-time"}}) {
         LeagueFile league;
         std::string error;
         ASSERT_TRUE(parseLeagueFile(file, "kvrrank.toml", league, error)) << error << file;
