@@ -1,14 +1,17 @@
-# The players' ZIP of the Windows program: kvrrank.exe, a short README, the licence and the
+# The players' ZIP of the Windows program: kvrrank.exe, a short README, the licences and the
 # starting league file, the text files with CR LF line ends. `cmake --workflow --preset
 # windows-package` makes it.
 install(TARGETS kvrrank RUNTIME DESTINATION .)
 configure_file(docs/windows-readme.txt ${CMAKE_CURRENT_BINARY_DIR}/package/README.txt @ONLY
                NEWLINE_STYLE CRLF)
 configure_file(LICENSE ${CMAKE_CURRENT_BINARY_DIR}/package/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+configure_file(docs/font-licence.txt ${CMAKE_CURRENT_BINARY_DIR}/package/FONT-LICENCE.txt @ONLY
+               NEWLINE_STYLE CRLF)
 configure_file(docs/kvrrank.toml.example
                ${CMAKE_CURRENT_BINARY_DIR}/package/kvrrank.toml.example @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/package/README.txt
               ${CMAKE_CURRENT_BINARY_DIR}/package/LICENSE.txt
+              ${CMAKE_CURRENT_BINARY_DIR}/package/FONT-LICENCE.txt
               ${CMAKE_CURRENT_BINARY_DIR}/package/kvrrank.toml.example DESTINATION .)
 
 set(CPACK_GENERATOR ZIP)

@@ -10,7 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 missing=()
 for package in ccache help2man lintian man-db dpkg-dev file gzip libcli11-dev libtomlplusplus-dev \
-    libboost1.81-dev; do
+    libboost1.81-dev libstb-dev fonts-dejavu-core; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
 # hardening-check and diffoscope without their long lists of recommended tools.
@@ -90,6 +90,7 @@ bin/kvrsample
 share/doc/kvrrank/LICENSE
 share/doc/kvrrank/README.md
 share/doc/kvrrank/file-formats.md
+share/doc/kvrrank/font-licence.txt
 share/doc/kvrrank/kvrrank.toml.example
 share/man/man1/kvrrank.1
 share/man/man1/kvrsample.1
@@ -102,6 +103,7 @@ cat >"$work/expected-deb" <<'EOF'
 /usr/share/doc/kvrrank/changelog.Debian.gz
 /usr/share/doc/kvrrank/copyright
 /usr/share/doc/kvrrank/file-formats.md
+/usr/share/doc/kvrrank/font-licence.txt
 /usr/share/doc/kvrrank/kvrrank.toml.example
 /usr/share/man/man1/kvrrank.1.gz
 /usr/share/man/man1/kvrsample.1.gz

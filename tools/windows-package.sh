@@ -12,8 +12,8 @@ cmake --workflow --preset windows-package
 version=$(sed -n 's/^project(kvrrank VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 zip=build/windows-release/kvrrank-$version-windows-x64.zip
 top=kvrrank-$version-windows-x64
-expected=$(printf '%s\n' "$top/LICENSE.txt" "$top/README.txt" "$top/kvrrank.exe" \
-    "$top/kvrrank.toml.example")
+expected=$(printf '%s\n' "$top/FONT-LICENCE.txt" "$top/LICENSE.txt" "$top/README.txt" \
+    "$top/kvrrank.exe" "$top/kvrrank.toml.example")
 listed=$(unzip -Z1 "$zip" | grep -v '/$' | sort)
 echo "--- $zip"
 unzip -l "$zip"
@@ -69,7 +69,7 @@ if ! grep -q '__stack_chk_fail' "$unpacked/symbols"; then
 fi
 
 # The README, the licence and the league file are for Notepad: every line ends in CR LF.
-for text in README.txt LICENSE.txt kvrrank.toml.example; do
+for text in README.txt LICENSE.txt FONT-LICENCE.txt kvrrank.toml.example; do
     if grep -q $'[^\r]$' "$unpacked/$top/$text" || ! grep -q $'\r$' "$unpacked/$top/$text"; then
         echo "$text: not CR LF line ends" >&2
         status=1
