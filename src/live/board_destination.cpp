@@ -76,6 +76,16 @@ void BoardDestination::finish(const Publication& run, const std::vector<std::str
     content->overlayHead = std::move(overlay.head);
     content->overlayRows = std::move(overlay.rows);
     content->overlayTail = std::move(overlay.tail);
+    static const CardSettings defaults;
+    CardContent shows = cardContent(run.results, run.card != nullptr ? *run.card : defaults,
+                                    std::string(run.pageUrl));
+    if (!cardShows_ || !(*cardShows_ == shows)) {
+        StringSink card;
+        renderCard(shows, card);
+        card_ = std::make_shared<const std::string>(card.take());
+        cardShows_ = std::move(shows);
+    }
+    content->card = card_;
     server_.publish(std::move(content));
 }
 

@@ -6,6 +6,7 @@
 #include "model/tonight.h"
 #include "output/destination.h"
 #include "report/output_sink.h"
+#include "report/standings_card.h"
 
 #include <cstdint>
 #include <memory>
@@ -40,6 +41,9 @@ class BoardDestination final : public Destination {
     // The board's first run as the page's "Tonight" compares with it, and who arrived since.
     std::optional<BoardStart> start_;
     std::vector<Arrival> arrivals_;
+    // The card as last drawn, and what it shows: drawn again only when that changes.
+    std::optional<CardContent> cardShows_;
+    std::shared_ptr<const std::string> card_;
 };
 
 } // namespace kvr

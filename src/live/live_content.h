@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@ struct LiveContent {
     std::string overlayHead;
     std::vector<std::string> overlayRows; // one standing each
     std::string overlayTail;
+    std::shared_ptr<const std::string> card; // the standings card (PNG); nullptr before a run
 };
 
 } // namespace kvr

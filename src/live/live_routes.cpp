@@ -144,6 +144,12 @@ LiveAnswer route(const LiveRequest& request, const LiveContent& content, const L
         page += content.overlayTail;
         return answer;
     }
+    if (path == "/card.png") {
+        if (!content.card) {
+            return plain(404, "no card yet: no participant file has been imported\n", keepAlive);
+        }
+        return found("image/png", LivePolicy::Plain, *content.card, keepAlive);
+    }
     if (path == "/events") {
         if (openStreams >= StreamLimit) {
             return tooBusy();

@@ -200,9 +200,13 @@ Canvas paintCard(const CardLayout& layout) {
     return canvas;
 }
 
+void renderCard(const CardContent& content, OutputSink& out) {
+    out.put(encodePng(paintCard(layoutCard(content))));
+}
+
 void renderCard(const RunResults& run, const CardSettings& settings, const std::string& pageUrl,
                 OutputSink& out) {
-    out.put(encodePng(paintCard(layoutCard(cardContent(run, settings, pageUrl)))));
+    renderCard(cardContent(run, settings, pageUrl), out);
 }
 
 } // namespace kvr

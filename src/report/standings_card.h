@@ -33,6 +33,11 @@ struct CardRow {
     std::string points;
     std::string movement; // "▲2", "=", "new"; empty: no season
     CardMove move = CardMove::None;
+
+    friend bool operator==(const CardRow& a, const CardRow& b) {
+        return a.place == b.place && a.name == b.name && a.code == b.code && a.team == b.team &&
+               a.points == b.points && a.movement == b.movement && a.move == b.move;
+    }
 };
 
 // The card's words, before they are placed.
@@ -45,6 +50,12 @@ struct CardContent {
     std::string footer; // the page's address; empty: none
     bool teams = false; // a team column
     bool moves = false; // a movement column
+
+    friend bool operator==(const CardContent& a, const CardContent& b) {
+        return a.theme == b.theme && a.title == b.title && a.subtitle == b.subtitle &&
+               a.rows == b.rows && a.more == b.more && a.footer == b.footer && a.teams == b.teams &&
+               a.moves == b.moves;
+    }
 };
 
 CardContent cardContent(const RunResults& run, const CardSettings& settings,
@@ -82,5 +93,6 @@ Canvas paintCard(const CardLayout& layout);
 // The card of the run as PNG bytes.
 void renderCard(const RunResults& run, const CardSettings& settings, const std::string& pageUrl,
                 OutputSink& out);
+void renderCard(const CardContent& content, OutputSink& out);
 
 } // namespace kvr

@@ -262,6 +262,11 @@ TEST(Watch, AFileCopiedInHalvesIsToldAsCutThenCountsWhenWholeAndTheEveningIsOneR
     const uint16_t port = portIn(board.output());
     ASSERT_NE(port, 0) << board.output();
     EXPECT_NE(httpGet(port, "/ranking.json").find("Olaf Lind"), std::string::npos);
+    // The card of the run, as a chat fetches it.
+    const std::string card = httpGet(port, "/card.png");
+    EXPECT_EQ(card.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << card.substr(0, 200);
+    EXPECT_NE(card.find("\r\nContent-Type: image/png\r\n"), std::string::npos);
+    EXPECT_NE(card.find("\r\n\r\n\x89PNG\r\n\x1a\n"), std::string::npos);
 
     // The first half, closed: a cut file, told as a plain run tells it until it changes.
     const std::vector<uint8_t> nina = driver("NNE", "Nina Nemec", 29000).bytes();

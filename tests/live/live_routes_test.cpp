@@ -27,6 +27,7 @@ const LiveContent& run() {
             made.overlayRows.push_back("<" + std::to_string(i) + ">");
         }
         made.overlayTail = "</tail>";
+        made.card = std::make_shared<const std::string>("\x89PNG card");
         return made;
     }();
     return content;
@@ -47,6 +48,7 @@ const LiveNames Nameless{"", ""};
 const std::string Page = run().page;
 const std::string Json = run().json;
 const std::string Script = LiveScript;
+const std::string Card = *run().card;
 const std::string NotFound = "not found\n";
 const std::string OnlyGetAndHead = "only GET and HEAD\n";
 const std::string NotOurName = "this server answers only to its own names\n";
@@ -147,6 +149,9 @@ TEST(LiveRoutes, EachRequestGetsItsAnswer) {
          "405 text/plain; charset=utf-8 plain allow GET, HEAD close", OnlyGetAndHead},
         {"get", "/", "localhost", true, false, 0, NotAllowedKeep, OnlyGetAndHead},
         {"OPTIONS", "*", "localhost", true, false, 0, NotAllowedKeep, OnlyGetAndHead},
+        {"GET", "/card.png", "localhost", true, false, 0, "200 image/png plain keep", Card},
+        {"HEAD", "/card.png?v=2", "localhost", true, false, 0, "200 image/png plain keep head",
+         Card},
         {"BREW", "/events", "evil.example", true, false, 32, NotAllowedKeep, OnlyGetAndHead},
         {"", "/", "localhost", true, false, 0, NotAllowedKeep, OnlyGetAndHead},
         // A body, or a client that will not keep the connection, ends it after any answer.
@@ -328,6 +333,13 @@ TEST(LiveRoutes, TheWaitingPageAndOverlayCarryARunsStyleWhichTheirPolicyAllows) 
         }
         EXPECT_EQ(stylesOf(before.body()), stylesOf(after.body())) << target;
         EXPECT_EQ(before.policy, after.policy) << target;
+    }
+    {
+        // No card before the first run: a plain answer that says why.
+        request.target = "/card.png";
+        const LiveAnswer before = routeRequest(request, *waiting, Ours, 0);
+        EXPECT_EQ(shown(before), NotFoundKeep.substr(0, NotFoundKeep.size() - 5) + " close");
+        EXPECT_EQ(before.body(), "no card yet: no participant file has been imported\n");
     }
     // The waiting page's live line is where a run's is, for the script to mark it offline.
     EXPECT_NE(waiting->page.find("<div id=\"live\" data-run=\"0\" data-changed=\"\" "
