@@ -1,6 +1,6 @@
 // Writes the seed corpora of the fuzz targets, built with the test fixture builder:
 // make_seeds FOLDER creates FOLDER/participant, FOLDER/pipeline, FOLDER/exports,
-// FOLDER/history, FOLDER/season, FOLDER/league and FOLDER/live_routes.
+// FOLDER/history, FOLDER/season, FOLDER/league, FOLDER/live_routes and FOLDER/card.
 #include "harness/history_run.h"
 #include "harness/participant_input.h"
 #include "support/participant_builder.h"
@@ -285,11 +285,34 @@ int main(int argc, char** argv) {
         {"nameless", request(17, 0, "GET\n/\n.local")},
     };
 
+    // Standings cards: flags, then title, subtitle, "more" line, footer and rows of six fields
+    // on lines of their own (card_fuzz.cpp). Plain, long, hostile and empty texts.
+    const auto card = [](uint8_t flags, const std::string& lines) {
+        std::vector<uint8_t> bytes = {flags};
+        bytes.insert(bytes.end(), lines.begin(), lines.end());
+        return bytes;
+    };
+    const std::string longName(43, 'W');
+    const Corpus cards = {
+        {"plain", card(0, "Dustline Rally 2.0\n8 December 2026\n+ 18 more\n\n1\nAnna Berg\nABE\n"
+                          "\n874\n\n2\nOlaf Lind\nOLA\n\n720\n")},
+        {"season-teams", card(7, "Tuesday League\n8 December 2026 \xC2\xB7 after 5 runs\n\n"
+                                 "https://example.org/league/\n1\nAnna Berg\nABE\nRed Foxes\n"
+                                 "874\n\xE2\x96\xB2"
+                                 "2\n2\nOlaf Lind\nOLA\nBlue\n720\nnew\n")},
+        {"long", card(6, longName + "\n" + longName + "\n\n" + longName + "\n1\n" + longName +
+                             "\n" + longName + "\n" + longName + "\n99999999\n" + longName)},
+        {"hostile", card(1, std::string("\x01\x1b[2J\n\xff\xfe\n\xc3\n\xf0\x9f\x9a\x80\n") +
+                                "\xed\xa0\x80\n\"<b>\"\n\x7f\n\xe2\x80\n\n\x80")},
+        {"empty", card(0, "")},
+    };
+
     const bool written =
         writeCorpus(folder / "participant", singles) && writeCorpus(folder / "pipeline", groups) &&
         writeCorpus(folder / "exports", forEachExport(exports, {"page", "json", "csv", "post"})) &&
         writeCorpus(folder / "history", histories) &&
         writeCorpus(folder / "season", forEachExport(histories, {"page", "json", "post"})) &&
-        writeCorpus(folder / "league", leagues) && writeCorpus(folder / "live_routes", requests);
+        writeCorpus(folder / "league", leagues) && writeCorpus(folder / "live_routes", requests) &&
+        writeCorpus(folder / "card", cards);
     return written ? 0 : 1;
 }
