@@ -83,6 +83,7 @@ SetText setText(std::string_view text, int px, int maxWidth) {
     const int ellipsis = font::glyphOf(Ellipsis);
     set.glyphs.clear();
     Pen cut{px};
+    std::vector<Pen> before; // the pen before each glyph kept
     for (int glyph : glyphs) {
         Pen tried = cut;
         tried.place(glyph);
@@ -91,7 +92,15 @@ SetText setText(std::string_view text, int px, int maxWidth) {
         if (withEllipsis.width() > maxWidth) {
             break;
         }
+        before.push_back(cut);
         set.glyphs.push_back(cut.place(glyph));
+    }
+    // "Red Foxes…", not "Red Foxes …".
+    const int space = font::glyphOf(' ');
+    while (!set.glyphs.empty() && set.glyphs.back().glyph == space) {
+        set.glyphs.pop_back();
+        cut = before.back();
+        before.pop_back();
     }
     Pen end = cut;
     end.place(ellipsis);

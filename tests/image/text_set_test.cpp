@@ -68,6 +68,12 @@ TEST(TextSet, EveryCharacterIsDrawnAndALongLineIsCutToItsWidth) {
             EXPECT_GE(set.glyphs[i].x, set.glyphs[i - 1].x);
         }
     }
+    // A cut at any width drops the spaces before the ellipsis.
+    for (int width = 60; width < 400; ++width) {
+        const SetText words = setText("Red  Foxes of the Northern Forest", 24, width);
+        ASSERT_GE(words.glyphs.size(), 2u) << width;
+        EXPECT_NE(words.glyphs[words.glyphs.size() - 2].glyph, font::glyphOf(' ')) << width;
+    }
     // Figures are tabular: points line up under each other.
     EXPECT_EQ(setText("1111", 32, 1000).width, setText("8888", 32, 1000).width);
 }
