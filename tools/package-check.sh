@@ -10,7 +10,7 @@ export DEBIAN_FRONTEND=noninteractive
 
 missing=()
 for package in ccache help2man lintian man-db dpkg-dev file gzip libcli11-dev libtomlplusplus-dev \
-    libboost1.81-dev libstb-dev fonts-dejavu-core; do
+    libboost1.81-dev libstb-dev fonts-dejavu-core zlib1g-dev; do
     dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
 done
 # hardening-check and diffoscope without their long lists of recommended tools.

@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 root="$PWD"
 
 tools/install-packages.sh cmake ninja-build g++ ccache libcli11-dev nlohmann-json3-dev \
-    libtomlplusplus-dev libboost1.81-dev libstb-dev fonts-dejavu-core help2man
+    libtomlplusplus-dev libboost1.81-dev libstb-dev fonts-dejavu-core \
+    zlib1g-dev help2man
 echo "== building (release preset)"
 cmake --workflow --preset release >/dev/null
 

@@ -36,6 +36,10 @@ void post(const Publication& run, OutputSink& out) {
     renderPost(run.results, std::string(run.pageUrl), out, std::string(run.cardUrl));
 }
 void card(const Publication& run, OutputSink& out) {
+    if (run.cardPng != nullptr) {
+        out.put(run.cardPng->get());
+        return;
+    }
     static const CardSettings defaults;
     renderCard(run.results, run.card != nullptr ? *run.card : defaults, std::string(run.pageUrl),
                out);

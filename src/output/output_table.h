@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstddef>
+#include <future>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,8 @@ struct Publication {
     std::string_view pageUrl;              // the page's address on the web; empty: unknown
     std::string_view cardUrl;              // the card's address on the web; empty: none
     const CardSettings* card = nullptr;    // the card's title and theme; nullptr: the defaults
+    // The card's PNG, drawn beside the other outputs' rendering; nullptr: drawn when written.
+    const std::shared_future<std::string>* cardPng = nullptr;
 };
 
 // Streams one format of a run.

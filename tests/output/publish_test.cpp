@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <map>
 #include <set>
 
@@ -21,16 +23,13 @@ template <size_t I> void counting(const Publication&, OutputSink& out) {
     out.put("format " + std::to_string(I) + ":" + std::string(100000 + I, 'x'));
 }
 
-OutputTable countingTable() {
+template <size_t... I> OutputTable countingTable(std::index_sequence<I...>) {
     OutputTable table = outputTable();
-    table[0].render = counting<0>;
-    table[1].render = counting<1>;
-    table[2].render = counting<2>;
-    table[3].render = counting<3>;
-    table[4].render = counting<4>;
-    table[5].render = counting<5>;
-    table[6].render = counting<6>;
+    ((table[I].render = counting<I>), ...);
     return table;
+}
+OutputTable countingTable() {
+    return countingTable(std::make_index_sequence<OutputCount>());
 }
 
 // Takes the outputs it is given, fails those it is told to, and keeps what it received.
@@ -68,8 +67,8 @@ class Recorder final : public Destination {
     std::unique_ptr<StringSink> sink_;
 };
 
-const std::set<Output> Every = {Output::Records, Output::Report, Output::Html,   Output::Json,
-                                Output::Csv,     Output::Post,   Output::History};
+const std::set<Output> Every = {Output::Records, Output::Report, Output::Html, Output::Json,
+                                Output::Csv,     Output::Post,   Output::Card, Output::History};
 
 TEST(Publish, EachFormatIsRenderedOnceAndEveryTakerGetsTheSameBytes) {
     const RankingModel model = computeRankingModel(nullptr, 0, {}, ReportTime{});
@@ -129,11 +128,12 @@ TEST(Publish, AFailureStopsTheRunOnlyWhereTheTableSaysAndTheSeasonWaitsForTheRep
         {"the records file fails: nothing after it", {Output::Records}, {}, true},
         {"the report fails: the exports go on, the season's line waits",
          {Output::Report},
-         {Output::Report, Output::Html, Output::Json, Output::Csv, Output::Post},
+         {Output::Report, Output::Html, Output::Json, Output::Csv, Output::Post, Output::Card},
          false},
         {"an export fails: the others and the season's line go on",
          {Output::Html},
-         {Output::Report, Output::Html, Output::Json, Output::Csv, Output::Post, Output::History},
+         {Output::Report, Output::Html, Output::Json, Output::Csv, Output::Post, Output::Card,
+          Output::History},
          false},
     };
     for (const auto& c : cases) {
