@@ -5,6 +5,7 @@
 #include "report/html_season.h"
 #include "report/html_text.h"
 #include "report/movement_text.h"
+#include "report/words.h"
 
 namespace kvr {
 
@@ -50,10 +51,11 @@ const RankedParticipant& participant(const RankingModel& model, int32_t index) {
 }
 
 void listingTable(const RankingModel& model, OutputSink& out, const EventListing& listed,
-                  const std::string& title) {
-    static const std::vector<HtmlColumn> columns = {{"Place", "n"}, {"Code"},         {"Name"},
-                                                    {"Vehicle"},    {"Transmission"}, {"Time", "n"},
-                                                    {"Gap", "n"}};
+                  const std::string& title, const Words& words) {
+    const std::vector<HtmlColumn> columns = {
+        {words[Word::ColPlace], "n"}, {words[Word::ColCode]},         {words[Word::ColName]},
+        {words[Word::ColVehicle]},    {words[Word::ColTransmission]}, {words[Word::ColTime], "n"},
+        {words[Word::ColGap], "n"}};
     htmlTable(out, "class=\"class-listing\" data-event=\"" + listed.event->key() + "\"",
               escapeHtml(title), columns, listed.results.size(), [&] {
                   for (size_t k = 0; k < listed.results.size(); ++k) {
@@ -66,12 +68,12 @@ void listingTable(const RankingModel& model, OutputSink& out, const EventListing
                       htmlCell(out, escapeHtml(vehicleName(result.vehicle)));
                       htmlCell(out, transmissionLabel(result.vehicle));
                       out.put("<td class=\"n\">");
-                      out.putTime(result.time);
-                      out.put(penaltyHtml(model, result.participantIndex, *listed.event));
+                      out.putTime(result.time, words.decimal());
+                      out.put(penaltyHtml(model, result.participantIndex, *listed.event, words));
                       out.put("</td><td class=\"n\">");
                       if (k > 0) {
                           out.put('+');
-                          out.putTime(result.gap);
+                          out.putTime(result.gap, words.decimal());
                       }
                       out.put("</td></tr>\n");
                   }
@@ -81,15 +83,18 @@ void listingTable(const RankingModel& model, OutputSink& out, const EventListing
 // The listings of one rally (or of the arcade events, rally -1), folded under its name.
 void foldedListings(const RankingModel& model, OutputSink& out,
                     std::vector<EventListing>::const_iterator from,
-                    std::vector<EventListing>::const_iterator to, const char* heading) {
+                    std::vector<EventListing>::const_iterator to, std::string_view heading,
+                    const Words& words) {
     out.put("<details>\n<summary>");
     out.put(escapeHtml(heading));
     out.put("</summary>\n");
     for (auto listed = from; listed != to; ++listed) {
-        listingTable(model, out, *listed,
-                     listed->event->isArcade()
-                         ? std::string(arcadeNames[listed->event->index])
-                         : "Stage " + std::to_string(listed->event->index + 1));
+        listingTable(
+            model, out, *listed,
+            listed->event->isArcade()
+                ? std::string(arcadeNames[listed->event->index])
+                : words.say(Word::StageTitle, {{"n", std::to_string(listed->event->index + 1)}}),
+            words);
     }
     out.put("</details>\n");
 }
@@ -99,24 +104,27 @@ void classSection(const RankingModel& model, const SeasonChanges* season, Output
     const VehicleClass& vehicleClass = model.league.classes[c];
     const ClassRanking& ranking = model.classes[c];
     const std::string id = classSectionId(c);
+    const Words words(model.league.language);
     out.put("<section id=\"" + id + "\" class=\"league-class\">\n<h2>");
     out.put(escapeHtml(vehicleClass.name));
-    out.put("</h2>\n<p class=\"note\">Only the times set in ");
-    out.put(escapeHtml(describeVehicleClass(vehicleClass)));
-    out.put(" count here.</p>\n");
+    out.put("</h2>\n<p class=\"note\">");
+    out.put(
+        escapeHtml(words.say(Word::ClassNote, {{"class", describeVehicleClass(vehicleClass)}})));
+    out.put("</p>\n");
     // The class's points by rally, as the whole field's grid shows them.
-    std::vector<HtmlColumn> columns = {{"Place", "n"}, {"Code"}, {"Name"}};
+    std::vector<HtmlColumn> columns = {
+        {words[Word::ColPlace], "n"}, {words[Word::ColCode]}, {words[Word::ColName]}};
     for (const char* rally : rallyNames) {
         columns.push_back({rally, "n"});
     }
-    columns.push_back({"Arcade", "n"});
-    columns.push_back({"Points", "n"});
+    columns.push_back({words[Word::Arcade], "n"});
+    columns.push_back({words[Word::ColPoints], "n"});
     const std::vector<StandingMovement>* moves =
         season != nullptr && c < season->classMovements.size() && season->classMovements[c]
             ? &*season->classMovements[c]
             : nullptr;
     if (moves != nullptr) {
-        columns.push_back(HtmlMoveColumn);
+        columns.push_back({words[Word::ColMove], HtmlMoveColumn.cls});
     }
     htmlTable(out, "id=\"" + id + "-standings\" class=\"class-grid\"", "", columns,
               ranking.standings.size(), [&] {
@@ -138,7 +146,8 @@ void classSection(const RankingModel& model, const SeasonChanges* season, Output
                       htmlNumberCell(out, standing.arcadePoints);
                       htmlStandingPointsCell(out, standing);
                       if (moves != nullptr) {
-                          out.put("<td class=\"move\">" + movementText((*moves)[i]) + "</td>");
+                          out.put("<td class=\"move\">" +
+                                  movementText((*moves)[i], words[Word::MovementNew]) + "</td>");
                       }
                       out.put("</tr>\n");
                   }
@@ -150,11 +159,12 @@ void classSection(const RankingModel& model, const SeasonChanges* season, Output
         while (end != ranking.stages.end() && end->event->rally == rally) {
             ++end;
         }
-        foldedListings(model, out, next, end, rallyNames[rally]);
+        foldedListings(model, out, next, end, rallyNames[rally], words);
         next = end;
     }
     if (!ranking.arcade.empty()) {
-        foldedListings(model, out, ranking.arcade.begin(), ranking.arcade.end(), "Arcade");
+        foldedListings(model, out, ranking.arcade.begin(), ranking.arcade.end(),
+                       words[Word::Arcade], words);
     }
     out.put("</section>\n");
 }
@@ -191,21 +201,22 @@ void htmlCountedRalliesNote(const RankingModel& model, OutputSink& out) {
     if (model.league.bestRallies <= 0) {
         return;
     }
-    out.put("<p class=\"note\">Only each driver's ");
-    out.putNumber(model.league.bestRallies);
-    out.put(" best rally totals count, and every arcade point: rally points struck through do "
-            "not count.</p>\n");
+    const Words words(model.league.language);
+    out.put("<p class=\"note\">");
+    out.put(words.say(Word::CountedRalliesNote, {{"n", std::to_string(model.league.bestRallies)}}));
+    out.put("</p>\n");
 }
 
 void renderLeagueFooter(const RankingModel& model, OutputSink& out) {
     if (!model.league.inUse()) {
         return;
     }
-    out.put("<footer>\n<p class=\"note\">League file ");
-    out.put(escapeHtml(model.league.file));
-    out.put(": ");
-    out.put(escapeHtml(describeLeagueRules(model.league)));
-    out.put(".</p>\n</footer>\n");
+    const Words words(model.league.language);
+    out.put("<footer>\n<p class=\"note\">");
+    out.put(
+        words.say(Word::LeagueFooter, {{"file", escapeHtml(model.league.file)},
+                                       {"rules", escapeHtml(describeLeagueRules(model.league))}}));
+    out.put("</p>\n</footer>\n");
 }
 
 } // namespace kvr

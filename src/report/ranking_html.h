@@ -23,6 +23,7 @@ struct LivePageParts {
     std::string changedAt;             // the local time of day, "20:14:03"
     std::vector<std::string> problems; // told until they are mended
     Tonight tonight;
+    std::string language = "en"; // of the page before the first run, which has no league rules
 };
 
 // The page of the run. The model must hold the drivers' results.
