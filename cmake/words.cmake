@@ -9,7 +9,7 @@
 # (also {month}), "months" (12 names) and "words": each word a text, or for a counted word an
 # object of its plural forms ("one", "other"; "one", "few", "many").
 
-set(KVR_LANGUAGES en)
+set(KVR_LANGUAGES en de fr es it pl fi sv)
 set(KVR_LANG_DIR ${PROJECT_SOURCE_DIR}/lang)
 
 # "page_heading" -> "PageHeading"

@@ -7,15 +7,17 @@
 
 namespace kvr {
 
-std::shared_ptr<const LiveContent> waitingContent() {
+std::shared_ptr<const LiveContent> waitingContent(std::string_view language) {
     auto content = std::make_shared<LiveContent>();
     {
         StringSink page;
-        renderWaitingHtml(LivePageParts(), page);
+        LivePageParts parts;
+        parts.language = std::string(language);
+        renderWaitingHtml(parts, page);
         content->page = page.take();
     }
     content->json = "{}\n";
-    OverlayParts overlay = renderWaitingOverlay();
+    OverlayParts overlay = renderWaitingOverlay(language);
     content->overlayHead = std::move(overlay.head);
     content->overlayTail = std::move(overlay.tail);
     return content;
