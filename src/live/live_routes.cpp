@@ -180,7 +180,8 @@ LiveAnswer badRequest() {
 
 const std::string& policyText(LivePolicy policy) {
     static const std::string page = "default-src 'none'; script-src 'self'; style-src " +
-                                    cspHashSource(htmlPageStyle()) +
+                                    cspHashSource(htmlPageStyle("en")) + " " +
+                                    cspHashSource(htmlPageStyle("de")) +
                                     "; connect-src 'self'; base-uri 'none'; form-action 'none'; "
                                     "frame-ancestors 'none'";
     static const std::string overlay = "default-src 'none'; script-src 'self'; style-src " +

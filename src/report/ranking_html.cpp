@@ -94,6 +94,11 @@ const char* const DarkStyle =
     ".s6{stroke:#d4a373;fill:#d4a373}.s7{stroke:#ff8ad8;fill:#ff8ad8}"
     ".s8{stroke:#c0c4c8;fill:#c0c4c8}.s9{stroke:#e0e060;fill:#e0e060}}";
 
+// Longer words than English's, on a phone: a word wider than its column breaks rather than
+// widen its table past the screen. Numbers never wrap (.n), so they never break either.
+const char* const LongWordsStyle =
+    "@media (max-width:40rem){td,th,caption,summary{overflow-wrap:anywhere}}";
+
 // The document up to its body: one style element, the same whatever the page shows, so that a
 // live page keeps its look when its body is replaced; and the live board's script.
 void pageStart(OutputSink& out, const Words& words, std::string_view title, bool live) {
@@ -103,9 +108,7 @@ void pageStart(OutputSink& out, const Words& words, std::string_view title, bool
             "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>");
     out.put(title);
     out.put("</title>\n<style>");
-    out.put(Style);
-    out.put(DriverStyle);
-    out.put(DarkStyle);
+    out.put(htmlPageStyle(words.code()));
     out.put("</style>\n");
     if (live) {
         out.put(liveScriptElement());
@@ -433,8 +436,12 @@ class HtmlRenderer {
 
 } // namespace
 
-std::string htmlPageStyle() {
-    return std::string(Style) + DriverStyle + DarkStyle;
+std::string htmlPageStyle(std::string_view language) {
+    std::string style = std::string(Style) + DriverStyle + DarkStyle;
+    if (language != DefaultLanguage) {
+        style += LongWordsStyle;
+    }
+    return style;
 }
 
 void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* live) {

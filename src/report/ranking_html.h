@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kvr {
@@ -32,8 +33,9 @@ void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* liv
 // The live board's page before the first run: the page's head and style, its heading and the
 // live line, no results.
 void renderWaitingHtml(const LivePageParts& live, OutputSink& out);
-// The page's one style element, as a policy names it by its hash.
-std::string htmlPageStyle();
+// The page's one style element, as a policy names it by its hash: English's, and the one of
+// every other language, which lets a long word break on a phone.
+std::string htmlPageStyle(std::string_view language = "en");
 std::string renderHtml(const RunResults& run);
 
 } // namespace kvr

@@ -254,7 +254,11 @@ TEST(LiveRoutes, TheAnswersOfTheTransportAndThePolicies) {
     // else; only the overlay may be framed, by a streaming program's browser source.
     const std::string page = policyText(LivePolicy::Page);
     const std::string overlayPolicy = policyText(LivePolicy::Overlay);
-    EXPECT_NE(page.find("style-src " + cspHashSource(htmlPageStyle()) + ";"), std::string::npos);
+    // The page's style is English's or, with a little more for longer words, every other
+    // language's: the policy allows both.
+    EXPECT_NE(page.find("style-src " + cspHashSource(htmlPageStyle("en")) + " " +
+                        cspHashSource(htmlPageStyle("fi")) + ";"),
+              std::string::npos);
     EXPECT_NE(overlayPolicy.find("style-src " + cspHashSource(overlayStyle()) + ";"),
               std::string::npos);
     for (LivePolicy policy : {LivePolicy::Page, LivePolicy::Overlay, LivePolicy::Plain}) {
@@ -290,46 +294,56 @@ TEST(LiveRoutes, TheWaitingPageAndOverlayCarryARunsStyleWhichTheirPolicyAllows) 
             .stage(0, 0, 0, code[0] == 'A' ? 900 : 1000);
         participants.push_back(file.record());
     }
-    const RankingModel model =
+    RankingModel model =
         computeRankingModel(participants.data(), 2, {}, ReportTime{2026, 12, 7, 21, 14, 3});
-    const RunResults results(model);
-    LiveContent ran;
-    ran.run = 3;
-    LivePageParts parts;
-    parts.run = 3;
-    parts.changedAt = "21:14:03";
-    StringSink page;
-    renderHtml(results, page, &parts);
-    ran.page = page.take();
-    OverlayParts overlay = renderOverlay(results, 3, MostOverlayRows);
-    ran.overlayHead = overlay.head;
-    ran.overlayRows = overlay.rows;
-    ran.overlayTail = overlay.tail;
-    const std::shared_ptr<const LiveContent> waiting = waitingContent();
+    for (const char* language : {"en", "pl"}) {
+        SCOPED_TRACE(language);
+        model.league.language = language;
+        const RunResults results(model);
+        LiveContent ran;
+        ran.run = 3;
+        LivePageParts parts;
+        parts.run = 3;
+        parts.changedAt = "21:14:03";
+        StringSink page;
+        renderHtml(results, page, &parts);
+        ran.page = page.take();
+        OverlayParts overlay = renderOverlay(results, 3, MostOverlayRows);
+        ran.overlayHead = overlay.head;
+        ran.overlayRows = overlay.rows;
+        ran.overlayTail = overlay.tail;
+        const std::shared_ptr<const LiveContent> waiting = waitingContent(language);
 
-    LiveRequest request;
-    request.method = "GET";
-    request.host = "localhost";
-    for (const char* target : {"/", "/overlay"}) {
-        request.target = target;
-        const LiveAnswer before = routeRequest(request, *waiting, Ours, 0);
-        const LiveAnswer after = routeRequest(request, ran, Ours, 0);
-        for (const LiveAnswer* answer : {&before, &after}) {
-            SCOPED_TRACE(std::string(target) + (answer == &before ? " waiting" : " run 3"));
-            const std::vector<std::string> styles = stylesOf(answer->body());
-            ASSERT_EQ(styles.size(), 1U);
-            EXPECT_NE(
-                policyText(answer->policy).find("style-src " + cspHashSource(styles[0]) + ";"),
-                std::string::npos);
-            // A style attribute would be refused by the policy.
-            EXPECT_EQ(answer->body().find(" style="), std::string_view::npos);
-            EXPECT_NE(answer->body().find("<script src=\"/live.js\" defer></script>"),
-                      std::string_view::npos);
+        LiveRequest request;
+        request.method = "GET";
+        request.host = "localhost";
+        for (const char* target : {"/", "/overlay"}) {
+            request.target = target;
+            const LiveAnswer before = routeRequest(request, *waiting, Ours, 0);
+            const LiveAnswer after = routeRequest(request, ran, Ours, 0);
+            for (const LiveAnswer* answer : {&before, &after}) {
+                SCOPED_TRACE(std::string(target) + (answer == &before ? " waiting" : " run 3"));
+                const std::vector<std::string> styles = stylesOf(answer->body());
+                ASSERT_EQ(styles.size(), 1U);
+                const std::string& policy = policyText(answer->policy);
+                const size_t styleSources = policy.find("style-src ");
+                EXPECT_LT(styleSources, policy.find(cspHashSource(styles[0])));
+                EXPECT_LT(policy.find(cspHashSource(styles[0])), policy.find(';', styleSources));
+                // A style attribute would be refused by the policy.
+                EXPECT_EQ(answer->body().find(" style="), std::string_view::npos);
+                EXPECT_NE(answer->body().find("<script src=\"/live.js\" defer></script>"),
+                          std::string_view::npos);
+            }
+            EXPECT_EQ(stylesOf(before.body()), stylesOf(after.body())) << target;
+            EXPECT_EQ(before.policy, after.policy) << target;
         }
-        EXPECT_EQ(stylesOf(before.body()), stylesOf(after.body())) << target;
-        EXPECT_EQ(before.policy, after.policy) << target;
+        EXPECT_NE(waiting->page.find(std::string("<html lang=\"") + language + "\">"),
+                  std::string::npos);
+        EXPECT_NE(waiting->overlayHead.find(std::string("<html lang=\"") + language + "\">"),
+                  std::string::npos);
     }
     // The waiting page's live line is where a run's is, for the script to mark it offline.
+    const std::shared_ptr<const LiveContent> waiting = waitingContent();
     EXPECT_NE(waiting->page.find("<div id=\"live\" data-run=\"0\" data-changed=\"\" "
                                  "role=\"status\">\n<p class=\"when\">Live: waiting for the "
                                  "first participant file in kvr/.</p>"),
