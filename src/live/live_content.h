@@ -10,11 +10,12 @@ namespace kvr {
 // Everything the server hands out for one run.
 struct LiveContent {
     uint64_t run = 0;
-    std::string page; // the page with its live parts
-    std::string json; // the --json document
+    std::string page;            // the page with its live parts
+    std::string json;            // the --json document
     std::string overlayHead;
     std::vector<std::string> overlayRows; // one standing each
     std::string overlayTail;
+    std::string language = "en"; // of the page, which chooses its policy
 };
 
 } // namespace kvr
