@@ -13,35 +13,40 @@ std::string classSectionId(size_t classIndex) {
     return "class-" + std::to_string(classIndex + 1);
 }
 
-std::string describeLeagueRules(const LeagueRules& rules) {
+std::string describeLeagueRules(const LeagueRules& rules, const Words& words) {
     // Places past the last one with points are left out: "12-8-6-4-2-1".
     size_t shown = rules.places.size();
     while (shown > 1 && rules.places[shown - 1] == 0) {
         --shown;
     }
-    std::string text;
+    std::string places;
     for (size_t k = 0; k < shown; ++k) {
-        text += (k > 0 ? "-" : "") + std::to_string(rules.places[k]);
+        places += (k > 0 ? "-" : "") + std::to_string(rules.places[k]);
     }
-    text += " points; equal points ";
-    text += rules.tieBreak == TieBreak::CountBack ? "by count-back" : "in file order";
-    if (rules.bestRallies > 0) {
-        text += "; the " + std::to_string(rules.bestRallies) + " best rally totals count";
-    }
-    return text;
+    const std::string ties(
+        words[rules.tieBreak == TieBreak::CountBack ? Word::RulesCountBack : Word::RulesFileOrder]);
+    return rules.bestRallies > 0
+               ? words.say(
+                     Word::RulesBestRallies,
+                     {{"places", places}, {"ties", ties}, {"n", std::to_string(rules.bestRallies)}})
+               : words.say(Word::RulesPoints, {{"places", places}, {"ties", ties}});
 }
 
-std::string describeVehicleClass(const VehicleClass& vehicleClass) {
+std::string describeVehicleClass(const VehicleClass& vehicleClass, const Words& words) {
     std::string vehicles;
     for (int v = 0; v < VehicleCount && vehicleClass.vehicles != AnyVehicle; ++v) {
         if ((vehicleClass.vehicles >> v & 1u) != 0) {
             vehicles += (vehicles.empty() ? "" : ", ") + std::string(vehicleNames[v]);
         }
     }
-    return (vehicles.empty() ? std::string("any vehicle") : vehicles) + " with " +
-           (vehicleClass.transmission == AnyTransmission
-                ? std::string("either gearbox")
-                : std::string("an ") + transmissionLabels[vehicleClass.transmission] + " gearbox");
+    if (vehicleClass.transmission == AnyTransmission) {
+        return words.say(
+            Word::ClassAnyGearbox,
+            {{"vehicles", vehicles.empty() ? words[Word::ClassAnyVehicle] : vehicles}});
+    }
+    return words.say(Word::ClassGearbox,
+                     {{"vehicles", vehicles.empty() ? words[Word::ClassAnyVehicle] : vehicles},
+                      {"gearbox", transmissionLabels[vehicleClass.transmission]}});
 }
 
 namespace {
@@ -108,8 +113,8 @@ void classSection(const RankingModel& model, const SeasonChanges* season, Output
     out.put("<section id=\"" + id + "\" class=\"league-class\">\n<h2>");
     out.put(escapeHtml(vehicleClass.name));
     out.put("</h2>\n<p class=\"note\">");
-    out.put(
-        escapeHtml(words.say(Word::ClassNote, {{"class", describeVehicleClass(vehicleClass)}})));
+    out.put(escapeHtml(
+        words.say(Word::ClassNote, {{"class", describeVehicleClass(vehicleClass, words)}})));
     out.put("</p>\n");
     // The class's points by rally, as the whole field's grid shows them.
     std::vector<HtmlColumn> columns = {
@@ -213,9 +218,9 @@ void renderLeagueFooter(const RankingModel& model, OutputSink& out) {
     }
     const Words words(model.league.language);
     out.put("<footer>\n<p class=\"note\">");
-    out.put(
-        words.say(Word::LeagueFooter, {{"file", escapeHtml(model.league.file)},
-                                       {"rules", escapeHtml(describeLeagueRules(model.league))}}));
+    out.put(words.say(Word::LeagueFooter,
+                      {{"file", escapeHtml(model.league.file)},
+                       {"rules", escapeHtml(describeLeagueRules(model.league, words))}}));
     out.put("</p>\n</footer>\n");
 }
 

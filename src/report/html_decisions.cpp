@@ -135,7 +135,7 @@ void renderDecisions(const RankingModel& model, OutputSink& out) {
                       out.put("<td class=\"at\">"); // a date never wraps
                       out.put(words.date(decision.year, decision.month, decision.day));
                       out.put("</td>");
-                      htmlCell(out, decisionActionInfo(decision.action).title);
+                      htmlCell(out, escapeHtml(decisionActionTitle(decision.action, words)));
                       htmlCell(out, decision.namesDriver() ? escapeHtml(decision.name) + " (" +
                                                                  escapeHtml(decision.code) + ")"
                                                            : fileNameHtml(decision.file));
@@ -144,7 +144,7 @@ void renderDecisions(const RankingModel& model, OutputSink& out) {
                       htmlCell(out, escapeHtml(decision.reason));
                       const DecisionEffect& effect = model.decisionEffects[d];
                       htmlCell(out, effect.matched
-                                        ? escapeHtml(decisionEffectText(decision, effect) +
+                                        ? escapeHtml(decisionEffectText(decision, effect, words) +
                                                      pointsScope(model, decision, words))
                                         : "<span class=\"note\">" +
                                               escapeHtml(words.say(
