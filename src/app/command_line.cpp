@@ -9,6 +9,7 @@
 #include "model/time_text.h"
 #include "platform/console.h"
 #include "platform/fs.h"
+#include "report/words.h"
 
 #include <CLI/CLI.hpp>
 
@@ -62,7 +63,26 @@ struct Given {
     std::string serve;
     bool lan = false;
     bool once = false;
+    std::string language; // empty: the league file's, or English
 };
+
+// A language there are words for, by its code.
+CLI::Validator knownLanguage() {
+    return CLI::Validator(
+        [](const std::string& code) {
+            return findLanguage(code) != nullptr
+                       ? std::string()
+                       : "no language \"" + code + "\": the languages are " + languageCodes();
+        },
+        "", "a language code");
+}
+
+// The command line's language wins over the league file's.
+void applyLanguage(const Given& given, RunOptions& options) {
+    if (!given.language.empty()) {
+        options.league.language = given.language;
+    }
+}
 
 // Every option, the outputs' from the table.
 void describe(CLI::App& app, Given& given) {
@@ -88,6 +108,14 @@ void describe(CLI::App& app, Given& given) {
                    "in the game folder, when it is there); the command line wins")
         ->type_name("FILE")
         ->check(nonEmpty("file"));
+    app.add_option("--language", given.language,
+                   "the language of the page, the live board, the overlay, the chat post\n"
+                   "and --review's words: " +
+                       languageCodes() +
+                       " (default: the\n"
+                       "league file's [page] language, else en)")
+        ->type_name("CODE")
+        ->check(knownLanguage());
     app.add_flag("--watch", given.watch,
                  "keep running: run again whenever a file in kvr/ or the league file\n"
                  "changes, until Ctrl+C; the season gets one line when it ends");
@@ -248,6 +276,7 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
     if (!applyLeagueFile(env, leaguePath, given.league, options, errors, now, &live)) {
         return ExitUsage;
     }
+    applyLanguage(given, options);
     if (given.review) {
         return reviewKvrRank(env, console, errors, options, now);
     }
@@ -291,6 +320,7 @@ int kvrRankMain(const std::vector<std::string>& arguments, std::FILE* console, s
                              reportTimeOf(env.localNow()), &asked)) {
             return false;
         }
+        applyLanguage(given, fresh);
         if (std::optional<std::string> clash = findOutputClash(env, fresh)) {
             error = *clash;
             return false;

@@ -129,7 +129,7 @@ class Watch {
         // season's included.
         if (settings_.serve) {
             std::string error;
-            server_.publish(waitingContent());
+            server_.publish(waitingContent(options.league.language));
             if (!server_.start(*settings_.serve, error)) {
                 complain(errors_, "--serve", error);
                 return ExitFailure;

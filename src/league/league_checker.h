@@ -94,6 +94,9 @@ class LeagueChecker {
     // The page's address on the web: http or https, nothing a chat would cut it at.
     void pageUrl(const toml::node& node);
 
+    // [page]: the language of what the players read, by its code.
+    void language(const toml::node& node);
+
     // [live]: the board a double-click starts.
     void live(const toml::key& key, const toml::node& node);
     void card(const toml::key& key, const toml::node& node);

@@ -35,6 +35,7 @@ const std::vector<LeagueTable>& leagueTables() {
     using D = DecisionKeys;
     static const std::vector<LeagueTable> tables = {
         {T::Outputs, "[outputs]", outputsKeys()},
+        {T::Page, "[page]", {PageKeys::Language}},
         {T::Live, "[live]", {LiveKeys::Watch, LiveKeys::Serve, LiveKeys::Lan}},
         {T::Card, "[card]", {CardKeys::Title, CardKeys::Theme}},
         {T::Points,

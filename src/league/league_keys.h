@@ -27,6 +27,11 @@ struct PointsKeys {
     static constexpr std::string_view BestRallies = "best_rallies";
 };
 
+// [page]: what the players read.
+struct PageKeys {
+    static constexpr std::string_view Language = "language";
+};
+
 struct LiveKeys {
     static constexpr std::string_view Watch = "watch";
     static constexpr std::string_view Serve = "serve";
@@ -58,7 +63,18 @@ struct ArchiveKeys {
     static constexpr std::string_view Seasons = "seasons";
 };
 
-enum class LeagueTableKind { Outputs, Live, Card, Points, Class, Decision, Driver, Team, Archive };
+enum class LeagueTableKind {
+    Outputs,
+    Page,
+    Live,
+    Card,
+    Points,
+    Class,
+    Decision,
+    Driver,
+    Team,
+    Archive
+};
 
 struct LeagueTable {
     LeagueTableKind kind;

@@ -5,6 +5,7 @@
 #include "data/events.h"
 #include "data/text.h"
 #include "output/output_table.h"
+#include "report/words.h"
 
 #include <algorithm>
 
@@ -73,6 +74,9 @@ void LeagueChecker::check(const toml::table& root) {
         switch (spec->kind) {
         case LeagueTableKind::Outputs:
             table(key, node, *spec, [this](auto& k, auto& n) { output(k, n); });
+            break;
+        case LeagueTableKind::Page:
+            table(key, node, *spec, [this](auto&, auto& n) { language(n); });
             break;
         case LeagueTableKind::Live:
             table(key, node, *spec, [this](auto& k, auto& n) { live(k, n); });
@@ -271,6 +275,16 @@ void LeagueChecker::output(const toml::key& key, const toml::node& node) {
         }
         return;
     }
+}
+
+void LeagueChecker::language(const toml::node& node) {
+    const auto* text = node.as_string();
+    if (text == nullptr || findLanguage(text->get()) == nullptr) {
+        problem(node.source(),
+                "\"language\" in [page] must be one of " + languageCodes() + ", in quotes");
+        return;
+    }
+    league_.rules.language = text->get();
 }
 
 void LeagueChecker::live(const toml::key& key, const toml::node& node) {

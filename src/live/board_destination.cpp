@@ -7,15 +7,18 @@
 
 namespace kvr {
 
-std::shared_ptr<const LiveContent> waitingContent() {
+std::shared_ptr<const LiveContent> waitingContent(std::string_view language) {
     auto content = std::make_shared<LiveContent>();
     {
         StringSink page;
-        renderWaitingHtml(LivePageParts(), page);
+        LivePageParts parts;
+        parts.language = std::string(language);
+        renderWaitingHtml(parts, page);
         content->page = page.take();
     }
     content->json = "{}\n";
-    OverlayParts overlay = renderWaitingOverlay();
+    content->language = std::string(language);
+    OverlayParts overlay = renderWaitingOverlay(language);
     content->overlayHead = std::move(overlay.head);
     content->overlayTail = std::move(overlay.tail);
     return content;
@@ -45,6 +48,7 @@ std::string BoardDestination::shown(const OutputKind&) const {
 void BoardDestination::finish(const Publication& run, const std::vector<std::string>& problems) {
     auto content = std::make_shared<LiveContent>();
     content->run = run_;
+    content->language = run.results.ranking.league.language;
     LivePageParts parts;
     parts.run = run_;
     parts.changedAt = formatTimeOfDay(run.results.ranking.time);

@@ -17,7 +17,7 @@
 namespace kvr {
 
 // What the server hands out before the first run.
-std::shared_ptr<const LiveContent> waitingContent();
+std::shared_ptr<const LiveContent> waitingContent(std::string_view language = "en");
 
 class BoardDestination final : public Destination {
   public:

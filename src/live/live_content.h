@@ -17,6 +17,7 @@ struct LiveContent {
     std::vector<std::string> overlayRows; // one standing each
     std::string overlayTail;
     std::shared_ptr<const std::string> card; // the standings card (PNG); nullptr before a run
+    std::string language = "en";             // of the page, which chooses its policy
 };
 
 } // namespace kvr

@@ -5,6 +5,7 @@
 #include "live/content_hash.h"
 #include "report/live_board.h"
 #include "report/ranking_html.h"
+#include "report/words.h"
 
 #include <boost/asio/ip/address.hpp>
 
@@ -126,7 +127,10 @@ LiveAnswer route(const LiveRequest& request, const LiveContent& content, const L
                                        ? std::string_view()
                                        : request.target.substr(question + 1);
     if (path == "/") {
-        return found(HtmlText, LivePolicy::Page, content.page, keepAlive);
+        return found(HtmlText,
+                     content.language == DefaultLanguage ? LivePolicy::Page
+                                                         : LivePolicy::TranslatedPage,
+                     content.page, keepAlive);
     }
     if (path == LiveScriptPath) {
         return found("text/javascript; charset=utf-8", LivePolicy::Plain, LiveScript, keepAlive);
@@ -185,10 +189,14 @@ LiveAnswer badRequest() {
 }
 
 const std::string& policyText(LivePolicy policy) {
-    static const std::string page = "default-src 'none'; script-src 'self'; style-src " +
-                                    cspHashSource(htmlPageStyle()) +
-                                    "; connect-src 'self'; base-uri 'none'; form-action 'none'; "
-                                    "frame-ancestors 'none'";
+    const auto pagePolicy = [](std::string_view language) {
+        return "default-src 'none'; script-src 'self'; style-src " +
+               cspHashSource(htmlPageStyle(language)) +
+               "; connect-src 'self'; base-uri 'none'; form-action 'none'; frame-ancestors 'none'";
+    };
+    static const std::string page = pagePolicy(DefaultLanguage);
+    // Every language but English has the same style.
+    static const std::string translatedPage = pagePolicy("de");
     static const std::string overlay = "default-src 'none'; script-src 'self'; style-src " +
                                        cspHashSource(overlayStyle()) +
                                        "; connect-src 'self'; base-uri 'none'; form-action 'none'";
@@ -196,6 +204,8 @@ const std::string& policyText(LivePolicy policy) {
     switch (policy) {
     case LivePolicy::Page:
         return page;
+    case LivePolicy::TranslatedPage:
+        return translatedPage;
     case LivePolicy::Overlay:
         return overlay;
     case LivePolicy::Plain:

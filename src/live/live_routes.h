@@ -33,8 +33,9 @@ struct LiveNames {
     std::string localAddress; // the connection's local address ("192.168.1.5"); empty: unknown
 };
 
-// Which Content-Security-Policy an answer carries.
-enum class LivePolicy { Page, Overlay, Plain };
+// Which Content-Security-Policy an answer carries. A page in a language other than English has
+// a style of its own (longer words), which its policy allows.
+enum class LivePolicy { Page, TranslatedPage, Overlay, Plain };
 
 struct LiveAnswer {
     int status = 200;

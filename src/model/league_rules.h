@@ -54,6 +54,9 @@ struct LeagueRules {
     std::vector<VehicleClass> classes;
     std::vector<Decision> decisions; // the organiser's, in the file's order
     Roster roster;                   // the league's drivers and teams
+    // The language of what the players read (the page, the board, the post, the review
+    // listing's words), by its code: "[page] language" or --language; checked when read.
+    std::string language = "en";
 
     bool inUse() const { return !file.empty(); }
 };

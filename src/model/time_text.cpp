@@ -23,7 +23,7 @@ void appendPadded(std::string& out, long long value, int width) {
 
 } // namespace
 
-size_t writeTime(char* out, uint64_t hundredths) {
+size_t writeTime(char* out, uint64_t hundredths, char decimal) {
     // Written digit by digit: the CSV grid shows millions of times.
     const uint64_t minutes = hundredths / 6000u;
     char* end = out + 2;
@@ -38,7 +38,7 @@ size_t writeTime(char* out, uint64_t hundredths) {
     *end++ = ':';
     *end++ = static_cast<char>('0' + seconds / 10u);
     *end++ = static_cast<char>('0' + seconds % 10u);
-    *end++ = '.';
+    *end++ = decimal;
     *end++ = static_cast<char>('0' + rest / 10u);
     *end++ = static_cast<char>('0' + rest % 10u);
     return static_cast<size_t>(end - out);
@@ -55,15 +55,15 @@ std::string formatTime(uint64_t hundredths) {
     return text;
 }
 
-size_t writeDuration(char* out, uint64_t hundredths) {
+size_t writeDuration(char* out, uint64_t hundredths, char decimal) {
     constexpr uint64_t Hour = 360000;
     if (hundredths < Hour) {
-        return writeTime(out, hundredths);
+        return writeTime(out, hundredths, decimal);
     }
     char* end = std::to_chars(out, out + TimeTextCapacity, hundredths / Hour).ptr;
     *end++ = ':';
     // The rest as "mm:ss.hh", below an hour: always two digits of minutes.
-    return static_cast<size_t>(end - out) + writeTime(end, hundredths % Hour);
+    return static_cast<size_t>(end - out) + writeTime(end, hundredths % Hour, decimal);
 }
 
 std::string formatDuration(uint64_t hundredths) {

@@ -23,14 +23,15 @@ struct ReportTime {
 
 // A time, a gap or a sum of them as "mm:ss.hh": minutes with at least two digits, never cut.
 // writeTime puts it into `out`, which must hold TimeTextCapacity bytes, and returns the length.
+// A language's decimal sign may take the place of the '.'.
 constexpr size_t TimeTextCapacity = 32;
-size_t writeTime(char* out, uint64_t hundredths);
+size_t writeTime(char* out, uint64_t hundredths, char decimal = '.');
 void appendTime(std::string& out, uint64_t hundredths);
 std::string formatTime(uint64_t hundredths);
 
 // The same on the web page, where a duration of an hour or more reads "h:mm:ss.hh"
 // (2:46:28.81 rather than 166:28.81). Needs TimeTextCapacity bytes like writeTime.
-size_t writeDuration(char* out, uint64_t hundredths);
+size_t writeDuration(char* out, uint64_t hundredths, char decimal = '.');
 std::string formatDuration(uint64_t hundredths);
 
 // A run's time: "YYYY-MM-DDTHH:MM:SS" as the exports and the history store it,

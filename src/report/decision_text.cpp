@@ -11,21 +11,23 @@ namespace {
 
 // "Finland 1: 01:03.00 to 01:13.00, 01:04.00 to 01:14.00" for penalties, "Finland 1: 01:02.00
 // excluded" for an exclusion.
-std::string actedTimesText(const Decision& decision, const DecisionEffect& effect) {
-    std::string text = decision.event != nullptr ? decision.event->title() + ": " : std::string();
+std::string actedTimesText(const Decision& decision, const DecisionEffect& effect,
+                           const Words& words) {
+    std::string times;
     for (size_t t = 0; t < effect.actedTimes.size(); ++t) {
         const ActedTime& acted = effect.actedTimes[t];
-        text += t > 0 ? ", " : "";
-        appendTime(text, acted.before);
-        if (decision.action == DecisionAction::AddTime) {
-            text += " to ";
-            appendTime(text, acted.after);
-        }
+        times += t > 0 ? ", " : "";
+        times += decision.action == DecisionAction::AddTime
+                     ? words.say(Word::EffectTimeTo, {{"before", words.time(acted.before)},
+                                                      {"after", words.time(acted.after)}})
+                     : words.time(acted.before);
     }
-    if (decision.action == DecisionAction::ExcludeTime) {
-        text += " excluded";
+    const bool excluded = decision.action == DecisionAction::ExcludeTime;
+    if (decision.event == nullptr) {
+        return excluded ? words.say(Word::EffectTimesExcludedAlone, {{"times", times}}) : times;
     }
-    return text;
+    return words.say(excluded ? Word::EffectTimesExcluded : Word::EffectTimes,
+                     {{"event", decision.event->title()}, {"times", times}});
 }
 
 std::string quotedText(const std::string& text) {
@@ -80,23 +82,44 @@ std::string decisionMissReason(const Decision& decision, const DecisionEffect& e
 }
 
 std::string decisionEffectText(const Decision& decision, const DecisionEffect& effect) {
+    return decisionEffectText(decision, effect, Words(DefaultLanguage));
+}
+
+std::string decisionEffectText(const Decision& decision, const DecisionEffect& effect,
+                               const Words& words) {
     if (!effect.matched) {
-        return "matched nothing";
+        return std::string(words[Word::EffectMatchedNothing]);
     }
     switch (decision.action) {
     case DecisionAction::ExcludeFile:
-        return "excluded " + countText(effect.files, "file", "files");
+        return words.count(Counted::EffectExcludedFiles, effect.files);
     case DecisionAction::ExcludeDriver:
-        return "excluded " + countText(effect.times, "time", "times");
+        return words.count(Counted::EffectExcludedTimes, effect.times);
     case DecisionAction::ExcludeTime:
     case DecisionAction::AddTime:
-        return actedTimesText(decision, effect);
+        return actedTimesText(decision, effect, words);
     case DecisionAction::AddPoints: {
         const char* sign = effect.points > 0 ? "+" : effect.points < 0 ? "-" : "";
-        return sign + countText(static_cast<size_t>(std::abs(effect.points)), "point", "points");
+        return sign + words.count(Counted::Points, static_cast<uint64_t>(std::abs(effect.points)));
     }
     }
     return std::string();
+}
+
+std::string_view decisionActionTitle(DecisionAction action, const Words& words) {
+    switch (action) {
+    case DecisionAction::ExcludeFile:
+        return words[Word::ActionExcludeFile];
+    case DecisionAction::ExcludeDriver:
+        return words[Word::ActionExcludeDriver];
+    case DecisionAction::ExcludeTime:
+        return words[Word::ActionExcludeTime];
+    case DecisionAction::AddTime:
+        return words[Word::ActionAddTime];
+    case DecisionAction::AddPoints:
+        return words[Word::ActionAddPoints];
+    }
+    return decisionActionInfo(action).title;
 }
 
 } // namespace kvr

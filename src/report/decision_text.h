@@ -3,12 +3,19 @@
 #pragma once
 
 #include "data/decisions.h"
+#include "report/words.h"
 
 #include <string>
 
 namespace kvr {
 
+// The JSON's are English; the page's in the league's language.
 std::string decisionEffectText(const Decision& decision, const DecisionEffect& effect);
+std::string decisionEffectText(const Decision& decision, const DecisionEffect& effect,
+                               const Words& words);
+
+// The title of a decision's action on the page: "Exclude file", "Time penalty", ...
+std::string_view decisionActionTitle(DecisionAction action, const Words& words);
 
 // The line that tells the organiser a decision matched nothing, and why: "decision 3
 // (exclude-driver, 2026-12-01) matched nothing: no driver named "Jonas Ulrik"; did you mean

@@ -5,6 +5,7 @@
 #include "report/html_season.h"
 #include "report/html_text.h"
 #include "report/movement_text.h"
+#include "report/words.h"
 
 namespace kvr {
 
@@ -12,35 +13,40 @@ std::string classSectionId(size_t classIndex) {
     return "class-" + std::to_string(classIndex + 1);
 }
 
-std::string describeLeagueRules(const LeagueRules& rules) {
+std::string describeLeagueRules(const LeagueRules& rules, const Words& words) {
     // Places past the last one with points are left out: "12-8-6-4-2-1".
     size_t shown = rules.places.size();
     while (shown > 1 && rules.places[shown - 1] == 0) {
         --shown;
     }
-    std::string text;
+    std::string places;
     for (size_t k = 0; k < shown; ++k) {
-        text += (k > 0 ? "-" : "") + std::to_string(rules.places[k]);
+        places += (k > 0 ? "-" : "") + std::to_string(rules.places[k]);
     }
-    text += " points; equal points ";
-    text += rules.tieBreak == TieBreak::CountBack ? "by count-back" : "in file order";
-    if (rules.bestRallies > 0) {
-        text += "; the " + std::to_string(rules.bestRallies) + " best rally totals count";
-    }
-    return text;
+    const std::string ties(
+        words[rules.tieBreak == TieBreak::CountBack ? Word::RulesCountBack : Word::RulesFileOrder]);
+    return rules.bestRallies > 0
+               ? words.say(
+                     Word::RulesBestRallies,
+                     {{"places", places}, {"ties", ties}, {"n", std::to_string(rules.bestRallies)}})
+               : words.say(Word::RulesPoints, {{"places", places}, {"ties", ties}});
 }
 
-std::string describeVehicleClass(const VehicleClass& vehicleClass) {
+std::string describeVehicleClass(const VehicleClass& vehicleClass, const Words& words) {
     std::string vehicles;
     for (int v = 0; v < VehicleCount && vehicleClass.vehicles != AnyVehicle; ++v) {
         if ((vehicleClass.vehicles >> v & 1u) != 0) {
             vehicles += (vehicles.empty() ? "" : ", ") + std::string(vehicleNames[v]);
         }
     }
-    return (vehicles.empty() ? std::string("any vehicle") : vehicles) + " with " +
-           (vehicleClass.transmission == AnyTransmission
-                ? std::string("either gearbox")
-                : std::string("an ") + transmissionLabels[vehicleClass.transmission] + " gearbox");
+    if (vehicleClass.transmission == AnyTransmission) {
+        return words.say(
+            Word::ClassAnyGearbox,
+            {{"vehicles", vehicles.empty() ? words[Word::ClassAnyVehicle] : vehicles}});
+    }
+    return words.say(Word::ClassGearbox,
+                     {{"vehicles", vehicles.empty() ? words[Word::ClassAnyVehicle] : vehicles},
+                      {"gearbox", transmissionLabels[vehicleClass.transmission]}});
 }
 
 namespace {
@@ -50,10 +56,11 @@ const RankedParticipant& participant(const RankingModel& model, int32_t index) {
 }
 
 void listingTable(const RankingModel& model, OutputSink& out, const EventListing& listed,
-                  const std::string& title) {
-    static const std::vector<HtmlColumn> columns = {{"Place", "n"}, {"Code"},         {"Name"},
-                                                    {"Vehicle"},    {"Transmission"}, {"Time", "n"},
-                                                    {"Gap", "n"}};
+                  const std::string& title, const Words& words) {
+    const std::vector<HtmlColumn> columns = {
+        {words[Word::ColPlace], "n"}, {words[Word::ColCode]},         {words[Word::ColName]},
+        {words[Word::ColVehicle]},    {words[Word::ColTransmission]}, {words[Word::ColTime], "n"},
+        {words[Word::ColGap], "n"}};
     htmlTable(out, "class=\"class-listing\" data-event=\"" + listed.event->key() + "\"",
               escapeHtml(title), columns, listed.results.size(), [&] {
                   for (size_t k = 0; k < listed.results.size(); ++k) {
@@ -66,12 +73,12 @@ void listingTable(const RankingModel& model, OutputSink& out, const EventListing
                       htmlCell(out, escapeHtml(vehicleName(result.vehicle)));
                       htmlCell(out, transmissionLabel(result.vehicle));
                       out.put("<td class=\"n\">");
-                      out.putTime(result.time);
-                      out.put(penaltyHtml(model, result.participantIndex, *listed.event));
+                      out.putTime(result.time, words.decimal());
+                      out.put(penaltyHtml(model, result.participantIndex, *listed.event, words));
                       out.put("</td><td class=\"n\">");
                       if (k > 0) {
                           out.put('+');
-                          out.putTime(result.gap);
+                          out.putTime(result.gap, words.decimal());
                       }
                       out.put("</td></tr>\n");
                   }
@@ -81,15 +88,18 @@ void listingTable(const RankingModel& model, OutputSink& out, const EventListing
 // The listings of one rally (or of the arcade events, rally -1), folded under its name.
 void foldedListings(const RankingModel& model, OutputSink& out,
                     std::vector<EventListing>::const_iterator from,
-                    std::vector<EventListing>::const_iterator to, const char* heading) {
+                    std::vector<EventListing>::const_iterator to, std::string_view heading,
+                    const Words& words) {
     out.put("<details>\n<summary>");
     out.put(escapeHtml(heading));
     out.put("</summary>\n");
     for (auto listed = from; listed != to; ++listed) {
-        listingTable(model, out, *listed,
-                     listed->event->isArcade()
-                         ? std::string(arcadeNames[listed->event->index])
-                         : "Stage " + std::to_string(listed->event->index + 1));
+        listingTable(
+            model, out, *listed,
+            listed->event->isArcade()
+                ? std::string(arcadeNames[listed->event->index])
+                : words.say(Word::StageTitle, {{"n", std::to_string(listed->event->index + 1)}}),
+            words);
     }
     out.put("</details>\n");
 }
@@ -99,24 +109,27 @@ void classSection(const RankingModel& model, const SeasonChanges* season, Output
     const VehicleClass& vehicleClass = model.league.classes[c];
     const ClassRanking& ranking = model.classes[c];
     const std::string id = classSectionId(c);
+    const Words words(model.league.language);
     out.put("<section id=\"" + id + "\" class=\"league-class\">\n<h2>");
     out.put(escapeHtml(vehicleClass.name));
-    out.put("</h2>\n<p class=\"note\">Only the times set in ");
-    out.put(escapeHtml(describeVehicleClass(vehicleClass)));
-    out.put(" count here.</p>\n");
+    out.put("</h2>\n<p class=\"note\">");
+    out.put(escapeHtml(
+        words.say(Word::ClassNote, {{"class", describeVehicleClass(vehicleClass, words)}})));
+    out.put("</p>\n");
     // The class's points by rally, as the whole field's grid shows them.
-    std::vector<HtmlColumn> columns = {{"Place", "n"}, {"Code"}, {"Name"}};
+    std::vector<HtmlColumn> columns = {
+        {words[Word::ColPlace], "n"}, {words[Word::ColCode]}, {words[Word::ColName]}};
     for (const char* rally : rallyNames) {
         columns.push_back({rally, "n"});
     }
-    columns.push_back({"Arcade", "n"});
-    columns.push_back({"Points", "n"});
+    columns.push_back({words[Word::Arcade], "n"});
+    columns.push_back({words[Word::ColPoints], "n"});
     const std::vector<StandingMovement>* moves =
         season != nullptr && c < season->classMovements.size() && season->classMovements[c]
             ? &*season->classMovements[c]
             : nullptr;
     if (moves != nullptr) {
-        columns.push_back(HtmlMoveColumn);
+        columns.push_back({words[Word::ColMove], HtmlMoveColumn.cls});
     }
     htmlTable(out, "id=\"" + id + "-standings\" class=\"class-grid\"", "", columns,
               ranking.standings.size(), [&] {
@@ -138,7 +151,8 @@ void classSection(const RankingModel& model, const SeasonChanges* season, Output
                       htmlNumberCell(out, standing.arcadePoints);
                       htmlStandingPointsCell(out, standing);
                       if (moves != nullptr) {
-                          out.put("<td class=\"move\">" + movementText((*moves)[i]) + "</td>");
+                          out.put("<td class=\"move\">" +
+                                  movementText((*moves)[i], words[Word::MovementNew]) + "</td>");
                       }
                       out.put("</tr>\n");
                   }
@@ -150,11 +164,12 @@ void classSection(const RankingModel& model, const SeasonChanges* season, Output
         while (end != ranking.stages.end() && end->event->rally == rally) {
             ++end;
         }
-        foldedListings(model, out, next, end, rallyNames[rally]);
+        foldedListings(model, out, next, end, rallyNames[rally], words);
         next = end;
     }
     if (!ranking.arcade.empty()) {
-        foldedListings(model, out, ranking.arcade.begin(), ranking.arcade.end(), "Arcade");
+        foldedListings(model, out, ranking.arcade.begin(), ranking.arcade.end(),
+                       words[Word::Arcade], words);
     }
     out.put("</section>\n");
 }
@@ -191,21 +206,22 @@ void htmlCountedRalliesNote(const RankingModel& model, OutputSink& out) {
     if (model.league.bestRallies <= 0) {
         return;
     }
-    out.put("<p class=\"note\">Only each driver's ");
-    out.putNumber(model.league.bestRallies);
-    out.put(" best rally totals count, and every arcade point: rally points struck through do "
-            "not count.</p>\n");
+    const Words words(model.league.language);
+    out.put("<p class=\"note\">");
+    out.put(words.say(Word::CountedRalliesNote, {{"n", std::to_string(model.league.bestRallies)}}));
+    out.put("</p>\n");
 }
 
 void renderLeagueFooter(const RankingModel& model, OutputSink& out) {
     if (!model.league.inUse()) {
         return;
     }
-    out.put("<footer>\n<p class=\"note\">League file ");
-    out.put(escapeHtml(model.league.file));
-    out.put(": ");
-    out.put(escapeHtml(describeLeagueRules(model.league)));
-    out.put(".</p>\n</footer>\n");
+    const Words words(model.league.language);
+    out.put("<footer>\n<p class=\"note\">");
+    out.put(words.say(Word::LeagueFooter,
+                      {{"file", escapeHtml(model.league.file)},
+                       {"rules", escapeHtml(describeLeagueRules(model.league, words))}}));
+    out.put("</p>\n</footer>\n");
 }
 
 } // namespace kvr

@@ -6,6 +6,7 @@
 #include "model/ranking_model.h"
 #include "model/season_changes.h"
 #include "report/output_sink.h"
+#include "report/words.h"
 
 #include <cstdint>
 #include <string>
@@ -34,10 +35,10 @@ void renderLeagueFooter(const RankingModel& model, OutputSink& out);
 
 // The rules in one line of text: "25-18-15-12-10-8-6-4-2-1 points; equal points by count-back;
 // the 6 best rally totals count".
-std::string describeLeagueRules(const LeagueRules& rules);
+std::string describeLeagueRules(const LeagueRules& rules, const Words& words);
 
 // A class's vehicles and gearbox in words: "any vehicle with an MT gearbox", "hoshin arc,
 // marlet 140 with either gearbox".
-std::string describeVehicleClass(const VehicleClass& vehicleClass);
+std::string describeVehicleClass(const VehicleClass& vehicleClass, const Words& words);
 
 } // namespace kvr

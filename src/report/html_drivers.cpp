@@ -4,6 +4,7 @@
 #include "report/html_decisions.h"
 #include "report/html_league.h"
 #include "report/html_text.h"
+#include "report/words.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -64,7 +65,8 @@ void driverLink(OutputSink& out, const RankingModel& model, int32_t index) {
 }
 
 // " 12 points behind Bruno Marin (BM), 8 ahead of Cyril Berger (CBE)." with links to both.
-void rivals(OutputSink& out, const RankingModel& model, const DriverSummary& driver) {
+void rivals(OutputSink& out, const RankingModel& model, const DriverSummary& driver,
+            const Words& words) {
     if (!driver.ahead && !driver.behind) {
         return;
     }
@@ -73,31 +75,33 @@ void rivals(OutputSink& out, const RankingModel& model, const DriverSummary& dri
         return "<a href=\"#" + driverSectionId(rival.participantIndex) + "\">" +
                escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")</a>";
     };
-    auto points = [](int count) {
-        return countText(static_cast<size_t>(count), "point", "points") + " ";
-    };
-    out.put(" ");
-    if (driver.ahead) {
-        out.put(points(driver.ahead->pointsApart) + "behind " + who(*driver.ahead));
+    auto apart = [](const Rival& rival) { return static_cast<uint64_t>(rival.pointsApart); };
+    if (driver.ahead && driver.behind) {
+        out.put(" " + words.count(Counted::RivalsBoth, apart(*driver.ahead),
+                                  {{"ahead", who(*driver.ahead)},
+                                   {"m", std::to_string(driver.behind->pointsApart)},
+                                   {"behind", who(*driver.behind)}}));
+    } else if (driver.ahead) {
+        out.put(" " + words.count(Counted::RivalAhead, apart(*driver.ahead),
+                                  {{"driver", who(*driver.ahead)}}));
+    } else {
+        out.put(" " + words.count(Counted::RivalBehind, apart(*driver.behind),
+                                  {{"driver", who(*driver.behind)}}));
     }
-    if (driver.behind) {
-        out.put(driver.ahead ? ", " + std::to_string(driver.behind->pointsApart) + " ahead of "
-                             : points(driver.behind->pointsApart) + "ahead of ");
-        out.put(who(*driver.behind));
-    }
-    out.put(".");
 }
 
 } // namespace
 
 void renderPointsGrid(const RankingModel& model, OutputSink& out) {
-    out.put("<section id=\"points\">\n<h2>Points by Rally</h2>\n");
-    std::vector<HtmlColumn> columns = {{"Place", "n"}, {"Code"}, {"Name"}};
+    const Words words(model.league.language);
+    out.put("<section id=\"points\">\n<h2>" + std::string(words[Word::PointsHeading]) + "</h2>\n");
+    std::vector<HtmlColumn> columns = {
+        {words[Word::ColPlace], "n"}, {words[Word::ColCode]}, {words[Word::ColName]}};
     for (const char* rally : rallyNames) {
         columns.push_back({rally, "n"});
     }
-    columns.push_back({"Arcade", "n"});
-    columns.push_back({"Total", "n"});
+    columns.push_back({words[Word::Arcade], "n"});
+    columns.push_back({words[Word::ColTotal], "n"});
     htmlTable(out, "id=\"points-grid\"", "", columns, model.standings.size(), [&] {
         for (size_t s = 0; s < model.standings.size(); ++s) {
             const Standing& standing = model.standings[s];
@@ -120,10 +124,16 @@ void renderDriverSections(const RankingModel& model, OutputSink& out) {
     if (model.standings.empty()) {
         return;
     }
-    out.put("<section id=\"results\">\n<h2>Drivers' Results</h2>\n");
-    static const std::vector<HtmlColumn> columns = {
-        {"Event"},      {"Time", "n"}, {"Place", "n"}, {"Gap", "n"}, {"To gain a place", "n"},
-        {"Points", "n"}};
+    const Words words(model.league.language);
+    const char decimal = words.decimal();
+    out.put("<section id=\"results\">\n<h2>" + std::string(words[Word::ResultsHeading]) +
+            "</h2>\n");
+    const std::vector<HtmlColumn> columns = {{words[Word::ColEvent]},
+                                             {words[Word::ColTime], "n"},
+                                             {words[Word::ColPlace], "n"},
+                                             {words[Word::ColGap], "n"},
+                                             {words[Word::ColToGainPlace], "n"},
+                                             {words[Word::ColPoints], "n"}};
     char text[160];
     for (size_t s = 0; s < model.standings.size(); ++s) {
         const Standing& standing = model.standings[s];
@@ -131,17 +141,19 @@ void renderDriverSections(const RankingModel& model, OutputSink& out) {
         const RankedParticipant& p = participant(model, standing.participantIndex);
         std::snprintf(text, sizeof text, "%d. ", standing.place);
         const std::string who = text + escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")";
-        std::snprintf(text, sizeof text, ": %d %s, place %d", standing.points,
-                      standing.points == 1 ? "point" : "points", standing.place);
-        htmlFoldStart(out, "driver", who + text, driverSectionId(standing.participantIndex));
-        std::snprintf(text, sizeof text, "<p>Place %d with %d points, %d %s, %d %s; time to gain ",
-                      standing.place, standing.points, driver.wins,
-                      driver.wins == 1 ? "win" : "wins", driver.podiums,
-                      driver.podiums == 1 ? "podium" : "podiums");
-        out.put(text);
-        htmlTime(out, driver.timeToGain);
-        out.put(".");
-        rivals(out, model, driver);
+        const std::string place = std::to_string(standing.place);
+        const auto points = static_cast<uint64_t>(standing.points);
+        htmlFoldStart(out, "driver",
+                      who + words.count(Counted::DriverSummary, points, {{"place", place}}),
+                      driverSectionId(standing.participantIndex));
+        out.put("<p>");
+        out.put(words.count(
+            Counted::DriverLine, points,
+            {{"place", place},
+             {"wins", words.count(Counted::Wins, static_cast<uint64_t>(driver.wins))},
+             {"podiums", words.count(Counted::Podiums, static_cast<uint64_t>(driver.podiums))},
+             {"time", words.duration(driver.timeToGain)}}));
+        rivals(out, model, driver, words);
         htmlClosestRival(model, s, out);
         out.put("</p>\n");
         htmlTable(
@@ -150,19 +162,20 @@ void renderDriverSections(const RankingModel& model, OutputSink& out) {
                 for (const DriverResult& r : driver.results) {
                     out.put("<tr>");
                     htmlCell(out, escapeHtml(r.event->title()));
-                    htmlDecidedTimeCell(out, model, standing.participantIndex, *r.event, r.time);
+                    htmlDecidedTimeCell(out, model, standing.participantIndex, *r.event, r.time,
+                                        words);
                     std::snprintf(text, sizeof text, "<td class=\"n\">%d/%d</td>", r.placeInField,
                                   r.field);
                     out.put(text);
                     if (r.gap == 0) {
                         out.put("<td class=\"n\"></td>");
                     } else {
-                        htmlTimeCell(out, r.gap, "+");
+                        htmlTimeCell(out, r.gap, "+", decimal);
                     }
                     if (r.placeInField == 1) {
                         out.put("<td class=\"n\"></td>");
                     } else {
-                        htmlTimeCell(out, r.toNextPlace, "-");
+                        htmlTimeCell(out, r.toNextPlace, "-", decimal);
                     }
                     htmlNumberCell(out, r.points);
                     out.put("</tr>\n");
@@ -187,39 +200,38 @@ struct Check {
     std::string heading;
     std::string none; // the line shown when it found nothing
     size_t found;
-    const char* one; // the summary's words after the count
-    const char* many;
+    Counted summary; // the summary's words with the count
 };
 
-std::vector<Check> checksOf(const RunResults& run) {
+std::vector<Check> checksOf(const RunResults& run, const Words& words) {
     const Checks& checks = run.ranking.checks;
-    const std::string outlierShare = std::to_string(OutlierPercent) + "%";
+    const std::string share = std::to_string(OutlierPercent);
     std::vector<Check> list = {
-        {CheckKind::NotImported, "check-not-imported", "not-imported", "Files not imported",
-         "Every participant file was imported.", run.notImported.size(), "file not imported",
-         "files not imported"},
+        {CheckKind::NotImported, "check-not-imported", "not-imported",
+         std::string(words[Word::CheckNotImported]), std::string(words[Word::CheckNotImportedNone]),
+         run.notImported.size(), Counted::FilesNotImported},
         {CheckKind::Duplicates, "check-duplicates", "duplicates",
-         "Same code and name in more than one file", "No two files have the same code and name.",
-         checks.duplicates.size(), "duplicate", "duplicates"},
+         std::string(words[Word::CheckDuplicates]), std::string(words[Word::CheckDuplicatesNone]),
+         checks.duplicates.size(), Counted::Duplicates},
         {CheckKind::Outliers, "check-outliers", "outliers",
-         "Place 1 faster than " + outlierShare + " of place 2",
-         "No place 1 is faster than " + outlierShare + " of place 2.", checks.outliers.size(),
-         "outlier", "outliers"},
+         words.say(Word::CheckOutliers, {{"share", share}}),
+         words.say(Word::CheckOutliersNone, {{"share", share}}), checks.outliers.size(),
+         Counted::Outliers},
         {CheckKind::Implausible, "check-implausible", "implausible",
-         "Control bytes in a code or name, or a time of 10 hours or more",
-         "No file has a control byte in its code or name, or a time of 10 hours or more.",
-         checks.implausible.size(), "implausible file", "implausible files"},
+         std::string(words[Word::CheckImplausible]), std::string(words[Word::CheckImplausibleNone]),
+         checks.implausible.size(), Counted::ImplausibleFiles},
     };
     if (run.season != nullptr) {
         list.push_back({CheckKind::History, "check-history", "skipped-lines",
-                        "History lines that are not runs", "Every line of the history is a run.",
-                        run.season->skippedLines.size(), "history line skipped",
-                        "history lines skipped"});
+                        std::string(words[Word::CheckHistory]),
+                        std::string(words[Word::CheckHistoryNone]), run.season->skippedLines.size(),
+                        Counted::HistoryLinesSkipped});
     }
     if (run.allTime != nullptr) {
         list.push_back({CheckKind::Archive, "check-archive", "unread-seasons",
-                        "Earlier seasons not read", "Every earlier season was read.",
-                        run.allTime->unread.size(), "season not read", "seasons not read"});
+                        std::string(words[Word::CheckArchive]),
+                        std::string(words[Word::CheckArchiveNone]), run.allTime->unread.size(),
+                        Counted::SeasonsNotRead});
     }
     return list;
 }
@@ -227,7 +239,8 @@ std::vector<Check> checksOf(const RunResults& run) {
 } // namespace
 
 void renderCheckSummary(const RunResults& run, OutputSink& out) {
-    std::vector<Check> checks = checksOf(run);
+    const Words words(run.ranking.league.language);
+    std::vector<Check> checks = checksOf(run, words);
     const size_t decisions = run.ranking.league.decisions.size();
     if (decisions == 0 &&
         std::all_of(checks.begin(), checks.end(), [](const Check& c) { return c.found == 0; })) {
@@ -236,7 +249,7 @@ void renderCheckSummary(const RunResults& run, OutputSink& out) {
     if (decisions > 0) {
         // Not a check, but counted and linked like one: only the summary's fields matter.
         checks.push_back(
-            {CheckKind::History, "decisions", "", "", "", decisions, "decision", "decisions"});
+            {CheckKind::History, "decisions", "", "", "", decisions, Counted::Decisions});
     }
     // Only what is there: a count of nothing is no news.
     checks.erase(
@@ -248,7 +261,7 @@ void renderCheckSummary(const RunResults& run, OutputSink& out) {
         out.put(i == 0 ? "<a href=\"#" : " \xC2\xB7 <a href=\"#"); // U+00B7 between
         out.put(check.id);
         out.put("\">");
-        out.put(countText(check.found, check.one, check.many));
+        out.put(escapeHtml(words.count(check.summary, check.found)));
         out.put("</a>");
     }
     out.put("</p>\n");
@@ -257,21 +270,22 @@ void renderCheckSummary(const RunResults& run, OutputSink& out) {
 namespace {
 
 void notImportedTable(const RunResults& run, const Check& check, const std::string& attributes,
-                      OutputSink& out) {
-    htmlTable(out, attributes, "", {{"File"}, {"Reason"}}, check.found, [&] {
-        for (const NotImported& file : run.notImported) {
-            out.put("<tr>");
-            htmlCell(out, fileNameHtml(file.file));
-            htmlCell(out, escapeHtml(file.reason));
-            out.put("</tr>\n");
-        }
-    });
+                      const Words& words, OutputSink& out) {
+    htmlTable(out, attributes, "", {{words[Word::ColFile]}, {words[Word::ColReason]}}, check.found,
+              [&] {
+                  for (const NotImported& file : run.notImported) {
+                      out.put("<tr>");
+                      htmlCell(out, fileNameHtml(file.file));
+                      htmlCell(out, escapeHtml(file.reason));
+                      out.put("</tr>\n");
+                  }
+              });
 }
 
 // The decision that covers entry `check` of a kind of check, or what is under review there with
 // the decisions ready to paste.
 void checkDecisionCell(OutputSink& out, const RankingModel& model, int decision, ReviewKind kind,
-                       size_t check) {
+                       size_t check, const Words& words) {
     std::vector<size_t> items;
     for (size_t i = 0; i < model.checks.underReview.size(); ++i) {
         const ReviewItem& item = model.checks.underReview[i];
@@ -280,19 +294,20 @@ void checkDecisionCell(OutputSink& out, const RankingModel& model, int decision,
         }
     }
     if (decision != 0 || items.empty()) {
-        htmlCheckDecisionCell(out, decision);
+        htmlCheckDecisionCell(out, decision, words);
     } else {
-        htmlReviewCell(out, model, items);
+        htmlReviewCell(out, model, items, words);
     }
 }
 
 // With decisions or anything under review, a last column links the decision that acted on the
 // files, or gives one ready to paste.
 void duplicatesTable(const RankingModel& model, const Check& check, const std::string& attributes,
-                     bool decided, OutputSink& out) {
-    std::vector<HtmlColumn> columns = {{"Code"}, {"Name"}, {"Files"}};
+                     bool decided, const Words& words, OutputSink& out) {
+    std::vector<HtmlColumn> columns = {
+        {words[Word::ColCode]}, {words[Word::ColName]}, {words[Word::ColFiles]}};
     if (decided) {
-        columns.push_back({"Decision"});
+        columns.push_back({words[Word::ColDecision]});
     }
     htmlTable(out, attributes, "", columns, check.found, [&] {
         for (size_t g = 0; g < model.checks.duplicates.size(); ++g) {
@@ -309,7 +324,7 @@ void duplicatesTable(const RankingModel& model, const Check& check, const std::s
             htmlCell(out, files);
             if (decided) {
                 checkDecisionCell(out, model, model.checks.duplicateDecisions[g],
-                                  ReviewKind::Duplicate, g);
+                                  ReviewKind::Duplicate, g, words);
             }
             out.put("</tr>\n");
         }
@@ -317,11 +332,14 @@ void duplicatesTable(const RankingModel& model, const Check& check, const std::s
 }
 
 void outliersTable(const RankingModel& model, const Check& check, const std::string& attributes,
-                   bool decided, OutputSink& out) {
-    std::vector<HtmlColumn> columns = {
-        {"Event"}, {"Driver"}, {"File"}, {"Time", "n"}, {"Second's time", "n"}};
+                   bool decided, const Words& words, OutputSink& out) {
+    std::vector<HtmlColumn> columns = {{words[Word::ColEvent]},
+                                       {words[Word::ColDriver]},
+                                       {words[Word::ColFile]},
+                                       {words[Word::ColTime], "n"},
+                                       {words[Word::ColSecondsTime], "n"}};
     if (decided) {
-        columns.push_back({"Decision"});
+        columns.push_back({words[Word::ColDecision]});
     }
     htmlTable(out, attributes, "", columns, check.found, [&] {
         for (size_t k = 0; k < model.checks.outliers.size(); ++k) {
@@ -331,10 +349,10 @@ void outliersTable(const RankingModel& model, const Check& check, const std::str
             htmlCell(out, escapeHtml(outlier.event->title()));
             htmlCell(out, escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")");
             htmlCell(out, fileNameHtml(p.file));
-            htmlTimeCell(out, outlier.time);
-            htmlTimeCell(out, outlier.secondTime);
+            htmlTimeCell(out, outlier.time, "", words.decimal());
+            htmlTimeCell(out, outlier.secondTime, "", words.decimal());
             if (decided) {
-                checkDecisionCell(out, model, outlier.decision, ReviewKind::Outlier, k);
+                checkDecisionCell(out, model, outlier.decision, ReviewKind::Outlier, k, words);
             }
             out.put("</tr>\n");
         }
@@ -342,10 +360,11 @@ void outliersTable(const RankingModel& model, const Check& check, const std::str
 }
 
 void implausibleTable(const RankingModel& model, const Check& check, const std::string& attributes,
-                      bool decided, OutputSink& out) {
-    std::vector<HtmlColumn> columns = {{"Driver"}, {"File"}, {"Found"}};
+                      bool decided, const Words& words, OutputSink& out) {
+    std::vector<HtmlColumn> columns = {
+        {words[Word::ColDriver]}, {words[Word::ColFile]}, {words[Word::ColFound]}};
     if (decided) {
-        columns.push_back({"Decision"});
+        columns.push_back({words[Word::ColDecision]});
     }
     htmlTable(out, attributes, "", columns, check.found, [&] {
         for (size_t k = 0; k < model.checks.implausible.size(); ++k) {
@@ -356,7 +375,7 @@ void implausibleTable(const RankingModel& model, const Check& check, const std::
             htmlCell(out, fileNameHtml(p.file));
             htmlCell(out, escapeHtml(implausibleWhat(file)));
             if (decided) {
-                checkDecisionCell(out, model, file.decision, ReviewKind::Implausible, k);
+                checkDecisionCell(out, model, file.decision, ReviewKind::Implausible, k, words);
             }
             out.put("</tr>\n");
         }
@@ -364,15 +383,16 @@ void implausibleTable(const RankingModel& model, const Check& check, const std::
 }
 
 void skippedLinesTable(const SeasonChanges& season, const Check& check,
-                       const std::string& attributes, OutputSink& out) {
-    htmlTable(out, attributes, "", {{"Line", "n"}, {"Reason"}}, check.found, [&] {
-        for (const SkippedLine& line : season.skippedLines) {
-            out.put("<tr>");
-            htmlNumberCell(out, static_cast<long long>(line.line));
-            htmlCell(out, escapeHtml(line.reason));
-            out.put("</tr>\n");
-        }
-    });
+                       const std::string& attributes, const Words& words, OutputSink& out) {
+    htmlTable(out, attributes, "", {{words[Word::ColLine], "n"}, {words[Word::ColReason]}},
+              check.found, [&] {
+                  for (const SkippedLine& line : season.skippedLines) {
+                      out.put("<tr>");
+                      htmlNumberCell(out, static_cast<long long>(line.line));
+                      htmlCell(out, escapeHtml(line.reason));
+                      out.put("</tr>\n");
+                  }
+              });
 }
 
 } // namespace
@@ -380,10 +400,10 @@ void skippedLinesTable(const SeasonChanges& season, const Check& check,
 void renderChecks(const RunResults& run, OutputSink& out) {
     const RankingModel& model = run.ranking;
     const bool decided = !model.league.decisions.empty() || !model.checks.underReview.empty();
-    out.put("<section id=\"checks\">\n<h2>Checks</h2>\n<p class=\"checks-note\">Checks only "
-            "point to files worth a second look: they change nothing in the ranking, the "
-            "report or the records.</p>\n");
-    for (const Check& check : checksOf(run)) {
+    const Words words(model.league.language);
+    out.put("<section id=\"checks\">\n<h2>" + std::string(words[Word::ChecksHeading]) +
+            "</h2>\n<p class=\"checks-note\">" + std::string(words[Word::ChecksNote]) + "</p>\n");
+    for (const Check& check : checksOf(run, words)) {
         out.put("<h3 id=\"");
         out.put(check.id);
         out.put("\">");
@@ -398,29 +418,30 @@ void renderChecks(const RunResults& run, OutputSink& out) {
         const std::string attributes = std::string("id=\"") + check.tableId + "\"";
         switch (check.kind) {
         case CheckKind::NotImported:
-            notImportedTable(run, check, attributes, out);
+            notImportedTable(run, check, attributes, words, out);
             break;
         case CheckKind::Duplicates:
-            duplicatesTable(model, check, attributes, decided, out);
+            duplicatesTable(model, check, attributes, decided, words, out);
             break;
         case CheckKind::Outliers:
-            outliersTable(model, check, attributes, decided, out);
+            outliersTable(model, check, attributes, decided, words, out);
             break;
         case CheckKind::Implausible:
-            implausibleTable(model, check, attributes, decided, out);
+            implausibleTable(model, check, attributes, decided, words, out);
             break;
         case CheckKind::History:
-            skippedLinesTable(*run.season, check, attributes, out);
+            skippedLinesTable(*run.season, check, attributes, words, out);
             break;
         case CheckKind::Archive:
-            htmlTable(out, attributes, "", {{"File"}, {"Reason"}}, check.found, [&] {
-                for (const UnreadSeason& season : run.allTime->unread) {
-                    out.put("<tr>");
-                    htmlCell(out, fileNameHtml(season.file));
-                    htmlCell(out, escapeHtml(season.reason));
-                    out.put("</tr>\n");
-                }
-            });
+            htmlTable(out, attributes, "", {{words[Word::ColFile]}, {words[Word::ColReason]}},
+                      check.found, [&] {
+                          for (const UnreadSeason& season : run.allTime->unread) {
+                              out.put("<tr>");
+                              htmlCell(out, fileNameHtml(season.file));
+                              htmlCell(out, escapeHtml(season.reason));
+                              out.put("</tr>\n");
+                          }
+                      });
             break;
         }
     }

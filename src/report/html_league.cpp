@@ -2,6 +2,7 @@
 
 #include "report/html_drivers.h"
 #include "report/html_text.h"
+#include "report/words.h"
 
 #include <map>
 #include <vector>
@@ -23,14 +24,16 @@ std::string driverLink(const RankingModel& model, int32_t index) {
 
 void htmlLeagueNavigation(const RunResults& run, OutputSink& out) {
     const RankingModel& model = run.ranking;
+    const Words words(model.league.language);
     if (!model.teams.empty()) {
-        out.put("\n<a href=\"#teams\">Teams</a>");
+        out.put("\n<a href=\"#teams\">" + std::string(words[Word::TeamsHeading]) + "</a>");
     }
     if (!model.headToHead.empty()) {
-        out.put("\n<a href=\"#head-to-head\">Head to Head</a>");
+        out.put("\n<a href=\"#head-to-head\">" + std::string(words[Word::HeadToHeadHeading]) +
+                "</a>");
     }
     if (run.allTime != nullptr) {
-        out.put("\n<a href=\"#all-time\">All Time</a>");
+        out.put("\n<a href=\"#all-time\">" + std::string(words[Word::AllTimeHeading]) + "</a>");
     }
 }
 
@@ -44,13 +47,15 @@ void renderTeams(const RankingModel& model, OutputSink& out) {
     if (model.teams.empty()) {
         return;
     }
-    out.put("<section id=\"teams\">\n<h2>Teams</h2>\n");
-    std::vector<HtmlColumn> columns = {{"Place", "n"}, {"Team"}, {"Points", "n"}};
+    const Words words(model.league.language);
+    out.put("<section id=\"teams\">\n<h2>" + std::string(words[Word::TeamsHeading]) + "</h2>\n");
+    std::vector<HtmlColumn> columns = {
+        {words[Word::ColPlace], "n"}, {words[Word::ColTeam]}, {words[Word::ColPoints], "n"}};
     for (const char* rally : rallyNames) {
         columns.push_back({rally, "n"});
     }
-    columns.push_back({"Arcade", "n"});
-    columns.push_back({"Members"});
+    columns.push_back({words[Word::Arcade], "n"});
+    columns.push_back({words[Word::ColMembers]});
     htmlTable(out, "id=\"team-standings\"", "", columns, model.teams.size(), [&] {
         for (const TeamStanding& t : model.teams) {
             out.put("<tr>");
@@ -69,13 +74,15 @@ void renderTeams(const RankingModel& model, OutputSink& out) {
             out.put("</tr>\n");
         }
     });
-    out.put("<p class=\"note\">Each event gives a team the points of its best ");
     bool same = true;
     for (const Team& team : model.league.roster.teams) {
         same = same && team.counted == model.league.roster.teams.front().counted;
     }
-    out.put(same ? std::to_string(model.league.roster.teams.front().counted) : "counted");
-    out.put(" members there.</p>\n</section>\n");
+    out.put("<p class=\"note\">");
+    out.put(words.say(Word::TeamsNote,
+                      {{"counted", same ? std::to_string(model.league.roster.teams.front().counted)
+                                        : std::string(words[Word::TeamsCounted])}}));
+    out.put("</p>\n</section>\n");
 }
 
 void renderHeadToHead(const RankingModel& model, OutputSink& out) {
@@ -100,35 +107,36 @@ void renderHeadToHead(const RankingModel& model, OutputSink& out) {
         cells[a * n + b] = &pair;
         cells[b * n + a] = &pair;
     }
-    out.put("<section id=\"head-to-head\">\n<h2>Head to Head</h2>\n");
+    const Words words(model.league.language);
+    out.put("<section id=\"head-to-head\">\n<h2>" + std::string(words[Word::HeadToHeadHeading]) +
+            "</h2>\n");
     std::vector<std::string> codes;
     for (int32_t d : drivers) {
         codes.push_back(participant(model, d).code);
     }
-    std::vector<HtmlColumn> columns = {{"Driver"}};
+    std::vector<HtmlColumn> columns = {{words[Word::ColDriver]}};
     for (const std::string& code : codes) {
-        columns.push_back({code.c_str(), "n"});
+        columns.push_back({code, "n"});
     }
-    htmlTable(out, "id=\"head-to-head-table\"",
-              "Events won against each other: the row's driver first", columns, n, [&] {
-                  for (size_t r = 0; r < n; ++r) {
-                      out.put("<tr>");
-                      htmlCell(out, driverLink(model, drivers[r]));
-                      for (size_t c = 0; c < n; ++c) {
-                          const HeadToHead* pair = cells[r * n + c];
-                          if (pair == nullptr || pair->events == 0) {
-                              out.put("<td class=\"n\"></td>");
-                              continue;
-                          }
-                          const bool first = pair->a == drivers[r];
-                          const int won = first ? pair->aFaster : pair->bFaster;
-                          const int lost = first ? pair->bFaster : pair->aFaster;
-                          out.put("<td class=\"n\">" + std::to_string(won) + "-" +
-                                  std::to_string(lost) + "</td>");
-                      }
-                      out.put("</tr>\n");
-                  }
-              });
+    htmlTable(out, "id=\"head-to-head-table\"", words[Word::HeadToHeadCaption], columns, n, [&] {
+        for (size_t r = 0; r < n; ++r) {
+            out.put("<tr>");
+            htmlCell(out, driverLink(model, drivers[r]));
+            for (size_t c = 0; c < n; ++c) {
+                const HeadToHead* pair = cells[r * n + c];
+                if (pair == nullptr || pair->events == 0) {
+                    out.put("<td class=\"n\"></td>");
+                    continue;
+                }
+                const bool first = pair->a == drivers[r];
+                const int won = first ? pair->aFaster : pair->bFaster;
+                const int lost = first ? pair->bFaster : pair->aFaster;
+                out.put("<td class=\"n\">" + std::to_string(won) + "-" + std::to_string(lost) +
+                        "</td>");
+            }
+            out.put("</tr>\n");
+        }
+    });
     out.put("</section>\n");
 }
 
@@ -145,33 +153,40 @@ void renderAllTime(const RunResults& run, OutputSink& out) {
         return;
     }
     const AllTime& table = *run.allTime;
-    out.put("<section id=\"all-time\">\n<h2>All Time</h2>\n");
-    htmlTable(out, "id=\"all-time-seasons\"", "Champions", {{"Season"}, {"Champion"}},
-              table.seasons.size(), [&] {
+    const Words words(run.ranking.league.language);
+    out.put("<section id=\"all-time\">\n<h2>" + std::string(words[Word::AllTimeHeading]) +
+            "</h2>\n");
+    htmlTable(out, "id=\"all-time-seasons\"", words[Word::Champions],
+              {{words[Word::ColSeason]}, {words[Word::ColChampion]}}, table.seasons.size(), [&] {
                   for (const AllTimeSeason& season : table.seasons) {
                       out.put("<tr>");
                       htmlCell(out,
                                escapeHtml(season.name) +
-                                   (season.current ? " <span class=\"note\">(so far)</span>" : ""));
+                                   (season.current ? " <span class=\"note\">" +
+                                                         std::string(words[Word::SoFar]) + "</span>"
+                                                   : std::string()));
                       if (season.champion) {
                           htmlCell(out, identityHtml(*season.champion));
                       } else if (season.leader) {
                           // The running season has a leader, not yet a champion.
-                          htmlCell(out, identityHtml(*season.leader) +
-                                            " <span class=\"note\">(leading)</span>");
+                          htmlCell(out, identityHtml(*season.leader) + " <span class=\"note\">" +
+                                            std::string(words[Word::Leading]) + "</span>");
                       } else {
                           htmlCell(out, "");
                       }
                       out.put("</tr>\n");
                   }
               });
-    std::vector<HtmlColumn> columns = {
-        {"Driver"}, {"Seasons", "n"}, {"Titles", "n"}, {"Podiums", "n"}, {"Best place", "n"}};
+    std::vector<HtmlColumn> columns = {{words[Word::ColDriver]},
+                                       {words[Word::ColSeasons], "n"},
+                                       {words[Word::ColTitles], "n"},
+                                       {words[Word::ColPodiums], "n"},
+                                       {words[Word::ColBestPlace], "n"}};
     for (const AllTimeSeason& season : table.seasons) {
-        columns.push_back({season.name.c_str(), "n"});
+        columns.push_back({season.name, "n"});
     }
-    columns.push_back({"Points", "n"});
-    htmlTable(out, "id=\"all-time-drivers\"", "Drivers over every season", columns,
+    columns.push_back({words[Word::ColPoints], "n"});
+    htmlTable(out, "id=\"all-time-drivers\"", words[Word::AllTimeCaption], columns,
               table.drivers.size(), [&] {
                   for (const AllTimeDriver& d : table.drivers) {
                       out.put("<tr>");
@@ -192,8 +207,10 @@ void renderAllTime(const RunResults& run, OutputSink& out) {
                   }
               });
     for (const UnreadSeason& season : table.unread) {
-        out.put("<p class=\"note\">Not read: " + fileNameHtml(season.file) + ": " +
-                escapeHtml(season.reason) + ".</p>\n");
+        out.put("<p class=\"note\">" +
+                words.say(Word::NotRead, {{"file", fileNameHtml(season.file)},
+                                          {"reason", escapeHtml(season.reason)}}) +
+                "</p>\n");
     }
     out.put("</section>\n");
 }
@@ -206,10 +223,13 @@ void htmlClosestRival(const RankingModel& model, size_t standing, OutputSink& ou
     const bool first = pair.a == model.standings[standing].participantIndex;
     const int32_t rival = first ? pair.b : pair.a;
     const RankedParticipant& p = participant(model, rival);
-    out.put(" Closest rival: against <a href=\"#" + driverSectionId(rival) + "\">" +
-            escapeHtml(p.name) + " (" + escapeHtml(p.code) +
-            ")</a>: " + std::to_string(first ? pair.aFaster : pair.bFaster) + " to " +
-            std::to_string(first ? pair.bFaster : pair.aFaster) + ".");
+    const Words words(model.league.language);
+    out.put(" " +
+            words.say(Word::ClosestRival,
+                      {{"driver", "<a href=\"#" + driverSectionId(rival) + "\">" +
+                                      escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")</a>"},
+                       {"won", std::to_string(first ? pair.aFaster : pair.bFaster)},
+                       {"lost", std::to_string(first ? pair.bFaster : pair.aFaster)}}));
 }
 
 } // namespace kvr

@@ -3,6 +3,7 @@
 #include "data/championship_tables.h"
 #include "report/html_text.h"
 #include "report/movement_text.h"
+#include "report/words.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -31,45 +32,50 @@ std::string runTime(std::string at) {
     return at;
 }
 
-void newRecords(const SeasonChanges& season, OutputSink& out) {
+void newRecords(const SeasonChanges& season, const Words& words, OutputSink& out) {
     // Five columns, so that a phone shows them all: the driver as "Name (CODE)", and the
     // previous record as its time and holder's code.
-    static const std::vector<HtmlColumn> columns = {
-        {"Event"}, {"Time", "n"}, {"Driver"}, {"Previous"}, {"Margin", "n"}};
-    out.put("<h3>New records");
+    const std::vector<HtmlColumn> columns = {{words[Word::ColEvent]},
+                                             {words[Word::ColTime], "n"},
+                                             {words[Word::ColDriver]},
+                                             {words[Word::ColPrevious]},
+                                             {words[Word::ColMargin], "n"}};
+    out.put("<h3>");
     if (season.previousAt) {
-        out.put(" since the run of <span class=\"at\">");
-        out.put(escapeHtml(runTime(*season.previousAt)));
-        out.put("</span>");
+        out.put(words.say(Word::NewRecordsSince,
+                          {{"time", "<span class=\"at\">" +
+                                        escapeHtml(runTime(*season.previousAt)) + "</span>"}}));
+    } else {
+        out.put(words[Word::NewRecords]);
     }
     out.put("</h3>\n");
     if (!season.hasPrevious) {
-        out.put("<p class=\"note\">No earlier run to compare with: this is the first run of the "
-                "season.</p>\n");
+        out.put("<p class=\"note\">" + std::string(words[Word::NoEarlierRun]) + "</p>\n");
         return;
     }
     if (season.newRecords.empty()) {
-        out.put("<p class=\"note\">No record fell since the previous run.</p>\n");
+        out.put("<p class=\"note\">" + std::string(words[Word::NoRecordFell]) + "</p>\n");
         return;
     }
     htmlTable(out, "id=\"new-records\"", "", columns, season.newRecords.size(), [&] {
         for (const NewRecord& record : season.newRecords) {
             out.put("<tr>");
             htmlCell(out, escapeHtml(record.event->title()));
-            htmlTimeCell(out, record.now.hundredths);
+            htmlTimeCell(out, record.now.hundredths, "", words.decimal());
             htmlCell(out, escapeHtml(record.now.name) + " (" + escapeHtml(record.now.code) + ")" +
-                              (record.underReview ? " <a href=\"#check-outliers\" "
-                                                    "class=\"flag\">\xE2\x9A\x91 under "
-                                                    "review</a>"
-                                                  : ""));
+                              (record.underReview
+                                   ? " <a href=\"#check-outliers\" "
+                                     "class=\"flag\">\xE2\x9A\x91 " +
+                                         std::string(words[Word::UnderReviewFlag]) + "</a>"
+                                   : std::string()));
             out.put("<td>");
             if (record.previous) {
-                htmlTime(out, record.previous->hundredths);
+                htmlTime(out, record.previous->hundredths, words.decimal());
                 out.put(" (" + escapeHtml(record.previous->code) + ")");
             }
             out.put("</td>");
             if (record.marginHundredths) {
-                htmlTimeCell(out, *record.marginHundredths, "-");
+                htmlTimeCell(out, *record.marginHundredths, "-", words.decimal());
             } else {
                 out.put("<td class=\"n\"></td>");
             }
@@ -80,18 +86,23 @@ void newRecords(const SeasonChanges& season, OutputSink& out) {
 
 // One folding table per rally, and one for the arcade events: every listed event with each
 // holder of its record over the runs.
-void progression(const SeasonChanges& season, OutputSink& out) {
-    out.put("<h3>Record progression</h3>\n");
+void progression(const SeasonChanges& season, const Words& words, OutputSink& out) {
+    out.put("<h3>" + std::string(words[Word::RecordProgression]) + "</h3>\n");
     auto next = season.recordLog.begin();
     while (next != season.recordLog.end()) {
         const int rally = next->event->rally;
         auto last = std::find_if(next, season.recordLog.end(),
                                  [rally](const auto& p) { return p.event->rally != rally; });
         out.put("<details class=\"progression\">\n<summary>");
-        out.put(escapeHtml(rally < 0 ? "Arcade" : rallyNames[rally]));
+        out.put(escapeHtml(rally < 0 ? words[Word::Arcade] : rallyNames[rally]));
         out.put("</summary>\n");
         // A body per event, so that each event's rows stay together.
-        htmlTableHead(out, "", "", {{"Event"}, {"Run"}, {"Time", "n"}, {"Code"}, {"Name"}});
+        htmlTableHead(out, "", "",
+                      {{words[Word::ColEvent]},
+                       {words[Word::ColRun]},
+                       {words[Word::ColTime], "n"},
+                       {words[Word::ColCode]},
+                       {words[Word::ColName]}});
         for (; next != last; ++next) {
             out.put("<tbody>\n");
             for (size_t i = 0; i < next->changes.size(); ++i) {
@@ -105,12 +116,13 @@ void progression(const SeasonChanges& season, OutputSink& out) {
                     out.put("</th>");
                 }
                 htmlCell(out, escapeHtml(runTime(change.at)));
-                htmlTimeCell(out, change.holder.hundredths);
+                htmlTimeCell(out, change.holder.hundredths, "", words.decimal());
                 htmlCell(out, escapeHtml(change.holder.code));
                 htmlCell(out, escapeHtml(change.holder.name) +
-                                  (change.annulled ? " <span class=\"note\">(the faster "
-                                                     "record before was annulled)</span>"
-                                                   : ""));
+                                  (change.annulled
+                                       ? " <span class=\"note\">" +
+                                             std::string(words[Word::AnnulledBefore]) + "</span>"
+                                       : std::string()));
                 out.put("</tr>\n");
             }
             out.put("</tbody>\n");
@@ -187,7 +199,7 @@ struct ChartScale {
 };
 
 // Round points with light lines across the plot, and the axes with their titles.
-void chartGrid(const ChartScale& scale, OutputSink& out) {
+void chartGrid(const ChartScale& scale, const Words& words, OutputSink& out) {
     char text[320];
     for (int64_t tick : scale.ticks) {
         std::snprintf(text, sizeof text,
@@ -198,15 +210,20 @@ void chartGrid(const ChartScale& scale, OutputSink& out) {
                       static_cast<long long>(tick));
         out.put(text);
     }
-    std::snprintf(
-        text, sizeof text,
-        "<path class=\"axis\" d=\"M%d %d V%d H%d\"/>\n"
-        "<text class=\"axis-title\" transform=\"rotate(-90)\" x=\"%d\" y=\"18\" "
-        "text-anchor=\"middle\">Points</text>\n"
-        "<text class=\"axis-title\" x=\"%d\" y=\"%d\" text-anchor=\"middle\">Run</text>\n",
-        PlotLeft, PlotTop, PlotBottom, PlotRight, -(PlotTop + PlotHeight / 2),
-        (PlotLeft + PlotRight) / 2, ChartHeight - 6);
+    std::snprintf(text, sizeof text,
+                  "<path class=\"axis\" d=\"M%d %d V%d H%d\"/>\n"
+                  "<text class=\"axis-title\" transform=\"rotate(-90)\" x=\"%d\" y=\"18\" "
+                  "text-anchor=\"middle\">",
+                  PlotLeft, PlotTop, PlotBottom, PlotRight, -(PlotTop + PlotHeight / 2));
     out.put(text);
+    out.put(words[Word::ColPoints]);
+    std::snprintf(text, sizeof text,
+                  "</text>\n<text class=\"axis-title\" x=\"%d\" y=\"%d\" "
+                  "text-anchor=\"middle\">",
+                  (PlotLeft + PlotRight) / 2, ChartHeight - 6);
+    out.put(text);
+    out.put(words[Word::ColRun]);
+    out.put("</text>\n");
 }
 
 // A tick per run, its number under it as far as the numbers fit, and the date under the first,
@@ -303,13 +320,19 @@ void chartLegend(const std::vector<std::string>& names, OutputSink& out) {
 void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputSink& out) {
     const ChartScale scale(season);
     char text[320];
-    out.put("<section id=\"season\">\n<h2>Points over the runs</h2>\n<figure class=\"chart\">\n");
+    const Words words(model.league.language);
+    out.put("<section id=\"season\">\n<h2>" + std::string(words[Word::PointsOverRuns]) +
+            "</h2>\n<figure class=\"chart\">\n");
     std::snprintf(text, sizeof text,
-                  "<svg id=\"points-over-runs\" viewBox=\"0 0 %d %d\" role=\"img\" "
-                  "aria-label=\"Points of the first %zu drivers over the last %zu runs\">\n",
-                  ChartWidth, ChartHeight, season.chart.size(), season.chartRuns.size());
+                  "<svg id=\"points-over-runs\" viewBox=\"0 0 %d %d\" role=\"img\" ", ChartWidth,
+                  ChartHeight);
     out.put(text);
-    chartGrid(scale, out);
+    out.put("aria-label=\"" +
+            escapeHtml(words.say(Word::PointsOverRunsLabel,
+                                 {{"drivers", std::to_string(season.chart.size())},
+                                  {"runs", std::to_string(season.chartRuns.size())}})) +
+            "\">\n");
+    chartGrid(scale, words, out);
     runTicks(season, scale, out);
     std::vector<std::string> names;
     for (size_t i = 0; i < season.chart.size(); ++i) {
@@ -325,18 +348,21 @@ void pointsChart(const RankingModel& model, const SeasonChanges& season, OutputS
 
 } // namespace
 
-void htmlMoveCell(OutputSink& out, const SeasonChanges& season, size_t standing) {
+void htmlMoveCell(OutputSink& out, const SeasonChanges& season, size_t standing,
+                  const Words& words) {
     out.put("<td class=\"move\">");
     if (season.hasPrevious) {
-        out.put(movementText(season.movements[standing]));
+        out.put(movementText(season.movements[standing], words[Word::MovementNew]));
     }
     out.put("</td>");
 }
 
 void htmlSeasonSections(const RankingModel& model, const SeasonChanges& season, OutputSink& out) {
-    out.put("<section id=\"records\">\n<h2>Records</h2>\n");
-    newRecords(season, out);
-    progression(season, out);
+    const Words words(model.league.language);
+    out.put("<section id=\"records\">\n<h2>" + std::string(words[Word::RecordsHeading]) +
+            "</h2>\n");
+    newRecords(season, words, out);
+    progression(season, words, out);
     out.put("</section>\n");
     // Charted only with an earlier run to draw from.
     if (!season.chart.empty()) {
@@ -363,10 +389,10 @@ std::vector<int64_t> chartTicks(int64_t most) {
     return ticks;
 }
 
-void htmlSeasonNavigation(const SeasonChanges& season, OutputSink& out) {
-    out.put("\n<a href=\"#records\">Records</a>");
+void htmlSeasonNavigation(const SeasonChanges& season, const Words& words, OutputSink& out) {
+    out.put("\n<a href=\"#records\">" + std::string(words[Word::RecordsHeading]) + "</a>");
     if (!season.chart.empty()) {
-        out.put("\n<a href=\"#season\">Points over the runs</a>");
+        out.put("\n<a href=\"#season\">" + std::string(words[Word::PointsOverRuns]) + "</a>");
     }
 }
 

@@ -7,6 +7,7 @@
 #include "model/season_changes.h"
 #include "report/html_text.h"
 #include "report/output_sink.h"
+#include "report/words.h"
 
 #include <cstdint>
 #include <vector>
@@ -15,7 +16,8 @@ namespace kvr {
 
 // The move column of the standings: its header, and the cell of each standings entry.
 constexpr HtmlColumn HtmlMoveColumn = {"Move", "move"};
-void htmlMoveCell(OutputSink& out, const SeasonChanges& season, size_t standing);
+void htmlMoveCell(OutputSink& out, const SeasonChanges& season, size_t standing,
+                  const Words& words);
 
 // The sections that follow the standings.
 void htmlSeasonSections(const RankingModel& model, const SeasonChanges& season, OutputSink& out);
@@ -28,6 +30,6 @@ std::vector<int64_t> chartTicks(int64_t most);
 constexpr size_t ChartSeriesCount = 10;
 
 // Links to those sections, for the page's navigation.
-void htmlSeasonNavigation(const SeasonChanges& season, OutputSink& out);
+void htmlSeasonNavigation(const SeasonChanges& season, const Words& words, OutputSink& out);
 
 } // namespace kvr

@@ -57,15 +57,15 @@ void htmlNumberCell(OutputSink& out, long long value) {
     out.put("</td>");
 }
 
-void htmlTime(OutputSink& out, uint64_t hundredths) {
+void htmlTime(OutputSink& out, uint64_t hundredths, char decimal) {
     char text[TimeTextCapacity];
-    out.put(std::string_view(text, writeDuration(text, hundredths)));
+    out.put(std::string_view(text, writeDuration(text, hundredths, decimal)));
 }
 
-void htmlTimeCell(OutputSink& out, uint64_t hundredths, const char* prefix) {
+void htmlTimeCell(OutputSink& out, uint64_t hundredths, const char* prefix, char decimal) {
     out.put("<td class=\"n\">");
     out.put(prefix);
-    htmlTime(out, hundredths);
+    htmlTime(out, hundredths, decimal);
     out.put("</td>");
 }
 

@@ -26,8 +26,10 @@ void htmlNumberCell(OutputSink& out, long long value);
 
 // A time or a duration as the page shows it ("mm:ss.hh", from an hour "h:mm:ss.hh"), and a
 // right-aligned cell holding one after `prefix`.
-void htmlTime(OutputSink& out, uint64_t hundredths);
-void htmlTimeCell(OutputSink& out, uint64_t hundredths, const char* prefix = "");
+// `decimal` is the language's decimal sign.
+void htmlTime(OutputSink& out, uint64_t hundredths, char decimal = '.');
+void htmlTimeCell(OutputSink& out, uint64_t hundredths, const char* prefix = "",
+                  char decimal = '.');
 
 // A folded part of the page: a <details> of `cls` whose <summary> shows `summaryHtml`, with
 // its content in an element of id `id`. A link to that id opens the fold.
@@ -37,7 +39,7 @@ void htmlFoldEnd(OutputSink& out);
 
 // A column header: its text and its class ("n" right-aligns numbers; "" none).
 struct HtmlColumn {
-    const char* title;
+    std::string_view title;
     const char* cls = "";
 };
 

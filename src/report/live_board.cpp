@@ -1,6 +1,7 @@
 #include "report/live_board.h"
 
 #include "report/html_text.h"
+#include "report/words.h"
 
 namespace kvr {
 
@@ -22,9 +23,10 @@ const char* const OverlayStyle =
     "font-weight:400;color:#c8d0da;opacity:.6;text-shadow:0 1px 2px #000}";
 
 // The overlay up to its standings: the one style element whatever the overlay shows.
-std::string overlayStart(uint64_t runNumber) {
-    return "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-           "<title>KVR standings</title>\n<style>" +
+std::string overlayStart(uint64_t runNumber, const Words& words) {
+    return "<!DOCTYPE html>\n<html lang=\"" + std::string(words.code()) +
+           "\">\n<head>\n<meta charset=\"utf-8\">\n<title>" +
+           std::string(words[Word::OverlayTitle]) + "</title>\n<style>" +
            std::string(OverlayStyle) + "</style>\n" + liveScriptElement() +
            "</head>\n<body>\n<main id=\"overlay\" data-run=\"" + std::to_string(runNumber) +
            "\">\n";
@@ -43,7 +45,9 @@ std::string overlayStyle() {
 OverlayParts renderOverlay(const RunResults& run, uint64_t runNumber, size_t rowLimit) {
     const RankingModel& model = run.ranking;
     OverlayParts parts;
-    parts.head = overlayStart(runNumber) + "<table>\n<caption>Standings</caption>\n<tbody>\n";
+    const Words words(model.league.language);
+    parts.head = overlayStart(runNumber, words) + "<table>\n<caption>" +
+                 std::string(words[Word::OverlayCaption]) + "</caption>\n<tbody>\n";
     const size_t rows = std::min(rowLimit, model.standings.size());
     parts.rows.reserve(rows);
     for (size_t i = 0; i < rows; ++i) {
@@ -58,9 +62,9 @@ OverlayParts renderOverlay(const RunResults& run, uint64_t runNumber, size_t row
     return parts;
 }
 
-OverlayParts renderWaitingOverlay() {
+OverlayParts renderWaitingOverlay(std::string_view language) {
     OverlayParts parts;
-    parts.head = overlayStart(0);
+    parts.head = overlayStart(0, Words(language));
     parts.tail = "</main>\n</body>\n</html>\n";
     return parts;
 }

@@ -24,7 +24,7 @@ struct OverlayParts {
 // 1920x1080. At most `rowLimit` rows.
 OverlayParts renderOverlay(const RunResults& run, uint64_t runNumber, size_t rowLimit);
 // The overlay before the first run: its head and style, no standings.
-OverlayParts renderWaitingOverlay();
+OverlayParts renderWaitingOverlay(std::string_view language = "en");
 // The overlay's one style element.
 std::string overlayStyle();
 

@@ -5,14 +5,15 @@
 
 #include <cstdlib>
 #include <string>
+#include <string_view>
 
 namespace kvr {
 
 // "▲2" for a climb of two places, "▼1" for a fall, "=" for the same place, "new" for a driver
 // the previous run did not have.
-inline std::string movementText(const StandingMovement& move) {
+inline std::string movementText(const StandingMovement& move, std::string_view newWord = "new") {
     if (!move.movement) {
-        return "new";
+        return std::string(newWord);
     }
     if (*move.movement == 0) {
         return "=";

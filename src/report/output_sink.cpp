@@ -34,9 +34,9 @@ void OutputSink::putNumber(long long value) {
     put(std::string_view(digits, static_cast<size_t>(end - digits)));
 }
 
-void OutputSink::putTime(uint64_t hundredths) {
+void OutputSink::putTime(uint64_t hundredths, char decimal) {
     char text[TimeTextCapacity];
-    put(std::string_view(text, writeTime(text, hundredths)));
+    put(std::string_view(text, writeTime(text, hundredths, decimal)));
 }
 
 bool OutputSink::flush() {

@@ -26,7 +26,7 @@ class OutputSink {
         buffer_[used_++] = c;
     }
     void putNumber(long long value);
-    void putTime(uint64_t hundredths); // "mm:ss.hh"
+    void putTime(uint64_t hundredths, char decimal = '.'); // "mm:ss.hh"
 
     // Hands on everything buffered. False once a hand-on has failed: after the first failure
     // everything put is dropped.

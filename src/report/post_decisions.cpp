@@ -15,53 +15,54 @@ std::string driverText(const std::string& name, const std::string& code) {
 }
 
 // "10 s", "10.50 s"
-std::string penaltyText(uint32_t hundredths) {
-    std::string text = std::to_string(hundredths / 100);
-    if (hundredths % 100 != 0) {
-        const std::string cents = std::to_string(hundredths % 100);
-        text += "." + std::string(cents.size() < 2 ? "0" : "") + cents;
-    }
-    return text + " s";
+std::string penaltyText(uint32_t hundredths, const Words& words) {
+    return words.say(Word::PenaltySeconds,
+                     {{"seconds", hundredths % 100 != 0 ? words.seconds(hundredths)
+                                                        : std::to_string(hundredths / 100)}});
 }
 
 // What the decision did, without its reason.
-std::string actionText(const RankingModel& model, size_t d) {
+std::string actionText(const RankingModel& model, size_t d, const Words& words) {
     const Decision& decision = model.league.decisions[d];
     const DecisionEffect& effect = model.decisionEffects[d];
     const std::string driver = driverText(decision.name, decision.code);
     switch (decision.action) {
     case DecisionAction::ExcludeFile: {
-        std::string text = "file " + chatText(decision.file);
         for (const RankedParticipant& p : model.participants) {
             if (p.excludedBy == static_cast<int>(d + 1) && p.file == decision.file) {
-                text += " of " + driverText(p.name, p.code);
-                break;
+                return words.say(
+                    Word::PostFileOfExcluded,
+                    {{"file", chatText(decision.file)}, {"driver", driverText(p.name, p.code)}});
             }
         }
-        return text + " excluded";
+        return words.say(Word::PostFileExcluded, {{"file", chatText(decision.file)}});
     }
     case DecisionAction::ExcludeDriver:
-        return driver + " excluded";
+        return words.say(Word::PostDriverExcluded, {{"driver", driver}});
     case DecisionAction::ExcludeTime: {
-        std::string text = driver + ", " + decision.event->title() + " ";
+        std::string times;
         for (size_t t = 0; t < effect.actedTimes.size(); ++t) {
-            text += t > 0 ? ", " : "";
-            appendTime(text, effect.actedTimes[t].before);
+            times += t > 0 ? ", " : "";
+            times += words.time(effect.actedTimes[t].before);
         }
-        return text + " excluded";
+        return words.say(
+            Word::PostTimeExcluded,
+            {{"driver", driver}, {"event", decision.event->title()}, {"times", times}});
     }
     case DecisionAction::AddTime:
-        return driver + " +" + penaltyText(decision.hundredths) + " on " + decision.event->title();
+        return words.say(Word::PostTimeAdded, {{"driver", driver},
+                                               {"penalty", penaltyText(decision.hundredths, words)},
+                                               {"event", decision.event->title()}});
     case DecisionAction::AddPoints:
         return driver + " " + (effect.points < 0 ? "-" : "+") +
-               countText(static_cast<size_t>(std::abs(effect.points)), "point", "points");
+               words.count(Counted::Points, static_cast<uint64_t>(std::abs(effect.points)));
     }
     return std::string();
 }
 
 } // namespace
 
-std::vector<std::string> postDecisionLines(const RunResults& run) {
+std::vector<std::string> postDecisionLines(const RunResults& run, const Words& words) {
     const RankingModel& model = run.ranking;
     std::vector<int> told;
     if (run.season != nullptr) {
@@ -77,7 +78,7 @@ std::vector<std::string> postDecisionLines(const RunResults& run) {
     for (int index : told) {
         const size_t d = static_cast<size_t>(index - 1);
         if (d < model.league.decisions.size() && d < model.decisionEffects.size()) {
-            lines.push_back(actionText(model, d) + " (" +
+            lines.push_back(actionText(model, d, words) + " (" +
                             chatText(model.league.decisions[d].reason) + ")");
         }
     }
@@ -85,30 +86,37 @@ std::vector<std::string> postDecisionLines(const RunResults& run) {
         for (size_t at : run.season->annulledNow) {
             const RecordProgression& log = run.season->recordLog[at];
             const RecordHolder& now = log.changes.back().holder;
-            lines.push_back(log.event->title() + ": record annulled, back to " +
-                            formatTime(now.hundredths) + " by " + driverText(now.name, now.code));
+            lines.push_back(
+                words.say(Word::PostRecordAnnulled, {{"event", log.event->title()},
+                                                     {"time", words.time(now.hundredths)},
+                                                     {"driver", driverText(now.name, now.code)}}));
         }
     }
     return lines;
 }
 
-std::vector<std::string> postReviewLines(const RankingModel& model) {
+std::vector<std::string> postReviewLines(const RankingModel& model, const Words& words) {
     std::vector<std::string> lines;
     for (const ReviewItem& item : model.checks.underReview) {
         const RankedParticipant& p = model.participants[static_cast<size_t>(item.participantIndex)];
         if (item.kind == ReviewKind::Outlier) {
             const Outlier& outlier = model.checks.outliers[item.check];
-            lines.push_back(item.event->title() + ": " + formatTime(outlier.time) + " by " +
-                            driverText(p.name, p.code) +
-                            ", an outlier (place 2: " + formatTime(outlier.secondTime) + ")");
+            lines.push_back(
+                words.say(Word::PostOutlier, {{"event", item.event->title()},
+                                              {"time", words.time(outlier.time)},
+                                              {"driver", driverText(p.name, p.code)},
+                                              {"second", words.time(outlier.secondTime)}}));
         } else if (item.kind == ReviewKind::Implausible) {
             lines.push_back(
-                "file " + chatText(p.file) + ": " + driverText(p.name, p.code) +
-                ", implausible: " + implausibleWhat(model.checks.implausible[item.check]));
+                words.say(Word::PostImplausible,
+                          {{"file", chatText(p.file)},
+                           {"driver", driverText(p.name, p.code)},
+                           {"what", implausibleWhat(model.checks.implausible[item.check])}}));
         } else {
             const RankedParticipant& kept = model.participants[static_cast<size_t>(item.keptIndex)];
-            lines.push_back("file " + chatText(p.file) + ": " + driverText(p.name, p.code) +
-                            " again, as in " + chatText(kept.file));
+            lines.push_back(words.say(Word::PostDuplicate, {{"file", chatText(p.file)},
+                                                            {"driver", driverText(p.name, p.code)},
+                                                            {"kept", chatText(kept.file)}}));
         }
     }
     return lines;

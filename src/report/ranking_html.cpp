@@ -7,6 +7,7 @@
 #include "report/html_season.h"
 #include "report/html_text.h"
 #include "report/live_board.h"
+#include "report/words.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -93,13 +94,18 @@ const char* const DarkStyle =
     ".s6{stroke:#d4a373;fill:#d4a373}.s7{stroke:#ff8ad8;fill:#ff8ad8}"
     ".s8{stroke:#c0c4c8;fill:#c0c4c8}.s9{stroke:#e0e060;fill:#e0e060}}";
 
-constexpr std::string_view PageHeading = "Dustline Rally 2.0 - KVR Ranking System 1.0alpha2";
+// Longer words than English's, on a phone: a word wider than its column breaks rather than
+// widen its table past the screen. Numbers never wrap (.n), so they never break either.
+const char* const LongWordsStyle =
+    "@media (max-width:40rem){td,th,caption,summary{overflow-wrap:anywhere}}";
 
 // The document up to its body: one style element, the same whatever the page shows, so that a
 // live page keeps its look when its body is replaced; and the live board's script.
-void pageStart(OutputSink& out, std::string_view title, bool live,
+void pageStart(OutputSink& out, const Words& words, std::string_view title, bool live,
                std::string_view cardUrl = std::string_view()) {
-    out.put("<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+    out.put("<!DOCTYPE html>\n<html lang=\"");
+    out.put(words.code());
+    out.put("\">\n<head>\n<meta charset=\"utf-8\">\n"
             "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>");
     out.put(title);
     out.put("</title>\n");
@@ -114,9 +120,7 @@ void pageStart(OutputSink& out, std::string_view title, bool live,
                 "<meta name=\"twitter:card\" content=\"summary_large_image\">\n");
     }
     out.put("<style>");
-    out.put(Style);
-    out.put(DriverStyle);
-    out.put(DarkStyle);
+    out.put(htmlPageStyle(words.code()));
     out.put("</style>\n");
     if (live) {
         out.put(liveScriptElement());
@@ -147,19 +151,21 @@ class HtmlRenderer {
     HtmlRenderer(const RunResults& run, OutputSink& out, const LivePageParts* live,
                  std::string_view cardUrl)
         : run_(run), model_(run.ranking), season_(run.season), out_(out), live_(live),
-          cardUrl_(cardUrl) {}
+          cardUrl_(cardUrl), words_(run.ranking.league.language) {}
 
     void head() {
-        const std::string when = formatRunTime(model_.time, RunTimeStyle::Page);
-        pageStart(out_, "Dustline Rally 2.0 - KVR Ranking at " + when, live_ != nullptr, cardUrl_);
-        out_.put("<header>\n<h1>" + std::string(PageHeading) +
-                 "</h1>\n<p class=\"when\">Ranking at ");
-        out_.put(when);
+        const std::string when = words_.runTime(model_.time);
+        pageStart(out_, words_, words_.say(Word::PageTitle, {{"time", when}}), live_ != nullptr,
+                  cardUrl_);
+        out_.put("<header>\n<h1>");
+        out_.put(words_[Word::PageHeading]);
+        out_.put("</h1>\n<p class=\"when\">");
+        out_.put(words_.say(Word::RankingAt, {{"time", when}}));
         out_.put("</p>\n");
         if (live_ != nullptr) {
             liveStatus(out_, *live_,
-                       "Live: results last changed at " + escapeHtml(live_->changedAt) + " (run " +
-                           std::to_string(live_->run) + ")");
+                       words_.say(Word::LiveChanged, {{"time", escapeHtml(live_->changedAt)},
+                                                      {"run", std::to_string(live_->run)}}));
         }
         renderCheckSummary(run_, out_);
         navigation();
@@ -172,16 +178,17 @@ class HtmlRenderer {
             return;
         }
         const Tonight& since = live_->tonight;
-        out_.put("<section id=\"tonight\">\n<h2>Tonight</h2>\n");
+        out_.put("<section id=\"tonight\">\n<h2>" + std::string(words_[Word::Tonight]) + "</h2>\n");
         if (!since.changed) {
-            out_.put("<p>Nothing has changed yet tonight.</p>\n</section>\n");
+            out_.put("<p>" + std::string(words_[Word::TonightNothing]) + "</p>\n</section>\n");
             return;
         }
         if (since.arrivals.empty() && since.records.empty() && since.moves.empty()) {
-            out_.put("<p>No arrivals, records or moves since the board started.</p>\n");
+            out_.put("<p>" + std::string(words_[Word::TonightNone]) + "</p>\n");
         }
         if (!since.arrivals.empty()) {
-            htmlTable(out_, "class=\"arrivals\"", "Arrived", {{"At"}, {"Code"}, {"Name"}},
+            htmlTable(out_, "class=\"arrivals\"", words_[Word::Arrived],
+                      {{words_[Word::ColAt]}, {words_[Word::ColCode]}, {words_[Word::ColName]}},
                       since.arrivals.size(), [&] {
                           for (const Arrival& arrival : since.arrivals) {
                               out_.put("<tr>");
@@ -193,19 +200,23 @@ class HtmlRenderer {
                       });
         }
         if (!since.records.empty()) {
-            htmlTable(out_, "class=\"records\"", "Records broken",
-                      {{"Event"}, {"Time", "n"}, {"Holder"}, {"Beat"}}, since.records.size(), [&] {
+            htmlTable(out_, "class=\"records\"", words_[Word::RecordsBroken],
+                      {{words_[Word::ColEvent]},
+                       {words_[Word::ColTime], "n"},
+                       {words_[Word::ColHolder]},
+                       {words_[Word::ColBeat]}},
+                      since.records.size(), [&] {
                           for (const BrokenRecord& record : since.records) {
                               out_.put("<tr>");
                               cell(escapeHtml(record.eventTitle));
-                              htmlTimeCell(out_, record.time);
+                              htmlTimeCell(out_, record.time, "", words_.decimal());
                               cell(escapeHtml(record.holder.name));
                               out_.put("<td>");
                               if (record.hadRecord) {
-                                  htmlTime(out_, record.beatenTime);
+                                  htmlTime(out_, record.beatenTime, words_.decimal());
                                   out_.put(" " + escapeHtml(record.beatenHolder.name));
                               } else {
-                                  out_.put("first time");
+                                  out_.put(words_[Word::FirstTime]);
                               }
                               out_.put("</td>");
                               out_.put("</tr>\n");
@@ -213,8 +224,12 @@ class HtmlRenderer {
                       });
         }
         if (!since.moves.empty()) {
-            htmlTable(out_, "class=\"moves\"", "Biggest moves",
-                      {{"Move", "n"}, {"Code"}, {"Name"}, {"Place", "n"}}, since.moves.size(), [&] {
+            htmlTable(out_, "class=\"moves\"", words_[Word::BiggestMoves],
+                      {{words_[Word::ColMove], "n"},
+                       {words_[Word::ColCode]},
+                       {words_[Word::ColName]},
+                       {words_[Word::ColPlace], "n"}},
+                      since.moves.size(), [&] {
                           for (const TonightMove& move : since.moves) {
                               const int32_t places = move.places();
                               out_.put("<tr>");
@@ -237,13 +252,17 @@ class HtmlRenderer {
     }
 
     void standings() {
-        out_.put("<section id=\"drivers\">\n<h2>Driver Total Ranking</h2>\n");
-        std::vector<HtmlColumn> columns = {{"Place", "n"}, {"Code"}, {"Name"}, {"Points", "n"}};
+        out_.put("<section id=\"drivers\">\n<h2>" + std::string(words_[Word::DriversHeading]) +
+                 "</h2>\n");
+        std::vector<HtmlColumn> columns = {{words_[Word::ColPlace], "n"},
+                                           {words_[Word::ColCode]},
+                                           {words_[Word::ColName]},
+                                           {words_[Word::ColPoints], "n"}};
         if (!model_.teamOf.empty()) {
-            columns.insert(columns.begin() + 3, {"Team"});
+            columns.insert(columns.begin() + 3, {words_[Word::ColTeam]});
         }
         if (season_ != nullptr) {
-            columns.push_back(HtmlMoveColumn);
+            columns.push_back({words_[Word::ColMove], HtmlMoveColumn.cls});
         }
         out_.put("<div class=\"standings\">\n");
         htmlTable(out_, "id=\"standings\"", "", columns, model_.standings.size(), [&] {
@@ -260,7 +279,7 @@ class HtmlRenderer {
                 }
                 htmlStandingPointsCell(out_, standing);
                 if (season_ != nullptr) {
-                    htmlMoveCell(out_, *season_, i);
+                    htmlMoveCell(out_, *season_, i, words_);
                 }
                 out_.put("</tr>\n");
             }
@@ -274,7 +293,8 @@ class HtmlRenderer {
         if (model_.stages.empty() && model_.arcade.empty()) {
             return;
         }
-        out_.put("<section id=\"listings\">\n<h2>Stage and Lap Times</h2>\n");
+        out_.put("<section id=\"listings\">\n<h2>" + std::string(words_[Word::ListingsHeading]) +
+                 "</h2>\n");
         for (auto next = model_.stages.begin(); next != model_.stages.end();) {
             const int rally = next->event->rally;
             const auto end = std::find_if(next, model_.stages.end(), [rally](const auto& l) {
@@ -282,17 +302,17 @@ class HtmlRenderer {
             });
             const auto stages = static_cast<size_t>(end - next);
             htmlFoldStart(out_, "rally",
-                          escapeHtml(rallyNames[rally]) + ": " +
-                              countText(stages, "stage", "stages"),
+                          words_.count(Counted::RallyStages, stages,
+                                       {{"rally", escapeHtml(rallyNames[rally])}}),
                           "rally-" + std::to_string(rally + 1));
             for (; next != end; ++next) {
-                listing(*next, "Stage " + std::to_string(next->event->index + 1));
+                listing(*next, words_.say(Word::StageTitle,
+                                          {{"n", std::to_string(next->event->index + 1)}}));
             }
             htmlFoldEnd(out_);
         }
         if (!model_.arcade.empty()) {
-            htmlFoldStart(out_, "rally",
-                          "Arcade: " + countText(model_.arcade.size(), "event", "events"),
+            htmlFoldStart(out_, "rally", words_.count(Counted::ArcadeEvents, model_.arcade.size()),
                           "arcade");
             for (const EventListing& listed : model_.arcade) {
                 listing(listed, arcadeNames[listed.event->index]);
@@ -315,10 +335,11 @@ class HtmlRenderer {
 
     // Links to the sections that follow.
     void navigation() {
-        out_.put("<nav><a href=\"#drivers\">Drivers</a>\n<a href=\"#points\">Points by Rally</a>");
+        out_.put("<nav><a href=\"#drivers\">" + std::string(words_[Word::NavDrivers]) +
+                 "</a>\n<a href=\"#points\">" + std::string(words_[Word::PointsHeading]) + "</a>");
         htmlLeagueNavigation(run_, out_);
         if (season_ != nullptr) {
-            htmlSeasonNavigation(*season_, out_);
+            htmlSeasonNavigation(*season_, words_, out_);
         }
         int lastRally = -1;
         for (const EventListing& listed : model_.stages) {
@@ -330,15 +351,17 @@ class HtmlRenderer {
             }
         }
         if (!model_.arcade.empty()) {
-            out_.put("\n<a href=\"#arcade\">Arcade</a>");
+            out_.put("\n<a href=\"#arcade\">" + std::string(words_[Word::Arcade]) + "</a>");
         }
         htmlClassNavigation(model_, out_);
         if (!model_.standings.empty()) {
-            out_.put("\n<a href=\"#results\">Drivers' Results</a>");
+            out_.put("\n<a href=\"#results\">" + std::string(words_[Word::ResultsHeading]) +
+                     "</a>");
         }
-        out_.put("\n<a href=\"#checks\">Checks</a>");
+        out_.put("\n<a href=\"#checks\">" + std::string(words_[Word::ChecksHeading]) + "</a>");
         if (!model_.league.decisions.empty()) {
-            out_.put("\n<a href=\"#decisions\">Decisions</a>");
+            out_.put("\n<a href=\"#decisions\">" + std::string(words_[Word::DecisionsHeading]) +
+                     "</a>");
         }
         out_.put("</nav>\n");
     }
@@ -347,9 +370,11 @@ class HtmlRenderer {
     void number(long long value) { htmlNumberCell(out_, value); }
 
     void listing(const EventListing& listed, const std::string& title) {
-        static const std::vector<HtmlColumn> columns = {
-            {"Place", "n"},   {"Code"},      {"Name"},    {"Vehicle"},
-            {"Transmission"}, {"Time", "n"}, {"Gap", "n"}};
+        const std::vector<HtmlColumn> columns = {
+            {words_[Word::ColPlace], "n"},   {words_[Word::ColCode]},
+            {words_[Word::ColName]},         {words_[Word::ColVehicle]},
+            {words_[Word::ColTransmission]}, {words_[Word::ColTime], "n"},
+            {words_[Word::ColGap], "n"}};
         htmlTable(out_, "class=\"listing\" data-event=\"" + listed.event->key() + "\"",
                   escapeHtml(title), columns, listed.results.size(), [&] {
                       for (size_t k = 0; k < listed.results.size(); ++k) {
@@ -367,9 +392,9 @@ class HtmlRenderer {
                           cell(vehicle);
                           cell(transmission);
                           htmlDecidedTimeCell(out_, model_, result.participantIndex, *listed.event,
-                                              result.time);
+                                              result.time, words_);
                           if (k > 0) {
-                              htmlTimeCell(out_, result.gap, "+");
+                              htmlTimeCell(out_, result.gap, "+", words_.decimal());
                           } else {
                               out_.put("<td class=\"n\"></td>");
                           }
@@ -387,12 +412,12 @@ class HtmlRenderer {
         const int width = 480, rowHeight = 32, barLength = 430;
         const long long most = model_.standings[0].points;
         char text[256];
-        std::snprintf(
-            text, sizeof text,
-            "<figure>\n<svg viewBox=\"0 0 %d %d\" role=\"img\" aria-label=\"Points "
-            "of the first %zu drivers\">\n<title>Points of the first %zu drivers</title>\n",
-            width, static_cast<int>(drivers) * rowHeight + 8, drivers, drivers);
+        const std::string label =
+            escapeHtml(words_.say(Word::ChartLabel, {{"n", std::to_string(drivers)}}));
+        std::snprintf(text, sizeof text, "<figure>\n<svg viewBox=\"0 0 %d %d\" role=\"img\" ",
+                      width, static_cast<int>(drivers) * rowHeight + 8);
         out_.put(text);
+        out_.put("aria-label=\"" + label + "\">\n<title>" + label + "</title>\n");
         for (size_t i = 0; i < drivers; ++i) {
             const Standing& standing = model_.standings[i];
             int top = static_cast<int>(i) * rowHeight;
@@ -421,12 +446,17 @@ class HtmlRenderer {
     OutputSink& out_;
     const LivePageParts* live_;
     std::string_view cardUrl_;
+    const Words words_;
 };
 
 } // namespace
 
-std::string htmlPageStyle() {
-    return std::string(Style) + DriverStyle + DarkStyle;
+std::string htmlPageStyle(std::string_view language) {
+    std::string style = std::string(Style) + DriverStyle + DarkStyle;
+    if (language != DefaultLanguage) {
+        style += LongWordsStyle;
+    }
+    return style;
 }
 
 void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* live,
@@ -451,9 +481,10 @@ void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* liv
 }
 
 void renderWaitingHtml(const LivePageParts& live, OutputSink& out) {
-    pageStart(out, "Dustline Rally 2.0 - KVR Ranking", true);
-    out.put("<header>\n<h1>" + std::string(PageHeading) + "</h1>\n");
-    liveStatus(out, live, "Live: waiting for the first participant file in kvr/.");
+    const Words words(live.language);
+    pageStart(out, words, words[Word::PageTitleWaiting], true);
+    out.put("<header>\n<h1>" + std::string(words[Word::PageHeading]) + "</h1>\n");
+    liveStatus(out, live, std::string(words[Word::LiveWaiting]));
     out.put("</header>\n<main>\n</main>\n</body>\n</html>\n");
 }
 

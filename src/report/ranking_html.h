@@ -24,6 +24,7 @@ struct LivePageParts {
     std::string changedAt;             // the local time of day, "20:14:03"
     std::vector<std::string> problems; // told until they are mended
     Tonight tonight;
+    std::string language = "en"; // of the page before the first run, which has no league rules
 };
 
 // The page of the run. The model must hold the drivers' results.
@@ -34,8 +35,9 @@ void renderHtml(const RunResults& run, OutputSink& out, const LivePageParts* liv
 // The live board's page before the first run: the page's head and style, its heading and the
 // live line, no results.
 void renderWaitingHtml(const LivePageParts& live, OutputSink& out);
-// The page's one style element, as a policy names it by its hash.
-std::string htmlPageStyle();
+// The page's one style element, as a policy names it by its hash: English's, and the one of
+// every other language, which lets a long word break on a phone.
+std::string htmlPageStyle(std::string_view language = "en");
 std::string renderHtml(const RunResults& run);
 
 } // namespace kvr

@@ -4,6 +4,7 @@
 #include "report/count_text.h"
 #include "report/movement_text.h"
 #include "report/post_decisions.h"
+#include "report/words.h"
 
 #include <algorithm>
 #include <set>
@@ -32,17 +33,11 @@ std::string driverText(const RankingModel& model, int32_t participant) {
     return driverText(p.name, p.code);
 }
 
-// "10.94 s"
-std::string secondsText(uint32_t hundredths) {
-    const std::string cents = std::to_string(hundredths % 100);
-    return std::to_string(hundredths / 100) + "." + (cents.size() < 2 ? "0" : "") + cents + " s";
-}
-
 class PostWriter {
   public:
     PostWriter(const RunResults& run, const std::string& pageName, const std::string& cardUrl)
         : run_(run), model_(run.ranking), season_(run.season), pageName_(pageName),
-          cardUrl_(cardUrl) {}
+          cardUrl_(cardUrl), words_(run.ranking.league.language) {}
 
     std::vector<std::string> lines() {
         title();
@@ -59,7 +54,7 @@ class PostWriter {
         if (!pageName_.empty()) {
             part();
             // An autolink: its text is taken as it is, never as emphasis.
-            lines_.push_back("Full ranking: <" + pageName_ + ">");
+            lines_.push_back(words_.say(Word::PostFullRanking, {{"url", "<" + pageName_ + ">"}}));
         }
         if (!cardUrl_.empty()) {
             // Bare, on its own line, so that the chat shows the picture under the post.
@@ -84,14 +79,20 @@ class PostWriter {
 
     void title() {
         const ReportTime& t = model_.time;
-        lines_.push_back("**Dustline Rally 2.0: ranking of " + formatDate(t.year, t.month, t.day) +
-                         "**");
-        std::string summary =
-            countText(model_.participants.size() - model_.mergedFiles, "driver", "drivers");
+        lines_.push_back(
+            "**" +
+            words_.say(Word::PostTitle, {{"date", words_.longDate(t.year, t.month, t.day)}}) +
+            "**");
+        const std::string drivers =
+            words_.count(Counted::Drivers, model_.participants.size() - model_.mergedFiles);
+        std::string summary = drivers;
         if (season_ != nullptr && season_->hasPrevious) {
-            summary += ", " + countText(brokenRecords().size(), "record broken", "records broken");
+            summary = words_.say(
+                Word::PostSummary,
+                {{"drivers", drivers},
+                 {"records", words_.count(Counted::RecordsBrokenCount, brokenRecords().size())}});
         } else if (season_ != nullptr) {
-            summary += ", first run of the season";
+            summary = words_.say(Word::PostSummaryFirstRun, {{"drivers", drivers}});
         }
         lines_.push_back(summary);
     }
@@ -113,11 +114,12 @@ class PostWriter {
             const Standing& s = model_.standings[i];
             std::string line = std::to_string(s.place) + ". " +
                                driverText(model_, s.participantIndex) + ": " +
-                               std::to_string(s.points) + " pts";
+                               words_.say(Word::PostPoints, {{"n", std::to_string(s.points)}});
             if (moves) {
                 const StandingMovement& move = season_->movements[i];
-                line += " " + (move.movement && *move.movement == 0 ? std::string("(=)")
-                                                                    : movementText(move));
+                line += " " + (move.movement && *move.movement == 0
+                                   ? std::string("(=)")
+                                   : movementText(move, words_[Word::MovementNew]));
             }
             lines_.push_back(std::move(line));
         }
@@ -128,7 +130,7 @@ class PostWriter {
         if (model_.teams.empty()) {
             return;
         }
-        std::string line = "Teams:";
+        std::string line(words_[Word::PostTeams]);
         for (const TeamStanding& t : model_.teams) {
             line += (&t == &model_.teams.front() ? " " : ", ") + std::to_string(t.place) + ". " +
                     chatText(model_.league.roster.teams[t.team].name) + " " +
@@ -139,22 +141,22 @@ class PostWriter {
     }
 
     void decisions() {
-        const std::vector<std::string> told = postDecisionLines(run_);
+        const std::vector<std::string> told = postDecisionLines(run_, words_);
         if (told.empty()) {
             return;
         }
         part();
-        lines_.push_back("**Decisions**");
+        lines_.push_back("**" + std::string(words_[Word::DecisionsHeading]) + "**");
         lines_.insert(lines_.end(), told.begin(), told.end());
     }
 
     void underReview() {
-        const std::vector<std::string> flagged = postReviewLines(model_);
+        const std::vector<std::string> flagged = postReviewLines(model_, words_);
         if (flagged.empty()) {
             return;
         }
         part();
-        lines_.push_back("**Under review**");
+        lines_.push_back("**" + std::string(words_[Word::UnderReview]) + "**");
         for (size_t i = 0; i < std::min(flagged.size(), ListedMost); ++i) {
             lines_.push_back(flagged[i]);
         }
@@ -178,12 +180,13 @@ class PostWriter {
         std::stable_sort(climbed.begin(), climbed.end(), most);
         climbed.resize(std::min(climbed.size(), MoversMost));
         part();
-        lines_.push_back("**Biggest movers**");
+        lines_.push_back("**" + std::string(words_[Word::PostMovers]) + "**");
         for (size_t i : climbed) {
             const Standing& s = model_.standings[i];
-            lines_.push_back(driverText(model_, s.participantIndex) + ": " +
-                             movementText(season_->movements[i]) + " to place " +
-                             std::to_string(s.place));
+            lines_.push_back(
+                words_.say(Word::PostMover, {{"driver", driverText(model_, s.participantIndex)},
+                                             {"move", movementText(season_->movements[i])},
+                                             {"place", std::to_string(s.place)}}));
         }
     }
 
@@ -208,14 +211,16 @@ class PostWriter {
             return;
         }
         part();
-        lines_.push_back("**Records broken**");
+        lines_.push_back("**" + std::string(words_[Word::RecordsBroken]) + "**");
         for (size_t i = 0; i < std::min(broken.size(), ListedMost); ++i) {
             const NewRecord& r = *broken[i];
-            lines_.push_back(r.event->title() + ": " + formatTime(r.now.hundredths) + " by " +
-                             driverText(r.now.name, r.now.code) + ", " +
-                             secondsText(*r.marginHundredths) + " faster than " +
-                             driverText(r.previous->name, r.previous->code) +
-                             (r.underReview ? ", under review" : ""));
+            lines_.push_back(
+                words_.say(r.underReview ? Word::PostRecordUnderReview : Word::PostRecord,
+                           {{"event", r.event->title()},
+                            {"time", words_.time(r.now.hundredths)},
+                            {"driver", driverText(r.now.name, r.now.code)},
+                            {"seconds", words_.seconds(*r.marginHundredths)},
+                            {"previous", driverText(r.previous->name, r.previous->code)}}));
         }
         more(broken.size());
     }
@@ -227,7 +232,7 @@ class PostWriter {
         std::set<DriverIdentity> told;
         if (season_->entrantsKnown && !season_->newDrivers.empty()) {
             part();
-            lines_.push_back("**New drivers**");
+            lines_.push_back("**" + std::string(words_[Word::PostNewDrivers]) + "**");
             for (size_t k = 0; k < season_->newDrivers.size(); ++k) {
                 const int32_t index = season_->newDrivers[k];
                 const RankedParticipant& p = model_.participants[static_cast<size_t>(index)];
@@ -249,8 +254,8 @@ class PostWriter {
                 added[move.firstPoints ? 0 : 1].push_back(i);
             }
         }
-        standingsPart("**First points**", added[0]);
-        standingsPart("**Back in the standings**", added[1]);
+        standingsPart(words_[Word::PostFirstPoints], added[0]);
+        standingsPart(words_[Word::PostBack], added[1]);
     }
 
     void leftDrivers() {
@@ -258,19 +263,19 @@ class PostWriter {
             return;
         }
         part();
-        lines_.push_back("**Left**");
+        lines_.push_back("**" + std::string(words_[Word::PostLeft]) + "**");
         for (size_t k = 0; k < std::min(season_->left.size(), ListedMost); ++k) {
             lines_.push_back(driverText(season_->left[k].name, season_->left[k].code));
         }
         more(season_->left.size());
     }
 
-    void standingsPart(const char* heading, const std::vector<size_t>& added) {
+    void standingsPart(std::string_view heading, const std::vector<size_t>& added) {
         if (added.empty()) {
             return;
         }
         part();
-        lines_.push_back(heading);
+        lines_.push_back("**" + std::string(heading) + "**");
         for (size_t k = 0; k < std::min(added.size(), ListedMost); ++k) {
             lines_.push_back(standingText(added[k]));
         }
@@ -280,13 +285,15 @@ class PostWriter {
     // "Aino Karlsson (AKA): place 4, 12 pts"
     std::string standingText(size_t standing) const {
         const Standing& s = model_.standings[standing];
-        return driverText(model_, s.participantIndex) + ": place " + std::to_string(s.place) +
-               ", " + std::to_string(s.points) + " pts";
+        return words_.say(Word::PostStanding, {{"driver", driverText(model_, s.participantIndex)},
+                                               {"place", std::to_string(s.place)},
+                                               {"n", std::to_string(s.points)}});
     }
 
     void more(size_t count) {
         if (count > ListedMost) {
-            lines_.push_back("and " + std::to_string(count - ListedMost) + " more: see the page");
+            lines_.push_back(
+                words_.say(Word::PostMore, {{"n", std::to_string(count - ListedMost)}}));
         }
     }
 
@@ -296,6 +303,7 @@ class PostWriter {
     const std::string& pageName_;
     const std::string& cardUrl_;
     std::vector<std::string> lines_;
+    const Words words_;
 };
 
 } // namespace

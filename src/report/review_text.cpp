@@ -39,7 +39,7 @@ std::string driverText(const RankedParticipant& p) {
 
 } // namespace
 
-std::string decisionBlock(const Decision& decision) {
+std::string decisionBlock(const Decision& decision, std::string_view ask) {
     using K = DecisionKeys;
     // "key = value" on a line of its own.
     auto line = [](std::string_view key, const std::string& value) {
@@ -71,37 +71,47 @@ std::string decisionBlock(const Decision& decision) {
             block += line(field, seconds);
         }
     }
-    return block + std::string(K::Reason) + " = " + tomlString(decision.reason) +
-           " # say why, in your own words\n";
+    return block + std::string(K::Reason) + " = " + tomlString(decision.reason) + " # " +
+           std::string(ask) + "\n";
 }
 
 std::string reviewItemText(const RankingModel& model, const ReviewItem& item) {
+    return reviewItemText(model, item, Words(DefaultLanguage));
+}
+
+std::string reviewItemText(const RankingModel& model, const ReviewItem& item, const Words& words) {
     const RankedParticipant& p = participant(model, item.participantIndex);
     if (item.kind == ReviewKind::Outlier) {
         const Outlier& outlier = model.checks.outliers[item.check];
-        return item.event->title() + ": " + formatTime(outlier.time) + " by " + driverText(p) +
-               " in " + p.file + ", an outlier (place 2: " + formatTime(outlier.secondTime) + ")";
+        return words.say(Word::ReviewOutlier, {{"event", item.event->title()},
+                                               {"time", words.time(outlier.time)},
+                                               {"driver", driverText(p)},
+                                               {"file", p.file},
+                                               {"second", words.time(outlier.secondTime)}});
     }
     if (item.kind == ReviewKind::Implausible) {
-        return p.file + ": " + driverText(p) +
-               ", implausible: " + implausibleWhat(model.checks.implausible[item.check]);
+        return words.say(Word::ReviewImplausible,
+                         {{"file", p.file},
+                          {"driver", driverText(p)},
+                          {"what", implausibleWhat(model.checks.implausible[item.check])}});
     }
-    return p.file + ": " + driverText(p) + " again, as in " +
-           participant(model, item.keptIndex).file;
+    return words.say(Word::ReviewDuplicate, {{"file", p.file},
+                                             {"driver", driverText(p)},
+                                             {"kept", participant(model, item.keptIndex).file}});
 }
 
 std::string reviewListing(const RankingModel& model) {
     const std::vector<ReviewItem>& items = model.checks.underReview;
+    const Words words(model.league.language);
     if (items.empty()) {
-        return "# Nothing under review: every flagged result has a decision.\n";
+        return "# " + std::string(words[Word::ReviewNothing]) + "\n";
     }
-    std::string text =
-        "# Under review: " + countText(items.size(), "flagged result", "flagged results") +
-        " that no decision covers, each counting until you decide.\n"
-        "# To decide one, paste its block into the league file.\n";
+    std::string text = "# " + words.count(Counted::ReviewFlagged, items.size()) + "\n# " +
+                       std::string(words[Word::ReviewPaste]) + "\n";
     for (const ReviewItem& item : items) {
         // A name with a line end would end the comment: control characters are shown as '?'.
-        text += "\n# " + safeText(reviewItemText(model, item)) + "\n" + decisionBlock(item.ready);
+        text += "\n# " + safeText(reviewItemText(model, item, words)) + "\n" +
+                decisionBlock(item.ready, words[Word::ReviewAsk]);
     }
     return text;
 }

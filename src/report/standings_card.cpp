@@ -1,8 +1,8 @@
 #include "report/standings_card.h"
 
 #include "image/png_writer.h"
-#include "report/count_text.h"
 #include "report/movement_text.h"
+#include "report/words.h"
 
 #include <algorithm>
 
@@ -28,17 +28,15 @@ constexpr int FooterHeight = 48;
 constexpr int BottomMargin = 32;
 constexpr int Gap = 16;
 
-const char* const Months[] = {"January",   "February", "March",    "April",
-                              "May",       "June",     "July",     "August",
-                              "September", "October",  "November", "December"};
-
-// "10 December 2026"; the date as stored when it is not a date.
-std::string dateText(const ReportTime& time) {
+// "10 December 2026", "10. Dezember 2026"; the date as stored when it is not a date.
+std::string dateText(const Words& words, const ReportTime& time) {
     if (time.month < 1 || time.month > 12) {
         return formatRunTime(time, RunTimeStyle::Iso).substr(0, 10);
     }
-    return std::to_string(time.day) + " " + Months[time.month - 1] + " " +
-           std::to_string(time.year);
+    return words.say(Word::CardDate,
+                     {{"d", std::to_string(time.day)},
+                      {"month", words.language().months[static_cast<size_t>(time.month - 1)]},
+                      {"yyyy", std::to_string(time.year)}});
 }
 
 CardMove moveOf(const StandingMovement& move) {
@@ -94,12 +92,13 @@ int baselineIn(int top, int height, int px) {
 CardContent cardContent(const RunResults& run, const CardSettings& settings,
                         const std::string& pageUrl) {
     const RankingModel& model = run.ranking;
+    const Words words(model.league.language);
     CardContent content;
     content.theme = settings.theme;
     content.title = settings.title.empty() ? GameName : settings.title;
-    content.subtitle = dateText(model.time);
+    content.subtitle = dateText(words, model.time);
     if (run.season != nullptr) {
-        content.subtitle += " \xC2\xB7 after " + countText(run.season->runs, "run", "runs");
+        content.subtitle += " \xC2\xB7 " + words.count(Counted::CardAfterRuns, run.season->runs);
     }
     content.teams = !model.teamOf.empty();
     content.moves = run.season != nullptr;
@@ -117,13 +116,14 @@ CardContent cardContent(const RunResults& run, const CardSettings& settings,
         }
         row.points = std::to_string(standing.points);
         if (run.season != nullptr && i < run.season->movements.size()) {
-            row.movement = movementText(run.season->movements[i]);
+            row.movement = movementText(run.season->movements[i], words[Word::MovementNew]);
             row.move = moveOf(run.season->movements[i]);
         }
         content.rows.push_back(std::move(row));
     }
     if (model.standings.size() > shown) {
-        content.more = "+ " + std::to_string(model.standings.size() - shown) + " more";
+        content.more =
+            words.say(Word::CardMore, {{"n", std::to_string(model.standings.size() - shown)}});
     }
     content.footer = pageUrl;
     return content;

@@ -64,7 +64,7 @@ const std::string Stranger = "421 text/plain; charset=utf-8 plain close";
 
 // What an answer looks like in one line, so that a failing row shows all of it.
 std::string shown(const LiveAnswer& a) {
-    static const char* const Policies[] = {"page", "overlay", "plain"};
+    static const char* const Policies[] = {"page", "translated page", "overlay", "plain"};
     return std::to_string(a.status) + " " + std::string(a.type) + " " +
            Policies[static_cast<int>(a.policy)] + (a.allow.empty() ? "" : " allow ") +
            std::string(a.allow) + (a.retryAfter.empty() ? "" : " retry ") +
@@ -260,9 +260,15 @@ TEST(LiveRoutes, TheAnswersOfTheTransportAndThePolicies) {
     const std::string page = policyText(LivePolicy::Page);
     const std::string overlayPolicy = policyText(LivePolicy::Overlay);
     EXPECT_NE(page.find("style-src " + cspHashSource(htmlPageStyle()) + ";"), std::string::npos);
+    // Every other language's page has the same style, with a little more for longer words.
+    EXPECT_NE(policyText(LivePolicy::TranslatedPage)
+                  .find("style-src " + cspHashSource(htmlPageStyle("fi")) + ";"),
+              std::string::npos);
+    EXPECT_NE(htmlPageStyle("fi"), htmlPageStyle("en"));
     EXPECT_NE(overlayPolicy.find("style-src " + cspHashSource(overlayStyle()) + ";"),
               std::string::npos);
-    for (LivePolicy policy : {LivePolicy::Page, LivePolicy::Overlay, LivePolicy::Plain}) {
+    for (LivePolicy policy :
+         {LivePolicy::Page, LivePolicy::TranslatedPage, LivePolicy::Overlay, LivePolicy::Plain}) {
         const std::string& text = policyText(policy);
         SCOPED_TRACE(text);
         EXPECT_EQ(text.rfind("default-src 'none'; ", 0), 0U);
@@ -295,53 +301,67 @@ TEST(LiveRoutes, TheWaitingPageAndOverlayCarryARunsStyleWhichTheirPolicyAllows) 
             .stage(0, 0, 0, code[0] == 'A' ? 900 : 1000);
         participants.push_back(file.record());
     }
-    const RankingModel model =
+    RankingModel model =
         computeRankingModel(participants.data(), 2, {}, ReportTime{2026, 12, 7, 21, 14, 3});
-    const RunResults results(model);
-    LiveContent ran;
-    ran.run = 3;
-    LivePageParts parts;
-    parts.run = 3;
-    parts.changedAt = "21:14:03";
-    StringSink page;
-    renderHtml(results, page, &parts);
-    ran.page = page.take();
-    OverlayParts overlay = renderOverlay(results, 3, MostOverlayRows);
-    ran.overlayHead = overlay.head;
-    ran.overlayRows = overlay.rows;
-    ran.overlayTail = overlay.tail;
-    const std::shared_ptr<const LiveContent> waiting = waitingContent();
+    for (const char* language : {"en", "pl"}) {
+        SCOPED_TRACE(language);
+        model.league.language = language;
+        const RunResults results(model);
+        LiveContent ran;
+        ran.run = 3;
+        ran.language = language; // as the board's destination sets it
+        LivePageParts parts;
+        parts.run = 3;
+        parts.changedAt = "21:14:03";
+        StringSink page;
+        renderHtml(results, page, &parts);
+        ran.page = page.take();
+        OverlayParts overlay = renderOverlay(results, 3, MostOverlayRows);
+        ran.overlayHead = overlay.head;
+        ran.overlayRows = overlay.rows;
+        ran.overlayTail = overlay.tail;
+        const std::shared_ptr<const LiveContent> waiting = waitingContent(language);
 
-    LiveRequest request;
-    request.method = "GET";
-    request.host = "localhost";
-    for (const char* target : {"/", "/overlay"}) {
-        request.target = target;
-        const LiveAnswer before = routeRequest(request, *waiting, Ours, 0);
-        const LiveAnswer after = routeRequest(request, ran, Ours, 0);
-        for (const LiveAnswer* answer : {&before, &after}) {
-            SCOPED_TRACE(std::string(target) + (answer == &before ? " waiting" : " run 3"));
-            const std::vector<std::string> styles = stylesOf(answer->body());
-            ASSERT_EQ(styles.size(), 1U);
-            EXPECT_NE(
-                policyText(answer->policy).find("style-src " + cspHashSource(styles[0]) + ";"),
-                std::string::npos);
-            // A style attribute would be refused by the policy.
-            EXPECT_EQ(answer->body().find(" style="), std::string_view::npos);
-            EXPECT_NE(answer->body().find("<script src=\"/live.js\" defer></script>"),
-                      std::string_view::npos);
+        LiveRequest request;
+        request.method = "GET";
+        request.host = "localhost";
+        for (const char* target : {"/", "/overlay"}) {
+            request.target = target;
+            const LiveAnswer before = routeRequest(request, *waiting, Ours, 0);
+            const LiveAnswer after = routeRequest(request, ran, Ours, 0);
+            for (const LiveAnswer* answer : {&before, &after}) {
+                SCOPED_TRACE(std::string(target) + (answer == &before ? " waiting" : " run 3"));
+                const std::vector<std::string> styles = stylesOf(answer->body());
+                ASSERT_EQ(styles.size(), 1U);
+                const std::string& policy = policyText(answer->policy);
+                const size_t styleSources = policy.find("style-src ");
+                EXPECT_LT(styleSources, policy.find(cspHashSource(styles[0])));
+                EXPECT_LT(policy.find(cspHashSource(styles[0])), policy.find(';', styleSources));
+                // A style attribute would be refused by the policy.
+                EXPECT_EQ(answer->body().find(" style="), std::string_view::npos);
+                EXPECT_NE(answer->body().find("<script src=\"/live.js\" defer></script>"),
+                          std::string_view::npos);
+            }
+            EXPECT_EQ(stylesOf(before.body()), stylesOf(after.body())) << target;
+            EXPECT_EQ(before.policy, after.policy) << target;
         }
-        EXPECT_EQ(stylesOf(before.body()), stylesOf(after.body())) << target;
-        EXPECT_EQ(before.policy, after.policy) << target;
+        EXPECT_NE(waiting->page.find(std::string("<html lang=\"") + language + "\">"),
+                  std::string::npos);
+        EXPECT_NE(waiting->overlayHead.find(std::string("<html lang=\"") + language + "\">"),
+                  std::string::npos);
     }
+    // The waiting page's live line is where a run's is, for the script to mark it offline.
+    const std::shared_ptr<const LiveContent> waiting = waitingContent();
     {
         // No card before the first run: a plain answer that says why.
+        LiveRequest request;
+        request.method = "GET";
+        request.host = "localhost";
         request.target = "/card.png";
         const LiveAnswer before = routeRequest(request, *waiting, Ours, 0);
         EXPECT_EQ(shown(before), NotFoundKeep.substr(0, NotFoundKeep.size() - 5) + " close");
         EXPECT_EQ(before.body(), "no card yet: no participant file has been imported\n");
     }
-    // The waiting page's live line is where a run's is, for the script to mark it offline.
     EXPECT_NE(waiting->page.find("<div id=\"live\" data-run=\"0\" data-changed=\"\" "
                                  "role=\"status\">\n<p class=\"when\">Live: waiting for the "
                                  "first participant file in kvr/.</p>"),

@@ -131,4 +131,39 @@ TEST(DecisionText, EachKindActsInItsTurnAndAddsUpAsWorded) {
     }
 }
 
+// The page words each effect in its language: counts in the language's forms, times with its
+// decimal sign, the event's name as the game has it.
+TEST(DecisionText, ThePageWordsEffectsInItsLanguage) {
+    using A = DecisionAction;
+    const Event* f1 = &finland1();
+    const std::vector<Decision> decisions = {driver(A::AddTime, "ZOE", "Zo\xC3\xAB", f1, 1000),
+                                             driver(A::ExcludeTime, "BBB", "Bert", f1),
+                                             driver(A::AddPoints, "BBB", "Bert", nullptr, 0, -2),
+                                             driver(A::ExcludeDriver, "AAA", "Anna"),
+                                             file("none.kvr")};
+    const DecidedField decided = applyDecisions(decisions, field(), Files);
+    const struct {
+        const char* code;
+        std::vector<std::string> effects;
+    } cases[] = {
+        {"de",
+         {"Finland 1: 01:03,00 auf 01:13,00", "Finland 1: 01:02,00 gestrichen", "-2 Punkte",
+          "2 Zeiten gestrichen", "ohne Treffer"}},
+        {"pl",
+         {"Finland 1: 01:03,00 na 01:13,00", "Finland 1: 01:02,00 skre\u015Blony", "-2 punkty",
+          "skre\u015Blono 2 czasy", "bez skutku"}},
+        {"fr",
+         {"Finland 1\u00A0: 01:03,00 \u00E0 01:13,00", "Finland 1\u00A0: 01:02,00 annul\u00E9",
+          "-2 points", "2 temps annul\u00E9s", "sans effet"}},
+    };
+    for (const auto& c : cases) {
+        const Words words(c.code);
+        for (size_t d = 0; d < decisions.size(); ++d) {
+            EXPECT_EQ(decisionEffectText(decisions[d], decided.effects[d], words), c.effects[d])
+                << c.code << " " << d;
+        }
+        EXPECT_NE(decisionActionTitle(A::AddTime, words), "Time penalty") << c.code;
+    }
+}
+
 } // namespace

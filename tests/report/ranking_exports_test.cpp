@@ -360,7 +360,7 @@ TEST(RankingJson, FileNamesOfEveryByteAreEscapedAsJsonWritersDo) {
 // An implausible file as the JSON, the page, the post and --review tell it: what was found, and
 // the exclude-file block that settles it.
 TEST(RankingJson, ImplausibleFilesInTheChecksThePageThePostAndTheReview) {
-    const Folder f = folder({ParticipantFileBuilder().code("AB").name("Ab").record(),
+    Folder f = folder({ParticipantFileBuilder().code("AB").name("Ab").record(),
                              ParticipantFileBuilder()
                                  .code("OD")
                                  .name("O\x01"
@@ -411,6 +411,24 @@ TEST(RankingJson, ImplausibleFilesInTheChecksThePageThePostAndTheReview) {
     const std::vector<std::string> post = postReviewLines(f.model);
     ASSERT_EQ(post.size(), 2u);
     EXPECT_EQ(post[0], "file od.kvr: O?d (OD), implausible: control bytes in the code or name");
+
+    // In German the listing's comments are German and its blocks the league file's keys; the
+    // JSON is the same as in English.
+    f.model.league.language = "de";
+    EXPECT_EQ(renderJson(f.run()).find("unplausibel"), std::string::npos);
+    EXPECT_EQ(reviewListing(f.model).rfind("# In Pr\u00FCfung: 2 markierte Ergebnisse, die keine "
+                                           "Entscheidung abdeckt; jedes z\u00E4hlt, bis du "
+                                           "entscheidest.\n# Zum Entscheiden",
+                                           0),
+              0u);
+    EXPECT_NE(reviewListing(f.model).find("\n# late.kvr: Late (LT), unplausibel: " + arcade3 +
+                                          " in 60000:00.00\n[[decision]]\n"),
+              std::string::npos)
+        << reviewListing(f.model);
+    EXPECT_NE(reviewListing(f.model).find("action = \"exclude-file\"\nfile = \"late.kvr\"\n"),
+              std::string::npos);
+    EXPECT_NE(reviewListing(f.model).find("\" # Begr\u00FCndung in eigenen Worten\n"),
+              std::string::npos);
 }
 
 TEST(RankingJson, EmptyListHasEveryMemberAndUnknownFileNamesAreEmpty) {

@@ -145,6 +145,55 @@ TEST(ChatPost, PartsFollowTheSeason) {
 
 // A podium that did not change shows no movement at all: a kept place is "(=)" only beside one
 // that moved.
+// The same second run in German: whole sentences in its order, the date in words, times and
+// seconds with a decimal comma; names and rally countries as they are.
+TEST(ChatPost, TheGermanPostOfASecondRun) {
+    const Season before = runOf(Before);
+    Season now = runOf(Now);
+    now.model.league.language = "de";
+    const SeasonChanges season = history::compareSeason(
+        history::readHistory(history::snapshotLine(before.model)), now.model);
+    EXPECT_EQ(
+        renderPost(RunResults(now.model, &season), PageUrl),
+        "**Dustline Rally 2.0: Rangliste vom 7. Dezember 2026**  \n"
+        "4 Fahrer, 2 Rekorde gebrochen\n\n"
+        "1. Bea (BEA): 20 Pkt. \u25B21  \n"
+        "2. Cid (CID): 18 Pkt. \u25B21  \n"
+        "3. Ann (ANN): 14 Pkt. \u25BC2\n\n"
+        "**In Pr\u00FCfung**  \n"
+        "Finland 1: 00:50,00 von Cid (CID), ein Ausrei\u00DFer (Platz 2: 02:30,00)  \n"
+        "Finland 2: 11:40,00 von Bea (BEA), ein Ausrei\u00DFer (Platz 2: 16:40,00)\n\n"
+        "**Gr\u00F6\u00DFte Aufsteiger**  \n"
+        "Bea (BEA): \u25B21 auf Platz 1  \n"
+        "Cid (CID): \u25B21 auf Platz 2\n\n"
+        "**Gebrochene Rekorde**  \n"
+        "Finland 2: 11:40,00 von Bea (BEA), 300,00 s schneller als Ann (ANN), in Pr\u00FCfung  \n"
+        "Finland 1: 00:50,00 von Cid (CID), 50,00 s schneller als Ann (ANN), in Pr\u00FCfung\n\n"
+        "**Neue Fahrer**  \n"
+        "Dan (DAN): Platz 4, 8 Pkt.\n\n"
+        "Vollst\u00E4ndige Rangliste: <https://example.org/league/week_1.html>\n");
+}
+
+// Polish counts in three forms: 1 kierowca, 2-4 and 22-24 kierowcy, 5-21 and 25 kierowców.
+TEST(ChatPost, ThePolishCountLineFollowsThreeForms) {
+    const std::pair<size_t, const char*> cases[] = {
+        {1, "1 kierowca"},         {2, "2 kierowcy"},   {5, "5 kierowc\u00F3w"},
+        {12, "12 kierowc\u00F3w"}, {22, "22 kierowcy"}, {25, "25 kierowc\u00F3w"},
+    };
+    for (const auto& [drivers, line] : cases) {
+        std::vector<Entry> entries;
+        for (size_t i = 0; i < drivers; ++i) {
+            const std::string code = "D" + std::to_string(i);
+            entries.push_back({code, "Driver " + code, 30001 + 100 * static_cast<uint32_t>(i), 0});
+        }
+        Season run = runOf(entries);
+        run.model.league.language = "pl";
+        const std::string post = renderPost(RunResults(run.model));
+        const size_t start = post.find('\n') + 1;
+        EXPECT_EQ(post.substr(start, post.find('\n', start) - start), line) << post;
+    }
+}
+
 TEST(ChatPost, AnUnchangedPodiumShowsNoMovement) {
     const Season before = runOf(Before);
     const Season again = runOf(Before);

@@ -115,6 +115,54 @@ TEST(StandingsCard, ShowsTwelveDriversThenHowManyMoreWithTheSeasonsMoves) {
     EXPECT_TRUE(alone.more.empty());
 }
 
+void expectInsideItsBoxes(const CardLayout& layout);
+
+// The card's words in the league's language: the date with its month's name, the season's
+// runs by the language's plural forms, and the drivers not shown.
+TEST(StandingsCard, SpeaksTheLeaguesLanguage) {
+    CardRun run = runOf(30, plainName);
+    const std::string more = std::to_string(run.model.standings.size() - 12);
+    const struct {
+        const char* language;
+        size_t runs;
+        std::string subtitle;
+        std::string more;
+        const char* fresh; // a driver new to the season
+    } cases[] = {
+        {"de", 5, "8. Dezember 2026 \xC2\xB7 nach 5 L\xC3\xA4ufen", "+ " + more + " weitere",
+         "neu"},
+        {"pl", 1, "8 grudnia 2026 \xC2\xB7 po 1 przebiegu",
+         "+ " + more +
+             " wi\xC4\x99"
+             "cej",
+         "nowy"},
+        {"pl", 22, "8 grudnia 2026 \xC2\xB7 po 22 przebiegach",
+         "+ " + more +
+             " wi\xC4\x99"
+             "cej",
+         "nowy"},
+        {"fr", 1,
+         "8 d\xC3\xA9"
+         "cembre 2026 \xC2\xB7 apr\xC3\xA8s 1 passage",
+         "+ " + more + " de plus", "nouveau"},
+        {"es", 2, "8 de diciembre de 2026 \xC2\xB7 tras 2 pasadas", "+ " + more + " m\xC3\xA1s",
+         "nuevo"},
+        {"en", 1, "8 December 2026 \xC2\xB7 after 1 run", "+ " + more + " more", "new"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.language);
+        run.model.league.language = c.language;
+        SeasonChanges season;
+        season.runs = c.runs;
+        season.movements.resize(run.model.standings.size());
+        const CardContent content = contentOf(run, &season);
+        EXPECT_EQ(content.subtitle, c.subtitle);
+        EXPECT_EQ(content.more, c.more);
+        EXPECT_EQ(content.rows[0].movement, c.fresh);
+        expectInsideItsBoxes(layoutCard(content));
+    }
+}
+
 TEST(StandingsCard, ItsHeightIsFixedByTheRowsShown) {
     const int thirty = layoutCard(contentOf(runOf(30, plainName))).height;
     EXPECT_EQ(layoutCard(contentOf(runOf(100, plainName))).height, thirty);

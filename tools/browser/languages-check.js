@@ -1,0 +1,150 @@
+// Looks at the ranking page in every language in one headless chromium session: each page says
+// its language, never scrolls sideways at 390 px (every fold open) nor at 1280 px, cuts no
+// heading, caption, summary or column head at 390 px (the points grid scrolls on its own),
+// keeps the place, code, time and gap of every listing on screen at 390 px, and has no axe-core
+// violation, folded or unfolded. The longer words of German or Finnish must fit where English
+// does. Keeps a screenshot of each page at 390 px in OUT_DIR.
+// Usage: node languages-check.js OUT_DIR PAGE...   (each PAGE named ranking-CODE.html)
+// Exit status: 0 when every check passes, 1 on a failed check or a browser failure, 2 on bad
+// usage.
+'use strict';
+
+const fs = require('fs');
+const os = require('os');
+const path = require('path');
+const axe = require('axe-core');
+const puppeteer = require('puppeteer-core');
+
+const args = process.argv.slice(2);
+if (args.length < 2) {
+    console.error('usage: node languages-check.js OUT_DIR PAGE...');
+    process.exit(2);
+}
+const out = args[0];
+const pages = args.slice(1).map((page) => path.resolve(page));
+for (const page of pages) {
+    if (!fs.existsSync(page) || !/ranking-[a-z]{2}\.html$/.test(page)) {
+        console.error(`languages-check: no page ranking-CODE.html at ${page}`);
+        process.exit(2);
+    }
+}
+fs.mkdirSync(out, { recursive: true });
+
+let failures = 0;
+function fail(code, message) {
+    console.error(`languages-check (${code}): ${message}`);
+    failures++;
+}
+
+// What does not fit at the window's width, every fold open.
+function sidewaysProblems(narrow) {
+    const found = [];
+    const width = document.documentElement.clientWidth;
+    for (const folding of document.querySelectorAll('details')) {
+        folding.open = true;
+    }
+    if (document.documentElement.scrollWidth > width) {
+        found.push(`the page scrolls sideways (${document.documentElement.scrollWidth} px)`);
+    }
+    if (!narrow) {
+        return found;
+    }
+    for (const box of document.querySelectorAll('.scroll')) {
+        if (!box.querySelector('#points-grid') && box.scrollWidth > box.clientWidth + 1) {
+            const table = box.querySelector('table');
+            const heads = [...table.tHead.rows[table.tHead.rows.length - 1].cells]
+                .map((th) => th.textContent).join('|');
+            found.push(`a table scrolls sideways: ${table.id || table.className} ` +
+                `${table.dataset.event || ''} [${heads}] (${box.scrollWidth} px in ` +
+                `${box.clientWidth})`);
+        }
+    }
+    for (const text of document.querySelectorAll('h1, h2, h3, caption, summary, th')) {
+        if (text.closest('#points-grid') || getComputedStyle(text).display === 'none') {
+            continue;
+        }
+        const box = text.getBoundingClientRect();
+        if (text.scrollWidth > text.clientWidth + 1 || box.right > width + 1) {
+            found.push(`cut: ${text.tagName.toLowerCase()} "${text.textContent.trim()}"`);
+        }
+    }
+    // Place, code, time and gap: the columns a phone keeps.
+    for (const table of document.querySelectorAll('table.listing')) {
+        for (const column of [0, 1, 5, 6]) {
+            const th = table.tHead.rows[0].cells[column];
+            if (th.getBoundingClientRect().right > width + 1 ||
+                getComputedStyle(th).display === 'none') {
+                found.push(`${th.textContent} of ${table.dataset.event} off screen`);
+            }
+        }
+    }
+    return found;
+}
+
+async function checkPage(tab, page) {
+    const code = page.match(/ranking-([a-z]{2})\.html$/)[1];
+    await tab.setViewport({ width: 1280, height: 900 });
+    await tab.goto(`file://${page}`, { waitUntil: 'load' });
+    const lang = await tab.evaluate(() => document.documentElement.lang);
+    if (lang !== code) {
+        fail(code, `the page says lang="${lang}"`);
+    }
+    await tab.evaluate(axe.source);
+    for (const folds of ['folded', 'unfolded']) {
+        if (folds === 'unfolded') {
+            await tab.evaluate(() => {
+                for (const details of document.querySelectorAll('details')) {
+                    details.open = true;
+                }
+            });
+        }
+        const result = await tab.evaluate(() =>
+            window.axe.run(document, { resultTypes: ['violations'] }));
+        for (const violation of result.violations) {
+            fail(code, `${folds}: ${violation.id} (${violation.impact}): ${violation.help}`);
+            for (const node of violation.nodes.slice(0, 3)) {
+                console.error(`    ${node.target.join(' ')}: ${node.failureSummary}`);
+            }
+        }
+    }
+    for (const width of [1280, 390]) {
+        await tab.setViewport({ width, height: 844 });
+        await tab.goto(`file://${page}`, { waitUntil: 'load' });
+        if (width === 390) {
+            await tab.screenshot({ path: path.join(out, `page-390-${code}.png`) });
+        }
+        const problems = await tab.evaluate(sidewaysProblems, width === 390);
+        for (const problem of problems.slice(0, 10)) {
+            fail(code, `at ${width} px: ${problem}`);
+        }
+        if (problems.length > 10) {
+            fail(code, `at ${width} px: ${problems.length - 10} more`);
+        }
+    }
+    console.log(`languages-check (${code}): looked at 1280 and 390 px, axe folded and unfolded`);
+}
+
+async function main() {
+    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'languages-'));
+    const browser = await puppeteer.launch({
+        executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
+        headless: true,
+        userDataDir: profile,
+        args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
+            '--disable-background-networking', '--disable-component-update', '--disable-sync'],
+    });
+    try {
+        const tab = await browser.newPage();
+        for (const page of pages) {
+            await checkPage(tab, page);
+        }
+    } finally {
+        await browser.close();
+        fs.rmSync(profile, { recursive: true, force: true });
+    }
+}
+
+main().then(() => process.exit(failures ? 1 : 0), (error) => {
+    console.error(`languages-check: ${error.stack || error}`);
+    process.exit(1);
+});
