@@ -1,14 +1,15 @@
 // Fuzz target: the live board's routes on any request head. Input: a byte of flags (bit 0 the
 // client keeps the connection, bit 1 a body follows, bit 2 no Host header, bit 3 a run with
-// three standings, bit 4 a machine without a name), a byte of open streams, then the method,
-// the target and the Host value, separated by line feeds. Every answer is one the board
-// promises, and its body is the content's or the overlay made from it.
+// three standings and no card yet, bit 4 a machine without a name), a byte of open streams,
+// then the method, the target and the Host value, separated by line feeds. Every answer is one
+// the board promises, and its body is the content's, the overlay made from it or the card.
 #include "fuzz_check.h"
 
 #include "live/live_routes.h"
 #include "report/live_board.h"
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -17,8 +18,11 @@ using kvrfuzz::require;
 
 namespace {
 
-LiveContent contentWith(size_t rows) {
+LiveContent contentWith(size_t rows, bool card) {
     LiveContent content;
+    if (card) {
+        content.card = std::make_shared<const std::string>("\x89PNG\r\n\x1a\n card");
+    }
     content.run = 7;
     content.page = "<!DOCTYPE html><title>page</title>";
     content.json = "{\"run\":7}";
@@ -54,8 +58,8 @@ bool isOverlay(std::string_view body, const LiveContent& content) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static const LiveContent many = contentWith(120);
-    static const LiveContent few = contentWith(3);
+    static const LiveContent many = contentWith(120, true);
+    static const LiveContent few = contentWith(3, false);
     if (size < 2) {
         return 0;
     }
@@ -92,14 +96,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     "a stream has no body, holds its connection, and has room");
         } else {
             require(body == content.page || body == content.json || body == LiveScript ||
-                        isOverlay(body, content),
-                    "a 200 hands out the page, the JSON, the script or the overlay");
+                        isOverlay(body, content) || (content.card && body == *content.card),
+                    "a 200 hands out the page, the JSON, the script, the overlay or the card");
+            require(!content.card || body != *content.card || answer.type == "image/png",
+                    "the card as a PNG");
             require(body != LiveScript || answer.policy == LivePolicy::Plain,
                     "the script under the plain policy");
         }
         break;
     case 404:
-        require(getOrHead && body == "not found\n", "404 to GET or HEAD, one line");
+        require(getOrHead && (body == "not found\n" ||
+                              (!content.card &&
+                               body == "no card yet: no participant file has been imported\n")),
+                "404 to GET or HEAD, one line");
         break;
     case 405:
         require(!getOrHead && answer.allow == "GET, HEAD" && body == "only GET and HEAD\n",

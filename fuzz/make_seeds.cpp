@@ -283,6 +283,8 @@ int main(int argc, char** argv) {
         {"stranger", request(1, 0, "GET\n/\nkart-pc.evil.example")},
         {"no-host", request(5, 0, "GET\n/\n")},
         {"nameless", request(17, 0, "GET\n/\n.local")},
+        {"card", request(1, 0, "GET\n/card.png\nlocalhost")},
+        {"card-not-yet", request(9, 0, "HEAD\n/card.png?v=2\nlocalhost")},
     };
 
     // Standings cards: flags, then title, subtitle, "more" line, footer and rows of six fields
