@@ -15,7 +15,6 @@
 #include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
-#include <thread>
 #include <unistd.h>
 
 namespace kvr::platform {
@@ -67,7 +66,7 @@ std::string folderOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-class PosixEnv final : public Env {
+class PosixEnv final : public os::SystemEnv {
   public:
     Status stat(const NativePath& path, bool followLinks, PathInfo& info) override {
         struct stat found;
@@ -205,21 +204,6 @@ class PosixEnv final : public Env {
         }
     }
 
-    std::chrono::steady_clock::time_point steadyNow() override {
-        return std::chrono::steady_clock::now();
-    }
-    LocalTime localNow() override { return os::localNow(); }
-    void sleepFor(std::chrono::milliseconds duration) override {
-        std::this_thread::sleep_for(duration);
-    }
-    Status lookAtFolder(const std::string& folder, const char* extension,
-                        std::vector<StampedEntry>& entries) override {
-        return os::lookAtFolder(folder, extension, entries);
-    }
-    Status stampOf(const std::string& path, FileStamp& stamp) override {
-        return os::stampOf(path, stamp);
-    }
-    std::unique_ptr<FolderWake> folderWake() override { return os::folderWake(); }
     long processId() override { return static_cast<long>(::getpid()); }
     bool processRuns(long pid) override {
         // A process of another user answers EPERM: it runs all the same.

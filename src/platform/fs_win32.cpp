@@ -14,7 +14,6 @@
 
 #include <algorithm>
 #include <string>
-#include <thread>
 
 namespace kvr::platform {
 
@@ -144,7 +143,7 @@ void describe(const WIN32_FIND_DATAW& found, std::string& name, bool& isFolder) 
     isFolder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
-class Win32Env final : public Env {
+class Win32Env final : public os::SystemEnv {
   public:
     Status stat(const NativePath& path, bool, PathInfo& info) override {
         DWORD attributes = GetFileAttributesW(path.c_str());
@@ -373,21 +372,6 @@ class Win32Env final : public Env {
         delete listing;
     }
 
-    std::chrono::steady_clock::time_point steadyNow() override {
-        return std::chrono::steady_clock::now();
-    }
-    LocalTime localNow() override { return os::localNow(); }
-    void sleepFor(std::chrono::milliseconds duration) override {
-        std::this_thread::sleep_for(duration);
-    }
-    Status lookAtFolder(const std::string& folder, const char* extension,
-                        std::vector<StampedEntry>& entries) override {
-        return os::lookAtFolder(folder, extension, entries);
-    }
-    Status stampOf(const std::string& path, FileStamp& stamp) override {
-        return os::stampOf(path, stamp);
-    }
-    std::unique_ptr<FolderWake> folderWake() override { return os::folderWake(); }
     long processId() override { return static_cast<long>(GetCurrentProcessId()); }
     bool processRuns(long pid) override {
         if (pid <= 0) {
