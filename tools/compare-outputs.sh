@@ -12,6 +12,8 @@
 # The folders are made with kvrsample, taken beside NEW_KVRRANK (NEW/tools/kvrsample) unless
 # KVRSAMPLE names one. faketime (Debian's package) is installed when missing.
 set -euo pipefail
+# shellcheck source=compare-lib.sh
+source "$(dirname -- "${BASH_SOURCE[0]}")/compare-lib.sh"
 if (($# != 2)); then
     echo "usage: $0 OLD_KVRRANK NEW_KVRRANK" >&2
     exit 2
@@ -205,39 +207,7 @@ done
 
 # ---- Comparing
 
-different=0
-for name in "${scenarios[@]}"; do
-    # What either wrote, and the files a run may write even when neither did.
-    printf 'files/%s\n' "${compared[@]}" >"$work/names"
-    (cd "$work/old/$name" && find . -type f -printf '%P\n') >>"$work/names"
-    (cd "$work/new/$name" && find . -type f -printf '%P\n') >>"$work/names"
-    mapfile -t names < <(sort -u "$work/names")
-    for file in "${names[@]}"; do
-        a=$work/old/$name/$file
-        b=$work/new/$name/$file
-        shown=${file#files/}
-        if [ ! -e "$a" ] && [ ! -e "$b" ]; then
-            echo "same      $name: $shown: written by neither"
-        elif [ ! -e "$a" ] || [ ! -e "$b" ]; then
-            echo "DIFFERENT $name: $shown: only the $([ -e "$a" ] && echo old || echo new) one wrote it"
-            different=1
-        elif cmp -s -- "$a" "$b"; then
-            echo "same      $name: $shown"
-        else
-            echo "DIFFERENT $name: $shown"
-            report=$(cmp -- "$a" "$b" 2>&1 || true)
-            echo "    $report"
-            cmp -l -- "$a" "$b" 2>/dev/null | head -n 4 | sed 's/^/    byte, old, new (octal): /' || true
-            # The line where they part, from each, as far as 160 bytes.
-            line=$(sed -n 's/.*, line \([0-9]*\)$/\1/p' <<<"$report")
-            if [ -n "$line" ]; then
-                echo "    old: $(sed -n "${line}p" -- "$a" | head -c 160 | cat -v)"
-                echo "    new: $(sed -n "${line}p" -- "$b" | head -c 160 | cat -v)"
-            fi
-            different=1
-        fi
-    done
-done
+compare_sides "$work" "${scenarios[@]}"
 if ((different)); then
     echo "compare-outputs: the outputs differ"
     exit 1
