@@ -5,6 +5,7 @@
 # WORK/new/SCENARIO: the files named by the caller's array `compared` (under files/) and any
 # other file either side wrote. Prints a line a file, with where they part; sets `different`
 # to 1 when any file differs, else 0.
+# shellcheck disable=SC2034 # `different` is read by the caller
 compare_sides() { # work, scenario...
     local work=$1 name file a b shown report line
     local -a names
