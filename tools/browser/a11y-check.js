@@ -8,10 +8,9 @@
 'use strict';
 
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
 const axe = require('axe-core');
-const puppeteer = require('puppeteer-core');
+const { launchChromium, axeFoldedAndUnfolded } = require('./browser');
 
 function usage() {
     console.error('usage: node a11y-check.js PAGE [--shots DIR]');
@@ -46,14 +45,7 @@ async function pageColours(tab) {
 }
 
 async function main() {
-    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'a11y-'));
-    const browser = await puppeteer.launch({
-        executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-        headless: true,
-        userDataDir: profile,
-        args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-            '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-    });
+    const { browser, close } = await launchChromium('a11y-');
     let failures = 0;
     try {
         const tab = await browser.newPage();
@@ -80,18 +72,7 @@ async function main() {
                 failures++;
             }
 
-            // As it opens, and with every folded part unfolded: axe skips what is not shown.
-            await tab.evaluate(axe.source);
-            for (const folds of ['folded', 'unfolded']) {
-                if (folds === 'unfolded') {
-                    await tab.evaluate(() => {
-                        for (const details of document.querySelectorAll('details')) {
-                            details.open = true;
-                        }
-                    });
-                }
-                const result = await tab.evaluate(() =>
-                    window.axe.run(document, { resultTypes: ['violations'] }));
+            await axeFoldedAndUnfolded(tab, axe.source, (folds, result) => {
                 for (const violation of result.violations) {
                     failures++;
                     console.error(`a11y-check (${scheme}, ${folds}): ${violation.id} ` +
@@ -102,7 +83,7 @@ async function main() {
                 }
                 console.log(`a11y-check (${scheme}, ${folds}): ${result.passes.length} rules ` +
                     `passed, ${result.violations.length} violated`);
-            }
+            });
 
             if (shots) {
                 fs.mkdirSync(shots, { recursive: true });
@@ -118,8 +99,7 @@ async function main() {
             }
         }
     } finally {
-        await browser.close();
-        fs.rmSync(profile, { recursive: true, force: true });
+        await close();
     }
     return failures;
 }

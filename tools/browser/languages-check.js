@@ -10,10 +10,9 @@
 'use strict';
 
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
 const axe = require('axe-core');
-const puppeteer = require('puppeteer-core');
+const { launchChromium, axeFoldedAndUnfolded } = require('./browser');
 
 const args = process.argv.slice(2);
 if (args.length < 2) {
@@ -89,24 +88,14 @@ async function checkPage(tab, page) {
     if (lang !== code) {
         fail(code, `the page says lang="${lang}"`);
     }
-    await tab.evaluate(axe.source);
-    for (const folds of ['folded', 'unfolded']) {
-        if (folds === 'unfolded') {
-            await tab.evaluate(() => {
-                for (const details of document.querySelectorAll('details')) {
-                    details.open = true;
-                }
-            });
-        }
-        const result = await tab.evaluate(() =>
-            window.axe.run(document, { resultTypes: ['violations'] }));
+    await axeFoldedAndUnfolded(tab, axe.source, (folds, result) => {
         for (const violation of result.violations) {
             fail(code, `${folds}: ${violation.id} (${violation.impact}): ${violation.help}`);
             for (const node of violation.nodes.slice(0, 3)) {
                 console.error(`    ${node.target.join(' ')}: ${node.failureSummary}`);
             }
         }
-    }
+    });
     for (const width of [1280, 390]) {
         await tab.setViewport({ width, height: 844 });
         await tab.goto(`file://${page}`, { waitUntil: 'load' });
@@ -125,22 +114,14 @@ async function checkPage(tab, page) {
 }
 
 async function main() {
-    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'languages-'));
-    const browser = await puppeteer.launch({
-        executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-        headless: true,
-        userDataDir: profile,
-        args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-            '--disable-background-networking', '--disable-component-update', '--disable-sync'],
-    });
+    const { browser, close } = await launchChromium('languages-');
     try {
         const tab = await browser.newPage();
         for (const page of pages) {
             await checkPage(tab, page);
         }
     } finally {
-        await browser.close();
-        fs.rmSync(profile, { recursive: true, force: true });
+        await close();
     }
 }
 

@@ -16,9 +16,8 @@
 'use strict';
 
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const puppeteer = require('puppeteer-core');
+const { launchChromium } = require('./browser');
 
 const [url, out, halfFile, wholeFile, target] = process.argv.slice(2);
 if (!target) {
@@ -34,15 +33,7 @@ function fail(message) {
 const sleep = (ms) => new Promise((resolve) => setTimeout(resolve, ms));
 
 async function main() {
-    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'kvr-live-'));
-    const browser = await puppeteer.launch({
-        executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-        headless: true,
-        userDataDir: profile,
-        args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-            '--disable-background-networking', '--disable-component-update', '--disable-sync',
-            '--hide-scrollbars'],
-    });
+    const { browser, close } = await launchChromium('kvr-live-', { hideScrollbars: true });
     try {
         const tab = await browser.newPage();
         const refused = [];
@@ -161,8 +152,7 @@ async function main() {
             `${looked && looked.top} -> ${nowSeen && nowSeen.top} px; section open: ${state.open}; ` +
             `"${state.line}"; overlay ${look.rows} rows, ${look.size} px, background ${look.html}`);
     } finally {
-        await browser.close();
-        fs.rmSync(profile, { recursive: true, force: true });
+        await close();
     }
 }
 

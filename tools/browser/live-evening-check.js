@@ -20,9 +20,8 @@
 
 const childProcess = require('child_process');
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const puppeteer = require('puppeteer-core');
+const { launchChromium } = require('./browser');
 
 const [kvrrank, game, pool, out] = process.argv.slice(2);
 if (!out) {
@@ -114,15 +113,7 @@ async function main() {
     let board = await startBoard(0);
     const url = board.url;
     const port = Number(new URL(url).port);
-    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'kvr-evening-'));
-    const browser = await puppeteer.launch({
-        executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-        headless: true,
-        userDataDir: profile,
-        args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-            '--disable-background-networking', '--disable-component-update', '--disable-sync',
-            '--hide-scrollbars'],
-    });
+    const { browser, close } = await launchChromium('kvr-evening-', { hideScrollbars: true });
     try {
         const refused = [];
         const open = async (address, width, height) => {
@@ -364,8 +355,7 @@ async function main() {
         }
     } finally {
         board.kill('SIGKILL');
-        await browser.close();
-        fs.rmSync(profile, { recursive: true, force: true });
+        await close();
     }
 }
 

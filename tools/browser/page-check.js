@@ -15,9 +15,8 @@
 'use strict';
 
 const fs = require('fs');
-const os = require('os');
 const path = require('path');
-const puppeteer = require('puppeteer-core');
+const { launchChromium } = require('./browser');
 
 function usage() {
     console.error('usage: node page-check.js PAGE OUT_DIR [--max-height PX] ' +
@@ -231,15 +230,7 @@ async function checkPrint(tab, cdp, scheme, figures) {
 }
 
 async function main() {
-    const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'page-check-'));
-    const browser = await puppeteer.launch({
-        executablePath: process.env.CHROMIUM || '/usr/bin/chromium',
-        headless: true,
-        userDataDir: profile,
-        args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run',
-            '--disable-background-networking', '--disable-component-update', '--disable-sync',
-            '--hide-scrollbars'],
-    });
+    const { browser, close } = await launchChromium('page-check-', { hideScrollbars: true });
     try {
         for (const scheme of ['light', 'dark']) {
             const tab = await browser.newPage();
@@ -256,8 +247,7 @@ async function main() {
             await tab.close();
         }
     } finally {
-        await browser.close();
-        fs.rmSync(profile, { recursive: true, force: true });
+        await close();
     }
 }
 
