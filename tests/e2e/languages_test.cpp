@@ -20,6 +20,20 @@ using kvrtest::GameFolder;
 using kvrtest::ParticipantFileBuilder;
 namespace fs = std::filesystem;
 
+// `from` copied into the folder `to`, file by file: the Windows runtime's std::filesystem::copy
+// refuses to copy a folder onto one that exists.
+void copyFolder(const fs::path& from, const fs::path& to) {
+    fs::create_directories(to);
+    for (const fs::directory_entry& entry : fs::recursive_directory_iterator(from)) {
+        const fs::path target = to / fs::relative(entry.path(), from);
+        if (entry.is_directory()) {
+            fs::create_directories(target);
+        } else {
+            fs::copy_file(entry.path(), target, fs::copy_options::overwrite_existing);
+        }
+    }
+}
+
 void addDriver(GameFolder& game, const std::string& code, uint32_t first, uint32_t second) {
     ParticipantFileBuilder image;
     image.code(code).name("Driver " + code);
@@ -86,7 +100,7 @@ class Languages : public ::testing::Test {
 
     Outputs secondRun(const std::vector<std::string>& language) {
         kvrtest::TempFolder copy;
-        fs::copy(game_.path(), copy.path(), fs::copy_options::recursive);
+        copyFolder(game_.path(), copy.path());
         std::vector<std::string> arguments = {"--history", "season.jsonl", "--html", "r.html",
                                               "--post",    "r.md",         "--json", "r.json",
                                               "--csv",     "r.csv"};
@@ -185,7 +199,7 @@ TEST_F(Languages, AnUnknownLanguageIsRefusedBeforeAnyFile) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         kvrtest::TempFolder copy;
-        fs::copy(game_.path(), copy.path(), fs::copy_options::recursive);
+        copyFolder(game_.path(), copy.path());
         if (c.league != nullptr) {
             kvrtest::writeText(copy / "kvrrank.toml", c.league);
         }
