@@ -25,7 +25,7 @@ namespace fs = std::filesystem;
 void copyFolder(const fs::path& from, const fs::path& to) {
     fs::create_directories(to);
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(from)) {
-        const fs::path target = to / fs::relative(entry.path(), from);
+        const fs::path target = to / entry.path().lexically_relative(from);
         if (entry.is_directory()) {
             fs::create_directories(target);
         } else {
