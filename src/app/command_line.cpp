@@ -109,8 +109,8 @@ void describe(CLI::App& app, Given& given) {
         ->type_name("FILE")
         ->check(nonEmpty("file"));
     app.add_option("--language", given.language,
-                   "the language of the page, the live board, the overlay, the chat post\n"
-                   "and --review's words: " +
+                   "the language of the page, the live board, the overlay, the standings\n"
+                   "card, the chat post and --review's words: " +
                        languageCodes() +
                        " (default: the\n"
                        "league file's [page] language, else en)")

@@ -30,33 +30,31 @@ std::string actedTimesText(const Decision& decision, const DecisionEffect& effec
                      {{"event", decision.event->title()}, {"times", times}});
 }
 
-std::string quotedText(const std::string& text) {
-    return "\"" + text + "\"";
-}
-
 // Why it matched nothing, after "matched nothing: ".
-std::string missReasonText(const Decision& decision, const DecisionMiss& miss) {
+std::string missReasonText(const Decision& decision, const DecisionMiss& miss, const Words& words) {
     using R = DecisionMissReason;
     switch (miss.reason) {
     case R::None:
         break;
     case R::NoFile:
-        return "no participant file named " + quotedText(decision.file) +
-               (decision.file.find_first_of("/\\") != std::string::npos
-                    ? " (the key takes the bare file name)"
-                    : "");
+        return words.say(decision.file.find_first_of("/\\") != std::string::npos
+                             ? Word::MissNoFileBare
+                             : Word::MissNoFile,
+                         {{"file", decision.file}});
     case R::NoDriver:
-        return "no driver named " + quotedText(decision.name);
+        return words.say(Word::MissNoDriver, {{"name", decision.name}});
     case R::OtherCode:
-        return "no driver " + quotedText(decision.name) + " has the code " +
-               quotedText(decision.code);
+        return words.say(Word::MissOtherCode, {{"name", decision.name}, {"code", decision.code}});
     case R::TimeMissing:
-        return decision.name + " (" + decision.code + ") has no time in " +
-               (decision.event != nullptr ? decision.event->title() : std::string("it"));
+        // A time's decision always names its event when read from a league file.
+        return words.say(Word::MissNoTime,
+                         {{"name", decision.name},
+                          {"code", decision.code},
+                          {"event", decision.event != nullptr ? decision.event->title() : "?"}});
     case R::Covered:
         return miss.coveredBy != 0
-                   ? "already excluded by decision " + std::to_string(miss.coveredBy)
-                   : "already excluded";
+                   ? words.say(Word::MissCoveredBy, {{"n", std::to_string(miss.coveredBy)}})
+                   : std::string(words[Word::MissCovered]);
     }
     return std::string();
 }
@@ -64,21 +62,24 @@ std::string missReasonText(const Decision& decision, const DecisionMiss& miss) {
 } // namespace
 
 std::string decisionMissText(size_t index, const Decision& decision, const DecisionEffect& effect) {
-    const std::string why = decisionMissReason(decision, effect);
+    const std::string why = decisionMissReason(decision, effect, Words(DefaultLanguage));
     return "decision " + std::to_string(index) + " (" + decisionActionName(decision.action) + ", " +
            formatDate(decision.year, decision.month, decision.day) + ") matched nothing" +
            (why.empty() ? "" : ": " + why);
 }
 
-std::string decisionMissReason(const Decision& decision, const DecisionEffect& effect) {
+std::string decisionMissReason(const Decision& decision, const DecisionEffect& effect,
+                               const Words& words) {
     const DecisionMiss& miss = effect.miss;
-    std::string text = missReasonText(decision, miss);
+    const std::string why = missReasonText(decision, miss, words);
     if (!miss.nearFile.empty()) {
-        text += "; did you mean " + quotedText(miss.nearFile) + "?";
-    } else if (!miss.nearName.empty() || !miss.nearCode.empty()) {
-        text += "; did you mean " + quotedText(miss.nearName) + " (" + miss.nearCode + ")?";
+        return words.say(Word::MissNearFile, {{"why", why}, {"file", miss.nearFile}});
     }
-    return text;
+    if (!miss.nearName.empty() || !miss.nearCode.empty()) {
+        return words.say(Word::MissNearDriver,
+                         {{"why", why}, {"name", miss.nearName}, {"code", miss.nearCode}});
+    }
+    return why;
 }
 
 std::string decisionEffectText(const Decision& decision, const DecisionEffect& effect) {

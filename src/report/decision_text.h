@@ -23,7 +23,8 @@ std::string_view decisionActionTitle(DecisionAction action, const Words& words);
 std::string decisionMissText(size_t index, const Decision& decision, const DecisionEffect& effect);
 
 // Why a decision matched nothing and what it may have meant, without the decision's own words:
-// "already excluded by decision 1"; empty when it matched.
-std::string decisionMissReason(const Decision& decision, const DecisionEffect& effect);
+// "already excluded by decision 1"; empty when it matched. The console's is English.
+std::string decisionMissReason(const Decision& decision, const DecisionEffect& effect,
+                               const Words& words);
 
 } // namespace kvr

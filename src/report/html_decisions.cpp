@@ -27,7 +27,7 @@ std::string penaltyText(uint32_t hundredths, const Words& words) {
 
 // Why a decision matched nothing, for the page: "changed nothing" when no reason is known.
 std::string missNote(const Decision& decision, const DecisionEffect& effect, const Words& words) {
-    const std::string why = decisionMissReason(decision, effect);
+    const std::string why = decisionMissReason(decision, effect, words);
     return why.empty() ? std::string(words[Word::ChangedNothing]) : why;
 }
 
@@ -102,8 +102,8 @@ void htmlReviewCell(OutputSink& out, const RankingModel& model, const std::vecto
     for (size_t i : items) {
         out.put("<details class=\"ready\"><summary>" + std::string(words[Word::DecisionToPaste]) +
                 "</summary><pre>");
-        out.put(
-            escapeHtml(decisionBlock(model.checks.underReview[i].ready, words[Word::ReviewAsk])));
+        out.put(escapeHtml(decisionBlock(readyDecision(model, model.checks.underReview[i], words),
+                                         words[Word::ReviewAsk])));
         out.put("</pre></details>");
     }
     out.put("</td>");

@@ -4,6 +4,7 @@
 #include "report/html_decisions.h"
 #include "report/html_league.h"
 #include "report/html_text.h"
+#include "report/review_text.h"
 #include "report/words.h"
 
 #include <algorithm>
@@ -373,7 +374,7 @@ void implausibleTable(const RankingModel& model, const Check& check, const std::
             out.put("<tr>");
             htmlCell(out, escapeHtml(p.name) + " (" + escapeHtml(p.code) + ")");
             htmlCell(out, fileNameHtml(p.file));
-            htmlCell(out, escapeHtml(implausibleWhat(file)));
+            htmlCell(out, escapeHtml(implausibleWhat(file, words)));
             if (decided) {
                 checkDecisionCell(out, model, file.decision, ReviewKind::Implausible, k, words);
             }

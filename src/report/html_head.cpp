@@ -122,12 +122,21 @@ void pageStart(OutputSink& out, const Words& words, std::string_view title, bool
 }
 
 // The live board's line: `said` (HTML), and what is wrong until mended. The script turns the
-// line into the offline note when the board stops; the time of the run is kept for it.
-void liveStatus(OutputSink& out, const LivePageParts& live, const std::string& said) {
+// line into the offline note when the board stops, the note's words kept here for it with the
+// time it stopped left to fill.
+void liveStatus(OutputSink& out, const LivePageParts& live, const std::string& said,
+                const Words& words) {
+    const std::string offline =
+        live.run == 0 ? words.say(Word::LiveOfflineFirst, {{"time", "{time}"}})
+                      : words.say(Word::LiveOfflineLast, {{"time", "{time}"},
+                                                          {"changed", live.changedAt},
+                                                          {"run", std::to_string(live.run)}});
     out.put("<div id=\"live\" data-run=\"");
     out.putNumber(static_cast<long long>(live.run));
     out.put("\" data-changed=\"");
     out.put(escapeHtml(live.changedAt));
+    out.put("\" data-offline=\"");
+    out.put(escapeHtml(offline));
     out.put("\" role=\"status\">\n<p class=\"when\">");
     out.put(said);
     out.put("</p>\n");

@@ -15,7 +15,9 @@ namespace kvr {
 void pageStart(OutputSink& out, const Words& words, std::string_view title, bool live,
                std::string_view cardUrl = std::string_view());
 
-// The live board's line: `said` (HTML), and what is wrong until mended.
-void liveStatus(OutputSink& out, const LivePageParts& live, const std::string& said);
+// The live board's line: `said` (HTML), and what is wrong until mended; and the note the page
+// shows in its place should the board stop.
+void liveStatus(OutputSink& out, const LivePageParts& live, const std::string& said,
+                const Words& words);
 
 } // namespace kvr

@@ -19,7 +19,8 @@ const char* const OverlayStyle =
     "td:last-child{border-radius:0 8px 8px 0;text-align:right}"
     ".code{font-size:28px;font-weight:400;color:#c8d0da;margin-left:12px}"
     // A board that stopped keeps its standings on the stream and says so only in small print.
-    ".offline #overlay::after{content:\"offline\";display:block;padding:2px 12px;font-size:18px;"
+    ".offline #overlay::after{content:attr(data-offline);display:block;padding:2px "
+    "12px;font-size:18px;"
     "font-weight:400;color:#c8d0da;opacity:.6;text-shadow:0 1px 2px #000}";
 
 // The overlay up to its standings: the one style element whatever the overlay shows.
@@ -29,7 +30,7 @@ std::string overlayStart(uint64_t runNumber, const Words& words) {
            std::string(words[Word::OverlayTitle]) + "</title>\n<style>" +
            std::string(OverlayStyle) + "</style>\n" + liveScriptElement() +
            "</head>\n<body>\n<main id=\"overlay\" data-run=\"" + std::to_string(runNumber) +
-           "\">\n";
+           "\" data-offline=\"" + escapeHtml(std::string(words[Word::OverlayOffline])) + "\">\n";
 }
 
 } // namespace
@@ -75,7 +76,8 @@ OverlayParts renderWaitingOverlay(std::string_view language) {
 // window, else the heading or row at its top) where it was in the window: rows that arrive
 // above it would push it down otherwise. Never a reload: that flickers, and loses all of it.
 // When the stream breaks the board has stopped: the page says since when in its live line and
-// keeps the last results, the overlay only takes the class "offline". The browser reconnects
+// keeps the last results, the overlay takes the class "offline" and says so in small print;
+// both notes are in the page's words, in its data-offline. The browser reconnects
 // by itself; the board tells its run first thing, and the page is fetched again even if the
 // number is the same, since a board started anew counts from 1.
 const char* const LiveScript = R"js("use strict";
@@ -323,14 +325,11 @@ const char* const LiveScript = R"js("use strict";
     if (!line) {
       return;
     }
-    var run = status.getAttribute("data-run");
     line.setAttribute("data-live", line.textContent);
     line.classList.add("attention");
-    line.textContent = "Offline since " + two(offline.getHours()) + ":" +
-      two(offline.getMinutes()) + ":" + two(offline.getSeconds()) + ": " +
-      (run === "0" ? "the board stopped before the first participant file"
-        : "the results below are the last the board sent, changed at " +
-          status.getAttribute("data-changed") + " (run " + run + ")") + ".";
+    line.textContent = (status.getAttribute("data-offline") || "").replace("{time}",
+      two(offline.getHours()) + ":" + two(offline.getMinutes()) + ":" +
+      two(offline.getSeconds()));
   }
 
   function backOnline() {

@@ -3,6 +3,7 @@
 #include "model/time_text.h"
 #include "report/count_text.h"
 #include "report/ranking_post.h"
+#include "report/review_text.h"
 
 #include <cstdlib>
 
@@ -107,11 +108,11 @@ std::vector<std::string> postReviewLines(const RankingModel& model, const Words&
                                               {"driver", driverText(p.name, p.code)},
                                               {"second", words.time(outlier.secondTime)}}));
         } else if (item.kind == ReviewKind::Implausible) {
-            lines.push_back(
-                words.say(Word::PostImplausible,
-                          {{"file", chatText(p.file)},
-                           {"driver", driverText(p.name, p.code)},
-                           {"what", implausibleWhat(model.checks.implausible[item.check])}}));
+            lines.push_back(words.say(
+                Word::PostImplausible,
+                {{"file", chatText(p.file)},
+                 {"driver", driverText(p.name, p.code)},
+                 {"what", implausibleWhat(model.checks.implausible[item.check], words)}}));
         } else {
             const RankedParticipant& kept = model.participants[static_cast<size_t>(item.keptIndex)];
             lines.push_back(words.say(Word::PostDuplicate, {{"file", chatText(p.file)},

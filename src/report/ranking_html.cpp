@@ -37,7 +37,8 @@ class HtmlRenderer {
         if (live_ != nullptr) {
             liveStatus(out_, *live_,
                        words_.say(Word::LiveChanged, {{"time", escapeHtml(live_->changedAt)},
-                                                      {"run", std::to_string(live_->run)}}));
+                                                      {"run", std::to_string(live_->run)}}),
+                       words_);
         }
         renderCheckSummary(run_, out_);
         navigation();
@@ -348,7 +349,7 @@ void renderWaitingHtml(const LivePageParts& live, OutputSink& out) {
     const Words words(live.language);
     pageStart(out, words, words[Word::PageTitleWaiting], true);
     out.put("<header>\n<h1>" + std::string(words[Word::PageHeading]) + "</h1>\n");
-    liveStatus(out, live, std::string(words[Word::LiveWaiting]));
+    liveStatus(out, live, std::string(words[Word::LiveWaiting]), words);
     out.put("</header>\n<main>\n</main>\n</body>\n</html>\n");
 }
 

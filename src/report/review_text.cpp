@@ -79,6 +79,38 @@ std::string reviewItemText(const RankingModel& model, const ReviewItem& item) {
     return reviewItemText(model, item, Words(DefaultLanguage));
 }
 
+std::string implausibleWhat(const Implausible& file, const Words& words) {
+    std::string what = file.controlBytes ? std::string(words[Word::ImplausibleControl]) : "";
+    if (file.event != nullptr) {
+        what += (what.empty() ? "" : ", ") +
+                words.say(Word::ImplausibleTimeIn,
+                          {{"event", file.event->title()}, {"time", words.time(file.time)}});
+    }
+    return what;
+}
+
+Decision readyDecision(const RankingModel& model, const ReviewItem& item, const Words& words) {
+    Decision ready = item.ready;
+    switch (item.kind) {
+    case ReviewKind::Outlier: {
+        const Outlier& outlier = model.checks.outliers[item.check];
+        ready.reason = words.say(Word::ReadyOutlier, {{"time", words.time(outlier.time)},
+                                                      {"second", words.time(outlier.secondTime)}});
+        break;
+    }
+    case ReviewKind::Duplicate:
+        ready.reason =
+            words.say(Word::ReadyCopy, {{"file", participant(model, item.keptIndex).file}});
+        break;
+    case ReviewKind::Implausible:
+        ready.reason =
+            words.say(Word::ReadyImplausible,
+                      {{"what", implausibleWhat(model.checks.implausible[item.check], words)}});
+        break;
+    }
+    return ready;
+}
+
 std::string reviewItemText(const RankingModel& model, const ReviewItem& item, const Words& words) {
     const RankedParticipant& p = participant(model, item.participantIndex);
     if (item.kind == ReviewKind::Outlier) {
@@ -93,7 +125,7 @@ std::string reviewItemText(const RankingModel& model, const ReviewItem& item, co
         return words.say(Word::ReviewImplausible,
                          {{"file", p.file},
                           {"driver", driverText(p)},
-                          {"what", implausibleWhat(model.checks.implausible[item.check])}});
+                          {"what", implausibleWhat(model.checks.implausible[item.check], words)}});
     }
     return words.say(Word::ReviewDuplicate, {{"file", p.file},
                                              {"driver", driverText(p)},
@@ -111,7 +143,7 @@ std::string reviewListing(const RankingModel& model) {
     for (const ReviewItem& item : items) {
         // A name with a line end would end the comment: control characters are shown as '?'.
         text += "\n# " + safeText(reviewItemText(model, item, words)) + "\n" +
-                decisionBlock(item.ready, words[Word::ReviewAsk]);
+                decisionBlock(readyDecision(model, item, words), words[Word::ReviewAsk]);
     }
     return text;
 }

@@ -23,6 +23,13 @@ std::string decisionBlock(const Decision& decision,
 std::string reviewItemText(const RankingModel& model, const ReviewItem& item);
 std::string reviewItemText(const RankingModel& model, const ReviewItem& item, const Words& words);
 
+// What makes a file implausible: "control bytes in the code or name, Finland 2 in 600:00.00".
+// The console's and the JSON's are English.
+std::string implausibleWhat(const Implausible& file, const Words& words);
+
+// The decision readied for a result under review, its reason in the players' language.
+Decision readyDecision(const RankingModel& model, const ReviewItem& item, const Words& words);
+
 // The listing of --review: a comment line for each result under review followed by its block,
 // so that the whole of it can be pasted; a comment alone when nothing is under review.
 std::string reviewListing(const RankingModel& model);

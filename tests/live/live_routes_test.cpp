@@ -363,10 +363,14 @@ TEST(LiveRoutes, TheWaitingPageAndOverlayCarryARunsStyleWhichTheirPolicyAllows) 
         EXPECT_EQ(before.body(), "no card yet: no participant file has been imported\n");
     }
     EXPECT_NE(waiting->page.find("<div id=\"live\" data-run=\"0\" data-changed=\"\" "
-                                 "role=\"status\">\n<p class=\"when\">Live: waiting for the "
+                                 "data-offline=\"Offline since {time}: the board stopped "
+                                 "before the first participant file.\" role=\"status\">\n<p "
+                                 "class=\"when\">Live: waiting for the "
                                  "first participant file in kvr/.</p>"),
               std::string::npos);
-    EXPECT_NE(waiting->overlayHead.find("<main id=\"overlay\" data-run=\"0\">"), std::string::npos);
+    EXPECT_NE(
+        waiting->overlayHead.find("<main id=\"overlay\" data-run=\"0\" data-offline=\"offline\">"),
+        std::string::npos);
     EXPECT_TRUE(waiting->overlayRows.empty());
 }
 

@@ -166,4 +166,53 @@ TEST(DecisionText, ThePageWordsEffectsInItsLanguage) {
     }
 }
 
+// Why a decision matched nothing, on the page: the language's words around what the organiser
+// wrote, the hint what was meant included; the console's stays English.
+TEST(DecisionText, ThePageSaysWhyADecisionMissedInItsLanguage) {
+    using A = DecisionAction;
+    const std::vector<Decision> decisions = {file("kvr/anna.kvr"),
+                                             driver(A::ExcludeDriver, "QQQ", "Nobody"),
+                                             driver(A::ExcludeDriver, "XYZ", "Bert"),
+                                             driver(A::ExcludeTime, "AAA", "Anna", &italy()),
+                                             driver(A::ExcludeDriver, "BBB", "Bert"),
+                                             driver(A::ExcludeDriver, "BBB", "Bert")};
+    const DecidedField decided = applyDecisions(decisions, field(), Files);
+    const struct {
+        const char* code;
+        std::vector<std::string> why; // of each decision; "" when it matched
+    } cases[] = {
+        {"en",
+         {"no participant file named \"kvr/anna.kvr\" (the key takes the bare file name); did "
+          "you mean \"anna.kvr\"?",
+          "no driver named \"Nobody\"",
+          "no driver \"Bert\" has the code \"XYZ\"; did you mean \"Bert\" (BBB)?",
+          "Anna (AAA) has no time in Arcade Italy", "", "already excluded by decision 5"}},
+        {"de",
+         {"keine Teilnehmerdatei namens \"kvr/anna.kvr\" (der Schl\u00FCssel nimmt den "
+          "blo\u00DFen Dateinamen); war \"anna.kvr\" gemeint?",
+          "kein Fahrer namens \"Nobody\"",
+          "kein Fahrer \"Bert\" hat das K\u00FCrzel \"XYZ\"; war \"Bert\" (BBB) gemeint?",
+          "Anna (AAA) hat keine Zeit in Arcade Italy", "",
+          "bereits gestrichen durch Entscheidung 5"}},
+        // French spaces its quotes and its ';' and '?' with no-break spaces.
+        {"fr",
+         {"aucun fichier de participant nomm\u00E9 \u00AB\u00A0kvr/anna.kvr\u00A0\u00BB (la "
+          "cl\u00E9 prend le nom du fichier seul)\u00A0; vouliez-vous dire "
+          "\u00AB\u00A0anna.kvr\u00A0\u00BB\u00A0?",
+          "aucun pilote nomm\u00E9 \u00AB\u00A0Nobody\u00A0\u00BB",
+          "aucun pilote \u00AB\u00A0Bert\u00A0\u00BB n\u2019a le code "
+          "\u00AB\u00A0XYZ\u00A0\u00BB\u00A0; vouliez-vous dire "
+          "\u00AB\u00A0Bert\u00A0\u00BB (BBB)\u00A0?",
+          "Anna (AAA) n\u2019a pas de temps dans Arcade Italy", "",
+          "d\u00E9j\u00E0 exclu par la d\u00E9cision 5"}},
+    };
+    for (const auto& c : cases) {
+        const Words words(c.code);
+        for (size_t d = 0; d < decisions.size(); ++d) {
+            EXPECT_EQ(decisionMissReason(decisions[d], decided.effects[d], words), c.why[d])
+                << c.code << " " << d;
+        }
+    }
+}
+
 } // namespace

@@ -361,19 +361,19 @@ TEST(RankingJson, FileNamesOfEveryByteAreEscapedAsJsonWritersDo) {
 // the exclude-file block that settles it.
 TEST(RankingJson, ImplausibleFilesInTheChecksThePageThePostAndTheReview) {
     Folder f = folder({ParticipantFileBuilder().code("AB").name("Ab").record(),
-                             ParticipantFileBuilder()
-                                 .code("OD")
-                                 .name("O\x01"
-                                       "d")
-                                 .record(),
-                             ParticipantFileBuilder()
-                                 .code("LT")
-                                 .name("Late")
-                                 .arcade(1, 2, 1000)
-                                 .arcade(2, 2, 360000001)
-                                 .arcade(3, 2, 3600001)
-                                 .record()},
-                            {"ab.kvr", "od.kvr", "late.kvr"});
+                       ParticipantFileBuilder()
+                           .code("OD")
+                           .name("O\x01"
+                                 "d")
+                           .record(),
+                       ParticipantFileBuilder()
+                           .code("LT")
+                           .name("Late")
+                           .arcade(1, 2, 1000)
+                           .arcade(2, 2, 360000001)
+                           .arcade(3, 2, 3600001)
+                           .record()},
+                      {"ab.kvr", "od.kvr", "late.kvr"});
     const Json json = Json::parse(renderJson(f.run()));
     EXPECT_EQ(json["checks"]["implausible"], Json::parse(R"([
         {"index": 2, "code": "OD", "name": "O?d", "file": "od.kvr", "control_bytes": true,
@@ -421,14 +421,64 @@ TEST(RankingJson, ImplausibleFilesInTheChecksThePageThePostAndTheReview) {
                                            "entscheidest.\n# Zum Entscheiden",
                                            0),
               0u);
+    // Why the file is implausible is German too, in the comment and in the reason to paste.
     EXPECT_NE(reviewListing(f.model).find("\n# late.kvr: Late (LT), unplausibel: " + arcade3 +
-                                          " in 60000:00.00\n[[decision]]\n"),
+                                          " in 60000:00,00\n[[decision]]\n"),
               std::string::npos)
         << reviewListing(f.model);
+    EXPECT_NE(reviewListing(f.model).find("reason = \"unplausibel: Steuerzeichen in K\u00FCrzel "
+                                          "oder Name\" # "),
+              std::string::npos);
     EXPECT_NE(reviewListing(f.model).find("action = \"exclude-file\"\nfile = \"late.kvr\"\n"),
               std::string::npos);
     EXPECT_NE(reviewListing(f.model).find("\" # Begr\u00FCndung in eigenen Worten\n"),
               std::string::npos);
+}
+
+// The reason readied for each flagged result: in English the JSON's, byte for byte; in the
+// players' language its own words and decimal sign, the file names as they are.
+TEST(RankingJson, ReadyReasonsAreTheJsonsInEnglishAndThePlayersWordsOnThePage) {
+    const Folder checked = checkedFolder();
+    const Folder odd = folder(
+        {ParticipantFileBuilder().code("AB").name("Ab").record(),
+         ParticipantFileBuilder().code("OD").name("O\x01").record(),
+         ParticipantFileBuilder().code("LT").name("Late\x02").stage(0, 1, 2, 3600001).record()},
+        {"ab.kvr", "od.kvr", "late.kvr"});
+    const struct {
+        const char* code;
+        std::vector<std::string> checked, odd; // the reasons, in the order of the review
+    } cases[] = {
+        {"en",
+         {"outlier: 01:10.00, place 2 01:30.00", "a copy of zo.kvr", "a copy of zo.kvr",
+          "a copy of ab.kvr"},
+         {"implausible: control bytes in the code or name",
+          "implausible: control bytes in the code or name, Finland 2 in 600:00.00"}},
+        {"de",
+         {"Ausrei\u00DFer: 01:10,00, Platz 2 01:30,00", "eine Kopie von zo.kvr",
+          "eine Kopie von zo.kvr", "eine Kopie von ab.kvr"},
+         {"unplausibel: Steuerzeichen in K\u00FCrzel oder Name",
+          "unplausibel: Steuerzeichen in K\u00FCrzel oder Name, Finland 2 in 600:00,00"}},
+        {"pl",
+         {"odstaj\u0105cy czas: 01:10,00, miejsce 2: 01:30,00", "kopia pliku zo.kvr",
+          "kopia pliku zo.kvr", "kopia pliku ab.kvr"},
+         {"nieprawdopodobny: znaki steruj\u0105ce w kodzie lub nazwisku",
+          "nieprawdopodobny: znaki steruj\u0105ce w kodzie lub nazwisku, Finland 2: 600:00,00"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.code);
+        const Words words(c.code);
+        for (const auto& [f, reasons] : {std::pair(&checked, &c.checked), {&odd, &c.odd}}) {
+            const std::vector<ReviewItem>& items = f->model.checks.underReview;
+            ASSERT_EQ(items.size(), reasons->size());
+            for (size_t i = 0; i < items.size(); ++i) {
+                const Decision ready = readyDecision(f->model, items[i], words);
+                EXPECT_EQ(ready.reason, (*reasons)[i]);
+                if (words.english()) {
+                    EXPECT_EQ(decisionBlock(ready), decisionBlock(items[i].ready));
+                }
+            }
+        }
+    }
 }
 
 TEST(RankingJson, EmptyListHasEveryMemberAndUnknownFileNamesAreEmpty) {
