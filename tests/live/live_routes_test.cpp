@@ -349,6 +349,25 @@ TEST(LiveRoutes, TheWaitingPageAndOverlayCarryARunsStyleWhichTheirPolicyAllows) 
                   std::string::npos);
         EXPECT_NE(waiting->overlayHead.find(std::string("<html lang=\"") + language + "\">"),
                   std::string::npos);
+        // The note the script puts in the live line when the board stops, in the board's
+        // language: before the first run, after run 3; and the overlay's word.
+        const auto note = [](std::string_view html) {
+            const size_t at = html.find(" data-offline=\"");
+            const size_t from = at == std::string_view::npos ? html.size() : at + 15;
+            return std::string(html.substr(from, html.find('"', from) - from));
+        };
+        const bool polish = language == std::string("pl");
+        EXPECT_EQ(note(waiting->page),
+                  polish ? "Offline od {time}: tablica zatrzyma\u0142a si\u0119 przed pierwszym "
+                           "plikiem uczestnika."
+                         : "Offline since {time}: the board stopped before the first participant "
+                           "file.");
+        EXPECT_EQ(note(ran.page),
+                  polish ? "Offline od {time}: poni\u017Csze wyniki to ostatnie wys\u0142ane przez "
+                           "tablic\u0119, zmienione o 21:14:03 (przebieg 3)."
+                         : "Offline since {time}: the results below are the last the board sent, "
+                           "changed at 21:14:03 (run 3).");
+        EXPECT_EQ(note(ran.overlayHead), "offline");
     }
     // The waiting page's live line is where a run's is, for the script to mark it offline.
     const std::shared_ptr<const LiveContent> waiting = waitingContent();

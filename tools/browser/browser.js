@@ -1,5 +1,5 @@
-// What the browser checks share: Debian's Chromium as each starts it, and axe-core run on a page
-// as it opens and with every folded part unfolded.
+// What the browser checks share: Debian's Chromium as each starts it, axe-core run on a page
+// as it opens and with every folded part unfolded, and what of a page does not fit its width.
 'use strict';
 
 const fs = require('fs');
@@ -47,4 +47,51 @@ async function axeFoldedAndUnfolded(tab, axeSource, report) {
     }
 }
 
-module.exports = { launchChromium, axeFoldedAndUnfolded };
+// What does not fit at the window's width, every fold open; with `narrow` (a phone) also the
+// tables that scroll in their boxes, cut headings, and a listing's place, code, time and gap
+// off screen. Run in the page: tab.evaluate(sidewaysProblems, narrow).
+function sidewaysProblems(narrow) {
+    const found = [];
+    const width = document.documentElement.clientWidth;
+    for (const folding of document.querySelectorAll('details')) {
+        folding.open = true;
+    }
+    if (document.documentElement.scrollWidth > width) {
+        found.push(`the page scrolls sideways (${document.documentElement.scrollWidth} px)`);
+    }
+    if (!narrow) {
+        return found;
+    }
+    for (const box of document.querySelectorAll('.scroll')) {
+        if (!box.querySelector('#points-grid') && box.scrollWidth > box.clientWidth + 1) {
+            const table = box.querySelector('table');
+            const heads = [...table.tHead.rows[table.tHead.rows.length - 1].cells]
+                .map((th) => th.textContent).join('|');
+            found.push(`a table scrolls sideways: ${table.id || table.className} ` +
+                `${table.dataset.event || ''} [${heads}] (${box.scrollWidth} px in ` +
+                `${box.clientWidth})`);
+        }
+    }
+    for (const text of document.querySelectorAll('h1, h2, h3, caption, summary, th')) {
+        if (text.closest('#points-grid') || getComputedStyle(text).display === 'none') {
+            continue;
+        }
+        const box = text.getBoundingClientRect();
+        if (text.scrollWidth > text.clientWidth + 1 || box.right > width + 1) {
+            found.push(`cut: ${text.tagName.toLowerCase()} "${text.textContent.trim()}"`);
+        }
+    }
+    // Place, code, time and gap: the columns a phone keeps.
+    for (const table of document.querySelectorAll('table.listing')) {
+        for (const column of [0, 1, 5, 6]) {
+            const th = table.tHead.rows[0].cells[column];
+            if (th.getBoundingClientRect().right > width + 1 ||
+                getComputedStyle(th).display === 'none') {
+                found.push(`${th.textContent} of ${table.dataset.event} off screen`);
+            }
+        }
+    }
+    return found;
+}
+
+module.exports = { launchChromium, axeFoldedAndUnfolded, sidewaysProblems };

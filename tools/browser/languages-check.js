@@ -12,7 +12,7 @@
 const fs = require('fs');
 const path = require('path');
 const axe = require('axe-core');
-const { launchChromium, axeFoldedAndUnfolded } = require('./browser');
+const { launchChromium, axeFoldedAndUnfolded, sidewaysProblems } = require('./browser');
 
 const args = process.argv.slice(2);
 if (args.length < 2) {
@@ -33,51 +33,6 @@ let failures = 0;
 function fail(code, message) {
     console.error(`languages-check (${code}): ${message}`);
     failures++;
-}
-
-// What does not fit at the window's width, every fold open.
-function sidewaysProblems(narrow) {
-    const found = [];
-    const width = document.documentElement.clientWidth;
-    for (const folding of document.querySelectorAll('details')) {
-        folding.open = true;
-    }
-    if (document.documentElement.scrollWidth > width) {
-        found.push(`the page scrolls sideways (${document.documentElement.scrollWidth} px)`);
-    }
-    if (!narrow) {
-        return found;
-    }
-    for (const box of document.querySelectorAll('.scroll')) {
-        if (!box.querySelector('#points-grid') && box.scrollWidth > box.clientWidth + 1) {
-            const table = box.querySelector('table');
-            const heads = [...table.tHead.rows[table.tHead.rows.length - 1].cells]
-                .map((th) => th.textContent).join('|');
-            found.push(`a table scrolls sideways: ${table.id || table.className} ` +
-                `${table.dataset.event || ''} [${heads}] (${box.scrollWidth} px in ` +
-                `${box.clientWidth})`);
-        }
-    }
-    for (const text of document.querySelectorAll('h1, h2, h3, caption, summary, th')) {
-        if (text.closest('#points-grid') || getComputedStyle(text).display === 'none') {
-            continue;
-        }
-        const box = text.getBoundingClientRect();
-        if (text.scrollWidth > text.clientWidth + 1 || box.right > width + 1) {
-            found.push(`cut: ${text.tagName.toLowerCase()} "${text.textContent.trim()}"`);
-        }
-    }
-    // Place, code, time and gap: the columns a phone keeps.
-    for (const table of document.querySelectorAll('table.listing')) {
-        for (const column of [0, 1, 5, 6]) {
-            const th = table.tHead.rows[0].cells[column];
-            if (th.getBoundingClientRect().right > width + 1 ||
-                getComputedStyle(th).display === 'none') {
-                found.push(`${th.textContent} of ${table.dataset.event} off screen`);
-            }
-        }
-    }
-    return found;
 }
 
 async function checkPage(tab, page) {

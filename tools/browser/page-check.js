@@ -16,7 +16,7 @@
 
 const fs = require('fs');
 const path = require('path');
-const { launchChromium } = require('./browser');
+const { launchChromium, sidewaysProblems } = require('./browser');
 
 function usage() {
     console.error('usage: node page-check.js PAGE OUT_DIR [--max-height PX] ' +
@@ -119,43 +119,12 @@ async function checkPhone(tab, scheme) {
     await tab.setViewport({ width: 390, height: 844 });
     await tab.goto(`file://${page}`, { waitUntil: 'load' });
     await tab.screenshot({ path: path.join(out, `page-390-${scheme}.png`) });
-    const problems = await tab.evaluate(() => {
+    const problems = await tab.evaluate(sidewaysProblems, true);
+    problems.push(...await tab.evaluate(() => {
         const found = [];
-        const width = document.documentElement.clientWidth;
         const whose = document.querySelector('tr.whose');
         if (whose && getComputedStyle(whose).display !== 'none') {
             found.push('the print-only header row shows on screen');
-        }
-        for (const folding of document.querySelectorAll('details')) {
-            folding.open = true;
-        }
-        if (document.documentElement.scrollWidth > width) {
-            found.push(`the page scrolls sideways (${document.documentElement.scrollWidth} px)`);
-        }
-        for (const box of document.querySelectorAll('.scroll')) {
-            if (!box.querySelector('#points-grid') && box.scrollWidth > box.clientWidth + 1) {
-                const table = box.querySelector('table');
-                found.push(`a table scrolls sideways: ${table.id || table.className} ` +
-                    `${table.dataset.event || ''} (${box.scrollWidth} px in ${box.clientWidth})`);
-            }
-        }
-        for (const text of document.querySelectorAll('h1, h2, h3, caption, summary, th')) {
-            if (text.closest('#points-grid')) {
-                continue;
-            }
-            const box = text.getBoundingClientRect();
-            if (text.scrollWidth > text.clientWidth + 1 || box.right > width + 1) {
-                found.push(`cut: ${text.tagName.toLowerCase()} "${text.textContent.trim()}"`);
-            }
-        }
-        for (const table of document.querySelectorAll('table.listing')) {
-            for (const th of table.tHead.rows[0].cells) {
-                if (['Place', 'Code', 'Time', 'Gap'].includes(th.textContent) &&
-                    (th.getBoundingClientRect().right > width + 1 ||
-                        getComputedStyle(th).display === 'none')) {
-                    found.push(`${th.textContent} of ${table.dataset.event} off screen`);
-                }
-            }
         }
         for (const text of document.querySelectorAll('#season .legend li')) {
             const size = parseFloat(getComputedStyle(text).fontSize);
@@ -164,7 +133,7 @@ async function checkPhone(tab, scheme) {
             }
         }
         return found;
-    });
+    }));
     for (const problem of problems.slice(0, 10)) {
         fail(scheme, `at 390 px: ${problem}`);
     }
