@@ -383,6 +383,14 @@ void implausibleTable(const RankingModel& model, const Check& check, const std::
     });
 }
 
+// Why a line of the season file was skipped, in the players' words.
+std::string_view skippedReason(const std::string& reason, const Words& words) {
+    if (reason == CutShortSnapshot) {
+        return words[Word::SkippedCutShort];
+    }
+    return reason == NotASnapshot ? words[Word::SkippedNotRun] : std::string_view(reason);
+}
+
 void skippedLinesTable(const SeasonChanges& season, const Check& check,
                        const std::string& attributes, const Words& words, OutputSink& out) {
     htmlTable(out, attributes, "", {{words[Word::ColLine], "n"}, {words[Word::ColReason]}},
@@ -390,7 +398,7 @@ void skippedLinesTable(const SeasonChanges& season, const Check& check,
                   for (const SkippedLine& line : season.skippedLines) {
                       out.put("<tr>");
                       htmlNumberCell(out, static_cast<long long>(line.line));
-                      htmlCell(out, escapeHtml(line.reason));
+                      htmlCell(out, escapeHtml(std::string(skippedReason(line.reason, words))));
                       out.put("</tr>\n");
                   }
               });

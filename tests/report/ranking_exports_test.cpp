@@ -335,6 +335,13 @@ TEST(RankingJson, ChecksListDuplicatesOutliersFilesNotImportedAndSkippedHistoryL
     EXPECT_EQ(json["checks"]["history_skipped"], Json::parse(R"([
         {"line": 3, "reason": "not a snapshot"}, {"line": 4, "reason": "a snapshot cut short"}])"));
     EXPECT_EQ(json["history"]["skipped_lines"], 2);
+    // The page says why in the players' language.
+    Folder german = checked;
+    german.model.league.language = "de";
+    const std::string page = renderHtml(RunResults(german.model, &season));
+    EXPECT_NE(page.find("<td>kein Lauf</td>"), std::string::npos);
+    EXPECT_NE(page.find("<td>ein abgeschnittener Lauf</td>"), std::string::npos);
+    EXPECT_EQ(page.find("snapshot"), std::string::npos);
 }
 
 // File names may hold any byte but NUL and '/': each is escaped as a JSON writer escapes it.
