@@ -84,9 +84,14 @@ void BoardDestination::finish(const Publication& run, const std::vector<std::str
     CardContent shows = cardContent(run.results, run.card != nullptr ? *run.card : defaults,
                                     std::string(run.pageUrl));
     if (!cardShows_ || !(*cardShows_ == shows)) {
-        StringSink card;
-        renderCard(shows, card);
-        card_ = std::make_shared<const std::string>(card.take());
+        if (run.cardPng != nullptr) {
+            // The run drew the same card for its file: of the same settings, the same bytes.
+            card_ = std::make_shared<const std::string>(run.cardPng->get());
+        } else {
+            StringSink card;
+            renderCard(shows, card);
+            card_ = std::make_shared<const std::string>(card.take());
+        }
         cardShows_ = std::move(shows);
     }
     content->card = card_;

@@ -256,17 +256,21 @@ TEST(Watch, AFileCopiedInHalvesIsToldAsCutThenCountsWhenWholeAndTheEveningIsOneR
     ASSERT_NO_FATAL_FAILURE(seasonOfTwo(game));
     const size_t historyBefore = linesOf(game / "season.jsonl");
 
-    Background board(game.path(), {"--serve", "0", "--history", "season.jsonl"});
+    Background board(game.path(),
+                     {"--serve", "0", "--history", "season.jsonl", "--card", "card.png"});
     ASSERT_TRUE(board.waitFor(" run 1: 2 files; 2 drivers; leader Anna Berg (ABE)"))
         << board.output() << board.errors();
     const uint16_t port = portIn(board.output());
     ASSERT_NE(port, 0) << board.output();
     EXPECT_NE(httpGet(port, "/ranking.json").find("Olaf Lind"), std::string::npos);
-    // The card of the run, as a chat fetches it.
+    // The card of the run, as a chat fetches it: the card file's bytes.
     const std::string card = httpGet(port, "/card.png");
     EXPECT_EQ(card.rfind("HTTP/1.1 200 OK\r\n", 0), 0u) << card.substr(0, 200);
     EXPECT_NE(card.find("\r\nContent-Type: image/png\r\n"), std::string::npos);
-    EXPECT_NE(card.find("\r\n\r\n\x89PNG\r\n\x1a\n"), std::string::npos);
+    const size_t body = card.find("\r\n\r\n\x89PNG\r\n\x1a\n");
+    ASSERT_NE(body, std::string::npos);
+    EXPECT_TRUE(card.compare(body + 4, std::string::npos, kvrtest::readText(game / "card.png")) ==
+                0);
 
     // The first half, closed: a cut file, told as a plain run tells it until it changes.
     const std::vector<uint8_t> nina = driver("NNE", "Nina Nemec", 29000).bytes();
@@ -316,8 +320,8 @@ TEST(Watch, AFileCopiedInHalvesIsToldAsCutThenCountsWhenWholeAndTheEveningIsOneR
     EXPECT_EQ(board.errors(), cut);
     EXPECT_EQ(linesOf(game / "season.jsonl"), historyBefore + 1);
     EXPECT_NE(kvrtest::readText(game / "season.jsonl").find("NNE"), std::string::npos);
-    EXPECT_EQ(namesIn(game.path()),
-              (std::set<std::string>{"Configuration", "kvr", "ranking.txt", "season.jsonl"}));
+    EXPECT_EQ(namesIn(game.path()), (std::set<std::string>{"Configuration", "card.png", "kvr",
+                                                           "ranking.txt", "season.jsonl"}));
     EXPECT_EQ(httpGet(port, "/"), "") << "the server is closed";
 }
 
