@@ -133,8 +133,6 @@ void liveStatus(OutputSink& out, const LivePageParts& live, const std::string& s
                                                           {"run", std::to_string(live.run)}});
     out.put("<div id=\"live\" data-run=\"");
     out.putNumber(static_cast<long long>(live.run));
-    out.put("\" data-changed=\"");
-    out.put(escapeHtml(live.changedAt));
     out.put("\" data-offline=\"");
     out.put(escapeHtml(offline));
     out.put("\" role=\"status\">\n<p class=\"when\">");

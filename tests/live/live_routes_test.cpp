@@ -381,7 +381,7 @@ TEST(LiveRoutes, TheWaitingPageAndOverlayCarryARunsStyleWhichTheirPolicyAllows) 
         EXPECT_EQ(shown(before), NotFoundKeep.substr(0, NotFoundKeep.size() - 5) + " close");
         EXPECT_EQ(before.body(), "no card yet: no participant file has been imported\n");
     }
-    EXPECT_NE(waiting->page.find("<div id=\"live\" data-run=\"0\" data-changed=\"\" "
+    EXPECT_NE(waiting->page.find("<div id=\"live\" data-run=\"0\" "
                                  "data-offline=\"Offline since {time}: the board stopped "
                                  "before the first participant file.\" role=\"status\">\n<p "
                                  "class=\"when\">Live: waiting for the "

@@ -624,7 +624,7 @@ TEST(LiveBoard, ThePageGainsOnlyItsScriptAndStatusAndTheOverlayFollowsTheStandin
     std::string page = sink.take();
     const std::string script = "<script src=\"/live.js\" defer></script>\n";
     const std::string status =
-        "<div id=\"live\" data-run=\"7\" data-changed=\"20:14:03\" data-offline=\"Offline since "
+        "<div id=\"live\" data-run=\"7\" data-offline=\"Offline since "
         "{time}: the results below are the last the board sent, changed at 20:14:03 (run 7).\" "
         "role=\"status\">\n<p "
         "class=\"when\">Live: results last "
