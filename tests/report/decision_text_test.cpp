@@ -194,17 +194,6 @@ TEST(DecisionText, ThePageSaysWhyADecisionMissedInItsLanguage) {
           "kein Fahrer \"Bert\" hat das K\u00FCrzel \"XYZ\"; war \"Bert\" (BBB) gemeint?",
           "Anna (AAA) hat keine Zeit in Arcade Italy", "",
           "bereits gestrichen durch Entscheidung 5"}},
-        // French spaces its quotes and its ';' and '?' with no-break spaces.
-        {"fr",
-         {"aucun fichier de participant nomm\u00E9 \u00AB\u00A0kvr/anna.kvr\u00A0\u00BB (la "
-          "cl\u00E9 prend le nom du fichier seul)\u00A0; vouliez-vous dire "
-          "\u00AB\u00A0anna.kvr\u00A0\u00BB\u00A0?",
-          "aucun pilote nomm\u00E9 \u00AB\u00A0Nobody\u00A0\u00BB",
-          "aucun pilote \u00AB\u00A0Bert\u00A0\u00BB n\u2019a le code "
-          "\u00AB\u00A0XYZ\u00A0\u00BB\u00A0; vouliez-vous dire "
-          "\u00AB\u00A0Bert\u00A0\u00BB (BBB)\u00A0?",
-          "Anna (AAA) n\u2019a pas de temps dans Arcade Italy", "",
-          "d\u00E9j\u00E0 exclu par la d\u00E9cision 5"}},
     };
     for (const auto& c : cases) {
         const Words words(c.code);
