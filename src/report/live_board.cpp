@@ -19,9 +19,9 @@ const char* const OverlayStyle =
     "td:last-child{border-radius:0 8px 8px 0;text-align:right}"
     ".code{font-size:28px;font-weight:400;color:#c8d0da;margin-left:12px}"
     // A board that stopped keeps its standings on the stream and says so only in small print.
-    ".offline #overlay::after{content:attr(data-offline);display:block;padding:2px "
-    "12px;font-size:18px;"
-    "font-weight:400;color:#c8d0da;opacity:.6;text-shadow:0 1px 2px #000}";
+    ".offline #overlay::after{content:attr(data-offline);display:block;"
+    "padding:2px 12px;font-size:18px;font-weight:400;color:#c8d0da;opacity:.6;"
+    "text-shadow:0 1px 2px #000}";
 
 // The overlay up to its standings: the one style element whatever the overlay shows.
 std::string overlayStart(uint64_t runNumber, const Words& words) {
